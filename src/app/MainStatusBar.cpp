@@ -1,0 +1,55 @@
+#include "MainStatusBar.h"
+
+#include <QLabel>
+#include <QDateTime>
+#include <QLocale>
+#include <QTimer>
+
+namespace {
+constexpr int TimePanel = 4;
+constexpr int DatePanel = 5;
+} // namespace
+
+MainStatusBar::MainStatusBar(QWidget *parent)
+    : QStatusBar(parent)
+    , m_clock(new QTimer(this))
+{
+    setObjectName(QStringLiteral("StatusBar"));
+    for (int i = 0; i < PanelCount; ++i) {
+        auto *label = new QLabel(this);
+        label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        label->setTextFormat(Qt::PlainText);
+        // The first panel takes what the others leave; it holds long paths while scanning.
+        if (i == 0)
+            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        addPermanentWidget(label, i == 0 ? 1 : 0);
+        m_panels[i] = label;
+    }
+    m_clock->setInterval(1000);
+    connect(m_clock, &QTimer::timeout, this, &MainStatusBar::showClock);
+    m_clock->start();
+    showClock();
+}
+
+void MainStatusBar::setPanelText(int panel, const QString &text)
+{
+    if (panel >= 1 && panel <= PanelCount)
+        m_panels[panel - 1]->setText(text);
+}
+
+QString MainStatusBar::panelText(int panel) const
+{
+    if (panel < 1 || panel > PanelCount)
+        return {};
+    return m_panels[panel - 1]->text();
+}
+
+void MainStatusBar::showClock()
+{
+    const QLocale locale;
+    const QDateTime now = QDateTime::currentDateTime();
+    setPanelText(TimePanel, locale.toString(now.time(), QLocale::ShortFormat));
+    setPanelText(DatePanel, locale.toString(now.date(), QLocale::ShortFormat));
+}

@@ -1,0 +1,52 @@
+#include "SplashWindow.h"
+
+#include "TwipsScale.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QScreen>
+
+namespace {
+// Sizes and places, in twips.
+constexpr int WindowWidth = 7500;
+constexpr int WindowHeight = 4860;
+constexpr int CaptionLeft = 360;
+constexpr int CaptionTop = 4515;
+constexpr int CaptionWidth = 2730;
+constexpr int CaptionHeight = 195;
+} // namespace
+
+SplashWindow::SplashWindow(QWidget *parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint)
+    , img(new QLabel(this))
+    , lblCaption(new QLabel(this))
+{
+    setObjectName(QStringLiteral("frmSplash"));
+    setAttribute(Qt::WA_DeleteOnClose);
+    const TwipsScale twips = TwipsScale::of(this);
+    setFixedSize(twips.toPixelsX(WindowWidth), twips.toPixelsY(WindowHeight));
+
+    img->setObjectName(QStringLiteral("img"));
+    img->setGeometry(rect());
+    img->setScaledContents(true);
+    img->setPixmap(QPixmap(QStringLiteral(":/splash.png")));
+
+    lblCaption->setObjectName(QStringLiteral("lblCaption"));
+    lblCaption->setTextFormat(Qt::PlainText);
+    lblCaption->setText(captionText());
+    lblCaption->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    QFont small = lblCaption->font();
+    small.setPixelSize(std::max(8, twips.toPixelsY(CaptionHeight) - 2));
+    lblCaption->setFont(small);
+    lblCaption->setGeometry(twips.toPixelsX(CaptionLeft), twips.toPixelsY(CaptionTop),
+                            twips.toPixelsX(CaptionWidth), twips.toPixelsY(CaptionHeight));
+
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+QString SplashWindow::captionText()
+{
+    return QCoreApplication::applicationName() + QStringLiteral(" v") + QCoreApplication::applicationVersion();
+}

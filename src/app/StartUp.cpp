@@ -1,0 +1,26 @@
+#include "StartUp.h"
+
+#include "MainWindow.h"
+#include "SplashWindow.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+std::unique_ptr<MainWindow> StartUp(int splashMilliseconds)
+{
+    QPointer<SplashWindow> splash = new SplashWindow; // deletes itself on close
+    splash->show();
+    QCoreApplication::processEvents();
+    // Wait in an event loop rather than a sleep, so that the splash paints and stays responsive.
+    QEventLoop wait;
+    QTimer::singleShot(splashMilliseconds, &wait, &QEventLoop::quit);
+    wait.exec();
+
+    auto window = std::make_unique<MainWindow>();
+    window->show();
+    if (splash)
+        splash->close();
+    return window;
+}

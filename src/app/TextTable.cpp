@@ -1,0 +1,81 @@
+#include "TextTable.h"
+
+#include <algorithm>
+#include <iterator>
+
+namespace {
+
+struct Entry
+{
+    int id;
+    const char *utf8;
+};
+
+// Sorted by id, so that a look-up is a binary search.
+constexpr Entry Texts[] = {
+    {101, "Erreur"},
+    {202, "Le Systeme d'Information est indisponible"},
+    {301, "%s Repertoires Scannés"},
+    {302, "Espace Disque Libre : %s Mb "},
+    {303, "Espace Disque Total : %s Mb "},
+    {304, "Scan Repertoire : "},
+    {305, "Arrêter Scan du Disque [-%s-]"},
+    {306, "Arrêter Scan avant de Quitter"},
+    {308, "Disque Scanné [-%s-]"},
+    {309, "Nom"},
+    {310, "Taille"},
+    {311, "Poucentage"},
+    {312, "Date"},
+    {313, "Comparer Taille avec Taille du Disque"},
+    {314, "Comparer Taille avec Taille du Repertoire Parent"},
+    {315, "Arrêter Scan"},
+    {316, "Monter"},
+    {317, "Rescanner Disque"},
+    {318, "Page. "},
+    {319, "Disque [-%s-] Répertoire [-%s-]"},
+    {320, "Impression en cours..."},
+    {321, "Imprime le contenu du répertoire"},
+    {1000, "&Fichier"},
+    {1001, "&Quitter"},
+    {1002, "A&ffichage"},
+    {1003, "&Barre d'outils"},
+    {1004, "&Barre de Status"},
+    {1005, "&Taille"},
+    {1006, "&Comparer Taille avec Taille du Disque"},
+    {1007, "Comparer Taille avec Taille du Repertoire &Parent"},
+    {1008, "&Scanner Disque"},
+    {1009, "&Aide"},
+    {1010, "&Index..."},
+    {1011, "&A Propos..."},
+    {1012, "&Arrêter Scan"},
+    {1013, "&Imprimer Contenu du Répertoire"},
+    {1014, "&Rescanner Disque"},
+};
+
+static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),
+                             [](const Entry &a, const Entry &b) { return a.id < b.id; }));
+
+} // namespace
+
+QString TextTable::text(TextId id)
+{
+    return text(static_cast<int>(id));
+}
+
+QString TextTable::text(int id)
+{
+    const auto *it = std::lower_bound(std::begin(Texts), std::end(Texts), id,
+                                      [](const Entry &e, int wanted) { return e.id < wanted; });
+    if (it == std::end(Texts) || it->id != id)
+        return {};
+    return QString::fromUtf8(it->utf8);
+}
+
+QList<int> TextTable::ids()
+{
+    QList<int> result;
+    result.reserve(std::size(Texts));
+    for (const Entry &e : Texts)
+        result.append(e.id);
+    return result;
+}

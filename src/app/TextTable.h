@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+// Ids of the program's texts. The numbers are the ones the texts are known by; the names say
+// where each one is used.
+enum class TextId : quint16 {
+    ErrorTitle = 101,
+    SysInfoUnavailable = 202,
+    FoldersScanned = 301,
+    FreeSpace = 302,
+    TotalSpace = 303,
+    ScanningFolder = 304,
+    ScanStopped = 305,
+    StopBeforeQuit = 306,
+    DriveButtonTip = 308,
+    ColumnName = 309,
+    ColumnSize = 310,
+    ColumnPercent = 311,
+    ColumnDate = 312,
+    SizeDiskTip = 313,
+    SizeParentTip = 314,
+    StopTip = 315,
+    UpTip = 316,
+    RescanTip = 317,
+    PageLabel = 318,
+    PrintTitle = 319,
+    Printing = 320,
+    PrintTip = 321,
+    MenuFile = 1000,
+    MenuFileExit = 1001,
+    MenuView = 1002,
+    MenuViewToolBar = 1003,
+    MenuViewStatusBar = 1004,
+    MenuViewSize = 1005,
+    MenuViewSizeDisk = 1006,
+    MenuViewSizeParent = 1007,
+    MenuScan = 1008,
+    MenuHelp = 1009,
+    MenuHelpIndex = 1010,
+    MenuAbout = 1011,
+    MenuScanStop = 1012,
+    MenuFilePrint = 1013,
+    MenuScanRefresh = 1014,
+};
+
+// The one table of French texts that captions, tooltips, status texts and messages come from.
+// The texts are kept letter for letter, accents, spelling and trailing spaces included.
+class TextTable
+{
+public:
+    // The text of an id; an id the table does not hold gives the empty text.
+    static QString text(TextId id);
+    static QString text(int id);
+
+    // Every id the table holds, in ascending order.
+    static QList<int> ids();
+};

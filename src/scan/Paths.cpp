@@ -1,0 +1,66 @@
+#include "Paths.h"
+
+namespace {
+
+// The character type of each kind of path text, so that one template serves both.
+template<PathText S> auto Char(char c)
+{
+    if constexpr (std::same_as<S, QByteArray>)
+        return c;
+    else
+        return QChar::fromLatin1(c);
+}
+
+template<PathText S> const auto Slash = Char<S>('/');
+
+} // namespace
+
+template<PathText S> S AddSlash(const S &path)
+{
+    if (path.isEmpty() || path.endsWith(Slash<S>))
+        return path;
+    return path + Slash<S>;
+}
+
+template<PathText S> S ParentFolder(const S &path)
+{
+    if (path.count(Slash<S>) < 2)
+        return {};
+    // The last "/" before the final character ends the parent.
+    return path.left(FindLast(path.left(path.size() - 1), '/'));
+}
+
+template<PathText S> qsizetype FindLast(const S &text, char c)
+{
+    return text.lastIndexOf(Char<S>(c)) + 1;
+}
+
+template<PathText S> S GetFileName(const S &path)
+{
+    return path.mid(FindLast(path, '/'));
+}
+
+template<PathText S> S GetFolderName(const S &path)
+{
+    const S trimmed = path.endsWith(Slash<S>) ? path.left(path.size() - 1) : path;
+    if (trimmed.isEmpty())
+        return path;
+    return GetFileName(trimmed);
+}
+
+template<PathText S> S TrimNull(const S &text)
+{
+    const qsizetype nul = text.indexOf(Char<S>('\0'));
+    return nul < 0 ? text : text.left(nul);
+}
+
+#define QUARNEL_INSTANTIATE_PATHS(S)                                                              \
+    template S AddSlash<S>(const S &);                                                             \
+    template S ParentFolder<S>(const S &);                                                         \
+    template qsizetype FindLast<S>(const S &, char);                                               \
+    template S GetFileName<S>(const S &);                                                          \
+    template S GetFolderName<S>(const S &);                                                        \
+    template S TrimNull<S>(const S &);
+
+QUARNEL_INSTANTIATE_PATHS(QByteArray)
+QUARNEL_INSTANTIATE_PATHS(QString)

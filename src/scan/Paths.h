@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <concepts>
+
+// Path and text functions shared by the walk and the views. Folder paths end with "/". They work
+// on the engine's byte paths (names exactly as the file system gives them) and on the display's
+// decoded paths alike.
+template<typename S>
+concept PathText = std::same_as<S, QByteArray> || std::same_as<S, QString>;
+
+// "" for "", the path itself if it already ends with "/", else the path followed by "/".
+template<PathText S> S AddSlash(const S &path);
+
+// The parent of a folder path ending with "/", itself ending with "/" ("/a/b/" gives "/a/", "/a/"
+// gives "/"); "" for the root "/" and for any text with fewer than two "/".
+template<PathText S> S ParentFolder(const S &path);
+
+// 1-based position of the last occurrence of c in text, 0 if none.
+template<PathText S> qsizetype FindLast(const S &text, char c);
+
+// The text after the last "/": "" if the path ends with "/", the whole text if it has none.
+template<PathText S> S GetFileName(const S &path);
+
+// The name of the last folder of a path ending with "/" ("/a/b/" gives "b"); the root "/" gives
+// itself, as the volume's label; a text without "/" is returned whole.
+template<PathText S> S GetFolderName(const S &path);
+
+// The text up to, not including, its first NUL character.
+template<PathText S> S TrimNull(const S &text);

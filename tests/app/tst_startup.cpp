@@ -1,0 +1,94 @@
+#include "MainStatusBar.h"
+#include "MainWindow.h"
+#include "SplashWindow.h"
+#include "StartUp.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QTest>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
+
+class TestStartUp : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void splashThenMainWindow();
+    void splashCaptionAndSize();
+    void statusBarPanels();
+
+private:
+    static QWidget *visibleTopLevel(const QString &objectName);
+};
+
+void TestStartUp::initTestCase()
+{
+    QApplication::setApplicationName(u"Quarnel"_s);
+    QApplication::setApplicationVersion(u"1.0.0"_s);
+}
+
+QWidget *TestStartUp::visibleTopLevel(const QString &objectName)
+{
+    for (QWidget *w : QApplication::topLevelWidgets())
+        if (w->objectName() == objectName && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+void TestStartUp::splashThenMainWindow()
+{
+    bool splashShownAlone = false;
+    QTimer::singleShot(500, this, [&] {
+        splashShownAlone = visibleTopLevel(u"frmSplash"_s) && !visibleTopLevel(u"frmMain"_s);
+    });
+    QElapsedTimer clock;
+    clock.start();
+    const auto window = StartUp(1000);
+    QVERIFY(clock.elapsed() >= 1000);
+    QVERIFY(splashShownAlone);
+
+    QVERIFY(window->isVisible());
+    QCOMPARE(window->windowTitle(), u"Quarnel"_s);
+    QCOMPARE(window->statusPanels()->panelText(1), u"0 Repertoires Scannés"_s);
+    QTRY_VERIFY(!visibleTopLevel(u"frmSplash"_s));
+
+    // Activation writes the count again.
+    window->statusPanels()->setPanelText(1, QString());
+    QApplication::setActiveWindow(window.get());
+    QTRY_COMPARE(window->statusPanels()->panelText(1), u"0 Repertoires Scannés"_s);
+}
+
+void TestStartUp::splashCaptionAndSize()
+{
+    SplashWindow splash;
+    QCOMPARE(SplashWindow::captionText(), u"Quarnel v1.0.0"_s);
+    const auto *caption = splash.findChild<QLabel *>(u"lblCaption"_s);
+    QVERIFY(caption);
+    QCOMPARE(caption->text(), u"Quarnel v1.0.0"_s);
+    // 7500 x 4860 twips at the screen's twips per pixel.
+    const TwipsScale twips = TwipsScale::of(&splash);
+    QCOMPARE(splash.size(), QSize(7500 / twips.perPixelX(), 4860 / twips.perPixelY()));
+    const auto *picture = splash.findChild<QLabel *>(u"img"_s);
+    QVERIFY(picture);
+    QCOMPARE(picture->geometry(), splash.rect());
+    QCOMPARE(picture->pixmap().size(), QSize(500, 350));
+}
+
+void TestStartUp::statusBarPanels()
+{
+    MainStatusBar bar;
+    bar.setPanelText(2, u"two"_s);
+    QCOMPARE(bar.panelText(2), u"two"_s);
+    bar.setPanelText(0, u"ignored"_s);
+    bar.setPanelText(6, u"ignored"_s);
+    QCOMPARE(bar.panelText(6), QString());
+    // The clock panels are filled from the start.
+    QVERIFY(!bar.panelText(4).isEmpty());
+    QVERIFY(!bar.panelText(5).isEmpty());
+}
+
+QTEST_MAIN(TestStartUp)
+#include "tst_startup.moc"

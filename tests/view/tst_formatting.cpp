@@ -1,0 +1,345 @@
+#include "Formatting.h"
+
+#include <QLocale>
+#include <QRandomGenerator>
+#include <QTest>
+
+#include <cmath>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+// Every test runs twice: under a locale that writes "." and under one that writes ",".
+class TestFormatting : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase_data();
+    void init();
+    void cleanupTestCase();
+
+    void sizeText_data();
+    void sizeText();
+    void shortPattern_data();
+    void shortPattern();
+    void roundUpTenths_data();
+    void roundUpTenths();
+    void roundUpTenthsMatchesTextReading();
+    void fromRatioRoundsHalfToEven_data();
+    void fromRatioRoundsHalfToEven();
+    void kilobytes_data();
+    void kilobytes();
+    void kilobytesMatchRemainderRule();
+    void megabytes_data();
+    void megabytes();
+    void percentage_data();
+    void percentage();
+    void percentText_data();
+    void percentText();
+    void colour_data();
+    void colour();
+    void dateText_data();
+    void dateText();
+    void decimalSeparator();
+
+private:
+    QChar separator() const;
+};
+
+void TestFormatting::initTestCase_data()
+{
+    QTest::addColumn<QString>("localeName");
+    QTest::newRow("point") << u"en_US"_s;
+    QTest::newRow("comma") << u"fr_FR"_s;
+}
+
+void TestFormatting::init()
+{
+    QFETCH_GLOBAL(QString, localeName);
+    QLocale::setDefault(QLocale(localeName));
+}
+
+void TestFormatting::cleanupTestCase()
+{
+    QLocale::setDefault(QLocale::c());
+}
+
+QChar TestFormatting::separator() const
+{
+    QFETCH_GLOBAL(QString, localeName);
+    return localeName == u"fr_FR"_s ? u',' : u'.';
+}
+
+void TestFormatting::sizeText_data()
+{
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("0") << quint64(0) << u"   "_s;
+    QTest::newRow("5") << quint64(5) << u"   5"_s;
+    QTest::newRow("12") << quint64(12) << u"   12"_s;
+    QTest::newRow("999") << quint64(999) << u"   999"_s;
+    QTest::newRow("1000") << quint64(1000) << u"  1 000"_s;
+    QTest::newRow("1234567") << quint64(1234567) << u" 1 234 567"_s;
+    QTest::newRow("12 digits") << quint64(999999999999) << u"999 999 999 999"_s;
+    QTest::newRow("13 digits") << quint64(1234567890123) << u"1234 567 890 123"_s;
+    QTest::newRow("largest") << std::numeric_limits<quint64>::max() << u"18446744073 709 551 615"_s;
+}
+
+void TestFormatting::sizeText()
+{
+    QFETCH(quint64, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(SizeText(bytes), expected);
+}
+
+void TestFormatting::shortPattern_data()
+{
+    QTest::addColumn<quint64>("value");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("0") << quint64(0) << u" "_s;
+    QTest::newRow("2") << quint64(2) << u" 2"_s;
+    QTest::newRow("1234") << quint64(1234) << u"1 234"_s;
+    QTest::newRow("10240") << quint64(10240) << u"10 240"_s;
+    QTest::newRow("surplus") << quint64(1234567) << u"1234 567"_s;
+}
+
+void TestFormatting::shortPattern()
+{
+    QFETCH(quint64, value);
+    QFETCH(QString, expected);
+    QCOMPARE(DigitPattern(value, 2), expected);
+}
+
+void TestFormatting::roundUpTenths_data()
+{
+    QTest::addColumn<qint64>("raw");
+    QTest::addColumn<qint64>("expected");
+    QTest::newRow("12.0488") << qint64(120488) << qint64(12);
+    QTest::newRow("12.1") << qint64(121000) << qint64(13);
+    QTest::newRow("12") << qint64(120000) << qint64(12);
+    QTest::newRow("0") << qint64(0) << qint64(0);
+    QTest::newRow("0.0999") << qint64(999) << qint64(0);
+    QTest::newRow("0.9999") << qint64(9999) << qint64(1);
+    QTest::newRow("-12.1") << qint64(-121000) << qint64(-11);
+    QTest::newRow("-0.1") << qint64(-1000) << qint64(1);
+    // Whole parts beyond 32 bits: the sizes of today's disks.
+    QTest::newRow("2^31") << qint64(2147483648) * 10000 << qint64(2147483648);
+    QTest::newRow("2 TiB in Kb plus a tenth") << qint64(2147483648) * 10000 + 1000
+                                              << qint64(2147483649);
+    QTest::newRow("largest") << std::numeric_limits<qint64>::max() << qint64(922337203685478);
+    QTest::newRow("smallest") << std::numeric_limits<qint64>::min() << qint64(-922337203685476);
+}
+
+void TestFormatting::roundUpTenths()
+{
+    QFETCH(qint64, raw);
+    QFETCH(qint64, expected);
+    QCOMPARE(RoundUpTenths(Currency::fromRaw(raw)), expected);
+}
+
+// Reads the amount the way its written form reads: the text as the system writes an amount (no
+// trailing zeros, no separator when whole), then the whole part plus one for a non-zero tenth.
+void TestFormatting::roundUpTenthsMatchesTextReading()
+{
+    QRandomGenerator random(7);
+    for (int i = 0; i < 20000; ++i) {
+        // Within the range where the whole part reads as a 32-bit number.
+        const qint64 raw = random.bounded(qint64(-21474836470000), qint64(21474836470000));
+        const qint64 whole = raw / 10000;
+        QString fraction = QString::number(std::abs(raw % 10000)).rightJustified(4, u'0');
+        while (fraction.endsWith(u'0'))
+            fraction.chop(1);
+        QString text = (raw < 0 && whole == 0 ? u"-"_s : QString()) + QString::number(whole);
+        if (!fraction.isEmpty())
+            text += separator() + fraction;
+
+        const qsizetype at = text.indexOf(separator());
+        qint64 expected = (at < 0 ? text : text.left(at)).toLongLong();
+        if (at >= 0 && at + 1 < text.size() && text[at + 1] > u'0')
+            ++expected;
+        QCOMPARE(RoundUpTenths(Currency::fromRaw(raw)), expected);
+    }
+}
+
+void TestFormatting::fromRatioRoundsHalfToEven_data()
+{
+    QTest::addColumn<quint64>("numerator");
+    QTest::addColumn<quint64>("denominator");
+    QTest::addColumn<qint64>("raw");
+    QTest::newRow("half down to even") << quint64(1) << quint64(20000) << qint64(0);
+    QTest::newRow("half up to even") << quint64(3) << quint64(20000) << qint64(2);
+    QTest::newRow("above half") << quint64(3) << quint64(19999) << qint64(2);
+    QTest::newRow("2500000 / 1024") << quint64(2500000) << quint64(1024) << qint64(24414062);
+    QTest::newRow("1153434 / 2^20") << quint64(1153434) << quint64(1048576) << qint64(11000);
+    QTest::newRow("zero denominator") << quint64(5) << quint64(0) << qint64(0);
+    QTest::newRow("saturates") << std::numeric_limits<quint64>::max() << quint64(1)
+                               << std::numeric_limits<qint64>::max();
+}
+
+void TestFormatting::fromRatioRoundsHalfToEven()
+{
+    QFETCH(quint64, numerator);
+    QFETCH(quint64, denominator);
+    QFETCH(qint64, raw);
+    QCOMPARE(Currency::fromRatio(numerator, denominator).raw(), raw);
+}
+
+void TestFormatting::kilobytes_data()
+{
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("0") << quint64(0) << u"   "_s;
+    QTest::newRow("102") << quint64(102) << u"   "_s;
+    QTest::newRow("103") << quint64(103) << u"   1"_s;
+    QTest::newRow("1023") << quint64(1023) << u"   1"_s;
+    QTest::newRow("1024") << quint64(1024) << u"   1"_s;
+    QTest::newRow("1126") << quint64(1126) << u"   1"_s;
+    QTest::newRow("1127") << quint64(1127) << u"   2"_s;
+    QTest::newRow("2048") << quint64(2048) << u"   2"_s;
+    QTest::newRow("2150") << quint64(2150) << u"   2"_s;
+    QTest::newRow("2151") << quint64(2151) << u"   3"_s;
+    QTest::newRow("2500000") << quint64(2500000) << u"  2 442"_s;
+    QTest::newRow("2 TiB") << (quint64(2) << 40) << u"2 147 483 648"_s;
+    QTest::newRow("1 EiB") << (quint64(1) << 60) << u"1125899 906 842 624"_s;
+}
+
+void TestFormatting::kilobytes()
+{
+    QFETCH(quint64, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(KilobyteText(bytes), expected);
+}
+
+// For whole byte counts the rounding comes down to: bytes div 1024, plus one from 103 bytes over.
+void TestFormatting::kilobytesMatchRemainderRule()
+{
+    QRandomGenerator random(11);
+    for (int i = 0; i < 20000; ++i) {
+        const quint64 bytes = i < 5000 ? quint64(i) : random.generate64() >> random.bounded(1, 12);
+        const quint64 expected = bytes / 1024 + (bytes % 1024 >= 103 ? 1 : 0);
+        QCOMPARE(KilobyteText(bytes), DigitPattern(expected, 4));
+    }
+}
+
+void TestFormatting::megabytes_data()
+{
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("10240 Mb") << quint64(10737418240) << u"10 240"_s;
+    QTest::newRow("1.1 rounds up") << quint64(1153434) << u" 2"_s;
+    QTest::newRow("1.0000 stays") << quint64(1048577) << u" 1"_s;
+    QTest::newRow("nothing") << quint64(0) << u" "_s;
+    QTest::newRow("4 TiB") << (quint64(4) << 40) << u"4194 304"_s;
+    QTest::newRow("largest") << std::numeric_limits<quint64>::max() << u"17592186044 416"_s;
+}
+
+void TestFormatting::megabytes()
+{
+    QFETCH(quint64, bytes);
+    QFETCH(QString, expected);
+    QCOMPARE(MegabyteText(bytes), expected);
+}
+
+void TestFormatting::percentage_data()
+{
+    QTest::addColumn<quint64>("size");
+    QTest::addColumn<quint64>("reference");
+    QTest::addColumn<double>("expected");
+    QTest::newRow("quarter") << quint64(50) << quint64(200) << 25.0;
+    QTest::newRow("whole") << quint64(7) << quint64(7) << 100.0;
+    QTest::newRow("zero reference") << quint64(1) << quint64(0) << 0.0;
+    QTest::newRow("nothing of nothing") << quint64(0) << quint64(0) << 0.0;
+    QTest::newRow("over") << quint64(3) << quint64(2) << 150.0;
+}
+
+void TestFormatting::percentage()
+{
+    QFETCH(quint64, size);
+    QFETCH(quint64, reference);
+    QFETCH(double, expected);
+    QCOMPARE(Percentage(size, reference), expected);
+}
+
+void TestFormatting::percentText_data()
+{
+    QTest::addColumn<double>("percent");
+    QTest::addColumn<int>("strokes");
+    QTest::addColumn<QString>("number"); // with "." standing for the locale's separator
+    QTest::newRow("12.34") << 12.34 << 12 << u"12.3"_s;
+    QTest::newRow("0") << 0.0 << 0 << u"0.0"_s;
+    QTest::newRow("100") << 100.0 << 100 << u"100.0"_s;
+    QTest::newRow("2.5 to even") << 2.5 << 2 << u"2.5"_s;
+    QTest::newRow("3.5 to even") << 3.5 << 4 << u"3.5"_s;
+    QTest::newRow("2.6") << 2.6 << 3 << u"2.6"_s;
+    QTest::newRow("0.4") << 0.4 << 0 << u"0.4"_s;
+    QTest::newRow("negative") << -5.0 << 0 << u"-5.0"_s;
+    QTest::newRow("150") << 150.0 << 150 << u"150.0"_s;
+    QTest::newRow("bar capped") << 1e21 << 1000 << u"1000000000000000000000.0"_s;
+}
+
+void TestFormatting::percentText()
+{
+    QFETCH(double, percent);
+    QFETCH(int, strokes);
+    QFETCH(QString, number);
+    number.replace(u'.', separator());
+    QCOMPARE(PercentText(percent), QString(strokes, u'|') + u' ' + number + u'%');
+}
+
+void TestFormatting::colour_data()
+{
+    QTest::addColumn<double>("percent");
+    QTest::addColumn<Rgb>("expected");
+    const Rgb previous = 0x123456;
+    QTest::newRow("0") << 0.0 << PercentColour::Green;
+    QTest::newRow("33") << 33.0 << PercentColour::Green;
+    QTest::newRow("33.05") << 33.05 << PercentColour::LightOrange;
+    QTest::newRow("66") << 66.0 << PercentColour::LightOrange;
+    QTest::newRow("66.01") << 66.01 << PercentColour::Red;
+    QTest::newRow("100") << 100.0 << PercentColour::Red;
+    QTest::newRow("150 carries") << 150.0 << previous;
+    QTest::newRow("negative carries") << -0.5 << previous;
+    QTest::newRow("nan carries") << std::nan("") << previous;
+}
+
+void TestFormatting::colour()
+{
+    QFETCH(double, percent);
+    QFETCH(Rgb, expected);
+    QCOMPARE(PercentColourOf(percent, 0x123456), expected);
+    QCOMPARE(PercentColour::Green, Rgb(0x00C000)); // 0, 192, 0
+    QCOMPARE(PercentColour::LightOrange, Rgb(0xFFC080)); // 255, 192, 128
+}
+
+void TestFormatting::dateText_data()
+{
+    QTest::addColumn<QDateTime>("when");
+    QTest::addColumn<QString>("english");
+    QTest::addColumn<QString>("french");
+    const QDate day(2026, 12, 6);
+    QTest::newRow("afternoon") << QDateTime(day, QTime(14, 3, 9)) << u"12/6/26 2:03:09 PM"_s
+                               << u"06/12/2026 14:03:09"_s;
+    QTest::newRow("midnight shows the date alone") << QDateTime(day, QTime(0, 0)) << u"12/6/26"_s
+                                                   << u"06/12/2026"_s;
+    QTest::newRow("a second past midnight") << QDateTime(day, QTime(0, 0, 1))
+                                            << u"12/6/26 12:00:01 AM"_s << u"06/12/2026 00:00:01"_s;
+    QTest::newRow("milliseconds do not count") << QDateTime(day, QTime(0, 0, 0, 500))
+                                               << u"12/6/26"_s << u"06/12/2026"_s;
+}
+
+void TestFormatting::dateText()
+{
+    QFETCH_GLOBAL(QString, localeName);
+    QFETCH(QDateTime, when);
+    QFETCH(QString, english);
+    QFETCH(QString, french);
+    QCOMPARE(DateText(when), localeName == u"fr_FR"_s ? french : english);
+}
+
+void TestFormatting::decimalSeparator()
+{
+    QCOMPARE(GetDecimalSeparator(), separator());
+}
+
+QTEST_APPLESS_MAIN(TestFormatting)
+#include "tst_formatting.moc"
