@@ -1,0 +1,124 @@
+#include "DriveList.h"
+
+#include "MountTable.h"
+
+#include <QFile>
+
+#include <sys/statvfs.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+quint64 SaturatingProduct(quint64 a, quint64 b)
+{
+    quint64 product = 0;
+    if (__builtin_mul_overflow(a, b, &product))
+        return std::numeric_limits<quint64>::max();
+    return product;
+}
+
+// The first bytes of a small sysfs file; empty if it cannot be read.
+QByteArray ReadSysFile(const QByteArray &path)
+{
+    QFile file(QFile::decodeName(path));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.read(64).trimmed();
+}
+
+class MachineProbe : public VolumeProbe
+{
+public:
+    quint64 totalBytes(const QByteArray &mountPoint) const override
+    {
+        DiskSpace space;
+        return GetDiskSpace(mountPoint, space) ? space.TotalBytes : 0;
+    }
+
+    // A partition has no removable flag of its own: its disk, the folder above it in sysfs, has.
+    bool isRemovableDevice(quint32 major, quint32 minor) const override
+    {
+        const QByteArray link =
+            "/sys/dev/block/"_ba + QByteArray::number(major) + ':' + QByteArray::number(minor);
+        char *resolved = ::realpath(link.constData(), nullptr);
+        if (!resolved)
+            return false;
+        QByteArray device(resolved);
+        std::free(resolved);
+        if (QFile::exists(QFile::decodeName(device + "/partition")))
+            device.truncate(device.lastIndexOf('/'));
+        return ReadSysFile(device + "/removable") == "1";
+    }
+};
+
+bool ContainsPath(const QByteArray &mountPoint, const QByteArray &path)
+{
+    if (mountPoint.isEmpty())
+        return false;
+    if (mountPoint == "/")
+        return path.startsWith('/');
+    return path.startsWith(mountPoint) &&
+           (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
+}
+
+} // namespace
+
+QList<Volume> GetDriveList()
+{
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    if (!table.open(QIODevice::ReadOnly))
+        return {};
+    return SelectVolumes(ParseMountInfo(table.readAll()), MachineProbe());
+}
+
+Volume NextDriveEntry(QList<Volume> &list)
+{
+    if (list.isEmpty())
+        return {};
+    return list.takeFirst();
+}
+
+DiskSpace DiskSpaceOf(quint64 blocks, quint64 freeBlocks, quint64 blockSize)
+{
+    DiskSpace space;
+    space.TotalBytes = SaturatingProduct(blocks, blockSize);
+    // Some network and FUSE file systems report more free blocks than blocks; the used part
+    // must not come out negative.
+    space.FreeBytes = std::min(SaturatingProduct(freeBlocks, blockSize), space.TotalBytes);
+    return space;
+}
+
+bool GetDiskSpace(const QByteArray &root, DiskSpace &space)
+{
+    struct statvfs info
+    {
+    };
+    int result = 0;
+    do {
+        result = ::statvfs(root.constData(), &info);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0)
+        return false;
+    const quint64 blockSize = info.f_frsize != 0 ? info.f_frsize : info.f_bsize;
+    space = DiskSpaceOf(info.f_blocks, info.f_bfree, blockSize);
+    return true;
+}
+
+std::optional<Volume> VolumeOf(const QByteArray &path, const QList<Volume> &volumes)
+{
+    const Volume *best = nullptr;
+    for (const Volume &volume : volumes) {
+        if (ContainsPath(volume.mountPoint, path) &&
+            (!best || volume.mountPoint.size() > best->mountPoint.size()))
+            best = &volume;
+    }
+    if (!best)
+        return std::nullopt;
+    return *best;
+}

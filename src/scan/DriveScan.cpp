@@ -1,0 +1,235 @@
+#include "DriveScan.h"
+
+#include "SaturatingMath.h"
+#include "colFile.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <vector>
+
+struct DriveScan::Node
+{
+    std::atomic<quint64> size{0};
+    std::atomic<const std::uint8_t *> files{nullptr}; // set once the listing is complete
+    qint64 date = 0;
+    quint64 pathHash = 0;
+    const char *name = nullptr; // in the arena; the root's is the root path
+    quint32 nameLength = 0;
+    FolderId parent = NoFolder;
+    quint32 ordinal = 0;
+    quint32 fileBytes = 0;        // written before `files` is published
+    quint32 fileCount = 0;
+    quint32 subfolderEntries = 0;
+};
+
+namespace {
+
+// FNV-1a, continued from a parent's hash over the child's "name/", so a path's hash never needs
+// the whole path in one piece.
+constexpr quint64 HashSeed = 14695981039346656037ull;
+
+quint64 ContinueHash(quint64 hash, QByteArrayView bytes)
+{
+    for (const char c : bytes) {
+        hash ^= std::uint8_t(c);
+        hash *= 1099511628211ull;
+    }
+    return hash;
+}
+
+} // namespace
+
+DriveScan::DriveScan(QByteArray rootPath)
+    : m_rootPath(std::move(rootPath))
+    , m_blocks(static_cast<Node **>(std::calloc(MaxBlocks, sizeof(Node *))))
+{
+    if (!m_blocks)
+        throw std::bad_alloc();
+}
+
+DriveScan::~DriveScan()
+{
+    const quint32 made = m_count.load(std::memory_order_acquire);
+    for (quint32 block = 0; block * BlockSize < made; ++block) {
+        Node *nodes = m_blocks[block];
+        const quint32 inBlock = std::min(BlockSize, made - block * BlockSize);
+        for (quint32 i = 0; i < inBlock; ++i)
+            nodes[i].~Node();
+        ::operator delete(nodes);
+    }
+    std::free(m_blocks);
+}
+
+DriveScan::Node &DriveScan::node(FolderId folder) const
+{
+    Node *block = std::atomic_ref(m_blocks[folder >> BlockBits]).load(std::memory_order_acquire);
+    return block[folder & (BlockSize - 1)];
+}
+
+colFile DriveScan::folder(qsizetype index) const
+{
+    if (index < 0 || index >= count())
+        return {};
+    return colFile(this, FolderId(index));
+}
+
+qsizetype DriveScan::indexOf(QByteArrayView path) const
+{
+    const quint64 hash = ContinueHash(HashSeed, path);
+    std::shared_lock lock(m_lock);
+    const auto [first, last] = m_byPathHash.equal_range(hash);
+    for (auto it = first; it != last; ++it)
+        if (pathEquals(it->second, path))
+            return qsizetype(it->second);
+    return -1;
+}
+
+bool DriveScan::pathEquals(FolderId folder, QByteArrayView path) const
+{
+    // Compare name by name from the end, without building the record's path.
+    for (FolderId at = folder; at != NoFolder; at = node(at).parent) {
+        const Node &n = node(at);
+        const QByteArrayView name(n.name, n.nameLength);
+        if (n.parent == NoFolder)
+            return path == name;
+        if (!path.endsWith('/') || !path.chopped(1).endsWith(name))
+            return false;
+        path = path.chopped(1 + name.size());
+    }
+    return false;
+}
+
+quint64 DriveScan::totalSize() const
+{
+    return count() > 0 ? sizeOf(0) : 0;
+}
+
+size_t DriveScan::memoryUsed() const
+{
+    std::shared_lock lock(m_lock);
+    const size_t blocks = (m_count.load() + BlockSize - 1) / BlockSize;
+    // An index entry costs its node (next pointer, key, value) and a bucket pointer.
+    const size_t indexBytes = m_byPathHash.size() * 32 + m_byPathHash.bucket_count() * sizeof(void *);
+    return m_arena.reservedBytes() + blocks * BlockSize * sizeof(Node) + indexBytes;
+}
+
+quint64 DriveScan::sizeOf(FolderId folder) const
+{
+    return node(folder).size.load(std::memory_order_relaxed);
+}
+
+qint64 DriveScan::dateOf(FolderId folder) const
+{
+    return node(folder).date;
+}
+
+QByteArrayView DriveScan::nameOf(FolderId folder) const
+{
+    const Node &n = node(folder);
+    return {n.name, n.nameLength};
+}
+
+quint32 DriveScan::fileCountOf(FolderId folder) const
+{
+    const Node &n = node(folder);
+    return n.files.load(std::memory_order_acquire) ? n.fileCount : 0;
+}
+
+quint32 DriveScan::subfolderEntriesOf(FolderId folder) const
+{
+    const Node &n = node(folder);
+    return n.files.load(std::memory_order_acquire) ? n.subfolderEntries : 0;
+}
+
+FileRecordReader DriveScan::filesOf(FolderId folder) const
+{
+    const Node &n = node(folder);
+    const std::uint8_t *files = n.files.load(std::memory_order_acquire);
+    return files ? FileRecordReader(files, n.fileBytes) : FileRecordReader();
+}
+
+WalkSink::FolderId DriveScan::openedFolder(FolderId parent, QByteArrayView name, qint64 date,
+                                           quint32 ordinal)
+{
+    std::unique_lock lock(m_lock);
+    const quint32 id = m_count.load(std::memory_order_relaxed);
+    if ((id & (BlockSize - 1)) == 0)
+        std::atomic_ref(m_blocks[id >> BlockBits])
+            .store(static_cast<Node *>(::operator new(sizeof(Node) * BlockSize)),
+                   std::memory_order_release);
+    Node *n = new (&node(id)) Node;
+    n->date = date;
+    n->parent = parent;
+    n->ordinal = ordinal;
+    n->nameLength = quint32(name.size());
+    n->name = reinterpret_cast<const char *>(m_arena.store(name.data(), size_t(name.size())));
+    n->pathHash = parent == NoFolder ? ContinueHash(HashSeed, name)
+                                     : ContinueHash(ContinueHash(node(parent).pathHash, name), "/");
+    m_byPathHash.emplace(n->pathHash, id);
+    m_count.store(id + 1, std::memory_order_release);
+    return id;
+}
+
+void DriveScan::listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
+                             quint32 subfolderEntries)
+{
+    Node &n = node(folder);
+    {
+        std::unique_lock lock(m_lock);
+        n.fileBytes = files.byteCount();
+        n.fileCount = files.count();
+        n.subfolderEntries = subfolderEntries;
+        n.files.store(m_arena.store(files.data(), files.byteCount()), std::memory_order_release);
+    }
+    addToTotals(folder, countedBytes);
+}
+
+void DriveScan::addToTotals(FolderId folder, quint64 bytes)
+{
+    if (bytes == 0)
+        return;
+    for (FolderId at = folder; at != NoFolder; at = node(at).parent)
+        SaturatingAdd(node(at).size, bytes);
+}
+
+void DriveScan::subtractFromTotals(FolderId folder, quint64 bytes)
+{
+    for (FolderId at = folder; at != NoFolder; at = node(at).parent)
+        SaturatingSubtract(node(at).size, bytes);
+}
+
+void DriveScan::moveBytes(FolderId from, FolderId to, quint64 bytes)
+{
+    subtractFromTotals(from, bytes);
+    addToTotals(to, bytes);
+}
+
+WalkSink::FolderId DriveScan::parentOf(FolderId folder) const
+{
+    return node(folder).parent;
+}
+
+quint32 DriveScan::ordinalOf(FolderId folder) const
+{
+    return node(folder).ordinal;
+}
+
+QByteArray DriveScan::pathOf(FolderId folder) const
+{
+    std::vector<QByteArrayView> names;
+    qsizetype length = 0;
+    for (FolderId at = folder; at != NoFolder; at = node(at).parent) {
+        names.push_back(nameOf(at));
+        length += names.back().size() + 1;
+    }
+    QByteArray path;
+    path.reserve(length);
+    path += names.back(); // the root path, already ending with "/"
+    for (auto it = names.rbegin() + 1; it != names.rend(); ++it) {
+        path += *it;
+        path += '/';
+    }
+    return path;
+}

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "ByteArena.h"
+#include "FileRecordCodec.h"
+#include "WalkSink.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <cstdint>
+#include <shared_mutex>
+#include <unordered_map>
+
+class colFile;
+
+// The records of one scan of one volume: a folder record for every folder the walk could open,
+// each with its running total and its packed file records. The walk's threads add to it while
+// other threads read it: records and totals can be read at any time, a folder's files appear all
+// at once, and a record never moves once made. Owns every record, name and file record.
+class DriveScan final : public WalkSink
+{
+public:
+    // rootPath ends with "/"; it is the key of the root record and the prefix of every other.
+    explicit DriveScan(QByteArray rootPath);
+    ~DriveScan() override;
+    DriveScan(const DriveScan &) = delete;
+    DriveScan &operator=(const DriveScan &) = delete;
+
+    const QByteArray &rootPath() const { return m_rootPath; }
+
+    // Folder records made so far, in the order they were made: a folder before everything below it.
+    qsizetype count() const { return qsizetype(m_count.load(std::memory_order_acquire)); }
+    colFile folder(qsizetype index) const;
+    // The record whose path is exactly `path` (ending with "/"), or -1.
+    qsizetype indexOf(QByteArrayView path) const;
+
+    // The root record's total: the volume's total once the walk is complete.
+    quint64 totalSize() const;
+    // Memory held by the records, names and file records.
+    size_t memoryUsed() const;
+
+    // Reading one record; `folder` must be below count().
+    quint64 sizeOf(FolderId folder) const;
+    qint64 dateOf(FolderId folder) const;
+    QByteArrayView nameOf(FolderId folder) const;
+    quint32 fileCountOf(FolderId folder) const;
+    quint32 subfolderEntriesOf(FolderId folder) const;
+    FileRecordReader filesOf(FolderId folder) const;
+
+    // WalkSink
+    FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date,
+                          quint32 ordinal) override;
+    void listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
+                      quint32 subfolderEntries) override;
+    void skippedFolder(FolderId, QByteArrayView, int) override {}
+    void moveBytes(FolderId from, FolderId to, quint64 bytes) override;
+    FolderId parentOf(FolderId folder) const override;
+    quint32 ordinalOf(FolderId folder) const override;
+    QByteArray pathOf(FolderId folder) const override;
+
+private:
+    struct Node;
+    static constexpr int BlockBits = 10;
+    static constexpr quint32 BlockSize = 1u << BlockBits;
+    static constexpr quint32 MaxBlocks = 1u << (32 - BlockBits);
+
+    Node &node(FolderId folder) const;
+    void addToTotals(FolderId folder, quint64 bytes);
+    void subtractFromTotals(FolderId folder, quint64 bytes);
+    bool pathEquals(FolderId folder, QByteArrayView path) const;
+
+    QByteArray m_rootPath;
+    // Blocks of records. The table of blocks never moves, so a reader finds a record without a
+    // lock; the lock guards making records, the arena and the path index.
+    // Allocated zeroed by the system, so only the entries in use take memory.
+    Node **m_blocks = nullptr;
+    std::atomic<quint32> m_count{0};
+    mutable std::shared_mutex m_lock;
+    ByteArena m_arena;
+    std::unordered_multimap<quint64, FolderId> m_byPathHash;
+};

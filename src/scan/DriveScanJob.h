@@ -1,0 +1,51 @@
+#pragma once
+
+#include "DriveList.h"
+#include "Walker.h"
+
+#include <QByteArray>
+
+#include <functional>
+#include <memory>
+
+class DriveScan;
+class FolderCollection;
+
+// One scan of one drive into the folder collection: the part of a drive scan that needs no
+// window. The volume's space is read before the walk; the walk fills a new set of records that
+// readers see growing while it runs; a stopped walk leaves no record of the drive. Progress,
+// the stop request and the end are plain calls, so that a window or a tool can drive it.
+// Refers to the collection without owning it.
+class DriveScanJob
+{
+public:
+    DriveScanJob(FolderCollection &folders, QByteArray rootPath, Walker::Options options = {});
+    ~DriveScanJob();
+
+    // Called once, on a walk thread, when the walk has ended.
+    void setFinishedHandler(std::function<void()> handler);
+
+    // Starts the walk and returns at once. False when the root cannot be listed: the drive then
+    // has no record, and error() says why.
+    bool start();
+    void requestStop();
+    void wait();
+    bool isFinished() const;
+    bool wasStopped() const;
+    int error() const;
+
+    // While the walk runs.
+    qsizetype foldersSoFar() const;
+    QByteArray currentFolder() const; // the path of a folder being listed, or empty
+
+    // Once the walk has ended: the drive's total, or 0 after a stop, whose records it removes.
+    quint64 finish();
+    const DiskSpace &diskSpace() const { return m_space; }
+
+private:
+    FolderCollection &m_folders;
+    QByteArray m_rootPath;
+    DriveScan *m_scan = nullptr; // owned by the collection
+    std::unique_ptr<Walker> m_walker;
+    DiskSpace m_space;
+};

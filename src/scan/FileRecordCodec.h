@@ -1,0 +1,50 @@
+#pragma once
+
+#include "clsFile.h"
+
+#include <QByteArrayView>
+
+#include <cstdint>
+#include <vector>
+
+// The packed form of a folder's file records, in listing order: per file the name's length, the
+// name, the size and the date as the change from the previous file's date, all as variable-length
+// integers. A file costs its name plus about five bytes, which is what lets the records of a
+// ten-million-file volume sit comfortably in memory.
+class FileRecordWriter
+{
+public:
+    void clear();
+    void add(QByteArrayView name, quint64 size, qint64 date);
+
+    const std::uint8_t *data() const { return m_bytes.data(); }
+    quint32 byteCount() const { return quint32(m_bytes.size()); }
+    quint32 count() const { return m_count; }
+
+private:
+    void putVarint(quint64 value);
+
+    std::vector<std::uint8_t> m_bytes; // kept between folders, so it only grows to the largest
+    quint32 m_count = 0;
+    qint64 m_lastDate = 0;
+};
+
+// Reads packed records front to back.
+class FileRecordReader
+{
+public:
+    FileRecordReader() = default;
+    FileRecordReader(const std::uint8_t *data, quint32 byteCount)
+        : m_at(data), m_end(data + byteCount)
+    {}
+
+    // The next record, or false at the end.
+    bool next(clsFile &file);
+
+private:
+    quint64 getVarint();
+
+    const std::uint8_t *m_at = nullptr;
+    const std::uint8_t *m_end = nullptr;
+    qint64 m_lastDate = 0;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "DriveScan.h"
+#include "colFile.h"
+
+#include <QByteArray>
+
+#include <memory>
+#include <vector>
+
+// Every folder record of every drive scanned so far (the main window's colFolders). Records are
+// grouped by the scan that made them, so that removing one volume's records never touches
+// another's; positions run over all scans in the order the scans were added. Owns the scans.
+class FolderCollection
+{
+public:
+    // Starts the records of a new scan of the volume whose root path (ending with "/") is given,
+    // behind those already present.
+    DriveScan &addDrive(const QByteArray &rootPath);
+
+    // Removes every record of the volume with this root path; records of other volumes stay.
+    void removeDrive(QByteArrayView rootPath);
+    void clear();
+
+    qsizetype count() const;
+    // The record at a 1-based position; a null record outside 1 to count().
+    colFile at(qsizetype position) const;
+    // The record whose path is exactly `path` (ending with "/"); a null record when the folder
+    // has not been scanned.
+    colFile find(QByteArrayView path) const;
+    // The records of a volume, or nullptr.
+    const DriveScan *drive(QByteArrayView rootPath) const;
+
+private:
+    std::vector<std::unique_ptr<DriveScan>> m_drives;
+};

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+class FileRecordWriter;
+
+// What the walk reports to. Every call may come from any of the walk's threads at once, so an
+// implementation guards what it shares. Folder ids are the sink's own.
+class WalkSink
+{
+public:
+    using FolderId = quint32;
+    static constexpr FolderId NoFolder = ~FolderId(0);
+
+    virtual ~WalkSink() = default;
+
+    // A folder's listing was opened: record it. The root has no parent and its name is the root
+    // path. ordinal numbers the folder among its parent's subfolders, in listing order.
+    virtual FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date,
+                                  quint32 ordinal) = 0;
+
+    // The folder's listing is complete: its files in listing order, the bytes of them that count
+    // in the totals (hard links count once), and how many directory entries it holds.
+    virtual void listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
+                              quint32 subfolderEntries) = 0;
+
+    // A subfolder that could not be opened, with the errno that said why; it gets no record.
+    virtual void skippedFolder(FolderId parent, QByteArrayView name, int error) = 0;
+
+    // Moves bytes of the totals from one folder (and its ancestors) to another (and its
+    // ancestors); the walk uses it to settle which link of a hard-linked file counts.
+    virtual void moveBytes(FolderId from, FolderId to, quint64 bytes) = 0;
+
+    virtual FolderId parentOf(FolderId folder) const = 0;
+    virtual quint32 ordinalOf(FolderId folder) const = 0;
+    // The folder's full path, ending with "/".
+    virtual QByteArray pathOf(FolderId folder) const = 0;
+};

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "FileRecordCodec.h"
+#include "WalkSink.h"
+#include "clsFile.h"
+
+#include <QByteArray>
+
+#include <iterator>
+#include <optional>
+
+class DriveScan;
+
+// A folder record: the folder's total, path and date, and its files in listing order. A light
+// handle onto the records of a DriveScan (non-owning; the scan must outlive it). A default-made
+// handle stands for a folder that has no record.
+class colFile
+{
+public:
+    class FileIterator
+    {
+    public:
+        using iterator_category = std::input_iterator_tag;
+        using value_type = clsFile;
+        using difference_type = std::ptrdiff_t;
+
+        FileIterator() = default;
+        explicit FileIterator(FileRecordReader reader) : m_reader(reader), m_valid(true)
+        {
+            ++*this;
+        }
+        const clsFile &operator*() const { return m_file; }
+        const clsFile *operator->() const { return &m_file; }
+        FileIterator &operator++()
+        {
+            m_valid = m_reader.next(m_file);
+            return *this;
+        }
+        bool operator==(const FileIterator &other) const { return m_valid == other.m_valid; }
+
+    private:
+        FileRecordReader m_reader;
+        clsFile m_file;
+        bool m_valid = false;
+    };
+
+    struct Files
+    {
+        FileRecordReader reader;
+        FileIterator begin() const { return FileIterator(reader); }
+        FileIterator end() const { return {}; }
+    };
+
+    colFile() = default;
+    colFile(const DriveScan *scan, WalkSink::FolderId id) : m_scan(scan), m_id(id) {}
+
+    bool isNull() const { return m_scan == nullptr; }
+    const DriveScan *drive() const { return m_scan; }
+    WalkSink::FolderId id() const { return m_id; }
+
+    // Total bytes of every file in the folder and below it, as counted so far.
+    quint64 Size() const;
+    // The full path, ending with "/".
+    QByteArray Path() const;
+    // The folder's own last-write time, in seconds since the epoch.
+    qint64 LDate() const;
+    // The number of file records.
+    quint32 Count() const;
+    // The file record at a 1-based position; none outside 1 to Count().
+    std::optional<clsFile> Item(quint32 position) const;
+    // The file record under a key: its name followed by the decimal digits of its size.
+    std::optional<clsFile> Item(QByteArrayView key) const;
+    // Every file record, in listing order.
+    Files files() const;
+    // Directory entries directly in the folder, listable or not.
+    quint32 subfolderEntries() const;
+
+private:
+    const DriveScan *m_scan = nullptr;
+    WalkSink::FolderId m_id = WalkSink::NoFolder;
+};

@@ -1,0 +1,188 @@
+// quarnel-scan: walks a folder with Quarnel's engine and prints one line per folder record:
+// path, total, files directly in it, directory entries directly in it.
+
+#include "DriveScan.h"
+#include "PathEscape.h"
+#include "Walker.h"
+
+#include <QByteArray>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <string_view>
+
+#include <sys/resource.h>
+
+namespace {
+
+constexpr const char *Usage =
+    "Usage: quarnel-scan [--threads N] [--summary] ROOT\n"
+    "Walks ROOT, staying on its file system and never following symbolic links, and prints one\n"
+    "line per folder: path (relative to ROOT, \".\" for ROOT), total bytes of the files in and\n"
+    "below it (hard links counted once), files directly in it, directory entries directly in it,\n"
+    "separated by tabs.\n"
+    "  --threads N  walk with N threads (default: one per core)\n"
+    "  --summary    print totals and timings on standard error\n"
+    "  --help       print this help\n"
+    "Exit status: 0 when the walk completed (unreadable folders are listed on standard error),\n"
+    "2 on bad arguments or an unreadable ROOT.\n";
+
+struct Arguments
+{
+    QByteArray root;
+    int threads = 0;
+    bool summary = false;
+};
+
+[[noreturn]] void Fail(const char *message, const char *detail = "")
+{
+    std::fprintf(stderr, "quarnel-scan: %s%s\nTry 'quarnel-scan --help'.\n", message, detail);
+    std::exit(2);
+}
+
+Arguments Parse(int argc, char **argv)
+{
+    Arguments args;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!optionsEnded && arg == "--help") {
+            std::fputs(Usage, stdout);
+            std::exit(0);
+        } else if (!optionsEnded && arg == "--summary") {
+            args.summary = true;
+        } else if (!optionsEnded && (arg == "--threads" || arg.starts_with("--threads="))) {
+            const char *value = arg == "--threads" ? (i + 1 < argc ? argv[++i] : nullptr)
+                                                   : argv[i] + std::strlen("--threads=");
+            char *end = nullptr;
+            const long n = value ? std::strtol(value, &end, 10) : 0;
+            if (!value || *value == 0 || *end != 0 || n < 1 || n > 256)
+                Fail("--threads needs a number from 1 to 256");
+            args.threads = int(n);
+        } else if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.starts_with("-") && arg.size() > 1) {
+            Fail("unknown option ", argv[i]);
+        } else if (args.root.isEmpty()) {
+            args.root = QByteArray(argv[i]);
+            if (args.root.isEmpty())
+                Fail("ROOT is empty");
+        } else {
+            Fail("only one ROOT may be given");
+        }
+    }
+    if (args.root.isEmpty())
+        Fail("no ROOT given");
+    return args;
+}
+
+// Reports folders that could not be opened as they are met, then records like any scan.
+class ReportingScan final : public WalkSink
+{
+public:
+    explicit ReportingScan(DriveScan &scan) : m_scan(scan) {}
+    FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal) override
+    {
+        return m_scan.openedFolder(parent, name, date, ordinal);
+    }
+    void listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
+                      quint32 subfolderEntries) override
+    {
+        m_scan.listedFolder(folder, files, countedBytes, subfolderEntries);
+    }
+    void skippedFolder(FolderId parent, QByteArrayView name, int error) override
+    {
+        const QByteArray path = EscapePath(m_scan.pathOf(parent).append(name));
+        std::lock_guard lock(m_lock);
+        std::fprintf(stderr, "quarnel-scan: cannot read %s: %s\n", path.constData(),
+                     std::strerror(error));
+        ++m_skipped;
+    }
+    void moveBytes(FolderId from, FolderId to, quint64 bytes) override
+    {
+        m_scan.moveBytes(from, to, bytes);
+    }
+    FolderId parentOf(FolderId folder) const override { return m_scan.parentOf(folder); }
+    quint32 ordinalOf(FolderId folder) const override { return m_scan.ordinalOf(folder); }
+    QByteArray pathOf(FolderId folder) const override { return m_scan.pathOf(folder); }
+
+    int skipped() const { return m_skipped; }
+
+private:
+    DriveScan &m_scan;
+    std::mutex m_lock;
+    int m_skipped = 0;
+};
+
+void PrintRecords(const DriveScan &scan)
+{
+    const qsizetype rootLength = scan.rootPath().size();
+    QByteArray out;
+    out.reserve(1 << 20);
+    quint64 files = 0;
+    for (qsizetype i = 0; i < scan.count(); ++i) {
+        const auto id = WalkSink::FolderId(i);
+        const QByteArray relative = scan.pathOf(id).sliced(rootLength).chopped(i == 0 ? 0 : 1);
+        out += relative.isEmpty() ? QByteArray(".") : EscapePath(relative);
+        out += '\t';
+        out += QByteArray::number(scan.sizeOf(id));
+        out += '\t';
+        out += QByteArray::number(scan.fileCountOf(id));
+        out += '\t';
+        out += QByteArray::number(scan.subfolderEntriesOf(id));
+        out += '\n';
+        files += scan.fileCountOf(id);
+        if (out.size() > (1 << 20) - 8192) {
+            std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+            out.clear();
+        }
+    }
+    std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Arguments args = Parse(argc, argv);
+    const auto started = std::chrono::steady_clock::now();
+
+    QByteArray rootPath = args.root;
+    if (!rootPath.endsWith('/'))
+        rootPath += '/';
+    DriveScan scan(rootPath);
+    ReportingScan reporting(scan);
+    Walker walker(rootPath, reporting, Walker::Options{args.threads});
+    if (!walker.start()) {
+        std::fprintf(stderr, "quarnel-scan: cannot read %s: %s\n", args.root.constData(),
+                     std::strerror(walker.error()));
+        return 2;
+    }
+    walker.wait();
+    const auto walked = std::chrono::steady_clock::now();
+    PrintRecords(scan);
+    std::fflush(stdout);
+
+    if (args.summary) {
+        quint64 files = 0;
+        for (qsizetype i = 0; i < scan.count(); ++i)
+            files += scan.fileCountOf(WalkSink::FolderId(i));
+        struct rusage usage{};
+        getrusage(RUSAGE_SELF, &usage);
+        const auto ms = [](auto d) {
+            return double(std::chrono::duration_cast<std::chrono::microseconds>(d).count()) / 1000;
+        };
+        std::fprintf(stderr,
+                     "folders %lld, files %llu, total %llu bytes, unreadable folders %d\n"
+                     "walk %.1f ms with %d threads, report %.1f ms, records %.1f MiB, peak RSS %.1f MiB\n",
+                     static_cast<long long>(scan.count()), static_cast<unsigned long long>(files),
+                     static_cast<unsigned long long>(scan.totalSize()), reporting.skipped(),
+                     ms(walked - started), walker.threadCount(),
+                     ms(std::chrono::steady_clock::now() - walked),
+                     double(scan.memoryUsed()) / 1048576.0, double(usage.ru_maxrss) / 1024.0);
+    }
+    return 0;
+}

@@ -1,0 +1,479 @@
+#include "DriveList.h"
+#include "MountTable.h"
+
+#include <QTest>
+
+#include <sys/sysmacros.h>
+
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+class TestVolumes : public QObject
+{
+    Q_OBJECT
+private slots:
+    void desktopTable();
+    void selection_data();
+    void selection();
+    void kindOf_data();
+    void kindOf();
+    void parsedFields();
+    void escapes_data();
+    void escapes();
+    void malformedLines_data();
+    void malformedLines();
+    void volumeOf_data();
+    void volumeOf();
+    void diskSpaceOf_data();
+    void diskSpaceOf();
+    void thisMachine();
+};
+
+namespace {
+
+// Sizes and removable flags decided by the test instead of the machine.
+class FakeProbe : public VolumeProbe
+{
+public:
+    QByteArrayList zeroSized;
+    QList<std::pair<quint32, quint32>> removable;
+
+    quint64 totalBytes(const QByteArray &mountPoint) const override
+    {
+        return zeroSized.contains(mountPoint) ? 0 : 250'000'000'000;
+    }
+    bool isRemovableDevice(quint32 major, quint32 minor) const override
+    {
+        return removable.contains(std::pair(major, minor));
+    }
+};
+
+QByteArray KindName(DriveKind kind)
+{
+    switch (kind) {
+    case DriveKind::Unknown:
+        return "unknown"_ba;
+    case DriveKind::Floppy:
+        return "floppy"_ba;
+    case DriveKind::Fixed:
+        return "fixed"_ba;
+    case DriveKind::CdRom:
+        return "cdrom"_ba;
+    case DriveKind::Removable:
+        return "removable"_ba;
+    case DriveKind::Remote:
+        return "remote"_ba;
+    case DriveKind::RamDisk:
+        return "ramdisk"_ba;
+    }
+    return {};
+}
+
+QByteArrayList MountPoints(const QList<Volume> &volumes)
+{
+    QByteArrayList points;
+    for (const Volume &volume : volumes)
+        points << volume.mountPoint;
+    return points;
+}
+
+// The / line every small table starts with.
+const QByteArray RootLine = "28 1 259:2 / / rw,relatime shared:1 - ext4 /dev/nvme0n1p2 rw\n"_ba;
+
+} // namespace
+
+// A desktop as the kernel describes it, system mounts and all.
+void TestVolumes::desktopTable()
+{
+    const QByteArray table =
+        R"(21 28 0:20 / /sys rw,nosuid,nodev,noexec,relatime shared:7 - sysfs sysfs rw
+22 28 0:21 / /proc rw,nosuid,nodev,noexec,relatime shared:13 - proc proc rw
+23 28 0:5 / /dev rw,nosuid,relatime shared:2 - devtmpfs udev rw,size=8012345k,mode=755,inode64
+24 23 0:22 / /dev/pts rw,nosuid,noexec,relatime shared:3 - devpts devpts rw,gid=5,mode=620
+25 28 0:23 / /run rw,nosuid,nodev,noexec,relatime shared:5 - tmpfs tmpfs rw,size=1608000k,mode=755
+28 1 259:2 / / rw,relatime shared:1 - ext4 /dev/nvme0n1p2 rw,errors=remount-ro
+30 23 0:25 / /dev/shm rw,nosuid,nodev shared:4 - tmpfs tmpfs rw,inode64
+32 21 0:27 / /sys/fs/cgroup rw,nosuid,nodev,noexec,relatime shared:9 - cgroup2 cgroup2 rw,nsdelegate
+34 21 0:29 / /sys/firmware/efi/efivars rw,nosuid,nodev,noexec,relatime shared:11 - efivarfs efivarfs rw
+36 22 0:31 / /proc/sys/fs/binfmt_misc rw,relatime shared:14 - autofs systemd-1 rw,fd=29,pgrp=1,direct
+37 23 0:19 / /dev/mqueue rw,nosuid,nodev,noexec,relatime shared:15 - mqueue mqueue rw
+60 28 7:0 / /snap/core22/1380 ro,nodev,relatime shared:30 - squashfs /dev/loop0 ro,errors=continue
+61 28 7:1 / /snap/firefox/4173 ro,nodev,relatime shared:31 - squashfs /dev/loop1 ro,errors=continue
+70 28 259:3 / /home rw,relatime shared:33 - ext4 /dev/nvme0n1p3 rw
+71 28 259:1 / /boot/efi rw,relatime shared:34 - vfat /dev/nvme0n1p1 rw,fmask=0077,dmask=0077,codepage=437
+72 28 0:35 / /tmp rw,nosuid,nodev shared:35 - tmpfs tmpfs rw,size=8039184k,nr_inodes=1048576
+80 36 0:36 / /proc/sys/fs/binfmt_misc rw,relatime shared:40 - binfmt_misc binfmt_misc rw
+90 25 0:45 / /run/user/1000 rw,nosuid,nodev,relatime shared:50 - tmpfs tmpfs rw,mode=700,uid=1000
+91 90 0:46 / /run/user/1000/gvfs rw,nosuid,nodev,relatime shared:51 - fuse.gvfsd-fuse gvfsd-fuse rw
+100 28 0:50 / /mnt/nas rw,relatime shared:60 - nfs4 nas.local:/export/media rw,vers=4.2,addr=192.168.1.10
+101 28 0:51 / /mnt/share rw,relatime shared:61 - cifs //fileserver/public rw,vers=3.1.1,username=ann
+102 70 0:52 / /home/ann/remote rw,nosuid,nodev,relatime shared:62 - fuse.sshfs ann@build:/srv rw,user_id=1000
+110 28 8:17 / /media/ann/USB\040STICK rw,nosuid,nodev,relatime shared:70 - vfat /dev/sdb1 rw,fmask=0022
+111 28 11:0 / /media/cdrom ro,nosuid,nodev,relatime shared:71 - iso9660 /dev/sr0 ro,blocksize=2048
+120 28 259:3 /ann/projects /srv/projects rw,relatime shared:33 - ext4 /dev/nvme0n1p3 rw
+121 28 259:4 / /mnt/empty rw,relatime shared:80 - ext4 /dev/nvme0n1p4 rw
+)"_ba;
+    FakeProbe probe;
+    probe.zeroSized = {"/mnt/empty"_ba};
+    probe.removable = {{8, 17}, {11, 0}};
+
+    const QList<Volume> volumes = SelectVolumes(ParseMountInfo(table), probe);
+
+    QByteArrayList described;
+    for (const Volume &volume : volumes)
+        described << volume.mountPoint + ", "_ba + KindName(volume.kind) + ", "_ba +
+                         QByteArray::number(DrivePicture(volume.kind));
+    const QByteArrayList expected = {
+        "/, fixed, 2"_ba,
+        "/boot/efi, fixed, 2"_ba,
+        "/home, fixed, 2"_ba,
+        "/home/ann/remote, remote, 5"_ba,
+        "/media/ann/USB STICK, removable, 4"_ba,
+        "/media/cdrom, cdrom, 3"_ba,
+        "/mnt/nas, remote, 5"_ba,
+        "/mnt/share, remote, 5"_ba,
+        "/tmp, ramdisk, 6"_ba,
+    };
+    QCOMPARE(described, expected);
+
+    QCOMPARE(volumes[0].source, "/dev/nvme0n1p2"_ba);
+    QCOMPARE(volumes[0].fsType, "ext4"_ba);
+    QCOMPARE(volumes[0].deviceId, quint64(makedev(259, 2)));
+    QCOMPARE(volumes[0].root(), "/"_ba);
+    QCOMPARE(volumes[2].root(), "/home/"_ba);
+    QCOMPARE(volumes[4].root(), "/media/ann/USB STICK/"_ba);
+    QCOMPARE(volumes[6].source, "nas.local:/export/media"_ba);
+    QCOMPARE(volumes[8].deviceId, quint64(makedev(0, 35)));
+}
+
+void TestVolumes::selection_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QByteArrayList>("expected");
+    const auto row = [](const char *name, const QByteArray &table, const QByteArrayList &expected) {
+        QTest::newRow(name) << table << expected;
+    };
+    row("empty table", {}, {});
+    row("no root in the table", "70 1 259:3 / /home rw - ext4 /dev/nvme0n1p3 rw"_ba, {"/home"_ba});
+    row("overlay root of a container",
+        "500 400 0:120 / / rw,relatime - overlay overlay rw,lowerdir=/l/A:/l/B,upperdir=/u\n"
+        "501 500 0:123 / /proc rw,relatime - proc proc rw\n"
+        "502 500 0:124 / /dev rw,nosuid - tmpfs tmpfs rw,size=65536k,mode=755\n"
+        "504 500 259:2 /var/lib/docker/volumes/data/_data /data rw - ext4 /dev/nvme0n1p2 rw"_ba,
+        {"/"_ba, "/data"_ba});
+    row("read-only image at the root", "1 0 7:0 / / ro,relatime - squashfs /dev/loop0 ro"_ba,
+        {"/"_ba});
+    row("overlays elsewhere are not volumes",
+        RootLine + "600 28 0:130 / /var/lib/docker/overlay2/abc/merged rw - overlay overlay rw"_ba,
+        {"/"_ba});
+    // Of two mounts of one device the shorter mount point stays, whichever came first.
+    row("bind mount after the original",
+        RootLine + "70 28 8:33 / /data rw - ext4 /dev/sdc1 rw\n"
+                   "71 28 8:33 /photos /srv/photos rw - ext4 /dev/sdc1 rw"_ba,
+        {"/"_ba, "/data"_ba});
+    row("bind mount before the original",
+        RootLine + "70 28 8:33 /photos /srv/photos rw - ext4 /dev/sdc1 rw\n"
+                   "71 28 8:33 / /data rw - ext4 /dev/sdc1 rw"_ba,
+        {"/"_ba, "/data"_ba});
+    // Each btrfs subvolume is walked on its own; a bind mount of one is still the same volume.
+    row("btrfs subvolumes",
+        "30 1 0:30 /@ / rw - btrfs /dev/nvme0n1p2 rw,ssd,subvolid=256,subvol=/@\n"
+        "31 30 0:30 /@home /home rw - btrfs /dev/nvme0n1p2 rw,ssd,subvolid=257,subvol=/@home\n"
+        "32 30 0:30 /@home /srv/home rw - btrfs /dev/nvme0n1p2 rw,ssd,subvolid=257,subvol=/@home\n"
+        "33 30 0:30 /@home/ann /srv/ann rw - btrfs /dev/nvme0n1p2 rw,ssd,subvolid=257,subvol=/@home"_ba,
+        {"/"_ba, "/home"_ba});
+    row("each RAM disk has its own minor",
+        RootLine + "72 28 0:40 / /tmp rw - tmpfs tmpfs rw\n"
+                   "73 28 0:41 / /var/cache/build rw - tmpfs tmpfs rw\n"
+                   "74 28 0:40 / /mnt/tmp-again rw - tmpfs tmpfs rw"_ba,
+        {"/"_ba, "/tmp"_ba, "/var/cache/build"_ba});
+    row("RAM disks in system folders",
+        RootLine + "41 28 0:33 / /run/lock rw - tmpfs tmpfs rw\n"
+                   "42 28 0:34 / /dev/shm rw - tmpfs tmpfs rw\n"
+                   "43 28 0:35 / /sys/fs/cgroup rw - tmpfs tmpfs rw\n"
+                   "44 28 0:36 / /run rw - tmpfs tmpfs rw\n"
+                   "45 28 0:37 / /runner rw - ramfs ramfs rw\n"
+                   "46 28 0:38 / /devel/scratch rw - tmpfs scratch rw"_ba,
+        {"/"_ba, "/devel/scratch"_ba, "/runner"_ba});
+    row("network file systems wherever they are",
+        RootLine + "80 28 0:50 / /run/user/1000/nas rw - nfs server:/export rw\n"
+                   "81 28 0:51 / /proc/share rw - fuse.something //host/share rw"_ba,
+        {"/"_ba, "/proc/share"_ba, "/run/user/1000/nas"_ba});
+    // btrfs gives an anonymous device number even on a loop device.
+    row("read-only images",
+        RootLine + "61 28 7:4 / /mnt/iso ro,relatime - iso9660 /dev/loop4 ro\n"
+                   "62 28 7:5 / /mnt/image rw,relatime - ext4 /dev/loop5 rw\n"
+                   "63 28 8:18 / /mnt/ro-disk ro,relatime - ext4 /dev/sdb2 ro\n"
+                   "64 28 259:9 / /mnt/squash rw - squashfs /dev/nvme0n1p9 ro\n"
+                   "65 28 0:70 / /mnt/erofs rw - erofs /dev/mapper/layer ro\n"
+                   "66 28 0:80 / /mnt/btrfs-image ro - btrfs /dev/loop6 ro"_ba,
+        {"/"_ba, "/mnt/image"_ba, "/mnt/ro-disk"_ba});
+    row("pseudo and helper file systems",
+        RootLine + "92 28 0:47 / /mnt/doc rw - fuse.portal portal rw\n"
+                   "93 28 0:4 net:[4026532281] /mnt/netns rw - nsfs nsfs rw\n"
+                   "94 28 0:60 / /mnt/proc rw - proc proc rw"_ba,
+        {"/"_ba});
+    row("a later mount hides an earlier one at the same place",
+        RootLine + "70 28 0:40 / /mnt/data rw - tmpfs tmpfs rw\n"
+                   "71 28 8:33 / /mnt/data rw - ext4 /dev/sdc1 rw\n"
+                   "72 28 0:55 / /mnt/nas rw - autofs systemd-1 rw,fd=50\n"
+                   "73 72 0:56 / /mnt/nas rw - nfs4 server:/export rw"_ba,
+        {"/"_ba, "/mnt/data"_ba, "/mnt/nas"_ba});
+    row("sorted by bytes",
+        "70 1 8:33 / /Z rw - ext4 /dev/sdc1 rw\n"
+        "71 1 8:34 / /\xc3\xa9t\xc3\xa9 rw - ext4 /dev/sdc2 rw\n"
+        "72 1 8:35 / /a rw - ext4 /dev/sdc3 rw\n"_ba +
+            RootLine,
+        {"/"_ba, "/Z"_ba, "/a"_ba, "/\xc3\xa9t\xc3\xa9"_ba});
+}
+
+void TestVolumes::selection()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QByteArrayList, expected);
+    QCOMPARE(MountPoints(SelectVolumes(ParseMountInfo(table), FakeProbe())), expected);
+}
+
+void TestVolumes::kindOf_data()
+{
+    QTest::addColumn<QByteArray>("fsType");
+    QTest::addColumn<QByteArray>("source");
+    QTest::addColumn<QByteArray>("mountPoint");
+    QTest::addColumn<uint>("major");
+    QTest::addColumn<bool>("removable");
+    QTest::addColumn<QByteArray>("kind");
+    QTest::addColumn<int>("picture");
+    const auto row = [](const char *name, const char *type, const char *source, const char *point,
+                        uint major, bool removable, const char *kind, int picture) {
+        QTest::newRow(name) << QByteArray(type) << QByteArray(source) << QByteArray(point) << major
+                            << removable << QByteArray(kind) << picture;
+    };
+    row("floppy before removable", "vfat", "/dev/fd0", "/media/floppy", 2, true, "floppy", 1);
+    row("/dev/fd without a unit", "ext4", "/dev/fdisk", "/mnt/x", 8, false, "fixed", 2);
+    row("iso9660", "iso9660", "/dev/sr0", "/media/cdrom", 11, true, "cdrom", 3);
+    row("udf", "udf", "/dev/sdc1", "/mnt/dvd", 8, false, "cdrom", 3);
+    row("any file system on sr", "hfsplus", "/dev/sr0", "/mnt/mac", 11, false, "cdrom", 3);
+    row("nfs over IPv6", "nfs4", "[fe80::1]:/export", "/mnt/v6", 0, false, "remote", 5);
+    row("sshfs to a home folder", "fuse.sshfs", "ann@host:", "/home/ann/h", 0, false, "remote", 5);
+    row("network before removable", "nfs4", "nas:/music", "/media/music", 0, false, "remote", 5);
+    row("host:/path source", "fuse", "server:/export", "/mnt/x", 0, false, "remote", 5);
+    row("//host/share source", "fuse.smbnetfs", "//nas/share", "/mnt/x", 0, false, "remote", 5);
+    row("nfsd is not nfs", "nfsd", "nfsd", "/proc/fs/nfsd", 0, false, "unknown", 6);
+    row("tmpfs before removable", "tmpfs", "tmpfs", "/media/ram", 0, false, "ramdisk", 6);
+    row("tmpfs named like a host", "tmpfs", "x:/y", "/mnt/t", 0, false, "ramdisk", 6);
+    row("removable flag", "fuseblk", "/dev/sdc1", "/mnt/win", 8, true, "removable", 4);
+    row("under /media", "ext4", "/dev/sdc1", "/media/ann/Backup", 8, false, "removable", 4);
+    row("under /run/media", "exfat", "/dev/sdd1", "/run/media/ann/CAM", 8, false, "removable", 4);
+    row("/media itself", "ext4", "/dev/sda3", "/media", 8, false, "fixed", 2);
+    row("/mediashare", "ext4", "/dev/sda4", "/mediashare/x", 8, false, "fixed", 2);
+    row("btrfs, anonymous device", "btrfs", "/dev/sda2", "/home", 0, false, "fixed", 2);
+    row("zfs dataset", "zfs", "rpool/USERDATA/ann", "/home/ann", 0, false, "fixed", 2);
+    row("overlay", "overlay", "overlay", "/", 0, false, "unknown", 6);
+}
+
+void TestVolumes::kindOf()
+{
+    QFETCH(QByteArray, fsType);
+    QFETCH(QByteArray, source);
+    QFETCH(QByteArray, mountPoint);
+    QFETCH(uint, major);
+    QFETCH(bool, removable);
+    QFETCH(QByteArray, kind);
+    QFETCH(int, picture);
+    MountEntry entry;
+    entry.fsType = fsType;
+    entry.source = source;
+    entry.mountPoint = mountPoint;
+    entry.major = major;
+    entry.minor = 1;
+    const DriveKind found = KindOf(entry, removable);
+    QCOMPARE(KindName(found), kind);
+    QCOMPARE(DrivePicture(found), picture);
+}
+
+void TestVolumes::parsedFields()
+{
+    const QList<MountEntry> entries =
+        ParseMountInfo("36 35 98:0 /mnt1 /mnt\\0402 rw,noatime master:1 shared:4 - ext3 /dev/root "
+                       "rw,errors=continue\n"
+                       "37 35 0:44 / /tmp/x rw - tmpfs  rw\n"_ba);
+    QCOMPARE(entries.size(), 2);
+    const MountEntry &first = entries[0];
+    QCOMPARE(first.major, 98u);
+    QCOMPARE(first.minor, 0u);
+    QCOMPARE(first.root, "/mnt1"_ba);
+    QCOMPARE(first.mountPoint, "/mnt 2"_ba);
+    QCOMPARE(first.mountOptions, "rw,noatime"_ba);
+    QCOMPARE(first.fsType, "ext3"_ba);
+    QCOMPARE(first.source, "/dev/root"_ba);
+    // Mounted with an empty source: the two spaces hold an empty field.
+    QCOMPARE(entries[1].fsType, "tmpfs"_ba);
+    QCOMPARE(entries[1].source, ""_ba);
+}
+
+void TestVolumes::escapes_data()
+{
+    QTest::addColumn<QByteArray>("written");
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("space, tab, newline") << "/a\\040b\\011c\\012"_ba
+                                         << "/a b\tc\n"_ba;
+    QTest::newRow("backslash") << "/mnt/a\\134b"_ba
+                               << "/mnt/a\\b"_ba;
+    QTest::newRow("decoded once") << "/mnt/\\134040"_ba
+                                  << "/mnt/\\040"_ba;
+    QTest::newRow("too short") << "/mnt/x\\04"_ba
+                               << "/mnt/x\\04"_ba;
+    QTest::newRow("not octal") << "/mnt/\\089"_ba
+                               << "/mnt/\\089"_ba;
+    QTest::newRow("beyond a byte") << "/mnt/\\477"_ba
+                                   << "/mnt/\\477"_ba;
+    QTest::newRow("bytes that are not UTF-8") << "/mnt/\xff\xfe"_ba
+                                              << "/mnt/\xff\xfe"_ba;
+}
+
+void TestVolumes::escapes()
+{
+    QFETCH(QByteArray, written);
+    QFETCH(QByteArray, path);
+    const QList<MountEntry> entries =
+        ParseMountInfo("40 28 8:1 " + written + " " + written + " rw - ext4 " + written + " rw");
+    QCOMPARE(entries.size(), 1);
+    QCOMPARE(entries[0].root, path);
+    QCOMPARE(entries[0].mountPoint, path);
+    QCOMPARE(entries[0].source, path);
+}
+
+void TestVolumes::malformedLines_data()
+{
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArrayList>("mountPoints");
+    const QByteArray good = "70 28 8:33 / /good rw - ext4 /dev/sdc1 rw"_ba;
+    const auto row = [&](const char *name, const char *bad) {
+        QTest::newRow(name) << QByteArray(bad) + "\n" + good + "\n" << QByteArrayList{"/good"_ba};
+    };
+    row("empty line", "");
+    row("no separator", "70 28 8:33 / /bad rw ext4 /dev/sdc1 rw");
+    row("separator too early", "70 28 8:33 / /bad - ext4 /dev/sdc1 rw");
+    row("no super-block options", "70 28 8:33 / /bad rw - ext4 /dev/sdc1");
+    row("device without colon", "70 28 833 / /bad rw - ext4 /dev/sdc1 rw");
+    row("device without minor", "70 28 8: / /bad rw - ext4 /dev/sdc1 rw");
+    row("negative major", "70 28 -8:33 / /bad rw - ext4 /dev/sdc1 rw");
+    row("device beyond 32 bits", "70 28 4294967296:1 / /bad rw - ext4 /dev/sdc1 rw");
+    row("mount ID not a number", "x 28 8:33 / /bad rw - ext4 /dev/sdc1 rw");
+    row("relative mount point", "70 28 8:33 / bad rw - ext4 /dev/sdc1 rw");
+    row("empty type", "70 28 8:33 / /bad rw -  /dev/sdc1 rw");
+    row("tabs instead of spaces", "70\t28\t8:33\t/\t/bad\trw\t-\text4\t/dev/sdc1\trw");
+    QTest::newRow("no final newline, largest device")
+        << "70 28 4294967295:4294967295 / /a rw - ext4 /dev/x rw\n"_ba + good
+        << QByteArrayList{"/a"_ba, "/good"_ba};
+}
+
+void TestVolumes::malformedLines()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArrayList, mountPoints);
+    QByteArrayList found;
+    for (const MountEntry &entry : ParseMountInfo(text))
+        found << entry.mountPoint;
+    QCOMPARE(found, mountPoints);
+}
+
+void TestVolumes::volumeOf_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<bool>("withRoot");
+    QTest::addColumn<QByteArray>("mountPoint"); // empty: no volume
+    const auto row = [](const char *name, const char *path, bool withRoot, const char *point) {
+        QTest::newRow(name) << QByteArray(path) << withRoot << QByteArray(point);
+    };
+    row("root itself", "/", true, "/");
+    row("file on root", "/etc/passwd", true, "/");
+    row("mount point itself", "/home", true, "/home");
+    row("mount point as folder", "/home/", true, "/home");
+    row("longer name is another folder", "/home2/x", true, "/");
+    row("nested mount wins", "/home/ann/remote/src/main.c", true, "/home/ann/remote");
+    row("beside the nested mount", "/home/ann/remoteX", true, "/home");
+    row("mount point with a space", "/media/ann/USB STICK/DCIM", true, "/media/ann/USB STICK");
+    row("part of a name with a space", "/media/ann/USB", true, "/");
+    row("relative path", "home/ann", true, "");
+    row("empty path", "", true, "");
+    row("outside every mount, no root", "/etc/passwd", false, "");
+    row("inside a mount, no root", "/home/ann", false, "/home");
+}
+
+void TestVolumes::volumeOf()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(bool, withRoot);
+    QFETCH(QByteArray, mountPoint);
+    // Deepest first, so that the answer cannot come from the order.
+    QByteArrayList points = {"/home/ann/remote"_ba, "/media/ann/USB STICK"_ba, "/home"_ba};
+    if (withRoot)
+        points << "/"_ba;
+    QList<Volume> volumes;
+    for (const QByteArray &point : points)
+        volumes << Volume{point, {}, {}, DriveKind::Fixed, 0};
+    const std::optional<Volume> found = VolumeOf(path, volumes);
+    QCOMPARE(found.has_value(), !mountPoint.isEmpty());
+    QCOMPARE(found ? found->mountPoint : QByteArray(), mountPoint);
+}
+
+void TestVolumes::diskSpaceOf_data()
+{
+    constexpr quint64 Max = std::numeric_limits<quint64>::max();
+    QTest::addColumn<quint64>("blocks");
+    QTest::addColumn<quint64>("freeBlocks");
+    QTest::addColumn<quint64>("blockSize");
+    QTest::addColumn<quint64>("total");
+    QTest::addColumn<quint64>("free");
+    const auto row = [](const char *name, quint64 blocks, quint64 freeBlocks, quint64 blockSize,
+                        quint64 total, quint64 free) {
+        QTest::newRow(name) << blocks << freeBlocks << blockSize << total << free;
+    };
+    row("beyond 32 bits", 3'000'000'000, 2'000'000'000, 4096, 12'288'000'000'000,
+        8'192'000'000'000);
+    row("total overflows", Max / 2, 10, 4, Max, 40);
+    row("both overflow", Max / 2, Max / 3, 4, Max, Max);
+    row("largest exact product", Max / 4096, 1, 4096, Max / 4096 * 4096, 4096);
+    row("more free than total", 100, 150, 512, 51200, 51200);
+}
+
+void TestVolumes::diskSpaceOf()
+{
+    QFETCH(quint64, blocks);
+    QFETCH(quint64, freeBlocks);
+    QFETCH(quint64, blockSize);
+    QFETCH(quint64, total);
+    QFETCH(quint64, free);
+    const DiskSpace space = DiskSpaceOf(blocks, freeBlocks, blockSize);
+    QCOMPARE(space.TotalBytes, total);
+    QCOMPARE(space.FreeBytes, free);
+}
+
+// The machine's mounts vary; only the root is certain.
+void TestVolumes::thisMachine()
+{
+    DiskSpace space;
+    QVERIFY(GetDiskSpace("/"_ba, space));
+    QVERIFY(space.TotalBytes > 0);
+    QVERIFY(space.FreeBytes > 0);
+    QVERIFY(space.FreeBytes <= space.TotalBytes);
+
+    DiskSpace untouched{7, 11};
+    QVERIFY(!GetDiskSpace("/no/such/folder/quarnel-test"_ba, untouched));
+    QCOMPARE(untouched.FreeBytes, quint64(7));
+    QCOMPARE(untouched.TotalBytes, quint64(11));
+
+    QList<Volume> volumes = GetDriveList();
+    QVERIFY(!volumes.isEmpty());
+    const qsizetype count = volumes.size();
+    QCOMPARE(NextDriveEntry(volumes).mountPoint, "/"_ba);
+    QCOMPARE(volumes.size(), count - 1);
+
+    QList<Volume> none;
+    QVERIFY(NextDriveEntry(none).mountPoint.isEmpty());
+}
+
+QTEST_APPLESS_MAIN(TestVolumes)
+#include "tst_volumes.moc"
