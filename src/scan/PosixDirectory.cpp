@@ -117,7 +117,8 @@ bool Listing::next(Entry &entry)
             continue;
         entry.name = name;
         entry.nameLength = qsizetype(std::strlen(name));
-        entry.maybeDirectory = dirent->d_type == DT_DIR || dirent->d_type == DT_UNKNOWN;
+        entry.isDirectory = dirent->d_type == DT_DIR;
+        entry.maybeDirectory = entry.isDirectory || dirent->d_type == DT_UNKNOWN;
         return true;
     }
 }

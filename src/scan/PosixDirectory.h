@@ -41,6 +41,7 @@ public:
         const char *name; // NUL-terminated, valid until the next call of next()
         qsizetype nameLength;
         bool maybeDirectory; // the listing says directory, or does not say
+        bool isDirectory;    // the listing says directory
     };
 
     // buffer is the caller's, reused from folder to folder.

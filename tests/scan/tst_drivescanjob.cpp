@@ -1,5 +1,6 @@
 #include "DriveScanJob.h"
 #include "FolderCollection.h"
+#include "ListSubfolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,6 +18,7 @@ private slots:
     void completedScanKeepsItsRecords();
     void stoppedScanLeavesNoRecordOfItsDrive();
     void unreadableRootLeavesNoRecord();
+    void subfoldersReadAfresh();
 
 private:
     static QByteArray makeTree(const QTemporaryDir &dir, const QString &name, int folders);
@@ -87,6 +89,28 @@ void TestDriveScanJob::unreadableRootLeavesNoRecord()
     QCOMPARE(job.error(), ENOENT);
     QCOMPARE(folders.count(), 0);
     QCOMPARE(job.finish(), quint64(0));
+}
+
+// Only real folders, in listing order; links to folders are files, as in the walk.
+void TestDriveScanJob::subfoldersReadAfresh()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QByteArray root = makeTree(dir, u"vol"_s, 3);
+    QVERIFY(QFile::link(dir.filePath(u"vol/f0"_s), dir.filePath(u"vol/link"_s)));
+    QVERIFY(QDir().mkpath(dir.filePath(u"vol/f1/inner"_s)));
+
+    QList<QByteArray> expected;
+    for (const QFileInfo &entry : QDir(dir.filePath(u"vol"_s))
+                                      .entryInfoList(QDir::Dirs | QDir::NoDotAndDotDot | QDir::NoSymLinks |
+                                                     QDir::Hidden, QDir::Unsorted))
+        expected.append(QFile::encodeName(entry.fileName()));
+    QCOMPARE(ListSubfolders(root), expected);
+    QCOMPARE(ListSubfolders(root.chopped(1)), expected);
+    QCOMPARE(expected.size(), 3);
+    QCOMPARE(ListSubfolders(root + "f1/"), QList<QByteArray>{"inner"_ba});
+    QVERIFY(ListSubfolders(root + "f1/data").isEmpty());
+    QVERIFY(ListSubfolders("/nonexistent/quarnel"_ba).isEmpty());
 }
 
 QTEST_APPLESS_MAIN(TestDriveScanJob)
