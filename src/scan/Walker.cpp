@@ -215,8 +215,11 @@ Walker::Walker(QByteArray rootPath, WalkSink &sink, Options options)
 {
     if (!m_rootPath.endsWith('/'))
         m_rootPath += '/';
+    // More threads than cores: on a cold cache most of them wait for the disk, and the disk
+    // answers several requests at once faster than one after another.
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
-    m_threadCount = std::clamp(options.threads > 0 ? options.threads : cores, 1, 256);
+    const int byDefault = std::clamp(4 * cores, 4, 16);
+    m_threadCount = std::clamp(options.threads > 0 ? options.threads : byDefault, 1, 256);
     m_current.reset(new std::atomic<FolderId>[size_t(m_threadCount)]);
     for (int i = 0; i < m_threadCount; ++i)
         m_current[i].store(WalkSink::NoFolder, std::memory_order_relaxed);
@@ -291,8 +294,12 @@ void Walker::push(std::vector<Task> &tasks)
     std::lock_guard lock(m_queueLock);
     // Reversed, so that the first subfolder is taken next and opens relative to its parent.
     std::move(tasks.rbegin(), tasks.rend(), std::back_inserter(m_queue));
+    // Wake no more threads than there is work for.
+    if (tasks.size() == 1)
+        m_queueChanged.notify_one();
+    else
+        m_queueChanged.notify_all();
     tasks.clear();
-    m_queueChanged.notify_all();
 }
 
 void Walker::taskDone()

@@ -16,15 +16,15 @@
 // Walks one volume from a root folder and reports every folder and file to a sink. The walk
 // stays on the root's volume, never follows a symbolic link, counts a hard-linked file once,
 // opens folders relative to their parent (so no depth or path length stops it), and keeps a
-// bounded number of descriptors open. It runs on worker threads, one per core unless told
-// otherwise; each folder is listed by one thread, so its files keep their listing order, and the
-// totals come out as a one-thread walk's would. The sink must outlive the walker.
+// bounded number of descriptors open. It runs on worker threads; each folder is listed by one
+// thread, so its files keep their listing order, and the totals come out as a one-thread walk's
+// would. The sink must outlive the walker.
 class Walker
 {
 public:
     struct Options
     {
-        int threads = 0; // 0: one per core
+        int threads = 0; // 0: four per core, at least 4 and at most 16
     };
 
     Walker(QByteArray rootPath, WalkSink &sink, Options options);

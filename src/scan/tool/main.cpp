@@ -24,7 +24,7 @@ constexpr const char *Usage =
     "line per folder: path (relative to ROOT, \".\" for ROOT), total bytes of the files in and\n"
     "below it (hard links counted once), files directly in it, directory entries directly in it,\n"
     "separated by tabs.\n"
-    "  --threads N  walk with N threads (default: one per core)\n"
+    "  --threads N  walk with N threads (default: four per core, 4 to 16)\n"
     "  --summary    print totals and timings on standard error\n"
     "  --help       print this help\n"
     "Exit status: 0 when the walk completed (unreadable folders are listed on standard error),\n"
