@@ -194,16 +194,23 @@ void DriveScan::addToTotals(FolderId folder, quint64 bytes)
         SaturatingAdd(node(at).size, bytes);
 }
 
-void DriveScan::subtractFromTotals(FolderId folder, quint64 bytes)
-{
-    for (FolderId at = folder; at != NoFolder; at = node(at).parent)
-        SaturatingSubtract(node(at).size, bytes);
-}
-
+// Folders the two share above them keep their totals: only the two branches below the deepest
+// shared folder change, so no total shown meanwhile dips.
 void DriveScan::moveBytes(FolderId from, FolderId to, quint64 bytes)
 {
-    subtractFromTotals(from, bytes);
-    addToTotals(to, bytes);
+    std::vector<FolderId> fromChain, toChain; // each from the folder up to the root
+    for (FolderId at = from; at != NoFolder; at = node(at).parent)
+        fromChain.push_back(at);
+    for (FolderId at = to; at != NoFolder; at = node(at).parent)
+        toChain.push_back(at);
+    while (!fromChain.empty() && !toChain.empty() && fromChain.back() == toChain.back()) {
+        fromChain.pop_back();
+        toChain.pop_back();
+    }
+    for (FolderId at : toChain)
+        SaturatingAdd(node(at).size, bytes);
+    for (FolderId at : fromChain)
+        SaturatingSubtract(node(at).size, bytes);
 }
 
 WalkSink::FolderId DriveScan::parentOf(FolderId folder) const

@@ -66,7 +66,6 @@ private:
 
     Node &node(FolderId folder) const;
     void addToTotals(FolderId folder, quint64 bytes);
-    void subtractFromTotals(FolderId folder, quint64 bytes);
     bool pathEquals(FolderId folder, QByteArrayView path) const;
 
     QByteArray m_rootPath;

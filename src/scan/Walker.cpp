@@ -159,13 +159,14 @@ private:
             const QByteArrayView name(entry.name, entry.nameLength);
             if (!PosixDirectory::StatusAt(fd, entry.name, status)) {
                 // Vanished since the listing: nothing to record. Unreadable (a folder that can be
-                // listed but not searched): the entry exists, but nothing more can be known of it.
-                const bool unreadable = errno == EACCES;
-                if (entry.maybeDirectory) {
+                // listed but not searched): the entry exists, but only its name and, where the
+                // listing tells it, its kind can be known; an untyped one counts as a file.
+                if (errno != EACCES)
+                    continue;
+                if (entry.isDirectory) {
                     ++subfolders;
-                    if (unreadable)
-                        m_walker.m_sink.skippedFolder(folder, name, EACCES);
-                } else if (unreadable) {
+                    m_walker.m_sink.skippedFolder(folder, name, EACCES);
+                } else {
                     m_files.add(name, 0, 0);
                 }
                 continue;
