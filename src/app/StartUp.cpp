@@ -1,5 +1,6 @@
 #include "StartUp.h"
 
+#include "DriveList.h"
 #include "MainWindow.h"
 #include "SplashWindow.h"
 
@@ -8,7 +9,7 @@
 #include <QPointer>
 #include <QTimer>
 
-std::unique_ptr<MainWindow> StartUp(int splashMilliseconds)
+std::unique_ptr<MainWindow> StartUp(SettingsStore *settings, int splashMilliseconds)
 {
     QPointer<SplashWindow> splash = new SplashWindow; // deletes itself on close
     splash->show();
@@ -18,7 +19,7 @@ std::unique_ptr<MainWindow> StartUp(int splashMilliseconds)
     QTimer::singleShot(splashMilliseconds, &wait, &QEventLoop::quit);
     wait.exec();
 
-    auto window = std::make_unique<MainWindow>();
+    auto window = std::make_unique<MainWindow>(GetDriveList(), settings);
     window->show();
     if (splash)
         splash->close();

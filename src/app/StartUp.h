@@ -3,7 +3,9 @@
 #include <memory>
 
 class MainWindow;
+class SettingsStore;
 
-// The program's start: the splash for a second, then the main window, then the splash goes.
-// Returns the shown main window; the caller runs the event loop.
-std::unique_ptr<MainWindow> StartUp(int splashMilliseconds = 1000);
+// The program's start: the splash for a second, then the main window over the machine's volumes,
+// then the splash goes. Returns the shown main window; the caller runs the event loop. The
+// settings store (not owned) may be null, for a window that remembers nothing.
+std::unique_ptr<MainWindow> StartUp(SettingsStore *settings, int splashMilliseconds = 1000);

@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 #include "StartUp.h"
+#include "modRegistry.h"
 
 #include <QApplication>
 
@@ -10,6 +11,7 @@ int main(int argc, char *argv[])
     QApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Orvanne"));
 
-    const auto window = StartUp();
+    SettingsStore settings;
+    const auto window = StartUp(&settings);
     return QApplication::exec();
 }

@@ -46,7 +46,7 @@ void TestStartUp::splashThenMainWindow()
     });
     QElapsedTimer clock;
     clock.start();
-    const auto window = StartUp(1000);
+    const auto window = StartUp(nullptr, 1000);
     QVERIFY(clock.elapsed() >= 1000);
     QVERIFY(splashShownAlone);
 

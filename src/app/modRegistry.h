@@ -1,0 +1,102 @@
+#pragma once
+
+#include <QSettings>
+#include <QString>
+#include <QStringView>
+#include <QVariant>
+
+#include <array>
+#include <memory>
+#include <optional>
+
+class QHeaderView;
+class QWidget;
+class TwipsScale;
+
+// Where the program keeps what it remembers between runs: the group "Option" of a QSettings store.
+// By default that is the user's own store (~/.config/Orvanne/QNL.conf); a test names a file of its
+// own. A store holds nothing open: each read and each write opens it, works and closes it again.
+class SettingsStore
+{
+public:
+    SettingsStore();
+    explicit SettingsStore(const QString &fileName);
+
+    QString fileName() const;
+    // The store opened at the group every value lives in.
+    std::unique_ptr<QSettings> openKey() const;
+
+private:
+    QString m_fileName;
+    bool m_userStore = false; // the user's store opens by organisation and application, not by path
+};
+
+// The two kinds of value the store holds, numbered as the registry numbers them.
+enum class SettingKind { Text = 1, Number = 4 };
+
+// Every failure here is silent: a value that cannot be read is absent, a write that fails is lost.
+void CreateRegKey(const SettingsStore &store);
+void WriteSetting(const SettingsStore &store, QStringView name, const QVariant &value,
+                  SettingKind kind);
+// A Number gives an int; a Text gives the QString before its first NUL. Absent when the value is
+// missing, empty, or does not read as that kind.
+std::optional<QVariant> ReadSetting(const SettingsStore &store, QStringView name, SettingKind kind);
+
+// A Number is rounded to a signed 32-bit integer, a boolean true being -1. Returns whether the
+// value reached the file.
+bool SetRegValue(QSettings &key, QStringView name, SettingKind kind, const QVariant &value);
+// The value as stored when it reads as the kind asked for: a Text whole, NULs included.
+std::optional<QVariant> QueryRegValue(const QSettings &key, QStringView name, SettingKind kind);
+
+// Lengths go to the store in twips as decimal text; a value that is absent leaves its target as it
+// is.
+void LoadColumnWidth(const SettingsStore &store, QHeaderView &list, int column, QStringView name,
+                     const TwipsScale &twips);
+void SaveColumnWidth(const SettingsStore &store, const QHeaderView &list, int column,
+                     QStringView name, const TwipsScale &twips);
+// Position and size are those of the outer frame, as the window system reports them.
+void LoadWindowPos(const SettingsStore &store, QWidget &window, QStringView leftName,
+                   QStringView topName, const TwipsScale &twips);
+void SaveWindowPos(const SettingsStore &store, const QWidget &window, QStringView leftName,
+                   QStringView topName, const TwipsScale &twips);
+void LoadWindowSize(const SettingsStore &store, QWidget &window, QStringView widthName,
+                    QStringView heightName, const TwipsScale &twips);
+void SaveWindowSize(const SettingsStore &store, const QWidget &window, QStringView widthName,
+                    QStringView heightName, const TwipsScale &twips);
+
+// The twelve value names, in the order the main window restores and saves them.
+namespace SettingName {
+inline constexpr QStringView ViewBar = u"ViewBar";
+inline constexpr QStringView ViewStatus = u"ViewStatus";
+inline constexpr QStringView ViewType = u"ViewType";
+inline constexpr QStringView FolderSize = u"FolderSize";
+inline constexpr std::array<QStringView, 4> Columns = {u"Name", u"Size1", u"Size2", u"Date"};
+inline constexpr QStringView MainLeft = u"MainLeft";
+inline constexpr QStringView MainTop = u"MainTop";
+inline constexpr QStringView MainWidth = u"MainWidth";
+inline constexpr QStringView MainHeight = u"MainHeight";
+} // namespace SettingName
+
+// What the main window remembers, each member holding its default. Lengths are in twips.
+struct WindowSettings
+{
+    // The client area of a window whose size was never stored.
+    static constexpr int ClientWidth = 11115;
+    static constexpr int ClientHeight = 8610;
+
+    bool viewBar = true;
+    bool viewStatus = true;
+    int viewType = 2;
+    int folderSize = 2550;
+    std::array<int, 4> columnWidths = {1440, 1440, 1440, 1440};
+    std::optional<int> mainLeft; // absent: the window system places the window
+    std::optional<int> mainTop;
+    std::optional<int> mainWidth; // outer size; absent: the client area above
+    std::optional<int> mainHeight;
+
+    friend bool operator==(const WindowSettings &, const WindowSettings &) = default;
+};
+
+WindowSettings LoadWindowSettings(const SettingsStore &store);
+// Writes all twelve in order, a position or size that is absent excepted.
+void SaveWindowSettings(const SettingsStore &store, const WindowSettings &settings);

@@ -1,0 +1,126 @@
+#include "Icons.h"
+
+#include <QDir>
+#include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(DriveKind)
+
+class TestIcons : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void toolIcons_data();
+    void toolIcons();
+    void driveIcons_data();
+    void driveIcons();
+    void otherIcons();
+    void unknownKeyIsNull();
+    void themeIsPreferred();
+
+private:
+    static void checkDrawn(const QIcon &icon);
+};
+
+void TestIcons::initTestCase()
+{
+    // No theme can be found, so every picture must come from our own files.
+    QIcon::setThemeSearchPaths({});
+    QIcon::setFallbackSearchPaths({});
+    QIcon::setThemeName({});
+}
+
+void TestIcons::checkDrawn(const QIcon &icon)
+{
+    QVERIFY(!icon.isNull());
+    for (const int size : {16, 48}) {
+        const QImage img = icon.pixmap(size, size).toImage().convertToFormat(QImage::Format_ARGB32);
+        QCOMPARE(img.size(), QSize(size, size));
+        bool painted = false;
+        for (int y = 0; y < img.height() && !painted; ++y)
+            for (int x = 0; x < img.width() && !painted; ++x)
+                painted = qAlpha(img.pixel(x, y)) != 0;
+        QVERIFY2(painted, qPrintable(u"blank at %1 px"_s.arg(size)));
+    }
+}
+
+void TestIcons::toolIcons_data()
+{
+    QTest::addColumn<QString>("key");
+    for (const char *key : {"SIZEDISK", "SIZEPARENT", "PRINT", "UP", "REFRESH", "STOP"})
+        QTest::newRow(key) << QString::fromLatin1(key);
+}
+
+void TestIcons::toolIcons()
+{
+    QFETCH(QString, key);
+    checkDrawn(ToolIcon(key));
+}
+
+void TestIcons::driveIcons_data()
+{
+    QTest::addColumn<DriveKind>("kind");
+    QTest::newRow("Unknown") << DriveKind::Unknown;
+    QTest::newRow("Floppy") << DriveKind::Floppy;
+    QTest::newRow("Fixed") << DriveKind::Fixed;
+    QTest::newRow("CdRom") << DriveKind::CdRom;
+    QTest::newRow("Removable") << DriveKind::Removable;
+    QTest::newRow("Remote") << DriveKind::Remote;
+    QTest::newRow("RamDisk") << DriveKind::RamDisk;
+}
+
+void TestIcons::driveIcons()
+{
+    QFETCH(DriveKind, kind);
+    checkDrawn(DriveIcon(kind));
+}
+
+void TestIcons::otherIcons()
+{
+    checkDrawn(FolderIcon());
+    checkDrawn(FileIcon());
+    checkDrawn(AppIcon());
+}
+
+void TestIcons::unknownKeyIsNull()
+{
+    QVERIFY(ToolIcon(u"NOSUCHKEY"_s).isNull());
+    QVERIFY(ToolIcon(u"up"_s).isNull());
+}
+
+void TestIcons::themeIsPreferred()
+{
+    // A one-picture theme: a solid magenta "go-up".
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString theme = dir.filePath(u"probe"_s);
+    QVERIFY(QDir().mkpath(theme + u"/16x16/actions"_s));
+    QFile index(theme + u"/index.theme"_s);
+    QVERIFY(index.open(QIODevice::WriteOnly));
+    index.write("[Icon Theme]\nName=probe\nDirectories=16x16/actions\n\n"
+                "[16x16/actions]\nSize=16\nType=Fixed\n");
+    index.close();
+    QImage magenta(16, 16, QImage::Format_ARGB32);
+    magenta.fill(QColor(255, 0, 255));
+    QVERIFY(magenta.save(theme + u"/16x16/actions/go-up.png"_s));
+
+    QIcon::setThemeSearchPaths({dir.path()});
+    QIcon::setThemeName(u"probe"_s);
+    const QImage up = ToolIcon(u"UP"_s).pixmap(16, 16).toImage();
+    const QImage refresh = ToolIcon(u"REFRESH"_s).pixmap(16, 16).toImage();
+    const QImage app = AppIcon().pixmap(16, 16).toImage();
+    QIcon::setThemeSearchPaths({});
+    QIcon::setThemeName({});
+
+    QCOMPARE(up.pixelColor(8, 8), QColor(255, 0, 255));
+    QVERIFY(!refresh.isNull()); // not in the theme: ours is used
+    QVERIFY(app.pixelColor(8, 8) != QColor(255, 0, 255));
+}
+
+QTEST_MAIN(TestIcons)
+#include "tst_icons.moc"
