@@ -7,6 +7,8 @@
 #include <QTest>
 #include <QTreeView>
 
+#include <memory>
+
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -16,29 +18,31 @@ class TestFolderTree : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup() { m_tree.reset(); }
     void rootShowsFoldersOnly();
-    void rootUnchanged_data();
-    void rootUnchanged();
-    void rootWithoutPermission();
+    void changeIgnored_data();
+    void changeIgnored();
     void selectBeforeLoaded_data();
     void selectBeforeLoaded();
-    void selectionIgnored_data();
-    void selectionIgnored();
     void lateLoadedSelectionStaysInView();
     void clickSignalsOncePerChange();
     void reloadFollowsDisk();
 
 private:
-    static QTreeView *shownView(FolderTreeView &tree);
     // Items go by their path below the root item ("alpha/d1/"); invalid while not loaded.
-    static QModelIndex itemAt(const QTreeView *view, const QString &relative);
-    static QString relativePath(const QTreeView *view, QModelIndex index);
-    static QStringList folderNames(const QTreeView *view, const QString &relative);
+    QModelIndex itemAt(const QString &relative) const;
+    QString relativePath(QModelIndex index) const;
+    QStringList folderNames(const QString &relative) const;
 
     QTemporaryDir m_dir;
-    QString m_top;  // folders, a hidden one, a non-ASCII name, a file and a link to a folder
-    QString m_wide; // 40 folders sorted ahead of the target at each of two levels
+    QString m_top;    // folders, a hidden one, a non-ASCII name, a file and a link to a folder
+    QString m_wide;   // 40 folders sorted ahead of the target at each of two levels
+    QString m_locked; // a folder that cannot be listed
     const QStringList m_topFolders{u".hidden"_s, u"Données"_s, u"alpha"_s, u"beta"_s};
+    std::unique_ptr<FolderTreeView> m_tree;
+    QTreeView *m_view = nullptr;
 };
 
 void TestFolderTree::initTestCase()
@@ -46,9 +50,11 @@ void TestFolderTree::initTestCase()
     QVERIFY(m_dir.isValid());
     m_top = m_dir.path() + u"/top/"_s;
     m_wide = m_dir.path() + u"/wide/"_s;
+    m_locked = m_dir.path() + u"/locked/"_s;
     QDir dir(m_dir.path());
-    for (const QString &folder : {u"top/alpha/d1/d2/target"_s, u"top/beta"_s, u"top/.hidden/inner"_s,
-                                  u"top/Données/sub"_s, u"wide/zz/zz"_s})
+    for (const QString &folder :
+         {u"top/alpha/d1/d2/target"_s, u"top/beta"_s, u"top/.hidden/inner"_s, u"top/Données/sub"_s,
+          u"wide/zz/zz"_s, u"locked"_s})
         QVERIFY(dir.mkpath(folder));
     for (int i = 0; i < 40; ++i) {
         const QString name = u"a%1"_s.arg(i, 2, 10, QChar(u'0'));
@@ -57,19 +63,27 @@ void TestFolderTree::initTestCase()
     QFile file(m_top + u"file.txt"_s);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QVERIFY(QFile::link(m_top + u"alpha"_s, m_top + u"link"_s));
+    QVERIFY(QFile::setPermissions(m_locked, QFile::WriteOwner));
+}
+
+void TestFolderTree::cleanupTestCase()
+{
+    QFile::setPermissions(m_locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // Shown, as in the window: a hidden view puts off its layout and with it the loading of folders.
-QTreeView *TestFolderTree::shownView(FolderTreeView &tree)
+void TestFolderTree::init()
 {
-    tree.show();
-    return QTest::qWaitForWindowExposed(&tree) ? tree.findChild<QTreeView *>() : nullptr;
+    m_tree = std::make_unique<FolderTreeView>();
+    m_tree->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_tree.get()));
+    m_view = m_tree->findChild<QTreeView *>();
 }
 
-QModelIndex TestFolderTree::itemAt(const QTreeView *view, const QString &relative)
+QModelIndex TestFolderTree::itemAt(const QString &relative) const
 {
-    const QAbstractItemModel *model = view->model();
-    QModelIndex index = model->index(0, 0, view->rootIndex());
+    const QAbstractItemModel *model = m_view->model();
+    QModelIndex index = model->index(0, 0, m_view->rootIndex());
     for (const QString &name : relative.split(u'/', Qt::SkipEmptyParts)) {
         const QModelIndex parent = index;
         index = {};
@@ -80,93 +94,92 @@ QModelIndex TestFolderTree::itemAt(const QTreeView *view, const QString &relativ
     return index;
 }
 
-QString TestFolderTree::relativePath(const QTreeView *view, QModelIndex index)
+QString TestFolderTree::relativePath(QModelIndex index) const
 {
     QString path;
-    for (; index.isValid() && index.parent() != view->rootIndex(); index = index.parent())
+    for (; index.isValid() && index.parent() != m_view->rootIndex(); index = index.parent())
         path.prepend(index.data().toString() + u'/');
     return path;
 }
 
-QStringList TestFolderTree::folderNames(const QTreeView *view, const QString &relative)
+QStringList TestFolderTree::folderNames(const QString &relative) const
 {
-    const QModelIndex parent = itemAt(view, relative);
+    const QModelIndex parent = itemAt(relative);
     QStringList names;
-    for (int row = 0; parent.isValid() && row < view->model()->rowCount(parent); ++row)
-        names.append(view->model()->index(row, 0, parent).data().toString());
+    for (int row = 0; parent.isValid() && row < m_view->model()->rowCount(parent); ++row)
+        names.append(m_view->model()->index(row, 0, parent).data().toString());
     names.sort();
     return names;
 }
 
 void TestFolderTree::rootShowsFoldersOnly()
 {
-    FolderTreeView tree;
-    QCOMPARE(tree.objectName(), u"FolderTreeview"_s);
-    QVERIFY(!tree.isEnabled());
-    QCOMPARE(tree.rootfolder(), u"/"_s);
-    QCOMPARE(tree.selectedfolder(), u"/"_s);
-    QTreeView *view = shownView(tree);
-    QVERIFY(view);
-    QCOMPARE(view->currentIndex().data().toString(), u"/"_s);
+    QCOMPARE(m_tree->objectName(), u"FolderTreeview"_s);
+    QVERIFY(!m_tree->isEnabled());
+    QCOMPARE(m_tree->rootfolder(), u"/"_s);
+    QCOMPARE(m_tree->selectedfolder(), u"/"_s);
+    QCOMPARE(m_view->currentIndex().data().toString(), u"/"_s);
 
-    QSignalSpy spy(&tree, &FolderTreeView::selectedFolderChanged);
-    tree.setRootfolder(m_top);
-    QCOMPARE(tree.rootfolder(), m_top);
-    QCOMPARE(tree.selectedfolder(), m_top);
+    QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
+    m_tree->setRootfolder(m_top);
+    QCOMPARE(m_tree->rootfolder(), m_top);
+    QCOMPARE(m_tree->selectedfolder(), m_top);
     QCOMPARE(spy, (QList<QVariantList>{{m_top}}));
     // The root is the one top item, selected; below it folders only, links and files left out.
-    QCOMPARE(view->model()->rowCount(view->rootIndex()), 1);
-    QCOMPARE(view->currentIndex(), itemAt(view, {}));
-    QCOMPARE(view->currentIndex().data().toString(), u"top"_s);
-    QCOMPARE(view->model()->columnCount(view->currentIndex()), 1);
-    QTRY_COMPARE(folderNames(view, {}), m_topFolders);
-    view->expand(itemAt(view, u".hidden"_s));
-    QTRY_COMPARE(folderNames(view, u".hidden"_s), QStringList{u"inner"_s});
+    QCOMPARE(m_view->model()->rowCount(m_view->rootIndex()), 1);
+    QCOMPARE(m_view->currentIndex(), itemAt({}));
+    QCOMPARE(m_view->currentIndex().data().toString(), u"top"_s);
+    QCOMPARE(m_view->model()->columnCount(m_view->currentIndex()), 1);
+    QTRY_COMPARE(folderNames({}), m_topFolders);
+    m_view->expand(itemAt(u".hidden"_s));
+    QTRY_COMPARE(folderNames(u".hidden"_s), QStringList{u"inner"_s});
 
     // Once the root's own parent is listed too, its other folders stay out.
-    const auto *model = tree.findChild<QFileSystemModel *>();
-    view->model()->fetchMore(view->rootIndex());
-    const int siblings = int(QDir(m_dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
+    const auto *model = m_tree->findChild<QFileSystemModel *>();
+    m_view->model()->fetchMore(m_view->rootIndex());
+    const int siblings =
+        int(QDir(m_dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
     QTRY_COMPARE(model->rowCount(model->index(m_dir.path())), siblings);
-    QCOMPARE(view->model()->rowCount(view->rootIndex()), 1);
+    QCOMPARE(m_view->model()->rowCount(m_view->rootIndex()), 1);
 }
 
-void TestFolderTree::rootUnchanged_data()
+// A root that cannot be shown, or a folder that cannot be selected, leaves both as they were.
+void TestFolderTree::changeIgnored_data()
 {
-    QTest::addColumn<QString>("root");
-    QTest::newRow("missing") << m_top + u"missing/"_s;
-    QTest::newRow("file") << m_top + u"file.txt/"_s;
-    QTest::newRow("relative") << u"top/"_s;
-    QTest::newRow("empty") << QString();
-    QTest::newRow("same root again") << m_top + u"alpha/"_s;
+    QTest::addColumn<bool>("root");
+    QTest::addColumn<QString>("path");
+    QTest::newRow("root missing") << true << m_top + u"missing/"_s;
+    QTest::newRow("root a file") << true << m_top + u"file.txt/"_s;
+    QTest::newRow("root relative") << true << u"top/"_s;
+    QTest::newRow("root empty") << true << QString();
+    QTest::newRow("root unreadable") << true << m_locked;
+    QTest::newRow("same root again") << true << m_top;
+    QTest::newRow("selection above the root") << false << m_dir.path() + u'/';
+    QTest::newRow("selection missing") << false << m_top + u"alpha/none/"_s;
+    QTest::newRow("selection a file") << false << m_top + u"file.txt/"_s;
+    QTest::newRow("selection a link to a folder") << false << m_top + u"link/"_s;
+    QTest::newRow("selection through a link") << false << m_top + u"link/d1/"_s;
+    QTest::newRow("selection relative") << false << u"alpha/"_s;
 }
 
-void TestFolderTree::rootUnchanged()
+void TestFolderTree::changeIgnored()
 {
-    QFETCH(QString, root);
-    FolderTreeView tree;
-    tree.setRootfolder(m_top + u"alpha/"_s);
-    tree.setSelectedfolder(m_top + u"alpha/d1/"_s);
-    QSignalSpy spy(&tree, &FolderTreeView::selectedFolderChanged);
-    tree.setRootfolder(root);
-    QCOMPARE(tree.rootfolder(), m_top + u"alpha/"_s);
-    QCOMPARE(tree.selectedfolder(), m_top + u"alpha/d1/"_s);
-    const QTreeView *view = tree.findChild<QTreeView *>();
-    QCOMPARE(relativePath(view, view->currentIndex()), u"d1/"_s);
-    QCOMPARE(spy.count(), 0);
-}
-
-void TestFolderTree::rootWithoutPermission()
-{
-    if (geteuid() == 0)
+    QFETCH(bool, root);
+    QFETCH(QString, path);
+    if (path == m_locked && geteuid() == 0)
         QSKIP("running as root: every folder is readable");
-    const QString locked = m_dir.path() + u"/locked/"_s;
-    QVERIFY(QDir().mkpath(locked));
-    QVERIFY(QFile::setPermissions(locked, QFile::WriteOwner));
-    FolderTreeView tree;
-    tree.setRootfolder(locked);
-    QFile::setPermissions(locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QCOMPARE(tree.rootfolder(), u"/"_s);
+    m_tree->setRootfolder(m_top);
+    m_tree->setSelectedfolder(m_top + u"alpha/d1/"_s);
+    QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
+    if (root)
+        m_tree->setRootfolder(path);
+    else
+        m_tree->setSelectedfolder(path);
+    QCOMPARE(m_tree->rootfolder(), m_top);
+    QCOMPARE(m_tree->selectedfolder(), m_top + u"alpha/d1/"_s);
+    QCOMPARE(relativePath(m_view->currentIndex()), u"alpha/d1/"_s);
+    QCOMPARE(spy.count(), 0);
+    QTRY_COMPARE(folderNames({}), m_topFolders);
 }
 
 void TestFolderTree::selectBeforeLoaded_data()
@@ -181,96 +194,60 @@ void TestFolderTree::selectBeforeLoaded_data()
 void TestFolderTree::selectBeforeLoaded()
 {
     QFETCH(QString, relative);
-    FolderTreeView tree;
-    QTreeView *view = shownView(tree);
-    QVERIFY(view);
-    tree.setRootfolder(m_top);
-    QSignalSpy spy(&tree, &FolderTreeView::selectedFolderChanged);
-    tree.setSelectedfolder(m_top + relative);
-    QCOMPARE(tree.selectedfolder(), m_top + relative);
-    QCOMPARE(spy, relative.isEmpty() ? QList<QVariantList>() : QList<QVariantList>{{m_top + relative}});
-    const QModelIndex current = view->currentIndex();
-    QCOMPARE(relativePath(view, current), relative);
-    QVERIFY(view->selectionModel()->isSelected(current));
-    for (QModelIndex up = current.parent(); up.isValid() && up != view->rootIndex(); up = up.parent())
-        QVERIFY(view->isExpanded(up));
+    m_tree->setRootfolder(m_top);
+    QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
+    m_tree->setSelectedfolder(m_top + relative);
+    QCOMPARE(m_tree->selectedfolder(), m_top + relative);
+    QCOMPARE(spy.count(), relative.isEmpty() ? 0 : 1);
+    const QModelIndex current = m_view->currentIndex();
+    QCOMPARE(relativePath(current), relative);
+    QVERIFY(m_view->selectionModel()->isSelected(current));
+    for (QModelIndex up = current.parent(); up.isValid() && up != m_view->rootIndex();
+         up = up.parent())
+        QVERIFY(m_view->isExpanded(up));
     // Loading the folders around it leaves the selection where it is.
-    QTRY_COMPARE(folderNames(view, {}), m_topFolders);
-    QCOMPARE(relativePath(view, view->currentIndex()), relative);
+    QTRY_COMPARE(folderNames({}), m_topFolders);
+    QCOMPARE(relativePath(m_view->currentIndex()), relative);
 
     // Collapsing a folder above the selection moves the selection up to it.
     if (relative.isEmpty())
         return;
     const QString top = relative.section(u'/', 0, 0) + u'/';
-    view->collapse(itemAt(view, top));
-    QCOMPARE(tree.selectedfolder(), m_top + top);
-    QCOMPARE(spy.count(), top == relative ? 1 : 2);
-}
-
-void TestFolderTree::selectionIgnored_data()
-{
-    QTest::addColumn<QString>("path");
-    QTest::newRow("above the root") << m_dir.path() + u'/';
-    QTest::newRow("missing") << m_top + u"alpha/none/"_s;
-    QTest::newRow("file") << m_top + u"file.txt/"_s;
-    QTest::newRow("link to a folder") << m_top + u"link/"_s;
-    QTest::newRow("through a link") << m_top + u"link/d1/"_s;
-    QTest::newRow("relative") << u"alpha/"_s;
-}
-
-void TestFolderTree::selectionIgnored()
-{
-    QFETCH(QString, path);
-    FolderTreeView tree;
-    QTreeView *view = shownView(tree);
-    QVERIFY(view);
-    tree.setRootfolder(m_top);
-    tree.setSelectedfolder(m_top + u"beta/"_s);
-    QSignalSpy spy(&tree, &FolderTreeView::selectedFolderChanged);
-    tree.setSelectedfolder(path);
-    QCOMPARE(tree.selectedfolder(), m_top + u"beta/"_s);
-    QCOMPARE(relativePath(view, view->currentIndex()), u"beta/"_s);
-    QCOMPARE(spy.count(), 0);
-    QTRY_COMPARE(folderNames(view, {}), m_topFolders);
+    m_view->collapse(itemAt(top));
+    QCOMPARE(m_tree->selectedfolder(), m_top + top);
+    QCOMPARE(spy, (QList<QVariantList>{{m_top + relative}, {m_top + top}}));
 }
 
 void TestFolderTree::lateLoadedSelectionStaysInView()
 {
-    FolderTreeView tree;
-    tree.resize(200, 120);
-    QTreeView *view = shownView(tree);
-    QVERIFY(view);
-    tree.setRootfolder(m_wide);
-    tree.setSelectedfolder(m_wide + u"zz/zz/"_s);
+    m_tree->resize(200, 120);
+    m_tree->setRootfolder(m_wide);
+    m_tree->setSelectedfolder(m_wide + u"zz/zz/"_s);
     // Rows 40: the target and its parent, once their siblings are loaded and sorted.
-    QTRY_COMPARE(view->currentIndex().row(), 40);
-    QTRY_COMPARE(view->currentIndex().parent().row(), 40);
-    QTRY_VERIFY(view->viewport()->rect().contains(view->visualRect(view->currentIndex())));
+    QTRY_COMPARE(m_view->currentIndex().row(), 40);
+    QTRY_COMPARE(m_view->currentIndex().parent().row(), 40);
+    QTRY_VERIFY(m_view->viewport()->rect().contains(m_view->visualRect(m_view->currentIndex())));
 }
 
 void TestFolderTree::clickSignalsOncePerChange()
 {
-    FolderTreeView tree;
-    QTreeView *view = shownView(tree);
-    QVERIFY(view);
-    tree.setRootfolder(m_top);
-    QTRY_COMPARE(folderNames(view, {}), m_topFolders);
-    QSignalSpy spy(&tree, &FolderTreeView::selectedFolderChanged);
-    const QPoint beta = view->visualRect(itemAt(view, u"beta"_s)).center();
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, beta); // disabled: nothing happens
-    QCOMPARE(tree.selectedfolder(), m_top);
-    QCOMPARE(view->currentIndex(), itemAt(view, {}));
+    m_tree->setRootfolder(m_top);
+    QTRY_COMPARE(folderNames({}), m_topFolders);
+    QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
+    const QPoint beta = m_view->visualRect(itemAt(u"beta"_s)).center();
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta); // disabled: nothing happens
+    QCOMPARE(m_view->currentIndex(), itemAt({}));
     QCOMPARE(spy.count(), 0);
 
-    tree.setEnabled(true);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, beta);
-    QCOMPARE(tree.selectedfolder(), m_top + u"beta/"_s);
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, beta);
-    tree.setSelectedfolder(m_top + u"beta"_s);
+    m_tree->setEnabled(true);
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta);
+    QCOMPARE(m_tree->selectedfolder(), m_top + u"beta/"_s);
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta);
+    m_tree->setSelectedfolder(m_top + u"beta"_s);
     // Ctrl+click on the selected folder would deselect it in a plain view.
-    QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::ControlModifier, beta);
-    QVERIFY(view->selectionModel()->isSelected(itemAt(view, u"beta"_s)));
-    tree.setSelectedfolder(m_top + u"alpha/"_s);
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::ControlModifier, beta);
+    QVERIFY(m_view->selectionModel()->isSelected(itemAt(u"beta"_s)));
+    m_tree->setSelectedfolder(m_top + u"alpha/"_s);
     QCOMPARE(spy, (QList<QVariantList>{{m_top + u"beta/"_s}, {m_top + u"alpha/"_s}}));
 }
 
@@ -279,29 +256,25 @@ void TestFolderTree::reloadFollowsDisk()
     QTemporaryDir dir;
     const QString root = dir.path() + u'/';
     QVERIFY(QDir(root).mkpath(u"keep/inner"_s) && QDir(root).mkpath(u"other/x"_s));
-    FolderTreeView tree;
-    QTreeView *view = shownView(tree);
-    QVERIFY(view);
-    tree.setRootfolder(root);
-    tree.setSelectedfolder(root + u"keep/inner/"_s);
-    QTRY_COMPARE(folderNames(view, {}), (QStringList{u"keep"_s, u"other"_s}));
-    view->expand(itemAt(view, u"other"_s));
-    QSignalSpy spy(&tree, &FolderTreeView::selectedFolderChanged);
+    m_tree->setRootfolder(root);
+    m_tree->setSelectedfolder(root + u"keep/inner/"_s);
+    QTRY_COMPARE(folderNames({}), (QStringList{u"keep"_s, u"other"_s}));
+    m_view->expand(itemAt(u"other"_s));
+    QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
 
     QVERIFY(QDir(root).mkdir(u"new"_s));
-    tree.reload();
-    QCOMPARE(tree.selectedfolder(), root + u"keep/inner/"_s);
-    QCOMPARE(relativePath(view, view->currentIndex()), u"keep/inner/"_s);
-    QVERIFY(view->isExpanded(itemAt(view, u"other"_s)));
-    QTRY_COMPARE(folderNames(view, {}), (QStringList{u"keep"_s, u"new"_s, u"other"_s}));
+    m_tree->reload();
+    QCOMPARE(relativePath(m_view->currentIndex()), u"keep/inner/"_s);
+    QVERIFY(m_view->isExpanded(itemAt(u"other"_s)));
+    QTRY_COMPARE(folderNames({}), (QStringList{u"keep"_s, u"new"_s, u"other"_s}));
     QCOMPARE(spy.count(), 0);
 
     // With the selected folder and its parent gone, the selection falls back to the root.
     QVERIFY(QDir(root + u"keep"_s).removeRecursively());
-    tree.reload();
-    QCOMPARE(tree.selectedfolder(), root);
+    m_tree->reload();
+    QCOMPARE(m_tree->selectedfolder(), root);
     QCOMPARE(spy, (QList<QVariantList>{{root}}));
-    QTRY_COMPARE(folderNames(view, {}), (QStringList{u"new"_s, u"other"_s}));
+    QTRY_COMPARE(folderNames({}), (QStringList{u"new"_s, u"other"_s}));
 }
 
 QTEST_MAIN(TestFolderTree)

@@ -20,39 +20,14 @@ class TestHelp : public QObject
     Q_OBJECT
 private slots:
     void searchOrder();
-    void copyBesideProgramIsCurrent();
-    void opensAtIndex();
-    void internalLinksHaveAnchors();
-    void captionsAsShown();
-    void followLinkAndComeBack();
+    void linksAndCaptions();
+    void opensAtIndexAndFollowsLinks();
     void secondShowKeepsOneWindow();
-
-private:
-    static QByteArray builtInHelp();
-    static QTextCursor anchorCursor(const QTextDocument *document, const QString &href);
-    static QList<QWidget *> helpWindows();
 };
 
-QByteArray TestHelp::builtInHelp()
-{
-    QFile file(u":/help/qnl.html"_s);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+namespace {
 
-// A cursor inside the first link to href.
-QTextCursor TestHelp::anchorCursor(const QTextDocument *document, const QString &href)
-{
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
-        for (auto it = block.begin(); !it.atEnd(); ++it)
-            if (it.fragment().charFormat().anchorHref() == href) {
-                QTextCursor cursor(block);
-                cursor.setPosition(it.fragment().position() + 1);
-                return cursor;
-            }
-    return QTextCursor();
-}
-
-QList<QWidget *> TestHelp::helpWindows()
+QList<QWidget *> HelpWindows()
 {
     QList<QWidget *> found;
     for (QWidget *w : QApplication::topLevelWidgets())
@@ -61,6 +36,8 @@ QList<QWidget *> TestHelp::helpWindows()
     return found;
 }
 
+} // namespace
+
 void TestHelp::searchOrder()
 {
     QTemporaryDir root;
@@ -68,142 +45,104 @@ void TestHelp::searchOrder()
     const QString bin = root.path() + u"/bin"_s;
     const QString installed = root.path() + u"/share/quarnel/qnl.html"_s;
     const QString beside = bin + u"/qnl.html"_s;
-    QVERIFY(QDir().mkpath(bin));
-    QVERIFY(QDir().mkpath(root.path() + u"/share/quarnel"_s));
+    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(root.path() + u"/share/quarnel"_s));
     for (const QString &path : {installed, beside}) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-
     QCOMPARE(HelpWindow::helpFilePath(bin), installed);
     QVERIFY(QFile::remove(installed));
     QCOMPARE(HelpWindow::helpFilePath(bin), beside);
-    QVERIFY(QFile::remove(beside));
+    QVERIFY(QFile::remove(beside) && QDir().mkpath(beside)); // a folder is not a help file
     QCOMPARE(HelpWindow::helpFilePath(bin), u":/help/qnl.html"_s);
-    // A folder of that name is not a help file.
-    QVERIFY(QDir().mkpath(beside));
-    QCOMPARE(HelpWindow::helpFilePath(bin), u":/help/qnl.html"_s);
-}
 
-void TestHelp::copyBesideProgramIsCurrent()
-{
-    // The program in the build tree finds the copy beside it.
+    // The program in the build tree finds the copy beside it, the same as the built-in one.
     const QString programDir = QStringLiteral(QUARNEL_PROGRAM_DIR);
-    const QString path = HelpWindow::helpFilePath(programDir);
-    QCOMPARE(path, programDir + u"/qnl.html"_s);
-    QFile copy(path);
-    QVERIFY(copy.open(QIODevice::ReadOnly));
-    const QByteArray builtIn = builtInHelp();
-    QVERIFY(!builtIn.isEmpty());
-    QCOMPARE(copy.readAll(), builtIn);
+    QCOMPARE(HelpWindow::helpFilePath(programDir), programDir + u"/qnl.html"_s);
+    QFile copy(programDir + u"/qnl.html"_s), builtIn(u":/help/qnl.html"_s);
+    QVERIFY(copy.open(QIODevice::ReadOnly) && builtIn.open(QIODevice::ReadOnly));
+    QCOMPARE(copy.readAll(), builtIn.readAll());
 }
 
-void TestHelp::opensAtIndex()
+// Every internal link leads to an anchor the browser knows, or scrolling to it would do nothing;
+// the help names commands by the captions and tooltips the program shows, letter for letter.
+void TestHelp::linksAndCaptions()
+{
+    QTextBrowser browser;
+    browser.setSource(HelpWindow::helpFileUrl());
+    QSet<QString> anchors;
+    for (QTextBlock block = browser.document()->begin(); block.isValid(); block = block.next())
+        for (auto it = block.begin(); !it.atEnd(); ++it)
+            for (const QString &name : it.fragment().charFormat().anchorNames())
+                anchors.insert(name);
+
+    QFile file(u":/help/qnl.html"_s);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QSet<QString> links;
+    static const QRegularExpression link(uR"re(href="#([^"]*)")re"_s);
+    for (const auto &m : link.globalMatch(QString::fromUtf8(file.readAll()))) {
+        links.insert(m.captured(1));
+        QVERIFY2(anchors.contains(m.captured(1)), qPrintable(u"no anchor for #"_s + m.captured(1)));
+    }
+    QVERIFY(links.contains({u"sommaire"_s, u"presentation"_s, u"analyser"_s, u"liste"_s, u"trier"_s,
+                            u"imprimer"_s, u"menus"_s, u"totaux"_s, u"reglages"_s, u"apropos"_s}));
+
+    const QString text = browser.toPlainText();
+    for (const int id :
+         {309,  310,  311,  312,  313,  314,  315,  316,  317,  321,  1000, 1001, 1002,
+          1003, 1004, 1005, 1006, 1007, 1008, 1009, 1010, 1011, 1012, 1013, 1014}) {
+        const QString caption = TextTable::text(id).remove(u'&');
+        QVERIFY2(!caption.isEmpty() && text.contains(caption), qPrintable(QString::number(id)));
+    }
+    for (const QString &key : {u"Ctrl+X"_s, u"Ctrl+P"_s, u"Ctrl+D"_s, u"Ctrl+F"_s, u"Ctrl+A"_s,
+                               u"F5"_s, u"F1"_s, u"Ctrl+F1"_s, u"Ctrl+F10"_s, u"Esc"_s, u"Échap"_s})
+        QVERIFY2(text.contains(key), qPrintable(key));
+}
+
+void TestHelp::opensAtIndexAndFollowsLinks()
 {
     QWidget owner;
     HelpWindow *window = HelpWindow::showIndex(&owner);
     QVERIFY(window);
     QCOMPARE(HelpWindow::instance(), window);
-    QCOMPARE(window->objectName(), u"HelpWindow"_s);
-    QVERIFY(window->isWindow());
-    QVERIFY(window->isVisible());
+    QVERIFY(window->isWindow() && window->isVisible());
     QCOMPARE(window->windowTitle(), u"Aide de Quarnel"_s);
-
-    const QTextBrowser *browser = window->browser();
+    QTextBrowser *browser = window->browser();
     QCOMPARE(browser->source(), HelpWindow::helpFileUrl());
-    QCOMPARE(browser->documentTitle(), u"Aide de Quarnel"_s);
     const QTextBlock first = browser->document()->firstBlock();
     QCOMPARE(first.blockFormat().headingLevel(), 1);
     QCOMPARE(first.text(), u"Aide de Quarnel"_s);
-    // The French text came through as UTF-8.
-    QVERIFY(browser->toPlainText().contains(u"Présentation"_s));
+    QVERIFY(browser->toPlainText().contains(u"Présentation"_s)); // read as UTF-8
     QCOMPARE(browser->verticalScrollBar()->value(), 0);
-    QVERIFY(!browser->isBackwardAvailable());
-}
-
-void TestHelp::internalLinksHaveAnchors()
-{
-    const QString html = QString::fromUtf8(builtInHelp());
-    QSet<QString> targets;
-    static const QRegularExpression anchor(uR"re((?:name|id)="([^"]+)")re"_s);
-    for (const auto &m : anchor.globalMatch(html))
-        targets.insert(m.captured(1));
-
-    // The anchors must also be ones the browser knows, or scrolling to them does nothing.
-    QTextBrowser browser;
-    browser.setSource(HelpWindow::helpFileUrl());
-    QSet<QString> known;
-    for (QTextBlock block = browser.document()->begin(); block.isValid(); block = block.next())
-        for (auto it = block.begin(); !it.atEnd(); ++it)
-            for (const QString &name : it.fragment().charFormat().anchorNames())
-                known.insert(name);
-
-    QSet<QString> links;
-    static const QRegularExpression link(uR"re(href="#([^"]*)")re"_s);
-    for (const auto &m : link.globalMatch(html)) {
-        const QString name = m.captured(1);
-        links.insert(name);
-        QVERIFY2(targets.contains(name), qPrintable(u"no anchor for #"_s + name));
-        QVERIFY2(known.contains(name), qPrintable(u"the browser has no anchor "_s + name));
-    }
-    const QSet<QString> sections{u"sommaire"_s, u"presentation"_s, u"analyser"_s, u"liste"_s, u"trier"_s,
-                                 u"imprimer"_s, u"menus"_s, u"totaux"_s, u"reglages"_s, u"apropos"_s};
-    QVERIFY(links.contains(sections));
-}
-
-void TestHelp::captionsAsShown()
-{
-    // The help names commands by the captions and tooltips the program shows, letter for letter.
-    QTextBrowser browser;
-    browser.setSource(HelpWindow::helpFileUrl());
-    const QString text = browser.toPlainText();
-    const int ids[] = {309, 310, 311, 312, 313, 314, 315, 316, 317, 321,
-                       1000, 1001, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009,
-                       1010, 1011, 1012, 1013, 1014};
-    for (const int id : ids) {
-        const QString caption = TextTable::text(id).remove(u'&');
-        QVERIFY2(!caption.isEmpty(), qPrintable(QString::number(id)));
-        QVERIFY2(text.contains(caption), qPrintable(caption));
-    }
-    for (const QString &key : {u"Ctrl+X"_s, u"Ctrl+P"_s, u"Ctrl+D"_s, u"Ctrl+F"_s, u"Ctrl+A"_s, u"F5"_s,
-                               u"F1"_s, u"Ctrl+F1"_s, u"Ctrl+F10"_s, u"Esc"_s, u"Échap"_s})
-        QVERIFY2(text.contains(key), qPrintable(key));
-}
-
-void TestHelp::followLinkAndComeBack()
-{
-    QWidget owner;
-    HelpWindow *window = HelpWindow::showIndex(&owner);
-    QTextBrowser *browser = window->browser();
     auto *back = window->findChild<QAction *>(u"actBack"_s);
     auto *forward = window->findChild<QAction *>(u"actForward"_s);
-    QVERIFY(back && forward);
-    QVERIFY(!back->isEnabled());
+    QVERIFY(back && forward && !back->isEnabled());
 
-    const QTextCursor link = anchorCursor(browser->document(), u"#imprimer"_s);
-    QVERIFY(!link.isNull());
+    // A click on the link to a section brings its heading to the top of the view.
+    QTextCursor link;
+    QTextCursor heading;
+    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd() && link.isNull(); ++it)
+            if (it.fragment().charFormat().anchorHref() == u"#imprimer"_s) {
+                link = QTextCursor(block);
+                link.setPosition(it.fragment().position() + 1);
+            }
+        if (block.text().trimmed() == u"5. Imprimer"_s)
+            heading = QTextCursor(block);
+    }
+    QVERIFY(!link.isNull() && !heading.isNull());
     const QPoint at = browser->cursorRect(link).center();
     QVERIFY(browser->viewport()->rect().contains(at));
     QTest::mouseClick(browser->viewport(), Qt::LeftButton, {}, at);
-
     QCOMPARE(browser->source().fragment(), u"imprimer"_s);
-    QVERIFY(browser->verticalScrollBar()->value() > 0);
     QVERIFY(back->isEnabled());
-    // The section's heading is now at the top of the view.
-    QTextCursor heading(browser->document());
-    for (QTextBlock block = browser->document()->begin(); block.isValid(); block = block.next())
-        if (block.text().trimmed() == u"5. Imprimer"_s)
-            heading = QTextCursor(block);
-    QVERIFY(heading.block().isValid());
     const int top = browser->cursorRect(heading).top();
     QVERIFY2(top >= 0 && top < 40, qPrintable(QString::number(top)));
 
     back->trigger();
     QCOMPARE(browser->source(), HelpWindow::helpFileUrl());
     QCOMPARE(browser->verticalScrollBar()->value(), 0);
-    QVERIFY(!back->isEnabled());
-    QVERIFY(forward->isEnabled());
-
+    QVERIFY(!back->isEnabled() && forward->isEnabled());
     forward->trigger();
     QCOMPARE(browser->source().fragment(), u"imprimer"_s);
 
@@ -225,11 +164,11 @@ void TestHelp::secondShowKeepsOneWindow()
     browser->setSource(QUrl(u"#totaux"_s));
     QVERIFY(browser->verticalScrollBar()->value() > 0);
 
+    // Shown again, it is back at the index, and Précédent returns to where the reader was.
     ShowHelp(&owner);
     QCOMPARE(HelpWindow::instance(), window);
-    QCOMPARE(helpWindows().size(), 1);
+    QCOMPARE(HelpWindows().size(), 1);
     QVERIFY(window->isVisible());
-    // Shown again, it is back at the index, and Précédent returns to where the reader was.
     QCOMPARE(browser->source(), HelpWindow::helpFileUrl());
     QCOMPARE(browser->verticalScrollBar()->value(), 0);
     QVERIFY(browser->isBackwardAvailable());
@@ -237,10 +176,10 @@ void TestHelp::secondShowKeepsOneWindow()
     // Closed, it goes; the next request opens a fresh one.
     window->close();
     QTRY_VERIFY(!HelpWindow::instance());
-    QCOMPARE(helpWindows().size(), 0);
+    QCOMPARE(HelpWindows().size(), 0);
     HelpWindow *again = HelpWindow::showIndex(&owner);
     QVERIFY(again);
-    QCOMPARE(helpWindows().size(), 1);
+    QCOMPARE(HelpWindows().size(), 1);
     QVERIFY(!again->browser()->isBackwardAvailable());
 }
 

@@ -39,21 +39,18 @@ template<typename Change> WindowSettings with(Change change)
 class TestSettings : public QObject
 {
     Q_OBJECT
+public:
+    // Before any QSettings exists, which fixes the user's path for the whole process.
+    TestSettings() { QStandardPaths::setTestModeEnabled(true); }
+
 private slots:
-    void initTestCase();
-    void userStoreLocation();
-    void firstRunGivesDefaults();
-    void saveWritesTwelveValuesAndReloads();
+    void firstRunThenSave();
     void readsStoredValues_data();
     void readsStoredValues();
-    void survivesJunkFiles_data();
-    void survivesJunkFiles();
     void unwritableStoreLosesWrites_data();
     void unwritableStoreLosesWrites();
-    void columnWidthRoundTrip_data();
-    void columnWidthRoundTrip();
-    void windowGeometryRoundTrip_data();
-    void windowGeometryRoundTrip();
+    void roundTripsInTwips_data();
+    void roundTripsInTwips();
 
 private:
     QString storeFile(const QByteArray &contents);
@@ -72,22 +69,11 @@ QString TestSettings::storeFile(const QByteArray &contents)
     return name;
 }
 
-void TestSettings::initTestCase()
-{
-    // Before any QSettings exists, which fixes the user's path for the whole process.
-    QStandardPaths::setTestModeEnabled(true);
-    QVERIFY(m_dir.isValid());
-}
-
-void TestSettings::userStoreLocation()
+void TestSettings::firstRunThenSave()
 {
     QCOMPARE(SettingsStore().fileName(),
              QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
                  u"/Orvanne/QNL.conf"_s);
-}
-
-void TestSettings::firstRunGivesDefaults()
-{
     const SettingsStore store(m_dir.filePath(u"first/Orvanne/QNL.conf"_s));
     QCOMPARE(LoadWindowSettings(store), WindowSettings());
     QVERIFY(QFileInfo(m_dir.filePath(u"first/Orvanne"_s)).isDir());
@@ -99,16 +85,11 @@ void TestSettings::firstRunGivesDefaults()
     QVERIFY(!window.testAttribute(Qt::WA_Moved));
     QCOMPARE(window.size(), QSize(300, 200));
     QVERIFY(!QFileInfo::exists(store.fileName()));
-}
 
-void TestSettings::saveWritesTwelveValuesAndReloads()
-{
-    const SettingsStore store(m_dir.filePath(u"saved/QNL.conf"_s));
-    const WindowSettings saved = with([](WindowSettings &s) {
-        s = {false, true, 7, 3001, {1500, 900, 1200, 2250}, -150, 300, 9000, 6000};
-    });
+    // Saved, all twelve values are written, and read back.
+    const WindowSettings saved{false, true, 7,    3001, {1500, 900, 1200, 2250},
+                               -150,  300,  9000, 6000};
     SaveWindowSettings(store, saved);
-
     QFile file(store.fileName());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
@@ -120,82 +101,53 @@ void TestSettings::saveWritesTwelveValuesAndReloads()
     QCOMPARE(LoadWindowSettings(store), saved);
 }
 
+// What a store reads as; junk never stops it from saving and reading back afterwards.
 void TestSettings::readsStoredValues_data()
-{
-    QTest::addColumn<QByteArray>("line");
-    QTest::addColumn<WindowSettings>("expected");
-
-    const WindowSettings defaults;
-    QTest::newRow("number -0") << "ViewStatus=-0"_ba << with([](auto &s) { s.viewStatus = false; });
-    QTest::newRow("number in blanks")
-        << "ViewType=\" 12 \""_ba << with([](auto &s) { s.viewType = 12; });
-    QTest::newRow("number too large") << "ViewType=99999999999"_ba << defaults;
-    QTest::newRow("number word") << "ViewBar=yes"_ba << defaults;
-    QTest::newRow("number as bytes") << "FolderSize=@ByteArray(3000)"_ba << defaults;
-    QTest::newRow("number as list") << "FolderSize=1, 2"_ba << defaults;
-    QTest::newRow("number typed") << "FolderSize=@Variant(\\0\\0\\0\\x2\\0\\0\\v\\xb8)"_ba
-                                  << with([](auto &s) { s.folderSize = 3000; });
-    QTest::newRow("text NUL escaped")
-        << "Name=12\\0 34"_ba << with([](auto &s) { s.columnWidths[0] = 12; });
-    QTest::newRow("text NUL byte")
-        << QByteArray("Size1=15\0 00", 12) << with([](auto &s) { s.columnWidths[1] = 15; });
-    QTest::newRow("text NUL first") << "Size2=\\0 34"_ba << defaults;
-    QTest::newRow("text empty") << "Date="_ba << defaults;
-    QTest::newRow("text word") << "Name=abc"_ba << defaults;
-    QTest::newRow("text in blanks")
-        << "Name=\" 2000 \""_ba << with([](auto &s) { s.columnWidths[0] = 2000; });
-    QTest::newRow("text fraction")
-        << "Name=2250.6"_ba << with([](auto &s) { s.columnWidths[0] = 2251; });
-    QTest::newRow("text exponent")
-        << "Name=1e3"_ba << with([](auto &s) { s.columnWidths[0] = 1000; });
-    QTest::newRow("text exponent too large") << "Name=1e99"_ba << defaults;
-    QTest::newRow("text infinite") << "Name=inf"_ba << defaults;
-    QTest::newRow("text as rectangle") << "Name=@Rect(1 2 3 4)"_ba << defaults;
-    QTest::newRow("position negative")
-        << "MainLeft=-150"_ba << with([](auto &s) { s.mainLeft = -150; });
-}
-
-void TestSettings::readsStoredValues()
-{
-    QFETCH(QByteArray, line);
-    QFETCH(WindowSettings, expected);
-    QCOMPARE(LoadWindowSettings(SettingsStore(storeFile("[Option]\n" + line + '\n'))), expected);
-}
-
-void TestSettings::survivesJunkFiles_data()
 {
     QTest::addColumn<QByteArray>("contents");
     QTest::addColumn<WindowSettings>("expected");
+    const WindowSettings defaults;
+    const auto line = [](const char *name, const QByteArray &text, const WindowSettings &expected) {
+        QTest::newRow(name) << "[Option]\n" + text + '\n' << expected;
+    };
+    line("number in blanks", "ViewType=\" 12 \""_ba, with([](auto &s) { s.viewType = 12; }));
+    line("number too large", "ViewType=99999999999"_ba, defaults);
+    line("number word", "ViewBar=yes"_ba, defaults);
+    line("number as bytes", "FolderSize=@ByteArray(3000)"_ba, defaults);
+    line("number typed", "FolderSize=@Variant(\\0\\0\\0\\x2\\0\\0\\v\\xb8)"_ba,
+         with([](auto &s) { s.folderSize = 3000; }));
+    line("text NUL escaped", "Name=12\\0 34"_ba, with([](auto &s) { s.columnWidths[0] = 12; }));
+    line("text NUL byte", QByteArray("Size1=15\0 00", 12),
+         with([](auto &s) { s.columnWidths[1] = 15; }));
+    line("text NUL first", "Size2=\\0 34"_ba, defaults);
+    line("text fraction", "Name=2250.6"_ba, with([](auto &s) { s.columnWidths[0] = 2251; }));
+    line("text exponent too large", "Name=1e99"_ba, defaults);
+    line("text infinite", "Name=inf"_ba, defaults);
+    line("text as rectangle", "Name=@Rect(1 2 3 4)"_ba, defaults);
+    line("position negative", "MainLeft=-150"_ba, with([](auto &s) { s.mainLeft = -150; }));
 
     QByteArray garbage(1 << 16, Qt::Uninitialized);
-    QRandomGenerator random(7);
-    random.fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
     const QByteArray good = "[Option]\nViewType=1\nName=2000\n";
     const WindowSettings goodSettings = with([](auto &s) {
         s.viewType = 1;
         s.columnWidths[0] = 2000;
     });
-
     QByteArray huge = good;
     for (int i = 0; huge.size() < (2 << 20); ++i)
         huge += "Junk" + QByteArray::number(i) + '=' + QByteArray(100, 'z') + '\n';
-
-    QTest::newRow("binary garbage") << garbage << WindowSettings();
     QTest::newRow("values then garbage") << good + garbage << goodSettings;
-    QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << WindowSettings();
+    QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << defaults;
     QTest::newRow("huge") << huge << goodSettings;
 }
 
-void TestSettings::survivesJunkFiles()
+void TestSettings::readsStoredValues()
 {
     QFETCH(QByteArray, contents);
     QFETCH(WindowSettings, expected);
     const SettingsStore store(storeFile(contents));
     QCOMPARE(LoadWindowSettings(store), expected);
-
-    const WindowSettings saved = with([](WindowSettings &s) {
-        s = {false, false, 1, 99, {1, 2, 3, 4}, 5, 6, 7, 8};
-    });
+    const WindowSettings saved{false, false, 1, 99, {1, 2, 3, 4}, 5, 6, 7, 8};
     SaveWindowSettings(store, saved);
     QCOMPARE(LoadWindowSettings(store), saved);
 }
@@ -204,9 +156,7 @@ void TestSettings::unwritableStoreLosesWrites_data()
 {
     QTest::addColumn<QString>("fileName");
     QTest::addColumn<WindowSettings>("expected");
-
-    const QString blocker = storeFile({});
-    QTest::newRow("beneath a file") << blocker + u"/QNL.conf"_s << WindowSettings();
+    QTest::newRow("beneath a file") << storeFile({}) + u"/QNL.conf"_s << WindowSettings();
     QTest::newRow("folder in its place") << m_dir.path() << WindowSettings();
     const QString readOnly = storeFile("[Option]\nViewType=1\n");
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
@@ -220,58 +170,37 @@ void TestSettings::unwritableStoreLosesWrites()
     if (QFileInfo(fileName).isFile() && QFileInfo(fileName).isWritable())
         QSKIP("this user may write any file");
     const SettingsStore store(fileName);
-    SaveWindowSettings(store, with([](WindowSettings &s) {
-                           s = {false, false, 2, 99, {1, 2, 3, 4}, 5, 6, 7, 8};
-                       }));
+    SaveWindowSettings(store, {false, false, 2, 99, {1, 2, 3, 4}, 5, 6, 7, 8});
     QCOMPARE(LoadWindowSettings(store), expected);
 }
 
-void TestSettings::columnWidthRoundTrip_data()
-{
-    QTest::addColumn<int>("perPixel");
-    QTest::addColumn<int>("pixels");
-    QTest::addColumn<QString>("twips");
-
-    QTest::newRow("96 dpi") << 15 << 137 << u"2055"_s;
-    QTest::newRow("120 dpi") << 12 << 137 << u"1644"_s;
-}
-
-void TestSettings::columnWidthRoundTrip()
-{
-    QFETCH(int, perPixel);
-    QFETCH(int, pixels);
-    QFETCH(QString, twips);
-    const SettingsStore store(storeFile({}));
-    QStandardItemModel model(0, 4);
-    QHeaderView saved(Qt::Horizontal);
-    saved.setModel(&model);
-    saved.resizeSection(2, pixels);
-    SaveColumnWidth(store, saved, 2, u"Size2", TwipsScale(perPixel, perPixel));
-    QCOMPARE(ReadSetting(store, u"Size2", SettingKind::Text).value_or(QVariant()), QVariant(twips));
-
-    QHeaderView restored(Qt::Horizontal);
-    restored.setModel(&model);
-    LoadColumnWidth(store, restored, 2, u"Size2", TwipsScale(perPixel, perPixel));
-    QCOMPARE(restored.sectionSize(2), pixels);
-    QCOMPARE(restored.sectionSize(1), saved.sectionSize(1));
-}
-
-void TestSettings::windowGeometryRoundTrip_data()
+void TestSettings::roundTripsInTwips_data()
 {
     QTest::addColumn<int>("perPixel");
     QTest::addColumn<bool>("loadWhenShown");
-
     QTest::newRow("96 dpi, before showing") << 15 << false;
     QTest::newRow("120 dpi, before showing") << 12 << false;
     QTest::newRow("96 dpi, once shown") << 15 << true;
 }
 
-void TestSettings::windowGeometryRoundTrip()
+// A column's width, and a window's place and outer size, which must not grow by the frame from
+// one run to the next.
+void TestSettings::roundTripsInTwips()
 {
     QFETCH(int, perPixel);
     QFETCH(bool, loadWhenShown);
     const SettingsStore store(storeFile({}));
     const TwipsScale twips(perPixel, perPixel);
+
+    QStandardItemModel model(0, 4);
+    QHeaderView header(Qt::Horizontal), restoredHeader(Qt::Horizontal);
+    header.setModel(&model);
+    restoredHeader.setModel(&model);
+    header.resizeSection(2, 137);
+    SaveColumnWidth(store, header, 2, u"Size2", twips);
+    LoadColumnWidth(store, restoredHeader, 2, u"Size2", twips);
+    QCOMPARE(restoredHeader.sectionSize(2), 137);
+    QCOMPARE(restoredHeader.sectionSize(1), header.sectionSize(1));
 
     QWidget saved;
     saved.move(40, 70);
@@ -284,6 +213,7 @@ void TestSettings::windowGeometryRoundTrip()
     SaveWindowPos(store, saved, u"MainLeft", u"MainTop", twips);
     SaveWindowSize(store, saved, u"MainWidth", u"MainHeight", twips);
     QCOMPARE(LoadWindowSettings(store), with([&](WindowSettings &s) {
+                 s.columnWidths[2] = 137 * perPixel;
                  s.mainLeft = 40 * perPixel;
                  s.mainTop = 70 * perPixel;
                  s.mainWidth = frame.width() * perPixel;

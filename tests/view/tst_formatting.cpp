@@ -18,20 +18,14 @@ private slots:
     void init();
     void cleanupTestCase();
 
-    void sizeText_data();
-    void sizeText();
-    void shortPattern_data();
-    void shortPattern();
+    void byteTexts_data();
+    void byteTexts();
     void roundUpTenths_data();
     void roundUpTenths();
     void roundUpTenthsMatchesTextReading();
     void fromRatioRoundsHalfToEven_data();
     void fromRatioRoundsHalfToEven();
-    void kilobytes_data();
-    void kilobytes();
     void kilobytesMatchRemainderRule();
-    void megabytes_data();
-    void megabytes();
     void percentage_data();
     void percentage();
     void percentText_data();
@@ -40,7 +34,6 @@ private slots:
     void colour();
     void dateText_data();
     void dateText();
-    void decimalSeparator();
 
 private:
     QChar separator() const;
@@ -70,44 +63,61 @@ QChar TestFormatting::separator() const
     return localeName == u"fr_FR"_s ? u',' : u'.';
 }
 
-void TestFormatting::sizeText_data()
+// Sizes in bytes, digit patterns of two places, kilobytes and megabytes.
+void TestFormatting::byteTexts_data()
 {
-    QTest::addColumn<quint64>("bytes");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("0") << quint64(0) << u"   "_s;
-    QTest::newRow("5") << quint64(5) << u"   5"_s;
-    QTest::newRow("12") << quint64(12) << u"   12"_s;
-    QTest::newRow("999") << quint64(999) << u"   999"_s;
-    QTest::newRow("1000") << quint64(1000) << u"  1 000"_s;
-    QTest::newRow("1234567") << quint64(1234567) << u" 1 234 567"_s;
-    QTest::newRow("12 digits") << quint64(999999999999) << u"999 999 999 999"_s;
-    QTest::newRow("13 digits") << quint64(1234567890123) << u"1234 567 890 123"_s;
-    QTest::newRow("largest") << std::numeric_limits<quint64>::max() << u"18446744073 709 551 615"_s;
-}
-
-void TestFormatting::sizeText()
-{
-    QFETCH(quint64, bytes);
-    QFETCH(QString, expected);
-    QCOMPARE(SizeText(bytes), expected);
-}
-
-void TestFormatting::shortPattern_data()
-{
+    QTest::addColumn<QByteArray>("format");
     QTest::addColumn<quint64>("value");
     QTest::addColumn<QString>("expected");
-    QTest::newRow("0") << quint64(0) << u" "_s;
-    QTest::newRow("2") << quint64(2) << u" 2"_s;
-    QTest::newRow("1234") << quint64(1234) << u"1 234"_s;
-    QTest::newRow("10240") << quint64(10240) << u"10 240"_s;
-    QTest::newRow("surplus") << quint64(1234567) << u"1234 567"_s;
+    const auto row = [](const char *format, const char *name, quint64 value, const QString &text) {
+        QTest::addRow("%s %s", format, name) << QByteArray(format) << value << text;
+    };
+    constexpr quint64 Max = std::numeric_limits<quint64>::max();
+    row("bytes", "0", 0, u"   "_s);
+    row("bytes", "5", 5, u"   5"_s);
+    row("bytes", "12", 12, u"   12"_s);
+    row("bytes", "999", 999, u"   999"_s);
+    row("bytes", "1000", 1000, u"  1 000"_s);
+    row("bytes", "1234567", 1234567, u" 1 234 567"_s);
+    row("bytes", "12 digits", 999999999999, u"999 999 999 999"_s);
+    row("bytes", "13 digits", 1234567890123, u"1234 567 890 123"_s);
+    row("bytes", "largest", Max, u"18446744073 709 551 615"_s);
+    row("pattern", "0", 0, u" "_s);
+    row("pattern", "2", 2, u" 2"_s);
+    row("pattern", "1234", 1234, u"1 234"_s);
+    row("pattern", "10240", 10240, u"10 240"_s);
+    row("pattern", "surplus", 1234567, u"1234 567"_s);
+    row("Kb", "0", 0, u"   "_s);
+    row("Kb", "102", 102, u"   "_s);
+    row("Kb", "103", 103, u"   1"_s);
+    row("Kb", "1023", 1023, u"   1"_s);
+    row("Kb", "1024", 1024, u"   1"_s);
+    row("Kb", "1126", 1126, u"   1"_s);
+    row("Kb", "1127", 1127, u"   2"_s);
+    row("Kb", "2048", 2048, u"   2"_s);
+    row("Kb", "2150", 2150, u"   2"_s);
+    row("Kb", "2151", 2151, u"   3"_s);
+    row("Kb", "2500000", 2500000, u"  2 442"_s);
+    row("Kb", "2 TiB", 2ull << 40, u"2 147 483 648"_s);
+    row("Kb", "1 EiB", 1ull << 60, u"1125899 906 842 624"_s);
+    row("Mb", "10240 Mb", 10737418240, u"10 240"_s);
+    row("Mb", "1.1 rounds up", 1153434, u" 2"_s);
+    row("Mb", "1.0000 stays", 1048577, u" 1"_s);
+    row("Mb", "nothing", 0, u" "_s);
+    row("Mb", "4 TiB", 4ull << 40, u"4194 304"_s);
+    row("Mb", "largest", Max, u"17592186044 416"_s);
 }
 
-void TestFormatting::shortPattern()
+void TestFormatting::byteTexts()
 {
+    QFETCH(QByteArray, format);
     QFETCH(quint64, value);
     QFETCH(QString, expected);
-    QCOMPARE(DigitPattern(value, 2), expected);
+    QCOMPARE(format == "bytes"     ? SizeText(value)
+             : format == "pattern" ? DigitPattern(value, 2)
+             : format == "Kb"      ? KilobyteText(value)
+                                   : MegabyteText(value),
+             expected);
 }
 
 void TestFormatting::roundUpTenths_data()
@@ -124,8 +134,8 @@ void TestFormatting::roundUpTenths_data()
     QTest::newRow("-0.1") << qint64(-1000) << qint64(1);
     // Whole parts beyond 32 bits: the sizes of today's disks.
     QTest::newRow("2^31") << qint64(2147483648) * 10000 << qint64(2147483648);
-    QTest::newRow("2 TiB in Kb plus a tenth") << qint64(2147483648) * 10000 + 1000
-                                              << qint64(2147483649);
+    QTest::newRow("2 TiB in Kb plus a tenth")
+        << qint64(2147483648) * 10000 + 1000 << qint64(2147483649);
     QTest::newRow("largest") << std::numeric_limits<qint64>::max() << qint64(922337203685478);
     QTest::newRow("smallest") << std::numeric_limits<qint64>::min() << qint64(-922337203685476);
 }
@@ -184,32 +194,6 @@ void TestFormatting::fromRatioRoundsHalfToEven()
     QCOMPARE(Currency::fromRatio(numerator, denominator).raw(), raw);
 }
 
-void TestFormatting::kilobytes_data()
-{
-    QTest::addColumn<quint64>("bytes");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("0") << quint64(0) << u"   "_s;
-    QTest::newRow("102") << quint64(102) << u"   "_s;
-    QTest::newRow("103") << quint64(103) << u"   1"_s;
-    QTest::newRow("1023") << quint64(1023) << u"   1"_s;
-    QTest::newRow("1024") << quint64(1024) << u"   1"_s;
-    QTest::newRow("1126") << quint64(1126) << u"   1"_s;
-    QTest::newRow("1127") << quint64(1127) << u"   2"_s;
-    QTest::newRow("2048") << quint64(2048) << u"   2"_s;
-    QTest::newRow("2150") << quint64(2150) << u"   2"_s;
-    QTest::newRow("2151") << quint64(2151) << u"   3"_s;
-    QTest::newRow("2500000") << quint64(2500000) << u"  2 442"_s;
-    QTest::newRow("2 TiB") << (quint64(2) << 40) << u"2 147 483 648"_s;
-    QTest::newRow("1 EiB") << (quint64(1) << 60) << u"1125899 906 842 624"_s;
-}
-
-void TestFormatting::kilobytes()
-{
-    QFETCH(quint64, bytes);
-    QFETCH(QString, expected);
-    QCOMPARE(KilobyteText(bytes), expected);
-}
-
 // For whole byte counts the rounding comes down to: bytes div 1024, plus one from 103 bytes over.
 void TestFormatting::kilobytesMatchRemainderRule()
 {
@@ -219,25 +203,6 @@ void TestFormatting::kilobytesMatchRemainderRule()
         const quint64 expected = bytes / 1024 + (bytes % 1024 >= 103 ? 1 : 0);
         QCOMPARE(KilobyteText(bytes), DigitPattern(expected, 4));
     }
-}
-
-void TestFormatting::megabytes_data()
-{
-    QTest::addColumn<quint64>("bytes");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("10240 Mb") << quint64(10737418240) << u"10 240"_s;
-    QTest::newRow("1.1 rounds up") << quint64(1153434) << u" 2"_s;
-    QTest::newRow("1.0000 stays") << quint64(1048577) << u" 1"_s;
-    QTest::newRow("nothing") << quint64(0) << u" "_s;
-    QTest::newRow("4 TiB") << (quint64(4) << 40) << u"4194 304"_s;
-    QTest::newRow("largest") << std::numeric_limits<quint64>::max() << u"17592186044 416"_s;
-}
-
-void TestFormatting::megabytes()
-{
-    QFETCH(quint64, bytes);
-    QFETCH(QString, expected);
-    QCOMPARE(MegabyteText(bytes), expected);
 }
 
 void TestFormatting::percentage_data()
@@ -283,6 +248,7 @@ void TestFormatting::percentText()
     QFETCH(int, strokes);
     QFETCH(QString, number);
     number.replace(u'.', separator());
+    QCOMPARE(GetDecimalSeparator(), separator());
     QCOMPARE(PercentText(percent), QString(strokes, u'|') + u' ' + number + u'%');
 }
 
@@ -307,7 +273,7 @@ void TestFormatting::colour()
     QFETCH(double, percent);
     QFETCH(Rgb, expected);
     QCOMPARE(PercentColourOf(percent, 0x123456), expected);
-    QCOMPARE(PercentColour::Green, Rgb(0x00C000)); // 0, 192, 0
+    QCOMPARE(PercentColour::Green, Rgb(0x00C000));       // 0, 192, 0
     QCOMPARE(PercentColour::LightOrange, Rgb(0xFFC080)); // 255, 192, 128
 }
 
@@ -319,12 +285,12 @@ void TestFormatting::dateText_data()
     const QDate day(2026, 12, 6);
     QTest::newRow("afternoon") << QDateTime(day, QTime(14, 3, 9)) << u"12/6/26 2:03:09 PM"_s
                                << u"06/12/2026 14:03:09"_s;
-    QTest::newRow("midnight shows the date alone") << QDateTime(day, QTime(0, 0)) << u"12/6/26"_s
-                                                   << u"06/12/2026"_s;
-    QTest::newRow("a second past midnight") << QDateTime(day, QTime(0, 0, 1))
-                                            << u"12/6/26 12:00:01 AM"_s << u"06/12/2026 00:00:01"_s;
-    QTest::newRow("milliseconds do not count") << QDateTime(day, QTime(0, 0, 0, 500))
-                                               << u"12/6/26"_s << u"06/12/2026"_s;
+    QTest::newRow("midnight shows the date alone")
+        << QDateTime(day, QTime(0, 0)) << u"12/6/26"_s << u"06/12/2026"_s;
+    QTest::newRow("a second past midnight")
+        << QDateTime(day, QTime(0, 0, 1)) << u"12/6/26 12:00:01 AM"_s << u"06/12/2026 00:00:01"_s;
+    QTest::newRow("milliseconds do not count")
+        << QDateTime(day, QTime(0, 0, 0, 500)) << u"12/6/26"_s << u"06/12/2026"_s;
 }
 
 void TestFormatting::dateText()
@@ -334,11 +300,6 @@ void TestFormatting::dateText()
     QFETCH(QString, english);
     QFETCH(QString, french);
     QCOMPARE(DateText(when), localeName == u"fr_FR"_s ? french : english);
-}
-
-void TestFormatting::decimalSeparator()
-{
-    QCOMPARE(GetDecimalSeparator(), separator());
 }
 
 QTEST_APPLESS_MAIN(TestFormatting)
