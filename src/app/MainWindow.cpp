@@ -1,6 +1,10 @@
 #include "MainWindow.h"
 
+#include "DirListModel.h"
+#include "DriveScanJob.h"
+#include "FileIconCache.h"
 #include "FolderTreeView.h"
+#include "Formatting.h"
 #include "FormatText.h"
 #include "HelpWindow.h"
 #include "Icons.h"
@@ -8,6 +12,8 @@
 #include "MainStatusBar.h"
 #include "StopScan.h"
 #include "TextTable.h"
+#include "Paths.h"
+#include "SortArrowStyle.h"
 #include "modRegistry.h"
 
 #include <QApplication>
@@ -18,9 +24,12 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QStandardItemModel>
+#include <QEventLoop>
+#include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
+
+#include <cstring>
 
 namespace {
 
@@ -69,6 +78,9 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     resize(m_pixelTwips.toPixelsX(WindowSettings::ClientWidth),
            m_pixelTwips.toPixelsY(WindowSettings::ClientHeight) + menuBar()->sizeHint().height());
     restoreSettings();
+    // The empty list starts sorted by name, ascending.
+    m_sort.startUp();
+    sortList();
     qApp->installEventFilter(this);
     // Also written here, not only on activation: a window manager may never activate us.
     showFolderCount();
@@ -212,7 +224,7 @@ void MainWindow::buildWorkArea()
     FolderTreeview = new FolderTreeView(m_workArea);
     FolderTreeview->setEnabled(false);
     connect(FolderTreeview, &FolderTreeView::selectedFolderChanged, this,
-            &MainWindow::CheckMenuButton);
+            &MainWindow::FillDirView);
 
     picSplitter = new QWidget(m_workArea);
     picSplitter->setObjectName(QStringLiteral("picSplitter"));
@@ -224,13 +236,21 @@ void MainWindow::buildWorkArea()
     LVDirView->setRootIsDecorated(false);
     LVDirView->setUniformRowHeights(true);
     LVDirView->setAlternatingRowColors(false);
-    m_listModel = new QStandardItemModel(0, ColumnCount, this);
+    m_listModel = new DirListModel(this);
+    QStringList headings;
     for (int column = 0; column < ColumnCount; ++column)
-        m_listModel->setHeaderData(column, Qt::Horizontal, Text(309 + column));
-    // Sizes are numbers: their column is right-aligned.
-    m_listModel->setHeaderData(1, Qt::Horizontal, int(Qt::AlignRight | Qt::AlignVCenter),
-                               Qt::TextAlignmentRole);
+        headings.append(Text(309 + column));
+    m_listModel->setHeaders(headings);
+    m_listModel->setFolderIcon(FolderIcon());
+    FileIconCache::instance().setFallback(FileIcon());
     LVDirView->setModel(m_listModel);
+    LVDirView->setSortingEnabled(false); // the list's own direction rules apply, below
+    LVDirView->header()->setSectionsClickable(true);
+    LVDirView->header()->setSortIndicatorShown(true);
+    auto *arrows = new SortArrowStyle;
+    arrows->setParent(LVDirView->header()); // the header does not own its style
+    LVDirView->header()->setStyle(arrows);
+    connect(LVDirView->header(), &QHeaderView::sectionClicked, this, &MainWindow::headingClicked);
     LVDirView->header()->setStretchLastSection(false);
 
     m_workArea->installEventFilter(this);
@@ -295,11 +315,120 @@ void MainWindow::checkSizeEntries()
 void MainWindow::CheckMenuButton()
 {
     if (colFolders.count() > 0)
-        setPrintEnabled(m_listModel->rowCount() > 0);
+        FillDirView();
     else
         SetMenuButtonState(false);
 }
 
+void MainWindow::FillDirView()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QByteArray folder = AddSlash(QFile::encodeName(FolderTreeview->selectedfolder()));
+    if (!m_listModel->fill(colFolders, folder, ViewType, DiskSize)) {
+        // Not scanned: an empty list, nothing to print, the status bar as it was.
+        setPrintEnabled(false);
+        QApplication::restoreOverrideCursor();
+        return;
+    }
+    m_sort.refill();
+    sortList();
+    setPrintEnabled(m_listModel->rowCount() > 0);
+    if (!Scanning)
+        m_statusBar->setPanelText(1, QStringLiteral("[-") + QFile::decodeName(GetFolderName(folder)) +
+                                         QStringLiteral("-] : ") + KilobyteText(m_listModel->folderSize()) +
+                                         QStringLiteral(" Kb"));
+    QApplication::restoreOverrideCursor();
+}
+
+void MainWindow::sortList()
+{
+    const int column = m_sort.column() - 1;
+    m_listModel->sort(column, m_sort.order());
+    LVDirView->header()->setSortIndicator(column, m_sort.order());
+}
+
+void MainWindow::headingClicked(int logicalIndex)
+{
+    m_sort.headingClicked(logicalIndex + 1);
+    sortList();
+}
+
+Volume MainWindow::driveOfRoot(const QByteArray &root) const
+{
+    for (const Volume &drive : m_drives)
+        if (drive.root() == root)
+            return drive;
+    // A root that is no listed volume (the tree before any pick): name it by its path.
+    Volume drive;
+    drive.mountPoint = root.size() > 1 ? root.chopped(1) : root;
+    return drive;
+}
+
+void MainWindow::RemoveDriveFolders(const QByteArray &root)
+{
+    colFolders.removeDrive(root);
+    setStopEnabled(false);
+    m_buttons.value(QStringLiteral("PRINT"))->setEnabled(false);
+}
+
+quint64 MainWindow::ScanDrive(const Volume &drive)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    DriveScanJob job(colFolders, drive.root());
+    QEventLoop walking;
+    job.setFinishedHandler(
+        [&walking] { QMetaObject::invokeMethod(&walking, &QEventLoop::quit, Qt::QueuedConnection); });
+    const QString label = QFile::decodeName(drive.label());
+    if (!job.start()) {
+        QApplication::restoreOverrideCursor();
+        showError(job.error(), QString::fromLocal8Bit(std::strerror(job.error())));
+        return 0;
+    }
+    // The walk runs on its own threads; the window stays live and shows where it is a few
+    // times a second.
+    m_scanJob = &job;
+    if (StopScan)
+        job.requestStop();
+    QTimer progress;
+    connect(&progress, &QTimer::timeout, this, &MainWindow::showScanProgress);
+    progress.start(200);
+    showScanProgress();
+    walking.exec();
+    progress.stop();
+    m_scanJob = nullptr;
+
+    const quint64 total = job.finish();
+    if (job.wasStopped()) {
+        RemoveDriveFolders(drive.root());
+        m_statusBar->setPanelText(1, FormatText(Text(305), label));
+        QApplication::restoreOverrideCursor();
+        return 0;
+    }
+    setStopEnabled(false);
+    m_statusBar->setPanelText(1, FormatText(Text(301), colFolders.count()));
+    m_statusBar->setPanelText(2, FormatText(Text(302), MegabyteText(job.diskSpace().FreeBytes)));
+    m_statusBar->setPanelText(3, FormatText(Text(303), MegabyteText(job.diskSpace().TotalBytes)));
+    QApplication::restoreOverrideCursor();
+    return total;
+}
+
+void MainWindow::showScanProgress()
+{
+    if (!m_scanJob)
+        return;
+    const QByteArray folder = m_scanJob->currentFolder();
+    if (!folder.isEmpty())
+        m_statusBar->setPanelText(1, Text(304) + QFile::decodeName(folder));
+}
+
+// The program's error box: title and first word "Erreur", the number, then the description.
+void MainWindow::showError(int number, const QString &description)
+{
+    QMessageBox::critical(this, Text(101),
+                          Text(101) + u' ' + QString::number(number) + QStringLiteral("\r\n") + description);
+}
+
+// Shows a drive in the tree and the list, walking it first unless it was walked before.
 void MainWindow::driveCommand(int index)
 {
     if (index < 0 || index >= m_drives.size())
@@ -308,14 +437,46 @@ void MainWindow::driveCommand(int index)
     StopScan = false;
     if (Scanning)
         return;
+    const Volume &drive = m_drives[index];
+    const QByteArray root = drive.root();
+    const colFile record = colFolders.find(root);
+    if (!record.isNull())
+        DiskSize = record.Size();
+    const QString kept = FolderTreeview->rootfolder();
+    FolderTreeview->setRootfolder(QFile::decodeName(root));
+    if (FolderTreeview->rootfolder() != QFile::decodeName(root)) {
+        // The drive cannot be shown (a reader without a medium, say): all stays as it was.
+        FolderTreeview->setRootfolder(kept);
+        FolderTreeview->reload();
+        CheckMenuButton();
+        return;
+    }
+    FolderTreeview->reload();
+    Scanning = true;
+    if (record.isNull()) {
+        setStopEnabled(true);
+        DiskSize = ScanDrive(drive);
+    }
+    CheckMenuButton();
+    Scanning = false;
 }
 
+// Walks the shown drive anew: its old records go first.
 void MainWindow::rescanCommand()
 {
+    const QByteArray root = AddSlash(QFile::encodeName(FolderTreeview->rootfolder()));
+    if (!Scanning)
+        RemoveDriveFolders(root);
     SetMenuButtonState(true);
     StopScan = false;
     if (Scanning)
         return;
+    Scanning = true;
+    setStopEnabled(true);
+    DiskSize = ScanDrive(driveOfRoot(root));
+    FolderTreeview->reload();
+    CheckMenuButton();
+    Scanning = false;
 }
 
 // Asks the window to close, exactly as its close box does.
@@ -327,6 +488,8 @@ void MainWindow::exitCommand()
 void MainWindow::stopCommand()
 {
     StopScan = true;
+    if (m_scanJob)
+        m_scanJob->requestStop();
 }
 
 void MainWindow::sizeDiskCommand()
@@ -355,7 +518,18 @@ void MainWindow::toggleStatusBar()
     ArrangeControls();
 }
 
-void MainWindow::upCommand() {}
+// Shows the parent of the shown folder; at the drive's root there is none.
+void MainWindow::upCommand()
+{
+    const QString folder = FolderTreeview->selectedfolder();
+    if (folder == FolderTreeview->rootfolder())
+        return;
+    const QString parent = ParentFolder(AddSlash(folder));
+    if (parent.isEmpty())
+        return;
+    FolderTreeview->setSelectedfolder(parent);
+    FolderTreeview->reload();
+}
 
 void MainWindow::printCommand() {}
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FolderCollection.h"
+#include "ListSort.h"
 #include "TwipsScale.h"
 #include "Volume.h"
 
@@ -8,11 +9,12 @@
 #include <QList>
 #include <QMainWindow>
 
+class DirListModel;
+class DriveScanJob;
 class FolderTreeView;
 class MainStatusBar;
 class QAction;
 class QMenu;
-class QStandardItemModel;
 class QToolBar;
 class QTreeView;
 class SettingsStore;
@@ -61,6 +63,13 @@ public:
     void CheckMenuButton();
     // Places tree, splitter and list in the working area.
     void ArrangeControls();
+    // Refills the list for the folder selected in the tree.
+    void FillDirView();
+    // Walks a drive into the records, reporting in the status bar; its total, or 0 if stopped.
+    quint64 ScanDrive(const Volume &drive);
+    // Removes a drive's records; the stop commands and the print button go off.
+    void RemoveDriveFolders(const QByteArray &root);
+    DirListModel *listModel() const { return m_listModel; }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -82,6 +91,11 @@ private:
     bool handleKey(QObject *watched, const QKeyEvent *key);
     bool handleSplitter(const QEvent *event);
     void showFolderCount();
+    void showScanProgress();
+    void sortList();
+    void headingClicked(int logicalIndex);
+    Volume driveOfRoot(const QByteArray &root) const;
+    void showError(int number, const QString &description);
     void restoreSettings();
     void saveSettings();
 
@@ -106,7 +120,9 @@ private:
     FolderTreeView *FolderTreeview = nullptr;
     QWidget *picSplitter = nullptr;
     QTreeView *LVDirView = nullptr;
-    QStandardItemModel *m_listModel = nullptr;
+    DirListModel *m_listModel = nullptr;
+    ListSort m_sort;
+    DriveScanJob *m_scanJob = nullptr; // the running walk, owned by ScanDrive while it runs
     QMenu *mnuScan = nullptr;
     QAction *mnuFilePrint = nullptr;
     QAction *mnuFileExit = nullptr;

@@ -4,6 +4,8 @@
 #include "modRegistry.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QMenu>
 #include <QMessageBox>
 #include <QSettings>
@@ -34,6 +36,7 @@ private slots:
 
 private:
     static QList<Volume> Drives(int count);
+    QList<Volume> SmallDrives(int count);
     static QAction *Find(const MainWindow &window, const char *name);
     QTemporaryDir m_dir;
 };
@@ -42,6 +45,25 @@ void TestMainWindow::initTestCase()
 {
     QApplication::setApplicationName(u"Quarnel"_s);
     QVERIFY(m_dir.isValid());
+}
+
+// Volumes that are small folders of the test's own, each holding one file, so that picking one
+// walks it in no time.
+QList<Volume> TestMainWindow::SmallDrives(int count)
+{
+    QList<Volume> drives;
+    for (int i = 0; i < count; ++i) {
+        const QString root = m_dir.filePath(u"vol%1"_s.arg(i));
+        QDir().mkpath(root);
+        QFile file(root + u"/file"_s);
+        if (!file.open(QIODevice::WriteOnly) || file.write("12345") != 5)
+            qFatal("cannot write the test volume");
+        Volume v;
+        v.mountPoint = QFile::encodeName(root);
+        v.kind = DriveKind::Fixed;
+        drives.append(v);
+    }
+    return drives;
 }
 
 QList<Volume> TestMainWindow::Drives(int count)
@@ -100,7 +122,7 @@ void TestMainWindow::driveCommands()
 // Only the keys of existing drives act; Ctrl+F3 on two drives changes nothing.
 void TestMainWindow::ctrlFunctionKeysBeyondTheList()
 {
-    MainWindow window(Drives(2), nullptr);
+    MainWindow window(SmallDrives(2), nullptr);
     QVERIFY(!window.folderTree()->isEnabled());
     QTest::keyClick(&window, Qt::Key_F3, Qt::ControlModifier);
     QTest::keyClick(&window, Qt::Key_F11, Qt::ControlModifier);
@@ -111,7 +133,8 @@ void TestMainWindow::ctrlFunctionKeysBeyondTheList()
 
 void TestMainWindow::statesThroughCommands()
 {
-    MainWindow window(Drives(2), nullptr);
+    const QList<Volume> drives = SmallDrives(2);
+    MainWindow window(drives, nullptr);
     window.show();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
@@ -137,24 +160,22 @@ void TestMainWindow::statesThroughCommands()
     QVERIFY(sizeParent->isChecked());
 
     // Esc with no scan running sets the flag, wherever the focus is; the next drive command
-    // clears it first.
+    // clears it first. A completed scan leaves stop off and print on (the list has a row).
     QVERIFY(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     QVERIFY(StopScan);
     window.driveCommand(0);
     QVERIFY(!StopScan);
     QCOMPARE(stateOf(), allOn);
+    QVERIFY(!Find(window, "STOP")->isEnabled());
+    QVERIFY(Find(window, "PRINT")->isEnabled());
+    QVERIFY(Find(window, "mnuFilePrint")->isEnabled());
 
-    // The size commands switch the reference and the check marks; with no record the tree and
-    // the size commands go off again.
+    // The size commands switch the reference and the check marks.
     sizeDisk->trigger();
     QCOMPARE(window.viewType(), 1);
     QVERIFY(sizeDisk->isChecked());
     QVERIFY(!sizeParent->isChecked());
-    QCOMPARE(stateOf(), allOff);
-
-    window.rescanCommand();
-    QCOMPARE(stateOf(), allOn);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
     QCOMPARE(window.viewType(), 2);
     QVERIFY(!sizeDisk->isChecked());
@@ -168,6 +189,14 @@ void TestMainWindow::statesThroughCommands()
     QCOMPARE(stateOf(), allOn);
     QVERIFY(!StopScan);
     window.setScanning(false);
+
+    // Removing the drive's records turns stop and the print button off, not the print entry;
+    // with no record left the tree and the size commands go off.
+    window.RemoveDriveFolders(drives[0].root());
+    QVERIFY(!Find(window, "PRINT")->isEnabled());
+    QVERIFY(Find(window, "mnuFilePrint")->isEnabled());
+    window.CheckMenuButton();
+    QCOMPARE(stateOf(), allOff);
 }
 
 void TestMainWindow::hidingBarsGivesTheirRoomToTheWorkArea()

@@ -1,0 +1,330 @@
+#include "DirListModel.h"
+
+#include "FileIconCache.h"
+#include "FolderCollection.h"
+#include "ListSubfolders.h"
+#include "Paths.h"
+
+#include <QCollator>
+#include <QColor>
+#include <QDateTime>
+#include <QFile>
+
+#include <algorithm>
+#include <thread>
+
+namespace {
+
+// The rows in the order of (value, name rank). The ranks are unique, so the order is complete and
+// descending is the exact reverse of ascending. Sorting small items rather than row numbers keeps
+// every comparison within one cache line.
+template<typename Rows, typename ValueOf>
+std::vector<quint32> OrderOfRows(const Rows &rows, ValueOf valueOf, bool ascending)
+{
+    using Value = decltype(valueOf(rows.front()));
+    struct Item
+    {
+        Value value;
+        quint32 rank;
+        quint32 row;
+    };
+    std::vector<Item> items;
+    items.reserve(rows.size());
+    for (quint32 row = 0; row < rows.size(); ++row)
+        items.push_back({valueOf(rows[row]), rows[row].nameRank, row});
+    const auto less = [](const Item &a, const Item &b) {
+        return a.value < b.value || (!(b.value < a.value) && a.rank < b.rank);
+    };
+    if (ascending)
+        std::stable_sort(items.begin(), items.end(), less);
+    else
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const Item &a, const Item &b) { return less(b, a); });
+    std::vector<quint32> order;
+    order.reserve(items.size());
+    for (const Item &item : items)
+        order.push_back(item.row);
+    return order;
+}
+
+} // namespace
+
+DirListModel::DirListModel(QObject *parent)
+    : QAbstractTableModel(parent)
+{}
+
+void DirListModel::setHeaders(const QStringList &headers)
+{
+    m_headers = headers;
+    emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+}
+
+void DirListModel::setFolderIcon(const QIcon &icon)
+{
+    m_folderIcon = icon;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, Name), index(rowCount() - 1, Name), {Qt::DecorationRole});
+}
+
+bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folderPath, int viewType,
+                        quint64 diskSize)
+{
+    beginResetModel();
+    m_rows.clear();
+    m_keys.clear();
+    m_names.clear();
+    m_namesRanked = false;
+    m_folderPath = AddSlash(folderPath);
+    const colFile folder = folders.find(m_folderPath);
+    // Read once: during a scan the total grows, and every row must share one reference.
+    m_folderSize = folder.Size();
+    if (folder.isNull()) {
+        endResetModel();
+        return false;
+    }
+
+    const quint64 reference = viewType == 1 ? diskSize : m_folderSize;
+    // Outside 0 to 100 a row takes the colour of the row before it, in this order.
+    Rgb colour = PercentColour::FirstRowFallback;
+    const auto add = [&](QByteArrayView key, QByteArrayView name, quint64 size, qint64 date,
+                         bool isFolder) {
+        Row row;
+        row.keyAt = m_keys.size();
+        row.keyLength = quint32(key.size());
+        m_keys.append(key);
+        row.nameAt = m_names.size();
+        m_names.append(QFile::decodeName(QByteArray::fromRawData(name.data(), name.size())));
+        row.nameLength = quint32(m_names.size() - row.nameAt);
+        row.size = size;
+        row.percent = Percentage(size, reference);
+        row.date = date;
+        colour = PercentColourOf(row.percent, colour);
+        row.colour = colour;
+        row.isFolder = isFolder;
+        m_rows.push_back(row);
+    };
+
+    // The disk decides which subfolders exist now, the records what they hold.
+    const QList<QByteArray> subfolders = ListSubfolders(m_folderPath);
+    m_rows.reserve(folder.Count() + size_t(subfolders.size()));
+    for (const clsFile &file : folder.files())
+        add(file.LFile, file.LFile, file.LSize, file.LDate, false);
+    for (const QByteArray &name : subfolders) {
+        const QByteArray path = m_folderPath + name + '/';
+        const colFile subfolder = folders.find(path);
+        if (subfolder.isNull()) // made after the scan, or not listable during it
+            continue;
+        add(path, GetFolderName(path), subfolder.Size(), subfolder.LDate(), true);
+    }
+    endResetModel();
+    return true;
+}
+
+QByteArrayView DirListModel::keyOf(const Row &row) const
+{
+    return QByteArrayView(m_keys).sliced(row.keyAt, row.keyLength);
+}
+
+QStringView DirListModel::nameOf(const Row &row) const
+{
+    return QStringView(m_names).sliced(row.nameAt, row.nameLength);
+}
+
+int DirListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int DirListModel::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant DirListModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= rowCount())
+        return {};
+    const Row &row = m_rows[size_t(index.row())];
+    const int column = index.column();
+    switch (role) {
+    case Qt::DisplayRole:
+        return displayData(row, column);
+    case Qt::ToolTipRole: // the whole name, when the column is too narrow for it
+        return column == Name ? QVariant(nameOf(row).toString()) : QVariant();
+    case Qt::DecorationRole:
+        return decorationData(row, column);
+    case Qt::TextAlignmentRole:
+        return alignmentData(column);
+    case Qt::ForegroundRole:
+        return column == Percent ? QVariant(QColor::fromRgb(row.colour)) : QVariant();
+    case SortRole:
+        return sortData(row, column);
+    case KeyRole:
+        return keyOf(row).toByteArray();
+    case IsFolderRole:
+        return row.isFolder;
+    default:
+        return {};
+    }
+}
+
+QVariant DirListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+        return QAbstractTableModel::headerData(section, orientation, role);
+    switch (role) {
+    case Qt::DisplayRole:
+        return m_headers.value(section);
+    case Qt::TextAlignmentRole:
+        return alignmentData(section);
+    default:
+        return {};
+    }
+}
+
+QVariant DirListModel::displayData(const Row &row, int column) const
+{
+    switch (column) {
+    case Name:
+        return nameOf(row).toString();
+    case Size:
+        return SizeText(row.size);
+    case Percent:
+        return PercentText(row.percent);
+    case Date:
+        return DateText(QDateTime::fromSecsSinceEpoch(row.date));
+    default:
+        return {};
+    }
+}
+
+QVariant DirListModel::decorationData(const Row &row, int column) const
+{
+    if (column != Name)
+        return {};
+    // Asked only for the rows a view shows, so a large folder does not wait for its icons.
+    return row.isFolder ? m_folderIcon : FileIconCache::instance().iconFor(nameOf(row).toString());
+}
+
+QVariant DirListModel::sortData(const Row &row, int column) const
+{
+    switch (column) {
+    case Name:
+        return nameOf(row).toString();
+    case Size:
+        return row.size;
+    case Percent:
+        return row.percent;
+    case Date:
+        return row.date;
+    default:
+        return {};
+    }
+}
+
+QVariant DirListModel::alignmentData(int column)
+{
+    // An int rather than Qt::Alignment: Qt 6.4's views read the role with toInt().
+    return int((column == Size ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+}
+
+void DirListModel::rankNames()
+{
+    if (m_namesRanked)
+        return;
+    // Collating once per fill and then comparing ranks is many times faster than comparing
+    // collation keys in every sort. Keys are slow to make and to compare, so for a large folder
+    // two halves are keyed and sorted at once, on two cores, and then merged. The keys stay in
+    // the order they were made, which makes freeing them several times faster.
+    struct Named
+    {
+        const QCollatorSortKey *key;
+        quint32 row;
+    };
+    const auto less = [this](const Named &a, const Named &b) {
+        int result = a.key->compare(*b.key);
+        if (result == 0) // names that collate alike, or bytes that decode alike
+            result = keyOf(m_rows[a.row]).compare(keyOf(m_rows[b.row]));
+        return result < 0;
+    };
+    const auto sortedPart = [&](quint32 from, quint32 to, std::vector<QCollatorSortKey> &keys) {
+        const QCollator collator; // one per thread
+        keys.reserve(to - from);
+        std::vector<Named> part;
+        part.reserve(to - from);
+        for (quint32 row = from; row < to; ++row) {
+            const QStringView name = nameOf(m_rows[row]);
+            keys.push_back(collator.sortKey(QString::fromRawData(name.data(), name.size())));
+            part.push_back({&keys.back(), row}); // reserved: the keys never move
+        }
+        std::stable_sort(part.begin(), part.end(), less); // fewer comparisons than std::sort
+        return part;
+    };
+
+    constexpr quint32 ShareFrom = 10000; // below this a second thread is not worth starting
+    const auto count = quint32(m_rows.size());
+    const quint32 half = count < ShareFrom ? count : count / 2;
+    std::vector<QCollatorSortKey> firstKeys;
+    std::vector<QCollatorSortKey> secondKeys;
+    std::vector<Named> second;
+    std::thread helper;
+    if (half < count)
+        helper = std::thread([&] { second = sortedPart(half, count, secondKeys); });
+    const std::vector<Named> first = sortedPart(0, half, firstKeys);
+    if (helper.joinable())
+        helper.join();
+
+    auto a = first.begin();
+    auto b = second.cbegin();
+    for (quint32 rank = 0; rank < count; ++rank) {
+        const bool fromFirst = b == second.cend() || (a != first.end() && !less(*b, *a));
+        m_rows[(fromFirst ? a++ : b++)->row].nameRank = rank;
+    }
+    m_namesRanked = true;
+}
+
+void DirListModel::sort(int column, Qt::SortOrder order)
+{
+    if (column < 0 || column >= ColumnCount || m_rows.size() < 2)
+        return;
+    rankNames(); // every column falls back to the name on ties
+
+    const bool ascending = order == Qt::AscendingOrder;
+    std::vector<quint32> sourceRows;
+    switch (column) {
+    case Size:
+        sourceRows = OrderOfRows(
+            m_rows, [](const Row &row) { return row.size; }, ascending);
+        break;
+    case Percent:
+        sourceRows = OrderOfRows(
+            m_rows, [](const Row &row) { return row.percent; }, ascending);
+        break;
+    case Date:
+        sourceRows = OrderOfRows(
+            m_rows, [](const Row &row) { return row.date; }, ascending);
+        break;
+    default:
+        sourceRows = OrderOfRows(
+            m_rows, [](const Row &row) { return row.nameRank; }, ascending);
+        break;
+    }
+
+    emit layoutAboutToBeChanged({}, VerticalSortHint);
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    std::vector<int> newRowOf(m_rows.size());
+    for (const quint32 source : sourceRows) {
+        newRowOf[source] = int(sorted.size());
+        sorted.push_back(m_rows[source]);
+    }
+    m_rows = std::move(sorted);
+
+    const QModelIndexList from = persistentIndexList();
+    QModelIndexList to;
+    to.reserve(from.size());
+    for (const QModelIndex &index : from)
+        to.append(createIndex(newRowOf[size_t(index.row())], index.column()));
+    changePersistentIndexList(from, to);
+    emit layoutChanged({}, VerticalSortHint);
+}

@@ -1,0 +1,92 @@
+#pragma once
+
+#include "Formatting.h"
+
+#include <QAbstractTableModel>
+#include <QByteArray>
+#include <QIcon>
+#include <QStringList>
+
+#include <vector>
+
+class FolderCollection;
+
+// The rows of the directory list (LVDirView): the files and the scanned subfolders of one folder,
+// read from the folder records of the last scans. Each fill starts from nothing and keeps only
+// raw values per row; the texts are made when a view asks for them, so that a folder of 100,000
+// files fills fast. The model sorts its own rows. It keeps no handle on the records, so removing
+// a drive's records never leaves it pointing at freed memory.
+class DirListModel : public QAbstractTableModel
+{
+    Q_OBJECT
+
+public:
+    enum Column { Name, Size, Percent, Date, ColumnCount };
+    enum Role {
+        // The raw value: the name (Name), quint64 bytes (Size), double (Percent), qint64
+        // seconds since the epoch (Date).
+        SortRole = Qt::UserRole + 1,
+        // A file's name bytes, or a subfolder's full path bytes ending with "/".
+        KeyRole,
+        IsFolderRole,
+    };
+
+    explicit DirListModel(QObject *parent = nullptr);
+
+    void setHeaders(const QStringList &headers);
+    void setFolderIcon(const QIcon &icon);
+
+    // Shows the folder at folderPath: its file records in listing order, then every subfolder
+    // found on the disk now that has a record. Percentages are of diskSize when viewType is 1,
+    // else of the folder's total. False, with no rows, when the folder has no record.
+    bool fill(const FolderCollection &folders, const QByteArray &folderPath, int viewType,
+              quint64 diskSize);
+    // The total of the folder of the last fill; 0 when it had no record.
+    quint64 folderSize() const { return m_folderSize; }
+    // The folder of the last fill, ending with "/".
+    QByteArray folderPath() const { return m_folderPath; }
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+    // A complete order: ties fall back to the name, then to the key. Descending is the exact
+    // reverse of ascending, so a second click on a heading reverses the list.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+
+private:
+    // Plain values only: the texts live in the two buffers below, so that a fill makes no
+    // allocation per row and a refill frees everything at once.
+    struct Row
+    {
+        qsizetype keyAt = 0;
+        qsizetype nameAt = 0;
+        quint32 keyLength = 0;
+        quint32 nameLength = 0;
+        quint64 size = 0;
+        double percent = 0.0;
+        qint64 date = 0;
+        quint32 nameRank = 0; // place in the complete name order, once the names are ranked
+        Rgb colour = PercentColour::FirstRowFallback;
+        bool isFolder = false;
+    };
+
+    QByteArrayView keyOf(const Row &row) const;
+    QStringView nameOf(const Row &row) const;
+    void rankNames();
+
+    QVariant displayData(const Row &row, int column) const;
+    QVariant decorationData(const Row &row, int column) const;
+    QVariant sortData(const Row &row, int column) const;
+    static QVariant alignmentData(int column);
+
+    std::vector<Row> m_rows;
+    QByteArray m_keys; // every row's key, one after the other
+    QString m_names;   // every row's decoded name, one after the other
+    bool m_namesRanked = false;
+    QStringList m_headers;
+    QIcon m_folderIcon;
+    QByteArray m_folderPath;
+    quint64 m_folderSize = 0;
+};

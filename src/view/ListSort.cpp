@@ -1,0 +1,8 @@
+#include "ListSort.h"
+
+void ListSort::sortBy(int previousColumn, int column)
+{
+    if (previousColumn == column)
+        m_toggle = !m_toggle;
+    m_column = column;
+}
