@@ -374,7 +374,8 @@ void MainWindow::RemoveDriveFolders(const QByteArray &root)
 quint64 MainWindow::ScanDrive(const Volume &drive)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    DriveScanJob job(colFolders, drive.root());
+    // The walk yields the cores to this window's thread, so the window never waits on it.
+    DriveScanJob job(colFolders, drive.root(), Walker::Options{0, 10});
     QEventLoop walking;
     job.setFinishedHandler(
         [&walking] { QMetaObject::invokeMethod(&walking, &QEventLoop::quit, Qt::QueuedConnection); });

@@ -8,6 +8,7 @@
 #include <array>
 #include <cerrno>
 
+#include <sys/resource.h>
 #include <unistd.h>
 
 using PosixDirectory::Status;
@@ -88,6 +89,8 @@ public:
 
     void run()
     {
+        if (m_walker.m_niceness > 0)
+            ::setpriority(PRIO_PROCESS, pid_t(::gettid()), m_walker.m_niceness);
         Task task;
         while (m_walker.pop(task)) {
             process(task);
@@ -221,6 +224,7 @@ Walker::Walker(QByteArray rootPath, WalkSink &sink, Options options)
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
     const int byDefault = std::clamp(4 * cores, 4, 16);
     m_threadCount = std::clamp(options.threads > 0 ? options.threads : byDefault, 1, 256);
+    m_niceness = std::clamp(options.niceness, 0, 19);
     m_current.reset(new std::atomic<FolderId>[size_t(m_threadCount)]);
     for (int i = 0; i < m_threadCount; ++i)
         m_current[i].store(WalkSink::NoFolder, std::memory_order_relaxed);

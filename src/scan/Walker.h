@@ -25,6 +25,9 @@ public:
     struct Options
     {
         int threads = 0; // 0: four per core, at least 4 and at most 16
+        // Added to the walk threads' nice value, so that a window's thread, which shares the
+        // cores with them, answers promptly; 0 for a walk nothing waits on.
+        int niceness = 0;
     };
 
     Walker(QByteArray rootPath, WalkSink &sink, Options options);
@@ -70,6 +73,7 @@ private:
     QByteArray m_rootPath;
     WalkSink &m_sink;
     int m_threadCount = 1;
+    int m_niceness = 0;
     int m_rootFd = -1;
     quint64 m_rootDevice = 0;
     WalkSink::FolderId m_rootFolder = WalkSink::NoFolder;

@@ -104,8 +104,10 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
         m_rows.push_back(row);
     };
 
-    // The disk decides which subfolders exist now, the records what they hold.
-    const QList<QByteArray> subfolders = ListSubfolders(m_folderPath);
+    // The disk decides which subfolders exist now, the records what they hold. A folder that
+    // held none when scanned can only have unrecorded ones now, which get no row: skip the disk.
+    const QList<QByteArray> subfolders =
+        folder.subfolderEntries() > 0 ? ListSubfolders(m_folderPath) : QList<QByteArray>();
     m_rows.reserve(folder.Count() + size_t(subfolders.size()));
     for (const clsFile &file : folder.files())
         add(file.LFile, file.LFile, file.LSize, file.LDate, false);

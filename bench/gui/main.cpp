@@ -1,0 +1,999 @@
+// quarnel-bench-gui: times what the user waits for in the window. A scan picked from the window
+// (wall time, and how long the event loop goes without running, measured with a 10 ms timer),
+// compared with quarnel-scan on the same tree; then the directory list of one folder of 100,000
+// files: its fill and the sort of every column. See bench/README.md.
+
+#include "DirListModel.h"
+#include "DriveScanJob.h"
+#include "FolderCollection.h"
+#include "MainWindow.h"
+#include "TextTable.h"
+#include "Volume.h"
+
+#include <QApplication>
+#include <QDate>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+#include <fcntl.h>
+#include <sched.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/utsname.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
+
+namespace {
+
+constexpr const char *Usage =
+    "Usage: quarnel-bench-gui [options] [TREE]\n"
+    "Times a scan of TREE from the window against quarnel-scan, then the directory list of one\n"
+    "folder of 100,000 files. Report on standard output, progress on standard error.\n"
+    "  TREE                  default /var/tmp/quarnel-bench/tree (built by bench/make-tree.py)\n"
+    "  --quarnel-scan PATH   default: the one built with this program\n"
+    "  --wide DIR            the 100,000-file folder, built once (default "
+    "/var/tmp/quarnel-bench/wide)\n"
+    "  --window-runs N       scans from the window (default 1)\n"
+    "  --scan-runs N         runs of quarnel-scan (default 3)\n"
+    "  --reps N              repetitions of each list case (default 5)\n"
+    "  --locale NAME         collation of the names (default en_US; \"system\": the "
+    "environment's)\n"
+    "  --only window|list    run one half only\n";
+
+constexpr int TickMs = 10;
+constexpr double StallTargetMs = 50;
+constexpr double RatioTarget = 1.15;
+constexpr double FillTargetMs = 150;
+constexpr double SortTargetMs = 100;
+constexpr quint32 WideFiles = 100000;
+// Written into the marker; change it with the recipe, so that an old folder is not taken for a new
+// one.
+constexpr const char *WideRecipe = "files=100000 seed=1 layout=1";
+
+struct Arguments
+{
+    QString tree = QStringLiteral("/var/tmp/quarnel-bench/tree");
+    QString scan;
+    QString wide = QStringLiteral("/var/tmp/quarnel-bench/wide");
+    int windowRuns = 1;
+    int scanRuns = 3;
+    int reps = 5;
+    QString locale = QStringLiteral("en_US");
+    bool window = true;
+    bool list = true;
+};
+
+[[noreturn]] void Fail(const QString &message)
+{
+    std::fprintf(stderr, "quarnel-bench-gui: %s\n", qPrintable(message));
+    std::exit(2);
+}
+
+void Log(const QString &message)
+{
+    std::fprintf(stderr, "%s\n", qPrintable(message));
+    std::fflush(stderr);
+}
+
+Arguments Parse(const QStringList &argv)
+{
+    Arguments args;
+    bool treeGiven = false;
+    const auto value = [&](qsizetype &i) {
+        if (i + 1 >= argv.size())
+            Fail(argv[i] + QStringLiteral(" needs a value"));
+        return argv[++i];
+    };
+    const auto count = [&](qsizetype &i) {
+        bool ok = false;
+        const int n = value(i).toInt(&ok);
+        if (!ok || n < 1 || n > 100)
+            Fail(argv[i - 1] + QStringLiteral(" needs a number from 1 to 100"));
+        return n;
+    };
+    for (qsizetype i = 1; i < argv.size(); ++i) {
+        const QString &arg = argv[i];
+        if (arg == u"--help") {
+            std::fputs(Usage, stdout);
+            std::exit(0);
+        } else if (arg == u"--quarnel-scan") {
+            args.scan = value(i);
+        } else if (arg == u"--wide") {
+            args.wide = value(i);
+        } else if (arg == u"--window-runs") {
+            args.windowRuns = count(i);
+        } else if (arg == u"--scan-runs") {
+            args.scanRuns = count(i);
+        } else if (arg == u"--reps") {
+            args.reps = count(i);
+        } else if (arg == u"--locale") {
+            args.locale = value(i);
+        } else if (arg == u"--only") {
+            const QString part = value(i);
+            if (part != u"window" && part != u"list")
+                Fail(QStringLiteral("--only takes window or list"));
+            args.window = part == u"window";
+            args.list = part == u"list";
+        } else if (arg.startsWith(u'-')) {
+            Fail(QStringLiteral("unknown option ") + arg + QStringLiteral("; try --help"));
+        } else if (!treeGiven) {
+            args.tree = arg;
+            treeGiven = true;
+        } else {
+            Fail(QStringLiteral("only one TREE may be given"));
+        }
+    }
+    args.tree = QDir::cleanPath(QFileInfo(args.tree).absoluteFilePath());
+    args.wide = QDir::cleanPath(QFileInfo(args.wide).absoluteFilePath());
+    return args;
+}
+
+// --- Measuring --------------------------------------------------------------------------------
+
+double Median(std::vector<double> values)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const size_t n = values.size();
+    return n % 2 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+// Nearest rank: the smallest value with at least p of the values at or below it.
+double Percentile(std::vector<double> values, double p)
+{
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const auto rank = size_t(std::ceil(p * double(values.size())));
+    return values[std::clamp<size_t>(rank, 1, values.size()) - 1];
+}
+
+double Seconds(const timeval &t)
+{
+    return double(t.tv_sec) + double(t.tv_usec) / 1e6;
+}
+
+struct MachineCpu
+{
+    double busy = 0;  // seconds the machine's cores ran anything, outside idle and iowait
+    double steal = 0; // seconds the hypervisor ran something else on our virtual cores
+};
+
+MachineCpu MachineCpuSeconds()
+{
+    std::ifstream stat("/proc/stat");
+    std::string cpu;
+    unsigned long long user = 0, nice = 0, system = 0, idle = 0, iowait = 0, irq = 0, softirq = 0,
+                       steal = 0;
+    stat >> cpu >> user >> nice >> system >> idle >> iowait >> irq >> softirq >> steal;
+    const auto tick = double(sysconf(_SC_CLK_TCK));
+    return {double(user + nice + system + irq + softirq) / tick, double(steal) / tick};
+}
+
+// CPU seconds of this process, its threads and its waited-for children.
+double OwnCpuSeconds()
+{
+    rusage self{};
+    rusage children{};
+    getrusage(RUSAGE_SELF, &self);
+    getrusage(RUSAGE_CHILDREN, &children);
+    return Seconds(self.ru_utime) + Seconds(self.ru_stime) + Seconds(children.ru_utime) +
+           Seconds(children.ru_stime);
+}
+
+// How many cores other processes kept busy while a stretch of the run went on, and how much
+// the hypervisor held back: the figures are only as good as both are close to zero.
+class LoadMeter
+{
+public:
+    void begin()
+    {
+        m_clock.start();
+        m_cpu = MachineCpuSeconds();
+        m_own = OwnCpuSeconds();
+    }
+    void end()
+    {
+        const double wall = double(m_clock.nsecsElapsed()) / 1e9;
+        const MachineCpu now = MachineCpuSeconds();
+        const double other = (now.busy - m_cpu.busy) - (OwnCpuSeconds() - m_own);
+        if (wall > 0.05) { // below a few clock ticks the figure is noise
+            m_others.push_back(std::max(0.0, other) / wall);
+            m_steals.push_back((now.steal - m_cpu.steal) / wall);
+        }
+    }
+    bool any() const { return !m_others.empty(); }
+    double mean() const { return Mean(m_others); }
+    double worst() const { return Worst(m_others); }
+    double stealMean() const { return Mean(m_steals); }
+    double stealWorst() const { return Worst(m_steals); }
+
+private:
+    static double Mean(const std::vector<double> &v)
+    {
+        double sum = 0;
+        for (double x : v)
+            sum += x;
+        return v.empty() ? 0 : sum / double(v.size());
+    }
+    static double Worst(const std::vector<double> &v)
+    {
+        return v.empty() ? 0 : *std::max_element(v.begin(), v.end());
+    }
+
+    QElapsedTimer m_clock;
+    MachineCpu m_cpu;
+    double m_own = 0;
+    std::vector<double> m_others;
+    std::vector<double> m_steals;
+};
+
+LoadMeter g_load;
+
+// --- The scan from the window ------------------------------------------------------------------
+
+struct WindowRun
+{
+    double wallS = 0;   // driveCommand, from the call to its return
+    double toFillS = 0; // from the call to the list's last reset: the walk and what precedes it
+    double cpuS = 0;    // this process's CPU over the call
+    std::vector<double>
+        gapsMs; // between two timer ticks, and from the last tick to the settle's end
+    double longestMs = 0;
+    double longestAtS = 0;     // when the longest gap ended, from the call
+    double longestCpuMs = 0;   // how much of it the window's thread spent running
+    long longestPreempted = 0; // times the thread was taken off a core against its will in it
+    double firstGapMs =
+        0;             // from the call to the first tick: the pick's setup and the first repaint
+    quint64 total = 0; // the drive's total as the window got it
+    qsizetype folders = 0; // folder records after the scan
+    int ticks = 0;
+    bool ok = false;
+};
+
+// Creates a window over one volume whose mount point is `root`, shows it, and picks the volume
+// while a 10 ms timer records how late each of its ticks comes.
+WindowRun ScanFromWindow(const QString &root)
+{
+    WindowRun run;
+    Volume volume;
+    volume.mountPoint = QFile::encodeName(root);
+    volume.kind = DriveKind::Fixed;
+    auto window = std::make_unique<MainWindow>(QList<Volume>{volume}, nullptr);
+    window->show();
+    // Let the first show and paint pass: they are no part of the scan.
+    {
+        QEventLoop settle;
+        QTimer::singleShot(300, &settle, &QEventLoop::quit);
+        settle.exec();
+    }
+
+    QElapsedTimer clock;
+    qint64 lastTickNs = 0;
+    qint64 fillStartNs = -1;
+    // Whether a long gap was work on this thread or a wait (for a core, or a lock) tells where
+    // to look: its CPU time and its involuntary context switches over the gap say which.
+    const auto threadUsage = [] {
+        rusage usage{};
+        getrusage(RUSAGE_THREAD, &usage);
+        return usage;
+    };
+    const auto cpuNsOf = [](const rusage &usage) {
+        const auto ns = [](const timeval &t) {
+            return qint64(t.tv_sec) * 1000000000 + qint64(t.tv_usec) * 1000;
+        };
+        return ns(usage.ru_utime) + ns(usage.ru_stime);
+    };
+    qint64 lastCpuNs = 0;
+    long lastPreemptions = 0;
+    const auto gap = [&](qint64 nowNs) {
+        const double ms = double(nowNs - lastTickNs) / 1e6;
+        const rusage usage = threadUsage();
+        const qint64 cpuNs = cpuNsOf(usage);
+        const long preempted = usage.ru_nivcsw;
+        if (run.gapsMs.empty())
+            run.firstGapMs = ms;
+        run.gapsMs.push_back(ms);
+        if (ms > run.longestMs) {
+            run.longestMs = ms;
+            run.longestAtS = double(nowNs) / 1e9;
+            run.longestCpuMs = double(cpuNs - lastCpuNs) / 1e6;
+            run.longestPreempted = preempted - lastPreemptions;
+        }
+        lastTickNs = nowNs;
+        lastCpuNs = cpuNs;
+        lastPreemptions = preempted;
+    };
+    // The list is reset by every fill; the last one is the fill after the walk.
+    QObject::connect(window->listModel(), &QAbstractItemModel::modelAboutToBeReset, window.get(),
+                     [&] { fillStartNs = clock.nsecsElapsed(); });
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(TickMs);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        ++run.ticks;
+        gap(clock.nsecsElapsed());
+    });
+
+    g_load.begin();
+    const double cpu0 = OwnCpuSeconds();
+    {
+        const rusage usage = threadUsage();
+        lastCpuNs = cpuNsOf(usage);
+        lastPreemptions = usage.ru_nivcsw;
+    }
+    clock.start();
+    ticker.start();
+    window->driveCommand(0);
+    const qint64 returnedNs = clock.nsecsElapsed();
+    run.cpuS = OwnCpuSeconds() - cpu0;
+    g_load.end();
+    // Keep ticking a little: work the fill left to the event loop (layout, paint) is a stall too.
+    {
+        QEventLoop settle;
+        QTimer::singleShot(250, &settle, &QEventLoop::quit);
+        settle.exec();
+    }
+    ticker.stop();
+    gap(clock.nsecsElapsed()); // a tail with no tick counts as a gap, however it ends
+
+    run.wallS = double(returnedNs) / 1e9;
+    run.toFillS = fillStartNs >= 0 ? double(fillStartNs) / 1e9 : run.wallS;
+    run.total = window->diskSize();
+    run.folders = window->folders().count();
+    run.ok = run.folders > 0 && window->listModel()->rowCount() > 0;
+    return run;
+}
+
+struct ChildRun
+{
+    double wallS = 0;
+    double cpuS = 0;
+    int status = -1;
+};
+
+// Runs a program with its output thrown away and reports its own wall and CPU time.
+ChildRun RunChild(const std::vector<std::string> &argv)
+{
+    ChildRun run;
+    std::vector<char *> cargv;
+    for (const std::string &a : argv)
+        cargv.push_back(const_cast<char *>(a.c_str()));
+    cargv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+    QElapsedTimer clock;
+    clock.start();
+    pid_t pid = 0;
+    const int error = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0)
+        return run;
+    int status = 0;
+    rusage usage{};
+    while (wait4(pid, &status, 0, &usage) < 0 && errno == EINTR) {
+    }
+    run.wallS = double(clock.nsecsElapsed()) / 1e9;
+    run.cpuS = Seconds(usage.ru_utime) + Seconds(usage.ru_stime);
+    run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return run;
+}
+
+QString FindQuarnelScan(const QString &given)
+{
+    if (!given.isEmpty())
+        return given;
+    QStringList candidates{QStringLiteral(QUARNEL_SCAN_PATH)};
+    const QString here = QCoreApplication::applicationDirPath();
+    for (const char *up : {".", "..", "../..", "../../build"})
+        candidates.append(here + u'/' + QLatin1StringView(up) + QStringLiteral("/quarnel-scan"));
+    for (const QString &c : candidates)
+        if (QFileInfo(c).isExecutable())
+            return QDir::cleanPath(c);
+    return {};
+}
+
+// --- The 100,000-file folder
+// ----------------------------------------------------------------------
+
+// splitmix64: the same folder on every machine for the same recipe.
+class Random
+{
+public:
+    explicit Random(quint64 seed)
+        : m_state(seed)
+    {}
+    quint64 next()
+    {
+        quint64 z = (m_state += 0x9e3779b97f4a7c15ULL);
+        z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
+        z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
+        return z ^ (z >> 31);
+    }
+    quint64 below(quint64 n) { return next() % n; }
+    bool chance(int percent) { return below(100) < quint64(percent); }
+
+private:
+    quint64 m_state;
+};
+
+// A name of 1 to about 100 bytes: syllables in mixed case, some accented or not Latin, digits,
+// spaces and punctuation, mostly with an extension, so that collation has real work to do.
+std::string MakeName(Random &random)
+{
+    static constexpr std::string_view Pieces[] = {
+        "ka",   "lo",  "mi", "re", "tan", "pho",  "str",    "ei",    "qu", "zz", "ol", "ix",
+        "an",   "be",  "Ka", "Lo", "MI",  "Re",   "TAN",    "Ph",    "é",  "É",  "ü",  "ß",
+        "ñ",    "ø",   "à",  "ç",  "Œ",   "日本", "данные", "Ωμέγα", "0",  "1",  "7",  "42",
+        "2023", "007", " ",  "-",  "_",   ".",    "(1)",    "~",     "'",  "+"};
+    static constexpr std::string_view Extensions[] = {
+        ".txt", ".jpg", ".JPG",  ".png",  ".pdf",  ".tar.gz", ".mp3", ".cpp",
+        ".h",   ".log", ".json", ".docx", ".xlsx", ".zip",    ".o",   ".py"};
+    // Short names are common, long ones rare: the lesser of two rolls.
+    const auto length = size_t(1 + std::min(random.below(80), random.below(80)));
+    std::string name;
+    while (name.size() < length)
+        name += Pieces[random.below(std::size(Pieces))];
+    if (random.chance(80))
+        name += Extensions[random.below(std::size(Extensions))];
+    if (name == "." || name == "..")
+        name += 'x';
+    return name;
+}
+
+// Builds the folder once, beside its marker; a run finds both and reuses them. Sizes are made
+// with ftruncate, so the files use no blocks whatever their length.
+bool EnsureWideFolder(const QString &wide)
+{
+    const QString marker = wide + QStringLiteral(".complete");
+    {
+        QFile m(marker);
+        if (m.open(QIODevice::ReadOnly) && m.readAll().trimmed() == WideRecipe &&
+            QFileInfo(wide).isDir())
+            return true;
+    }
+    if (QFileInfo::exists(wide)) {
+        Log(wide +
+            QStringLiteral(" exists but was not built for this benchmark, or not finished: "
+                           "remove it (and ") +
+            marker + QStringLiteral(") to rebuild"));
+        return false;
+    }
+    const QString building = wide + QStringLiteral(".building");
+    QDir(building).removeRecursively(); // an interrupted build of ours
+    QDir().remove(marker);
+    if (!QDir().mkpath(building)) {
+        Log(QStringLiteral("cannot create ") + building);
+        return false;
+    }
+    Log(QStringLiteral("building ") + wide + QStringLiteral(" (100,000 files, once) ..."));
+    const int dir = open(QFile::encodeName(building).constData(), O_RDONLY | O_DIRECTORY);
+    if (dir < 0)
+        return false;
+    Random random(1);
+    std::unordered_set<std::string> names;
+    names.reserve(WideFiles);
+    // A few dates shared by many files, so that the date sort has ties to break.
+    std::vector<qint64> sharedDates;
+    const qint64 from = 1420070400; // 2015-01-01
+    const qint64 span = 10LL * 365 * 86400;
+    for (int i = 0; i < 50; ++i)
+        sharedDates.push_back(from + qint64(random.below(quint64(span))));
+    for (quint32 i = 0; i < WideFiles; ++i) {
+        std::string name = MakeName(random);
+        while (!names.insert(name).second)
+            name += char('a' + random.below(26));
+        quint64 size = 0;
+        const quint64 roll = random.below(100);
+        if (roll < 20)
+            size = 0;
+        else if (roll < 75)
+            size = 1 + random.below(4096);
+        else if (roll < 97)
+            size = 4096 + random.below(1 << 20);
+        else
+            size = (1ULL << 20) + random.below(1ULL << 32);
+        const qint64 date = random.chance(30) ? sharedDates[random.below(sharedDates.size())]
+                                              : from + qint64(random.below(quint64(span)));
+        const int fd = openat(dir, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            Log(QStringLiteral("cannot create a file in ") + building + QStringLiteral(": ") +
+                QString::fromLocal8Bit(std::strerror(errno)));
+            close(dir);
+            return false;
+        }
+        const timeval times[2] = {{date, 0}, {date, 0}};
+        const bool ok = ftruncate(fd, off_t(size)) == 0 && futimes(fd, times) == 0;
+        close(fd);
+        if (!ok) {
+            close(dir);
+            return false;
+        }
+        if ((i + 1) % 20000 == 0)
+            Log(QStringLiteral("  %1 files").arg(i + 1));
+    }
+    close(dir);
+    if (!QDir().rename(building, wide))
+        return false;
+    QFile m(marker);
+    if (!m.open(QIODevice::WriteOnly))
+        return false;
+    m.write(WideRecipe);
+    m.write("\n");
+    return true;
+}
+
+// --- The list of one folder --------------------------------------------------------------------
+
+struct ListResult
+{
+    qsizetype rows = 0;
+    quint64 folderTotal = 0;
+    std::vector<double> fillMs;
+    std::vector<double> firstSortMs;
+    std::vector<double> sortMs[DirListModel::ColumnCount][2]; // [column][0 ascending, 1 descending]
+    WindowRun window; // the same folder picked in a window: fill and sort with the view attached
+};
+
+double TimeMs(const std::function<void()> &work)
+{
+    QElapsedTimer clock;
+    clock.start();
+    work();
+    return double(clock.nsecsElapsed()) / 1e6;
+}
+
+ListResult MeasureList(const QString &wide, int reps)
+{
+    ListResult result;
+    FolderCollection folders;
+    const QByteArray path = QFile::encodeName(wide) + '/';
+    {
+        DriveScanJob job(folders, path);
+        if (!job.start())
+            Fail(QStringLiteral("cannot walk ") + wide);
+        job.wait();
+        result.folderTotal = job.finish();
+    }
+    QStringList headings;
+    for (int column = 0; column < DirListModel::ColumnCount; ++column)
+        headings.append(TextTable::text(309 + column));
+    const auto freshModel = [&] {
+        auto model = std::make_unique<DirListModel>();
+        model->setHeaders(headings);
+        return model;
+    };
+    const auto fill = [&](DirListModel &model) {
+        if (!model.fill(folders, path, 2, result.folderTotal))
+            Fail(QStringLiteral("no record for ") + wide);
+    };
+
+    g_load.begin();
+    std::unique_ptr<DirListModel> model;
+    for (int rep = 0; rep < reps; ++rep) {
+        model.reset(); // the old model goes outside the timing
+        model = freshModel();
+        result.fillMs.push_back(TimeMs([&] { fill(*model); }));
+        // The window sorts by name after a fill; the first sort ranks the names.
+        result.firstSortMs.push_back(
+            TimeMs([&] { model->sort(DirListModel::Name, Qt::AscendingOrder); }));
+    }
+    result.rows = model->rowCount();
+    // Every later sort starts from an order unrelated to its own, as after a click on another
+    // heading: size and percent go together, so each case starts from a column two away.
+    for (int rep = 0; rep < reps; ++rep)
+        for (int column = 0; column < DirListModel::ColumnCount; ++column)
+            for (int descending = 0; descending < 2; ++descending) {
+                model->sort((column + 2) % DirListModel::ColumnCount, Qt::AscendingOrder);
+                const auto order = descending ? Qt::DescendingOrder : Qt::AscendingOrder;
+                result.sortMs[column][descending].push_back(
+                    TimeMs([&] { model->sort(column, order); }));
+            }
+    g_load.end();
+    model.reset();
+    folders.clear();
+
+    Log(QStringLiteral("picking the wide folder in a window ..."));
+    result.window = ScanFromWindow(wide);
+    return result;
+}
+
+// --- The report --------------------------------------------------------------------------------
+
+QString FirstLine(const QString &path, const QString &key)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    // Read whole: files under /proc report a size of 0, so atEnd() holds from the start.
+    const QStringList lines = QString::fromUtf8(f.readAll()).split(u'\n');
+    for (const QString &line : lines)
+        if (line.startsWith(key))
+            return line.mid(key.size()).trimmed();
+    return {};
+}
+
+QString CommandLine(const char *command)
+{
+    QString out;
+    if (FILE *p = popen(command, "r")) {
+        char buffer[256];
+        while (std::fgets(buffer, sizeof buffer, p))
+            out += QString::fromLocal8Bit(buffer);
+        pclose(p);
+    }
+    return out.trimmed();
+}
+
+QString MachineLine()
+{
+    const QString cpu = FirstLine(QStringLiteral("/proc/cpuinfo"), QStringLiteral("model name"))
+                            .remove(QRegularExpression(QStringLiteral("^:\\s*")));
+    const QString memKb = FirstLine(QStringLiteral("/proc/meminfo"), QStringLiteral("MemTotal:"))
+                              .section(u' ', 0, 0, QString::SectionSkipEmpty);
+    const QString distro =
+        FirstLine(QStringLiteral("/etc/os-release"), QStringLiteral("PRETTY_NAME=")).remove(u'"');
+    utsname uts{};
+    uname(&uts);
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    sched_getaffinity(0, sizeof set, &set);
+    return QStringLiteral("%1 CPUs, %2, %3 GiB RAM, Linux %4%5")
+        .arg(CPU_COUNT(&set))
+        .arg(cpu.isEmpty() ? QStringLiteral("?") : cpu)
+        .arg(std::round(memKb.toDouble() / 1048576.0))
+        .arg(QString::fromLocal8Bit(uts.release))
+        .arg(distro.isEmpty() ? QString() : QStringLiteral(", ") + distro);
+}
+
+QString Version()
+{
+    const QByteArray repo = QByteArrayLiteral(QUARNEL_SOURCE_DIR);
+    const QString head =
+        CommandLine(("git -C '" + repo + "' rev-parse --short HEAD 2>/dev/null").constData());
+    if (head.isEmpty())
+        return QStringLiteral("quarnel");
+    const QString dirty = CommandLine(
+        ("git -C '" + repo + "' status --porcelain --untracked-files=no 2>/dev/null").constData());
+    return QStringLiteral("quarnel at ") + head +
+           (dirty.isEmpty() ? QString() : QStringLiteral(" + local changes"));
+}
+
+QString Ms(double ms)
+{
+    return QString::number(ms, 'f', 1);
+}
+
+QString Series(const std::vector<double> &values, int precision)
+{
+    QStringList parts;
+    for (double v : values)
+        parts.append(QString::number(v, 'f', precision));
+    return parts.join(u' ');
+}
+
+QString Thousands(qint64 n)
+{
+    QLocale english(QLocale::English);
+    return english.toString(n);
+}
+
+struct Target
+{
+    QString name;
+    QString figure;
+    QString limit;
+    bool pass;
+};
+
+void Print(const QString &line = {})
+{
+    std::fprintf(stdout, "%s\n", qPrintable(line));
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    // The window needs no screen; another platform may still be asked for.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Quarnel"));
+    const Arguments args = Parse(QCoreApplication::arguments());
+    // Names collate by the user's language; a fixed one keeps runs comparable, and the C locale
+    // would skip the collation work altogether.
+    if (args.locale != u"system")
+        QLocale::setDefault(QLocale(args.locale));
+    const QString collation = QLocale().name();
+
+    int exitCode = 0;
+    QStringList checks;
+    std::vector<Target> targets;
+
+    // The scan from the window against quarnel-scan.
+    std::vector<WindowRun> windowRuns;
+    std::vector<ChildRun> scanRuns;
+    QString scanPath;
+    QJsonObject manifest;
+    if (args.window) {
+        const QString manifestPath = QFileInfo(args.tree).absolutePath() + u'/' +
+                                     QFileInfo(args.tree).fileName() +
+                                     QStringLiteral(".manifest.json");
+        QFile mf(manifestPath);
+        if (mf.open(QIODevice::ReadOnly))
+            manifest = QJsonDocument::fromJson(mf.readAll()).object();
+        if (!QFileInfo(args.tree).isDir() || !manifest.value(QStringLiteral("complete")).toBool()) {
+            const QString make = QStringLiteral(QUARNEL_SOURCE_DIR "/bench/make-tree.py");
+            Log(QStringLiteral("no finished tree at ") + args.tree +
+                QStringLiteral(": building it with ") + make);
+            const ChildRun made = RunChild({"python3", QFile::encodeName(make).toStdString(),
+                                            QFile::encodeName(args.tree).toStdString()});
+            if (made.status != 0)
+                Fail(QStringLiteral("could not build the tree"));
+            mf.close();
+            if (mf.open(QIODevice::ReadOnly))
+                manifest = QJsonDocument::fromJson(mf.readAll()).object();
+        }
+        scanPath = FindQuarnelScan(args.scan);
+        if (scanPath.isEmpty())
+            Fail(QStringLiteral("no quarnel-scan found: build it, or give --quarnel-scan PATH"));
+        const std::vector<std::string> scanArgv{QFile::encodeName(scanPath).toStdString(),
+                                                QFile::encodeName(args.tree).toStdString()};
+        Log(QStringLiteral("warming the caches with one untimed quarnel-scan ..."));
+        RunChild(scanArgv);
+        // Interleaved, so that a slow spell of the machine falls on both.
+        for (int round = 0; round < std::max(args.windowRuns, args.scanRuns); ++round) {
+            if (round < args.windowRuns) {
+                windowRuns.push_back(ScanFromWindow(args.tree));
+                const WindowRun &w = windowRuns.back();
+                Log(QStringLiteral("window scan %1/%2  %3 s wall, %4 s CPU, longest stall %5 ms")
+                        .arg(round + 1)
+                        .arg(args.windowRuns)
+                        .arg(w.wallS, 0, 'f', 3)
+                        .arg(w.cpuS, 0, 'f', 3)
+                        .arg(Ms(w.longestMs)));
+            }
+            if (round < args.scanRuns) {
+                g_load.begin();
+                scanRuns.push_back(RunChild(scanArgv));
+                g_load.end();
+                const ChildRun &c = scanRuns.back();
+                Log(QStringLiteral("quarnel-scan %1/%2  %3 s wall, %4 s CPU, exit %5")
+                        .arg(round + 1)
+                        .arg(args.scanRuns)
+                        .arg(c.wallS, 0, 'f', 3)
+                        .arg(c.cpuS, 0, 'f', 3)
+                        .arg(c.status));
+            }
+        }
+    }
+
+    ListResult list;
+    if (args.list) {
+        if (!EnsureWideFolder(args.wide))
+            Fail(QStringLiteral("could not build ") + args.wide);
+        Log(QStringLiteral("timing the list of ") + args.wide + QStringLiteral(" ..."));
+        list = MeasureList(args.wide, args.reps);
+    }
+
+    // The report.
+    Print(QStringLiteral("Quarnel window benchmark, ") +
+          QDate::currentDate().toString(Qt::ISODate));
+    Print(QStringLiteral("machine  ") + MachineLine());
+    Print(QStringLiteral("build    %1, %2, Qt %3 on the %4 platform, names collated for %5")
+              .arg(Version(), QStringLiteral(QUARNEL_BUILD_TYPE), QString::fromLatin1(qVersion()),
+                   QGuiApplication::platformName(), collation));
+    if (g_load.any())
+        Print(QStringLiteral("load     other processes used %1 cores on average during the timed "
+                             "parts, %2 at worst%3")
+                  .arg(g_load.mean(), 0, 'f', 2)
+                  .arg(g_load.worst(), 0, 'f', 2)
+                  .arg(g_load.worst() > 0.2
+                           ? QStringLiteral("; the machine was busy: run again on a quiet one")
+                           : QString()));
+    if (g_load.any())
+        Print(QStringLiteral("steal    the hypervisor held back %1 cores on average, %2 at worst%3")
+                  .arg(g_load.stealMean(), 0, 'f', 2)
+                  .arg(g_load.stealWorst(), 0, 'f', 2)
+                  .arg(g_load.stealWorst() > 0.2
+                           ? QStringLiteral("; the host was busy: run again later")
+                           : QString()));
+
+    if (args.window) {
+        Print();
+        const qint64 files = manifest.value(QStringLiteral("files")).toInteger();
+        const qint64 foldersWanted = manifest.value(QStringLiteral("folders")).toInteger();
+        const qint64 totalWanted =
+            manifest.value(QStringLiteral("total_apparent_size")).toInteger();
+        Print(QStringLiteral("scan from the window: TREE = %1 (%2 files, %3 folders)")
+                  .arg(args.tree, Thousands(files), Thousands(foldersWanted)));
+        Print(
+            QStringLiteral("  window: MainWindow over one volume, shown; driveCommand(0) timed to "
+                           "its return, a %1 ms timer ticking throughout and for 250 ms after")
+                .arg(TickMs));
+        Print(QStringLiteral("  quarnel-scan: %1 TREE > /dev/null, after one untimed warm-up run")
+                  .arg(QDir(QStringLiteral(QUARNEL_SOURCE_DIR)).relativeFilePath(scanPath)));
+        std::vector<double> walls, cpus, afterWalkMs, firstGaps, allGaps, longest, scanWalls,
+            scanCpus;
+        int ticks = 0;
+        const WindowRun *worst = nullptr;
+        for (const WindowRun &w : windowRuns) {
+            walls.push_back(w.wallS);
+            cpus.push_back(w.cpuS);
+            afterWalkMs.push_back((w.wallS - w.toFillS) * 1000);
+            firstGaps.push_back(w.firstGapMs);
+            allGaps.insert(allGaps.end(), w.gapsMs.begin(), w.gapsMs.end());
+            longest.push_back(w.longestMs);
+            if (!worst || w.longestMs > worst->longestMs)
+                worst = &w;
+            ticks += w.ticks;
+            if (!w.ok) {
+                checks.append(
+                    QStringLiteral("FAIL  a window scan left no records or an empty list"));
+                exitCode = 1;
+            }
+            const bool totalOk = qint64(w.total) == totalWanted;
+            const bool foldersOk = w.folders == foldersWanted;
+            if (!totalOk || !foldersOk)
+                exitCode = 1;
+            if (&w == &windowRuns.front() || !totalOk || !foldersOk) {
+                checks.append(QStringLiteral("%1  the window's total %2 B, manifest %3 B")
+                                  .arg(totalOk ? QStringLiteral("ok  ") : QStringLiteral("FAIL"),
+                                       Thousands(qint64(w.total)), Thousands(totalWanted)));
+                checks.append(QStringLiteral("%1  %2 folder records, manifest %3 folders")
+                                  .arg(foldersOk ? QStringLiteral("ok  ") : QStringLiteral("FAIL"),
+                                       Thousands(w.folders), Thousands(foldersWanted)));
+            }
+        }
+        for (const ChildRun &c : scanRuns) {
+            if (c.status != 0) {
+                checks.append(QStringLiteral("FAIL  quarnel-scan exited %1").arg(c.status));
+                exitCode = 1;
+                continue;
+            }
+            scanWalls.push_back(c.wallS);
+            scanCpus.push_back(c.cpuS);
+        }
+        const double wall = Median(walls);
+        const double scanWall = Median(scanWalls);
+        const double ratio = scanWall > 0 ? wall / scanWall : 0;
+        const double longestOf = worst->longestMs;
+        const double endS = worst->longestAtS;
+        const QString phase =
+            worst->longestMs == worst->firstGapMs && endS * 1000 <= worst->firstGapMs + 1e-6
+                ? QStringLiteral("the first gap, from the call to the first tick")
+            : endS > worst->wallS ? QStringLiteral("after driveCommand returned")
+            : endS - longestOf / 1000 > worst->toFillS
+                ? QStringLiteral("in the fill and sort after the walk")
+                : QStringLiteral("during the walk");
+        const auto row = [](const QString &label, const QString &a, const QString &b,
+                            const QString &c) {
+            Print(QStringLiteral("  %1 %2 %3   %4").arg(label, -36).arg(a, 8).arg(b, 8).arg(c));
+        };
+        Print();
+        row({}, QStringLiteral("wall s"), QStringLiteral("CPU s"), QStringLiteral("runs"));
+        row(QStringLiteral("window, driveCommand(0)"), QString::number(wall, 'f', 3),
+            QString::number(Median(cpus), 'f', 3), Series(walls, 3));
+        row(QStringLiteral("  of which the fill after the walk, ms"), Ms(Median(afterWalkMs)), {},
+            Series(afterWalkMs, 1));
+        row(QStringLiteral("quarnel-scan"), QString::number(scanWall, 'f', 3),
+            QString::number(Median(scanCpus), 'f', 3), Series(scanWalls, 3));
+        Print(QStringLiteral("  ratio window / quarnel-scan (medians): %1").arg(ratio, 0, 'f', 2));
+        Print(QStringLiteral("  event loop: %1 ticks; gap between ticks p99 %2 ms, longest %3 ms")
+                  .arg(ticks)
+                  .arg(Ms(Percentile(allGaps, 0.99)), Ms(longestOf)));
+        Print(QStringLiteral(
+                  "    longest gap ended %1 s into the pick, %2; the window's thread ran "
+                  "%3 ms of it and was preempted %4 times (the rest it waited: for a core, "
+                  "or on another thread)")
+                  .arg(endS, 0, 'f', 3)
+                  .arg(phase, Ms(worst->longestCpuMs))
+                  .arg(worst->longestPreempted));
+        Print(QStringLiteral("    first gap, from the call to the first tick (ms): ") +
+              Series(firstGaps, 1));
+        if (windowRuns.size() > 1)
+            Print(QStringLiteral("    longest gap per run (ms): ") + Series(longest, 1));
+        targets.push_back({QStringLiteral("longest event-loop stall, scan"),
+                           Ms(longestOf) + QStringLiteral(" ms"),
+                           QStringLiteral("<= %1 ms").arg(StallTargetMs),
+                           longestOf <= StallTargetMs});
+        targets.push_back({QStringLiteral("wall, window / quarnel-scan"),
+                           QString::number(ratio, 'f', 2), QStringLiteral("<= %1").arg(RatioTarget),
+                           ratio > 0 && ratio <= RatioTarget});
+    }
+
+    if (args.list) {
+        Print();
+        Print(QStringLiteral("list of one folder: WIDE = %1 (%2 rows, %3 B), %4 runs per case, "
+                             "median ms")
+                  .arg(args.wide, Thousands(list.rows), Thousands(qint64(list.folderTotal)))
+                  .arg(args.reps));
+        const double fill = Median(list.fillMs);
+        const double first = Median(list.firstSortMs);
+        // One layout for every row: label, median, then the single runs.
+        const auto row = [](const QString &label, const QString &a, const QString &b) {
+            Print(QStringLiteral("  %1 %2 %3").arg(label, -40).arg(a, 10).arg(b, 11));
+        };
+        row(QStringLiteral("fill, on a fresh model"), Ms(fill),
+            QStringLiteral("   runs ") + Series(list.fillMs, 1));
+        row(QStringLiteral("first sort after a fill (name, ranks)"), Ms(first),
+            QStringLiteral("   runs ") + Series(list.firstSortMs, 1));
+        row(QStringLiteral("later sorts, from an unrelated order"), QStringLiteral("ascending"),
+            QStringLiteral("descending"));
+        double worst = 0;
+        QString worstCase;
+        static const char *const ColumnNames[] = {"name", "size", "percent", "date"};
+        for (int column = 0; column < DirListModel::ColumnCount; ++column) {
+            const double up = Median(list.sortMs[column][0]);
+            const double down = Median(list.sortMs[column][1]);
+            row(QStringLiteral("  ") + QLatin1StringView(ColumnNames[column]), Ms(up), Ms(down));
+            for (int d = 0; d < 2; ++d) {
+                const double v = d ? down : up;
+                if (v > worst) {
+                    worst = v;
+                    worstCase = QLatin1StringView(ColumnNames[column]) +
+                                (d ? QStringLiteral(" descending") : QStringLiteral(" ascending"));
+                }
+            }
+        }
+        const WindowRun &w = list.window;
+        Print(QStringLiteral("  in a window: pick of WIDE %1 ms, of which the fill and sort after "
+                             "the walk %2 ms; longest event-loop gap %3 ms")
+                  .arg(Ms(w.wallS * 1000), Ms((w.wallS - w.toFillS) * 1000), Ms(w.longestMs)));
+        targets.push_back({QStringLiteral("fill"), Ms(fill) + QStringLiteral(" ms"),
+                           QStringLiteral("<= %1 ms").arg(FillTargetMs), fill <= FillTargetMs});
+        targets.push_back({QStringLiteral("first sort after a fill"),
+                           Ms(first) + QStringLiteral(" ms"),
+                           QStringLiteral("<= %1 ms").arg(SortTargetMs), first <= SortTargetMs});
+        targets.push_back({QStringLiteral("sort, worst later case (") + worstCase + u')',
+                           Ms(worst) + QStringLiteral(" ms"),
+                           QStringLiteral("<= %1 ms").arg(SortTargetMs), worst <= SortTargetMs});
+    }
+
+    Print();
+    Print(QStringLiteral("targets"));
+    for (const Target &t : targets)
+        Print(QStringLiteral("  %1  %2 %3 %4")
+                  .arg(t.pass ? QStringLiteral("PASS") : QStringLiteral("FAIL"))
+                  .arg(t.name, -42)
+                  .arg(t.figure, 10)
+                  .arg(t.limit));
+    if (!checks.isEmpty()) {
+        Print();
+        Print(QStringLiteral("correctness of the window's scan"));
+        for (const QString &c : checks)
+            Print(QStringLiteral("  ") + c);
+    }
+    return exitCode;
+}
