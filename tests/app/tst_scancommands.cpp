@@ -1,9 +1,13 @@
 #include "DirListModel.h"
+#include "Formatting.h"
 #include "FolderTreeView.h"
 #include "MainStatusBar.h"
 #include "MainWindow.h"
 
 #include <QApplication>
+#include <QColor>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QDir>
 #include <QFile>
 #include <QHeaderView>
@@ -23,6 +27,7 @@ private slots:
     void pickScanAndBrowse();
     void secondPickDoesNotWalkAgain();
     void stopInTheMiddle();
+    void driveTheTreeCannotShow();
     void headingsSortWithTheirDirectionRules();
 
 private:
@@ -91,6 +96,16 @@ void TestScanCommands::pickScanAndBrowse()
     QCOMPARE(names(window), (QStringList{u"b.txt"_s, u"sub"_s}));
     const DirListModel *model = window.listModel();
     QCOMPARE(model->index(1, DirListModel::Size).data().toString(), u"  1 096"_s);
+    // Against the listed folder: 3000 of 4096 bytes is 73.2 %, red; 1096 is 26.8 %, green.
+    QCOMPARE(model->index(0, DirListModel::Percent).data().toString(),
+             QString(73, u'|') + u" 73.2%"_s);
+    QCOMPARE(model->index(0, DirListModel::Percent).data(Qt::ForegroundRole).value<QColor>(),
+             QColor(255, 0, 0));
+    QCOMPARE(model->index(1, DirListModel::Percent).data(Qt::ForegroundRole).value<QColor>(),
+             QColor(0, 192, 0));
+    const QDateTime written = QFileInfo(dir.filePath(u"b.txt"_s)).lastModified();
+    QCOMPARE(model->index(0, DirListModel::Date).data().toString(),
+             DateText(QDateTime::fromSecsSinceEpoch(written.toSecsSinceEpoch())));
 
     // Browsing down and up again; the status bar gives the folder's total.
     window.folderTree()->setSelectedfolder(dir.filePath(u"sub"_s));
@@ -150,6 +165,22 @@ void TestScanCommands::stopInTheMiddle()
     QVERIFY(!find(window, "STOP")->isEnabled());
     QVERIFY(!find(window, "PRINT")->isEnabled());
     QVERIFY(!window.folderTree()->isEnabled()); // no record left anywhere
+}
+
+// A volume whose root cannot be shown (gone, say) leaves the tree and the records as they were.
+void TestScanCommands::driveTheTreeCannotShow()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    MainWindow window({volume(dir.filePath(u"gone"_s))}, nullptr);
+    window.show();
+    const QString root = window.folderTree()->rootfolder();
+    window.driveCommand(0);
+    QCOMPARE(window.folderTree()->rootfolder(), root);
+    QCOMPARE(window.folders().count(), 0);
+    QVERIFY(!window.isScanning());
+    QVERIFY(!window.folderTree()->isEnabled());
+    QVERIFY(!find(window, "STOP")->isEnabled());
 }
 
 void TestScanCommands::headingsSortWithTheirDirectionRules()
