@@ -1,5 +1,6 @@
 #include "MainWindow.h"
 
+#include "AboutWindow.h"
 #include "DirListModel.h"
 #include "DriveScanJob.h"
 #include "FileIconCache.h"
@@ -539,7 +540,11 @@ void MainWindow::helpIndexCommand()
     HelpWindow::showIndex(this);
 }
 
-void MainWindow::aboutCommand() {}
+// Modal; when it closes, the window's activation writes the folder count again.
+void MainWindow::aboutCommand()
+{
+    AboutWindow::showModal(this, m_settings);
+}
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
