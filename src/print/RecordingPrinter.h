@@ -1,0 +1,90 @@
+#pragma once
+
+#include "Printer.h"
+#include "StdFont.h"
+
+#include <QList>
+
+// A printer that draws nothing and records every operation, with text metrics simple enough to
+// work out expected positions by hand: 100 twips per character and 20 twips of line height per
+// point, both scaled by the font size (10 points: 100 per character, 200 per line).
+class RecordingPrinter : public Printer
+{
+public:
+    enum class Kind {
+        Print, Line, PaintPicture, NewPage, EndDoc, KillDoc,
+        SetCurrentX, SetCurrentY,
+        SetFontName, SetFontSize, SetFontBold, SetFontItalic, SetFontStrikethru, SetFontUnderline,
+        SetPaperSize, SetOrientation,
+    };
+
+    // One operation. Position is the pen (or the start point, or the picture's corner) and
+    // font the current font, both as they were when the operation was made.
+    struct Call
+    {
+        Kind kind;
+        QString text;      // printed text, or the font name written
+        double x = 0;
+        double y = 0;
+        double x2 = 0;     // line end, or picture width
+        double y2 = 0;     // line end, or picture height
+        double value = 0;  // the number or flag (0/1) written by a Set call
+        StdFont font;
+    };
+
+    // The defaults are an A4 sheet in twips.
+    explicit RecordingPrinter(double scaleWidth = 11906, double scaleHeight = 16838);
+
+    const QList<Call> &Calls() const { return m_calls; }
+    void ClearCalls() { m_calls.clear(); }
+
+    double CurrentX() const override { return m_x; }
+    void SetCurrentX(double x) override;
+    double CurrentY() const override { return m_y; }
+    void SetCurrentY(double y) override;
+
+    double ScaleWidth() const override { return m_scaleWidth; }
+    double ScaleHeight() const override { return m_scaleHeight; }
+    double TextWidth(const QString &text) const override;
+    double TextHeight(const QString &text) const override;
+
+    void print(const QString &text) override;
+    void Line(double x1, double y1, double x2, double y2) override;
+    void PaintPicture(const QPixmap &picture, double x, double y, double width, double height) override;
+    void NewPage() override;
+    void EndDoc() override;
+    void KillDoc() override;
+    int Page() const override { return m_page; }
+
+    QString FontName() const override { return m_font.Name; }
+    void SetFontName(const QString &name) override;
+    double FontSize() const override { return m_font.Size; }
+    void SetFontSize(double points) override;
+    bool FontBold() const override { return m_font.Bold; }
+    void SetFontBold(bool on) override;
+    bool FontItalic() const override { return m_font.Italic; }
+    void SetFontItalic(bool on) override;
+    bool FontStrikethru() const override { return m_font.Strikethrough; }
+    void SetFontStrikethru(bool on) override;
+    bool FontUnderline() const override { return m_font.Underline; }
+    void SetFontUnderline(bool on) override;
+
+    int PaperSize() const override { return m_paperSize; }
+    void SetPaperSize(int code) override;
+    int Orientation() const override { return m_orientation; }
+    void SetOrientation(int code) override;
+
+private:
+    double LineHeight() const;
+    Call &Record(Kind kind);
+
+    QList<Call> m_calls;
+    double m_scaleWidth;
+    double m_scaleHeight;
+    double m_x = 0;
+    double m_y = 0;
+    int m_page = 1;
+    StdFont m_font;
+    int m_paperSize = 9;
+    int m_orientation = 1;
+};
