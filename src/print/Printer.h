@@ -4,6 +4,14 @@
 
 class QPixmap;
 
+// What a printer operation throws when it fails: an error number and its description, the pair
+// a failed printout reports to the user.
+struct PrinterError
+{
+    int number = 0;
+    QString description;
+};
+
 // The printer operations the page and list printing rely on. Units are twips (1440 per inch)
 // from the top-left corner of the printable area, y growing downwards.
 class Printer
@@ -20,6 +28,9 @@ public:
     virtual double ScaleHeight() const = 0;
     virtual double TextWidth(const QString &text) const = 0;
     virtual double TextHeight(const QString &text) const = 0;
+    // The size of one screen pixel: printed lists keep their on-screen geometry.
+    virtual double TwipsPerPixelX() const = 0;
+    virtual double TwipsPerPixelY() const = 0;
 
     // Draws text with its top-left corner at the pen, then sets CurrentX to 0 and moves
     // CurrentY down by one line of the current font.

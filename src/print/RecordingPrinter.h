@@ -47,6 +47,14 @@ public:
     double ScaleHeight() const override { return m_scaleHeight; }
     double TextWidth(const QString &text) const override;
     double TextHeight(const QString &text) const override;
+    double TwipsPerPixelX() const override { return m_twipsPerPixelX; }
+    double TwipsPerPixelY() const override { return m_twipsPerPixelY; }
+    // 15 by 15 (a 96 dpi screen) until changed.
+    void SetTwipsPerPixel(double x, double y)
+    {
+        m_twipsPerPixelX = x;
+        m_twipsPerPixelY = y;
+    }
 
     void print(const QString &text) override;
     void Line(double x1, double y1, double x2, double y2) override;
@@ -84,6 +92,8 @@ private:
     double m_x = 0;
     double m_y = 0;
     int m_page = 1;
+    double m_twipsPerPixelX = 15;
+    double m_twipsPerPixelY = 15;
     StdFont m_font;
     int m_paperSize = 9;
     int m_orientation = 1;

@@ -2,9 +2,11 @@
 
 #include "CPage.h"
 #include "Ctext.h"
+#include "PrintedList.h"
 #include "Printer.h"
 #include "StdFont.h"
 
+#include <cmath>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -65,4 +67,101 @@ std::optional<int> MarginTwips(int centimetres)
     if (twips < std::numeric_limits<qint16>::min() || twips > std::numeric_limits<qint16>::max())
         return std::nullopt;
     return static_cast<int>(twips);
+}
+
+int RoundTwips(double value)
+{
+    const double rounded = std::nearbyint(value);
+    if (!(rounded >= std::numeric_limits<qint32>::min() &&
+          rounded <= std::numeric_limits<qint32>::max()))
+        throw PrinterError{6, u"Overflow"_s};
+    return static_cast<int>(rounded);
+}
+
+namespace {
+
+double ShownWidth(const PrintedColumn &column)
+{
+    return column.hidden ? 0.0 : column.width;
+}
+
+// Sets the pen's x for a text of width textWidth in a column starting at x; other alignments
+// leave the pen where it is.
+void PlaceByAlignment(Printer &printer, int alignment, double x, double columnWidth,
+                      double textWidth)
+{
+    switch (alignment) {
+    case 0:
+        printer.SetCurrentX(x);
+        break;
+    case 1:
+        printer.SetCurrentX(x + columnWidth - textWidth);
+        break;
+    case 2:
+        printer.SetCurrentX(x + (columnWidth - textWidth) / 2);
+        break;
+    default:
+        break;
+    }
+}
+
+} // namespace
+
+void PrintColumnHeaders(Printer &printer, const PrintedList &list, int leftTwips)
+{
+    const int y0 = RoundTwips(printer.CurrentY());
+    int offset = 0;
+    for (const PrintedColumn &column : list.columns) {
+        const double width = ShownWidth(column);
+        if (width <= 0)
+            continue;
+        const double x = leftTwips + offset;
+        const double ruleY = y0 + printer.TextHeight(u"A"_s);
+        printer.Line(x, ruleY, x + width, ruleY);
+        PlaceByAlignment(printer, column.alignment, x, width, printer.TextWidth(column.title));
+        printer.SetCurrentY(y0);
+        printer.print(column.title);
+        offset = RoundTwips(offset + width);
+    }
+    printer.SetCurrentY(printer.CurrentY() + 2 * printer.TwipsPerPixelY());
+}
+
+void PrintListRow(Printer &printer, const PrintedRow &row, const PrintedList &list, int leftTwips)
+{
+    const QString firstText = row.texts.value(0);
+    const int textHeight = RoundTwips(printer.TextHeight(firstText));
+    if (!list.iconSize)
+        throw PrinterError{91, u"Object variable or With block variable not set"_s};
+    const QSize iconSize = *list.iconSize;
+    const double twipsX = printer.TwipsPerPixelX();
+    const double twipsY = printer.TwipsPerPixelY();
+    const int iconHeight = RoundTwips(static_cast<qint16>(iconSize.height()) * twipsY);
+    const int rowHeight = RoundTwips(list.rowHeight);
+    const int y0 = RoundTwips(printer.CurrentY());
+    int offset = 0;
+    for (qsizetype index = 0; index < list.columns.size(); ++index) {
+        const PrintedColumn &column = list.columns[index];
+        const double width = ShownWidth(column);
+        if (width <= 0)
+            continue;
+        // The first column is taken to be the leftmost; its text starts one pixel after the icon.
+        const double textX = index == 0 ? RoundTwips(iconSize.width() * twipsX + leftTwips + twipsX)
+                                        : leftTwips + offset;
+        if (index == 0 && row.icon) {
+            printer.PaintPicture(*row.icon, leftTwips, y0 + (rowHeight - iconHeight) / 2.0,
+                                 iconSize.width() * twipsX, iconSize.height() * twipsY);
+            printer.SetCurrentY(y0);
+        }
+        const QString text = row.texts.value(index);
+        PlaceByAlignment(printer, column.alignment, textX, width, printer.TextWidth(text));
+        printer.SetCurrentY(y0 + (rowHeight - textHeight) / 2.0);
+        printer.print(text);
+        offset = RoundTwips(offset + width);
+        printer.SetCurrentY(y0 + rowHeight);
+    }
+}
+
+bool RowFitsOnPage(const Printer &printer, int rowHeight, int bottomTwips)
+{
+    return printer.CurrentY() + rowHeight < printer.ScaleHeight() - bottomTwips;
 }

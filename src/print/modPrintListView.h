@@ -7,6 +7,8 @@
 class CPage;
 class Ctext;
 class Printer;
+struct PrintedList;
+struct PrintedRow;
 struct StdFont;
 
 // The procedures that turn a page setup and text items into printer operations. None of them
@@ -30,3 +32,18 @@ void PrintTextItem(Printer &printer, const Ctext &item, int leftTwips, int right
 // 16 bits, as the page setup's own arithmetic does: 57 gives 32319, 58 gives no value, which the
 // caller treats as an overflow error.
 std::optional<int> MarginTwips(int centimetres);
+
+// Rounds to the nearest signed 32-bit integer, halves to the even neighbour; throws a
+// PrinterError (6, overflow) when the value does not fit.
+int RoundTwips(double value);
+
+// Prints the titles of the list's shown columns on the pen's line, from leftTwips, with a rule
+// one line of the current font below them, and leaves the pen two screen pixels under the rule.
+void PrintColumnHeaders(Printer &printer, const PrintedList &list, int leftTwips);
+
+// Prints one row, each text centred in the row's height, and leaves the pen at the top of the
+// next row. Throws a PrinterError (91) when the list has no icon set.
+void PrintListRow(Printer &printer, const PrintedRow &row, const PrintedList &list, int leftTwips);
+
+// Whether a row of rowHeight starting at the pen ends strictly above the bottom margin line.
+bool RowFitsOnPage(const Printer &printer, int rowHeight, int bottomTwips);

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "StdFont.h"
+
+#include <QList>
+#include <QPixmap>
+#include <QSize>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+// What the list printer needs to know about a list on screen, so that the window can build it
+// from its model and nothing in printing depends on a widget. Sizes are the on-screen ones.
+struct PrintedColumn
+{
+    QString title;
+    double width = 0;  // twips; 0 or less takes no room, like a hidden column
+    int alignment = 0; // 0 left, 1 right, 2 centre; anything else prints at the pen
+    bool hidden = false;
+};
+
+struct PrintedRow
+{
+    QStringList texts;           // one per column, in column order; missing ones print empty
+    std::optional<QPixmap> icon; // drawn in the first column; none leaves the indent blank
+    bool selected = false;
+};
+
+struct PrintedList
+{
+    QList<PrintedColumn> columns; // in the order of their index; the first is the leftmost
+    QList<PrintedRow> rows;       // in the order the list shows them
+    StdFont font;
+    double rowHeight = 0; // twips: the height of one item on screen
+    // Size in screen pixels of the icons of the first column; none when the list has no icon
+    // set, which makes printing any row fail.
+    std::optional<QSize> iconSize;
+};

@@ -1,0 +1,409 @@
+#include "CPrintListView.h"
+#include "PrintedList.h"
+#include "RecordingPrinter.h"
+#include "modPrintListView.h"
+
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+using Kind = RecordingPrinter::Kind;
+
+class TestListPrinter : public QObject
+{
+    Q_OBJECT
+private slots:
+    void firstPageLayout();
+    void columnAlignment_data();
+    void columnAlignment();
+    void hiddenColumnsTakeNoRoom();
+    void iconIndent_data();
+    void iconIndent();
+    void pageBreaks_data();
+    void pageBreaks();
+    void beforeNewPageOncePerBreak();
+    void nothingToPrintGivesOnePage_data();
+    void nothingToPrintGivesOnePage();
+    void errorPath_data();
+    void errorPath();
+    void printedItemsCountsSelectedAndResets();
+};
+
+namespace {
+
+// The drawing operations only, one line each, so whole pages compare as lists of strings.
+QStringList Trace(const RecordingPrinter &printer)
+{
+    QStringList out;
+    for (const RecordingPrinter::Call &c : printer.Calls()) {
+        const auto n = [](double v) { return QString::number(v, 'g', 10); };
+        switch (c.kind) {
+        case Kind::Print:
+            out << u"print %1,%2 %3"_s.arg(n(c.x), n(c.y), c.text);
+            break;
+        case Kind::Line:
+            out << u"line %1,%2-%3,%4"_s.arg(n(c.x), n(c.y), n(c.x2), n(c.y2));
+            break;
+        case Kind::PaintPicture:
+            out << u"icon %1,%2 %3x%4"_s.arg(n(c.x), n(c.y), n(c.x2), n(c.y2));
+            break;
+        case Kind::NewPage:
+            out << u"newpage"_s;
+            break;
+        case Kind::EndDoc:
+            out << u"enddoc"_s;
+            break;
+        case Kind::KillDoc:
+            out << u"killdoc"_s;
+            break;
+        default:
+            break;
+        }
+    }
+    return out;
+}
+
+void SetMargins(CPage &page, qint16 cm)
+{
+    page.SetLeftMargin(cm);
+    page.SetRightMargin(cm);
+    page.SetTopMargin(cm);
+    page.SetBottomMargin(cm);
+}
+
+// One column "C" of 1000 twips, rows "r1".."rN" of rowHeight, 16-pixel icons; margins 1 cm,
+// header "H", title "T", footer "F". Rows then start at y 1280 on page 1 and 797 on later pages.
+PrintedList Rows(int count, double rowHeight = 240)
+{
+    PrintedList list;
+    list.columns = {{u"C"_s, 1000, 0, false}};
+    for (int i = 1; i <= count; ++i)
+        list.rows.append({{u"r%1"_s.arg(i)}, std::nullopt, false});
+    list.rowHeight = rowHeight;
+    list.iconSize = QSize(16, 16);
+    return list;
+}
+
+void Prepare(CPrintListView &view, const PrintedList &list)
+{
+    view.SetControl(list);
+    SetMargins(view.Page(), 1);
+    view.Page().Header().SetText(u"H"_s);
+    view.Page().Footer().SetText(u"F"_s);
+    view.Title().SetText(u"T"_s);
+}
+
+} // namespace
+
+void TestListPrinter::firstPageLayout()
+{
+    RecordingPrinter printer;
+    CPrintListView view(printer);
+    PrintedList list;
+    list.columns = {{u"Name"_s, 2000, 0, false}, {u"Size"_s, 1500, 1, false}};
+    list.rows = {{{u"a"_s, u"12"_s}, QPixmap(), false}, {{u"bb"_s, u"7"_s}, std::nullopt, false}};
+    list.rowHeight = 240;
+    list.iconSize = QSize(16, 16);
+    view.SetControl(list);
+    QCOMPARE(view.FontItem(), list.font);
+    QCOMPARE(view.HeaderFont(), list.font);
+    view.HeaderFont().Size = 12;
+    view.HeaderFont().Bold = true;
+    SetMargins(view.Page(), 1);
+    view.Page().Header().SetText(u"Head"_s);
+    view.Title().SetText(u"Title"_s);
+    view.Title().SetAlignment(2);
+    view.Page().Footer().SetText(u"P<pag>"_s);
+    view.Page().Footer().SetAlignment(1);
+
+    const PrintResult result = view.PrintControl();
+    QVERIFY(result.ok);
+    // Titles from 767 + 283.5 rounded to even, rule one 12-point line (240) lower, rows two
+    // pixels under it; the last footer's top on the bottom margin line 16838 - 567.
+    const QStringList expected{
+        u"print 0,0  "_s,          u"print 567,0 Head"_s,
+        u"print 5703,567 Title"_s, u"line 567,1290-2567,1290"_s,
+        u"print 567,1050 Name"_s,  u"line 2567,1290-4067,1290"_s,
+        u"print 3587,1050 Size"_s, u"icon 567,1320 240x240"_s,
+        u"print 822,1340 a"_s,     u"print 3867,1340 12"_s,
+        u"print 822,1580 bb"_s,    u"print 3967,1580 7"_s,
+        u"print 11139,16271 P1"_s, u"enddoc"_s,
+    };
+    QCOMPARE(Trace(printer), expected);
+    for (const RecordingPrinter::Call &c : printer.Calls()) {
+        if (c.kind != Kind::Print)
+            continue;
+        if (c.text == u"Size"_s)
+            QVERIFY(c.font.Bold);
+        if (c.text == u"12"_s)
+            QCOMPARE(c.font, list.font);
+    }
+    QCOMPARE(view.PrintedItems(), 2);
+    QCOMPARE(view.CurrentPage(), 1);
+}
+
+void TestListPrinter::columnAlignment_data()
+{
+    // Second column from x 1567, 1000 wide; title "ab" 200 wide, cell "abcd" 400 wide.
+    QTest::addColumn<int>("alignment");
+    QTest::addColumn<double>("titleX");
+    QTest::addColumn<double>("cellX");
+    QTest::newRow("left") << 0 << 1567.0 << 1567.0;
+    QTest::newRow("right") << 1 << 2367.0 << 2167.0;
+    QTest::newRow("centre") << 2 << 1967.0 << 1867.0;
+    // Unknown: the title stays where the rule ended, the cell where the previous print left x.
+    QTest::newRow("5 keeps pen") << 5 << 2567.0 << 0.0;
+}
+
+void TestListPrinter::columnAlignment()
+{
+    QFETCH(int, alignment);
+    QFETCH(double, titleX);
+    QFETCH(double, cellX);
+    RecordingPrinter printer;
+    CPrintListView view(printer);
+    PrintedList list = Rows(1);
+    list.columns.append({u"ab"_s, 1000, alignment, false});
+    list.rows[0].texts.append(u"abcd"_s);
+    Prepare(view, list);
+    QVERIFY(view.PrintControl().ok);
+    const QStringList trace = Trace(printer);
+    QVERIFY(trace.contains(u"print %1,1050 ab"_s.arg(titleX)));
+    QVERIFY(trace.contains(u"print %1,1300 abcd"_s.arg(cellX)));
+}
+
+void TestListPrinter::hiddenColumnsTakeNoRoom()
+{
+    RecordingPrinter printer;
+    CPrintListView view(printer);
+    PrintedList list = Rows(1);
+    list.columns = {{u"A"_s, 1000, 0, false},
+                    {u"B"_s, 1000, 0, true},
+                    {u"C"_s, 0, 0, false},
+                    {u"D"_s, 800, 0, false}};
+    list.rows[0].texts = QStringList{u"a"_s, u"b"_s, u"c"_s, u"d"_s};
+    Prepare(view, list);
+    QVERIFY(view.PrintControl().ok);
+    const QStringList trace = Trace(printer);
+    const QStringList expected{
+        u"line 567,1250-1567,1250"_s, u"print 567,1050 A"_s, u"line 1567,1250-2367,1250"_s,
+        u"print 1567,1050 D"_s,       u"print 822,1300 a"_s, u"print 1567,1300 d"_s,
+    };
+    QCOMPARE(trace.mid(3, expected.size()), expected);
+    QCOMPARE(trace.size(), 3 + expected.size() + 2);
+}
+
+void TestListPrinter::iconIndent_data()
+{
+    QTest::addColumn<QSize>("iconSize");
+    QTest::addColumn<double>("twipsPerPixel");
+    QTest::addColumn<double>("rowHeight");
+    QTest::addColumn<bool>("withIcon");
+    QTest::addColumn<QStringList>("row");
+    // Rows start two pixels under the rule at 1250.
+    QTest::newRow("16 px at 15: 255 indent")
+        << QSize(16, 16) << 15.0 << 240.0 << true
+        << QStringList{u"icon 567,1280 240x240"_s, u"print 822,1300 r1"_s};
+    QTest::newRow("icon centred in a taller row")
+        << QSize(16, 16) << 15.0 << 300.0 << true
+        << QStringList{u"icon 567,1310 240x240"_s, u"print 822,1330 r1"_s};
+    QTest::newRow("no icon, same indent")
+        << QSize(16, 16) << 15.0 << 240.0 << false << QStringList{u"print 822,1300 r1"_s};
+    QTest::newRow("20 px at 12") << QSize(20, 20) << 12.0 << 240.0 << true
+                                 << QStringList{u"icon 567,1274 240x240"_s, u"print 819,1294 r1"_s};
+}
+
+void TestListPrinter::iconIndent()
+{
+    QFETCH(QSize, iconSize);
+    QFETCH(double, twipsPerPixel);
+    QFETCH(double, rowHeight);
+    QFETCH(bool, withIcon);
+    QFETCH(QStringList, row);
+    RecordingPrinter printer;
+    printer.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
+    CPrintListView view(printer);
+    PrintedList list = Rows(1, rowHeight);
+    list.iconSize = iconSize;
+    if (withIcon)
+        list.rows[0].icon = QPixmap();
+    Prepare(view, list);
+    QVERIFY(view.PrintControl().ok);
+    QCOMPARE(Trace(printer).mid(5, row.size()), row);
+}
+
+void TestListPrinter::pageBreaks_data()
+{
+    QTest::addColumn<double>("scaleHeight");
+    QTest::addColumn<double>("rowHeight");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QStringList>("pages");
+    QTest::addColumn<QList<double>>("footerY");
+    // Bottom margin line at scaleHeight - 567; page 1 rows from 1280, later pages from 797.
+    QTest::newRow("ends on margin line: next page")
+        << 2807.0 << 240.0 << 4 << QStringList{u"H T C r1 r2 r3 F"_s, u"H C r4 F"_s}
+        << QList<double>{2240, 2240};
+    QTest::newRow("ends just above: stays")
+        << 2808.0 << 240.0 << 4 << QStringList{u"H T C r1 r2 r3 r4 F"_s} << QList<double>{2241};
+    QTest::newRow("three pages") << 2807.0 << 240.0 << 10
+                                 << QStringList{u"H T C r1 r2 r3 F"_s, u"H C r4 r5 r6 r7 r8 r9 F"_s,
+                                                u"H C r10 F"_s}
+                                 << QList<double>{2240, 2477, 2240};
+    QTest::newRow("break footer unrounded")
+        << 2807.0 << 240.4 << 4 << QStringList{u"H T C r1 r2 r3 F"_s, u"H C r4 F"_s}
+        << QList<double>{2240.4, 2240};
+}
+
+void TestListPrinter::pageBreaks()
+{
+    QFETCH(double, scaleHeight);
+    QFETCH(double, rowHeight);
+    QFETCH(int, rows);
+    QFETCH(QStringList, pages);
+    QFETCH(QList<double>, footerY);
+    RecordingPrinter printer(11906, scaleHeight);
+    CPrintListView view(printer);
+    Prepare(view, Rows(rows, rowHeight));
+    QVERIFY(view.PrintControl().ok);
+
+    QStringList printed{QString()};
+    QList<double> footers;
+    for (const RecordingPrinter::Call &c : printer.Calls()) {
+        if (c.kind == Kind::NewPage)
+            printed << QString();
+        if (c.kind != Kind::Print || c.text == u" "_s)
+            continue;
+        printed.back() += (printed.back().isEmpty() ? u""_s : u" "_s) + c.text;
+        if (c.text == u"F"_s)
+            footers << c.y;
+    }
+    QCOMPARE(printed, pages);
+    QCOMPARE(footers, footerY);
+    QCOMPARE(printer.Calls().back().kind, Kind::EndDoc);
+    QCOMPARE(view.PrintedItems(), rows);
+    QCOMPARE(int(view.CurrentPage()), int(pages.size()));
+}
+
+void TestListPrinter::beforeNewPageOncePerBreak()
+{
+    RecordingPrinter printer(11906, 2807);
+    CPrintListView view(printer);
+    Prepare(view, Rows(10));
+    QList<int> pages;
+    QList<qsizetype> footersSoFar;
+    view.SetBeforeNewPage([&] {
+        pages << printer.Page();
+        footersSoFar << Trace(printer).filter(u" F"_s).size();
+        // Applies from the next use: the break footer moves to the new left margin.
+        view.Page().SetLeftMargin(2);
+    });
+    QVERIFY(view.PrintControl().ok);
+    QCOMPARE(pages, (QList<int>{1, 2}));
+    QCOMPARE(footersSoFar, (QList<qsizetype>{0, 1}));
+    QCOMPARE(Trace(printer).filter(u" F"_s),
+             (QStringList{u"print 1134,2240 F"_s, u"print 1134,2477 F"_s, u"print 1134,2240 F"_s}));
+
+    Prepare(view, Rows(3));
+    pages.clear();
+    QVERIFY(view.PrintControl().ok);
+    QVERIFY(pages.isEmpty());
+}
+
+void TestListPrinter::nothingToPrintGivesOnePage_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<bool>("onlySelected");
+    QTest::newRow("empty list") << 0 << false;
+    QTest::newRow("none selected") << 3 << true;
+}
+
+void TestListPrinter::nothingToPrintGivesOnePage()
+{
+    QFETCH(int, rows);
+    QFETCH(bool, onlySelected);
+    RecordingPrinter printer;
+    CPrintListView view(printer);
+    PrintedList list = Rows(rows);
+    list.iconSize.reset(); // no row is printed, so no icons are needed
+    Prepare(view, list);
+    view.SetPrintOnlySelectedItems(onlySelected);
+    QVERIFY(view.PrintControl().ok);
+    const QStringList expected{
+        u"print 0,0  "_s,      u"print 567,0 H"_s,
+        u"print 567,567 T"_s,  u"line 567,1250-1567,1250"_s,
+        u"print 567,1050 C"_s, u"print 567,16271 F"_s,
+        u"enddoc"_s,
+    };
+    QCOMPARE(Trace(printer), expected);
+    QCOMPARE(view.PrintedItems(), 0);
+}
+
+void TestListPrinter::errorPath_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<int>("number");
+    QTest::addColumn<int>("drawnBeforeKill");
+    QTest::addColumn<int>("printed");
+    QTest::newRow("left 58 cm") << u"left"_s << 6 << 1 << 0;
+    QTest::newRow("right 58 cm") << u"right"_s << 6 << 1 << 0;
+    QTest::newRow("top 58 cm") << u"top"_s << 6 << 2 << 0;
+    QTest::newRow("bottom 58 cm, after titles") << u"bottom"_s << 6 << 5 << 0;
+    QTest::newRow("no icon set, after titles") << u"icons"_s << 91 << 5 << 0;
+    // Set by the page-break hook: page 1's three rows stay counted.
+    QTest::newRow("top 58 cm at the break") << u"break"_s << 6 << 11 << 3;
+}
+
+void TestListPrinter::errorPath()
+{
+    QFETCH(QString, fault);
+    QFETCH(int, number);
+    QFETCH(int, drawnBeforeKill);
+    QFETCH(int, printed);
+    RecordingPrinter printer(11906, 2807);
+    CPrintListView view(printer);
+    PrintedList list = Rows(4);
+    if (fault == u"icons"_s)
+        list.iconSize.reset();
+    Prepare(view, list);
+    CPage &page = view.Page();
+    if (fault == u"left"_s)
+        page.SetLeftMargin(58);
+    else if (fault == u"right"_s)
+        page.SetRightMargin(58);
+    else if (fault == u"top"_s)
+        page.SetTopMargin(58);
+    else if (fault == u"bottom"_s)
+        page.SetBottomMargin(58);
+    else if (fault == u"break"_s)
+        view.SetBeforeNewPage([&page] { page.SetTopMargin(58); });
+
+    const PrintResult result = view.PrintControl();
+    QVERIFY(!result.ok);
+    QCOMPARE(result.errorNumber, number);
+    QVERIFY(!result.errorText.isEmpty());
+    const QStringList trace = Trace(printer);
+    QCOMPARE(trace.size(), drawnBeforeKill + 1);
+    QCOMPARE(trace.back(), u"killdoc"_s);
+    QVERIFY(!trace.contains(u"enddoc"_s));
+    QCOMPARE(view.PrintedItems(), printed);
+}
+
+void TestListPrinter::printedItemsCountsSelectedAndResets()
+{
+    RecordingPrinter printer;
+    CPrintListView view(printer);
+    PrintedList list = Rows(5);
+    list.rows[1].selected = true;
+    list.rows[3].selected = true;
+    Prepare(view, list);
+    view.SetPrintOnlySelectedItems(true);
+    QVERIFY(view.PrintControl().ok);
+    QCOMPARE(view.PrintedItems(), 2);
+    QCOMPARE(Trace(printer).filter(u" r"_s),
+             (QStringList{u"print 822,1300 r2"_s, u"print 822,1540 r4"_s}));
+    QVERIFY(view.PrintControl().ok);
+    QCOMPARE(view.PrintedItems(), 2);
+}
+
+QTEST_GUILESS_MAIN(TestListPrinter)
+#include "tst_listprinter.moc"
