@@ -35,7 +35,6 @@
 namespace {
 
 constexpr int SplitterWidth = 30; // twips
-constexpr int ColumnCount = 4;
 
 QString Text(int id)
 {
@@ -239,7 +238,7 @@ void MainWindow::buildWorkArea()
     LVDirView->setAlternatingRowColors(false);
     m_listModel = new DirListModel(this);
     QStringList headings;
-    for (int column = 0; column < ColumnCount; ++column)
+    for (int column = 0; column < DirListModel::ColumnCount; ++column)
         headings.append(Text(309 + column));
     m_listModel->setHeaders(headings);
     m_listModel->setFolderIcon(FolderIcon());
@@ -655,7 +654,7 @@ void MainWindow::restoreSettings()
     FolderTreeview->resize(std::max(1, m_pixelTwips.toPixelsX(stored.folderSize)),
                            FolderTreeview->height());
     checkSizeEntries();
-    for (int column = 0; column < ColumnCount; ++column)
+    for (int column = 0; column < DirListModel::ColumnCount; ++column)
         LVDirView->header()->resizeSection(
             column, m_pixelTwips.toPixelsX(stored.columnWidths[size_t(column)]));
     if (m_settings) {
@@ -676,7 +675,7 @@ void MainWindow::saveSettings()
     settings.viewStatus = mnuViewStatusBar->isChecked();
     settings.viewType = ViewType;
     settings.folderSize = FolderTreeview->width() * tx;
-    for (int column = 0; column < ColumnCount; ++column)
+    for (int column = 0; column < DirListModel::ColumnCount; ++column)
         settings.columnWidths[size_t(column)] = LVDirView->header()->sectionSize(column) * tx;
     const QRect outer = frameGeometry();
     settings.mainLeft = outer.x() * tx;

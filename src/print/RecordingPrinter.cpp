@@ -98,42 +98,35 @@ void RecordingPrinter::SetFontName(const QString &name)
 
 void RecordingPrinter::SetFontSize(double points)
 {
-    Record(Kind::SetFontSize).value = points;
-    m_font.Size = points;
+    Remember(Kind::SetFontSize, m_font.Size, points);
 }
 
 void RecordingPrinter::SetFontBold(bool on)
 {
-    Record(Kind::SetFontBold).value = on;
-    m_font.Bold = on;
+    Remember(Kind::SetFontBold, m_font.Bold, on);
 }
 
 void RecordingPrinter::SetFontItalic(bool on)
 {
-    Record(Kind::SetFontItalic).value = on;
-    m_font.Italic = on;
+    Remember(Kind::SetFontItalic, m_font.Italic, on);
 }
 
 void RecordingPrinter::SetFontStrikethru(bool on)
 {
-    Record(Kind::SetFontStrikethru).value = on;
-    m_font.Strikethrough = on;
+    Remember(Kind::SetFontStrikethru, m_font.Strikethrough, on);
 }
 
 void RecordingPrinter::SetFontUnderline(bool on)
 {
-    Record(Kind::SetFontUnderline).value = on;
-    m_font.Underline = on;
+    Remember(Kind::SetFontUnderline, m_font.Underline, on);
 }
 
 void RecordingPrinter::SetPaperSize(int code)
 {
-    Record(Kind::SetPaperSize).value = code;
-    m_paperSize = code;
+    Remember(Kind::SetPaperSize, m_paperSize, code);
 }
 
 void RecordingPrinter::SetOrientation(int code)
 {
-    Record(Kind::SetOrientation).value = code;
-    m_orientation = code;
+    Remember(Kind::SetOrientation, m_orientation, code);
 }

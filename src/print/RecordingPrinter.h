@@ -85,6 +85,12 @@ public:
 private:
     double LineHeight() const;
     Call &Record(Kind kind);
+    // Records a property write and keeps the value.
+    template<typename T> void Remember(Kind kind, T &field, T value)
+    {
+        Record(kind).value = value;
+        field = value;
+    }
 
     QList<Call> m_calls;
     double m_scaleWidth;
