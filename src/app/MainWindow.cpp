@@ -1,6 +1,8 @@
 #include "MainWindow.h"
 
 #include "AboutWindow.h"
+#include "CPrintListView.h"
+#include "DevicePrinter.h"
 #include "DirListModel.h"
 #include "DriveScanJob.h"
 #include "FileIconCache.h"
@@ -9,8 +11,10 @@
 #include "FormatText.h"
 #include "HelpWindow.h"
 #include "Icons.h"
+#include "ListSnapshot.h"
 #include "MainLayout.h"
 #include "MainStatusBar.h"
+#include "PrintTarget.h"
 #include "StopScan.h"
 #include "TextTable.h"
 #include "Paths.h"
@@ -20,17 +24,21 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QCursor>
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPrinter>
 #include <QEventLoop>
 #include <QTimer>
 #include <QToolBar>
 #include <QTreeView>
 
 #include <cstring>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -532,7 +540,79 @@ void MainWindow::upCommand()
     FolderTreeview->reload();
 }
 
-void MainWindow::printCommand() {}
+// Prints the list as it is shown: every row in its order, the columns at their widths, under
+// a title naming the drive. The window takes no events until the document is done.
+void MainWindow::printCommand()
+{
+    std::unique_ptr<Printer> printer = choosePrinter();
+    if (!printer) {
+        m_statusBar->setPanelText(1, QString());
+        return;
+    }
+    m_statusBar->setPanelText(1, Text(320));
+    // Painted now: no event is processed before the document ends.
+    m_statusBar->repaint();
+    oSLV.reset();
+    m_printDevice = std::move(printer);
+    oSLV = std::make_unique<CPrintListView>(*m_printDevice);
+    setUpPrintout(*oSLV);
+    const PrintResult result = oSLV->PrintControl();
+    if (!result.ok)
+        reportPrintError(result.errorNumber, result.errorText);
+    m_statusBar->setPanelText(1, QString());
+}
+
+std::unique_ptr<Printer> MainWindow::choosePrinter()
+{
+    if (m_printerFactory)
+        return m_printerFactory();
+    // Named after the folder shown, so that several printouts do not overwrite each other.
+    QString name = QDir(FolderTreeview->selectedfolder()).dirName();
+    if (name.isEmpty())
+        name = u"racine"_s;
+    std::unique_ptr<QPrinter> device = ChoosePrintTarget(this, u"Quarnel - "_s + name + u".pdf"_s);
+    if (!device)
+        return nullptr;
+    return std::make_unique<DevicePrinter>(std::move(device), m_pixelTwips.perPixelX(),
+                                           m_pixelTwips.perPixelY());
+}
+
+void MainWindow::setUpPrintout(CPrintListView &printout) const
+{
+    printout.SetControl(SnapshotOf(*LVDirView, m_pixelTwips.perPixelX(), m_pixelTwips.perPixelY(),
+                                   QSize(16, 16)));
+    CPage &page = printout.Page();
+    page.SetBottomMargin(1);
+    page.SetTopMargin(1);
+    page.SetLeftMargin(1);
+    page.SetRightMargin(1);
+    Ctext &footer = page.Footer();
+    footer.SetText(Text(318) + u"<pag>"_s);
+    footer.Font().Name = u"Arial"_s;
+    footer.Font().Size = 8;
+    footer.SetAlignment(2);
+    // The drive's label and root, whichever folder of it is shown.
+    const Volume drive =
+        driveOfRoot(AddSlash(QFile::encodeName(FolderTreeview->rootfolder())));
+    Ctext &title = printout.Title();
+    title.SetText(FormatText(Text(319), QFile::decodeName(drive.label()),
+                             QFile::decodeName(drive.root())));
+    title.Font().Bold = true;
+    title.SetAlignment(2);
+    title.Font().Italic = false;
+    title.Font().Name = u"Times New Roman"_s;
+    title.Font().Size = 14;
+    printout.HeaderFont().Bold = true;
+}
+
+// The printout has been abandoned by now; the user hears and reads why.
+void MainWindow::reportPrintError(int number, const QString &description)
+{
+    QApplication::beep();
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                    QString::number(number) + u' ' + description, QMessageBox::Ok, this);
+    box.exec();
+}
 
 void MainWindow::helpIndexCommand()
 {

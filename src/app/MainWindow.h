@@ -9,10 +9,15 @@
 #include <QList>
 #include <QMainWindow>
 
+#include <functional>
+#include <memory>
+
+class CPrintListView;
 class DirListModel;
 class DriveScanJob;
 class FolderTreeView;
 class MainStatusBar;
+class Printer;
 class QAction;
 class QMenu;
 class QToolBar;
@@ -71,6 +76,13 @@ public:
     void RemoveDriveFolders(const QByteArray &root);
     DirListModel *listModel() const { return m_listModel; }
 
+    // Where the print command sends its document; null from it means the user cancelled. By
+    // default the default print queue, or a PDF file the user names when there is none.
+    using PrinterFactory = std::function<std::unique_ptr<Printer>()>;
+    void setPrinterFactory(PrinterFactory factory) { m_printerFactory = std::move(factory); }
+    // The list printer of the last print command, with its settings; null before the first.
+    const CPrintListView *lastPrintout() const { return oSLV.get(); }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -96,6 +108,9 @@ private:
     void headingClicked(int logicalIndex);
     Volume driveOfRoot(const QByteArray &root) const;
     void showError(int number, const QString &description);
+    std::unique_ptr<Printer> choosePrinter();
+    void setUpPrintout(CPrintListView &printout) const;
+    void reportPrintError(int number, const QString &description);
     void restoreSettings();
     void saveSettings();
 
@@ -136,4 +151,10 @@ private:
     QAction *mnuAbout = nullptr;
     QList<QAction *> mnuScanDisk;
     QHash<QString, QAction *> m_buttons; // the function toolbar's buttons by key
+
+    // The last print command's printer and list printer, kept until the next one; the list
+    // printer refers to the printer, so it is declared after it and goes first.
+    PrinterFactory m_printerFactory;
+    std::unique_ptr<Printer> m_printDevice;
+    std::unique_ptr<CPrintListView> oSLV;
 };

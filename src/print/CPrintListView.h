@@ -38,7 +38,9 @@ public:
     CPage &Page() { return m_page; }
     Ctext &Title() { return m_title; }
     StdFont &HeaderFont() { return m_headerFont; }
+    const StdFont &HeaderFont() const { return m_headerFont; }
     StdFont &FontItem() { return m_fontItem; }
+    const StdFont &FontItem() const { return m_fontItem; }
 
     bool PrintOnlySelectedItems() const { return m_printOnlySelectedItems; }
     void SetPrintOnlySelectedItems(bool on) { m_printOnlySelectedItems = on; }

@@ -1,0 +1,239 @@
+#include "DevicePrinter.h"
+
+#include <QFile>
+#include <QFontMetricsF>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrinter>
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr double TwipsPerInch = 1440;
+constexpr double TwipsPerPoint = 20;
+constexpr int CustomPaper = 256;
+
+// The paper codes the printout's page setup is written in, beside Qt's sizes.
+constexpr std::array<std::pair<int, QPageSize::PageSizeId>, 17> PaperCodes{{
+    {1, QPageSize::Letter},
+    {2, QPageSize::Letter},
+    {3, QPageSize::Tabloid},
+    {4, QPageSize::Ledger},
+    {5, QPageSize::Legal},
+    {6, QPageSize::Statement},
+    {7, QPageSize::Executive},
+    {8, QPageSize::A3},
+    {9, QPageSize::A4},
+    {10, QPageSize::A4},
+    {11, QPageSize::A5},
+    {12, QPageSize::JisB4},
+    {13, QPageSize::JisB5},
+    {14, QPageSize::Folio},
+    {15, QPageSize::Quarto},
+    {20, QPageSize::Comm10E},
+    {27, QPageSize::DLE},
+}};
+
+PrinterError DeviceError(const QPrinter &device)
+{
+    QString description = u"Printer error"_s;
+    if (device.outputFormat() == QPrinter::PdfFormat)
+        description += u" ("_s + device.outputFileName() + u')';
+    return PrinterError{482, description};
+}
+
+} // namespace
+
+DevicePrinter::DevicePrinter(std::unique_ptr<QPrinter> device, double twipsPerPixelX,
+                             double twipsPerPixelY)
+    : m_device(std::move(device))
+    , m_twipsPerPixelX(twipsPerPixelX)
+    , m_twipsPerPixelY(twipsPerPixelY)
+{
+}
+
+DevicePrinter::~DevicePrinter()
+{
+    KillDoc();
+}
+
+double DevicePrinter::DevicePerTwip() const
+{
+    return m_device->resolution() / TwipsPerInch;
+}
+
+QPointF DevicePrinter::ToDevice(double x, double y) const
+{
+    return QPointF(x, y) * DevicePerTwip();
+}
+
+QFont DevicePrinter::CurrentFont() const
+{
+    QFont font(m_font.Name);
+    font.setPointSizeF(m_font.Size);
+    font.setBold(m_font.Bold);
+    font.setItalic(m_font.Italic);
+    font.setStrikeOut(m_font.Strikethrough);
+    font.setUnderline(m_font.Underline);
+    // Measured and drawn at the printer's resolution, not the screen's.
+    return QFont(font, m_device.get());
+}
+
+double DevicePrinter::ScaleWidth() const
+{
+    return m_device->pageRect(QPrinter::Point).width() * TwipsPerPoint;
+}
+
+double DevicePrinter::ScaleHeight() const
+{
+    return m_device->pageRect(QPrinter::Point).height() * TwipsPerPoint;
+}
+
+double DevicePrinter::TextWidth(const QString &text) const
+{
+    const QFontMetricsF metrics(CurrentFont(), m_device.get());
+    qreal widest = 0;
+    for (const QString &line : text.split(u'\n'))
+        widest = std::max(widest, metrics.horizontalAdvance(line));
+    return widest / DevicePerTwip();
+}
+
+double DevicePrinter::TextHeight(const QString &text) const
+{
+    const QFontMetricsF metrics(CurrentFont(), m_device.get());
+    return metrics.height() * static_cast<double>(text.count(u'\n') + 1) / DevicePerTwip();
+}
+
+void DevicePrinter::SetFontSize(double points)
+{
+    if (!(points > 0 && points <= 2160))
+        throw PrinterError{380, u"Invalid property value"_s};
+    m_font.Size = points;
+}
+
+void DevicePrinter::Open()
+{
+    if (m_painter.isActive())
+        return;
+    if (!m_painter.begin(m_device.get()))
+        throw DeviceError(*m_device);
+    m_begun = true;
+}
+
+void DevicePrinter::print(const QString &text)
+{
+    Open();
+    const QFont font = CurrentFont();
+    const QFontMetricsF metrics(font, m_device.get());
+    m_painter.setFont(font);
+    m_painter.setPen(Qt::black);
+    double y = m_y;
+    for (const QString &line : text.split(u'\n')) {
+        m_painter.drawText(ToDevice(m_x, y) + QPointF(0, metrics.ascent()), line);
+        y += metrics.height() / DevicePerTwip();
+    }
+    m_x = 0;
+    m_y = y;
+}
+
+void DevicePrinter::Line(double x1, double y1, double x2, double y2)
+{
+    Open();
+    // Width 0: one device pixel, whatever the resolution.
+    m_painter.setPen(QPen(Qt::black, 0));
+    m_painter.drawLine(ToDevice(x1, y1), ToDevice(x2, y2));
+    m_x = x2;
+    m_y = y2;
+}
+
+void DevicePrinter::PaintPicture(const QPixmap &picture, double x, double y, double width,
+                                 double height)
+{
+    Open();
+    m_painter.drawPixmap(QRectF(ToDevice(x, y), ToDevice(x + width, y + height)), picture,
+                         QRectF(picture.rect()));
+}
+
+void DevicePrinter::NewPage()
+{
+    Open();
+    if (!m_device->newPage())
+        throw DeviceError(*m_device);
+    ++m_page;
+    m_x = 0;
+    m_y = 0;
+}
+
+void DevicePrinter::EndDoc()
+{
+    if (!m_painter.isActive()) {
+        Reset();
+        return;
+    }
+    const bool ended = m_painter.end();
+    if (!ended || m_device->printerState() == QPrinter::Error) {
+        const PrinterError error = DeviceError(*m_device);
+        KillDoc();
+        throw error;
+    }
+    m_begun = false;
+    Reset();
+}
+
+void DevicePrinter::KillDoc()
+{
+    if (m_painter.isActive()) {
+        m_device->abort();
+        m_painter.end();
+    }
+    // A PDF that was abandoned is incomplete: better no file than a broken one.
+    if (m_begun && m_device->outputFormat() == QPrinter::PdfFormat)
+        QFile::remove(m_device->outputFileName());
+    m_begun = false;
+    Reset();
+}
+
+void DevicePrinter::Reset()
+{
+    m_page = 1;
+    m_x = 0;
+    m_y = 0;
+}
+
+int DevicePrinter::PaperSize() const
+{
+    const QPageSize::PageSizeId id = m_device->pageLayout().pageSize().id();
+    for (const auto &[code, size] : PaperCodes) {
+        if (size == id)
+            return code;
+    }
+    return CustomPaper;
+}
+
+void DevicePrinter::SetPaperSize(int code)
+{
+    for (const auto &[known, size] : PaperCodes) {
+        if (known == code) {
+            m_device->setPageSize(QPageSize(size));
+            return;
+        }
+    }
+}
+
+int DevicePrinter::Orientation() const
+{
+    return m_device->pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
+}
+
+void DevicePrinter::SetOrientation(int code)
+{
+    if (code == 1)
+        m_device->setPageOrientation(QPageLayout::Portrait);
+    else if (code == 2)
+        m_device->setPageOrientation(QPageLayout::Landscape);
+}

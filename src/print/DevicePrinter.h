@@ -1,0 +1,85 @@
+#pragma once
+
+#include "Printer.h"
+#include "StdFont.h"
+
+#include <QFont>
+#include <QPainter>
+
+#include <memory>
+
+class QPrinter;
+
+// The printer operations over a real QPrinter, a print queue or a PDF file. Positions are twips
+// from the top-left corner of the printable area; the document opens at the first drawing
+// operation, so a printer that cannot be opened fails there, inside the caller's error path.
+class DevicePrinter final : public Printer
+{
+public:
+    // twipsPerPixelX and Y are the screen's, so that lists printed from it keep their geometry.
+    DevicePrinter(std::unique_ptr<QPrinter> device, double twipsPerPixelX, double twipsPerPixelY);
+    // A document still open is abandoned, never handed to the printer half built.
+    ~DevicePrinter() override;
+
+    DevicePrinter(const DevicePrinter &) = delete;
+    DevicePrinter &operator=(const DevicePrinter &) = delete;
+
+    QPrinter &device() const { return *m_device; }
+
+    double CurrentX() const override { return m_x; }
+    void SetCurrentX(double x) override { m_x = x; }
+    double CurrentY() const override { return m_y; }
+    void SetCurrentY(double y) override { m_y = y; }
+
+    double ScaleWidth() const override;
+    double ScaleHeight() const override;
+    double TextWidth(const QString &text) const override;
+    double TextHeight(const QString &text) const override;
+    double TwipsPerPixelX() const override { return m_twipsPerPixelX; }
+    double TwipsPerPixelY() const override { return m_twipsPerPixelY; }
+
+    void print(const QString &text) override;
+    void Line(double x1, double y1, double x2, double y2) override;
+    void PaintPicture(const QPixmap &picture, double x, double y, double width, double height) override;
+    void NewPage() override;
+    void EndDoc() override;
+    void KillDoc() override;
+    int Page() const override { return m_page; }
+
+    QString FontName() const override { return m_font.Name; }
+    void SetFontName(const QString &name) override { m_font.Name = name; }
+    double FontSize() const override { return m_font.Size; }
+    void SetFontSize(double points) override;
+    bool FontBold() const override { return m_font.Bold; }
+    void SetFontBold(bool on) override { m_font.Bold = on; }
+    bool FontItalic() const override { return m_font.Italic; }
+    void SetFontItalic(bool on) override { m_font.Italic = on; }
+    bool FontStrikethru() const override { return m_font.Strikethrough; }
+    void SetFontStrikethru(bool on) override { m_font.Strikethrough = on; }
+    bool FontUnderline() const override { return m_font.Underline; }
+    void SetFontUnderline(bool on) override { m_font.Underline = on; }
+
+    // Codes of the classic printer settings (1 Letter, 5 Legal, 8 A3, 9 A4, 11 A5, ...); a size
+    // without a code reads as 256, and writing a code we do not know leaves the paper alone.
+    int PaperSize() const override;
+    void SetPaperSize(int code) override;
+    int Orientation() const override;
+    void SetOrientation(int code) override;
+
+private:
+    void Open();
+    void Reset();
+    QFont CurrentFont() const;
+    double DevicePerTwip() const;
+    QPointF ToDevice(double x, double y) const;
+
+    std::unique_ptr<QPrinter> m_device;
+    QPainter m_painter;
+    double m_twipsPerPixelX;
+    double m_twipsPerPixelY;
+    double m_x = 0;
+    double m_y = 0;
+    int m_page = 1;
+    bool m_begun = false; // a document was opened and not yet handed over
+    StdFont m_font;
+};
