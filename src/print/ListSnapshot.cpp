@@ -35,8 +35,10 @@ StdFont FontOf(const QFont &font)
 std::optional<QPixmap> IconOf(const QVariant &decoration, QSize size)
 {
     QPixmap picture;
+    // Drawn at a printer's resolution, a screen-sized picture would come out blurred.
+    constexpr qreal PrintPixelRatio = 4;
     if (decoration.canConvert<QIcon>())
-        picture = decoration.value<QIcon>().pixmap(size);
+        picture = decoration.value<QIcon>().pixmap(size, PrintPixelRatio);
     else if (decoration.canConvert<QPixmap>())
         picture = decoration.value<QPixmap>();
     if (picture.isNull())
