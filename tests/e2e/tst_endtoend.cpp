@@ -1,0 +1,429 @@
+#include "DirListModel.h"
+#include "FolderTreeView.h"
+#include "MainStatusBar.h"
+#include "MainWindow.h"
+#include "StartUp.h"
+#include "modRegistry.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPrinterInfo>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <fcntl.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+
+// A user's session with the real window on a real X display: start, scan a tree of known totals
+// on a volume of its own, browse, sort, switch the percentage mode, stop a long scan, rescan,
+// print to PDF, open the About window and the help, close, start again. The slots run in order
+// and share the session.
+class TestEndToEnd : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void startShowsTheSplashThenTheWindow();
+    void scanGivesTheKnownTotals();
+    void browseIntoAFolderAndSort();
+    void percentagesOfTheDisk();
+    void stopALongScanThenRescan();
+    void printToPdf();
+    void aboutAndHelp();
+    void closeAndStartAgainRestoresEverything();
+
+private:
+    static void mountTmpfs(const QString &path);
+    static void write(const QString &path, qint64 bytes);
+    void shot(const QString &name) const;
+    QAction *action(const char *name) const;
+    QAction *driveAction(const QString &mountPoint) const;
+    QStringList column(int column) const;
+    void pickDrive(const QString &mountPoint);
+    // A key as the user types it: to the focused widget of the active main window.
+    void type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
+    void activate();
+    // Runs check once the next modal window is up (the modal's own loop runs it).
+    void whenModal(std::function<void(QWidget *)> check);
+
+    QTemporaryDir m_dir;
+    QString m_known;
+    QString m_big;
+    QString m_shots;
+    QStringList m_mounts;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<MainWindow> m_window;
+};
+
+void TestEndToEnd::mountTmpfs(const QString &path)
+{
+    QVERIFY(QDir().mkpath(path));
+    const QByteArray target = QFile::encodeName(path);
+    QVERIFY2(::mount("tmpfs", target.constData(), "tmpfs", 0, "size=256m,mode=0755") == 0,
+             qPrintable(u"mount of a tmpfs at "_s + path + u" failed: "_s + qt_error_string()));
+}
+
+void TestEndToEnd::write(const QString &path, qint64 bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize(bytes));
+}
+
+void TestEndToEnd::initTestCase()
+{
+    if (::geteuid() != 0)
+        QSKIP("the end-to-end session mounts its own tmpfs volumes and needs root; run the tests "
+              "as root to include it");
+    if (QGuiApplication::platformName() != u"xcb"_s)
+        QSKIP("the end-to-end session needs an X display (it runs under xvfb-run in ctest)");
+    QVERIFY(m_dir.isValid());
+    // As the program's own start sets them.
+    QApplication::setApplicationName(u"Quarnel"_s);
+    QApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
+    QApplication::setOrganizationName(u"Orvanne"_s);
+    m_shots = qEnvironmentVariable("QUARNEL_E2E_SHOTS", m_dir.filePath(u"shots"_s));
+    QDir().mkpath(m_shots);
+
+    // A tree whose totals are known: a hard link counts once, a symbolic link as itself.
+    m_known = m_dir.filePath(u"connu"_s);
+    mountTmpfs(m_known);
+    m_mounts << m_known;
+    write(m_known + u"/a.bin"_s, 5000);
+    write(m_known + u"/docs/rapport.txt"_s, 20000);
+    write(m_known + u"/docs/notes/n.txt"_s, 1000);
+    write(m_known + u"/photos/p1.jpg"_s, 300000);
+    write(m_known + u"/photos/p2.jpg"_s, 100000);
+    QVERIFY(::link(QFile::encodeName(m_known + u"/photos/p1.jpg"_s).constData(),
+                   QFile::encodeName(m_known + u"/photos/p1-copie.jpg"_s).constData()) == 0);
+    QVERIFY(QFile::link(u"/usr"_s, m_known + u"/lien"_s));
+
+    // Long enough to stop in the middle: 200,000 empty files in 100 folders.
+    m_big = m_dir.filePath(u"grand"_s);
+    mountTmpfs(m_big);
+    m_mounts << m_big;
+    for (int folder = 0; folder < 100; ++folder) {
+        const QByteArray path = QFile::encodeName(m_big + u"/d%1"_s.arg(folder));
+        QVERIFY(::mkdir(path.constData(), 0755) == 0);
+        for (int file = 0; file < 2000; ++file) {
+            const int fd = ::open((path + "/f" + QByteArray::number(file)).constData(),
+                                  O_CREAT | O_WRONLY, 0644);
+            QVERIFY(fd >= 0);
+            ::close(fd);
+        }
+    }
+    m_store = std::make_unique<SettingsStore>(m_dir.filePath(u"QNL.conf"_s));
+}
+
+void TestEndToEnd::cleanupTestCase()
+{
+    m_window.reset();
+    for (const QString &mount : std::as_const(m_mounts))
+        ::umount2(QFile::encodeName(mount).constData(), MNT_DETACH);
+}
+
+void TestEndToEnd::shot(const QString &name) const
+{
+    QCoreApplication::processEvents();
+    const QPixmap screen = QGuiApplication::primaryScreen()->grabWindow(0);
+    QVERIFY(screen.save(m_shots + u'/' + name + u".png"_s));
+}
+
+QAction *TestEndToEnd::action(const char *name) const
+{
+    return m_window->findChild<QAction *>(QLatin1StringView(name));
+}
+
+QAction *TestEndToEnd::driveAction(const QString &mountPoint) const
+{
+    for (QAction *candidate : m_window->findChildren<QAction *>(u"mnuScanDisk"_s))
+        if (candidate->data().toString() == mountPoint)
+            return candidate;
+    return nullptr;
+}
+
+QStringList TestEndToEnd::column(int column) const
+{
+    QStringList texts;
+    const DirListModel *model = m_window->listModel();
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts << model->index(row, column).data().toString();
+    return texts;
+}
+
+// By its Ctrl+F key among the first ten drives, else from the drive menu, as a user would.
+void TestEndToEnd::pickDrive(const QString &mountPoint)
+{
+    QAction *drive = driveAction(mountPoint);
+    QVERIFY2(drive, qPrintable(u"no drive entry for "_s + mountPoint));
+    if (!drive->shortcut().isEmpty())
+        type(drive->shortcut()[0].key(), drive->shortcut()[0].keyboardModifiers());
+    else
+        drive->trigger();
+}
+
+void TestEndToEnd::activate()
+{
+    // Without a window manager nobody gives the focus back when a dialog closes.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+}
+
+void TestEndToEnd::type(int key, Qt::KeyboardModifiers modifiers)
+{
+    activate();
+    QWidget *focus = QApplication::focusWidget();
+    QTest::keyClick(focus ? focus : m_window.get(), Qt::Key(key), modifiers);
+}
+
+void TestEndToEnd::whenModal(std::function<void(QWidget *)> check)
+{
+    auto *poll = new QTimer(this);
+    connect(poll, &QTimer::timeout, this, [poll, check] {
+        QWidget *modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        poll->deleteLater();
+        poll->stop();
+        check(modal);
+    });
+    poll->start(50);
+}
+
+void TestEndToEnd::startShowsTheSplashThenTheWindow()
+{
+    bool splashSeen = false;
+    QTimer::singleShot(400, this, [&] {
+        QWidget *splash = nullptr;
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == u"frmSplash"_s && top->isVisible())
+                splash = top;
+        splashSeen = splash != nullptr;
+        shot(u"01-splash"_s);
+    });
+    m_window = StartUp(m_store.get());
+    QVERIFY(splashSeen);
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->move(20, 20);
+    m_window->resize(1000, 700);
+    QTRY_VERIFY(!QApplication::topLevelWidgets().isEmpty());
+    for (QWidget *top : QApplication::topLevelWidgets())
+        QVERIFY2(top->objectName() != u"frmSplash"_s || !top->isVisible(), "the splash stayed");
+    shot(u"02-start"_s);
+}
+
+void TestEndToEnd::scanGivesTheKnownTotals()
+{
+    pickDrive(m_known);
+    QVERIFY(!m_window->isScanning());
+    // 5000 + 20000 + 1000 + 300000 + 100000 + the link's own 4 bytes; the second name of p1
+    // adds nothing.
+    QCOMPARE(m_window->diskSize(), quint64(426004));
+    QCOMPARE(m_window->statusPanels()->panelText(1), u"4 Repertoires Scannés"_s);
+    QCOMPARE(m_window->folderTree()->rootfolder(), m_known + u'/');
+    QCOMPARE(column(DirListModel::Name).size(), 4); // a.bin, lien, docs, photos
+    QVERIFY(action("PRINT")->isEnabled());
+    shot(u"03-scan-done"_s);
+}
+
+void TestEndToEnd::browseIntoAFolderAndSort()
+{
+    // Down the tree with the keyboard, from the drive's root (shown open) to "docs".
+    auto *tree = m_window->folderTree()->findChild<QTreeView *>();
+    QVERIFY(tree);
+    tree->setFocus();
+    // The folders are read in the background: wait until both are listed and sorted.
+    QTRY_COMPARE(tree->model()->rowCount(tree->currentIndex()), 2);
+    QTRY_COMPARE(tree->model()->index(0, 0, tree->currentIndex()).data().toString(), u"docs"_s);
+    type(Qt::Key_Down);
+    QTRY_COMPARE(m_window->folderTree()->selectedfolder(), m_known + u"/docs/"_s);
+    QTRY_COMPARE(column(DirListModel::Name).size(), 2);
+    QStringList names = column(DirListModel::Name);
+    names.sort();
+    QCOMPARE(names, (QStringList{u"notes"_s, u"rapport.txt"_s}));
+    QVERIFY(m_window->statusPanels()->panelText(1).startsWith(u"[-docs-] : "_s));
+
+    // Back up, then a click on the size heading, twice: largest first.
+    type(Qt::Key_Up);
+    QTRY_COMPARE(column(DirListModel::Name).size(), 4);
+    auto *list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
+    QHeaderView *header = list->header();
+    const QPoint sizeHeading(header->sectionViewportPosition(DirListModel::Size) +
+                                 header->sectionSize(DirListModel::Size) / 2,
+                             header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeading);
+    const QStringList ascending = column(DirListModel::Name);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeading);
+    const QStringList descending = column(DirListModel::Name);
+    QCOMPARE(descending, (QStringList{u"photos"_s, u"docs"_s, u"a.bin"_s, u"lien"_s}));
+    QCOMPARE(QStringList(ascending.rbegin(), ascending.rend()), descending);
+    QCOMPARE(header->sortIndicatorSection(), int(DirListModel::Size));
+    shot(u"04-sorted"_s);
+}
+
+void TestEndToEnd::percentagesOfTheDisk()
+{
+    // In "docs", rapport.txt holds 20000 of the folder's 21000 bytes and of the drive's 426004.
+    m_window->folderTree()->findChild<QTreeView *>()->setFocus(Qt::MouseFocusReason);
+    type(Qt::Key_Down);
+    QTRY_COMPARE(m_window->folderTree()->selectedfolder(), m_known + u"/docs/"_s);
+    QTRY_COMPARE(column(DirListModel::Name).size(), 2);
+    const auto percentOfReport = [this] {
+        const int row = int(column(DirListModel::Name).indexOf(u"rapport.txt"_s));
+        const QString text = m_window->listModel()->index(row, DirListModel::Percent).data().toString();
+        return text.section(u' ', -1).chopped(1).toDouble();
+    };
+    QVERIFY(qAbs(percentOfReport() - 95.24) < 0.1);
+    type(Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(m_window->viewType(), 1);
+    QVERIFY(action("mnuViewSizeDisk")->isChecked());
+    QVERIFY(qAbs(percentOfReport() - 4.69) < 0.1);
+    shot(u"05-percent-of-disk"_s);
+}
+
+void TestEndToEnd::stopALongScanThenRescan()
+{
+    // Esc as soon as the walk is under way: the window must answer while it runs.
+    QTimer::singleShot(0, this, [this] {
+        QVERIFY(m_window->isScanning());
+        type(Qt::Key_Escape);
+    });
+    pickDrive(m_big);
+    QVERIFY(!m_window->isScanning());
+    QCOMPARE(m_window->diskSize(), quint64(0));
+    QVERIFY2(m_window->statusPanels()->panelText(1).contains(m_big),
+             qPrintable(m_window->statusPanels()->panelText(1)));
+    QVERIFY(!action("PRINT")->isEnabled());
+    QVERIFY(!action("mnuScanStop")->isEnabled());
+    shot(u"06-stopped"_s);
+
+    // F5 walks the shown drive again, to the end this time.
+    type(Qt::Key_F5);
+    QVERIFY(!m_window->isScanning());
+    // 101 folders of this drive beside the 4 of the other.
+    QCOMPARE(m_window->folders().count(), 105);
+    QCOMPARE(m_window->statusPanels()->panelText(1), u"105 Repertoires Scannés"_s);
+    QCOMPARE(m_window->listModel()->rowCount(), 100);
+    // The other volume's records are untouched: back to it without a walk.
+    pickDrive(m_known);
+    QCOMPARE(m_window->diskSize(), quint64(426004));
+}
+
+void TestEndToEnd::printToPdf()
+{
+    if (!QPrinterInfo::defaultPrinter().isNull())
+        QSKIP("this machine has a print queue; a test must not print on paper");
+    const QString pdf = m_dir.filePath(u"liste.pdf"_s);
+    QString suggested;
+    whenModal([&](QWidget *modal) {
+        auto *dialog = qobject_cast<QFileDialog *>(modal);
+        QVERIFY(dialog);
+        auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+        QVERIFY(name);
+        suggested = name->text();
+        name->selectAll();
+        QTest::keyClicks(name, pdf);
+        shot(u"07-pdf-dialog"_s);
+        QTest::keyClick(name, Qt::Key_Return);
+    });
+    type(Qt::Key_P, Qt::ControlModifier);
+    QCOMPARE(suggested, u"Quarnel - connu.pdf"_s);
+    QCOMPARE(m_window->statusPanels()->panelText(1), QString());
+    QFile file(pdf);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray bytes = file.readAll();
+    QVERIFY(bytes.startsWith("%PDF-"));
+    QCOMPARE(QString::fromLatin1(bytes).count(QRegularExpression(u"/Type\\s*/Page(?!s)"_s)), 1);
+    // The printed page, as a picture beside the screenshots, when poppler is there to draw it.
+    const QString pdftoppm = QStandardPaths::findExecutable(u"pdftoppm"_s);
+    if (!pdftoppm.isEmpty())
+        QCOMPARE(QProcess::execute(pdftoppm, {u"-r"_s, u"80"_s, u"-png"_s, u"-singlefile"_s, pdf,
+                                              m_shots + u"/08-printed-page"_s}),
+                 0);
+}
+
+void TestEndToEnd::aboutAndHelp()
+{
+    QString title;
+    whenModal([&](QWidget *about) {
+        title = about->windowTitle();
+        shot(u"09-about"_s);
+        auto *ok = about->findChild<QPushButton *>(u"cmdOK"_s);
+        QVERIFY(ok);
+        QTest::mouseClick(ok, Qt::LeftButton);
+    });
+    type(Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(title, u"About Quarnel"_s);
+    QVERIFY(!QApplication::activeModalWidget());
+
+    type(Qt::Key_F1);
+    QWidget *help = nullptr;
+    QTRY_VERIFY((help = [] {
+        for (QWidget *top : QApplication::topLevelWidgets())
+            if (top->objectName() == u"HelpWindow"_s && top->isVisible())
+                return top;
+        return static_cast<QWidget *>(nullptr);
+    }()));
+    QVERIFY(QTest::qWaitForWindowExposed(help));
+    shot(u"10-help"_s);
+    help->close();
+    QTRY_VERIFY(!help->isVisible());
+}
+
+void TestEndToEnd::closeAndStartAgainRestoresEverything()
+{
+    // Changes a user makes: the drive bar off, the tree and the first column wider, the window
+    // moved and resized. The percentage mode is already "of the disk".
+    action("mnuViewToolBar")->trigger();
+    auto *list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
+    list->header()->resizeSection(DirListModel::Name, 260);
+    m_window->resize(1040, 720);
+    m_window->move(60, 40);
+    QTRY_COMPARE(m_window->pos(), QPoint(60, 40));
+    const QRect geometry = m_window->geometry();
+    const int treeWidth = m_window->folderTree()->width();
+    type(Qt::Key_X, Qt::ControlModifier);
+    QTRY_VERIFY(!m_window->isVisible());
+    m_window.reset();
+
+    m_window = StartUp(m_store.get(), 0);
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    QCOMPARE(m_window->viewType(), 1);
+    QVERIFY(action("mnuViewSizeDisk")->isChecked());
+    QVERIFY(!action("mnuViewToolBar")->isChecked());
+    QVERIFY(!m_window->findChild<QToolBar *>(u"Toolbar"_s)->isVisible());
+    list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
+    QCOMPARE(list->header()->sectionSize(DirListModel::Name), 260);
+    QTRY_COMPARE(m_window->geometry(), geometry);
+    QCOMPARE(m_window->folderTree()->width(), treeWidth);
+    shot(u"11-restarted"_s);
+    m_window->close();
+}
+
+QTEST_MAIN(TestEndToEnd)
+#include "tst_endtoend.moc"
