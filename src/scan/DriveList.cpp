@@ -4,6 +4,7 @@
 
 #include <QFile>
 
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -74,7 +75,19 @@ QList<Volume> GetDriveList()
     QFile table(QStringLiteral("/proc/self/mountinfo"));
     if (!table.open(QIODevice::ReadOnly))
         return {};
-    return SelectVolumes(ParseMountInfo(table.readAll()), MachineProbe());
+    const MachineProbe probe;
+    QList<Volume> volumes = SelectVolumes(ParseMountInfo(table.readAll()), probe);
+    struct stat info
+    {
+    };
+    if (::stat("/", &info) == 0 && probe.totalBytes("/"_ba) > 0) {
+        Volume root;
+        root.mountPoint = "/"_ba;
+        root.kind = DriveKind::Fixed;
+        root.deviceId = quint64(info.st_dev);
+        OfferRoot(volumes, root);
+    }
+    return volumes;
 }
 
 Volume NextDriveEntry(QList<Volume> &list)

@@ -313,3 +313,11 @@ QList<Volume> SelectVolumes(const QList<MountEntry> &entries, const VolumeProbe 
               [](const Volume &a, const Volume &b) { return a.mountPoint < b.mountPoint; });
     return volumes;
 }
+
+void OfferRoot(QList<Volume> &volumes, const Volume &root)
+{
+    const bool listed = std::any_of(volumes.cbegin(), volumes.cend(),
+                                    [](const Volume &volume) { return volume.mountPoint == "/"; });
+    if (!listed)
+        volumes.prepend(root);
+}

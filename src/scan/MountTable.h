@@ -44,6 +44,10 @@ public:
 // same place, second mounts of a device already listed and empty file systems are left out.
 QList<Volume> SelectVolumes(const QList<MountEntry> &entries, const VolumeProbe &probe);
 
+// Adds root at the front when no volume is mounted at "/": inside a chroot, or a container whose
+// root is a plain folder, the mount table has no line for it, yet that is where the files are.
+void OfferRoot(QList<Volume> &volumes, const Volume &root);
+
 // The kind of drive an entry is mounted from. The first that applies wins: floppy, CD-ROM, remote,
 // RAM disk, removable (the device's flag or a mount under /media/ or /run/media/), fixed (a local
 // block device), unknown.

@@ -18,6 +18,8 @@ private slots:
     void desktopTable();
     void selection_data();
     void selection();
+    void rootIsAlwaysOffered_data();
+    void rootIsAlwaysOffered();
     void kindOf_data();
     void kindOf();
     void parse_data();
@@ -194,6 +196,34 @@ void TestVolumes::selection()
     for (const Volume &volume : SelectVolumes(ParseMountInfo(table), FakeProbe()))
         found << volume.mountPoint;
     QCOMPARE(found, expected);
+}
+
+void TestVolumes::rootIsAlwaysOffered_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QByteArrayList>("expected");
+    QTest::addColumn<QByteArray>("rootSource");
+    QTest::newRow("listed root kept") << RootLine + "60 1 8:17 / /media/usb rw - vfat /dev/sdb1 rw\n"_ba
+                                      << QByteArrayList{"/"_ba, "/media/usb"_ba} << "/dev/nvme0n1p2"_ba;
+    // A chroot sees only the mounts made inside it.
+    QTest::newRow("chroot without a line for /")
+        << "60 1 0:50 / /tmp/.X11-unix rw - tmpfs tmpfs rw\n"
+           "61 1 0:5 / /proc rw - proc proc rw\n"_ba
+        << QByteArrayList{"/"_ba, "/tmp/.X11-unix"_ba} << QByteArray();
+}
+
+void TestVolumes::rootIsAlwaysOffered()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QByteArrayList, expected);
+    QFETCH(QByteArray, rootSource);
+    QList<Volume> volumes = SelectVolumes(ParseMountInfo(table), FakeProbe());
+    OfferRoot(volumes, Volume{"/"_ba, {}, {}, DriveKind::Fixed, 1});
+    QByteArrayList found;
+    for (const Volume &volume : volumes)
+        found << volume.mountPoint;
+    QCOMPARE(found, expected);
+    QCOMPARE(volumes.first().source, rootSource); // the table's own line wins when there is one
 }
 
 void TestVolumes::kindOf_data()
