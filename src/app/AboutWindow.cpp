@@ -38,7 +38,9 @@ AboutWindow::AboutWindow(SettingsStore *settings, QWidget *parent, Steps steps)
     setWindowTitle(u"About "_s + QCoreApplication::applicationName());
 
     picIcon->setObjectName(u"picIcon"_s);
-    picIcon->setPixmap(AppIcon().pixmap(IconSize, IconSize));
+    picIcon->setAccessibleName(u"Icône de Quarnel"_s);
+    // At the screen's pixel density: a 2x screen gets the 64-pixel picture, not 32 blown up.
+    picIcon->setPixmap(AppIcon().pixmap(QSize(IconSize, IconSize), picIcon->devicePixelRatioF()));
 
     lblTitle->setObjectName(u"lblTitle"_s);
     lblTitle->setTextFormat(Qt::PlainText);

@@ -77,6 +77,8 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_view);
 
+    setAccessibleName(u"Arborescence des dossiers"_s);
+    m_view->setAccessibleName(accessibleName());
     m_view->setHeaderHidden(true);
     // Long names get a horizontal scroll bar rather than being cut.
     m_view->header()->setStretchLastSection(false);

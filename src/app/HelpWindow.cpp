@@ -33,6 +33,7 @@ HelpWindow::HelpWindow(QWidget *parent)
     bar->setObjectName(u"helpToolBar"_s);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     bar->setMovable(false);
+    bar->setAccessibleName(u"Navigation dans l'aide"_s);
 
     m_back = bar->addAction(style()->standardIcon(QStyle::SP_ArrowBack), u"Précédent"_s);
     m_back->setObjectName(u"actBack"_s);
@@ -50,10 +51,12 @@ HelpWindow::HelpWindow(QWidget *parent)
     m_home->setToolTip(u"Sommaire (Alt+Début)"_s);
 
     m_browser->setObjectName(u"helpBrowser"_s);
+    m_browser->setAccessibleName(u"Contenu de l'aide"_s);
     m_browser->setOpenLinks(true);
     // Links that leave the help file go to the desktop's browser or mail program.
     m_browser->setOpenExternalLinks(true);
     m_browser->document()->setDocumentMargin(14);
+    usePaperPalette();
     // Running text reads poorly below 10 points; larger desktop fonts are kept.
     QFont text = m_browser->font();
     if (text.pointSizeF() > 0 && text.pointSizeF() < 10.0) {
@@ -104,6 +107,27 @@ QUrl HelpWindow::helpFileUrl()
     if (path.startsWith(u":/"_s))
         return QUrl(u"qrc"_s + path);
     return QUrl::fromLocalFile(path);
+}
+
+// The help file sets its own text and heading colours, chosen for a light page; on a dark desktop
+// the page keeps the style's light colours so that it stays readable, while the window around it
+// follows the desktop.
+void HelpWindow::usePaperPalette()
+{
+    const QPalette desktop = palette();
+    const QPalette paper = style()->standardPalette();
+    const bool darkDesktop =
+        desktop.color(QPalette::Base).lightness() < desktop.color(QPalette::Text).lightness();
+    const bool lightPaper =
+        paper.color(QPalette::Base).lightness() > paper.color(QPalette::Text).lightness();
+    m_browser->setPalette(darkDesktop && lightPaper ? paper : QPalette());
+}
+
+void HelpWindow::changeEvent(QEvent *event)
+{
+    if (event->type() == QEvent::PaletteChange || event->type() == QEvent::StyleChange)
+        usePaperPalette();
+    QWidget::changeEvent(event);
 }
 
 void HelpWindow::goToIndex()

@@ -32,7 +32,12 @@ public:
     QTextBrowser *browser() const { return m_browser; }
     void goToIndex();
 
+protected:
+    void changeEvent(QEvent *event) override;
+
 private:
+    void usePaperPalette();
+
     QTextBrowser *m_browser = nullptr;
     QAction *m_back = nullptr;
     QAction *m_forward = nullptr;

@@ -8,6 +8,11 @@
 namespace {
 constexpr int TimePanel = 4;
 constexpr int DatePanel = 5;
+
+QString PanelName(int panel)
+{
+    return QStringLiteral("Barre d'état %1").arg(panel);
+}
 } // namespace
 
 MainStatusBar::MainStatusBar(QWidget *parent)
@@ -21,6 +26,8 @@ MainStatusBar::MainStatusBar(QWidget *parent)
         label->setFrameShape(QFrame::Panel);
         label->setFrameShadow(QFrame::Sunken);
         label->setTextFormat(Qt::PlainText);
+        label->setAccessibleName(PanelName(i + 1));
+        label->setAccessibleDescription(PanelName(i + 1));
         // The first panel takes what the others leave; it holds long paths while scanning.
         if (i == 0)
             label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
@@ -35,8 +42,12 @@ MainStatusBar::MainStatusBar(QWidget *parent)
 
 void MainStatusBar::setPanelText(int panel, const QString &text)
 {
-    if (panel >= 1 && panel <= PanelCount)
-        m_panels[panel - 1]->setText(text);
+    if (panel < 1 || panel > PanelCount)
+        return;
+    QLabel *label = m_panels[panel - 1];
+    label->setText(text);
+    // A screen reader says what the panel shows, or which panel it is while it shows nothing.
+    label->setAccessibleName(text.isEmpty() ? PanelName(panel) : QString());
 }
 
 QString MainStatusBar::panelText(int panel) const

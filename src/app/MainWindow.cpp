@@ -30,10 +30,12 @@
 #include <QKeyEvent>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPainter>
 #include <QPrinter>
 #include <QEventLoop>
 #include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <cstring>
@@ -43,10 +45,26 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr int SplitterWidth = 30; // twips
+// How far Left and Right move the focused splitter bar: 10 pixels at 96 DPI.
+constexpr int SplitterKeyStep = 150; // twips
 
 QString Text(int id)
 {
     return TextTable::text(id);
+}
+
+// A caption as a screen reader should say it: without its access-key "&"s.
+QString WithoutAccessKeys(QString caption)
+{
+    return caption.remove(u'&');
+}
+
+// A toolbar's overflow button, shown when the window is too narrow for all its buttons, has no
+// text of its own.
+void NameOverflowButton(QToolBar *bar)
+{
+    if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
+        more->setAccessibleName(QStringLiteral("Autres boutons"));
 }
 
 // A label shown after an access-key "&": its own "&"s must show as they are.
@@ -74,9 +92,13 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     Toolbar->setObjectName(QStringLiteral("Toolbar"));
     Toolbar->setMovable(false);
     Toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    // The drive bar is the one the view menu's "Barre d'outils" shows and hides.
+    Toolbar->setAccessibleName(WithoutAccessKeys(Text(1003)));
+    NameOverflowButton(Toolbar);
     addToolBarBreak();
     addToolBar(Toolbar);
     m_statusBar = new MainStatusBar(this);
+    m_statusBar->setAccessibleName(WithoutAccessKeys(Text(1004)));
     setStatusBar(m_statusBar);
     buildWorkArea();
     buildDriveCommands(drives);
@@ -111,6 +133,7 @@ QAction *MainWindow::addCommand(QMenu *menu, const char *name, int textId,
 
 void MainWindow::buildMenus()
 {
+    menuBar()->setAccessibleName(QStringLiteral("Barre de menus"));
     QMenu *file = menuBar()->addMenu(Text(1000));
     file->setObjectName(QStringLiteral("mnuFile"));
     mnuFilePrint = addCommand(file, "mnuFilePrint", 1013, QKeySequence(Qt::CTRL | Qt::Key_P),
@@ -170,6 +193,8 @@ QAction *MainWindow::addButton(const char *key, int tipId, void (MainWindow::*co
     QAction *button = ToolbarFct->addAction(ToolIcon(name), QString());
     button->setObjectName(name);
     button->setToolTip(Text(tipId));
+    // The button shows only a picture: a screen reader says its tooltip.
+    ToolbarFct->widgetForAction(button)->setAccessibleName(Text(tipId));
     connect(button, &QAction::triggered, this, command);
     m_buttons.insert(name, button);
     return button;
@@ -180,13 +205,16 @@ void MainWindow::buildFunctionBar()
     ToolbarFct = new QToolBar(this);
     ToolbarFct->setObjectName(QStringLiteral("ToolbarFct"));
     ToolbarFct->setMovable(false);
+    ToolbarFct->setAccessibleName(QStringLiteral("Barre de fonctions"));
+    NameOverflowButton(ToolbarFct);
     addToolBar(ToolbarFct);
     addButton("SIZEDISK", 313, &MainWindow::sizeDiskCommand)->setEnabled(false);
     addButton("SIZEPARENT", 314, &MainWindow::sizeParentCommand)->setEnabled(false);
     ToolbarFct->addSeparator();
     addButton("PRINT", 321, &MainWindow::printCommand)->setEnabled(false);
     ToolbarFct->addSeparator();
-    addButton("UP", 316, &MainWindow::upCommand);
+    // The only command with no menu entry: its key is the file managers' "parent folder" key.
+    addButton("UP", 316, &MainWindow::upCommand)->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Up));
     ToolbarFct->addSeparator();
     addButton("REFRESH", 317, &MainWindow::rescanCommand);
     ToolbarFct->addSeparator();
@@ -237,10 +265,14 @@ void MainWindow::buildWorkArea()
     picSplitter = new QWidget(m_workArea);
     picSplitter->setObjectName(QStringLiteral("picSplitter"));
     picSplitter->setCursor(Qt::SplitHCursor);
+    picSplitter->setAccessibleName(QStringLiteral("Barre de séparation"));
+    // Between the tree and the list in the Tab order; Left and Right then move it.
+    picSplitter->setFocusPolicy(Qt::TabFocus);
     picSplitter->installEventFilter(this);
 
     LVDirView = new QTreeView(m_workArea);
     LVDirView->setObjectName(QStringLiteral("LVDirView"));
+    LVDirView->setAccessibleName(QStringLiteral("Liste du dossier"));
     LVDirView->setRootIsDecorated(false);
     LVDirView->setUniformRowHeights(true);
     LVDirView->setAlternatingRowColors(false);
@@ -260,6 +292,10 @@ void MainWindow::buildWorkArea()
     LVDirView->header()->setStyle(arrows);
     connect(LVDirView->header(), &QHeaderView::sectionClicked, this, &MainWindow::headingClicked);
     LVDirView->header()->setStretchLastSection(false);
+    // The percentage colours must read on the list's background, dark or light.
+    m_listModel->setViewPalette(LVDirView->palette());
+    // The list takes the keys first, rather than the splitter before it in the Tab order.
+    LVDirView->setFocus();
 
     m_workArea->installEventFilter(this);
 }
@@ -654,12 +690,20 @@ void MainWindow::changeEvent(QEvent *event)
 
 bool MainWindow::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == picSplitter)
-        handleSplitter(event);
-    else if (watched == m_workArea && event->type() == QEvent::Resize)
+    if (watched == picSplitter) {
+        // The splitter's own keys stop there; any other key goes on to the window's keys.
+        if (handleSplitter(event) && event->type() == QEvent::KeyPress)
+            return true;
+        if (event->type() == QEvent::KeyPress)
+            handleKey(watched, static_cast<const QKeyEvent *>(event));
+    } else if (watched == m_workArea && event->type() == QEvent::Resize) {
         ArrangeControls();
-    else if (event->type() == QEvent::KeyPress)
+    } else if (watched == LVDirView && event->type() == QEvent::PaletteChange) {
+        // The desktop changed its colours (a switch to a dark theme, say).
+        m_listModel->setViewPalette(LVDirView->palette());
+    } else if (event->type() == QEvent::KeyPress) {
         handleKey(watched, static_cast<const QKeyEvent *>(event));
+    }
     return QMainWindow::eventFilter(watched, event);
 }
 
@@ -687,8 +731,9 @@ bool MainWindow::handleKey(QObject *watched, const QKeyEvent *key)
     return false;
 }
 
-// The splitter follows the screen cursor while a button is down on it; a move that would leave
-// no tree or too narrow a list is refused and not made up later.
+// The splitter follows the screen cursor while a button is down on it, and moves by a step for
+// Left and Right while it has the focus; a move that would leave no tree or too narrow a list is
+// refused and not made up later.
 bool MainWindow::handleSplitter(const QEvent *event)
 {
     switch (event->type()) {
@@ -702,19 +747,48 @@ bool MainWindow::handleSplitter(const QEvent *event)
         const QPoint now = QCursor::pos();
         const int dx = (now.x() - Drag.x()) * m_pixelTwips.perPixelX();
         Drag = now;
-        const int tx = m_pixelTwips.perPixelX();
-        if (const auto width =
-                MainLayout::DraggedTreeWidth(FolderTreeview->width() * tx, LVDirView->width() * tx, dx)) {
-            FolderTreeview->resize(*width / tx, FolderTreeview->height());
-            ArrangeControls();
-        }
+        moveSplitter(dx);
         return true;
     }
     case QEvent::MouseButtonRelease:
         Dragging = false;
         return true;
+    case QEvent::KeyPress: {
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        if (key->modifiers() & ~Qt::KeypadModifier)
+            return false;
+        if (key->key() == Qt::Key_Left)
+            moveSplitter(-SplitterKeyStep);
+        else if (key->key() == Qt::Key_Right)
+            moveSplitter(SplitterKeyStep);
+        else
+            return false;
+        return true;
+    }
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        picSplitter->update();
+        return false;
+    case QEvent::Paint:
+        // Shows where the focus is; unfocused, the bar is the window's background.
+        if (picSplitter->hasFocus()) {
+            QPainter painter(picSplitter);
+            painter.fillRect(picSplitter->rect(),
+                             picSplitter->palette().color(QPalette::Highlight));
+        }
+        return false;
     default:
         return false;
+    }
+}
+
+void MainWindow::moveSplitter(int dx)
+{
+    const int tx = m_pixelTwips.perPixelX();
+    if (const auto width = MainLayout::DraggedTreeWidth(FolderTreeview->width() * tx,
+                                                        LVDirView->width() * tx, dx)) {
+        FolderTreeview->resize(*width / tx, FolderTreeview->height());
+        ArrangeControls();
     }
 }
 

@@ -102,6 +102,7 @@ private:
     void checkSizeEntries();
     bool handleKey(QObject *watched, const QKeyEvent *key);
     bool handleSplitter(const QEvent *event);
+    void moveSplitter(int dx);
     void showFolderCount();
     void showScanProgress();
     void sortList();

@@ -24,18 +24,25 @@ SplashWindow::SplashWindow(QWidget *parent)
 {
     setObjectName(QStringLiteral("frmSplash"));
     setAttribute(Qt::WA_DeleteOnClose);
+    setAccessibleName(captionText());
     const TwipsScale twips = TwipsScale::of(this);
     setFixedSize(twips.toPixelsX(WindowWidth), twips.toPixelsY(WindowHeight));
 
     img->setObjectName(QStringLiteral("img"));
     img->setGeometry(rect());
     img->setScaledContents(true);
+    // What the picture says.
+    img->setAccessibleName(QStringLiteral("Quarnel, analyse de l'espace disque"));
     img->setPixmap(QPixmap(QStringLiteral(":/splash.png")));
 
     lblCaption->setObjectName(QStringLiteral("lblCaption"));
     lblCaption->setTextFormat(Qt::PlainText);
     lblCaption->setText(captionText());
-    lblCaption->setStyleSheet(QStringLiteral("color: white; background: transparent;"));
+    // White whatever the desktop's colours: the caption is drawn over the picture's own dark
+    // background, not over the palette's. The label paints no background of its own.
+    QPalette onPicture = lblCaption->palette();
+    onPicture.setColor(QPalette::WindowText, Qt::white);
+    lblCaption->setPalette(onPicture);
     QFont small = lblCaption->font();
     small.setPixelSize(std::max(8, twips.toPixelsY(CaptionHeight) - 2));
     lblCaption->setFont(small);

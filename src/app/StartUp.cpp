@@ -6,8 +6,10 @@
 
 #include <QCoreApplication>
 #include <QEventLoop>
+#include <QLibraryInfo>
 #include <QPointer>
 #include <QTimer>
+#include <QTranslator>
 
 std::unique_ptr<MainWindow> StartUp(SettingsStore *settings, int splashMilliseconds)
 {
@@ -24,4 +26,15 @@ std::unique_ptr<MainWindow> StartUp(SettingsStore *settings, int splashMilliseco
     if (splash)
         splash->close();
     return window;
+}
+
+bool InstallQtFrench()
+{
+    auto *translator = new QTranslator(QCoreApplication::instance());
+    if (translator->load(QStringLiteral("qtbase_fr"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
+        QCoreApplication::installTranslator(translator))
+        return true;
+    delete translator;
+    return false;
 }

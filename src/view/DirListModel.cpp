@@ -66,6 +66,18 @@ void DirListModel::setFolderIcon(const QIcon &icon)
         emit dataChanged(index(0, Name), index(rowCount() - 1, Name), {Qt::DecorationRole});
 }
 
+void DirListModel::setViewPalette(const QPalette &palette)
+{
+    const Rgb base = palette.color(QPalette::Base).rgb() & 0xFFFFFF;
+    const Rgb text = palette.color(QPalette::Text).rgb() & 0xFFFFFF;
+    if (base == m_base && text == m_text)
+        return;
+    m_base = base;
+    m_text = text;
+    if (!m_rows.empty())
+        emit dataChanged(index(0, Percent), index(rowCount() - 1, Percent), {Qt::ForegroundRole});
+}
+
 bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folderPath, int viewType,
                         quint64 diskSize)
 {
@@ -158,7 +170,9 @@ QVariant DirListModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return alignmentData(column);
     case Qt::ForegroundRole:
-        return column == Percent ? QVariant(QColor::fromRgb(row.colour)) : QVariant();
+        return column == Percent
+                   ? QVariant(QColor::fromRgb(ReadablePercentColour(row.colour, m_base, m_text)))
+                   : QVariant();
     case SortRole:
         return sortData(row, column);
     case KeyRole:

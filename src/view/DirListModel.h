@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 #include <QByteArray>
 #include <QIcon>
+#include <QPalette>
 #include <QStringList>
 
 #include <vector>
@@ -35,6 +36,9 @@ public:
 
     void setHeaders(const QStringList &headers);
     void setFolderIcon(const QIcon &icon);
+    // The view's background and text colours, which the percentage colours must read against;
+    // until set, a white background with black text.
+    void setViewPalette(const QPalette &palette);
 
     // Shows the folder at folderPath: its file records in listing order, then every subfolder
     // found on the disk now that has a record. Percentages are of diskSize when viewType is 1,
@@ -87,6 +91,8 @@ private:
     bool m_namesRanked = false;
     QStringList m_headers;
     QIcon m_folderIcon;
+    Rgb m_base = 0xFFFFFF;
+    Rgb m_text = 0x000000;
     QByteArray m_folderPath;
     quint64 m_folderSize = 0;
 };

@@ -103,6 +103,54 @@ Rgb PercentColourOf(double percent, Rgb previous)
     return previous;
 }
 
+namespace {
+
+// The relative luminance of an sRGB colour, 0 for black to 1 for white.
+double Luminance(Rgb colour)
+{
+    const auto linear = [](Rgb channel) {
+        const double c = double(channel & 0xFF) / 255.0;
+        return c <= 0.03928 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(colour >> 16) + 0.7152 * linear(colour >> 8) + 0.0722 * linear(colour);
+}
+
+// a when t is 0, b when t is 1, rounded per channel.
+Rgb Mix(Rgb a, Rgb b, double t)
+{
+    Rgb result = 0;
+    for (const int shift : {16, 8, 0}) {
+        const double from = double((a >> shift) & 0xFF);
+        const double to = double((b >> shift) & 0xFF);
+        result |= Rgb(std::lround(from + (to - from) * t)) << shift;
+    }
+    return result;
+}
+
+} // namespace
+
+double ContrastRatio(Rgb a, Rgb b)
+{
+    const double la = Luminance(a);
+    const double lb = Luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+Rgb ReadablePercentColour(Rgb band, Rgb base, Rgb text)
+{
+    constexpr double Readable = 4.5;
+    constexpr int Steps = 16;
+    band &= 0xFFFFFF;
+    if (Luminance(base) >= Luminance(text))
+        return band;
+    for (int step = 0; step < Steps; ++step) {
+        const Rgb mixed = Mix(band, text, double(step) / Steps);
+        if (ContrastRatio(mixed, base) >= Readable)
+            return mixed;
+    }
+    return text & 0xFFFFFF;
+}
+
 QString DateText(const QDateTime &local)
 {
     const QLocale locale;

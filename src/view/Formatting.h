@@ -47,6 +47,18 @@ QString PercentText(double percent);
 // inclusive at its top); outside 0 to 100 the previous row's colour carries on.
 Rgb PercentColourOf(double percent, Rgb previous);
 
+// The colour to draw a percentage cell of colour band in, over a view whose background is base
+// and whose ordinary text is text. A light base (darker text than background) gets the band
+// colours exactly: users know them, and the help shows the same ones. A dark base keeps a band
+// colour that reads on it, and mixes one that does not (below a contrast of 4.5, the usual floor
+// for body text) just enough towards the text colour: red stays a red, only lighter, and the
+// black that stands in for a first row's missing colour turns to a grey near the text's.
+Rgb ReadablePercentColour(Rgb band, Rgb base, Rgb text);
+
+// The contrast ratio of two colours, from 1 (alike) to 21 (black on white), as the usual
+// accessibility guidelines measure it.
+double ContrastRatio(Rgb a, Rgb b);
+
 // The locale's short date, a blank and its long time without a time zone; a time of exactly
 // midnight shows the date alone.
 QString DateText(const QDateTime &local);

@@ -21,6 +21,8 @@ private slots:
     void driveIcons();
     void otherIcons();
     void unknownKeyIsNull();
+    void sharpAtTwice_data();
+    void sharpAtTwice();
     void themeIsPreferred();
 
 private:
@@ -91,6 +93,30 @@ void TestIcons::unknownKeyIsNull()
 {
     QVERIFY(ToolIcon(u"NOSUCHKEY"_s).isNull());
     QVERIFY(ToolIcon(u"up"_s).isNull());
+}
+
+void TestIcons::sharpAtTwice_data()
+{
+    QTest::addColumn<QIcon>("icon");
+    QTest::addColumn<QString>("file");
+    QTest::newRow("up") << ToolIcon(u"UP"_s) << u"up"_s;
+    QTest::newRow("fixed drive") << DriveIcon(DriveKind::Fixed) << u"drive-fixed"_s;
+    QTest::newRow("folder") << FolderIcon() << u"folder"_s;
+    QTest::newRow("app") << AppIcon() << u"quarnel"_s;
+}
+
+// On a screen of two device pixels per pixel, a 24-pixel icon is our 48-pixel picture as it is,
+// not the 24-pixel one blown up.
+void TestIcons::sharpAtTwice()
+{
+    QFETCH(QIcon, icon);
+    QFETCH(QString, file);
+    const QPixmap pixmap = icon.pixmap(QSize(24, 24), 2.0);
+    QCOMPARE(pixmap.deviceIndependentSize(), QSizeF(24, 24));
+    QImage pixels = pixmap.toImage().convertToFormat(QImage::Format_ARGB32);
+    pixels.setDevicePixelRatio(1.0);
+    const QImage picture(u":/icons/%1-48.png"_s.arg(file));
+    QCOMPARE(pixels, picture.convertToFormat(QImage::Format_ARGB32));
 }
 
 void TestIcons::themeIsPreferred()

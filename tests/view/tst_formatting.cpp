@@ -32,6 +32,8 @@ private slots:
     void percentText();
     void colour_data();
     void colour();
+    void readableColour_data();
+    void readableColour();
     void dateText_data();
     void dateText();
 
@@ -275,6 +277,40 @@ void TestFormatting::colour()
     QCOMPARE(PercentColourOf(percent, 0x123456), expected);
     QCOMPARE(PercentColour::Green, Rgb(0x00C000));       // 0, 192, 0
     QCOMPARE(PercentColour::LightOrange, Rgb(0xFFC080)); // 255, 192, 128
+}
+
+void TestFormatting::readableColour_data()
+{
+    QTest::addColumn<Rgb>("band");
+    QTest::addColumn<Rgb>("base");
+    QTest::addColumn<Rgb>("text");
+    QTest::addColumn<bool>("kept");
+    using namespace PercentColour;
+    // On a light base the bands stay as they are, even light orange on white.
+    QTest::newRow("white, orange") << LightOrange << Rgb(0xFFFFFF) << Rgb(0x000000) << true;
+    QTest::newRow("grey, red") << Red << Rgb(0xEFEFEF) << Rgb(0x202020) << true;
+    QTest::newRow("white, first row") << FirstRowFallback << Rgb(0xFFFFFF) << Rgb(0x000000) << true;
+    // On a dark one a band that reads stays, and one that does not is lightened.
+    QTest::newRow("dark, green") << Green << Rgb(0x202020) << Rgb(0xE8E8E8) << true;
+    QTest::newRow("dark, red") << Red << Rgb(0x2A2A2A) << Rgb(0xFFFFFF) << false;
+    QTest::newRow("dark, first row") << FirstRowFallback << Rgb(0x202020) << Rgb(0xE8E8E8) << false;
+    QTest::newRow("mid grey, green") << Green << Rgb(0x606060) << Rgb(0xFFFFFF) << false;
+}
+
+void TestFormatting::readableColour()
+{
+    QFETCH(Rgb, band);
+    QFETCH(Rgb, base);
+    QFETCH(Rgb, text);
+    QFETCH(bool, kept);
+    const Rgb shown = ReadablePercentColour(band, base, text);
+    QCOMPARE(shown == band, kept);
+    if (kept)
+        return;
+    QVERIFY(ContrastRatio(shown, base) >= 4.5);
+    // Red stays a red, only lighter.
+    if (band == PercentColour::Red)
+        QVERIFY((shown >> 16) > ((shown >> 8) & 0xFF) + 0x40);
 }
 
 void TestFormatting::dateText_data()
