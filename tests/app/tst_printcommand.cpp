@@ -71,7 +71,6 @@ private slots:
     void footersNumberEveryPage();
     void cancelPrintsNothing();
     void failureIsReportedAndClearsTheStatus();
-    void writesAPdf();
 
 private:
     std::unique_ptr<MainWindow> scanned(int files);
@@ -238,23 +237,6 @@ void TestPrintCommand::failureIsReportedAndClearsTheStatus()
     QCOMPARE(shown, u"482 Printer error ("_s + path + u')');
     QCOMPARE(window->statusPanels()->panelText(1), QString());
     QVERIFY(!QFile::exists(path));
-}
-
-void TestPrintCommand::writesAPdf()
-{
-    auto window = scanned(5);
-    const QString path = m_dir.filePath(u"liste.pdf"_s);
-    window->setPrinterFactory([&] {
-        auto device = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        device->setOutputFormat(QPrinter::PdfFormat);
-        device->setOutputFileName(path);
-        return std::make_unique<DevicePrinter>(std::move(device), 15, 15);
-    });
-    print(*window)->trigger();
-    QFile pdf(path);
-    QVERIFY(pdf.open(QIODevice::ReadOnly));
-    QVERIFY(pdf.readAll().startsWith("%PDF-"));
-    QCOMPARE(window->lastPrintout()->PrintedItems(), 6);
 }
 
 QTEST_MAIN(TestPrintCommand)
