@@ -2,6 +2,7 @@
 
 #include <QAbstractItemModel>
 #include <QFontInfo>
+#include <QHash>
 #include <QHeaderView>
 #include <QIcon>
 #include <QTreeView>
@@ -32,19 +33,40 @@ StdFont FontOf(const QFont &font)
     return result;
 }
 
-std::optional<QPixmap> IconOf(const QVariant &decoration, QSize size)
+// One picture per distinct icon, shared by every row that shows it: a list of 100,000 files
+// holds a few dozen icons, and a printed document embeds each picture once.
+class IconPictures
 {
-    QPixmap picture;
-    // Drawn at a printer's resolution, a screen-sized picture would come out blurred.
-    constexpr qreal PrintPixelRatio = 4;
-    if (decoration.canConvert<QIcon>())
-        picture = decoration.value<QIcon>().pixmap(size, PrintPixelRatio);
-    else if (decoration.canConvert<QPixmap>())
-        picture = decoration.value<QPixmap>();
-    if (picture.isNull())
-        return std::nullopt;
-    return picture;
-}
+public:
+    explicit IconPictures(QSize size) : m_size(size) {}
+
+    std::optional<QPixmap> of(const QVariant &decoration)
+    {
+        if (decoration.canConvert<QPixmap>() && !decoration.canConvert<QIcon>())
+            return Usable(decoration.value<QPixmap>());
+        if (!decoration.canConvert<QIcon>())
+            return std::nullopt;
+        const QIcon icon = decoration.value<QIcon>();
+        auto known = m_pictures.constFind(icon.cacheKey());
+        if (known == m_pictures.cend()) {
+            // Drawn at a printer's resolution, a screen-sized picture would come out blurred.
+            constexpr qreal PrintPixelRatio = 4;
+            known = m_pictures.insert(icon.cacheKey(), icon.pixmap(m_size, PrintPixelRatio));
+        }
+        return Usable(*known);
+    }
+
+private:
+    static std::optional<QPixmap> Usable(const QPixmap &picture)
+    {
+        if (picture.isNull())
+            return std::nullopt;
+        return picture;
+    }
+
+    QSize m_size;
+    QHash<qint64, QPixmap> m_pictures;
+};
 
 } // namespace
 
@@ -70,12 +92,13 @@ PrintedList SnapshotOf(const QTreeView &view, double twipsPerPixelX, double twip
     }
     const int rows = model->rowCount();
     list.rows.reserve(rows);
+    IconPictures icons(iconSize);
     for (int row = 0; row < rows; ++row) {
         PrintedRow printed;
         printed.texts.reserve(columns);
         for (int column = 0; column < columns; ++column)
             printed.texts.append(model->index(row, column).data().toString());
-        printed.icon = IconOf(model->index(row, 0).data(Qt::DecorationRole), iconSize);
+        printed.icon = icons.of(model->index(row, 0).data(Qt::DecorationRole));
         printed.selected = view.selectionModel() &&
                            view.selectionModel()->isRowSelected(row, QModelIndex());
         list.rows.append(std::move(printed));
