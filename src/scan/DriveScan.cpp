@@ -3,7 +3,6 @@
 #include "SaturatingMath.h"
 #include "colFile.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -14,12 +13,13 @@ struct DriveScan::Node
     std::atomic<quint64> size{0};
     std::atomic<const std::uint8_t *> files{nullptr}; // set once the listing is complete
     qint64 date = 0;
+    quint64 inode = 0;
     quint64 pathHash = 0;
     const char *name = nullptr; // in the arena; the root's is the root path
     quint32 nameLength = 0;
     FolderId parent = NoFolder;
     quint32 ordinal = 0;
-    quint32 fileBytes = 0;        // written before `files` is published
+    quint32 fileBytes = 0; // written before `files` is published
     quint32 fileCount = 0;
     quint32 subfolderEntries = 0;
 };
@@ -43,28 +43,27 @@ quint64 ContinueHash(quint64 hash, QByteArrayView bytes)
 
 DriveScan::DriveScan(QByteArray rootPath)
     : m_rootPath(std::move(rootPath))
-    , m_blocks(static_cast<Node **>(std::calloc(MaxBlocks, sizeof(Node *))))
-{
-    if (!m_blocks)
-        throw std::bad_alloc();
-}
+{}
 
 DriveScan::~DriveScan()
 {
     const quint32 made = m_count.load(std::memory_order_acquire);
-    for (quint32 block = 0; block * BlockSize < made; ++block) {
-        Node *nodes = m_blocks[block];
-        const quint32 inBlock = std::min(BlockSize, made - block * BlockSize);
+    for (quint32 first = 0; first < made; first += BlockSize) {
+        Node *nodes = &node(first);
+        const quint32 inBlock = std::min(BlockSize, made - first);
         for (quint32 i = 0; i < inBlock; ++i)
             nodes[i].~Node();
         ::operator delete(nodes);
     }
-    std::free(m_blocks);
+    for (auto &page : m_pages)
+        delete[] page.load(std::memory_order_relaxed);
 }
 
 DriveScan::Node &DriveScan::node(FolderId folder) const
 {
-    Node *block = std::atomic_ref(m_blocks[folder >> BlockBits]).load(std::memory_order_acquire);
+    const std::atomic<Node *> *page =
+        m_pages[folder >> (BlockBits + PageBits)].load(std::memory_order_acquire);
+    Node *block = page[(folder >> BlockBits) & (PageSize - 1)].load(std::memory_order_acquire);
     return block[folder & (BlockSize - 1)];
 }
 
@@ -110,9 +109,12 @@ size_t DriveScan::memoryUsed() const
 {
     std::shared_lock lock(m_lock);
     const size_t blocks = (m_count.load() + BlockSize - 1) / BlockSize;
+    const size_t pages = (blocks + PageSize - 1) / PageSize;
     // An index entry costs its node (next pointer, key, value) and a bucket pointer.
-    const size_t indexBytes = m_byPathHash.size() * 32 + m_byPathHash.bucket_count() * sizeof(void *);
-    return m_arena.reservedBytes() + blocks * BlockSize * sizeof(Node) + indexBytes;
+    const size_t indexBytes =
+        m_byPathHash.size() * 32 + m_byPathHash.bucket_count() * sizeof(void *);
+    return m_arena.reservedBytes() + blocks * BlockSize * sizeof(Node) + pages * sizeof(Page) +
+           sizeof(m_pages) + indexBytes;
 }
 
 quint64 DriveScan::sizeOf(FolderId folder) const
@@ -151,16 +153,23 @@ FileRecordReader DriveScan::filesOf(FolderId folder) const
 }
 
 WalkSink::FolderId DriveScan::openedFolder(FolderId parent, QByteArrayView name, qint64 date,
-                                           quint32 ordinal)
+                                           quint32 ordinal, quint64 inode)
 {
     std::unique_lock lock(m_lock);
     const quint32 id = m_count.load(std::memory_order_relaxed);
-    if ((id & (BlockSize - 1)) == 0)
-        std::atomic_ref(m_blocks[id >> BlockBits])
-            .store(static_cast<Node *>(::operator new(sizeof(Node) * BlockSize)),
-                   std::memory_order_release);
+    if (id == NoFolder)
+        throw std::bad_alloc(); // every id is taken
+    if ((id & (BlockSize - 1)) == 0) {
+        std::atomic<std::atomic<Node *> *> &page = m_pages[id >> (BlockBits + PageBits)];
+        if (!page.load(std::memory_order_relaxed))
+            page.store(new Page{}, std::memory_order_release);
+        page.load(std::memory_order_relaxed)[(id >> BlockBits) & (PageSize - 1)].store(
+            static_cast<Node *>(::operator new(sizeof(Node) * BlockSize)),
+            std::memory_order_release);
+    }
     Node *n = new (&node(id)) Node;
     n->date = date;
+    n->inode = inode;
     n->parent = parent;
     n->ordinal = ordinal;
     n->nameLength = quint32(name.size());
@@ -221,6 +230,23 @@ WalkSink::FolderId DriveScan::parentOf(FolderId folder) const
 quint32 DriveScan::ordinalOf(FolderId folder) const
 {
     return node(folder).ordinal;
+}
+
+quint64 DriveScan::inodeOf(FolderId folder) const
+{
+    return node(folder).inode;
+}
+
+void DriveScan::skippedFolder(FolderId, QByteArrayView, int error)
+{
+    if (!Vanished(error))
+        m_unreadFolders.fetch_add(1, std::memory_order_relaxed);
+}
+
+void DriveScan::unreadEntry(FolderId, QByteArrayView name, int error)
+{
+    if (!Vanished(error))
+        (name.isEmpty() ? m_unreadFolders : m_unreadFiles).fetch_add(1, std::memory_order_relaxed);
 }
 
 QByteArray DriveScan::pathOf(FolderId folder) const

@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <shared_mutex>
@@ -17,7 +18,7 @@ class colFile;
 // each with its running total and its packed file records. The walk's threads add to it while
 // other threads read it: records and totals can be read at any time, a folder's files appear all
 // at once, and a record never moves once made. Owns every record, name and file record.
-class DriveScan final : public WalkSink
+class DriveScan : public WalkSink
 {
 public:
     // rootPath ends with "/"; it is the key of the root record and the prefix of every other.
@@ -38,6 +39,9 @@ public:
     quint64 totalSize() const;
     // Memory held by the records, names and file records.
     size_t memoryUsed() const;
+    // Folders and files the walk could not read (vanished ones aside), so far.
+    quint32 unreadFolders() const { return m_unreadFolders.load(std::memory_order_relaxed); }
+    quint32 unreadFiles() const { return m_unreadFiles.load(std::memory_order_relaxed); }
 
     // Reading one record; `folder` must be below count().
     quint64 sizeOf(FolderId folder) const;
@@ -48,33 +52,42 @@ public:
     FileRecordReader filesOf(FolderId folder) const;
 
     // WalkSink
-    FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date,
-                          quint32 ordinal) override;
+    FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal,
+                          quint64 inode) override;
     void listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
                       quint32 subfolderEntries) override;
-    void skippedFolder(FolderId, QByteArrayView, int) override {}
+    void skippedFolder(FolderId parent, QByteArrayView name, int error) override;
+    void unreadEntry(FolderId folder, QByteArrayView name, int error) override;
+    void cycleFolder(FolderId, QByteArrayView) override {}
     void moveBytes(FolderId from, FolderId to, quint64 bytes) override;
     FolderId parentOf(FolderId folder) const override;
     quint32 ordinalOf(FolderId folder) const override;
+    quint64 inodeOf(FolderId folder) const override;
     QByteArray pathOf(FolderId folder) const override;
 
 private:
     struct Node;
+    // Records live in blocks, blocks are found through pages, pages through a small directory:
+    // nothing but the directory is allocated before it is needed, and nothing ever moves.
     static constexpr int BlockBits = 10;
     static constexpr quint32 BlockSize = 1u << BlockBits;
-    static constexpr quint32 MaxBlocks = 1u << (32 - BlockBits);
+    static constexpr int PageBits = 11;
+    static constexpr quint32 PageSize = 1u << PageBits;
+    static constexpr quint32 PageCount = 1u << (32 - BlockBits - PageBits);
+    using Page = std::atomic<Node *>[PageSize];
 
     Node &node(FolderId folder) const;
     void addToTotals(FolderId folder, quint64 bytes);
     bool pathEquals(FolderId folder, QByteArrayView path) const;
 
     QByteArray m_rootPath;
-    // Blocks of records. The table of blocks never moves, so a reader finds a record without a
-    // lock; the lock guards making records, the arena and the path index.
-    // Allocated zeroed by the system, so only the entries in use take memory.
-    Node **m_blocks = nullptr;
+    // A reader finds a record without a lock; the lock guards making records, the arena and the
+    // path index.
+    std::array<std::atomic<std::atomic<Node *> *>, PageCount> m_pages{};
     std::atomic<quint32> m_count{0};
     mutable std::shared_mutex m_lock;
     ByteArena m_arena;
     std::unordered_multimap<quint64, FolderId> m_byPathHash;
+    std::atomic<quint32> m_unreadFolders{0};
+    std::atomic<quint32> m_unreadFiles{0};
 };

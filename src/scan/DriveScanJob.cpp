@@ -3,14 +3,24 @@
 #include "DriveScan.h"
 #include "FolderCollection.h"
 
+#include <cerrno>
+#include <new>
+
 DriveScanJob::DriveScanJob(FolderCollection &folders, QByteArray rootPath, Walker::Options options)
     : m_folders(folders)
     , m_rootPath(std::move(rootPath))
 {
     if (!m_rootPath.endsWith('/'))
         m_rootPath += '/';
-    m_scan = &m_folders.addDrive(m_rootPath);
-    m_walker = std::make_unique<Walker>(m_rootPath, *m_scan, options);
+    try {
+        m_scan = &m_folders.addDrive(m_rootPath);
+        m_walker = std::make_unique<Walker>(m_rootPath, *m_scan, options);
+    } catch (const std::bad_alloc &) {
+        // start() says so; no half drive stays behind.
+        if (m_scan)
+            m_folders.removeDrive(m_rootPath);
+        m_scan = nullptr;
+    }
 }
 
 DriveScanJob::~DriveScanJob()
@@ -21,42 +31,51 @@ DriveScanJob::~DriveScanJob()
 
 void DriveScanJob::setFinishedHandler(std::function<void()> handler)
 {
-    m_walker->setFinishedHandler(std::move(handler));
+    if (m_walker)
+        m_walker->setFinishedHandler(std::move(handler));
 }
 
 bool DriveScanJob::start()
 {
     GetDiskSpace(m_rootPath, m_space);
-    if (m_walker->start())
+    if (m_walker && m_walker->start())
         return true;
-    m_folders.removeDrive(m_rootPath);
+    if (m_scan)
+        m_folders.removeDrive(m_rootPath);
     m_scan = nullptr;
     return false;
 }
 
 void DriveScanJob::requestStop()
 {
-    m_walker->requestStop();
+    if (m_walker)
+        m_walker->requestStop();
 }
 
 void DriveScanJob::wait()
 {
-    m_walker->wait();
+    if (m_walker)
+        m_walker->wait();
 }
 
 bool DriveScanJob::isFinished() const
 {
-    return m_walker->isFinished();
+    return !m_walker || m_walker->isFinished();
 }
 
 bool DriveScanJob::wasStopped() const
 {
-    return m_walker->wasStopped();
+    return m_walker && m_walker->wasStopped();
 }
 
 int DriveScanJob::error() const
 {
-    return m_walker->error();
+    return m_walker ? m_walker->error() : ENOMEM;
+}
+
+quint32 DriveScanJob::unreadCount() const
+{
+    return m_scan ? m_scan->unreadFolders() + m_scan->unreadFiles() : 0;
 }
 
 qsizetype DriveScanJob::foldersSoFar() const
@@ -66,13 +85,15 @@ qsizetype DriveScanJob::foldersSoFar() const
 
 QByteArray DriveScanJob::currentFolder() const
 {
+    if (!m_walker)
+        return {};
     const WalkSink::FolderId folder = m_walker->currentFolder();
     return m_scan && folder != WalkSink::NoFolder ? m_scan->pathOf(folder) : QByteArray();
 }
 
 quint64 DriveScanJob::finish()
 {
-    m_walker->wait();
+    wait();
     if (!m_scan)
         return 0;
     if (m_walker->wasStopped()) {

@@ -1,5 +1,6 @@
 #include "PosixDirectory.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstddef>
@@ -7,6 +8,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -78,6 +80,24 @@ int OpenBelow(int baseFd, QByteArrayView relativePath)
         relativePath = relativePath.sliced(std::min(cut + 1, relativePath.size()));
     }
     return fd;
+}
+
+int FreeDescriptors()
+{
+    struct rlimit limit
+    {
+    };
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur > rlim_t(INT_MAX / 2))
+        return INT_MAX / 2;
+    const int allowed = int(limit.rlim_cur);
+    DIR *open = ::opendir("/proc/self/fd");
+    if (!open)
+        return allowed - 16; // a guess at what a process holds before its work begins
+    int used = -1;           // the listing's own descriptor
+    while (const dirent *entry = ::readdir(open))
+        used += entry->d_name[0] != '.';
+    ::closedir(open);
+    return std::max(0, allowed - used);
 }
 
 bool StatusOf(int fd, Status &status)

@@ -20,7 +20,8 @@ struct Status
     qint64 modified = 0; // seconds since the epoch
 };
 
-// A folder named by a path, following a link at its end (as a user's choice of root does).
+// A folder named by a path, following a link at its end: a user who names a link as the root
+// means the folder it leads to.
 // Returns the descriptor, or -1 with errno set.
 int OpenRoot(const QByteArray &path);
 // A subfolder of an open folder; a link is never followed. -1 with errno set on failure.
@@ -29,6 +30,9 @@ int OpenChild(int parentFd, QByteArrayView name);
 int OpenBelow(int baseFd, QByteArrayView relativePath);
 
 bool StatusOf(int fd, Status &status);
+
+// How many more descriptors the process may open under its limit.
+int FreeDescriptors();
 // `name` must be NUL-terminated.
 bool StatusAt(int dirFd, const char *name, Status &status);
 
@@ -45,7 +49,10 @@ public:
     };
 
     // buffer is the caller's, reused from folder to folder.
-    Listing(int fd, std::vector<char> &buffer) : m_fd(fd), m_buffer(buffer) {}
+    Listing(int fd, std::vector<char> &buffer)
+        : m_fd(fd)
+        , m_buffer(buffer)
+    {}
     bool next(Entry &entry);
     // errno of a failed read, 0 if the listing ended normally.
     int error() const { return m_error; }

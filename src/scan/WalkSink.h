@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QByteArrayView>
 
+#include <cerrno>
+
 class FileRecordWriter;
 
 // What the walk reports to. Every call may come from any of the walk's threads at once, so an
@@ -13,12 +15,21 @@ public:
     using FolderId = quint32;
     static constexpr FolderId NoFolder = ~FolderId(0);
 
+    // An entry that went between its listing and its reading: the walk's view is merely older
+    // than the disk, and nothing needs saying.
+    // ELOOP: a folder became a symbolic link, which the walk never follows.
+    static bool Vanished(int error)
+    {
+        return error == ENOENT || error == ENOTDIR || error == ELOOP;
+    }
+
     virtual ~WalkSink() = default;
 
     // A folder's listing was opened: record it. The root has no parent and its name is the root
-    // path. ordinal numbers the folder among its parent's subfolders, in listing order.
+    // path. ordinal numbers the folder among its parent's subfolders, in listing order; inode is
+    // the folder's on its volume.
     virtual FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date,
-                                  quint32 ordinal) = 0;
+                                  quint32 ordinal, quint64 inode) = 0;
 
     // The folder's listing is complete: its files in listing order, the bytes of them that count
     // in the totals (hard links count once), and how many directory entries it holds.
@@ -28,12 +39,23 @@ public:
     // A subfolder that could not be opened, with the errno that said why; it gets no record.
     virtual void skippedFolder(FolderId parent, QByteArrayView name, int error) = 0;
 
+    // Something in a listed folder could not be read: the details of the file `name` (it gets
+    // no record), or, with an empty name, the folder's own listing, which then holds only what
+    // was read before the error. A folder that can be listed but not searched is reported once
+    // this way, with EACCES.
+    virtual void unreadEntry(FolderId folder, QByteArrayView name, int error) = 0;
+
+    // A subfolder that is one of its own ancestors met again through a bind mount; entering it
+    // would count the same files twice and never end. It gets no record.
+    virtual void cycleFolder(FolderId parent, QByteArrayView name) = 0;
+
     // Moves bytes of the totals from one folder (and its ancestors) to another (and its
     // ancestors); the walk uses it to settle which link of a hard-linked file counts.
     virtual void moveBytes(FolderId from, FolderId to, quint64 bytes) = 0;
 
     virtual FolderId parentOf(FolderId folder) const = 0;
     virtual quint32 ordinalOf(FolderId folder) const = 0;
+    virtual quint64 inodeOf(FolderId folder) const = 0;
     // The folder's full path, ending with "/".
     virtual QByteArray pathOf(FolderId folder) const = 0;
 };

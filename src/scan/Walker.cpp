@@ -7,7 +7,11 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <chrono>
+#include <span>
+#include <system_error>
 
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -26,6 +30,7 @@ struct Walker::Task
 // A file with more than one link, as one folder listed it.
 struct Walker::LinkSeen
 {
+    quint64 device;
     quint64 inode;
     quint64 size;
     FolderId folder;
@@ -40,11 +45,23 @@ namespace {
 class DescriptorCache
 {
 public:
-    ~DescriptorCache()
+    explicit DescriptorCache(int capacity)
+        : m_capacity(std::clamp(capacity, 0, MaxSlots))
+    {}
+    ~DescriptorCache() { clear(); }
+
+    // Closes every kept folder; false when none was kept.
+    bool clear()
     {
-        for (const Slot &slot : m_slots)
-            if (slot.fd >= 0)
+        bool closed = false;
+        for (Slot &slot : m_slots) {
+            if (slot.fd >= 0) {
                 ::close(slot.fd);
+                closed = true;
+            }
+            slot = Slot();
+        }
+        return closed;
     }
 
     int find(FolderId folder)
@@ -60,14 +77,20 @@ public:
 
     void keep(FolderId folder, int fd)
     {
+        if (m_capacity == 0) {
+            ::close(fd);
+            return;
+        }
         Slot *oldest = &m_slots[0];
-        for (Slot &slot : m_slots)
+        for (Slot &slot : std::span(m_slots).first(size_t(m_capacity)))
             if (slot.used < oldest->used)
                 oldest = &slot;
         if (oldest->fd >= 0)
             ::close(oldest->fd);
         *oldest = {folder, fd, ++m_clock};
     }
+
+    static constexpr int MaxSlots = 8;
 
 private:
     struct Slot
@@ -76,16 +99,31 @@ private:
         int fd = -1;
         quint64 used = 0;
     };
-    std::array<Slot, 8> m_slots{};
+    std::array<Slot, MaxSlots> m_slots{};
+    int m_capacity;
     quint64 m_clock = 0;
 };
+
+// How long one open waits for another thread to give back a descriptor before it reports
+// the process's limit as the reason a folder was left out.
+constexpr auto DescriptorWait = std::chrono::seconds(5);
+// Descriptors left for the rest of the process (a window loading an icon, the tool's output).
+constexpr int SpareDescriptors = 4;
+// What one thread holds besides its kept folders: the folder it lists, and a second one while it
+// opens a folder piece by piece down a long path.
+constexpr int DescriptorsInUse = 2;
 
 } // namespace
 
 class Walker::Worker
 {
 public:
-    Worker(Walker &walker, int index) : m_walker(walker), m_index(index), m_buffer(64 * 1024) {}
+    Worker(Walker &walker, int index)
+        : m_walker(walker)
+        , m_index(index)
+        , m_buffer(64 * 1024)
+        , m_cache(walker.m_keptDescriptors)
+    {}
 
     void run()
     {
@@ -106,12 +144,14 @@ private:
         FolderId folder = m_walker.m_rootFolder;
         int fd = -1;
         if (task.parent == WalkSink::NoFolder) {
-            fd = ::dup(m_walker.m_rootFd);
+            fd = withDescriptor([&] { return ::fcntl(m_walker.m_rootFd, F_DUPFD_CLOEXEC, 0); });
+            if (fd < 0)
+                m_walker.fail(errno); // the root is recorded: its listing cannot be left out
         } else {
             fd = openFolder(task);
-            if (fd < 0)
-                return;
-            folder = m_walker.m_sink.openedFolder(task.parent, task.name, task.date, task.ordinal);
+            if (fd >= 0)
+                folder = m_walker.m_sink.openedFolder(task.parent, task.name, task.date,
+                                                      task.ordinal, task.inode);
         }
         if (fd < 0)
             return;
@@ -120,30 +160,51 @@ private:
         m_cache.keep(folder, fd);
     }
 
+    // Runs an open that may find the process out of descriptors. Those are not the folder's
+    // fault: make room by closing the folders this thread keeps, then wait for the other
+    // threads to give theirs back. open() must not rely on a kept descriptor after a retry.
+    template<typename Open> int withDescriptor(Open open)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + DescriptorWait;
+        for (;;) {
+            const int fd = open();
+            if (fd >= 0 || (errno != EMFILE && errno != ENFILE))
+                return fd;
+            if (m_cache.clear())
+                continue;
+            if (m_walker.wasStopped() || std::chrono::steady_clock::now() > deadline) {
+                errno = EMFILE;
+                return -1;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    }
+
     // Opened relative to the parent's open descriptor, the name is the entry that was listed.
     // Opened by a path from the root, a folder on the way may have been swapped for a link since
     // it was listed: the folder reached must be the one listed, on this volume.
     int openFolder(const Task &task)
     {
-        if (const int parentFd = m_cache.find(task.parent); parentFd >= 0)
-            return checkOpened(task, PosixDirectory::OpenChild(parentFd, task.name));
-        const QByteArray relative =
-            m_walker.m_sink.pathOf(task.parent).sliced(m_walker.m_rootPath.size()) + task.name;
-        const int fd = checkOpened(task, PosixDirectory::OpenBelow(m_walker.m_rootFd, relative));
-        Status status;
-        if (fd >= 0 && (!PosixDirectory::StatusOf(fd, status) ||
-                        status.device != m_walker.m_rootDevice || status.inode != task.inode)) {
-            ::close(fd);
-            m_walker.m_sink.skippedFolder(task.parent, task.name, ESTALE);
+        bool byPath = false;
+        const int fd = withDescriptor([&] {
+            if (const int parentFd = m_cache.find(task.parent); parentFd >= 0)
+                return PosixDirectory::OpenChild(parentFd, task.name);
+            byPath = true;
+            const QByteArray relative =
+                m_walker.m_sink.pathOf(task.parent).sliced(m_walker.m_rootPath.size()) + task.name;
+            return PosixDirectory::OpenBelow(m_walker.m_rootFd, relative);
+        });
+        if (fd < 0) {
+            m_walker.m_sink.skippedFolder(task.parent, task.name, errno);
             return -1;
         }
-        return fd;
-    }
-
-    int checkOpened(const Task &task, int fd)
-    {
-        if (fd < 0)
-            m_walker.m_sink.skippedFolder(task.parent, task.name, errno);
+        Status status;
+        if (byPath && (!PosixDirectory::StatusOf(fd, status) ||
+                       status.device != m_walker.m_rootDevice || status.inode != task.inode)) {
+            ::close(fd);
+            m_walker.m_sink.skippedFolder(task.parent, task.name, ENOENT); // not the one listed
+            return -1;
+        }
         return fd;
     }
 
@@ -153,6 +214,7 @@ private:
         m_children.clear();
         quint64 counted = 0;
         quint32 subfolders = 0;
+        bool denied = false;
         PosixDirectory::Listing listing(fd, m_buffer);
         PosixDirectory::Listing::Entry entry;
         Status status;
@@ -161,36 +223,52 @@ private:
                 return;
             const QByteArrayView name(entry.name, entry.nameLength);
             if (!PosixDirectory::StatusAt(fd, entry.name, status)) {
-                // Vanished since the listing: nothing to record. Unreadable (a folder that can be
-                // listed but not searched): the entry exists, but only its name and, where the
-                // listing tells it, its kind can be known; an untyped one counts as a file.
-                if (errno != EACCES)
+                const int error = errno;
+                if (WalkSink::Vanished(error))
                     continue;
-                if (entry.isDirectory) {
-                    ++subfolders;
-                    m_walker.m_sink.skippedFolder(folder, name, EACCES);
-                } else {
-                    m_files.add(name, 0, 0);
+                if (error != EACCES) {
+                    m_walker.m_sink.unreadEntry(folder, name, error);
+                    continue;
                 }
+                // A folder that can be listed but not searched: its entries' names and, where
+                // the listing tells it, their kinds are all that can be known. Said once for
+                // the folder; an untyped entry counts as a file of size 0.
+                if (!denied)
+                    m_walker.m_sink.unreadEntry(folder, {}, EACCES);
+                denied = true;
+                if (entry.isDirectory)
+                    ++subfolders;
+                else
+                    m_files.add(name, 0, 0);
                 continue;
             }
             if (status.isDirectory) {
                 // Another volume mounted here has its own drive; it is counted, not entered.
-                if (status.device == m_walker.m_rootDevice)
-                    m_children.push_back(
-                        {folder, subfolders, status.inode, status.modified, name.toByteArray()});
+                if (status.device == m_walker.m_rootDevice) {
+                    if (m_walker.isAncestor(status.inode, folder))
+                        m_walker.m_sink.cycleFolder(folder, name);
+                    else
+                        m_children.push_back({folder, subfolders, status.inode, status.modified,
+                                              name.toByteArray()});
+                }
                 ++subfolders;
                 continue;
             }
+            // A file mounted here from another volume belongs to that volume's total.
+            if (status.device != m_walker.m_rootDevice)
+                continue;
             bool counts = true;
             if (status.links > 1) {
-                counts = m_walker.claimInode(status.inode);
-                m_links.push_back({status.inode, status.size, folder, m_files.count(), counts});
+                counts = m_walker.claimInode(status.device, status.inode);
+                m_links.push_back(
+                    {status.device, status.inode, status.size, folder, m_files.count(), counts});
             }
             if (counts)
                 counted = SaturatingAdd(counted, status.size);
             m_files.add(name, status.size, status.modified);
         }
+        if (listing.error() != 0 && !WalkSink::Vanished(listing.error()))
+            m_walker.m_sink.unreadEntry(folder, {}, listing.error());
         m_walker.m_sink.listedFolder(folder, m_files, counted, subfolders);
         m_walker.m_listed.fetch_add(1, std::memory_order_relaxed);
         m_walker.push(m_children);
@@ -233,7 +311,6 @@ Walker::Walker(QByteArray rootPath, WalkSink &sink, Options options)
 Walker::~Walker()
 {
     requestStop();
-    m_queueChanged.notify_all();
     wait();
     if (m_rootFd >= 0)
         ::close(m_rootFd);
@@ -244,20 +321,70 @@ bool Walker::start()
     m_rootFd = PosixDirectory::OpenRoot(m_rootPath);
     Status status;
     if (m_rootFd < 0 || !PosixDirectory::StatusOf(m_rootFd, status)) {
-        m_error = errno;
+        m_error.store(errno);
         m_done.store(true, std::memory_order_release);
         return false;
     }
     m_rootDevice = status.device;
-    m_rootFolder = m_sink.openedFolder(WalkSink::NoFolder, m_rootPath, status.modified, 0);
-    m_queue.push_back(Task());
-    m_running.store(m_threadCount);
-    for (int i = 0; i < m_threadCount; ++i)
-        m_threads.emplace_back([this, i] {
-            Worker(*this, i).run();
-            workerExited();
-        });
+    // Each thread's descriptors come out of what the process has left; with too few for all of
+    // them, fewer threads walk.
+    const int free = PosixDirectory::FreeDescriptors() - SpareDescriptors;
+    const int threads = std::clamp(free / (DescriptorsInUse + 1), 1, m_threadCount);
+    m_keptDescriptors = std::clamp(free / threads - DescriptorsInUse, 0, DescriptorCache::MaxSlots);
+    try {
+        m_rootFolder =
+            m_sink.openedFolder(WalkSink::NoFolder, m_rootPath, status.modified, 0, status.inode);
+        m_queue.push_back(Task());
+    } catch (const std::bad_alloc &) {
+        m_error.store(ENOMEM);
+        m_done.store(true, std::memory_order_release);
+        return false;
+    }
+    // start() holds the walk open until every thread is started, so that none of them can
+    // finish it early; a thread that cannot start leaves the work to the others.
+    m_running.store(1);
+    for (int i = 0; i < threads; ++i) {
+        m_running.fetch_add(1);
+        try {
+            m_threads.emplace_back([this, i] { runWorker(i); });
+        } catch (const std::exception &) { // no thread or no memory for one
+            m_running.fetch_sub(1);
+            break;
+        }
+    }
+    m_started = std::max(1, int(m_threads.size()));
+    if (m_threads.empty())
+        runWorker(0); // walks here, and lets go of start()'s hold on the way out
+    else
+        workerExited();
     return true;
+}
+
+void Walker::runWorker(int index)
+{
+    try {
+        Worker(*this, index).run();
+    } catch (const std::bad_alloc &) {
+        fail(ENOMEM);
+    }
+    workerExited();
+}
+
+// A walk that cannot go on ends like a stopped one, with the reason kept.
+void Walker::fail(int error)
+{
+    int none = 0;
+    m_error.compare_exchange_strong(none, error);
+    requestStop();
+}
+
+void Walker::requestStop()
+{
+    {
+        std::lock_guard lock(m_queueLock);
+        m_stop.store(true, std::memory_order_relaxed);
+    }
+    m_queueChanged.notify_all();
 }
 
 void Walker::wait()
@@ -319,31 +446,48 @@ void Walker::workerExited()
     if (m_running.fetch_sub(1) != 1)
         return;
     // The last thread out finishes the walk.
-    if (!wasStopped())
-        settleHardLinks();
+    if (!wasStopped()) {
+        try {
+            settleHardLinks();
+        } catch (const std::bad_alloc &) {
+            fail(ENOMEM);
+        }
+    }
     m_done.store(true, std::memory_order_release);
     if (m_finished)
         m_finished();
 }
 
-bool Walker::claimInode(quint64 inode)
+bool Walker::claimInode(quint64 device, quint64 inode)
 {
     std::lock_guard lock(m_inodeLock);
-    return m_claimedInodes.insert(inode).second;
+    return m_claimedInodes.insert({device, inode}).second;
+}
+
+// Directories have one name each on Linux; a second one on the same device, above, is a bind
+// mount of an ancestor into its own tree.
+bool Walker::isAncestor(quint64 inode, FolderId folder) const
+{
+    for (FolderId at = folder; at != WalkSink::NoFolder; at = m_sink.parentOf(at))
+        if (m_sink.inodeOf(at) == inode)
+            return true;
+    return false;
 }
 
 // Which thread met a hard-linked file first is a race; the totals must not be. The link that
 // counts is the first in a one-thread walk's order, so move each file's size there.
 void Walker::settleHardLinks()
 {
+    const auto id = [](const LinkSeen &l) { return std::pair(l.device, l.inode); };
     std::sort(m_links.begin(), m_links.end(),
-              [](const LinkSeen &a, const LinkSeen &b) { return a.inode < b.inode; });
+              [&](const LinkSeen &a, const LinkSeen &b) { return id(a) < id(b); });
     for (auto group = m_links.begin(); group != m_links.end();) {
         const auto end = std::find_if(group, m_links.end(),
-                                      [&](const LinkSeen &l) { return l.inode != group->inode; });
-        const auto first = std::min_element(group, end, [this](const LinkSeen &a, const LinkSeen &b) {
-            return walksBefore(a.folder, a.position, b.folder, b.position);
-        });
+                                      [&](const LinkSeen &l) { return id(l) != id(*group); });
+        const auto first =
+            std::min_element(group, end, [this](const LinkSeen &a, const LinkSeen &b) {
+                return walksBefore(a.folder, a.position, b.folder, b.position);
+            });
         const auto counted = std::find_if(group, end, [](const LinkSeen &l) { return l.counted; });
         if (counted != end && counted != first && counted->folder != first->folder)
             m_sink.moveBytes(counted->folder, first->folder, counted->size);
@@ -384,5 +528,6 @@ bool Walk(const QByteArray &rootPath, WalkSink &sink, Walker::Options options)
         return false;
     }
     walker.wait();
-    return true;
+    errno = walker.error();
+    return errno == 0;
 }

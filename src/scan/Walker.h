@@ -11,14 +11,16 @@
 #include <mutex>
 #include <thread>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 // Walks one volume from a root folder and reports every folder and file to a sink. The walk
-// stays on the root's volume, never follows a symbolic link, counts a hard-linked file once,
-// opens folders relative to their parent (so no depth or path length stops it), and keeps a
-// bounded number of descriptors open. It runs on worker threads; each folder is listed by one
-// thread, so its files keep their listing order, and the totals come out as a one-thread walk's
-// would. The sink must outlive the walker.
+// stays on the root's volume, never follows a symbolic link below the root, counts a hard-linked
+// file once, never enters a folder that is one of its own ancestors (a bind mount), opens folders
+// relative to their parent (so no depth or path length stops it), and keeps within the process's
+// descriptor limit. It runs on the worker threads it can start, down to none, when the calling
+// thread walks alone; each folder is listed by one thread, so its files keep their listing order,
+// and the totals come out as a one-thread walk's would. The sink must outlive the walker.
 class Walker
 {
 public:
@@ -31,25 +33,32 @@ public:
     };
 
     Walker(QByteArray rootPath, WalkSink &sink, Options options);
-    Walker(QByteArray rootPath, WalkSink &sink) : Walker(std::move(rootPath), sink, Options()) {}
+    Walker(QByteArray rootPath, WalkSink &sink)
+        : Walker(std::move(rootPath), sink, Options())
+    {}
     ~Walker(); // stops a running walk and waits for it
     Walker(const Walker &) = delete;
     Walker &operator=(const Walker &) = delete;
 
-    // Called once, on a walk thread, when the walk has ended (completed or stopped).
+    // Called once when the walk has ended (completed, stopped or failed): on a walk thread, or on
+    // the thread of start() when the walk ended before start() returned.
     void setFinishedHandler(std::function<void()> handler) { m_finished = std::move(handler); }
 
-    // Opens the root and starts the walk; returns at once. False when the root cannot be opened,
-    // with the reason in error().
+    // Opens the root and starts the walk; returns at once, unless no thread could be started and
+    // the calling thread walked. False when the root cannot be opened or memory ran out, with the
+    // reason in error().
     bool start();
     // Asks the walk to stop; the threads notice within one directory entry.
-    void requestStop() { m_stop.store(true, std::memory_order_relaxed); }
+    void requestStop();
     void wait();
 
     bool isFinished() const { return m_done.load(std::memory_order_acquire); }
+    // Stopped on request, or failed.
     bool wasStopped() const { return m_stop.load(std::memory_order_relaxed); }
-    int error() const { return m_error; }
-    int threadCount() const { return m_threadCount; }
+    // Why start() failed or the walk stopped short on its own (ENOMEM); 0 otherwise.
+    int error() const { return m_error.load(std::memory_order_acquire); }
+    // Threads walking: those started, or 1 when the calling thread walked alone.
+    int threadCount() const { return m_started; }
 
     // Progress, readable from any thread while the walk runs.
     quint64 foldersListed() const { return m_listed.load(std::memory_order_relaxed); }
@@ -61,31 +70,44 @@ private:
     struct LinkSeen;
     class Worker;
 
+    void runWorker(int index);
+    void fail(int error);
     bool pop(Task &task);
     void push(std::vector<Task> &tasks);
     void taskDone();
     void workerExited();
     void settleHardLinks();
-    bool claimInode(quint64 inode);
+    bool claimInode(quint64 device, quint64 inode);
+    bool isAncestor(quint64 inode, WalkSink::FolderId folder) const;
     bool walksBefore(WalkSink::FolderId a, quint32 positionA, WalkSink::FolderId b,
                      quint32 positionB) const;
 
     QByteArray m_rootPath;
     WalkSink &m_sink;
-    int m_threadCount = 1;
+    int m_threadCount = 1; // asked for
+    int m_started = 0;
+    int m_keptDescriptors = 0; // per thread, within the process's limit
     int m_niceness = 0;
     int m_rootFd = -1;
     quint64 m_rootDevice = 0;
     WalkSink::FolderId m_rootFolder = WalkSink::NoFolder;
-    int m_error = 0;
+    std::atomic<int> m_error{0};
 
     std::mutex m_queueLock;
     std::condition_variable m_queueChanged;
     std::vector<Task> m_queue; // a stack: depth first keeps the pending work small
     int m_active = 0;          // tasks taken and not yet done
 
+    struct FileIdHash
+    {
+        size_t operator()(const std::pair<quint64, quint64> &id) const
+        {
+            return std::hash<quint64>()(id.second * 0x9e3779b97f4a7c15ull ^ id.first);
+        }
+    };
     std::mutex m_inodeLock;
-    std::unordered_set<quint64> m_claimedInodes; // hard-linked files whose size already counts
+    // Hard-linked files whose size already counts, by device and inode.
+    std::unordered_set<std::pair<quint64, quint64>, FileIdHash> m_claimedInodes;
 
     std::mutex m_linksLock;
     std::vector<LinkSeen> m_links;
@@ -100,5 +122,5 @@ private:
 };
 
 // Walks a root to its end on the calling thread's behalf (the walk still uses worker threads).
-// False when the root cannot be opened, with errno set.
+// False when the root cannot be opened or the walk ran out of memory, with errno set.
 bool Walk(const QByteArray &rootPath, WalkSink &sink, Walker::Options options = {});

@@ -70,10 +70,10 @@ void TestRecords::packedRecordsRoundTrip()
 void TestRecords::folderRecords()
 {
     DriveScan scan("/vol/"_ba);
-    const auto root = scan.openedFolder(WalkSink::NoFolder, "/vol/"_ba, 100, 0);
-    const auto docs = scan.openedFolder(root, "Docs"_ba, 200, 0);
-    const auto lower = scan.openedFolder(root, "docs"_ba, 300, 1);
-    const auto deep = scan.openedFolder(docs, "a\nb"_ba, 400, 0);
+    const auto root = scan.openedFolder(WalkSink::NoFolder, "/vol/"_ba, 100, 0, 0);
+    const auto docs = scan.openedFolder(root, "Docs"_ba, 200, 0, 0);
+    const auto lower = scan.openedFolder(root, "docs"_ba, 300, 1, 0);
+    const auto deep = scan.openedFolder(docs, "a\nb"_ba, 400, 0, 0);
 
     FileRecordWriter files;
     files.add("x.txt"_ba, 10, 1000);
@@ -116,7 +116,7 @@ void TestRecords::folderRecords()
 void TestRecords::itemByPositionAndKey()
 {
     DriveScan scan("/"_ba);
-    const auto root = scan.openedFolder(WalkSink::NoFolder, "/"_ba, 0, 0);
+    const auto root = scan.openedFolder(WalkSink::NoFolder, "/"_ba, 0, 0, 0);
     FileRecordWriter files;
     files.add("readme.txt"_ba, 1234, 5);
     files.add("b"_ba, 0, 6);
@@ -143,7 +143,7 @@ void TestRecords::itemByPositionAndKey()
 void TestRecords::keysThatRunTogetherStayApart()
 {
     DriveScan scan("/"_ba);
-    const auto root = scan.openedFolder(WalkSink::NoFolder, "/"_ba, 0, 0);
+    const auto root = scan.openedFolder(WalkSink::NoFolder, "/"_ba, 0, 0, 0);
     FileRecordWriter files;
     files.add("a1"_ba, 23, 0);
     files.add("a12"_ba, 3, 0);
@@ -157,9 +157,9 @@ void TestRecords::keysThatRunTogetherStayApart()
 void TestRecords::totalsSaturate()
 {
     DriveScan scan("/"_ba);
-    const auto root = scan.openedFolder(WalkSink::NoFolder, "/"_ba, 0, 0);
-    const auto a = scan.openedFolder(root, "a"_ba, 0, 0);
-    const auto b = scan.openedFolder(root, "b"_ba, 0, 1);
+    const auto root = scan.openedFolder(WalkSink::NoFolder, "/"_ba, 0, 0, 0);
+    const auto a = scan.openedFolder(root, "a"_ba, 0, 0, 0);
+    const auto b = scan.openedFolder(root, "b"_ba, 0, 1, 0);
     FileRecordWriter files;
     const quint64 huge = std::numeric_limits<quint64>::max() - 5;
     scan.listedFolder(a, files, huge, 0);

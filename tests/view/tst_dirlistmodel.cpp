@@ -281,7 +281,7 @@ void TestDirListModel::largeFolderSortsByName()
     FolderCollection folders;
     const QByteArray root = "/nowhere/quarnel/"_ba;
     DriveScan &scan = folders.addDrive(root);
-    const auto folder = scan.openedFolder(WalkSink::NoFolder, root, 0, 0);
+    const auto folder = scan.openedFolder(WalkSink::NoFolder, root, 0, 0, 0);
     FileRecordWriter files;
     for (int i = 0; i < 12000; ++i)
         files.add((i % 3 ? "f"_ba : "F"_ba) + QByteArray::number((i * 7919) % 12000), 0, 0);

@@ -7,11 +7,14 @@
 
 #include <QByteArray>
 
+#include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <string_view>
 
 #include <sys/resource.h>
@@ -20,15 +23,18 @@ namespace {
 
 constexpr const char *Usage =
     "Usage: quarnel-scan [--threads N] [--summary] ROOT\n"
-    "Walks ROOT, staying on its file system and never following symbolic links, and prints one\n"
-    "line per folder: path (relative to ROOT, \".\" for ROOT), total bytes of the files in and\n"
-    "below it (hard links counted once), files directly in it, directory entries directly in it,\n"
-    "separated by tabs.\n"
-    "  --threads N  walk with N threads (default: four per core, 4 to 16)\n"
-    "  --summary    print totals and timings on standard error\n"
+    "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
+    "ROOT that is itself a link to a folder is followed), and prints one line per folder: path\n"
+    "(relative to ROOT, \".\" for ROOT), total bytes of the files in and below it (hard links\n"
+    "counted once), files directly in it, directory entries directly in it, separated by tabs.\n"
+    "  --threads N  walk with at most N threads (default: four per core, 4 to 16)\n"
+    "  --summary    print totals, threads and timings on standard error\n"
     "  --help       print this help\n"
-    "Exit status: 0 when the walk completed (unreadable folders are listed on standard error),\n"
-    "2 on bad arguments or an unreadable ROOT.\n";
+    "What cannot be read is named on standard error and left out of the totals.\n"
+    "Exit status: 0 when the walk completed, leaving out at most folders that could not be\n"
+    "opened for lack of permission and entries that vanished while it ran; 1 when something was\n"
+    "left out for another error (an I/O error, say) or the walk ran out of memory; 2 on bad\n"
+    "arguments or an unreadable ROOT.\n";
 
 struct Arguments
 {
@@ -79,14 +85,17 @@ Arguments Parse(int argc, char **argv)
     return args;
 }
 
-// Reports folders that could not be opened as they are met, then records like any scan.
+// Reports what could not be read as it is met, then records like any scan.
 class ReportingScan final : public WalkSink
 {
 public:
-    explicit ReportingScan(DriveScan &scan) : m_scan(scan) {}
-    FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal) override
+    explicit ReportingScan(DriveScan &scan)
+        : m_scan(scan)
+    {}
+    FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal,
+                          quint64 inode) override
     {
-        return m_scan.openedFolder(parent, name, date, ordinal);
+        return m_scan.openedFolder(parent, name, date, ordinal, inode);
     }
     void listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
                       quint32 subfolderEntries) override
@@ -95,11 +104,30 @@ public:
     }
     void skippedFolder(FolderId parent, QByteArrayView name, int error) override
     {
+        m_scan.skippedFolder(parent, name, error);
+        if (!Vanished(error))
+            report("cannot read", m_scan.pathOf(parent).append(name), error, error != EACCES);
+    }
+    void unreadEntry(FolderId folder, QByteArrayView name, int error) override
+    {
+        m_scan.unreadEntry(folder, name, error);
+        if (Vanished(error))
+            return;
+        if (!name.isEmpty())
+            report("cannot read", m_scan.pathOf(folder).append(name), error, true);
+        else if (error == EACCES) // listed but not searchable: its entries have no sizes
+            report("cannot read the entries of", m_scan.pathOf(folder), error, false);
+        else
+            report("cannot list all of", m_scan.pathOf(folder), error, true);
+    }
+    void cycleFolder(FolderId parent, QByteArrayView name) override
+    {
         const QByteArray path = EscapePath(m_scan.pathOf(parent).append(name));
         std::lock_guard lock(m_lock);
-        std::fprintf(stderr, "quarnel-scan: cannot read %s: %s\n", path.constData(),
-                     std::strerror(error));
-        ++m_skipped;
+        std::fprintf(stderr,
+                     "quarnel-scan: not entering %s: it is a folder above it again (a bind "
+                     "mount), already counted\n",
+                     path.constData());
     }
     void moveBytes(FolderId from, FolderId to, quint64 bytes) override
     {
@@ -107,14 +135,26 @@ public:
     }
     FolderId parentOf(FolderId folder) const override { return m_scan.parentOf(folder); }
     quint32 ordinalOf(FolderId folder) const override { return m_scan.ordinalOf(folder); }
+    quint64 inodeOf(FolderId folder) const override { return m_scan.inodeOf(folder); }
     QByteArray pathOf(FolderId folder) const override { return m_scan.pathOf(folder); }
 
-    int skipped() const { return m_skipped; }
+    // Something was left out for another reason than permissions or a vanished entry.
+    bool incomplete() const { return m_incomplete.load(); }
 
 private:
+    void report(const char *what, const QByteArray &path, int error, bool incomplete)
+    {
+        const QByteArray escaped = EscapePath(path);
+        std::lock_guard lock(m_lock);
+        std::fprintf(stderr, "quarnel-scan: %s %s: %s\n", what, escaped.constData(),
+                     std::strerror(error));
+        if (incomplete)
+            m_incomplete.store(true);
+    }
+
     DriveScan &m_scan;
     std::mutex m_lock;
-    int m_skipped = 0;
+    std::atomic<bool> m_incomplete{false};
 };
 
 void PrintRecords(const DriveScan &scan)
@@ -143,11 +183,8 @@ void PrintRecords(const DriveScan &scan)
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
 }
 
-} // namespace
-
-int main(int argc, char **argv)
+int Run(const Arguments &args)
 {
-    const Arguments args = Parse(argc, argv);
     const auto started = std::chrono::steady_clock::now();
 
     QByteArray rootPath = args.root;
@@ -159,9 +196,14 @@ int main(int argc, char **argv)
     if (!walker.start()) {
         std::fprintf(stderr, "quarnel-scan: cannot read %s: %s\n", args.root.constData(),
                      std::strerror(walker.error()));
-        return 2;
+        return walker.error() == ENOMEM ? 1 : 2;
     }
     walker.wait();
+    if (walker.error() != 0) {
+        std::fprintf(stderr, "quarnel-scan: the walk of %s stopped: %s\n", args.root.constData(),
+                     std::strerror(walker.error()));
+        return 1;
+    }
     const auto walked = std::chrono::steady_clock::now();
     PrintRecords(scan);
     std::fflush(stdout);
@@ -170,19 +212,36 @@ int main(int argc, char **argv)
         quint64 files = 0;
         for (qsizetype i = 0; i < scan.count(); ++i)
             files += scan.fileCountOf(WalkSink::FolderId(i));
-        struct rusage usage{};
+        struct rusage usage
+        {
+        };
         getrusage(RUSAGE_SELF, &usage);
         const auto ms = [](auto d) {
             return double(std::chrono::duration_cast<std::chrono::microseconds>(d).count()) / 1000;
         };
-        std::fprintf(stderr,
-                     "folders %lld, files %llu, total %llu bytes, unreadable folders %d\n"
-                     "walk %.1f ms with %d threads, report %.1f ms, records %.1f MiB, peak RSS %.1f MiB\n",
-                     static_cast<long long>(scan.count()), static_cast<unsigned long long>(files),
-                     static_cast<unsigned long long>(scan.totalSize()), reporting.skipped(),
-                     ms(walked - started), walker.threadCount(),
-                     ms(std::chrono::steady_clock::now() - walked),
-                     double(scan.memoryUsed()) / 1048576.0, double(usage.ru_maxrss) / 1024.0);
+        std::fprintf(
+            stderr,
+            "folders %lld, files %llu, total %llu bytes, unreadable folders %u, unreadable "
+            "files %u\n"
+            "walk %.1f ms with %d threads, report %.1f ms, records %.1f MiB, peak RSS %.1f MiB\n",
+            static_cast<long long>(scan.count()), static_cast<unsigned long long>(files),
+            static_cast<unsigned long long>(scan.totalSize()), scan.unreadFolders(),
+            scan.unreadFiles(), ms(walked - started), walker.threadCount(),
+            ms(std::chrono::steady_clock::now() - walked), double(scan.memoryUsed()) / 1048576.0,
+            double(usage.ru_maxrss) / 1024.0);
     }
-    return 0;
+    return reporting.incomplete() ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const Arguments args = Parse(argc, argv);
+    try {
+        return Run(args);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "quarnel-scan: not enough memory to walk %s\n", args.root.constData());
+        return 1;
+    }
 }
