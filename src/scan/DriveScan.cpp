@@ -237,16 +237,32 @@ quint64 DriveScan::inodeOf(FolderId folder) const
     return node(folder).inode;
 }
 
-void DriveScan::skippedFolder(FolderId, QByteArrayView, int error)
+void DriveScan::skippedFolder(FolderId parent, QByteArrayView name, int error)
 {
-    if (!Vanished(error))
-        m_unreadFolders.fetch_add(1, std::memory_order_relaxed);
+    noteUnread(m_unreadFolders, parent, name, error);
 }
 
-void DriveScan::unreadEntry(FolderId, QByteArrayView name, int error)
+void DriveScan::unreadEntry(FolderId folder, QByteArrayView name, int error)
 {
-    if (!Vanished(error))
-        (name.isEmpty() ? m_unreadFolders : m_unreadFiles).fetch_add(1, std::memory_order_relaxed);
+    noteUnread(name.isEmpty() ? m_unreadFolders : m_unreadFiles, folder, name, error);
+}
+
+void DriveScan::noteUnread(std::atomic<quint32> &count, FolderId folder, QByteArrayView name,
+                           int error)
+{
+    constexpr qsizetype SampleSize = 10;
+    if (Vanished(error))
+        return;
+    count.fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard lock(m_unreadLock);
+    if (m_unreadSample.size() < SampleSize)
+        m_unreadSample.append(pathOf(folder).append(name) + ": " + std::strerror(error));
+}
+
+QByteArrayList DriveScan::unreadSample() const
+{
+    std::lock_guard lock(m_unreadLock);
+    return m_unreadSample;
 }
 
 QByteArray DriveScan::pathOf(FolderId folder) const

@@ -5,10 +5,12 @@
 #include "WalkSink.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
 
@@ -39,9 +41,11 @@ public:
     quint64 totalSize() const;
     // Memory held by the records, names and file records.
     size_t memoryUsed() const;
-    // Folders and files the walk could not read (vanished ones aside), so far.
+    // Folders (their listing) and files the walk could not read, vanished ones aside.
     quint32 unreadFolders() const { return m_unreadFolders.load(std::memory_order_relaxed); }
     quint32 unreadFiles() const { return m_unreadFiles.load(std::memory_order_relaxed); }
+    // The first few of them, with why: enough to tell a user where to look.
+    QByteArrayList unreadSample() const;
 
     // Reading one record; `folder` must be below count().
     quint64 sizeOf(FolderId folder) const;
@@ -79,6 +83,7 @@ private:
     Node &node(FolderId folder) const;
     void addToTotals(FolderId folder, quint64 bytes);
     bool pathEquals(FolderId folder, QByteArrayView path) const;
+    void noteUnread(std::atomic<quint32> &count, FolderId folder, QByteArrayView name, int error);
 
     QByteArray m_rootPath;
     // A reader finds a record without a lock; the lock guards making records, the arena and the
@@ -90,4 +95,6 @@ private:
     std::unordered_multimap<quint64, FolderId> m_byPathHash;
     std::atomic<quint32> m_unreadFolders{0};
     std::atomic<quint32> m_unreadFiles{0};
+    mutable std::mutex m_unreadLock;
+    QByteArrayList m_unreadSample;
 };

@@ -509,11 +509,13 @@ void TestWalk::unreadableFolders()
 
     // The r-- folder's files are listed, with size 0; what cannot be read is said once each.
     // Permissions alone leave nothing out that the user could have seen: the exit status is 0.
-    const auto [code, out, err] = RunTool({QFile::decodeName(path)}, {}, privileged);
+    const auto [code, out, err] =
+        RunTool({u"--summary"_s, QFile::decodeName(path)}, {}, privileged);
     QCOMPARE(code, 0);
     QCOMPARE(SortedLines(out),
              (QByteArrayList{".\t13\t1\t4"_ba, "open\t10\t1\t0"_ba, "readonly\t0\t2\t1"_ba}));
-    QCOMPARE(err.count('\n'), qsizetype(3));
+    QCOMPARE(err.count('\n'), qsizetype(5)); // and the summary's two lines
+    QVERIFY2(err.contains("unreadable folders 3, unreadable files 0\n"), err.constData());
     for (const QByteArray &line : {"cannot read "_ba + path + "/none: "_ba,
                                    "cannot read the entries of "_ba + path + "/readonly/: "_ba,
                                    "cannot read "_ba + path + "/searchonly: "_ba})
