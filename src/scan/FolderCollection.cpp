@@ -26,20 +26,6 @@ qsizetype FolderCollection::count() const
     return total;
 }
 
-colFile FolderCollection::at(qsizetype position) const
-{
-    if (position < 1)
-        return {};
-    qsizetype index = position - 1;
-    for (const auto &drive : m_drives) {
-        const qsizetype inDrive = drive->count();
-        if (index < inDrive)
-            return drive->folder(index);
-        index -= inDrive;
-    }
-    return {};
-}
-
 colFile FolderCollection::find(QByteArrayView path) const
 {
     for (const auto &drive : m_drives) {
@@ -49,11 +35,4 @@ colFile FolderCollection::find(QByteArrayView path) const
             return drive->folder(index);
     }
     return {};
-}
-
-const DriveScan *FolderCollection::drive(QByteArrayView rootPath) const
-{
-    const auto it = std::find_if(m_drives.begin(), m_drives.end(),
-                                 [&](const auto &drive) { return drive->rootPath() == rootPath; });
-    return it == m_drives.end() ? nullptr : it->get();
 }

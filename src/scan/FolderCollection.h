@@ -10,7 +10,7 @@
 
 // Every folder record of every drive scanned so far (the main window's colFolders). Records are
 // grouped by the scan that made them, so that removing one volume's records never touches
-// another's; positions run over all scans in the order the scans were added. Owns the scans.
+// another's. Owns the scans.
 class FolderCollection
 {
 public:
@@ -23,13 +23,9 @@ public:
     void clear();
 
     qsizetype count() const;
-    // The record at a 1-based position; a null record outside 1 to count().
-    colFile at(qsizetype position) const;
     // The record whose path is exactly `path` (ending with "/"); a null record when the folder
     // has not been scanned.
     colFile find(QByteArrayView path) const;
-    // The records of a volume, or nullptr.
-    const DriveScan *drive(QByteArrayView rootPath) const;
 
 private:
     std::vector<std::unique_ptr<DriveScan>> m_drives;
