@@ -1,330 +1,228 @@
+#include "BoxCatcher.h"
 #include "FolderTreeView.h"
-#include "MainWindow.h"
-#include "StopScan.h"
+#include "MainStatusBar.h"
+#include "WindowFixtures.h"
 #include "modRegistry.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QMenu>
-#include <QMessageBox>
 #include <QSettings>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
-// The main window driven as a user drives it, on a fake list of volumes and a settings file of
-// the test's own.
+Q_DECLARE_METATYPE(ScanPhase)
+
+// The window's own jobs: which commands it offers when, its drive commands and keys, the room it
+// gives the work area, and its refusal to close during a scan.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QApplication::setApplicationName(u"Quarnel"_s); }
+    void commandStates_data();
+    void commandStates();
     void driveCommands_data();
     void driveCommands();
-    void ctrlFunctionKeysBeyondTheList();
-    void statesThroughCommands();
-    void hidingBarsGivesTheirRoomToTheWorkArea();
-    void narrowWindowKeepsTheListWidth();
+    void keysActWhateverHasTheFocus();
+    void workAreaTakesTheRoomLeft();
     void closeRefusedWhileScanning();
-    void firstRunThenEverySettingSaved();
-    void storedSettingsRestored();
-
-private:
-    static QList<Volume> Drives(int count);
-    QList<Volume> SmallDrives(int count);
-    static QAction *Find(const MainWindow &window, const char *name);
-    QTemporaryDir m_dir;
 };
 
-void TestMainWindow::initTestCase()
+void TestMainWindow::commandStates_data()
 {
-    QApplication::setApplicationName(u"Quarnel"_s);
-    QVERIFY(m_dir.isValid());
+    QTest::addColumn<ScanPhase>("phase");
+    QTest::addColumn<bool>("listHasRows");
+    QTest::addColumn<int>("viewType");
+    QTest::addColumn<bool>("barsShown");
+    QTest::addColumn<bool>("tree"); // the tree and both size commands
+    QTest::addColumn<bool>("stop");
+    QTest::addColumn<bool>("print");
+    using P = ScanPhase;
+    QTest::newRow("start") << P::Start << false << 2 << true << false << false << false;
+    QTest::newRow("scanning a drive")
+        << P::ScanningDrive << false << 2 << true << true << true << false;
+    QTest::newRow("scanning, a walked folder listed")
+        << P::ScanningDrive << true << 1 << true << true << true << true;
+    QTest::newRow("rescanning") << P::Rescanning << false << 2 << true << true << true << false;
+    QTest::newRow("scanned") << P::Scanned << true << 1 << false << true << false << true;
+    QTest::newRow("scanned, empty folder")
+        << P::Scanned << false << 2 << true << true << false << false;
+    QTest::newRow("stopped, other drives' records")
+        << P::StoppedWithRecords << false << 2 << true << true << false << false;
+    QTest::newRow("stopped, no record, old rows still shown")
+        << P::StoppedWithoutRecords << true << 7 << false << false << false << false;
 }
 
-// Volumes that are small folders of the test's own, each holding one file, so that picking one
-// walks it in no time.
-QList<Volume> TestMainWindow::SmallDrives(int count)
+// Every command is set, whatever state it was in before.
+void TestMainWindow::commandStates()
 {
-    QList<Volume> drives;
-    for (int i = 0; i < count; ++i) {
-        const QString root = m_dir.filePath(u"vol%1"_s.arg(i));
-        QDir().mkpath(root);
-        QFile file(root + u"/file"_s);
-        if (!file.open(QIODevice::WriteOnly) || file.write("12345") != 5)
-            qFatal("cannot write the test volume");
-        Volume v;
-        v.mountPoint = QFile::encodeName(root);
-        v.kind = DriveKind::Fixed;
-        drives.append(v);
-    }
-    return drives;
-}
+    QFETCH(ScanPhase, phase);
+    QFETCH(bool, listHasRows);
+    QFETCH(int, viewType);
+    QFETCH(bool, barsShown);
+    QFETCH(bool, tree);
+    QFETCH(bool, stop);
+    QFETCH(bool, print);
+    MainWindow window(NamedDrives(2), nullptr);
+    QWidget *folders = window.findChild<QWidget *>(u"FolderTreeview"_s);
+    QHash<QAction *, bool> enabled;
+    for (const auto &[names, state] :
+         {std::pair{QStringList{u"mnuViewSizeDisk"_s, u"mnuViewSizeParent"_s, u"SIZEDISK"_s,
+                                u"SIZEPARENT"_s},
+                    tree},
+          {QStringList{u"mnuScanStop"_s, u"STOP"_s}, stop},
+          {QStringList{u"mnuFilePrint"_s, u"PRINT"_s}, print},
+          {QStringList{u"mnuFileExit"_s, u"mnuScanRefresh"_s, u"REFRESH"_s, u"UP"_s,
+                       u"mnuHelpIndex"_s, u"mnuAbout"_s, u"mnuScanDisk"_s, u"drive:/"_s,
+                       u"drive:/media/d1"_s},
+           true}})
+        for (const QString &name : names)
+            for (QAction *action : window.findChildren<QAction *>(name))
+                enabled.insert(action, state);
+    QCOMPARE(enabled.size(), 18);
+    const QHash<QString, bool> checked = {{u"mnuViewSizeDisk"_s, viewType == 1},
+                                          {u"mnuViewSizeParent"_s, viewType != 1},
+                                          {u"mnuViewToolBar"_s, barsShown},
+                                          {u"mnuViewStatusBar"_s, barsShown}};
+    folders->setEnabled(!tree);
+    for (auto it = enabled.cbegin(); it != enabled.cend(); ++it)
+        it.key()->setEnabled(!it.value());
+    for (auto it = checked.cbegin(); it != checked.cend(); ++it)
+        FindAction(window, it.key())->setChecked(!it.value());
 
-QList<Volume> TestMainWindow::Drives(int count)
-{
-    QList<Volume> drives;
-    for (int i = 0; i < count; ++i) {
-        Volume v;
-        v.mountPoint = i == 0 ? "/"_ba : "/media/d" + QByteArray::number(i);
-        v.kind = i % 2 ? DriveKind::Removable : DriveKind::Fixed;
-        drives.append(v);
-    }
-    return drives;
-}
-
-QAction *TestMainWindow::Find(const MainWindow &window, const char *name)
-{
-    return window.findChild<QAction *>(QLatin1StringView(name));
+    SetCommandStates(window.commands(), {phase, listHasRows, viewType, barsShown, barsShown});
+    QCOMPARE(folders->isEnabled(), tree);
+    for (auto it = enabled.cbegin(); it != enabled.cend(); ++it)
+        QVERIFY2(it.key()->isEnabled() == it.value(), qPrintable(it.key()->objectName()));
+    for (auto it = checked.cbegin(); it != checked.cend(); ++it)
+        QVERIFY2(FindAction(window, it.key())->isChecked() == it.value(), qPrintable(it.key()));
 }
 
 void TestMainWindow::driveCommands_data()
 {
-    QTest::addColumn<int>("drives");
-    QTest::addColumn<int>("buttonCount");
-    QTest::newRow("none") << 0 << 0;
-    QTest::newRow("one") << 1 << 1;
-    QTest::newRow("three") << 3 << 5;
-    QTest::newRow("eleven") << 11 << 21;
+    QTest::addColumn<QList<Volume>>("drives");
+    QTest::addColumn<QStringList>("entries");
+    QList<Volume> eleven = NamedDrives(11);
+    eleven[10].mountPoint = "/media/a&b";
+    QTest::newRow("none") << QList<Volume>() << QStringList();
+    QTest::newRow("one") << NamedDrives(1) << QStringList{u"[-&/-]\tCtrl+F1"_s};
+    QTest::newRow("eleven: keys for ten, & shown as it is")
+        << eleven << QStringList{u"[-&/-]\tCtrl+F1"_s,         u"[-&/media/d1-]\tCtrl+F2"_s,
+                                 u"[-&/media/d2-]\tCtrl+F3"_s, u"[-&/media/d3-]\tCtrl+F4"_s,
+                                 u"[-&/media/d4-]\tCtrl+F5"_s, u"[-&/media/d5-]\tCtrl+F6"_s,
+                                 u"[-&/media/d6-]\tCtrl+F7"_s, u"[-&/media/d7-]\tCtrl+F8"_s,
+                                 u"[-&/media/d8-]\tCtrl+F9"_s, u"[-&/media/d9-]\tCtrl+F10"_s,
+                                 u"[-&/media/a&&b-]"_s};
 }
 
+// A menu entry and a button per drive, a spacer between two buttons.
 void TestMainWindow::driveCommands()
 {
-    QFETCH(int, drives);
-    QFETCH(int, buttonCount);
-    MainWindow window(Drives(drives), nullptr);
-    QCOMPARE(window.driveCount(), drives);
-    QCOMPARE(window.driveButtonCount(), buttonCount);
-
+    QFETCH(QList<Volume>, drives);
+    QFETCH(QStringList, entries);
+    MainWindow window(drives, nullptr);
+    QStringList shown;
+    for (const QAction *entry : window.findChildren<QAction *>(u"mnuScanDisk"_s))
+        shown.append(entry->text());
+    QCOMPARE(shown, entries);
     const QList<QAction *> buttons = window.findChild<QToolBar *>(u"Toolbar"_s)->actions();
-    QCOMPARE(buttons.size(), buttonCount);
-    for (int i = 0; i < buttons.size(); ++i)
-        QCOMPARE(buttons[i]->isSeparator(), i % 2 == 1); // drive, spacer, drive, ...
-
-    const QList<QAction *> entries = window.findChildren<QAction *>(u"mnuScanDisk"_s);
-    QCOMPARE(entries.size(), drives);
-    if (drives == 0)
-        return;
-    QCOMPARE(entries[0]->text(), u"[-&/-]\tCtrl+F1"_s);
-    QCOMPARE(buttons[0]->text(), u"/"_s);
-    QCOMPARE(buttons[0]->toolTip(), u"Disque Scanné [-/-]"_s);
-    if (drives >= 11) {
-        QCOMPARE(entries[9]->text(), u"[-&/media/d9-]\tCtrl+F10"_s);
-        QCOMPARE(entries[10]->text(), u"[-&/media/d10-]"_s);
+    QCOMPARE(buttons.size(), std::max(0, 2 * int(drives.size()) - 1));
+    for (int i = 0; i < buttons.size(); ++i) {
+        QCOMPARE(buttons[i]->isSeparator(), i % 2 == 1);
+        if (i % 2 == 0)
+            QCOMPARE(buttons[i]->toolTip(),
+                     u"Disque Scanné [-"_s + QFile::decodeName(drives[i / 2].mountPoint) + u"-]"_s);
     }
 }
 
-// Only the keys of existing drives act; Ctrl+F3 on two drives changes nothing.
-void TestMainWindow::ctrlFunctionKeysBeyondTheList()
+// Ctrl+F1 to Ctrl+F10 pick a listed drive and Esc asks a scan to stop, from any widget of the
+// window; the next pick forgets an earlier Esc.
+void TestMainWindow::keysActWhateverHasTheFocus()
 {
-    MainWindow window(SmallDrives(2), nullptr);
-    QVERIFY(!window.folderTree()->isEnabled());
-    QTest::keyClick(&window, Qt::Key_F3, Qt::ControlModifier);
-    QTest::keyClick(&window, Qt::Key_F11, Qt::ControlModifier);
-    QVERIFY(!window.folderTree()->isEnabled());
-    QTest::keyClick(&window, Qt::Key_F2, Qt::ControlModifier);
-    QVERIFY(window.folderTree()->isEnabled());
-}
-
-void TestMainWindow::statesThroughCommands()
-{
-    const QList<Volume> drives = SmallDrives(2);
-    MainWindow window(drives, nullptr);
+    TempVolume first, second;
+    first.write(u"f"_s, 5);
+    second.write(u"g"_s, 7);
+    MainWindow window({first.volume(), second.volume()}, nullptr);
     window.show();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QAction *sizeDisk = Find(window, "mnuViewSizeDisk");
-    QAction *sizeParent = Find(window, "mnuViewSizeParent");
-    const auto stateOf = [&] {
-        return QList<bool>{window.folderTree()->isEnabled(), sizeDisk->isEnabled(),
-                           sizeParent->isEnabled(), Find(window, "SIZEDISK")->isEnabled(),
-                           Find(window, "SIZEPARENT")->isEnabled()};
-    };
-    const QList<bool> allOff(5, false);
-    const QList<bool> allOn(5, true);
+    const QString start = window.folderTree()->rootfolder();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F11, Qt::ControlModifier);
+    QCOMPARE(window.folderTree()->rootfolder(), start);
 
-    // Nothing scanned yet.
-    QCOMPARE(stateOf(), allOff);
-    QVERIFY(!Find(window, "mnuScanStop")->isEnabled());
-    QVERIFY(!Find(window, "STOP")->isEnabled());
-    QVERIFY(!Find(window, "mnuFilePrint")->isEnabled());
-    QVERIFY(!Find(window, "PRINT")->isEnabled());
-    QVERIFY(Find(window, "UP")->isEnabled());
-    QVERIFY(Find(window, "REFRESH")->isEnabled());
-    QVERIFY(!sizeDisk->isChecked());
-    QVERIFY(sizeParent->isChecked());
-
-    // Esc with no scan running sets the flag, wherever the focus is; the next drive command
-    // clears it first. A completed scan leaves stop off and print on (the list has a row).
-    QVERIFY(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QVERIFY(StopScan);
-    window.driveCommand(0);
-    QVERIFY(!StopScan);
-    QCOMPARE(stateOf(), allOn);
-    QVERIFY(!Find(window, "STOP")->isEnabled());
-    QVERIFY(Find(window, "PRINT")->isEnabled());
-    QVERIFY(Find(window, "mnuFilePrint")->isEnabled());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2, Qt::ControlModifier);
+    QCOMPARE(window.folderTree()->rootfolder(), second.path() + u'/');
+    QCOMPARE(window.diskSize(), quint64(7));
 
-    // The size commands switch the reference and the check marks.
-    sizeDisk->trigger();
-    QCOMPARE(window.viewType(), 1);
-    QVERIFY(sizeDisk->isChecked());
-    QVERIFY(!sizeParent->isChecked());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
-    QCOMPARE(window.viewType(), 2);
-    QVERIFY(!sizeDisk->isChecked());
-    QVERIFY(sizeParent->isChecked());
-
-    // A command arriving during a scan only turns the size commands on and clears the flag.
-    window.setScanning(true);
-    window.SetMenuButtonState(false);
-    StopScan = true;
-    window.driveCommand(1);
-    QCOMPARE(stateOf(), allOn);
-    QVERIFY(!StopScan);
-    window.setScanning(false);
-
-    // Removing the drive's records turns stop and the print button off, not the print entry;
-    // with no record left the tree and the size commands go off.
-    window.RemoveDriveFolders(drives[0].root());
-    QVERIFY(!Find(window, "PRINT")->isEnabled());
-    QVERIFY(Find(window, "mnuFilePrint")->isEnabled());
-    window.CheckMenuButton();
-    QCOMPARE(stateOf(), allOff);
+    for (const QString &name : {u"LVDirView"_s, u"picSplitter"_s, u"FolderTreeview"_s}) {
+        QWidget *widget = window.findChild<QWidget *>(name);
+        if (QWidget *inner = widget->findChild<QTreeView *>())
+            widget = inner;
+        window.driveCommand(1); // a drive walked before: no walk, the request cleared
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key_Escape);
+        QVERIFY2(window.scans()->ScanDrive(first.volume()) == 0, qPrintable(name));
+    }
 }
 
-void TestMainWindow::hidingBarsGivesTheirRoomToTheWorkArea()
+void TestMainWindow::workAreaTakesTheRoomLeft()
 {
-    MainWindow window(Drives(3), nullptr);
+    const QString file = QDir::temp().filePath(u"quarnel-tst-mainwindow.conf"_s);
+    QFile::remove(file);
+    {
+        QSettings raw(file, QSettings::IniFormat);
+        raw.setValue(u"Option/FolderSize"_s, 4380); // 292 pixels at 15 twips per pixel
+    }
+    SettingsStore store(file);
+    MainWindow window(NamedDrives(3), &store);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QWidget *tree = window.folderTree();
+    QWidget *splitter = window.findChild<QWidget *>(u"picSplitter"_s);
     QWidget *list = window.findChild<QWidget *>(u"LVDirView"_s);
     const auto top = [&](QWidget *w) { return w->mapTo(&window, QPoint(0, 0)).y(); };
     const int treeTop = top(tree);
     const int treeHeight = tree->height();
     const int barHeight = window.findChild<QToolBar *>(u"Toolbar"_s)->height();
     const int statusHeight = window.statusBar()->height();
-
-    Find(window, "mnuViewToolBar")->trigger();
+    FindAction(window, u"mnuViewToolBar"_s)->trigger();
     QTRY_COMPARE(top(tree), treeTop - barHeight);
-    QTRY_COMPARE(tree->height(), treeHeight + barHeight);
+    FindAction(window, u"mnuViewStatusBar"_s)->trigger();
+    QTRY_COMPARE(tree->height(), treeHeight + barHeight + statusHeight);
     QCOMPARE(top(list), top(tree));
     QCOMPARE(list->height(), tree->height());
-
-    Find(window, "mnuViewStatusBar")->trigger();
-    QTRY_COMPARE(tree->height(), treeHeight + barHeight + statusHeight);
-    QVERIFY(!Find(window, "mnuViewStatusBar")->isChecked());
-
-    // The list sits right of the splitter and fills the window.
-    const QWidget *splitter = window.findChild<QWidget *>(u"picSplitter"_s);
     QCOMPARE(list->x(), splitter->x() + splitter->width());
     QCOMPARE(list->x() + list->width(), window.width());
-    QVERIFY(window.minimumSize() == QSize(300, 280));
-}
 
-// A window so narrow that the list would be 120 twips or less leaves the list at its last width.
-void TestMainWindow::narrowWindowKeepsTheListWidth()
-{
-    const QString file = m_dir.filePath(u"wide-tree.conf"_s);
-    {
-        QSettings raw(file, QSettings::IniFormat);
-        raw.setValue(u"Option/FolderSize"_s, 4380); // 292 pixels at 15 twips per pixel
-    }
-    SettingsStore store(file);
-    MainWindow window(Drives(1), &store);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QWidget *list = window.findChild<QWidget *>(u"LVDirView"_s);
+    // So narrow that the list would be 120 twips or less: it keeps its last width.
     const int listWidth = list->width();
-    QVERIFY(listWidth > 120);
     window.resize(300, window.height());
     QTRY_COMPARE(window.width(), 300);
-    const int room = (300 - window.folderTree()->width() -
-                      window.findChild<QWidget *>(u"picSplitter"_s)->width()) *
-                     window.pixelTwips().perPixelX();
-    QVERIFY(room <= 120);
+    QVERIFY((300 - tree->width() - splitter->width()) * window.pixelTwips().perPixelX() <= 120);
     QCOMPARE(list->width(), listWidth);
+    QFile::remove(file);
 }
 
 void TestMainWindow::closeRefusedWhileScanning()
 {
-    MainWindow window(Drives(1), nullptr);
+    TempVolume volume;
+    volume.write(u"f"_s, 1);
+    MainWindow window({volume.volume()}, nullptr);
     window.show();
-    window.setScanning(true);
-    QString shownText, shownTitle;
-    QMessageBox::Icon shownIcon = QMessageBox::Critical;
-    QTimer::singleShot(0, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        shownText = box->text();
-        shownTitle = box->windowTitle();
-        shownIcon = box->icon();
-        box->accept();
-    });
-    QVERIFY(!window.close());
-    QVERIFY(window.isVisible());
-    QCOMPARE(shownText, u"Arrêter Scan avant de Quitter"_s);
-    QCOMPARE(shownTitle, u"Quarnel"_s);
-    QCOMPARE(shownIcon, QMessageBox::NoIcon);
-
-    window.setScanning(false);
+    BoxCatcher box;
+    bool closed = true;
+    QTimer::singleShot(0, &window, [&] { closed = window.close(); });
+    window.driveCommand(0);
+    QVERIFY(!closed);
+    QCOMPARE(box.text, u"Arrêter Scan avant de Quitter"_s);
+    QCOMPARE(box.title, u"Quarnel"_s);
+    QCOMPARE(box.icon, QMessageBox::NoIcon);
     QVERIFY(window.close());
-}
-
-void TestMainWindow::firstRunThenEverySettingSaved()
-{
-    const QString file = m_dir.filePath(u"first.conf"_s);
-    SettingsStore store(file);
-    {
-        MainWindow window(Drives(1), &store);
-        QVERIFY(Find(window, "mnuViewToolBar")->isChecked());
-        QVERIFY(Find(window, "mnuViewStatusBar")->isChecked());
-        QCOMPARE(window.viewType(), 2);
-        QCOMPARE(window.folderTree()->width() * window.pixelTwips().perPixelX(), 2550);
-        window.show();
-        QVERIFY(window.close());
-    }
-    QSettings saved(file, QSettings::IniFormat);
-    saved.beginGroup(u"Option"_s);
-    const QStringList expected = {u"Date"_s, u"FolderSize"_s, u"MainHeight"_s, u"MainLeft"_s,
-                                  u"MainTop"_s, u"MainWidth"_s, u"Name"_s, u"Size1"_s,
-                                  u"Size2"_s, u"ViewBar"_s, u"ViewStatus"_s, u"ViewType"_s};
-    QStringList keys = saved.childKeys();
-    keys.sort();
-    QCOMPARE(keys, expected);
-    QCOMPARE(saved.value(u"ViewBar"_s).toString(), u"-1"_s);
-    QCOMPARE(saved.value(u"FolderSize"_s).toString(), u"2550"_s);
-    QCOMPARE(saved.value(u"Name"_s).toString(), u"1440"_s);
-}
-
-void TestMainWindow::storedSettingsRestored()
-{
-    const QString file = m_dir.filePath(u"stored.conf"_s);
-    {
-        QSettings raw(file, QSettings::IniFormat);
-        raw.beginGroup(u"Option"_s);
-        raw.setValue(u"ViewBar"_s, 0);
-        raw.setValue(u"ViewType"_s, 7);
-        raw.setValue(u"FolderSize"_s, 3000);
-        raw.setValue(u"Size1"_s, u"2250"_s);
-        raw.setValue(u"ViewStatus"_s, u"junk"_s);
-    }
-    SettingsStore store(file);
-    MainWindow window(Drives(1), &store);
-    QVERIFY(!Find(window, "mnuViewToolBar")->isChecked());
-    QVERIFY(!window.findChild<QToolBar *>(u"Toolbar"_s)->isVisibleTo(&window));
-    QVERIFY(Find(window, "mnuViewStatusBar")->isChecked()); // junk counts as absent
-    QCOMPARE(window.viewType(), 7);
-    QVERIFY(Find(window, "mnuViewSizeParent")->isChecked());
-    QVERIFY(!Find(window, "mnuViewSizeDisk")->isChecked());
-    QCOMPARE(window.folderTree()->width() * window.pixelTwips().perPixelX(), 3000);
 }
 
 QTEST_MAIN(TestMainWindow)
