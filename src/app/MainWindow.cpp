@@ -7,6 +7,7 @@
 #include "Formatting.h"
 #include "HelpWindow.h"
 #include "Icons.h"
+#include "LayoutSettings.h"
 #include "MainStatusBar.h"
 #include "Paths.h"
 #include "PrintCommand.h"
@@ -92,7 +93,12 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     setMinimumSize(300, 280);
     resize(m_pixelTwips.toPixelsX(WindowSettings::ClientWidth),
            m_pixelTwips.toPixelsY(WindowSettings::ClientHeight) + menuBar()->sizeHint().height());
-    restoreSettings();
+    m_layout = std::make_unique<LayoutSettings>(
+        settings,
+        LayoutSettings::Parts{this, m_driveBar, m_commands.viewDriveBar, m_statusBar,
+                              m_commands.viewStatusBar, m_workArea},
+        m_pixelTwips);
+    m_viewType = m_layout->restore();
     applyCommandStates();
     m_keys = std::make_unique<WindowKeys>(
         this, int(drives.size()), [this] { m_scans->stopCommand(); },
@@ -280,7 +286,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_scans->clearFolders();
-    saveSettings();
+    m_layout->save(m_viewType);
     event->accept();
 }
 
@@ -301,38 +307,4 @@ void MainWindow::changeEvent(QEvent *event)
 void MainWindow::showFolderCount()
 {
     m_statusBar->setPanelText(1, FormatText(Text(301), m_scans->folders().count()));
-}
-
-void MainWindow::restoreSettings()
-{
-    const WindowSettings stored = m_settings ? LoadWindowSettings(*m_settings) : WindowSettings();
-    m_driveBar->setVisible(stored.viewBar);
-    m_statusBar->setVisible(stored.viewStatus);
-    m_viewType = stored.viewType;
-    m_workArea->restoreWidths(stored);
-    if (m_settings) {
-        LoadWindowPos(*m_settings, *this, SettingName::MainLeft, SettingName::MainTop,
-                      m_pixelTwips);
-        LoadWindowSize(*m_settings, *this, SettingName::MainWidth, SettingName::MainHeight,
-                       m_pixelTwips);
-    }
-}
-
-void MainWindow::saveSettings()
-{
-    if (!m_settings)
-        return;
-    const int tx = m_pixelTwips.perPixelX();
-    const int ty = m_pixelTwips.perPixelY();
-    WindowSettings settings;
-    settings.viewBar = m_commands.viewDriveBar->isChecked();
-    settings.viewStatus = m_commands.viewStatusBar->isChecked();
-    settings.viewType = m_viewType;
-    m_workArea->saveWidths(settings);
-    const QRect outer = frameGeometry();
-    settings.mainLeft = outer.x() * tx;
-    settings.mainTop = outer.y() * ty;
-    settings.mainWidth = outer.width() * tx;
-    settings.mainHeight = outer.height() * ty;
-    SaveWindowSettings(*m_settings, settings);
 }

@@ -14,6 +14,7 @@
 
 class DirListModel;
 class FolderTreeView;
+class LayoutSettings;
 class MainStatusBar;
 class PrintCommand;
 class QAction;
@@ -66,8 +67,6 @@ private:
     QAction *addButton(const char *key, int tipId, const Command &command);
     void applyCommandStates();
     void showFolderCount();
-    void restoreSettings();
-    void saveSettings();
 
     void setViewType(int viewType);
     void toggleBar(QWidget *bar, const QAction *toggle);
@@ -85,5 +84,6 @@ private:
     QMenu *m_scanMenu = nullptr;
     Commands m_commands;
     std::unique_ptr<PrintCommand> m_print;
+    std::unique_ptr<LayoutSettings> m_layout;
     std::unique_ptr<WindowKeys> m_keys; // declared last: it calls the rest and goes first
 };

@@ -2,10 +2,8 @@
 #include "FolderTreeView.h"
 #include "MainStatusBar.h"
 #include "WindowFixtures.h"
-#include "modRegistry.h"
 
 #include <QApplication>
-#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
@@ -45,36 +43,6 @@ const QList<QStringList> Enabled = {{u"FolderTreeview"_s, u"mnuViewSizeDisk"_s,
 const QStringList Checked = {u"mnuViewSizeDisk"_s, u"mnuViewSizeParent"_s, u"mnuViewToolBar"_s,
                              u"mnuViewStatusBar"_s};
 
-QList<QObject *> Objects(const MainWindow &window, const QStringList &names)
-{
-    QList<QObject *> objects;
-    for (const QString &name : names)
-        objects += window.findChildren<QObject *>(name);
-    return objects;
-}
-
-// One character per object, '1' where the property is true.
-QString Flags(const QList<QObject *> &objects, const char *property)
-{
-    QString flags;
-    for (const QObject *object : objects)
-        flags += object->property(property).toBool() ? u'1' : u'0';
-    return flags;
-}
-
-void SetFlags(const QList<QObject *> &objects, const char *property, const QString &flags)
-{
-    for (qsizetype i = 0; i < objects.size(); ++i)
-        objects[i]->setProperty(property, flags[i] == u'1');
-}
-
-QString Inverse(QString flags)
-{
-    for (QChar &c : flags)
-        c = c == u'1' ? u'0' : u'1';
-    return flags;
-}
-
 } // namespace
 
 void TestMainWindow::commandStates_data()
@@ -110,17 +78,19 @@ void TestMainWindow::commandStates()
     QList<QObject *> commands;
     QString enabled;
     for (qsizetype group = 0; group < Enabled.size(); ++group) {
-        const QList<QObject *> found = Objects(window, Enabled[group]);
+        const QList<QObject *> found = FindObjects(window, Enabled[group]);
         commands += found;
         enabled += QString(found.size(), group < 3 ? expected[group] : u'1');
     }
     QCOMPARE(commands.size(), 19);
-    const QList<QObject *> toggles = Objects(window, Checked);
+    const QList<QObject *> toggles = FindObjects(window, Checked);
     QString checked;
     for (bool on : {viewType == 1, viewType != 1, barsShown, barsShown})
         checked += on ? u'1' : u'0';
-    SetFlags(commands, "enabled", Inverse(enabled));
-    SetFlags(toggles, "checked", Inverse(checked));
+    for (qsizetype i = 0; i < commands.size(); ++i)
+        commands[i]->setProperty("enabled", enabled[i] == u'0');
+    for (qsizetype i = 0; i < toggles.size(); ++i)
+        toggles[i]->setProperty("checked", checked[i] == u'0');
     SetCommandStates(window.commands(), {phase, listHasRows, viewType, barsShown, barsShown});
     QCOMPARE(Flags(commands, "enabled"), enabled);
     QCOMPARE(Flags(toggles, "checked"), checked);
@@ -197,14 +167,7 @@ void TestMainWindow::keysActWhateverHasTheFocus()
 
 void TestMainWindow::workAreaTakesTheRoomLeft()
 {
-    const QString file = QDir::temp().filePath(u"quarnel-tst-mainwindow.conf"_s);
-    QFile::remove(file);
-    {
-        QSettings raw(file, QSettings::IniFormat);
-        raw.setValue(u"Option/FolderSize"_s, 4380); // 292 pixels at 15 twips per pixel
-    }
-    SettingsStore store(file);
-    MainWindow window(NamedDrives(3), &store);
+    MainWindow window(NamedDrives(3), nullptr);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QWidget *tree = window.folderTree();
@@ -225,12 +188,12 @@ void TestMainWindow::workAreaTakesTheRoomLeft()
     QCOMPARE(list->x() + list->width(), window.width());
 
     // So narrow that the list would be 120 twips or less: it keeps its last width.
+    tree->resize(292, tree->height());
     const int listWidth = list->width();
     window.resize(300, window.height());
     QTRY_COMPARE(window.width(), 300);
     QVERIFY((300 - tree->width() - splitter->width()) * window.pixelTwips().perPixelX() <= 120);
     QCOMPARE(list->width(), listWidth);
-    QFile::remove(file);
 }
 
 void TestMainWindow::closeRefusedWhileScanning()

@@ -18,15 +18,12 @@ Q_DECLARE_METATYPE(Steps)
 
 namespace {
 
-// What can be used after the commands: tree (and size commands), stop, print entry, print button.
+// What can be used: tree (and size commands), stop, print entry, print button.
 QString States(const MainWindow &window)
 {
-    QString states;
-    for (const QString &name :
-         {u"FolderTreeview"_s, u"mnuScanStop"_s, u"mnuFilePrint"_s, u"PRINT"_s})
-        if (const QObject *object = window.findChild<QObject *>(name))
-            states += object->property("enabled").toBool() ? u'1' : u'0';
-    return states;
+    return Flags(
+        FindObjects(window, {u"FolderTreeview"_s, u"mnuScanStop"_s, u"mnuFilePrint"_s, u"PRINT"_s}),
+        "enabled");
 }
 
 void StopDuringNextScan(MainWindow &window)

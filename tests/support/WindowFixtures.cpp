@@ -61,6 +61,22 @@ QAction *FindAction(const QWidget &window, const QString &name)
     return window.findChild<QAction *>(name);
 }
 
+QList<QObject *> FindObjects(const QWidget &window, const QStringList &names)
+{
+    QList<QObject *> objects;
+    for (const QString &name : names)
+        objects += window.findChildren<QObject *>(name);
+    return objects;
+}
+
+QString Flags(const QList<QObject *> &objects, const char *property)
+{
+    QString flags;
+    for (const QObject *object : objects)
+        flags += object->property(property).toBool() ? u'1' : u'0';
+    return flags;
+}
+
 QStringList ListNames(const DirListModel &model)
 {
     QStringList names;

@@ -32,5 +32,9 @@ QList<Volume> NamedDrives(int count);
 std::unique_ptr<MainWindow> ScannedWindow(const QList<Volume> &drives);
 // A command of the window by its object name.
 QAction *FindAction(const QWidget &window, const QString &name);
+// The window's objects of these names, in this order.
+QList<QObject *> FindObjects(const QWidget &window, const QStringList &names);
+// One character per object, '1' where the property ("enabled", "checked") is true.
+QString Flags(const QList<QObject *> &objects, const char *property);
 // The names in the list, in the order shown.
 QStringList ListNames(const DirListModel &model);
