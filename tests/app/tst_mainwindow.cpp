@@ -98,33 +98,33 @@ void TestMainWindow::commandStates()
 
 void TestMainWindow::driveCommands_data()
 {
-    QTest::addColumn<QList<Volume>>("drives");
-    QTest::addColumn<QStringList>("entries");
-    QList<Volume> eleven = NamedDrives(11);
-    eleven[10].mountPoint = "/media/a&b";
-    QTest::newRow("none") << QList<Volume>() << QStringList();
-    QTest::newRow("one") << NamedDrives(1) << QStringList{u"[-&/-]\tCtrl+F1"_s};
-    QTest::newRow("eleven: keys for ten, & shown as it is")
-        << eleven << QStringList{u"[-&/-]\tCtrl+F1"_s,         u"[-&/media/d1-]\tCtrl+F2"_s,
-                                 u"[-&/media/d2-]\tCtrl+F3"_s, u"[-&/media/d3-]\tCtrl+F4"_s,
-                                 u"[-&/media/d4-]\tCtrl+F5"_s, u"[-&/media/d5-]\tCtrl+F6"_s,
-                                 u"[-&/media/d6-]\tCtrl+F7"_s, u"[-&/media/d7-]\tCtrl+F8"_s,
-                                 u"[-&/media/d8-]\tCtrl+F9"_s, u"[-&/media/d9-]\tCtrl+F10"_s,
-                                 u"[-&/media/a&&b-]"_s};
+    QTest::addColumn<int>("count");
+    QTest::newRow("none") << 0;
+    QTest::newRow("one") << 1;
+    QTest::newRow("eleven: keys for ten") << 11;
 }
 
-// A menu entry and a button per drive, a spacer between two buttons.
+// A menu entry and a button per drive, a spacer between two buttons; an "&" in a mount point
+// shows as it is.
 void TestMainWindow::driveCommands()
 {
-    QFETCH(QList<Volume>, drives);
-    QFETCH(QStringList, entries);
+    QFETCH(int, count);
+    QList<Volume> drives = NamedDrives(count);
+    if (count > 1)
+        drives.last().mountPoint = "/media/a&b";
     MainWindow window(drives, nullptr);
-    QStringList shown;
+    QStringList entries;
     for (const QAction *entry : window.findChildren<QAction *>(u"mnuScanDisk"_s))
-        shown.append(entry->text());
-    QCOMPARE(shown, entries);
+        entries.append(entry->text());
+    QCOMPARE(entries.size(), count);
+    if (count > 0)
+        QCOMPARE(entries.first(), u"[-&/-]\tCtrl+F1"_s);
+    if (count == 11) {
+        QCOMPARE(entries[9], u"[-&/media/d9-]\tCtrl+F10"_s);
+        QCOMPARE(entries[10], u"[-&/media/a&&b-]"_s);
+    }
     const QList<QAction *> buttons = window.findChild<QToolBar *>(u"Toolbar"_s)->actions();
-    QCOMPARE(buttons.size(), std::max(0, 2 * int(drives.size()) - 1));
+    QCOMPARE(buttons.size(), std::max(0, 2 * count - 1));
     for (int i = 0; i < buttons.size(); ++i) {
         QCOMPARE(buttons[i]->isSeparator(), i % 2 == 1);
         if (i % 2 == 0)
