@@ -17,8 +17,9 @@ struct PhaseRow
     Print print;
 };
 
-// The list can be printed whenever it shows rows, even during a walk (a folder already walked);
-// the tree and the size commands need records to show.
+// The list can be printed whenever it shows a scanned folder's rows, even during a walk (a
+// folder walked already). With no record left, the tree and the size commands have nothing to
+// show, and rows still in the list are stale: nothing to print.
 constexpr std::array<PhaseRow, 6> Table = {{
     {ScanPhase::Start, false, false, Print::Off},
     {ScanPhase::ScanningDrive, true, true, Print::FollowsList},
@@ -27,6 +28,7 @@ constexpr std::array<PhaseRow, 6> Table = {{
     {ScanPhase::StoppedWithRecords, true, false, Print::FollowsList},
     {ScanPhase::StoppedWithoutRecords, false, false, Print::Off},
 }};
+
 constexpr bool InPhaseOrder()
 {
     for (size_t i = 0; i < Table.size(); ++i)
