@@ -75,14 +75,15 @@ private:
     SettingsStore *m_settings = nullptr; // may be null: nothing is restored or saved
     int m_viewType = 2;
 
-    // Widgets and commands, all owned through Qt's parenting.
+    // Owned through Qt's parenting.
     QToolBar *m_functionBar = nullptr;
     QToolBar *m_driveBar = nullptr;
     MainStatusBar *m_statusBar = nullptr;
     WorkArea *m_workArea = nullptr;
     ScanController *m_scans = nullptr;
     QMenu *m_scanMenu = nullptr;
-    Commands m_commands;
+    Commands m_commands; // the actions above whose states follow the window's
+
     std::unique_ptr<PrintCommand> m_print;
     std::unique_ptr<LayoutSettings> m_layout;
     std::unique_ptr<WindowKeys> m_keys; // declared last: it calls the rest and goes first
