@@ -105,10 +105,10 @@ private slots:
         BoxCatcher box;
         emit about.findChild<QLabel *>(u"lblSiteURL"_s)->linkActivated(u"ignored"_s);
 
-        QCOMPARE(box.title, u"Error"_s);
-        QCOMPARE(box.text, u"Error 31: No application is associated with the address\r\n"
-                       u"in frmAbout.lblSiteURL_Click.\r\n"_s);
-        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.title(), u"Error"_s);
+        QCOMPARE(box.text(), u"Error 31: No application is associated with the address\r\n"
+                             u"in frmAbout.lblSiteURL_Click.\r\n"_s);
+        QCOMPARE(box.icon(), QMessageBox::Critical);
         QVERIFY(about.isVisible());
     }
 };

@@ -207,9 +207,9 @@ void TestMainWindow::closeRefusedWhileScanning()
     QTimer::singleShot(0, &window, [&] { closed = window.close(); });
     window.driveCommand(0);
     QVERIFY(!closed);
-    QCOMPARE(box.text, u"Arrêter Scan avant de Quitter"_s);
-    QCOMPARE(box.title, u"Quarnel"_s);
-    QCOMPARE(box.icon, QMessageBox::NoIcon);
+    QCOMPARE(box.text(), u"Arrêter Scan avant de Quitter"_s);
+    QCOMPARE(box.title(), u"Quarnel"_s);
+    QCOMPARE(box.icon(), QMessageBox::NoIcon);
     QVERIFY(window.close());
 }
 

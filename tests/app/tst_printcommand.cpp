@@ -138,8 +138,8 @@ void TestPrintCommand::cancelOrFailurePrintsNothing()
     });
     BoxCatcher catcher;
     FindAction(*window, u"PRINT"_s)->trigger();
-    QCOMPARE(catcher.text, box);
-    QCOMPARE(catcher.icon, box.isEmpty() ? QMessageBox::NoIcon : QMessageBox::Warning);
+    QCOMPARE(catcher.text(), box);
+    QCOMPARE(catcher.icon(), box.isEmpty() ? QMessageBox::NoIcon : QMessageBox::Warning);
     QCOMPARE(window->statusPanels()->panelText(1), QString());
     QCOMPARE(window->print().lastPrintout() == nullptr, cancel);
     QVERIFY(!QFile::exists(path));

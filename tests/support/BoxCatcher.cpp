@@ -14,9 +14,8 @@ void BoxCatcher::look()
     if (!box)
         return;
     m_timer.stop();
-    ++caught;
-    title = box->windowTitle();
-    text = box->text();
-    icon = box->icon();
+    m_title = box->windowTitle();
+    m_text = box->text();
+    m_icon = box->icon();
     box->accept();
 }

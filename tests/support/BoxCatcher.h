@@ -13,12 +13,15 @@ class BoxCatcher : public QObject
 public:
     BoxCatcher();
 
-    int caught = 0;
-    QString title;
-    QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    // Empty, and no icon, while no box was caught.
+    QString title() const { return m_title; }
+    QString text() const { return m_text; }
+    QMessageBox::Icon icon() const { return m_icon; }
 
 private:
     void look();
     QTimer m_timer;
+    QString m_title;
+    QString m_text;
+    QMessageBox::Icon m_icon = QMessageBox::NoIcon;
 };
