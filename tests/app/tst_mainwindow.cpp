@@ -1,330 +1,216 @@
+#include "BoxCatcher.h"
 #include "FolderTreeView.h"
-#include "MainWindow.h"
-#include "StopScan.h"
-#include "modRegistry.h"
+#include "MainStatusBar.h"
+#include "WindowFixtures.h"
 
 #include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QMenu>
-#include <QMessageBox>
-#include <QSettings>
-#include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
+#include <QTreeView>
 
 using namespace Qt::StringLiterals;
 
-// The main window driven as a user drives it, on a fake list of volumes and a settings file of
-// the test's own.
+Q_DECLARE_METATYPE(ScanPhase)
+
+// The window's own jobs: which commands it offers when, its drive commands and keys, the room it
+// gives the work area, and its refusal to close during a scan.
 class TestMainWindow : public QObject
 {
     Q_OBJECT
 private slots:
-    void initTestCase();
+    void initTestCase() { QApplication::setApplicationName(u"Quarnel"_s); }
+    void commandStates_data();
+    void commandStates();
     void driveCommands_data();
     void driveCommands();
-    void ctrlFunctionKeysBeyondTheList();
-    void statesThroughCommands();
-    void hidingBarsGivesTheirRoomToTheWorkArea();
-    void narrowWindowKeepsTheListWidth();
+    void keysActWhateverHasTheFocus();
+    void workAreaTakesTheRoomLeft();
     void closeRefusedWhileScanning();
-    void firstRunThenEverySettingSaved();
-    void storedSettingsRestored();
-
-private:
-    static QList<Volume> Drives(int count);
-    QList<Volume> SmallDrives(int count);
-    static QAction *Find(const MainWindow &window, const char *name);
-    QTemporaryDir m_dir;
 };
 
-void TestMainWindow::initTestCase()
+namespace {
+
+// Every command, by the table's column that sets it: tree and size commands, stop, print, and
+// those always offered; then the check marks.
+const QList<QStringList> Enabled = {{u"FolderTreeview"_s, u"mnuViewSizeDisk"_s,
+                                     u"mnuViewSizeParent"_s, u"SIZEDISK"_s, u"SIZEPARENT"_s},
+                                    {u"mnuScanStop"_s, u"STOP"_s},
+                                    {u"mnuFilePrint"_s, u"PRINT"_s},
+                                    {u"mnuFileExit"_s, u"mnuScanRefresh"_s, u"REFRESH"_s, u"UP"_s,
+                                     u"mnuHelpIndex"_s, u"mnuAbout"_s, u"mnuScanDisk"_s,
+                                     u"drive:/"_s, u"drive:/media/d1"_s}};
+const QStringList Checked = {u"mnuViewSizeDisk"_s, u"mnuViewSizeParent"_s, u"mnuViewToolBar"_s,
+                             u"mnuViewStatusBar"_s};
+
+} // namespace
+
+void TestMainWindow::commandStates_data()
 {
-    QApplication::setApplicationName(u"Quarnel"_s);
-    QVERIFY(m_dir.isValid());
+    QTest::addColumn<ScanPhase>("phase");
+    QTest::addColumn<bool>("listHasRows");
+    QTest::addColumn<int>("viewType");
+    QTest::addColumn<bool>("barsShown");
+    QTest::addColumn<QString>("expected"); // tree, stop, print
+    using P = ScanPhase;
+    QTest::newRow("start") << P::Start << false << 2 << true << u"000"_s;
+    QTest::newRow("scanning a drive") << P::ScanningDrive << false << 2 << true << u"110"_s;
+    QTest::newRow("scanning, a walked folder listed")
+        << P::ScanningDrive << true << 1 << true << u"111"_s;
+    QTest::newRow("rescanning") << P::Rescanning << false << 2 << true << u"110"_s;
+    QTest::newRow("scanned") << P::Scanned << true << 1 << false << u"101"_s;
+    QTest::newRow("scanned, empty folder") << P::Scanned << false << 2 << true << u"100"_s;
+    QTest::newRow("stopped, other drives' records")
+        << P::StoppedWithRecords << false << 2 << true << u"100"_s;
+    QTest::newRow("stopped, no record, old rows still shown")
+        << P::StoppedWithoutRecords << true << 7 << false << u"000"_s;
 }
 
-// Volumes that are small folders of the test's own, each holding one file, so that picking one
-// walks it in no time.
-QList<Volume> TestMainWindow::SmallDrives(int count)
+// Every command is set, whatever its state before.
+void TestMainWindow::commandStates()
 {
-    QList<Volume> drives;
-    for (int i = 0; i < count; ++i) {
-        const QString root = m_dir.filePath(u"vol%1"_s.arg(i));
-        QDir().mkpath(root);
-        QFile file(root + u"/file"_s);
-        if (!file.open(QIODevice::WriteOnly) || file.write("12345") != 5)
-            qFatal("cannot write the test volume");
-        Volume v;
-        v.mountPoint = QFile::encodeName(root);
-        v.kind = DriveKind::Fixed;
-        drives.append(v);
+    QFETCH(ScanPhase, phase);
+    QFETCH(bool, listHasRows);
+    QFETCH(int, viewType);
+    QFETCH(bool, barsShown);
+    QFETCH(QString, expected);
+    MainWindow window(NamedDrives(2), nullptr);
+    QList<QObject *> commands;
+    QString enabled;
+    for (qsizetype group = 0; group < Enabled.size(); ++group) {
+        const QList<QObject *> found = FindObjects(window, Enabled[group]);
+        commands += found;
+        enabled += QString(found.size(), group < 3 ? expected[group] : u'1');
     }
-    return drives;
-}
-
-QList<Volume> TestMainWindow::Drives(int count)
-{
-    QList<Volume> drives;
-    for (int i = 0; i < count; ++i) {
-        Volume v;
-        v.mountPoint = i == 0 ? "/"_ba : "/media/d" + QByteArray::number(i);
-        v.kind = i % 2 ? DriveKind::Removable : DriveKind::Fixed;
-        drives.append(v);
-    }
-    return drives;
-}
-
-QAction *TestMainWindow::Find(const MainWindow &window, const char *name)
-{
-    return window.findChild<QAction *>(QLatin1StringView(name));
+    QCOMPARE(commands.size(), 19);
+    const QList<QObject *> toggles = FindObjects(window, Checked);
+    QString checked;
+    for (bool on : {viewType == 1, viewType != 1, barsShown, barsShown})
+        checked += on ? u'1' : u'0';
+    for (qsizetype i = 0; i < commands.size(); ++i)
+        commands[i]->setProperty("enabled", enabled[i] == u'0');
+    for (qsizetype i = 0; i < toggles.size(); ++i)
+        toggles[i]->setProperty("checked", checked[i] == u'0');
+    SetCommandStates(window.commands(), {phase, listHasRows, viewType, barsShown, barsShown});
+    QCOMPARE(Flags(commands, "enabled"), enabled);
+    QCOMPARE(Flags(toggles, "checked"), checked);
 }
 
 void TestMainWindow::driveCommands_data()
 {
-    QTest::addColumn<int>("drives");
-    QTest::addColumn<int>("buttonCount");
-    QTest::newRow("none") << 0 << 0;
-    QTest::newRow("one") << 1 << 1;
-    QTest::newRow("three") << 3 << 5;
-    QTest::newRow("eleven") << 11 << 21;
+    QTest::addColumn<int>("count");
+    QTest::newRow("none") << 0;
+    QTest::newRow("one") << 1;
+    QTest::newRow("eleven: keys for ten") << 11;
 }
 
+// A menu entry and a button per drive, a spacer between two buttons; an "&" in a mount point
+// shows as it is.
 void TestMainWindow::driveCommands()
 {
-    QFETCH(int, drives);
-    QFETCH(int, buttonCount);
-    MainWindow window(Drives(drives), nullptr);
-    QCOMPARE(window.driveCount(), drives);
-    QCOMPARE(window.driveButtonCount(), buttonCount);
-
+    QFETCH(int, count);
+    QList<Volume> drives = NamedDrives(count);
+    if (count > 1)
+        drives.last().mountPoint = "/media/a&b";
+    MainWindow window(drives, nullptr);
+    QStringList entries;
+    for (const QAction *entry : window.findChildren<QAction *>(u"mnuScanDisk"_s))
+        entries.append(entry->text());
+    QCOMPARE(entries.size(), count);
+    if (count > 0)
+        QCOMPARE(entries.first(), u"[-&/-]\tCtrl+F1"_s);
+    if (count == 11) {
+        QCOMPARE(entries[9], u"[-&/media/d9-]\tCtrl+F10"_s);
+        QCOMPARE(entries[10], u"[-&/media/a&&b-]"_s);
+    }
     const QList<QAction *> buttons = window.findChild<QToolBar *>(u"Toolbar"_s)->actions();
-    QCOMPARE(buttons.size(), buttonCount);
-    for (int i = 0; i < buttons.size(); ++i)
-        QCOMPARE(buttons[i]->isSeparator(), i % 2 == 1); // drive, spacer, drive, ...
-
-    const QList<QAction *> entries = window.findChildren<QAction *>(u"mnuScanDisk"_s);
-    QCOMPARE(entries.size(), drives);
-    if (drives == 0)
-        return;
-    QCOMPARE(entries[0]->text(), u"[-&/-]\tCtrl+F1"_s);
-    QCOMPARE(buttons[0]->text(), u"/"_s);
-    QCOMPARE(buttons[0]->toolTip(), u"Disque Scanné [-/-]"_s);
-    if (drives >= 11) {
-        QCOMPARE(entries[9]->text(), u"[-&/media/d9-]\tCtrl+F10"_s);
-        QCOMPARE(entries[10]->text(), u"[-&/media/d10-]"_s);
+    QCOMPARE(buttons.size(), std::max(0, 2 * count - 1));
+    for (int i = 0; i < buttons.size(); ++i) {
+        QCOMPARE(buttons[i]->isSeparator(), i % 2 == 1);
+        if (i % 2 == 0)
+            QCOMPARE(buttons[i]->toolTip(),
+                     u"Disque Scanné [-"_s + QFile::decodeName(drives[i / 2].mountPoint) + u"-]"_s);
     }
 }
 
-// Only the keys of existing drives act; Ctrl+F3 on two drives changes nothing.
-void TestMainWindow::ctrlFunctionKeysBeyondTheList()
+// Ctrl+F1 to Ctrl+F10 pick a listed drive and Esc asks a scan to stop, from any widget of the
+// window; the next pick forgets an earlier Esc.
+void TestMainWindow::keysActWhateverHasTheFocus()
 {
-    MainWindow window(SmallDrives(2), nullptr);
-    QVERIFY(!window.folderTree()->isEnabled());
-    QTest::keyClick(&window, Qt::Key_F3, Qt::ControlModifier);
-    QTest::keyClick(&window, Qt::Key_F11, Qt::ControlModifier);
-    QVERIFY(!window.folderTree()->isEnabled());
-    QTest::keyClick(&window, Qt::Key_F2, Qt::ControlModifier);
-    QVERIFY(window.folderTree()->isEnabled());
-}
-
-void TestMainWindow::statesThroughCommands()
-{
-    const QList<Volume> drives = SmallDrives(2);
-    MainWindow window(drives, nullptr);
+    TempVolume first, second;
+    first.write(u"f"_s, 5);
+    second.write(u"g"_s, 7);
+    MainWindow window({first.volume(), second.volume()}, nullptr);
     window.show();
     QApplication::setActiveWindow(&window);
     QVERIFY(QTest::qWaitForWindowActive(&window));
-    QAction *sizeDisk = Find(window, "mnuViewSizeDisk");
-    QAction *sizeParent = Find(window, "mnuViewSizeParent");
-    const auto stateOf = [&] {
-        return QList<bool>{window.folderTree()->isEnabled(), sizeDisk->isEnabled(),
-                           sizeParent->isEnabled(), Find(window, "SIZEDISK")->isEnabled(),
-                           Find(window, "SIZEPARENT")->isEnabled()};
-    };
-    const QList<bool> allOff(5, false);
-    const QList<bool> allOn(5, true);
+    const QString start = window.folderTree()->rootfolder();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F3, Qt::ControlModifier);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F11, Qt::ControlModifier);
+    QCOMPARE(window.folderTree()->rootfolder(), start);
 
-    // Nothing scanned yet.
-    QCOMPARE(stateOf(), allOff);
-    QVERIFY(!Find(window, "mnuScanStop")->isEnabled());
-    QVERIFY(!Find(window, "STOP")->isEnabled());
-    QVERIFY(!Find(window, "mnuFilePrint")->isEnabled());
-    QVERIFY(!Find(window, "PRINT")->isEnabled());
-    QVERIFY(Find(window, "UP")->isEnabled());
-    QVERIFY(Find(window, "REFRESH")->isEnabled());
-    QVERIFY(!sizeDisk->isChecked());
-    QVERIFY(sizeParent->isChecked());
-
-    // Esc with no scan running sets the flag, wherever the focus is; the next drive command
-    // clears it first. A completed scan leaves stop off and print on (the list has a row).
-    QVERIFY(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
-    QVERIFY(StopScan);
-    window.driveCommand(0);
-    QVERIFY(!StopScan);
-    QCOMPARE(stateOf(), allOn);
-    QVERIFY(!Find(window, "STOP")->isEnabled());
-    QVERIFY(Find(window, "PRINT")->isEnabled());
-    QVERIFY(Find(window, "mnuFilePrint")->isEnabled());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F2, Qt::ControlModifier);
+    QCOMPARE(window.folderTree()->rootfolder(), second.path() + u'/');
+    QCOMPARE(window.diskSize(), quint64(7));
 
-    // The size commands switch the reference and the check marks.
-    sizeDisk->trigger();
-    QCOMPARE(window.viewType(), 1);
-    QVERIFY(sizeDisk->isChecked());
-    QVERIFY(!sizeParent->isChecked());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F, Qt::ControlModifier);
-    QCOMPARE(window.viewType(), 2);
-    QVERIFY(!sizeDisk->isChecked());
-    QVERIFY(sizeParent->isChecked());
-
-    // A command arriving during a scan only turns the size commands on and clears the flag.
-    window.setScanning(true);
-    window.SetMenuButtonState(false);
-    StopScan = true;
-    window.driveCommand(1);
-    QCOMPARE(stateOf(), allOn);
-    QVERIFY(!StopScan);
-    window.setScanning(false);
-
-    // Removing the drive's records turns stop and the print button off, not the print entry;
-    // with no record left the tree and the size commands go off.
-    window.RemoveDriveFolders(drives[0].root());
-    QVERIFY(!Find(window, "PRINT")->isEnabled());
-    QVERIFY(Find(window, "mnuFilePrint")->isEnabled());
-    window.CheckMenuButton();
-    QCOMPARE(stateOf(), allOff);
+    for (const QString &name : {u"LVDirView"_s, u"picSplitter"_s, u"FolderTreeview"_s}) {
+        QWidget *widget = window.findChild<QWidget *>(name);
+        if (QWidget *inner = widget->findChild<QTreeView *>())
+            widget = inner;
+        window.driveCommand(1); // a drive walked before: no walk, the request cleared
+        widget->setFocus();
+        QTest::keyClick(widget, Qt::Key_Escape);
+        QVERIFY2(window.scans()->ScanDrive(first.volume()) == 0, qPrintable(name));
+    }
 }
 
-void TestMainWindow::hidingBarsGivesTheirRoomToTheWorkArea()
+void TestMainWindow::workAreaTakesTheRoomLeft()
 {
-    MainWindow window(Drives(3), nullptr);
+    MainWindow window(NamedDrives(3), nullptr);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QWidget *tree = window.folderTree();
+    QWidget *splitter = window.findChild<QWidget *>(u"picSplitter"_s);
     QWidget *list = window.findChild<QWidget *>(u"LVDirView"_s);
     const auto top = [&](QWidget *w) { return w->mapTo(&window, QPoint(0, 0)).y(); };
     const int treeTop = top(tree);
     const int treeHeight = tree->height();
     const int barHeight = window.findChild<QToolBar *>(u"Toolbar"_s)->height();
     const int statusHeight = window.statusBar()->height();
-
-    Find(window, "mnuViewToolBar")->trigger();
+    FindAction(window, u"mnuViewToolBar"_s)->trigger();
     QTRY_COMPARE(top(tree), treeTop - barHeight);
-    QTRY_COMPARE(tree->height(), treeHeight + barHeight);
+    FindAction(window, u"mnuViewStatusBar"_s)->trigger();
+    QTRY_COMPARE(tree->height(), treeHeight + barHeight + statusHeight);
     QCOMPARE(top(list), top(tree));
     QCOMPARE(list->height(), tree->height());
-
-    Find(window, "mnuViewStatusBar")->trigger();
-    QTRY_COMPARE(tree->height(), treeHeight + barHeight + statusHeight);
-    QVERIFY(!Find(window, "mnuViewStatusBar")->isChecked());
-
-    // The list sits right of the splitter and fills the window.
-    const QWidget *splitter = window.findChild<QWidget *>(u"picSplitter"_s);
     QCOMPARE(list->x(), splitter->x() + splitter->width());
     QCOMPARE(list->x() + list->width(), window.width());
-    QVERIFY(window.minimumSize() == QSize(300, 280));
-}
 
-// A window so narrow that the list would be 120 twips or less leaves the list at its last width.
-void TestMainWindow::narrowWindowKeepsTheListWidth()
-{
-    const QString file = m_dir.filePath(u"wide-tree.conf"_s);
-    {
-        QSettings raw(file, QSettings::IniFormat);
-        raw.setValue(u"Option/FolderSize"_s, 4380); // 292 pixels at 15 twips per pixel
-    }
-    SettingsStore store(file);
-    MainWindow window(Drives(1), &store);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QWidget *list = window.findChild<QWidget *>(u"LVDirView"_s);
+    // So narrow that the list would be 120 twips or less: it keeps its last width.
+    tree->resize(292, tree->height());
     const int listWidth = list->width();
-    QVERIFY(listWidth > 120);
     window.resize(300, window.height());
     QTRY_COMPARE(window.width(), 300);
-    const int room = (300 - window.folderTree()->width() -
-                      window.findChild<QWidget *>(u"picSplitter"_s)->width()) *
-                     window.pixelTwips().perPixelX();
-    QVERIFY(room <= 120);
+    QVERIFY((300 - tree->width() - splitter->width()) * window.pixelTwips().perPixelX() <= 120);
     QCOMPARE(list->width(), listWidth);
 }
 
 void TestMainWindow::closeRefusedWhileScanning()
 {
-    MainWindow window(Drives(1), nullptr);
+    TempVolume volume;
+    volume.write(u"f"_s, 1);
+    MainWindow window({volume.volume()}, nullptr);
     window.show();
-    window.setScanning(true);
-    QString shownText, shownTitle;
-    QMessageBox::Icon shownIcon = QMessageBox::Critical;
-    QTimer::singleShot(0, this, [&] {
-        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
-        QVERIFY(box);
-        shownText = box->text();
-        shownTitle = box->windowTitle();
-        shownIcon = box->icon();
-        box->accept();
-    });
-    QVERIFY(!window.close());
-    QVERIFY(window.isVisible());
-    QCOMPARE(shownText, u"Arrêter Scan avant de Quitter"_s);
-    QCOMPARE(shownTitle, u"Quarnel"_s);
-    QCOMPARE(shownIcon, QMessageBox::NoIcon);
-
-    window.setScanning(false);
+    BoxCatcher box;
+    bool closed = true;
+    QTimer::singleShot(0, &window, [&] { closed = window.close(); });
+    window.driveCommand(0);
+    QVERIFY(!closed);
+    QCOMPARE(box.text(), u"Arrêter Scan avant de Quitter"_s);
+    QCOMPARE(box.title(), u"Quarnel"_s);
+    QCOMPARE(box.icon(), QMessageBox::NoIcon);
     QVERIFY(window.close());
-}
-
-void TestMainWindow::firstRunThenEverySettingSaved()
-{
-    const QString file = m_dir.filePath(u"first.conf"_s);
-    SettingsStore store(file);
-    {
-        MainWindow window(Drives(1), &store);
-        QVERIFY(Find(window, "mnuViewToolBar")->isChecked());
-        QVERIFY(Find(window, "mnuViewStatusBar")->isChecked());
-        QCOMPARE(window.viewType(), 2);
-        QCOMPARE(window.folderTree()->width() * window.pixelTwips().perPixelX(), 2550);
-        window.show();
-        QVERIFY(window.close());
-    }
-    QSettings saved(file, QSettings::IniFormat);
-    saved.beginGroup(u"Option"_s);
-    const QStringList expected = {u"Date"_s, u"FolderSize"_s, u"MainHeight"_s, u"MainLeft"_s,
-                                  u"MainTop"_s, u"MainWidth"_s, u"Name"_s, u"Size1"_s,
-                                  u"Size2"_s, u"ViewBar"_s, u"ViewStatus"_s, u"ViewType"_s};
-    QStringList keys = saved.childKeys();
-    keys.sort();
-    QCOMPARE(keys, expected);
-    QCOMPARE(saved.value(u"ViewBar"_s).toString(), u"-1"_s);
-    QCOMPARE(saved.value(u"FolderSize"_s).toString(), u"2550"_s);
-    QCOMPARE(saved.value(u"Name"_s).toString(), u"1440"_s);
-}
-
-void TestMainWindow::storedSettingsRestored()
-{
-    const QString file = m_dir.filePath(u"stored.conf"_s);
-    {
-        QSettings raw(file, QSettings::IniFormat);
-        raw.beginGroup(u"Option"_s);
-        raw.setValue(u"ViewBar"_s, 0);
-        raw.setValue(u"ViewType"_s, 7);
-        raw.setValue(u"FolderSize"_s, 3000);
-        raw.setValue(u"Size1"_s, u"2250"_s);
-        raw.setValue(u"ViewStatus"_s, u"junk"_s);
-    }
-    SettingsStore store(file);
-    MainWindow window(Drives(1), &store);
-    QVERIFY(!Find(window, "mnuViewToolBar")->isChecked());
-    QVERIFY(!window.findChild<QToolBar *>(u"Toolbar"_s)->isVisibleTo(&window));
-    QVERIFY(Find(window, "mnuViewStatusBar")->isChecked()); // junk counts as absent
-    QCOMPARE(window.viewType(), 7);
-    QVERIFY(Find(window, "mnuViewSizeParent")->isChecked());
-    QVERIFY(!Find(window, "mnuViewSizeDisk")->isChecked());
-    QCOMPARE(window.folderTree()->width() * window.pixelTwips().perPixelX(), 3000);
 }
 
 QTEST_MAIN(TestMainWindow)

@@ -17,7 +17,7 @@ class TestStartUp : public QObject
 private slots:
     void initTestCase();
     void splashThenMainWindow();
-    void splashCaptionAndSize();
+    void splashSize();
     void statusBarPanels();
 
 private:
@@ -61,33 +61,23 @@ void TestStartUp::splashThenMainWindow()
     QTRY_COMPARE(window->statusPanels()->panelText(1), u"0 Repertoires Scannés"_s);
 }
 
-void TestStartUp::splashCaptionAndSize()
+// 7500 x 4860 twips at the screen's twips per pixel, the picture filling it.
+void TestStartUp::splashSize()
 {
     SplashWindow splash;
-    QCOMPARE(SplashWindow::captionText(), u"Quarnel v1.0.0"_s);
-    const auto *caption = splash.findChild<QLabel *>(u"lblCaption"_s);
-    QVERIFY(caption);
-    QCOMPARE(caption->text(), u"Quarnel v1.0.0"_s);
-    // 7500 x 4860 twips at the screen's twips per pixel.
     const TwipsScale twips = TwipsScale::of(&splash);
     QCOMPARE(splash.size(), QSize(7500 / twips.perPixelX(), 4860 / twips.perPixelY()));
-    const auto *picture = splash.findChild<QLabel *>(u"img"_s);
-    QVERIFY(picture);
-    QCOMPARE(picture->geometry(), splash.rect());
-    QCOMPARE(picture->pixmap().size(), QSize(500, 350));
+    QCOMPARE(splash.findChild<QLabel *>(u"img"_s)->geometry(), splash.rect());
+    QCOMPARE(SplashWindow::captionText(), u"Quarnel v1.0.0"_s);
 }
 
+// The clock panels are filled from the start; panels beyond the five are ignored.
 void TestStartUp::statusBarPanels()
 {
     MainStatusBar bar;
-    bar.setPanelText(2, u"two"_s);
-    QCOMPARE(bar.panelText(2), u"two"_s);
-    bar.setPanelText(0, u"ignored"_s);
+    QVERIFY(!bar.panelText(4).isEmpty() && !bar.panelText(5).isEmpty());
     bar.setPanelText(6, u"ignored"_s);
     QCOMPARE(bar.panelText(6), QString());
-    // The clock panels are filled from the start.
-    QVERIFY(!bar.panelText(4).isEmpty());
-    QVERIFY(!bar.panelText(5).isEmpty());
 }
 
 QTEST_MAIN(TestStartUp)

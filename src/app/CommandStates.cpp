@@ -1,0 +1,61 @@
+#include "CommandStates.h"
+
+#include <QAction>
+#include <QWidget>
+
+#include <array>
+
+namespace {
+
+enum class Print { Off, FollowsList };
+
+struct PhaseRow
+{
+    ScanPhase phase;
+    bool tree; // the folder tree and the two size commands
+    bool stop;
+    Print print;
+};
+
+// The list can be printed whenever it shows a scanned folder's rows, even during a walk (a
+// folder walked already). With no record left, the tree and the size commands have nothing to
+// show, and rows still in the list are stale: nothing to print.
+constexpr std::array<PhaseRow, 6> Table = {{
+    {ScanPhase::Start, false, false, Print::Off},
+    {ScanPhase::ScanningDrive, true, true, Print::FollowsList},
+    {ScanPhase::Rescanning, true, true, Print::FollowsList},
+    {ScanPhase::Scanned, true, false, Print::FollowsList},
+    {ScanPhase::StoppedWithRecords, true, false, Print::FollowsList},
+    {ScanPhase::StoppedWithoutRecords, false, false, Print::Off},
+}};
+
+constexpr bool InPhaseOrder()
+{
+    for (size_t i = 0; i < Table.size(); ++i)
+        if (size_t(Table[i].phase) != i)
+            return false;
+    return true;
+}
+static_assert(InPhaseOrder(), "a phase's row is found by its number");
+
+void Enable(const QList<QAction *> &actions, bool enabled)
+{
+    for (QAction *action : actions)
+        action->setEnabled(enabled);
+}
+
+} // namespace
+
+void SetCommandStates(const Commands &commands, const WindowState &state)
+{
+    const PhaseRow &row = Table[size_t(state.phase)];
+    commands.folderTree->setEnabled(row.tree);
+    Enable(commands.sizeCommands, row.tree);
+    Enable(commands.stop, row.stop);
+    Enable(commands.print, row.print == Print::FollowsList && state.listHasRows);
+    Enable(commands.alwaysOn, true);
+    commands.sizeDisk->setChecked(state.viewType == 1);
+    commands.sizeParent->setChecked(state.viewType != 1);
+    commands.viewDriveBar->setChecked(state.driveBarShown);
+    commands.viewStatusBar->setChecked(state.statusBarShown);
+}

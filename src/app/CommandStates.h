@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QList>
+
+class QAction;
+class QWidget;
+
+// Where the window is in its scans; each phase fixes which commands can be used.
+enum class ScanPhase {
+    Start,                 // nothing scanned yet
+    ScanningDrive,         // a drive picked for the first time is being walked
+    Rescanning,            // the shown drive is being walked anew, its old records gone
+    Scanned,               // the last walk ended, or a drive walked before was picked
+    StoppedWithRecords,    // the last walk was stopped; other drives' records remain
+    StoppedWithoutRecords, // the last walk was stopped and no record is left
+};
+
+// What the commands' states are derived from.
+struct WindowState
+{
+    ScanPhase phase = ScanPhase::Start;
+    bool listHasRows = false; // the list shows a scanned folder's rows
+    int viewType = 2;         // 1: sizes against the disk; any other: against the parent folder
+    bool driveBarShown = true;
+    bool statusBarShown = true;
+};
+
+// Every command and widget whose state follows the window's; owned by the window.
+struct Commands
+{
+    QWidget *folderTree = nullptr;
+    QList<QAction *> sizeCommands; // menu entries and buttons of both size references
+    QAction *sizeDisk = nullptr;
+    QAction *sizeParent = nullptr;
+    QList<QAction *> stop;  // the menu entry and the button
+    QList<QAction *> print; // the menu entry and the button
+    QAction *viewDriveBar = nullptr;
+    QAction *viewStatusBar = nullptr;
+    QList<QAction *> alwaysOn; // the drives, rescan, up, help, about, exit
+};
+
+// Sets every command's enabled and checked state from the window's state.
+void SetCommandStates(const Commands &commands, const WindowState &state);

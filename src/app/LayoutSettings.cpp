@@ -1,0 +1,47 @@
+#include "LayoutSettings.h"
+
+#include "WorkArea.h"
+#include "modRegistry.h"
+
+#include <QAction>
+#include <QMainWindow>
+
+LayoutSettings::LayoutSettings(SettingsStore *store, const Parts &parts, TwipsScale pixelTwips)
+    : m_store(store)
+    , m_parts(parts)
+    , m_pixelTwips(pixelTwips)
+{}
+
+int LayoutSettings::restore() const
+{
+    const WindowSettings stored = m_store ? LoadWindowSettings(*m_store) : WindowSettings();
+    m_parts.driveBar->setVisible(stored.viewBar);
+    m_parts.statusBar->setVisible(stored.viewStatus);
+    m_parts.workArea->restoreWidths(stored);
+    if (m_store) {
+        LoadWindowPos(*m_store, *m_parts.window, SettingName::MainLeft, SettingName::MainTop,
+                      m_pixelTwips);
+        LoadWindowSize(*m_store, *m_parts.window, SettingName::MainWidth, SettingName::MainHeight,
+                       m_pixelTwips);
+    }
+    return stored.viewType;
+}
+
+void LayoutSettings::save(int viewType) const
+{
+    if (!m_store)
+        return;
+    const int tx = m_pixelTwips.perPixelX();
+    const int ty = m_pixelTwips.perPixelY();
+    WindowSettings settings;
+    settings.viewBar = m_parts.driveBarToggle->isChecked();
+    settings.viewStatus = m_parts.statusBarToggle->isChecked();
+    settings.viewType = viewType;
+    m_parts.workArea->saveWidths(settings);
+    const QRect outer = m_parts.window->frameGeometry();
+    settings.mainLeft = outer.x() * tx;
+    settings.mainTop = outer.y() * ty;
+    settings.mainWidth = outer.width() * tx;
+    settings.mainHeight = outer.height() * ty;
+    SaveWindowSettings(*m_store, settings);
+}

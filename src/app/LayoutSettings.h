@@ -1,0 +1,37 @@
+#pragma once
+
+#include "TwipsScale.h"
+
+class QAction;
+class QMainWindow;
+class QWidget;
+class SettingsStore;
+class WorkArea;
+
+// The main window's looks as the settings store keeps them: which bars show, the size reference,
+// the tree's and the columns' widths, and the window's place and outer size, all in twips.
+class LayoutSettings
+{
+public:
+    struct Parts
+    {
+        QMainWindow *window = nullptr;
+        QWidget *driveBar = nullptr;
+        const QAction *driveBarToggle = nullptr;
+        QWidget *statusBar = nullptr;
+        const QAction *statusBarToggle = nullptr;
+        WorkArea *workArea = nullptr;
+    };
+
+    // With no store, the defaults are restored and nothing is saved.
+    LayoutSettings(SettingsStore *store, const Parts &parts, TwipsScale pixelTwips);
+
+    // Shows or hides the bars, sizes the tree, the columns and the window; the size reference.
+    int restore() const;
+    void save(int viewType) const;
+
+private:
+    SettingsStore *m_store;
+    Parts m_parts;
+    TwipsScale m_pixelTwips;
+};

@@ -1,0 +1,100 @@
+#include "PrintCommand.h"
+
+#include "CPrintListView.h"
+#include "DevicePrinter.h"
+#include "FolderTreeView.h"
+#include "FormatText.h"
+#include "ListSnapshot.h"
+#include "MainStatusBar.h"
+#include "PrintTarget.h"
+#include "TextTable.h"
+#include "WorkArea.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPrinter>
+
+using namespace Qt::StringLiterals;
+
+PrintCommand::PrintCommand(QWidget *window, const WorkArea *workArea, MainStatusBar *statusBar,
+                           TwipsScale pixelTwips)
+    : m_window(window)
+    , m_workArea(workArea)
+    , m_statusBar(statusBar)
+    , m_pixelTwips(pixelTwips)
+{}
+
+PrintCommand::~PrintCommand() = default;
+
+void PrintCommand::run(const Volume &shownDrive)
+{
+    std::unique_ptr<Printer> printer = choosePrinter();
+    if (!printer) {
+        m_statusBar->setPanelText(1, QString());
+        return;
+    }
+    m_statusBar->setPanelText(1, TextTable::text(320));
+    // Painted now: no event is processed before the document ends.
+    m_statusBar->repaint();
+    m_printout.reset();
+    m_printDevice = std::move(printer);
+    m_printout = std::make_unique<CPrintListView>(*m_printDevice);
+    setUpPrintout(*m_printout, shownDrive);
+    const PrintResult result = m_printout->PrintControl();
+    if (!result.ok)
+        reportPrintError(result.errorNumber, result.errorText);
+    m_statusBar->setPanelText(1, QString());
+}
+
+std::unique_ptr<Printer> PrintCommand::choosePrinter()
+{
+    if (m_printerFactory)
+        return m_printerFactory();
+    // Named after the folder shown, so that several printouts do not overwrite each other.
+    QString name = QDir(m_workArea->folderTree()->selectedfolder()).dirName();
+    if (name.isEmpty())
+        name = u"racine"_s;
+    std::unique_ptr<QPrinter> device =
+        ChoosePrintTarget(m_window, u"Quarnel - "_s + name + u".pdf"_s);
+    if (!device)
+        return nullptr;
+    return std::make_unique<DevicePrinter>(std::move(device), m_pixelTwips.perPixelX(),
+                                           m_pixelTwips.perPixelY());
+}
+
+void PrintCommand::setUpPrintout(CPrintListView &printout, const Volume &drive) const
+{
+    printout.SetControl(SnapshotOf(*m_workArea->listView(), m_pixelTwips.perPixelX(),
+                                   m_pixelTwips.perPixelY(), QSize(16, 16)));
+    CPage &page = printout.Page();
+    page.SetBottomMargin(1);
+    page.SetTopMargin(1);
+    page.SetLeftMargin(1);
+    page.SetRightMargin(1);
+    Ctext &footer = page.Footer();
+    footer.SetText(TextTable::text(318) + u"<pag>"_s);
+    footer.Font().Name = u"Arial"_s;
+    footer.Font().Size = 8;
+    footer.SetAlignment(2);
+    // The drive's label and root, whichever folder of it is shown.
+    Ctext &title = printout.Title();
+    title.SetText(FormatText(TextTable::text(319), QFile::decodeName(drive.label()),
+                             QFile::decodeName(drive.root())));
+    title.Font().Bold = true;
+    title.SetAlignment(2);
+    title.Font().Italic = false;
+    title.Font().Name = u"Times New Roman"_s;
+    title.Font().Size = 14;
+    printout.HeaderFont().Bold = true;
+}
+
+// The printout has been abandoned by now; the user hears and reads why.
+void PrintCommand::reportPrintError(int number, const QString &description)
+{
+    QApplication::beep();
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(),
+                    QString::number(number) + u' ' + description, QMessageBox::Ok, m_window);
+    box.exec();
+}

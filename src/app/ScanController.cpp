@@ -1,0 +1,186 @@
+#include "ScanController.h"
+
+#include "DriveScanJob.h"
+#include "FolderTreeView.h"
+#include "FormatText.h"
+#include "Formatting.h"
+#include "MainStatusBar.h"
+#include "Paths.h"
+#include "TextTable.h"
+#include "WorkArea.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QMessageBox>
+#include <QTimer>
+
+#include <cstring>
+
+namespace {
+
+QString Text(int id)
+{
+    return TextTable::text(id);
+}
+
+} // namespace
+
+ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
+                               MainStatusBar *statusBar, QWidget *window)
+    : QObject(window)
+    , m_drives(drives)
+    , m_workArea(workArea)
+    , m_statusBar(statusBar)
+    , m_window(window)
+{}
+
+Volume ScanController::shownDrive() const
+{
+    const QByteArray root = AddSlash(QFile::encodeName(m_workArea->folderTree()->rootfolder()));
+    for (const Volume &drive : m_drives)
+        if (drive.root() == root)
+            return drive;
+    // A root that is no listed volume (the tree before any pick): name it by its path.
+    Volume drive;
+    drive.mountPoint = root.size() > 1 ? root.chopped(1) : root;
+    return drive;
+}
+
+void ScanController::driveCommand(int index)
+{
+    if (index < 0 || index >= m_drives.size())
+        return;
+    m_stopRequested = false;
+    if (m_scanning)
+        return;
+    const Volume &drive = m_drives[index];
+    const QByteArray root = drive.root();
+    const colFile record = m_folders.find(root);
+    if (!record.isNull())
+        m_diskSize = record.Size();
+    FolderTreeView *tree = m_workArea->folderTree();
+    const QString kept = tree->rootfolder();
+    tree->setRootfolder(QFile::decodeName(root));
+    if (tree->rootfolder() != QFile::decodeName(root)) {
+        // The drive cannot be shown (a reader without a medium, say): all stays as it was.
+        tree->setRootfolder(kept);
+        tree->reload();
+        refillList();
+        return;
+    }
+    tree->reload();
+    m_scanning = true;
+    if (record.isNull()) {
+        setPhase(ScanPhase::ScanningDrive);
+        m_diskSize = ScanDrive(drive);
+    } else {
+        setPhase(ScanPhase::Scanned);
+    }
+    refillList();
+    m_scanning = false;
+}
+
+void ScanController::rescanCommand()
+{
+    m_stopRequested = false;
+    if (m_scanning)
+        return;
+    const Volume drive = shownDrive();
+    removeDrive(drive.root());
+    m_scanning = true;
+    setPhase(ScanPhase::Rescanning);
+    m_diskSize = ScanDrive(drive);
+    m_workArea->folderTree()->reload();
+    refillList();
+    m_scanning = false;
+}
+
+void ScanController::stopCommand()
+{
+    m_stopRequested = true;
+    if (m_scanJob)
+        m_scanJob->requestStop();
+}
+
+quint64 ScanController::ScanDrive(const Volume &drive)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // The walk yields the cores to this window's thread, so the window never waits on it.
+    DriveScanJob job(m_folders, drive.root(), Walker::Options{0, 10});
+    QEventLoop walking;
+    job.setFinishedHandler([&walking] {
+        QMetaObject::invokeMethod(&walking, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    const QString label = QFile::decodeName(drive.label());
+    if (!job.start()) {
+        QApplication::restoreOverrideCursor();
+        setPhase(m_folders.count() > 0 ? ScanPhase::StoppedWithRecords
+                                       : ScanPhase::StoppedWithoutRecords);
+        showError(job.error(), QString::fromLocal8Bit(std::strerror(job.error())));
+        return 0;
+    }
+    // The walk runs on its own threads; the window stays live and shows where it is a few
+    // times a second.
+    m_scanJob = &job;
+    if (m_stopRequested)
+        job.requestStop();
+    QTimer progress;
+    connect(&progress, &QTimer::timeout, this, &ScanController::showScanProgress);
+    progress.start(200);
+    showScanProgress();
+    walking.exec();
+    progress.stop();
+    m_scanJob = nullptr;
+
+    const quint64 total = job.finish();
+    if (job.wasStopped()) {
+        removeDrive(drive.root());
+        setPhase(m_folders.count() > 0 ? ScanPhase::StoppedWithRecords
+                                       : ScanPhase::StoppedWithoutRecords);
+        m_statusBar->setPanelText(1, FormatText(Text(305), label));
+        QApplication::restoreOverrideCursor();
+        return 0;
+    }
+    setPhase(ScanPhase::Scanned);
+    m_statusBar->setPanelText(1, FormatText(Text(301), m_folders.count()));
+    m_statusBar->setPanelText(2, FormatText(Text(302), MegabyteText(job.diskSpace().FreeBytes)));
+    m_statusBar->setPanelText(3, FormatText(Text(303), MegabyteText(job.diskSpace().TotalBytes)));
+    QApplication::restoreOverrideCursor();
+    return total;
+}
+
+void ScanController::setPhase(ScanPhase phase)
+{
+    m_phase = phase;
+    emit phaseChanged();
+}
+
+void ScanController::refillList()
+{
+    if (m_folders.count() > 0)
+        emit listOutdated();
+}
+
+void ScanController::removeDrive(const QByteArray &root)
+{
+    m_folders.removeDrive(root);
+    m_workArea->forgetList();
+}
+
+void ScanController::showScanProgress()
+{
+    if (!m_scanJob)
+        return;
+    const QByteArray folder = m_scanJob->currentFolder();
+    if (!folder.isEmpty())
+        m_statusBar->setPanelText(1, Text(304) + QFile::decodeName(folder));
+}
+
+// The program's error box: title and first word "Erreur", the number, then the description.
+void ScanController::showError(int number, const QString &description)
+{
+    QMessageBox::critical(m_window, Text(101),
+                          Text(101) + u' ' + QString::number(number) + QStringLiteral("\r\n") +
+                              description);
+}

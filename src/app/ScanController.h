@@ -1,0 +1,68 @@
+#pragma once
+
+#include "CommandStates.h"
+#include "FolderCollection.h"
+#include "Volume.h"
+
+#include <QList>
+#include <QObject>
+
+class DriveScanJob;
+class MainStatusBar;
+class QWidget;
+class WorkArea;
+
+// The drive, rescan and stop commands: walks a drive into the records while the window stays
+// live (a nested event loop), shows its progress in the status bar, and keeps the scanning state
+// and the user's stop request. Owns the records.
+class ScanController : public QObject
+{
+    Q_OBJECT
+public:
+    ScanController(const QList<Volume> &drives, WorkArea *workArea, MainStatusBar *statusBar,
+                   QWidget *window);
+
+    const FolderCollection &folders() const { return m_folders; }
+    void clearFolders() { m_folders.clear(); }
+    quint64 diskSize() const { return m_diskSize; }
+    bool isScanning() const { return m_scanning; }
+    ScanPhase phase() const { return m_phase; }
+    // The listed drive whose root the tree shows, or one named by that root's path.
+    Volume shownDrive() const;
+
+    // Shows a drive in the tree and the list, walking it first unless it was walked before.
+    void driveCommand(int index);
+    // Walks the shown drive anew: its old records go first.
+    void rescanCommand();
+    // Asks the running walk to stop; with none running, the next walk stops at once unless a
+    // scan command clears the request first.
+    void stopCommand();
+    // Walks a drive into the records, reporting in the status bar; its total, or 0 if stopped.
+    quint64 ScanDrive(const Volume &drive);
+
+signals:
+    // The phase changed: the commands' states follow.
+    void phaseChanged();
+    // The records behind the selected folder may have changed: the list is to be filled again.
+    void listOutdated();
+
+private:
+    void setPhase(ScanPhase phase);
+    // After a walk, or a pick that needed none: the list follows the records, if any is left
+    // (with none, the phase has already turned the list's commands off).
+    void refillList();
+    void removeDrive(const QByteArray &root);
+    void showScanProgress();
+    void showError(int number, const QString &description);
+
+    QList<Volume> m_drives;
+    WorkArea *m_workArea;
+    MainStatusBar *m_statusBar;
+    QWidget *m_window;
+    FolderCollection m_folders;
+    quint64 m_diskSize = 0;
+    ScanPhase m_phase = ScanPhase::Start;
+    bool m_scanning = false;
+    bool m_stopRequested = false;
+    DriveScanJob *m_scanJob = nullptr; // the running walk, owned by ScanDrive while it runs
+};

@@ -1,0 +1,255 @@
+#include "WorkArea.h"
+
+#include "DirListModel.h"
+#include "FileIconCache.h"
+#include "FolderTreeView.h"
+#include "Icons.h"
+#include "MainLayout.h"
+#include "Paths.h"
+#include "SortArrowStyle.h"
+#include "TextTable.h"
+#include "modRegistry.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QFile>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMainWindow>
+#include <QMenuBar>
+#include <QPainter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QTreeView>
+
+namespace {
+
+constexpr int SplitterWidth = 30; // twips
+// How far Left and Right move the focused splitter bar: 10 pixels at 96 DPI.
+constexpr int SplitterKeyStep = 150; // twips
+
+} // namespace
+
+WorkArea::WorkArea(QMainWindow *window, QToolBar *functionBar, QToolBar *driveBar,
+                   QStatusBar *statusBar, TwipsScale pixelTwips)
+    : QWidget(window)
+    , m_window(window)
+    , m_functionBar(functionBar)
+    , m_driveBar(driveBar)
+    , m_statusBar(statusBar)
+    , m_pixelTwips(pixelTwips)
+{
+    setObjectName(QStringLiteral("workArea"));
+    m_folderTree = new FolderTreeView(this);
+    m_folderTree->setEnabled(false);
+
+    m_splitter = new QWidget(this);
+    m_splitter->setObjectName(QStringLiteral("picSplitter"));
+    m_splitter->setCursor(Qt::SplitHCursor);
+    m_splitter->setAccessibleName(QStringLiteral("Barre de séparation"));
+    // Between the tree and the list in the Tab order; Left and Right then move it.
+    m_splitter->setFocusPolicy(Qt::TabFocus);
+    m_splitter->installEventFilter(this);
+
+    buildList();
+    // The empty list starts sorted by name, ascending.
+    m_sort.startUp();
+    sortList();
+}
+
+void WorkArea::buildList()
+{
+    m_listView = new QTreeView(this);
+    m_listView->setObjectName(QStringLiteral("LVDirView"));
+    m_listView->setAccessibleName(QStringLiteral("Liste du dossier"));
+    m_listView->setRootIsDecorated(false);
+    m_listView->setUniformRowHeights(true);
+    m_listView->setAlternatingRowColors(false);
+    m_listModel = new DirListModel(this);
+    QStringList headings;
+    for (int column = 0; column < DirListModel::ColumnCount; ++column)
+        headings.append(TextTable::text(309 + column));
+    m_listModel->setHeaders(headings);
+    m_listModel->setFolderIcon(FolderIcon());
+    FileIconCache::instance().setFallback(FileIcon());
+    m_listView->setModel(m_listModel);
+    m_listView->setSortingEnabled(false); // the list's own direction rules apply, below
+    QHeaderView *header = m_listView->header();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    auto *arrows = new SortArrowStyle;
+    arrows->setParent(header); // the header does not own its style
+    header->setStyle(arrows);
+    connect(header, &QHeaderView::sectionClicked, this, &WorkArea::headingClicked);
+    header->setStretchLastSection(false);
+    // The percentage colours must read on the list's background, dark or light.
+    m_listModel->setViewPalette(m_listView->palette());
+    m_listView->installEventFilter(this);
+    // The list takes the keys first, rather than the splitter before it in the Tab order.
+    m_listView->setFocus();
+}
+
+void WorkArea::ArrangeControls()
+{
+    if (m_window->isMinimized())
+        return;
+    const int tx = m_pixelTwips.perPixelX();
+    const int ty = m_pixelTwips.perPixelY();
+    const QMenuBar *menu = m_window->menuBar();
+    const int menuHeight = menu->isVisible() ? menu->height() : 0;
+    MainLayout::Input in;
+    in.clientWidth = m_window->width() * tx;
+    in.clientHeight = (m_window->height() - menuHeight) * ty;
+    in.functionBarHeight = m_functionBar->height() * ty;
+    in.driveBarShown = m_driveBar->isVisibleTo(m_window);
+    in.driveBarHeight = m_driveBar->height() * ty;
+    in.statusBarShown = m_statusBar->isVisibleTo(m_window);
+    in.statusBarHeight = m_statusBar->height() * ty;
+    in.treeLeft = m_folderTree->x() * tx;
+    in.treeWidth = m_folderTree->width() * tx;
+    in.splitterWidth = SplitterWidth;
+    in.listWidth = m_listView->width() * tx;
+    const MainLayout::Placement out = MainLayout::Arrange(in);
+
+    // This widget already starts below the bars Qt laid out; place relative to it.
+    const int top = out.top / ty - (y() - menuHeight);
+    const int room = out.room / ty;
+    m_folderTree->setGeometry(m_folderTree->x(), top, m_folderTree->width(), room);
+    m_splitter->setGeometry(out.splitterLeft / tx, top, std::max(1, SplitterWidth / tx), room);
+    m_listView->setGeometry(out.listLeft / tx, top, out.listWidth / tx, room);
+}
+
+bool WorkArea::FillDirView(const FolderCollection &folders, int viewType, quint64 diskSize)
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const QByteArray folder = AddSlash(QFile::encodeName(m_folderTree->selectedfolder()));
+    const bool filled = m_listModel->fill(folders, folder, viewType, diskSize);
+    if (filled) {
+        m_sort.refill();
+        sortList();
+    }
+    m_listHasRows = filled && m_listModel->rowCount() > 0;
+    QApplication::restoreOverrideCursor();
+    return filled;
+}
+
+void WorkArea::upCommand()
+{
+    const QString folder = m_folderTree->selectedfolder();
+    if (folder == m_folderTree->rootfolder())
+        return;
+    const QString parent = ParentFolder(AddSlash(folder));
+    if (parent.isEmpty())
+        return;
+    m_folderTree->setSelectedfolder(parent);
+    m_folderTree->reload();
+}
+
+void WorkArea::restoreWidths(const WindowSettings &stored)
+{
+    m_folderTree->resize(std::max(1, m_pixelTwips.toPixelsX(stored.folderSize)),
+                         m_folderTree->height());
+    for (int column = 0; column < DirListModel::ColumnCount; ++column)
+        m_listView->header()->resizeSection(
+            column, m_pixelTwips.toPixelsX(stored.columnWidths[size_t(column)]));
+}
+
+void WorkArea::saveWidths(WindowSettings &settings) const
+{
+    const int tx = m_pixelTwips.perPixelX();
+    settings.folderSize = m_folderTree->width() * tx;
+    for (int column = 0; column < DirListModel::ColumnCount; ++column)
+        settings.columnWidths[size_t(column)] = m_listView->header()->sectionSize(column) * tx;
+}
+
+void WorkArea::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    ArrangeControls();
+}
+
+bool WorkArea::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_splitter) {
+        // The splitter's own keys stop there; any other key goes on to the window's keys.
+        if (handleSplitter(event) && event->type() == QEvent::KeyPress)
+            return true;
+    } else if (watched == m_listView && event->type() == QEvent::PaletteChange) {
+        // The desktop changed its colours (a switch to a dark theme, say).
+        m_listModel->setViewPalette(m_listView->palette());
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+// The splitter follows the screen cursor while a button is down on it, and moves by a step for
+// Left and Right while it has the focus; a move that would leave no tree or too narrow a list is
+// refused and not made up later.
+bool WorkArea::handleSplitter(const QEvent *event)
+{
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        m_drag = QCursor::pos();
+        m_dragging = true;
+        return true;
+    case QEvent::MouseMove: {
+        if (!m_dragging)
+            return false;
+        const QPoint now = QCursor::pos();
+        const int dx = (now.x() - m_drag.x()) * m_pixelTwips.perPixelX();
+        m_drag = now;
+        moveSplitter(dx);
+        return true;
+    }
+    case QEvent::MouseButtonRelease:
+        m_dragging = false;
+        return true;
+    case QEvent::KeyPress: {
+        const auto *key = static_cast<const QKeyEvent *>(event);
+        if (key->modifiers() & ~Qt::KeypadModifier)
+            return false;
+        if (key->key() == Qt::Key_Left)
+            moveSplitter(-SplitterKeyStep);
+        else if (key->key() == Qt::Key_Right)
+            moveSplitter(SplitterKeyStep);
+        else
+            return false;
+        return true;
+    }
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        m_splitter->update();
+        return false;
+    case QEvent::Paint:
+        // Shows where the focus is; unfocused, the bar is the window's background.
+        if (m_splitter->hasFocus()) {
+            QPainter painter(m_splitter);
+            painter.fillRect(m_splitter->rect(), m_splitter->palette().color(QPalette::Highlight));
+        }
+        return false;
+    default:
+        return false;
+    }
+}
+
+void WorkArea::moveSplitter(int dx)
+{
+    const int tx = m_pixelTwips.perPixelX();
+    if (const auto width = MainLayout::DraggedTreeWidth(m_folderTree->width() * tx,
+                                                        m_listView->width() * tx, dx)) {
+        m_folderTree->resize(*width / tx, m_folderTree->height());
+        ArrangeControls();
+    }
+}
+
+void WorkArea::sortList()
+{
+    const int column = m_sort.column() - 1;
+    m_listModel->sort(column, m_sort.order());
+    m_listView->header()->setSortIndicator(column, m_sort.order());
+}
+
+void WorkArea::headingClicked(int logicalIndex)
+{
+    m_sort.headingClicked(logicalIndex + 1);
+    sortList();
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+#include "ListSort.h"
+#include "TwipsScale.h"
+
+#include <QPoint>
+#include <QWidget>
+
+class DirListModel;
+class FolderCollection;
+class FolderTreeView;
+class QMainWindow;
+class QStatusBar;
+class QToolBar;
+class QTreeView;
+struct WindowSettings;
+
+// The main window's central widget: the folder tree, the splitter bar and the folder's list, laid
+// out by the window's layout rules. The bars it lays out around belong to the window.
+class WorkArea : public QWidget
+{
+    Q_OBJECT
+public:
+    WorkArea(QMainWindow *window, QToolBar *functionBar, QToolBar *driveBar, QStatusBar *statusBar,
+             TwipsScale pixelTwips);
+
+    FolderTreeView *folderTree() const { return m_folderTree; }
+    QTreeView *listView() const { return m_listView; }
+    DirListModel *listModel() const { return m_listModel; }
+    // The list shows a scanned folder's rows, as its last fill left it.
+    bool listHasRows() const { return m_listHasRows; }
+    // The records behind the list are gone; its rows stay shown until the next fill.
+    void forgetList() { m_listHasRows = false; }
+
+    // Places tree, splitter and list in the room the window's bars leave.
+    void ArrangeControls();
+    // Refills the list for the folder selected in the tree, in its sort; false when that folder
+    // has no record.
+    bool FillDirView(const FolderCollection &folders, int viewType, quint64 diskSize);
+    // Selects the parent of the selected folder; at the drive's root there is none.
+    void upCommand();
+
+    void restoreWidths(const WindowSettings &stored);
+    void saveWidths(WindowSettings &settings) const;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void buildList();
+    bool handleSplitter(const QEvent *event);
+    void moveSplitter(int dx);
+    void sortList();
+    void headingClicked(int logicalIndex);
+
+    QMainWindow *m_window;
+    QToolBar *m_functionBar;
+    QToolBar *m_driveBar;
+    QStatusBar *m_statusBar;
+    TwipsScale m_pixelTwips;
+    FolderTreeView *m_folderTree = nullptr;
+    QWidget *m_splitter = nullptr;
+    QTreeView *m_listView = nullptr;
+    DirListModel *m_listModel = nullptr;
+    ListSort m_sort;
+    bool m_listHasRows = false;
+    bool m_dragging = false;
+    QPoint m_drag; // the screen cursor when the splitter last moved
+};
