@@ -1,7 +1,7 @@
 #include "MainStatusBar.h"
 
-#include <QLabel>
 #include <QDateTime>
+#include <QLabel>
 #include <QLocale>
 #include <QTimer>
 
@@ -48,6 +48,12 @@ void MainStatusBar::setPanelText(int panel, const QString &text)
     label->setText(text);
     // A screen reader says what the panel shows, or which panel it is while it shows nothing.
     label->setAccessibleName(text.isEmpty() ? PanelName(panel) : QString());
+}
+
+void MainStatusBar::setPanelToolTip(int panel, const QString &text)
+{
+    if (panel >= 1 && panel <= PanelCount)
+        m_panels[panel - 1]->setToolTip(text);
 }
 
 QString MainStatusBar::panelText(int panel) const

@@ -21,6 +21,7 @@ public:
     // Panels are numbered from 1.
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
+    void setPanelToolTip(int panel, const QString &text);
 
 private:
     void showClock();

@@ -306,5 +306,5 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::showFolderCount()
 {
-    m_statusBar->setPanelText(1, FormatText(Text(301), m_scans->folders().count()));
+    m_scans->showFolderCount();
 }

@@ -140,14 +140,34 @@ quint64 ScanController::ScanDrive(const Volume &drive)
                                        : ScanPhase::StoppedWithoutRecords);
         m_statusBar->setPanelText(1, FormatText(Text(305), label));
         QApplication::restoreOverrideCursor();
+        // A walk that ran out of memory is said so; its partial records are gone.
+        if (job.error() != 0)
+            showError(job.error(), QString::fromLocal8Bit(std::strerror(job.error())));
         return 0;
     }
     setPhase(ScanPhase::Scanned);
-    m_statusBar->setPanelText(1, FormatText(Text(301), m_folders.count()));
+    showFolderCount();
     m_statusBar->setPanelText(2, FormatText(Text(302), MegabyteText(job.diskSpace().FreeBytes)));
     m_statusBar->setPanelText(3, FormatText(Text(303), MegabyteText(job.diskSpace().TotalBytes)));
     QApplication::restoreOverrideCursor();
     return total;
+}
+
+void ScanController::showFolderCount()
+{
+    const quint32 unread = m_folders.unreadCount();
+    if (unread == 0) {
+        m_statusBar->setPanelText(1, FormatText(Text(301), m_folders.count()));
+        m_statusBar->setPanelToolTip(1, QString());
+        return;
+    }
+    m_statusBar->setPanelText(1, FormatText(Text(322), m_folders.count(), unread));
+    QStringList tip{Text(323)};
+    for (const QByteArray &line : m_folders.unreadSample())
+        tip.append(QString::fromLocal8Bit(line));
+    if (unread > quint32(tip.size() - 1))
+        tip.append(QStringLiteral("..."));
+    m_statusBar->setPanelToolTip(1, tip.join(u'\n'));
 }
 
 void ScanController::setPhase(ScanPhase phase)

@@ -39,6 +39,9 @@ public:
     void stopCommand();
     // Walks a drive into the records, reporting in the status bar; its total, or 0 if stopped.
     quint64 ScanDrive(const Volume &drive);
+    // The folders recorded in the status bar, with how many folders or files could not be read
+    // and, in the panel's tooltip, which.
+    void showFolderCount();
 
 signals:
     // The phase changed: the commands' states follow.

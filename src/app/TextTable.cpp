@@ -35,6 +35,8 @@ constexpr Entry Texts[] = {
     {319, "Disque [-%s-] Répertoire [-%s-]"},
     {320, "Impression en cours..."},
     {321, "Imprime le contenu du répertoire"},
+    {322, "%s Repertoires Scannés, %s Illisibles"},
+    {323, "Repertoires ou fichiers illisibles (droits ou erreurs de lecture) :"},
     {1000, "&Fichier"},
     {1001, "&Quitter"},
     {1002, "A&ffichage"},

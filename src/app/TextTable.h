@@ -28,6 +28,8 @@ enum class TextId : quint16 {
     PrintTitle = 319,
     Printing = 320,
     PrintTip = 321,
+    FoldersScannedUnread = 322,
+    UnreadTip = 323,
     MenuFile = 1000,
     MenuFileExit = 1001,
     MenuView = 1002,

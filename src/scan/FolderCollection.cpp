@@ -36,3 +36,19 @@ colFile FolderCollection::find(QByteArrayView path) const
     }
     return {};
 }
+
+quint32 FolderCollection::unreadCount() const
+{
+    quint32 total = 0;
+    for (const auto &drive : m_drives)
+        total += drive->unreadFolders() + drive->unreadFiles();
+    return total;
+}
+
+QByteArrayList FolderCollection::unreadSample() const
+{
+    QByteArrayList sample;
+    for (const auto &drive : m_drives)
+        sample += drive->unreadSample();
+    return sample;
+}

@@ -4,6 +4,7 @@
 #include "colFile.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 
 #include <memory>
 #include <vector>
@@ -26,6 +27,9 @@ public:
     // The record whose path is exactly `path` (ending with "/"); a null record when the folder
     // has not been scanned.
     colFile find(QByteArrayView path) const;
+    // Folders and files the walks could not read, and the first few of them with why.
+    quint32 unreadCount() const;
+    QByteArrayList unreadSample() const;
 
 private:
     std::vector<std::unique_ptr<DriveScan>> m_drives;

@@ -5,11 +5,16 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
 
 #include <functional>
+
+#include <linux/capability.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +29,19 @@ QString States(const MainWindow &window)
     return Flags(
         FindObjects(window, {u"FolderTreeview"_s, u"mnuScanStop"_s, u"mnuFilePrint"_s, u"PRINT"_s}),
         "enabled");
+}
+
+// Root reads every folder; without these two capabilities its walk meets permissions as a
+// user's does. Threads started meanwhile inherit the lack.
+void OverrideReadPermissions(bool on)
+{
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[2]{};
+    ::syscall(SYS_capget, &header, data);
+    const quint32 bits = 1u << CAP_DAC_OVERRIDE | 1u << CAP_DAC_READ_SEARCH;
+    data[0].effective =
+        on ? data[0].effective | (bits & data[0].permitted) : data[0].effective & ~bits;
+    ::syscall(SYS_capset, &header, data);
 }
 
 void StopDuringNextScan(MainWindow &window)
@@ -96,6 +114,14 @@ void TestScanCommands::commands_data()
         w.driveCommand(0);
     }) << 3 << quint64(4096) << u"3 Repertoires Scannés"_s
                                                     << u"1011"_s;
+    QTest::newRow("unreadable folder") << Steps([](MainWindow &w, const TempVolume &v) {
+        v.mkpath(u"locked"_s);
+        QFile::setPermissions(v.filePath(u"locked"_s), {});
+        OverrideReadPermissions(false);
+        w.driveCommand(0);
+        OverrideReadPermissions(true);
+    }) << 3 << quint64(4096) << u"3 Repertoires Scannés, 1 Illisibles"_s
+                                       << u"1011"_s;
     QTest::newRow("drive the tree cannot show") << Steps([](MainWindow &w, const TempVolume &v) {
         QDir(v.path()).removeRecursively();
         w.driveCommand(0);
@@ -124,6 +150,10 @@ void TestScanCommands::commands()
         QCOMPARE(shown, u"Arrêter Scan du Disque [-"_s + volume.path() + u"-]"_s);
     else
         QVERIFY2(shown.startsWith(status), qPrintable(shown));
+    // What could not be read is named where the count is.
+    const auto *panel = window.statusPanels()->findChild<QLabel *>(u"panel1"_s);
+    QCOMPARE(panel && panel->toolTip().contains(volume.filePath(u"locked"_s)),
+             status.contains(u"Illisibles"_s));
     QTEST(States(window), "states");
 }
 
