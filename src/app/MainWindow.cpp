@@ -27,11 +27,6 @@
 
 namespace {
 
-QString Text(int id)
-{
-    return TextTable::text(id);
-}
-
 // A caption as a screen reader should say it: without its access-key "&"s.
 QString WithoutAccessKeys(QString caption)
 {
@@ -70,12 +65,12 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_driveBar->setMovable(false);
     m_driveBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     // The drive bar is the one the view menu's "Barre d'outils" shows and hides.
-    m_driveBar->setAccessibleName(WithoutAccessKeys(Text(1003)));
+    m_driveBar->setAccessibleName(WithoutAccessKeys(Text(TextId::MenuViewToolBar)));
     NameOverflowButton(m_driveBar);
     addToolBarBreak();
     addToolBar(m_driveBar);
     m_statusBar = new MainStatusBar(this);
-    m_statusBar->setAccessibleName(WithoutAccessKeys(Text(1004)));
+    m_statusBar->setAccessibleName(WithoutAccessKeys(Text(TextId::MenuViewStatusBar)));
     setStatusBar(m_statusBar);
 
     m_workArea = new WorkArea(this, m_functionBar, m_driveBar, m_statusBar, m_pixelTwips);
@@ -109,8 +104,8 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
 
 MainWindow::~MainWindow() = default;
 
-QAction *MainWindow::addCommand(QMenu *menu, const char *name, int textId, const QKeySequence &key,
-                                const Command &command)
+QAction *MainWindow::addCommand(QMenu *menu, const char *name, TextId textId,
+                                const QKeySequence &key, const Command &command)
 {
     QAction *action = menu->addAction(Text(textId));
     action->setObjectName(QLatin1StringView(name));
@@ -122,61 +117,62 @@ QAction *MainWindow::addCommand(QMenu *menu, const char *name, int textId, const
 void MainWindow::buildMenus()
 {
     menuBar()->setAccessibleName(QStringLiteral("Barre de menus"));
-    QMenu *file = menuBar()->addMenu(Text(1000));
+    QMenu *file = menuBar()->addMenu(Text(TextId::MenuFile));
     file->setObjectName(QStringLiteral("mnuFile"));
-    m_commands.print.append(addCommand(file, "mnuFilePrint", 1013,
+    m_commands.print.append(addCommand(file, "mnuFilePrint", TextId::MenuFilePrint,
                                        QKeySequence(Qt::CTRL | Qt::Key_P),
                                        [this] { m_print->run(m_scans->shownDrive()); }));
     file->addSeparator();
-    m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", 1001,
+    m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", TextId::MenuFileExit,
                                           QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); }));
 
-    QMenu *view = menuBar()->addMenu(Text(1002));
+    QMenu *view = menuBar()->addMenu(Text(TextId::MenuView));
     view->setObjectName(QStringLiteral("mnuView"));
-    m_commands.viewDriveBar = addCommand(view, "mnuViewToolBar", 1003, {}, [this] {
-        toggleBar(m_driveBar, m_commands.viewDriveBar);
-    });
-    m_commands.viewStatusBar = addCommand(view, "mnuViewStatusBar", 1004, {}, [this] {
-        toggleBar(m_statusBar, m_commands.viewStatusBar);
-    });
+    m_commands.viewDriveBar =
+        addCommand(view, "mnuViewToolBar", TextId::MenuViewToolBar, {},
+                   [this] { toggleBar(m_driveBar, m_commands.viewDriveBar); });
+    m_commands.viewStatusBar =
+        addCommand(view, "mnuViewStatusBar", TextId::MenuViewStatusBar, {},
+                   [this] { toggleBar(m_statusBar, m_commands.viewStatusBar); });
     view->addSeparator();
-    QMenu *size = view->addMenu(Text(1005));
+    QMenu *size = view->addMenu(Text(TextId::MenuViewSize));
     size->setObjectName(QStringLiteral("mnuViewSize"));
     m_commands.sizeDisk =
-        addCommand(size, "mnuViewSizeDisk", 1006, QKeySequence(Qt::CTRL | Qt::Key_D),
-                   [this] { setViewType(1); });
+        addCommand(size, "mnuViewSizeDisk", TextId::MenuViewSizeDisk,
+                   QKeySequence(Qt::CTRL | Qt::Key_D), [this] { setViewType(1); });
     m_commands.sizeParent =
-        addCommand(size, "mnuViewSizeParent", 1007, QKeySequence(Qt::CTRL | Qt::Key_F),
-                   [this] { setViewType(2); });
+        addCommand(size, "mnuViewSizeParent", TextId::MenuViewSizeParent,
+                   QKeySequence(Qt::CTRL | Qt::Key_F), [this] { setViewType(2); });
     for (QAction *toggle : {m_commands.viewDriveBar, m_commands.viewStatusBar, m_commands.sizeDisk,
                             m_commands.sizeParent})
         toggle->setCheckable(true);
     m_commands.sizeCommands = {m_commands.sizeDisk, m_commands.sizeParent};
 
-    m_scanMenu = menuBar()->addMenu(Text(1008));
+    m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
     // The stop entry shows Esc but has no shortcut of its own: the window's keys act on Esc.
-    QAction *stop =
-        addCommand(m_scanMenu, "mnuScanStop", 1012, {}, [this] { m_scans->stopCommand(); });
-    stop->setText(Text(1012) + u'\t' + QStringLiteral("Esc"));
+    QAction *stop = addCommand(m_scanMenu, "mnuScanStop", TextId::MenuScanStop, {},
+                               [this] { m_scans->stopCommand(); });
+    stop->setText(Text(TextId::MenuScanStop) + u'\t' + QStringLiteral("Esc"));
     m_commands.stop.append(stop);
     m_scanMenu->addSeparator();
-    m_commands.alwaysOn.append(addCommand(m_scanMenu, "mnuScanRefresh", 1014,
+    m_commands.alwaysOn.append(addCommand(m_scanMenu, "mnuScanRefresh", TextId::MenuScanRefresh,
                                           QKeySequence(Qt::Key_F5),
                                           [this] { m_scans->rescanCommand(); }));
     m_scanMenu->addSeparator();
 
-    QMenu *help = menuBar()->addMenu(Text(1009));
+    QMenu *help = menuBar()->addMenu(Text(TextId::MenuHelp));
     help->setObjectName(QStringLiteral("mnuHelp"));
-    m_commands.alwaysOn.append(addCommand(help, "mnuHelpIndex", 1010, QKeySequence(Qt::Key_F1),
+    m_commands.alwaysOn.append(addCommand(help, "mnuHelpIndex", TextId::MenuHelpIndex,
+                                          QKeySequence(Qt::Key_F1),
                                           [this] { HelpWindow::showIndex(this); }));
     help->addSeparator();
-    m_commands.alwaysOn.append(addCommand(help, "mnuAbout", 1011,
+    m_commands.alwaysOn.append(addCommand(help, "mnuAbout", TextId::MenuAbout,
                                           QKeySequence(Qt::CTRL | Qt::Key_A),
                                           [this] { AboutWindow::showModal(this, m_settings); }));
 }
 
-QAction *MainWindow::addButton(const char *key, int tipId, const Command &command)
+QAction *MainWindow::addButton(const char *key, TextId tipId, const Command &command)
 {
     const QString name = QLatin1StringView(key);
     QAction *button = m_functionBar->addAction(ToolIcon(name), QString());
@@ -196,20 +192,23 @@ void MainWindow::buildFunctionBar()
     m_functionBar->setAccessibleName(QStringLiteral("Barre de fonctions"));
     NameOverflowButton(m_functionBar);
     addToolBar(m_functionBar);
-    m_commands.sizeCommands.append(addButton("SIZEDISK", 313, [this] { setViewType(1); }));
-    m_commands.sizeCommands.append(addButton("SIZEPARENT", 314, [this] { setViewType(2); }));
+    m_commands.sizeCommands.append(
+        addButton("SIZEDISK", TextId::SizeDiskTip, [this] { setViewType(1); }));
+    m_commands.sizeCommands.append(
+        addButton("SIZEPARENT", TextId::SizeParentTip, [this] { setViewType(2); }));
     m_functionBar->addSeparator();
     m_commands.print.append(
-        addButton("PRINT", 321, [this] { m_print->run(m_scans->shownDrive()); }));
+        addButton("PRINT", TextId::PrintTip, [this] { m_print->run(m_scans->shownDrive()); }));
     m_functionBar->addSeparator();
     // The only command with no menu entry: its key is the file managers' "parent folder" key.
-    QAction *up = addButton("UP", 316, [this] { m_workArea->upCommand(); });
+    QAction *up = addButton("UP", TextId::UpTip, [this] { m_workArea->upCommand(); });
     up->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Up));
     m_functionBar->addSeparator();
-    QAction *refresh = addButton("REFRESH", 317, [this] { m_scans->rescanCommand(); });
+    QAction *refresh =
+        addButton("REFRESH", TextId::RescanTip, [this] { m_scans->rescanCommand(); });
     m_commands.alwaysOn << up << refresh;
     m_functionBar->addSeparator();
-    m_commands.stop.append(addButton("STOP", 315, [this] { m_scans->stopCommand(); }));
+    m_commands.stop.append(addButton("STOP", TextId::StopTip, [this] { m_scans->stopCommand(); }));
 }
 
 // One button and one scan-menu entry per drive, labelled by the volume's mount point, with a
@@ -220,7 +219,7 @@ void MainWindow::buildDriveCommands(const QList<Volume> &drives)
         const QString label = QFile::decodeName(drives[i].label());
         QAction *button = m_driveBar->addAction(DriveIcon(drives[i].kind), label);
         button->setObjectName(QStringLiteral("drive:") + label);
-        button->setToolTip(FormatText(Text(308), label));
+        button->setToolTip(FormatText(Text(TextId::DriveButtonTip), label));
         connect(button, &QAction::triggered, this, [this, i] { m_scans->driveCommand(i); });
 
         QString caption = QStringLiteral("[-&") + EscapeAmpersands(label) + QStringLiteral("-]");
@@ -279,8 +278,8 @@ void MainWindow::toggleBar(QWidget *bar, const QAction *toggle)
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     if (m_scans->isScanning()) {
-        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(), Text(306),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::NoIcon, QApplication::applicationName(),
+                        Text(TextId::StopBeforeQuit), QMessageBox::Ok, this);
         box.exec();
         event->ignore();
         return;

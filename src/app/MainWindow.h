@@ -2,6 +2,7 @@
 
 #include "CommandStates.h"
 #include "ScanController.h"
+#include "TextTable.h"
 #include "TwipsScale.h"
 #include "Volume.h"
 #include "WorkArea.h"
@@ -62,9 +63,9 @@ private:
     void buildFunctionBar();
     void buildDriveCommands(const QList<Volume> &drives);
     using Command = std::function<void()>;
-    QAction *addCommand(QMenu *menu, const char *name, int textId, const QKeySequence &key,
+    QAction *addCommand(QMenu *menu, const char *name, TextId textId, const QKeySequence &key,
                         const Command &command);
-    QAction *addButton(const char *key, int tipId, const Command &command);
+    QAction *addButton(const char *key, TextId tipId, const Command &command);
     void applyCommandStates();
     void showFolderCount();
 

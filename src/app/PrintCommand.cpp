@@ -35,7 +35,7 @@ void PrintCommand::run(const Volume &shownDrive)
         m_statusBar->setPanelText(1, QString());
         return;
     }
-    m_statusBar->setPanelText(1, TextTable::text(320));
+    m_statusBar->setPanelText(1, TextTable::text(TextId::Printing));
     // Painted now: no event is processed before the document ends.
     m_statusBar->repaint();
     m_printout.reset();
@@ -74,13 +74,13 @@ void PrintCommand::setUpPrintout(CPrintListView &printout, const Volume &drive) 
     page.SetLeftMargin(1);
     page.SetRightMargin(1);
     Ctext &footer = page.Footer();
-    footer.SetText(TextTable::text(318) + u"<pag>"_s);
+    footer.SetText(TextTable::text(TextId::PageLabel) + u"<pag>"_s);
     footer.Font().Name = u"Arial"_s;
     footer.Font().Size = 8;
     footer.SetAlignment(2);
     // The drive's label and root, whichever folder of it is shown.
     Ctext &title = printout.Title();
-    title.SetText(FormatText(TextTable::text(319), QFile::decodeName(drive.label()),
+    title.SetText(FormatText(TextTable::text(TextId::PrintTitle), QFile::decodeName(drive.label()),
                              QFile::decodeName(drive.root())));
     title.Font().Bold = true;
     title.SetAlignment(2);

@@ -17,14 +17,7 @@
 
 #include <cstring>
 
-namespace {
-
-QString Text(int id)
-{
-    return TextTable::text(id);
-}
-
-} // namespace
+namespace {} // namespace
 
 ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
                                MainStatusBar *statusBar, QWidget *window)
@@ -138,7 +131,7 @@ quint64 ScanController::ScanDrive(const Volume &drive)
         removeDrive(drive.root());
         setPhase(m_folders.count() > 0 ? ScanPhase::StoppedWithRecords
                                        : ScanPhase::StoppedWithoutRecords);
-        m_statusBar->setPanelText(1, FormatText(Text(305), label));
+        m_statusBar->setPanelText(1, FormatText(Text(TextId::ScanStopped), label));
         QApplication::restoreOverrideCursor();
         // A walk that ran out of memory is said so; its partial records are gone.
         if (job.error() != 0)
@@ -147,8 +140,10 @@ quint64 ScanController::ScanDrive(const Volume &drive)
     }
     setPhase(ScanPhase::Scanned);
     showFolderCount();
-    m_statusBar->setPanelText(2, FormatText(Text(302), MegabyteText(job.diskSpace().FreeBytes)));
-    m_statusBar->setPanelText(3, FormatText(Text(303), MegabyteText(job.diskSpace().TotalBytes)));
+    m_statusBar->setPanelText(
+        2, FormatText(Text(TextId::FreeSpace), MegabyteText(job.diskSpace().FreeBytes)));
+    m_statusBar->setPanelText(
+        3, FormatText(Text(TextId::TotalSpace), MegabyteText(job.diskSpace().TotalBytes)));
     QApplication::restoreOverrideCursor();
     return total;
 }
@@ -157,12 +152,13 @@ void ScanController::showFolderCount()
 {
     const quint32 unread = m_folders.unreadCount();
     if (unread == 0) {
-        m_statusBar->setPanelText(1, FormatText(Text(301), m_folders.count()));
+        m_statusBar->setPanelText(1, FormatText(Text(TextId::FoldersScanned), m_folders.count()));
         m_statusBar->setPanelToolTip(1, QString());
         return;
     }
-    m_statusBar->setPanelText(1, FormatText(Text(322), m_folders.count(), unread));
-    QStringList tip{Text(323)};
+    m_statusBar->setPanelText(
+        1, FormatText(Text(TextId::FoldersScannedUnread), m_folders.count(), unread));
+    QStringList tip{Text(TextId::UnreadTip)};
     for (const QByteArray &line : m_folders.unreadSample())
         tip.append(QString::fromLocal8Bit(line));
     if (unread > quint32(tip.size() - 1))
@@ -194,13 +190,13 @@ void ScanController::showScanProgress()
         return;
     const QByteArray folder = m_scanJob->currentFolder();
     if (!folder.isEmpty())
-        m_statusBar->setPanelText(1, Text(304) + QFile::decodeName(folder));
+        m_statusBar->setPanelText(1, Text(TextId::ScanningFolder) + QFile::decodeName(folder));
 }
 
 // The program's error box: title and first word "Erreur", the number, then the description.
 void ScanController::showError(int number, const QString &description)
 {
-    QMessageBox::critical(m_window, Text(101),
-                          Text(101) + u' ' + QString::number(number) + QStringLiteral("\r\n") +
-                              description);
+    QMessageBox::critical(m_window, Text(TextId::ErrorTitle),
+                          Text(TextId::ErrorTitle) + u' ' + QString::number(number) +
+                              QStringLiteral("\r\n") + description);
 }

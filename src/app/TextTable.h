@@ -59,3 +59,8 @@ public:
     // Every id the table holds, in ascending order.
     static QList<int> ids();
 };
+
+inline QString Text(TextId id)
+{
+    return TextTable::text(id);
+}

@@ -68,7 +68,7 @@ void WorkArea::buildList()
     m_listModel = new DirListModel(this);
     QStringList headings;
     for (int column = 0; column < DirListModel::ColumnCount; ++column)
-        headings.append(TextTable::text(309 + column));
+        headings.append(Text(TextId(int(TextId::ColumnName) + column)));
     m_listModel->setHeaders(headings);
     m_listModel->setFolderIcon(FolderIcon());
     FileIconCache::instance().setFallback(FileIcon());
