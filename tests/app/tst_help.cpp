@@ -165,7 +165,7 @@ void TestHelp::secondShowKeepsOneWindow()
     QVERIFY(browser->verticalScrollBar()->value() > 0);
 
     // Shown again, it is back at the index, and Précédent returns to where the reader was.
-    ShowHelp(&owner);
+    HelpWindow::showIndex(&owner);
     QCOMPARE(HelpWindow::instance(), window);
     QCOMPARE(HelpWindows().size(), 1);
     QVERIFY(window->isVisible());

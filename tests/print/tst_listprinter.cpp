@@ -21,12 +21,9 @@ private slots:
     void iconIndent();
     void pageBreaks_data();
     void pageBreaks();
-    void beforeNewPageOncePerBreak();
-    void nothingToPrintGivesOnePage_data();
     void nothingToPrintGivesOnePage();
     void errorPath_data();
     void errorPath();
-    void printedItemsCountsSelectedAndResets();
 };
 
 namespace {
@@ -78,7 +75,7 @@ PrintedList Rows(int count, double rowHeight = 240)
     PrintedList list;
     list.columns = {{u"C"_s, 1000, 0, false}};
     for (int i = 1; i <= count; ++i)
-        list.rows.append({{u"r%1"_s.arg(i)}, std::nullopt, false});
+        list.rows.append({{u"r%1"_s.arg(i)}, std::nullopt});
     list.rowHeight = rowHeight;
     list.iconSize = QSize(16, 16);
     return list;
@@ -101,12 +98,10 @@ void TestListPrinter::firstPageLayout()
     CPrintListView view(printer);
     PrintedList list;
     list.columns = {{u"Name"_s, 2000, 0, false}, {u"Size"_s, 1500, 1, false}};
-    list.rows = {{{u"a"_s, u"12"_s}, QPixmap(), false}, {{u"bb"_s, u"7"_s}, std::nullopt, false}};
+    list.rows = {{{u"a"_s, u"12"_s}, QPixmap()}, {{u"bb"_s, u"7"_s}, std::nullopt}};
     list.rowHeight = 240;
     list.iconSize = QSize(16, 16);
     view.SetControl(list);
-    QCOMPARE(view.FontItem(), list.font);
-    QCOMPARE(view.HeaderFont(), list.font);
     view.HeaderFont().Size = 12;
     view.HeaderFont().Bold = true;
     SetMargins(view.Page(), 1);
@@ -139,7 +134,6 @@ void TestListPrinter::firstPageLayout()
             QCOMPARE(c.font, list.font);
     }
     QCOMPARE(view.PrintedItems(), 2);
-    QCOMPARE(view.CurrentPage(), 1);
 }
 
 void TestListPrinter::columnAlignment_data()
@@ -281,61 +275,8 @@ void TestListPrinter::pageBreaks()
     QCOMPARE(footers, footerY);
     QCOMPARE(printer.Calls().back().kind, Kind::EndDoc);
     QCOMPARE(view.PrintedItems(), rows);
-    QCOMPARE(int(view.CurrentPage()), int(pages.size()));
-}
-
-void TestListPrinter::beforeNewPageOncePerBreak()
-{
-    RecordingPrinter printer(11906, 2807);
-    CPrintListView view(printer);
-    Prepare(view, Rows(10));
-    QList<int> pages;
-    QList<qsizetype> footersSoFar;
-    view.SetBeforeNewPage([&] {
-        pages << printer.Page();
-        footersSoFar << Trace(printer).filter(u" F"_s).size();
-        // Applies from the next use: the break footer moves to the new left margin.
-        view.Page().SetLeftMargin(2);
-    });
-    QVERIFY(view.PrintControl().ok);
-    QCOMPARE(pages, (QList<int>{1, 2}));
-    QCOMPARE(footersSoFar, (QList<qsizetype>{0, 1}));
-    QCOMPARE(Trace(printer).filter(u" F"_s),
-             (QStringList{u"print 1134,2240 F"_s, u"print 1134,2477 F"_s, u"print 1134,2240 F"_s}));
-
-    Prepare(view, Rows(3));
-    pages.clear();
-    QVERIFY(view.PrintControl().ok);
-    QVERIFY(pages.isEmpty());
-}
-
-void TestListPrinter::nothingToPrintGivesOnePage_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<bool>("onlySelected");
-    QTest::newRow("empty list") << 0 << false;
-    QTest::newRow("none selected") << 3 << true;
-}
-
-void TestListPrinter::nothingToPrintGivesOnePage()
-{
-    QFETCH(int, rows);
-    QFETCH(bool, onlySelected);
-    RecordingPrinter printer;
-    CPrintListView view(printer);
-    PrintedList list = Rows(rows);
-    list.iconSize.reset(); // no row is printed, so no icons are needed
-    Prepare(view, list);
-    view.SetPrintOnlySelectedItems(onlySelected);
-    QVERIFY(view.PrintControl().ok);
-    const QStringList expected{
-        u"print 0,0  "_s,      u"print 567,0 H"_s,
-        u"print 567,567 T"_s,  u"line 567,1250-1567,1250"_s,
-        u"print 567,1050 C"_s, u"print 567,16271 F"_s,
-        u"enddoc"_s,
-    };
-    QCOMPARE(Trace(printer), expected);
-    QCOMPARE(view.PrintedItems(), 0);
+    QVERIFY(view.PrintControl().ok); // counts afresh
+    QCOMPARE(view.PrintedItems(), rows);
 }
 
 void TestListPrinter::errorPath_data()
@@ -343,14 +284,11 @@ void TestListPrinter::errorPath_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("number");
     QTest::addColumn<int>("drawnBeforeKill");
-    QTest::addColumn<int>("printed");
-    QTest::newRow("left 58 cm") << u"left"_s << 6 << 1 << 0;
-    QTest::newRow("right 58 cm") << u"right"_s << 6 << 1 << 0;
-    QTest::newRow("top 58 cm") << u"top"_s << 6 << 2 << 0;
-    QTest::newRow("bottom 58 cm, after titles") << u"bottom"_s << 6 << 5 << 0;
-    QTest::newRow("no icon set, after titles") << u"icons"_s << 91 << 5 << 0;
-    // Set by the page-break hook: page 1's three rows stay counted.
-    QTest::newRow("top 58 cm at the break") << u"break"_s << 6 << 11 << 3;
+    QTest::newRow("left 58 cm") << u"left"_s << 6 << 1;
+    QTest::newRow("right 58 cm") << u"right"_s << 6 << 1;
+    QTest::newRow("top 58 cm") << u"top"_s << 6 << 2;
+    QTest::newRow("bottom 58 cm, after titles") << u"bottom"_s << 6 << 5;
+    QTest::newRow("no icon set, after titles") << u"icons"_s << 91 << 5;
 }
 
 void TestListPrinter::errorPath()
@@ -358,7 +296,6 @@ void TestListPrinter::errorPath()
     QFETCH(QString, fault);
     QFETCH(int, number);
     QFETCH(int, drawnBeforeKill);
-    QFETCH(int, printed);
     RecordingPrinter printer(11906, 2807);
     CPrintListView view(printer);
     PrintedList list = Rows(4);
@@ -374,8 +311,6 @@ void TestListPrinter::errorPath()
         page.SetTopMargin(58);
     else if (fault == u"bottom"_s)
         page.SetBottomMargin(58);
-    else if (fault == u"break"_s)
-        view.SetBeforeNewPage([&page] { page.SetTopMargin(58); });
 
     const PrintResult result = view.PrintControl();
     QVERIFY(!result.ok);
@@ -385,24 +320,23 @@ void TestListPrinter::errorPath()
     QCOMPARE(trace.size(), drawnBeforeKill + 1);
     QCOMPARE(trace.back(), u"killdoc"_s);
     QVERIFY(!trace.contains(u"enddoc"_s));
-    QCOMPARE(view.PrintedItems(), printed);
 }
 
-void TestListPrinter::printedItemsCountsSelectedAndResets()
+void TestListPrinter::nothingToPrintGivesOnePage()
 {
     RecordingPrinter printer;
     CPrintListView view(printer);
-    PrintedList list = Rows(5);
-    list.rows[1].selected = true;
-    list.rows[3].selected = true;
+    PrintedList list = Rows(0);
+    list.iconSize.reset(); // no row is printed, so no icons are needed
     Prepare(view, list);
-    view.SetPrintOnlySelectedItems(true);
     QVERIFY(view.PrintControl().ok);
-    QCOMPARE(view.PrintedItems(), 2);
-    QCOMPARE(Trace(printer).filter(u" r"_s),
-             (QStringList{u"print 822,1300 r2"_s, u"print 822,1540 r4"_s}));
-    QVERIFY(view.PrintControl().ok);
-    QCOMPARE(view.PrintedItems(), 2);
+    const QStringList expected{
+        u"print 0,0  "_s,      u"print 567,0 H"_s,
+        u"print 567,567 T"_s,  u"line 567,1250-1567,1250"_s,
+        u"print 567,1050 C"_s, u"print 567,16271 F"_s,
+        u"enddoc"_s,
+    };
+    QCOMPARE(Trace(printer), expected);
 }
 
 QTEST_GUILESS_MAIN(TestListPrinter)
