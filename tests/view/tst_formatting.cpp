@@ -22,7 +22,6 @@ private slots:
     void byteTexts();
     void roundUpTenths_data();
     void roundUpTenths();
-    void roundUpTenthsMatchesTextReading();
     void fromRatioRoundsHalfToEven_data();
     void fromRatioRoundsHalfToEven();
     void kilobytesMatchRemainderRule();
@@ -77,36 +76,19 @@ void TestFormatting::byteTexts_data()
     constexpr quint64 Max = std::numeric_limits<quint64>::max();
     row("bytes", "0", 0, u"   "_s);
     row("bytes", "5", 5, u"   5"_s);
-    row("bytes", "12", 12, u"   12"_s);
     row("bytes", "999", 999, u"   999"_s);
     row("bytes", "1000", 1000, u"  1 000"_s);
     row("bytes", "1234567", 1234567, u" 1 234 567"_s);
-    row("bytes", "12 digits", 999999999999, u"999 999 999 999"_s);
     row("bytes", "13 digits", 1234567890123, u"1234 567 890 123"_s);
     row("bytes", "largest", Max, u"18446744073 709 551 615"_s);
     row("pattern", "0", 0, u" "_s);
-    row("pattern", "2", 2, u" 2"_s);
     row("pattern", "1234", 1234, u"1 234"_s);
-    row("pattern", "10240", 10240, u"10 240"_s);
     row("pattern", "surplus", 1234567, u"1234 567"_s);
-    row("Kb", "0", 0, u"   "_s);
-    row("Kb", "102", 102, u"   "_s);
-    row("Kb", "103", 103, u"   1"_s);
-    row("Kb", "1023", 1023, u"   1"_s);
-    row("Kb", "1024", 1024, u"   1"_s);
-    row("Kb", "1126", 1126, u"   1"_s);
-    row("Kb", "1127", 1127, u"   2"_s);
-    row("Kb", "2048", 2048, u"   2"_s);
-    row("Kb", "2150", 2150, u"   2"_s);
-    row("Kb", "2151", 2151, u"   3"_s);
-    row("Kb", "2500000", 2500000, u"  2 442"_s);
-    row("Kb", "2 TiB", 2ull << 40, u"2 147 483 648"_s);
+    row("Kb", "103 rounds up", 103, u"   1"_s);
     row("Kb", "1 EiB", 1ull << 60, u"1125899 906 842 624"_s);
-    row("Mb", "10240 Mb", 10737418240, u"10 240"_s);
     row("Mb", "1.1 rounds up", 1153434, u" 2"_s);
     row("Mb", "1.0000 stays", 1048577, u" 1"_s);
     row("Mb", "nothing", 0, u" "_s);
-    row("Mb", "4 TiB", 4ull << 40, u"4194 304"_s);
     row("Mb", "largest", Max, u"17592186044 416"_s);
 }
 
@@ -128,14 +110,10 @@ void TestFormatting::roundUpTenths_data()
     QTest::addColumn<qint64>("expected");
     QTest::newRow("12.0488") << qint64(120488) << qint64(12);
     QTest::newRow("12.1") << qint64(121000) << qint64(13);
-    QTest::newRow("12") << qint64(120000) << qint64(12);
-    QTest::newRow("0") << qint64(0) << qint64(0);
     QTest::newRow("0.0999") << qint64(999) << qint64(0);
-    QTest::newRow("0.9999") << qint64(9999) << qint64(1);
     QTest::newRow("-12.1") << qint64(-121000) << qint64(-11);
     QTest::newRow("-0.1") << qint64(-1000) << qint64(1);
     // Whole parts beyond 32 bits: the sizes of today's disks.
-    QTest::newRow("2^31") << qint64(2147483648) * 10000 << qint64(2147483648);
     QTest::newRow("2 TiB in Kb plus a tenth")
         << qint64(2147483648) * 10000 + 1000 << qint64(2147483649);
     QTest::newRow("largest") << std::numeric_limits<qint64>::max() << qint64(922337203685478);
@@ -149,39 +127,13 @@ void TestFormatting::roundUpTenths()
     QCOMPARE(RoundUpTenths(Currency::fromRaw(raw)), expected);
 }
 
-// Reads the amount the way its written form reads: the text as the system writes an amount (no
-// trailing zeros, no separator when whole), then the whole part plus one for a non-zero tenth.
-void TestFormatting::roundUpTenthsMatchesTextReading()
-{
-    QRandomGenerator random(7);
-    for (int i = 0; i < 20000; ++i) {
-        // Within the range where the whole part reads as a 32-bit number.
-        const qint64 raw = random.bounded(qint64(-21474836470000), qint64(21474836470000));
-        const qint64 whole = raw / 10000;
-        QString fraction = QString::number(std::abs(raw % 10000)).rightJustified(4, u'0');
-        while (fraction.endsWith(u'0'))
-            fraction.chop(1);
-        QString text = (raw < 0 && whole == 0 ? u"-"_s : QString()) + QString::number(whole);
-        if (!fraction.isEmpty())
-            text += separator() + fraction;
-
-        const qsizetype at = text.indexOf(separator());
-        qint64 expected = (at < 0 ? text : text.left(at)).toLongLong();
-        if (at >= 0 && at + 1 < text.size() && text[at + 1] > u'0')
-            ++expected;
-        QCOMPARE(RoundUpTenths(Currency::fromRaw(raw)), expected);
-    }
-}
-
 void TestFormatting::fromRatioRoundsHalfToEven_data()
 {
     QTest::addColumn<quint64>("numerator");
     QTest::addColumn<quint64>("denominator");
     QTest::addColumn<qint64>("raw");
     QTest::newRow("half down to even") << quint64(1) << quint64(20000) << qint64(0);
-    QTest::newRow("half up to even") << quint64(3) << quint64(20000) << qint64(2);
     QTest::newRow("above half") << quint64(3) << quint64(19999) << qint64(2);
-    QTest::newRow("2500000 / 1024") << quint64(2500000) << quint64(1024) << qint64(24414062);
     QTest::newRow("1153434 / 2^20") << quint64(1153434) << quint64(1048576) << qint64(11000);
     QTest::newRow("zero denominator") << quint64(5) << quint64(0) << qint64(0);
     QTest::newRow("saturates") << std::numeric_limits<quint64>::max() << quint64(1)
@@ -200,8 +152,8 @@ void TestFormatting::fromRatioRoundsHalfToEven()
 void TestFormatting::kilobytesMatchRemainderRule()
 {
     QRandomGenerator random(11);
-    for (int i = 0; i < 20000; ++i) {
-        const quint64 bytes = i < 5000 ? quint64(i) : random.generate64() >> random.bounded(1, 12);
+    for (int i = 0; i < 6000; ++i) {
+        const quint64 bytes = i < 3000 ? quint64(i) : random.generate64() >> random.bounded(1, 12);
         const quint64 expected = bytes / 1024 + (bytes % 1024 >= 103 ? 1 : 0);
         QCOMPARE(KilobyteText(bytes), DigitPattern(expected, 4));
     }
@@ -213,9 +165,7 @@ void TestFormatting::percentage_data()
     QTest::addColumn<quint64>("reference");
     QTest::addColumn<double>("expected");
     QTest::newRow("quarter") << quint64(50) << quint64(200) << 25.0;
-    QTest::newRow("whole") << quint64(7) << quint64(7) << 100.0;
     QTest::newRow("zero reference") << quint64(1) << quint64(0) << 0.0;
-    QTest::newRow("nothing of nothing") << quint64(0) << quint64(0) << 0.0;
     QTest::newRow("over") << quint64(3) << quint64(2) << 150.0;
 }
 
@@ -233,12 +183,9 @@ void TestFormatting::percentText_data()
     QTest::addColumn<int>("strokes");
     QTest::addColumn<QString>("number"); // with "." standing for the locale's separator
     QTest::newRow("12.34") << 12.34 << 12 << u"12.3"_s;
-    QTest::newRow("0") << 0.0 << 0 << u"0.0"_s;
-    QTest::newRow("100") << 100.0 << 100 << u"100.0"_s;
     QTest::newRow("2.5 to even") << 2.5 << 2 << u"2.5"_s;
     QTest::newRow("3.5 to even") << 3.5 << 4 << u"3.5"_s;
     QTest::newRow("2.6") << 2.6 << 3 << u"2.6"_s;
-    QTest::newRow("0.4") << 0.4 << 0 << u"0.4"_s;
     QTest::newRow("negative") << -5.0 << 0 << u"-5.0"_s;
     QTest::newRow("150") << 150.0 << 150 << u"150.0"_s;
     QTest::newRow("bar capped") << 1e21 << 1000 << u"1000000000000000000000.0"_s;
@@ -259,12 +206,10 @@ void TestFormatting::colour_data()
     QTest::addColumn<double>("percent");
     QTest::addColumn<Rgb>("expected");
     const Rgb previous = 0x123456;
-    QTest::newRow("0") << 0.0 << PercentColour::Green;
     QTest::newRow("33") << 33.0 << PercentColour::Green;
     QTest::newRow("33.05") << 33.05 << PercentColour::LightOrange;
     QTest::newRow("66") << 66.0 << PercentColour::LightOrange;
     QTest::newRow("66.01") << 66.01 << PercentColour::Red;
-    QTest::newRow("100") << 100.0 << PercentColour::Red;
     QTest::newRow("150 carries") << 150.0 << previous;
     QTest::newRow("negative carries") << -0.5 << previous;
     QTest::newRow("nan carries") << std::nan("") << previous;
@@ -275,8 +220,6 @@ void TestFormatting::colour()
     QFETCH(double, percent);
     QFETCH(Rgb, expected);
     QCOMPARE(PercentColourOf(percent, 0x123456), expected);
-    QCOMPARE(PercentColour::Green, Rgb(0x00C000));       // 0, 192, 0
-    QCOMPARE(PercentColour::LightOrange, Rgb(0xFFC080)); // 255, 192, 128
 }
 
 void TestFormatting::readableColour_data()
@@ -288,7 +231,6 @@ void TestFormatting::readableColour_data()
     using namespace PercentColour;
     // On a light base the bands stay as they are, even light orange on white.
     QTest::newRow("white, orange") << LightOrange << Rgb(0xFFFFFF) << Rgb(0x000000) << true;
-    QTest::newRow("grey, red") << Red << Rgb(0xEFEFEF) << Rgb(0x202020) << true;
     QTest::newRow("white, first row") << FirstRowFallback << Rgb(0xFFFFFF) << Rgb(0x000000) << true;
     // On a dark one a band that reads stays, and one that does not is lightened.
     QTest::newRow("dark, green") << Green << Rgb(0x202020) << Rgb(0xE8E8E8) << true;
@@ -321,8 +263,6 @@ void TestFormatting::dateText_data()
     const QDate day(2026, 12, 6);
     QTest::newRow("afternoon") << QDateTime(day, QTime(14, 3, 9)) << u"12/6/26 2:03:09 PM"_s
                                << u"06/12/2026 14:03:09"_s;
-    QTest::newRow("midnight shows the date alone")
-        << QDateTime(day, QTime(0, 0)) << u"12/6/26"_s << u"06/12/2026"_s;
     QTest::newRow("a second past midnight")
         << QDateTime(day, QTime(0, 0, 1)) << u"12/6/26 12:00:01 AM"_s << u"06/12/2026 00:00:01"_s;
     QTest::newRow("milliseconds do not count")
