@@ -14,11 +14,9 @@ class TestListPrinter : public QObject
     Q_OBJECT
 private slots:
     void firstPageLayout();
-    void columnAlignment_data();
-    void columnAlignment();
+    void rowLayout_data();
+    void rowLayout();
     void hiddenColumnsTakeNoRoom();
-    void iconIndent_data();
-    void iconIndent();
     void pageBreaks_data();
     void pageBreaks();
     void nothingToPrintGivesOnePage();
@@ -136,34 +134,57 @@ void TestListPrinter::firstPageLayout()
     QCOMPARE(view.PrintedItems(), 2);
 }
 
-void TestListPrinter::columnAlignment_data()
+void TestListPrinter::rowLayout_data()
 {
-    // Second column from x 1567, 1000 wide; title "ab" 200 wide, cell "abcd" 400 wide.
-    QTest::addColumn<int>("alignment");
-    QTest::addColumn<double>("titleX");
-    QTest::addColumn<double>("cellX");
-    QTest::newRow("left") << 0 << 1567.0 << 1567.0;
-    QTest::newRow("right") << 1 << 2367.0 << 2167.0;
-    QTest::newRow("centre") << 2 << 1967.0 << 1867.0;
+    QTest::addColumn<int>("alignment"); // of a second column "ab", 1000 wide; -1: none
+    QTest::addColumn<QSize>("iconSize");
+    QTest::addColumn<double>("twipsPerPixel");
+    QTest::addColumn<double>("rowHeight");
+    QTest::addColumn<bool>("withIcon");
+    QTest::addColumn<QStringList>("drawn"); // among what is drawn
+    const auto row = [](const char *name, int alignment, int icon, double tpp, double height,
+                        bool withIcon, const QStringList &drawn) {
+        QTest::newRow(name) << alignment << QSize(icon, icon) << tpp << height << withIcon << drawn;
+    };
+    // The second column starts at x 1567; its title "ab" is 200 wide, its cell "abcd" 400.
+    row("left", 0, 16, 15, 240, false, {u"print 1567,1050 ab"_s, u"print 1567,1300 abcd"_s});
+    row("right", 1, 16, 15, 240, false, {u"print 2367,1050 ab"_s, u"print 2167,1300 abcd"_s});
+    row("centre", 2, 16, 15, 240, false, {u"print 1967,1050 ab"_s, u"print 1867,1300 abcd"_s});
     // Unknown: the title stays where the rule ended, the cell where the previous print left x.
-    QTest::newRow("5 keeps pen") << 5 << 2567.0 << 0.0;
+    row("5 keeps pen", 5, 16, 15, 240, false, {u"print 2567,1050 ab"_s, u"print 0,1300 abcd"_s});
+    // Rows start two pixels under the rule at 1250; the text is indented by the icon's width.
+    row("16 px at 15", -1, 16, 15, 240, true, {u"icon 567,1280 240x240"_s, u"print 822,1300 r1"_s});
+    row("icon centred in a taller row", -1, 16, 15, 300, true,
+        {u"icon 567,1310 240x240"_s, u"print 822,1330 r1"_s});
+    row("no icon, same indent", -1, 16, 15, 240, false, {u"print 822,1300 r1"_s});
+    row("20 px at 12", -1, 20, 12, 240, true, {u"icon 567,1274 240x240"_s, u"print 819,1294 r1"_s});
 }
 
-void TestListPrinter::columnAlignment()
+void TestListPrinter::rowLayout()
 {
     QFETCH(int, alignment);
-    QFETCH(double, titleX);
-    QFETCH(double, cellX);
+    QFETCH(QSize, iconSize);
+    QFETCH(double, twipsPerPixel);
+    QFETCH(double, rowHeight);
+    QFETCH(bool, withIcon);
+    QFETCH(QStringList, drawn);
     RecordingPrinter printer;
+    printer.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
     CPrintListView view(printer);
-    PrintedList list = Rows(1);
-    list.columns.append({u"ab"_s, 1000, alignment, false});
-    list.rows[0].texts.append(u"abcd"_s);
+    PrintedList list = Rows(1, rowHeight);
+    list.iconSize = iconSize;
+    if (withIcon)
+        list.rows[0].icon = QPixmap();
+    if (alignment >= 0) {
+        list.columns.append({u"ab"_s, 1000, alignment, false});
+        list.rows[0].texts.append(u"abcd"_s);
+    }
     Prepare(view, list);
     QVERIFY(view.PrintControl().ok);
     const QStringList trace = Trace(printer);
-    QVERIFY(trace.contains(u"print %1,1050 ab"_s.arg(titleX)));
-    QVERIFY(trace.contains(u"print %1,1300 abcd"_s.arg(cellX)));
+    for (const QString &line : drawn)
+        QVERIFY2(trace.contains(line), qPrintable(line));
+    QCOMPARE(trace.filter(u"icon "_s).isEmpty(), !withIcon);
 }
 
 void TestListPrinter::hiddenColumnsTakeNoRoom()
@@ -185,45 +206,6 @@ void TestListPrinter::hiddenColumnsTakeNoRoom()
     };
     QCOMPARE(trace.mid(3, expected.size()), expected);
     QCOMPARE(trace.size(), 3 + expected.size() + 2);
-}
-
-void TestListPrinter::iconIndent_data()
-{
-    QTest::addColumn<QSize>("iconSize");
-    QTest::addColumn<double>("twipsPerPixel");
-    QTest::addColumn<double>("rowHeight");
-    QTest::addColumn<bool>("withIcon");
-    QTest::addColumn<QStringList>("row");
-    // Rows start two pixels under the rule at 1250.
-    QTest::newRow("16 px at 15: 255 indent")
-        << QSize(16, 16) << 15.0 << 240.0 << true
-        << QStringList{u"icon 567,1280 240x240"_s, u"print 822,1300 r1"_s};
-    QTest::newRow("icon centred in a taller row")
-        << QSize(16, 16) << 15.0 << 300.0 << true
-        << QStringList{u"icon 567,1310 240x240"_s, u"print 822,1330 r1"_s};
-    QTest::newRow("no icon, same indent")
-        << QSize(16, 16) << 15.0 << 240.0 << false << QStringList{u"print 822,1300 r1"_s};
-    QTest::newRow("20 px at 12") << QSize(20, 20) << 12.0 << 240.0 << true
-                                 << QStringList{u"icon 567,1274 240x240"_s, u"print 819,1294 r1"_s};
-}
-
-void TestListPrinter::iconIndent()
-{
-    QFETCH(QSize, iconSize);
-    QFETCH(double, twipsPerPixel);
-    QFETCH(double, rowHeight);
-    QFETCH(bool, withIcon);
-    QFETCH(QStringList, row);
-    RecordingPrinter printer;
-    printer.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
-    CPrintListView view(printer);
-    PrintedList list = Rows(1, rowHeight);
-    list.iconSize = iconSize;
-    if (withIcon)
-        list.rows[0].icon = QPixmap();
-    Prepare(view, list);
-    QVERIFY(view.PrintControl().ok);
-    QCOMPARE(Trace(printer).mid(5, row.size()), row);
 }
 
 void TestListPrinter::pageBreaks_data()

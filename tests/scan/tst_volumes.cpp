@@ -61,12 +61,8 @@ const QByteArray RootLine = "28 1 259:2 / / rw,relatime shared:1 - ext4 /dev/nvm
 void TestVolumes::desktopTable()
 {
     const QByteArray table =
-        R"(21 28 0:20 / /sys rw,nosuid,nodev,noexec,relatime shared:7 - sysfs sysfs rw
-22 28 0:21 / /proc rw,nosuid,nodev,noexec,relatime shared:13 - proc proc rw
-23 28 0:5 / /dev rw,nosuid,relatime shared:2 - devtmpfs udev rw,size=8012345k,mode=755,inode64
-25 28 0:23 / /run rw,nosuid,nodev,noexec,relatime shared:5 - tmpfs tmpfs rw,size=1608000k,mode=755
+        R"(25 28 0:23 / /run rw,nosuid,nodev,noexec,relatime shared:5 - tmpfs tmpfs rw,size=1608000k,mode=755
 28 1 259:2 / / rw,relatime shared:1 - ext4 /dev/nvme0n1p2 rw,errors=remount-ro
-36 22 0:31 / /proc/sys/fs/binfmt_misc rw,relatime shared:14 - autofs systemd-1 rw,fd=29,pgrp=1,direct
 60 28 7:0 / /snap/core22/1380 ro,nodev,relatime shared:30 - squashfs /dev/loop0 ro,errors=continue
 70 28 259:3 / /home rw,relatime shared:33 - ext4 /dev/nvme0n1p3 rw
 71 28 259:1 / /boot/efi rw,relatime shared:34 - vfat /dev/nvme0n1p1 rw,fmask=0077,dmask=0077,codepage=437
