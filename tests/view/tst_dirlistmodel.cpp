@@ -166,6 +166,8 @@ void TestDirListModel::rows()
     QCOMPARE(at(DirListModel::Date).toString(), DateText(QDateTime::fromSecsSinceEpoch(date)));
     QCOMPARE(at(DirListModel::Size, Qt::TextAlignmentRole).toInt(),
              int(Qt::AlignRight | Qt::AlignVCenter));
+    QCOMPARE(at(0, Qt::ToolTipRole).toString(), name); // the whole name, however narrow
+    QVERIFY(!at(DirListModel::Size, Qt::ToolTipRole).isValid());
     const QIcon icon = at(0, Qt::DecorationRole).value<QIcon>();
     QCOMPARE(icon.cacheKey() == m_folderIcon.cacheKey(), isFolder);
     QVERIFY(!icon.isNull() || !isFolder);
