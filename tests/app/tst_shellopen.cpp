@@ -1,6 +1,5 @@
 #include "ShellOpen.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,12 +63,9 @@ void TestShellOpen::fileToUrl_data()
 
     QTest::newRow("absolute, directory ignored") << u"/data/r.txt"_s << u"/else"_s << u"file:///data/r.txt"_s;
     QTest::newRow("relative to directory") << u"r.txt"_s << u"/data/docs"_s << u"file:///data/docs/r.txt"_s;
-    QTest::newRow("parent of directory") << u"../r.txt"_s << u"/data/docs/"_s << u"file:///data/r.txt"_s;
     QTest::newRow("space and hash") << u"/data/a b#1.txt"_s << QString() << u"file:///data/a%20b%231.txt"_s;
     QTest::newRow("https kept") << u"https://example.org/p?q=1#top"_s << u"/data"_s
                                 << u"https://example.org/p?q=1#top"_s;
-    QTest::newRow("mailto kept") << u"mailto:someone@example.org"_s << QString()
-                                 << u"mailto:someone@example.org"_s;
     QTest::newRow("empty") << QString() << u"/data"_s << QString();
 }
 
@@ -88,12 +84,6 @@ void TestShellOpen::existingNameWithColonStaysAFile()
     QFile file(dir.filePath(u"notes:1.txt"_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
     QCOMPARE(ShellOpenUrl(u"notes:1.txt"_s, dir.path()), QUrl::fromLocalFile(dir.path() + u"/notes:1.txt"_s));
-    // Without a directory the working folder is the base.
-    const QString before = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(dir.path()));
-    const QUrl inWorkingFolder = ShellOpenUrl(u"notes:1.txt"_s);
-    QVERIFY(QDir::setCurrent(before));
-    QCOMPARE(inWorkingFolder, QUrl::fromLocalFile(dir.path() + u"/notes:1.txt"_s));
 }
 
 QTEST_GUILESS_MAIN(TestShellOpen)
