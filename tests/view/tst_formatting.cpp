@@ -161,10 +161,12 @@ void TestFormatting::colour_data()
     QTest::addColumn<double>("percent");
     QTest::addColumn<Rgb>("expected");
     const Rgb previous = 0x123456;
+    QTest::newRow("0") << 0.0 << PercentColour::Green;
     QTest::newRow("33") << 33.0 << PercentColour::Green;
     QTest::newRow("33.05") << 33.05 << PercentColour::LightOrange;
     QTest::newRow("66") << 66.0 << PercentColour::LightOrange;
     QTest::newRow("66.01") << 66.01 << PercentColour::Red;
+    QTest::newRow("100") << 100.0 << PercentColour::Red;
     QTest::newRow("150 carries") << 150.0 << previous;
     QTest::newRow("negative carries") << -0.5 << previous;
     QTest::newRow("nan carries") << std::nan("") << previous;
