@@ -220,9 +220,12 @@ void TestVolumes::kindOf_data()
                             << removable << QByteArray(kind);
     };
     row("floppy before removable", "vfat", "/dev/fd0", "/media/floppy", 2, true, "floppy");
+    row("/dev/fd without a unit", "ext4", "/dev/fdisk", "/mnt/x", 8, false, "fixed");
     row("iso9660", "iso9660", "/dev/sr0", "/media/cdrom", 11, true, "cdrom");
+    row("any file system on sr", "hfsplus", "/dev/sr0", "/mnt/mac", 11, false, "cdrom");
     row("network before removable", "nfs4", "nas:/music", "/media/music", 0, false, "remote");
     row("host:/path source", "fuse", "server:/export", "/mnt/x", 0, false, "remote");
+    row("//host/share source", "fuse.smbnetfs", "//nas/share", "/mnt/x", 0, false, "remote");
     row("nfsd is not nfs", "nfsd", "nfsd", "/proc/fs/nfsd", 0, false, "unknown");
     row("tmpfs before removable", "tmpfs", "tmpfs", "/media/ram", 0, false, "ramdisk");
     row("removable flag", "fuseblk", "/dev/sdc1", "/mnt/win", 8, true, "removable");

@@ -67,6 +67,7 @@ void TestFormatting::numbers_data()
     row("bytes", "0", 0, 0, u"   "_s);
     row("bytes", "999", 999, 0, u"   999"_s);
     row("bytes", "1000", 1000, 0, u"  1 000"_s);
+    row("bytes", "12 digits", 999999999999, 0, u"999 999 999 999"_s);
     row("bytes", "13 digits", 1234567890123, 0, u"1234 567 890 123"_s);
     row("bytes", "largest", Max, 0, u"18446744073 709 551 615"_s);
     row("pattern", "0", 0, 0, u" "_s);
@@ -87,6 +88,7 @@ void TestFormatting::numbers_data()
     row("roundUp", "smallest", quint64(std::numeric_limits<qint64>::min()), 0,
         u"-922337203685476"_s);
     row("ratio", "half down to even", 1, 20000, u"0"_s);
+    row("ratio", "half up to even", 3, 20000, u"2"_s);
     row("ratio", "above half", 3, 19999, u"2"_s);
     row("ratio", "1153434 / 2^20", 1153434, 1048576, u"11000"_s);
     row("ratio", "zero denominator", 5, 0, u"0"_s);
