@@ -140,6 +140,10 @@ void TestRecords::escape_data()
     QTest::newRow("backslash doubled") << "a\\b"_ba << "a\\\\b"_ba;
     QTest::newRow("newline and tab") << "a\nb\tc"_ba << "a\\x0ab\\x09c"_ba;
     QTest::newRow("C1 control") << "\xc2\x85"_ba << "\\xc2\\x85"_ba;
+    // The edges of the two-byte leads, and the last surrogate.
+    QTest::newRow("first two-byte lead") << "\xc2\xa0"_ba << "\xc2\xa0"_ba;
+    QTest::newRow("last two-byte lead") << "\xdf\xbf"_ba << "\xdf\xbf"_ba;
+    QTest::newRow("last surrogate") << "\xed\xbf\xbf"_ba << "\\xed\\xbf\\xbf"_ba;
     QTest::newRow("line separator") << "\xe2\x80\xa8|\xe2\x80\xa9"_ba << "\\xe2\\x80\\xa8|\\xe2\\x80\\xa9"_ba;
     QTest::newRow("invalid bytes") << "\xff\xfe"_ba << "\\xff\\xfe"_ba;
     QTest::newRow("truncated sequence") << "a\xc3"_ba << "a\\xc3"_ba;
