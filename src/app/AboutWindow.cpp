@@ -144,15 +144,6 @@ void AboutWindow::showUnavailable(QWidget *parent, const QString &text)
 
 bool AboutWindow::openSite(const QUrl &url)
 {
-    // The shell-open routine with the verb "Open", keeping its outcome; instead of its chooser,
-    // which is no answer for a web address, the caller reports the failure.
-    bool opened = false;
-    ShellOpenSteps steps;
-    steps.open = [&opened](const QUrl &target) {
-        opened = ShellOpenAssociated(target);
-        return opened;
-    };
-    steps.choose = [](const QUrl &) {};
-    ShellOpen(steps, u"Open"_s, url.toString());
-    return opened;
+    // The shell-open routine with the verb "Open"; on failure the caller tells the user.
+    return ShellOpen(u"Open"_s, url.toString());
 }

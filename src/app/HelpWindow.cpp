@@ -156,8 +156,3 @@ HelpWindow *HelpWindow::instance()
 {
     return s_window;
 }
-
-void ShowHelp(QWidget *parent)
-{
-    HelpWindow::showIndex(parent);
-}

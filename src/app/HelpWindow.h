@@ -43,6 +43,3 @@ private:
     QAction *m_forward = nullptr;
     QAction *m_home = nullptr;
 };
-
-// F1 and the help menu's index entry.
-void ShowHelp(QWidget *parent);

@@ -1,17 +1,9 @@
 #include "ShellOpen.h"
 
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusUnixFileDescriptor>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QVariantMap>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -43,55 +35,16 @@ bool ShellOpenAssociated(const QUrl &url)
     return QDesktopServices::openUrl(url);
 }
 
-void ShellOpenChooser(const QUrl &url)
-{
-    QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected())
-        return;
-    const QString service = u"org.freedesktop.portal.Desktop"_s;
-    const QString object = u"/org/freedesktop/portal/desktop"_s;
-    const QString interface = u"org.freedesktop.portal.OpenURI"_s;
-    const QVariantMap options{{u"ask"_s, true}};
-    QDBusMessage call;
-    if (url.isLocalFile() && (bus.connectionCapabilities() & QDBusConnection::UnixFileDescriptorPassing)) {
-        // The portal wants the file itself, not its name, so that it also works from a sandbox.
-        const int fd = ::open(QFile::encodeName(url.toLocalFile()).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0)
-            return;
-        const QDBusUnixFileDescriptor handle(fd); // holds its own duplicate
-        ::close(fd);
-        call = QDBusMessage::createMethodCall(service, object, interface, u"OpenFile"_s);
-        call << QString() << QVariant::fromValue(handle) << options;
-    } else {
-        call = QDBusMessage::createMethodCall(service, object, interface, u"OpenURI"_s);
-        call << QString() << url.toString(QUrl::FullyEncoded) << options;
-    }
-    // The reply only names the portal's request; the user's choice is the portal's business, so
-    // nothing waits for it, and a missing portal stays unnoticed.
-    bus.send(call);
-}
-
-void ShellOpen(const ShellOpenSteps &steps, const QString &operation, const QString &file,
-               const QString &directory)
+bool ShellOpen(const QString &operation, const QString &file, const QString &directory,
+               const std::function<bool(const QUrl &)> &open)
 {
     if (!IsOpenVerb(operation))
-        return;
+        return false;
     const QUrl url = ShellOpenUrl(file, directory);
     if (!url.isValid() || url.isEmpty())
-        return;
-    // A missing file is a failure of its own, not a missing association: no chooser for it.
+        return false;
+    // No application is asked to open what is not there.
     if (url.isLocalFile() && !QFileInfo::exists(url.toLocalFile()))
-        return;
-    if (steps.open && steps.open(url))
-        return;
-    if (steps.choose)
-        steps.choose(url);
-}
-
-void ShellOpen(const QString &operation, const QString &file, const QString &parameters,
-               const QString &directory, int show)
-{
-    Q_UNUSED(parameters);
-    Q_UNUSED(show);
-    ShellOpen(ShellOpenSteps{}, operation, file, directory);
+        return false;
+    return open ? open(url) : ShellOpenAssociated(url);
 }

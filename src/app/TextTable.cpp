@@ -72,12 +72,3 @@ QString TextTable::text(int id)
         return {};
     return QString::fromUtf8(it->utf8);
 }
-
-QList<int> TextTable::ids()
-{
-    QList<int> result;
-    result.reserve(std::size(Texts));
-    for (const Entry &e : Texts)
-        result.append(e.id);
-    return result;
-}

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <QList>
 #include <QString>
 
 // Ids of the program's texts. The numbers are the ones the texts are known by; the names say
@@ -55,9 +54,6 @@ public:
     // The text of an id; an id the table does not hold gives the empty text.
     static QString text(TextId id);
     static QString text(int id);
-
-    // Every id the table holds, in ascending order.
-    static QList<int> ids();
 };
 
 inline QString Text(TextId id)

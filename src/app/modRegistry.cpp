@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QTimer>
 #include <QWidget>
 
@@ -245,19 +244,6 @@ std::optional<QVariant> QueryRegValue(const QSettings &key, QStringView name, Se
     return std::nullopt;
 }
 
-void LoadColumnWidth(const SettingsStore &store, QHeaderView &list, int column, QStringView name,
-                     const TwipsScale &twips)
-{
-    if (const auto width = RestoreLength(store, name))
-        list.resizeSection(column, twips.toPixelsX(*width));
-}
-
-void SaveColumnWidth(const SettingsStore &store, const QHeaderView &list, int column,
-                     QStringView name, const TwipsScale &twips)
-{
-    WriteLength(store, name, qint64(list.sectionSize(column)) * twips.perPixelX());
-}
-
 void LoadWindowPos(const SettingsStore &store, QWidget &window, QStringView leftName,
                    QStringView topName, const TwipsScale &twips)
 {
@@ -267,14 +253,6 @@ void LoadWindowPos(const SettingsStore &store, QWidget &window, QStringView left
     if (left || top)
         window.move(left ? twips.toPixelsX(*left) : window.x(),
                     top ? twips.toPixelsY(*top) : window.y());
-}
-
-void SaveWindowPos(const SettingsStore &store, const QWidget &window, QStringView leftName,
-                   QStringView topName, const TwipsScale &twips)
-{
-    const QPoint frame = window.frameGeometry().topLeft();
-    WriteLength(store, leftName, qint64(frame.x()) * twips.perPixelX());
-    WriteLength(store, topName, qint64(frame.y()) * twips.perPixelY());
 }
 
 void LoadWindowSize(const SettingsStore &store, QWidget &window, QStringView widthName,
@@ -293,14 +271,6 @@ void LoadWindowSize(const SettingsStore &store, QWidget &window, QStringView wid
         return;
     window.resize(width.value_or(window.width()), height.value_or(window.height()));
     new OuterSizeKeeper(&window, width, height);
-}
-
-void SaveWindowSize(const SettingsStore &store, const QWidget &window, QStringView widthName,
-                    QStringView heightName, const TwipsScale &twips)
-{
-    const QSize frame = window.frameGeometry().size();
-    WriteLength(store, widthName, qint64(frame.width()) * twips.perPixelX());
-    WriteLength(store, heightName, qint64(frame.height()) * twips.perPixelY());
 }
 
 WindowSettings LoadWindowSettings(const SettingsStore &store)

@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 
-class QHeaderView;
 class QWidget;
 class TwipsScale;
 
@@ -48,20 +47,11 @@ bool SetRegValue(QSettings &key, QStringView name, SettingKind kind, const QVari
 // The value as stored when it reads as the kind asked for: a Text whole, NULs included.
 std::optional<QVariant> QueryRegValue(const QSettings &key, QStringView name, SettingKind kind);
 
-// Lengths go to the store in twips as decimal text; a value that is absent leaves its target as it
-// is.
-void LoadColumnWidth(const SettingsStore &store, QHeaderView &list, int column, QStringView name,
-                     const TwipsScale &twips);
-void SaveColumnWidth(const SettingsStore &store, const QHeaderView &list, int column,
-                     QStringView name, const TwipsScale &twips);
+// Lengths are kept in twips as decimal text; a value that is absent leaves the window as it is.
 // Position and size are those of the outer frame, as the window system reports them.
 void LoadWindowPos(const SettingsStore &store, QWidget &window, QStringView leftName,
                    QStringView topName, const TwipsScale &twips);
-void SaveWindowPos(const SettingsStore &store, const QWidget &window, QStringView leftName,
-                   QStringView topName, const TwipsScale &twips);
 void LoadWindowSize(const SettingsStore &store, QWidget &window, QStringView widthName,
-                    QStringView heightName, const TwipsScale &twips);
-void SaveWindowSize(const SettingsStore &store, const QWidget &window, QStringView widthName,
                     QStringView heightName, const TwipsScale &twips);
 
 // The twelve value names, in the order the main window restores and saves them.

@@ -21,9 +21,7 @@ public:
     const Ctext &Header() const { return m_header; }
 
     qint16 Orientation() const { return m_orientation; }
-    void SetOrientation(qint16 code) { m_orientation = code; }
     qint16 PaperSize() const { return m_paperSize; }
-    void SetPaperSize(qint16 code) { m_paperSize = code; }
     qint16 BottomMargin() const { return m_bottomMargin; }
     void SetBottomMargin(qint16 cm) { m_bottomMargin = cm; }
     qint16 TopMargin() const { return m_topMargin; }

@@ -33,8 +33,6 @@ void CPrintListView::SetControl(const PrintedList &list)
     m_headerFont = list.font;
 }
 
-// Margins are read from the page setup at every use so that a BeforeNewPage handler can change
-// them for the following pages.
 int CPrintListView::Left() const
 {
     return MarginOrThrow(m_page.LeftMargin());
@@ -89,7 +87,6 @@ void CPrintListView::PrintAll()
     ApplyPageSetup(m_printer, m_page);
     // Opens the document and its first page.
     m_printer.print(u" "_s);
-    m_currentPage = static_cast<qint16>(m_printer.Page());
     m_printer.SetCurrentY(0);
     // The header stands above the top margin, at the very top of the printable area.
     PrintTextItem(m_printer, m_page.Header(), Left(), Right());
@@ -101,18 +98,13 @@ void CPrintListView::PrintAll()
 
     m_printedItems = 0;
     for (const PrintedRow &row : std::as_const(m_control.rows)) {
-        if (m_printOnlySelectedItems && !row.selected)
-            continue;
         const int rowHeight = RoundTwips(m_control.rowHeight);
         if (!RowFitsOnPage(m_printer, rowHeight, Bottom())) {
-            if (m_beforeNewPage)
-                m_beforeNewPage();
             // The footer goes where the row that does not fit would have ended.
             m_printer.SetCurrentY(m_printer.CurrentY() + m_control.rowHeight);
             PrintTextItem(m_printer, m_page.Footer(), Left(), Right());
             m_printer.NewPage();
-            m_currentPage = static_cast<qint16>(m_printer.Page());
-            PrintTextItem(m_printer, m_page.Header(), Left(), Right());
+                    PrintTextItem(m_printer, m_page.Header(), Left(), Right());
             m_printer.SetCurrentY(Top());
             PrintColumnTitles(Left());
         }

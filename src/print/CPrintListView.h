@@ -8,9 +8,6 @@
 #include <QString>
 #include <QtGlobal>
 
-#include <functional>
-#include <utility>
-
 class Printer;
 
 // How a printout ended. On failure the document has been abandoned; number and description
@@ -32,27 +29,15 @@ public:
 
     // Copies the list, then its font into the row font and the column-title font.
     void SetControl(const PrintedList &list);
-    const PrintedList &Control() const { return m_control; }
 
     // The printer's own objects, changed in place by callers.
     CPage &Page() { return m_page; }
     Ctext &Title() { return m_title; }
     StdFont &HeaderFont() { return m_headerFont; }
-    const StdFont &HeaderFont() const { return m_headerFont; }
-    StdFont &FontItem() { return m_fontItem; }
     const StdFont &FontItem() const { return m_fontItem; }
-
-    bool PrintOnlySelectedItems() const { return m_printOnlySelectedItems; }
-    void SetPrintOnlySelectedItems(bool on) { m_printOnlySelectedItems = on; }
 
     // Rows printed by the last PrintControl, also when it failed.
     qint32 PrintedItems() const { return m_printedItems; }
-    // The page being printed (the printer's page number), 0 before the first printout.
-    qint16 CurrentPage() const { return m_currentPage; }
-
-    // Called at each page break, before the ending page's footer; changes it makes to the page
-    // setup and fonts apply from then on, since they are read afresh at every use.
-    void SetBeforeNewPage(std::function<void()> handler) { m_beforeNewPage = std::move(handler); }
 
     PrintResult PrintControl();
 
@@ -68,10 +53,7 @@ private:
     PrintedList m_control;
     CPage m_page;
     Ctext m_title;
-    bool m_printOnlySelectedItems = false;
     qint32 m_printedItems = 0;
-    qint16 m_currentPage = 0;
     StdFont m_headerFont;
     StdFont m_fontItem;
-    std::function<void()> m_beforeNewPage;
 };

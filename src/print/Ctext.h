@@ -10,13 +10,9 @@
 class Ctext
 {
 public:
-    Ctext();
-
     // The item's own font: changing the returned object changes the item.
     StdFont &Font() { return m_font; }
     const StdFont &Font() const { return m_font; }
-    // Keeps a copy; later changes to font do not reach the item.
-    void SetFont(const StdFont &font);
 
     // 0 left, 1 right, 2 centred; any other value prints at the pen. Not validated.
     qint32 Alignment() const { return m_alignment; }

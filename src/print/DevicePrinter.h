@@ -26,7 +26,6 @@ public:
 
     QPrinter &device() const { return *m_device; }
 
-    double CurrentX() const override { return m_x; }
     void SetCurrentX(double x) override { m_x = x; }
     double CurrentY() const override { return m_y; }
     void SetCurrentY(double y) override { m_y = y; }
@@ -46,17 +45,11 @@ public:
     void KillDoc() override;
     int Page() const override { return m_page; }
 
-    QString FontName() const override { return m_font.Name; }
     void SetFontName(const QString &name) override { m_font.Name = name; }
-    double FontSize() const override { return m_font.Size; }
     void SetFontSize(double points) override;
-    bool FontBold() const override { return m_font.Bold; }
     void SetFontBold(bool on) override { m_font.Bold = on; }
-    bool FontItalic() const override { return m_font.Italic; }
     void SetFontItalic(bool on) override { m_font.Italic = on; }
-    bool FontStrikethru() const override { return m_font.Strikethrough; }
     void SetFontStrikethru(bool on) override { m_font.Strikethrough = on; }
-    bool FontUnderline() const override { return m_font.Underline; }
     void SetFontUnderline(bool on) override { m_font.Underline = on; }
 
     // Codes of the classic printer settings (1 Letter, 5 Legal, 8 A3, 9 A4, 11 A5, ...); a size

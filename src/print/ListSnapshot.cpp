@@ -99,8 +99,6 @@ PrintedList SnapshotOf(const QTreeView &view, double twipsPerPixelX, double twip
         for (int column = 0; column < columns; ++column)
             printed.texts.append(model->index(row, column).data().toString());
         printed.icon = icons.of(model->index(row, 0).data(Qt::DecorationRole));
-        printed.selected = view.selectionModel() &&
-                           view.selectionModel()->isRowSelected(row, QModelIndex());
         list.rows.append(std::move(printed));
     }
     // Every row of the list is as high as the first; an empty list still gets a sensible height.

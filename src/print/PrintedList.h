@@ -24,7 +24,6 @@ struct PrintedRow
 {
     QStringList texts;           // one per column, in column order; missing ones print empty
     std::optional<QPixmap> icon; // drawn in the first column; none leaves the indent blank
-    bool selected = false;
 };
 
 struct PrintedList

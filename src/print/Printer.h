@@ -19,7 +19,6 @@ class Printer
 public:
     virtual ~Printer() = default;
 
-    virtual double CurrentX() const = 0;
     virtual void SetCurrentX(double x) = 0;
     virtual double CurrentY() const = 0;
     virtual void SetCurrentY(double y) = 0;
@@ -45,17 +44,11 @@ public:
     // 1 on the first page.
     virtual int Page() const = 0;
 
-    virtual QString FontName() const = 0;
     virtual void SetFontName(const QString &name) = 0;
-    virtual double FontSize() const = 0;
     virtual void SetFontSize(double points) = 0;
-    virtual bool FontBold() const = 0;
     virtual void SetFontBold(bool on) = 0;
-    virtual bool FontItalic() const = 0;
     virtual void SetFontItalic(bool on) = 0;
-    virtual bool FontStrikethru() const = 0;
     virtual void SetFontStrikethru(bool on) = 0;
-    virtual bool FontUnderline() const = 0;
     virtual void SetFontUnderline(bool on) = 0;
 
     // 9 = A4 (the numbering of the classic printer settings).

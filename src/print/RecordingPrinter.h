@@ -38,7 +38,7 @@ public:
     const QList<Call> &Calls() const { return m_calls; }
     void ClearCalls() { m_calls.clear(); }
 
-    double CurrentX() const override { return m_x; }
+    double CurrentX() const { return m_x; }
     void SetCurrentX(double x) override;
     double CurrentY() const override { return m_y; }
     void SetCurrentY(double y) override;
@@ -64,17 +64,11 @@ public:
     void KillDoc() override;
     int Page() const override { return m_page; }
 
-    QString FontName() const override { return m_font.Name; }
     void SetFontName(const QString &name) override;
-    double FontSize() const override { return m_font.Size; }
     void SetFontSize(double points) override;
-    bool FontBold() const override { return m_font.Bold; }
     void SetFontBold(bool on) override;
-    bool FontItalic() const override { return m_font.Italic; }
     void SetFontItalic(bool on) override;
-    bool FontStrikethru() const override { return m_font.Strikethrough; }
     void SetFontStrikethru(bool on) override;
-    bool FontUnderline() const override { return m_font.Underline; }
     void SetFontUnderline(bool on) override;
 
     int PaperSize() const override { return m_paperSize; }

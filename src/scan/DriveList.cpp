@@ -58,16 +58,6 @@ public:
     }
 };
 
-bool ContainsPath(const QByteArray &mountPoint, const QByteArray &path)
-{
-    if (mountPoint.isEmpty())
-        return false;
-    if (mountPoint == "/")
-        return path.startsWith('/');
-    return path.startsWith(mountPoint) &&
-           (path.size() == mountPoint.size() || path[mountPoint.size()] == '/');
-}
-
 } // namespace
 
 QList<Volume> GetDriveList()
@@ -88,13 +78,6 @@ QList<Volume> GetDriveList()
         OfferRoot(volumes, root);
     }
     return volumes;
-}
-
-Volume NextDriveEntry(QList<Volume> &list)
-{
-    if (list.isEmpty())
-        return {};
-    return list.takeFirst();
 }
 
 DiskSpace DiskSpaceOf(quint64 blocks, quint64 freeBlocks, quint64 blockSize)
@@ -121,17 +104,4 @@ bool GetDiskSpace(const QByteArray &root, DiskSpace &space)
     const quint64 blockSize = info.f_frsize != 0 ? info.f_frsize : info.f_bsize;
     space = DiskSpaceOf(info.f_blocks, info.f_bfree, blockSize);
     return true;
-}
-
-std::optional<Volume> VolumeOf(const QByteArray &path, const QList<Volume> &volumes)
-{
-    const Volume *best = nullptr;
-    for (const Volume &volume : volumes) {
-        if (ContainsPath(volume.mountPoint, path) &&
-            (!best || volume.mountPoint.size() > best->mountPoint.size()))
-            best = &volume;
-    }
-    if (!best)
-        return std::nullopt;
-    return *best;
 }

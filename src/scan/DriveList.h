@@ -4,16 +4,11 @@
 
 #include <QList>
 
-#include <optional>
-
 // The volumes of this machine and their capacity.
 
 // The volumes to offer (see SelectVolumes), read from /proc/self/mountinfo, with sizes from statvfs
 // and the removable flag from /sys/dev/block. Empty if the mount table cannot be read.
 QList<Volume> GetDriveList();
-
-// Takes the first volume off the list and returns it; a default Volume when the list is empty.
-Volume NextDriveEntry(QList<Volume> &list);
 
 struct DiskSpace
 {
@@ -29,7 +24,3 @@ DiskSpace DiskSpaceOf(quint64 blocks, quint64 freeBlocks, quint64 blockSize);
 // false.
 bool GetDiskSpace(const QByteArray &root, DiskSpace &space);
 
-// The volume whose mount point is the longest one containing path, compared folder by folder
-// ("/home2/x" is not on "/home"); "/" holds every absolute path. The path is taken as written:
-// give it without "..", "." or doubled slashes.
-std::optional<Volume> VolumeOf(const QByteArray &path, const QList<Volume> &volumes);

@@ -48,19 +48,12 @@ template<PathText S> S GetFolderName(const S &path)
     return GetFileName(trimmed);
 }
 
-template<PathText S> S TrimNull(const S &text)
-{
-    const qsizetype nul = text.indexOf(Char<S>('\0'));
-    return nul < 0 ? text : text.left(nul);
-}
-
 #define QUARNEL_INSTANTIATE_PATHS(S)                                                              \
     template S AddSlash<S>(const S &);                                                             \
     template S ParentFolder<S>(const S &);                                                         \
     template qsizetype FindLast<S>(const S &, char);                                               \
     template S GetFileName<S>(const S &);                                                          \
-    template S GetFolderName<S>(const S &);                                                        \
-    template S TrimNull<S>(const S &);
+    template S GetFolderName<S>(const S &);
 
 QUARNEL_INSTANTIATE_PATHS(QByteArray)
 QUARNEL_INSTANTIATE_PATHS(QString)

@@ -27,6 +27,3 @@ template<PathText S> S GetFileName(const S &path);
 // The name of the last folder of a path ending with "/" ("/a/b/" gives "b"); the root "/" gives
 // itself, as the volume's label; a text without "/" is returned whole.
 template<PathText S> S GetFolderName(const S &path);
-
-// The text up to, not including, its first NUL character.
-template<PathText S> S TrimNull(const S &text);

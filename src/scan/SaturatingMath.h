@@ -12,12 +12,6 @@ inline quint64 SaturatingAdd(quint64 a, quint64 b)
     return sum < a ? std::numeric_limits<quint64>::max() : sum;
 }
 
-inline quint64 SaturatingMultiply(quint64 a, quint64 b)
-{
-    quint64 product = 0;
-    return __builtin_mul_overflow(a, b, &product) ? std::numeric_limits<quint64>::max() : product;
-}
-
 inline void SaturatingAdd(std::atomic<quint64> &total, quint64 bytes)
 {
     quint64 seen = total.load(std::memory_order_relaxed);

@@ -7,10 +7,6 @@
 
 enum class DriveKind { Unknown, Floppy, Fixed, CdRom, Removable, Remote, RamDisk };
 
-// The number of the drive picture shown beside a volume: Floppy 1, Fixed 2, CdRom 3, Removable 4,
-// Remote 5; Unknown and RamDisk share 6.
-int DrivePicture(DriveKind kind);
-
 struct Volume
 {
     QByteArray mountPoint; // as written in the mount table, also the label shown to the user

@@ -22,27 +22,6 @@ quint32 colFile::Count() const
     return m_scan ? m_scan->fileCountOf(m_id) : 0;
 }
 
-std::optional<clsFile> colFile::Item(quint32 position) const
-{
-    if (position < 1 || position > Count())
-        return std::nullopt;
-    quint32 at = 1;
-    for (const clsFile &file : files())
-        if (at++ == position)
-            return file;
-    return std::nullopt;
-}
-
-std::optional<clsFile> colFile::Item(QByteArrayView key) const
-{
-    for (const clsFile &file : files()) {
-        if (key.startsWith(file.LFile) &&
-            key.sliced(file.LFile.size()) == QByteArray::number(file.LSize))
-            return file;
-    }
-    return std::nullopt;
-}
-
 colFile::Files colFile::files() const
 {
     return {m_scan ? m_scan->filesOf(m_id) : FileRecordReader()};

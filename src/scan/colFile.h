@@ -7,7 +7,6 @@
 #include <QByteArray>
 
 #include <iterator>
-#include <optional>
 
 class DriveScan;
 
@@ -66,10 +65,6 @@ public:
     qint64 LDate() const;
     // The number of file records.
     quint32 Count() const;
-    // The file record at a 1-based position; none outside 1 to Count().
-    std::optional<clsFile> Item(quint32 position) const;
-    // The file record under a key: its name followed by the decimal digits of its size.
-    std::optional<clsFile> Item(QByteArrayView key) const;
     // Every file record, in listing order.
     Files files() const;
     // Directory entries directly in the folder, listable or not.

@@ -18,7 +18,6 @@ public:
     // already cached keep the one they got.
     void setFallback(const QIcon &icon) { m_fallback = icon; }
     QIcon iconFor(const QString &fileName);
-    int count() const { return int(m_icons.size()); }
 
 private:
     FileIconCache() = default;

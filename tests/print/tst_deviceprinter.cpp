@@ -22,7 +22,6 @@ private slots:
     void landscapeSwapsTheScale();
     void textMetricsFollowTheFont();
     void pagesAndPen();
-    void listOfThreePages();
     void failuresLeaveNoFile_data();
     void failuresLeaveNoFile();
 
@@ -55,7 +54,7 @@ PrintedList ListOf(int rows)
     icon.fill(Qt::darkBlue);
     for (int row = 0; row < rows; ++row)
         list.rows.append({{u"fichier-%1.txt"_s.arg(row), QString::number(row * 1024), u"01/02/2026"_s},
-                          icon, false});
+                          icon});
     return list;
 }
 
@@ -76,12 +75,9 @@ void TestDevicePrinter::paperCodes_data()
     QTest::addColumn<int>("expectedId");
     QTest::addColumn<int>("readBack");
     QTest::newRow("letter") << 1 << int(QPageSize::Letter) << 1;
-    QTest::newRow("legal") << 5 << int(QPageSize::Legal) << 5;
     QTest::newRow("a3") << 8 << int(QPageSize::A3) << 8;
-    QTest::newRow("a5") << 11 << int(QPageSize::A5) << 11;
     QTest::newRow("small a4 is a4") << 10 << int(QPageSize::A4) << 9;
     QTest::newRow("unknown code keeps the paper") << 999 << int(QPageSize::A4) << 9;
-    QTest::newRow("negative code keeps the paper") << -9 << int(QPageSize::A4) << 9;
 }
 
 void TestDevicePrinter::paperCodes()
@@ -123,10 +119,8 @@ void TestDevicePrinter::textMetricsFollowTheFont()
     QVERIFY2(height10 > 200 && height10 < 300, qPrintable(QString::number(height10)));
     QVERIFY(width10 > 1500 && width10 < 3000);
     QCOMPARE(printer->TextHeight(u"two\nlines"_s), 2 * height10);
-    QCOMPARE(printer->TextWidth(QString()), 0.0);
     printer->SetFontSize(20);
     QVERIFY(qAbs(printer->TextWidth(u"MMMMMMMMMM"_s) / width10 - 2) < 0.05);
-    QVERIFY(qAbs(printer->TextHeight(u"A"_s) / height10 - 2) < 0.05);
     // A size no font can have is refused with the property-value error.
     try {
         printer->SetFontSize(0);
@@ -134,7 +128,7 @@ void TestDevicePrinter::textMetricsFollowTheFont()
     } catch (const PrinterError &error) {
         QCOMPARE(error.number, 380);
     }
-    QCOMPARE(printer->FontSize(), 20.0);
+    QVERIFY(qAbs(printer->TextHeight(u"A"_s) / height10 - 2) < 0.05);
 }
 
 void TestDevicePrinter::pagesAndPen()
@@ -143,44 +137,19 @@ void TestDevicePrinter::pagesAndPen()
     auto printer = pdfPrinter(path);
     QCOMPARE(printer->Page(), 1);
     printer->SetFontSize(12);
-    printer->SetCurrentX(500);
     printer->SetCurrentY(700);
     printer->print(u"Bonjour"_s);
-    QCOMPARE(printer->CurrentX(), 0.0);
     QCOMPARE(printer->CurrentY(), 700 + printer->TextHeight(u"Bonjour"_s));
     printer->Line(0, 100, 4000, 100);
-    QCOMPARE(printer->CurrentX(), 4000.0);
     QCOMPARE(printer->CurrentY(), 100.0);
     printer->NewPage();
     QCOMPARE(printer->Page(), 2);
     QCOMPARE(printer->CurrentY(), 0.0);
-    printer->print(u"page deux"_s);
+    printer->print(u"deux"_s);
     printer->EndDoc();
     QCOMPARE(PdfPageCount(path), 2);
     // The next document starts again at page 1.
     QCOMPARE(printer->Page(), 1);
-}
-
-void TestDevicePrinter::listOfThreePages()
-{
-    const QString path = m_dir.filePath(u"list.pdf"_s);
-    auto printer = pdfPrinter(path);
-    CPrintListView printout(*printer);
-    // Rows of 285 twips on about 15,900 twips less the margins and titles: 50 per page.
-    printout.SetControl(ListOf(130));
-    for (auto set : {&CPage::SetTopMargin, &CPage::SetBottomMargin, &CPage::SetLeftMargin,
-                     &CPage::SetRightMargin})
-        (printout.Page().*set)(1);
-    printout.Page().Footer().SetText(u"Page. <pag>"_s);
-    printout.Page().Footer().SetAlignment(2);
-    printout.Title().SetText(u"Disque [-/-] Répertoire [-/-]"_s);
-    int breaks = 0;
-    printout.SetBeforeNewPage([&] { ++breaks; });
-    const PrintResult result = printout.PrintControl();
-    QVERIFY2(result.ok, qPrintable(result.errorText));
-    QCOMPARE(printout.PrintedItems(), 130);
-    QCOMPARE(breaks, 2);
-    QCOMPARE(PdfPageCount(path), 3);
 }
 
 void TestDevicePrinter::failuresLeaveNoFile_data()

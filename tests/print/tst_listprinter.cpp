@@ -14,19 +14,14 @@ class TestListPrinter : public QObject
     Q_OBJECT
 private slots:
     void firstPageLayout();
-    void columnAlignment_data();
-    void columnAlignment();
+    void rowLayout_data();
+    void rowLayout();
     void hiddenColumnsTakeNoRoom();
-    void iconIndent_data();
-    void iconIndent();
     void pageBreaks_data();
     void pageBreaks();
-    void beforeNewPageOncePerBreak();
-    void nothingToPrintGivesOnePage_data();
     void nothingToPrintGivesOnePage();
     void errorPath_data();
     void errorPath();
-    void printedItemsCountsSelectedAndResets();
 };
 
 namespace {
@@ -78,7 +73,7 @@ PrintedList Rows(int count, double rowHeight = 240)
     PrintedList list;
     list.columns = {{u"C"_s, 1000, 0, false}};
     for (int i = 1; i <= count; ++i)
-        list.rows.append({{u"r%1"_s.arg(i)}, std::nullopt, false});
+        list.rows.append({{u"r%1"_s.arg(i)}, std::nullopt});
     list.rowHeight = rowHeight;
     list.iconSize = QSize(16, 16);
     return list;
@@ -101,12 +96,10 @@ void TestListPrinter::firstPageLayout()
     CPrintListView view(printer);
     PrintedList list;
     list.columns = {{u"Name"_s, 2000, 0, false}, {u"Size"_s, 1500, 1, false}};
-    list.rows = {{{u"a"_s, u"12"_s}, QPixmap(), false}, {{u"bb"_s, u"7"_s}, std::nullopt, false}};
+    list.rows = {{{u"a"_s, u"12"_s}, QPixmap()}, {{u"bb"_s, u"7"_s}, std::nullopt}};
     list.rowHeight = 240;
     list.iconSize = QSize(16, 16);
     view.SetControl(list);
-    QCOMPARE(view.FontItem(), list.font);
-    QCOMPARE(view.HeaderFont(), list.font);
     view.HeaderFont().Size = 12;
     view.HeaderFont().Bold = true;
     SetMargins(view.Page(), 1);
@@ -139,37 +132,59 @@ void TestListPrinter::firstPageLayout()
             QCOMPARE(c.font, list.font);
     }
     QCOMPARE(view.PrintedItems(), 2);
-    QCOMPARE(view.CurrentPage(), 1);
 }
 
-void TestListPrinter::columnAlignment_data()
+void TestListPrinter::rowLayout_data()
 {
-    // Second column from x 1567, 1000 wide; title "ab" 200 wide, cell "abcd" 400 wide.
-    QTest::addColumn<int>("alignment");
-    QTest::addColumn<double>("titleX");
-    QTest::addColumn<double>("cellX");
-    QTest::newRow("left") << 0 << 1567.0 << 1567.0;
-    QTest::newRow("right") << 1 << 2367.0 << 2167.0;
-    QTest::newRow("centre") << 2 << 1967.0 << 1867.0;
+    QTest::addColumn<int>("alignment"); // of a second column "ab", 1000 wide; -1: none
+    QTest::addColumn<QSize>("iconSize");
+    QTest::addColumn<double>("twipsPerPixel");
+    QTest::addColumn<double>("rowHeight");
+    QTest::addColumn<bool>("withIcon");
+    QTest::addColumn<QStringList>("drawn"); // among what is drawn
+    const auto row = [](const char *name, int alignment, int icon, double tpp, double height,
+                        bool withIcon, const QStringList &drawn) {
+        QTest::newRow(name) << alignment << QSize(icon, icon) << tpp << height << withIcon << drawn;
+    };
+    // The second column starts at x 1567; its title "ab" is 200 wide, its cell "abcd" 400.
+    row("left", 0, 16, 15, 240, false, {u"print 1567,1050 ab"_s, u"print 1567,1300 abcd"_s});
+    row("right", 1, 16, 15, 240, false, {u"print 2367,1050 ab"_s, u"print 2167,1300 abcd"_s});
+    row("centre", 2, 16, 15, 240, false, {u"print 1967,1050 ab"_s, u"print 1867,1300 abcd"_s});
     // Unknown: the title stays where the rule ended, the cell where the previous print left x.
-    QTest::newRow("5 keeps pen") << 5 << 2567.0 << 0.0;
+    row("5 keeps pen", 5, 16, 15, 240, false, {u"print 2567,1050 ab"_s, u"print 0,1300 abcd"_s});
+    // Rows start two pixels under the rule at 1250; the text is indented by the icon's width.
+    row("16 px at 15", -1, 16, 15, 240, true, {u"icon 567,1280 240x240"_s, u"print 822,1300 r1"_s});
+    row("icon centred in a taller row", -1, 16, 15, 300, true,
+        {u"icon 567,1310 240x240"_s, u"print 822,1330 r1"_s});
+    row("no icon, same indent", -1, 16, 15, 240, false, {u"print 822,1300 r1"_s});
+    row("20 px at 12", -1, 20, 12, 240, true, {u"icon 567,1274 240x240"_s, u"print 819,1294 r1"_s});
 }
 
-void TestListPrinter::columnAlignment()
+void TestListPrinter::rowLayout()
 {
     QFETCH(int, alignment);
-    QFETCH(double, titleX);
-    QFETCH(double, cellX);
+    QFETCH(QSize, iconSize);
+    QFETCH(double, twipsPerPixel);
+    QFETCH(double, rowHeight);
+    QFETCH(bool, withIcon);
+    QFETCH(QStringList, drawn);
     RecordingPrinter printer;
+    printer.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
     CPrintListView view(printer);
-    PrintedList list = Rows(1);
-    list.columns.append({u"ab"_s, 1000, alignment, false});
-    list.rows[0].texts.append(u"abcd"_s);
+    PrintedList list = Rows(1, rowHeight);
+    list.iconSize = iconSize;
+    if (withIcon)
+        list.rows[0].icon = QPixmap();
+    if (alignment >= 0) {
+        list.columns.append({u"ab"_s, 1000, alignment, false});
+        list.rows[0].texts.append(u"abcd"_s);
+    }
     Prepare(view, list);
     QVERIFY(view.PrintControl().ok);
     const QStringList trace = Trace(printer);
-    QVERIFY(trace.contains(u"print %1,1050 ab"_s.arg(titleX)));
-    QVERIFY(trace.contains(u"print %1,1300 abcd"_s.arg(cellX)));
+    for (const QString &line : drawn)
+        QVERIFY2(trace.contains(line), qPrintable(line));
+    QCOMPARE(trace.filter(u"icon "_s).isEmpty(), !withIcon);
 }
 
 void TestListPrinter::hiddenColumnsTakeNoRoom()
@@ -191,45 +206,6 @@ void TestListPrinter::hiddenColumnsTakeNoRoom()
     };
     QCOMPARE(trace.mid(3, expected.size()), expected);
     QCOMPARE(trace.size(), 3 + expected.size() + 2);
-}
-
-void TestListPrinter::iconIndent_data()
-{
-    QTest::addColumn<QSize>("iconSize");
-    QTest::addColumn<double>("twipsPerPixel");
-    QTest::addColumn<double>("rowHeight");
-    QTest::addColumn<bool>("withIcon");
-    QTest::addColumn<QStringList>("row");
-    // Rows start two pixels under the rule at 1250.
-    QTest::newRow("16 px at 15: 255 indent")
-        << QSize(16, 16) << 15.0 << 240.0 << true
-        << QStringList{u"icon 567,1280 240x240"_s, u"print 822,1300 r1"_s};
-    QTest::newRow("icon centred in a taller row")
-        << QSize(16, 16) << 15.0 << 300.0 << true
-        << QStringList{u"icon 567,1310 240x240"_s, u"print 822,1330 r1"_s};
-    QTest::newRow("no icon, same indent")
-        << QSize(16, 16) << 15.0 << 240.0 << false << QStringList{u"print 822,1300 r1"_s};
-    QTest::newRow("20 px at 12") << QSize(20, 20) << 12.0 << 240.0 << true
-                                 << QStringList{u"icon 567,1274 240x240"_s, u"print 819,1294 r1"_s};
-}
-
-void TestListPrinter::iconIndent()
-{
-    QFETCH(QSize, iconSize);
-    QFETCH(double, twipsPerPixel);
-    QFETCH(double, rowHeight);
-    QFETCH(bool, withIcon);
-    QFETCH(QStringList, row);
-    RecordingPrinter printer;
-    printer.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
-    CPrintListView view(printer);
-    PrintedList list = Rows(1, rowHeight);
-    list.iconSize = iconSize;
-    if (withIcon)
-        list.rows[0].icon = QPixmap();
-    Prepare(view, list);
-    QVERIFY(view.PrintControl().ok);
-    QCOMPARE(Trace(printer).mid(5, row.size()), row);
 }
 
 void TestListPrinter::pageBreaks_data()
@@ -281,61 +257,8 @@ void TestListPrinter::pageBreaks()
     QCOMPARE(footers, footerY);
     QCOMPARE(printer.Calls().back().kind, Kind::EndDoc);
     QCOMPARE(view.PrintedItems(), rows);
-    QCOMPARE(int(view.CurrentPage()), int(pages.size()));
-}
-
-void TestListPrinter::beforeNewPageOncePerBreak()
-{
-    RecordingPrinter printer(11906, 2807);
-    CPrintListView view(printer);
-    Prepare(view, Rows(10));
-    QList<int> pages;
-    QList<qsizetype> footersSoFar;
-    view.SetBeforeNewPage([&] {
-        pages << printer.Page();
-        footersSoFar << Trace(printer).filter(u" F"_s).size();
-        // Applies from the next use: the break footer moves to the new left margin.
-        view.Page().SetLeftMargin(2);
-    });
-    QVERIFY(view.PrintControl().ok);
-    QCOMPARE(pages, (QList<int>{1, 2}));
-    QCOMPARE(footersSoFar, (QList<qsizetype>{0, 1}));
-    QCOMPARE(Trace(printer).filter(u" F"_s),
-             (QStringList{u"print 1134,2240 F"_s, u"print 1134,2477 F"_s, u"print 1134,2240 F"_s}));
-
-    Prepare(view, Rows(3));
-    pages.clear();
-    QVERIFY(view.PrintControl().ok);
-    QVERIFY(pages.isEmpty());
-}
-
-void TestListPrinter::nothingToPrintGivesOnePage_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<bool>("onlySelected");
-    QTest::newRow("empty list") << 0 << false;
-    QTest::newRow("none selected") << 3 << true;
-}
-
-void TestListPrinter::nothingToPrintGivesOnePage()
-{
-    QFETCH(int, rows);
-    QFETCH(bool, onlySelected);
-    RecordingPrinter printer;
-    CPrintListView view(printer);
-    PrintedList list = Rows(rows);
-    list.iconSize.reset(); // no row is printed, so no icons are needed
-    Prepare(view, list);
-    view.SetPrintOnlySelectedItems(onlySelected);
-    QVERIFY(view.PrintControl().ok);
-    const QStringList expected{
-        u"print 0,0  "_s,      u"print 567,0 H"_s,
-        u"print 567,567 T"_s,  u"line 567,1250-1567,1250"_s,
-        u"print 567,1050 C"_s, u"print 567,16271 F"_s,
-        u"enddoc"_s,
-    };
-    QCOMPARE(Trace(printer), expected);
-    QCOMPARE(view.PrintedItems(), 0);
+    QVERIFY(view.PrintControl().ok); // counts afresh
+    QCOMPARE(view.PrintedItems(), rows);
 }
 
 void TestListPrinter::errorPath_data()
@@ -343,14 +266,11 @@ void TestListPrinter::errorPath_data()
     QTest::addColumn<QString>("fault");
     QTest::addColumn<int>("number");
     QTest::addColumn<int>("drawnBeforeKill");
-    QTest::addColumn<int>("printed");
-    QTest::newRow("left 58 cm") << u"left"_s << 6 << 1 << 0;
-    QTest::newRow("right 58 cm") << u"right"_s << 6 << 1 << 0;
-    QTest::newRow("top 58 cm") << u"top"_s << 6 << 2 << 0;
-    QTest::newRow("bottom 58 cm, after titles") << u"bottom"_s << 6 << 5 << 0;
-    QTest::newRow("no icon set, after titles") << u"icons"_s << 91 << 5 << 0;
-    // Set by the page-break hook: page 1's three rows stay counted.
-    QTest::newRow("top 58 cm at the break") << u"break"_s << 6 << 11 << 3;
+    QTest::newRow("left 58 cm") << u"left"_s << 6 << 1;
+    QTest::newRow("right 58 cm") << u"right"_s << 6 << 1;
+    QTest::newRow("top 58 cm") << u"top"_s << 6 << 2;
+    QTest::newRow("bottom 58 cm, after titles") << u"bottom"_s << 6 << 5;
+    QTest::newRow("no icon set, after titles") << u"icons"_s << 91 << 5;
 }
 
 void TestListPrinter::errorPath()
@@ -358,7 +278,6 @@ void TestListPrinter::errorPath()
     QFETCH(QString, fault);
     QFETCH(int, number);
     QFETCH(int, drawnBeforeKill);
-    QFETCH(int, printed);
     RecordingPrinter printer(11906, 2807);
     CPrintListView view(printer);
     PrintedList list = Rows(4);
@@ -374,8 +293,6 @@ void TestListPrinter::errorPath()
         page.SetTopMargin(58);
     else if (fault == u"bottom"_s)
         page.SetBottomMargin(58);
-    else if (fault == u"break"_s)
-        view.SetBeforeNewPage([&page] { page.SetTopMargin(58); });
 
     const PrintResult result = view.PrintControl();
     QVERIFY(!result.ok);
@@ -385,24 +302,23 @@ void TestListPrinter::errorPath()
     QCOMPARE(trace.size(), drawnBeforeKill + 1);
     QCOMPARE(trace.back(), u"killdoc"_s);
     QVERIFY(!trace.contains(u"enddoc"_s));
-    QCOMPARE(view.PrintedItems(), printed);
 }
 
-void TestListPrinter::printedItemsCountsSelectedAndResets()
+void TestListPrinter::nothingToPrintGivesOnePage()
 {
     RecordingPrinter printer;
     CPrintListView view(printer);
-    PrintedList list = Rows(5);
-    list.rows[1].selected = true;
-    list.rows[3].selected = true;
+    PrintedList list = Rows(0);
+    list.iconSize.reset(); // no row is printed, so no icons are needed
     Prepare(view, list);
-    view.SetPrintOnlySelectedItems(true);
     QVERIFY(view.PrintControl().ok);
-    QCOMPARE(view.PrintedItems(), 2);
-    QCOMPARE(Trace(printer).filter(u" r"_s),
-             (QStringList{u"print 822,1300 r2"_s, u"print 822,1540 r4"_s}));
-    QVERIFY(view.PrintControl().ok);
-    QCOMPARE(view.PrintedItems(), 2);
+    const QStringList expected{
+        u"print 0,0  "_s,      u"print 567,0 H"_s,
+        u"print 567,567 T"_s,  u"line 567,1250-1567,1250"_s,
+        u"print 567,1050 C"_s, u"print 567,16271 F"_s,
+        u"enddoc"_s,
+    };
+    QCOMPARE(Trace(printer), expected);
 }
 
 QTEST_GUILESS_MAIN(TestListPrinter)

@@ -76,7 +76,6 @@ void TestDriveScanJob::stoppedScanLeavesNoRecordOfItsDrive()
     QVERIFY(second.wasStopped());
     QVERIFY(handled);
     QVERIFY(folders.find(stopped).isNull());
-    QVERIFY(folders.find(stopped).isNull());
     QCOMPARE(folders.count(), 6);
     QCOMPARE(folders.find(kept).Size(), quint64(500));
 }

@@ -18,16 +18,9 @@ private slots:
     void init();
     void cleanupTestCase();
 
-    void byteTexts_data();
-    void byteTexts();
-    void roundUpTenths_data();
-    void roundUpTenths();
-    void roundUpTenthsMatchesTextReading();
-    void fromRatioRoundsHalfToEven_data();
-    void fromRatioRoundsHalfToEven();
+    void numbers_data();
+    void numbers();
     void kilobytesMatchRemainderRule();
-    void percentage_data();
-    void percentage();
     void percentText_data();
     void percentText();
     void colour_data();
@@ -36,9 +29,6 @@ private slots:
     void readableColour();
     void dateText_data();
     void dateText();
-
-private:
-    QChar separator() const;
 };
 
 void TestFormatting::initTestCase_data()
@@ -59,172 +49,88 @@ void TestFormatting::cleanupTestCase()
     QLocale::setDefault(QLocale::c());
 }
 
-QChar TestFormatting::separator() const
+// The whole-number rules: sizes in bytes, digit patterns of two places, kilobytes, megabytes,
+// RoundUpTenths of a raw amount (ten-thousandths, signed), Currency::fromRatio's raw amount
+// (half to even) and Percentage.
+void TestFormatting::numbers_data()
 {
-    QFETCH_GLOBAL(QString, localeName);
-    return localeName == u"fr_FR"_s ? u',' : u'.';
-}
-
-// Sizes in bytes, digit patterns of two places, kilobytes and megabytes.
-void TestFormatting::byteTexts_data()
-{
-    QTest::addColumn<QByteArray>("format");
-    QTest::addColumn<quint64>("value");
+    QTest::addColumn<QByteArray>("function");
+    QTest::addColumn<quint64>("a");
+    QTest::addColumn<quint64>("b");
     QTest::addColumn<QString>("expected");
-    const auto row = [](const char *format, const char *name, quint64 value, const QString &text) {
-        QTest::addRow("%s %s", format, name) << QByteArray(format) << value << text;
+    const auto row = [](const char *function, const char *name, quint64 a, quint64 b,
+                        const QString &text) {
+        QTest::addRow("%s %s", function, name) << QByteArray(function) << a << b << text;
     };
     constexpr quint64 Max = std::numeric_limits<quint64>::max();
-    row("bytes", "0", 0, u"   "_s);
-    row("bytes", "5", 5, u"   5"_s);
-    row("bytes", "12", 12, u"   12"_s);
-    row("bytes", "999", 999, u"   999"_s);
-    row("bytes", "1000", 1000, u"  1 000"_s);
-    row("bytes", "1234567", 1234567, u" 1 234 567"_s);
-    row("bytes", "12 digits", 999999999999, u"999 999 999 999"_s);
-    row("bytes", "13 digits", 1234567890123, u"1234 567 890 123"_s);
-    row("bytes", "largest", Max, u"18446744073 709 551 615"_s);
-    row("pattern", "0", 0, u" "_s);
-    row("pattern", "2", 2, u" 2"_s);
-    row("pattern", "1234", 1234, u"1 234"_s);
-    row("pattern", "10240", 10240, u"10 240"_s);
-    row("pattern", "surplus", 1234567, u"1234 567"_s);
-    row("Kb", "0", 0, u"   "_s);
-    row("Kb", "102", 102, u"   "_s);
-    row("Kb", "103", 103, u"   1"_s);
-    row("Kb", "1023", 1023, u"   1"_s);
-    row("Kb", "1024", 1024, u"   1"_s);
-    row("Kb", "1126", 1126, u"   1"_s);
-    row("Kb", "1127", 1127, u"   2"_s);
-    row("Kb", "2048", 2048, u"   2"_s);
-    row("Kb", "2150", 2150, u"   2"_s);
-    row("Kb", "2151", 2151, u"   3"_s);
-    row("Kb", "2500000", 2500000, u"  2 442"_s);
-    row("Kb", "2 TiB", 2ull << 40, u"2 147 483 648"_s);
-    row("Kb", "1 EiB", 1ull << 60, u"1125899 906 842 624"_s);
-    row("Mb", "10240 Mb", 10737418240, u"10 240"_s);
-    row("Mb", "1.1 rounds up", 1153434, u" 2"_s);
-    row("Mb", "1.0000 stays", 1048577, u" 1"_s);
-    row("Mb", "nothing", 0, u" "_s);
-    row("Mb", "4 TiB", 4ull << 40, u"4194 304"_s);
-    row("Mb", "largest", Max, u"17592186044 416"_s);
+    constexpr qint64 MaxRaw = std::numeric_limits<qint64>::max();
+    row("bytes", "0", 0, 0, u"   "_s);
+    row("bytes", "999", 999, 0, u"   999"_s);
+    row("bytes", "1000", 1000, 0, u"  1 000"_s);
+    row("bytes", "12 digits", 999999999999, 0, u"999 999 999 999"_s);
+    row("bytes", "13 digits", 1234567890123, 0, u"1234 567 890 123"_s);
+    row("bytes", "largest", Max, 0, u"18446744073 709 551 615"_s);
+    row("pattern", "0", 0, 0, u" "_s);
+    row("pattern", "surplus", 1234567, 0, u"1234 567"_s);
+    row("Kb", "103 rounds up", 103, 0, u"   1"_s);
+    row("Kb", "1 EiB", 1ull << 60, 0, u"1125899 906 842 624"_s);
+    row("Mb", "1.1 rounds up", 1153434, 0, u" 2"_s);
+    row("Mb", "1.0000 stays", 1048577, 0, u" 1"_s);
+    row("Mb", "nothing", 0, 0, u" "_s);
+    row("Mb", "largest", Max, 0, u"17592186044 416"_s);
+    row("roundUp", "12.0488", 120488, 0, u"12"_s);
+    row("roundUp", "12.1", 121000, 0, u"13"_s);
+    row("roundUp", "0.0999", 999, 0, u"0"_s);
+    row("roundUp", "-12.1", quint64(-121000), 0, u"-11"_s);
+    row("roundUp", "-0.1", quint64(-1000), 0, u"1"_s);
+    row("roundUp", "beyond 32 bits", 21474836481000, 0, u"2147483649"_s);
+    row("roundUp", "largest", MaxRaw, 0, u"922337203685478"_s);
+    row("roundUp", "smallest", quint64(std::numeric_limits<qint64>::min()), 0,
+        u"-922337203685476"_s);
+    row("ratio", "half down to even", 1, 20000, u"0"_s);
+    row("ratio", "half up to even", 3, 20000, u"2"_s);
+    row("ratio", "above half", 3, 19999, u"2"_s);
+    row("ratio", "1153434 / 2^20", 1153434, 1048576, u"11000"_s);
+    row("ratio", "zero denominator", 5, 0, u"0"_s);
+    row("ratio", "saturates", Max, 1, QString::number(MaxRaw));
+    row("percent", "quarter", 50, 200, u"25"_s);
+    row("percent", "zero reference", 1, 0, u"0"_s);
+    row("percent", "over", 3, 2, u"150"_s);
 }
 
-void TestFormatting::byteTexts()
+void TestFormatting::numbers()
 {
-    QFETCH(QByteArray, format);
-    QFETCH(quint64, value);
+    QFETCH(QByteArray, function);
+    QFETCH(quint64, a);
+    QFETCH(quint64, b);
     QFETCH(QString, expected);
-    QCOMPARE(format == "bytes"     ? SizeText(value)
-             : format == "pattern" ? DigitPattern(value, 2)
-             : format == "Kb"      ? KilobyteText(value)
-                                   : MegabyteText(value),
-             expected);
-}
-
-void TestFormatting::roundUpTenths_data()
-{
-    QTest::addColumn<qint64>("raw");
-    QTest::addColumn<qint64>("expected");
-    QTest::newRow("12.0488") << qint64(120488) << qint64(12);
-    QTest::newRow("12.1") << qint64(121000) << qint64(13);
-    QTest::newRow("12") << qint64(120000) << qint64(12);
-    QTest::newRow("0") << qint64(0) << qint64(0);
-    QTest::newRow("0.0999") << qint64(999) << qint64(0);
-    QTest::newRow("0.9999") << qint64(9999) << qint64(1);
-    QTest::newRow("-12.1") << qint64(-121000) << qint64(-11);
-    QTest::newRow("-0.1") << qint64(-1000) << qint64(1);
-    // Whole parts beyond 32 bits: the sizes of today's disks.
-    QTest::newRow("2^31") << qint64(2147483648) * 10000 << qint64(2147483648);
-    QTest::newRow("2 TiB in Kb plus a tenth")
-        << qint64(2147483648) * 10000 + 1000 << qint64(2147483649);
-    QTest::newRow("largest") << std::numeric_limits<qint64>::max() << qint64(922337203685478);
-    QTest::newRow("smallest") << std::numeric_limits<qint64>::min() << qint64(-922337203685476);
-}
-
-void TestFormatting::roundUpTenths()
-{
-    QFETCH(qint64, raw);
-    QFETCH(qint64, expected);
-    QCOMPARE(RoundUpTenths(Currency::fromRaw(raw)), expected);
-}
-
-// Reads the amount the way its written form reads: the text as the system writes an amount (no
-// trailing zeros, no separator when whole), then the whole part plus one for a non-zero tenth.
-void TestFormatting::roundUpTenthsMatchesTextReading()
-{
-    QRandomGenerator random(7);
-    for (int i = 0; i < 20000; ++i) {
-        // Within the range where the whole part reads as a 32-bit number.
-        const qint64 raw = random.bounded(qint64(-21474836470000), qint64(21474836470000));
-        const qint64 whole = raw / 10000;
-        QString fraction = QString::number(std::abs(raw % 10000)).rightJustified(4, u'0');
-        while (fraction.endsWith(u'0'))
-            fraction.chop(1);
-        QString text = (raw < 0 && whole == 0 ? u"-"_s : QString()) + QString::number(whole);
-        if (!fraction.isEmpty())
-            text += separator() + fraction;
-
-        const qsizetype at = text.indexOf(separator());
-        qint64 expected = (at < 0 ? text : text.left(at)).toLongLong();
-        if (at >= 0 && at + 1 < text.size() && text[at + 1] > u'0')
-            ++expected;
-        QCOMPARE(RoundUpTenths(Currency::fromRaw(raw)), expected);
-    }
-}
-
-void TestFormatting::fromRatioRoundsHalfToEven_data()
-{
-    QTest::addColumn<quint64>("numerator");
-    QTest::addColumn<quint64>("denominator");
-    QTest::addColumn<qint64>("raw");
-    QTest::newRow("half down to even") << quint64(1) << quint64(20000) << qint64(0);
-    QTest::newRow("half up to even") << quint64(3) << quint64(20000) << qint64(2);
-    QTest::newRow("above half") << quint64(3) << quint64(19999) << qint64(2);
-    QTest::newRow("2500000 / 1024") << quint64(2500000) << quint64(1024) << qint64(24414062);
-    QTest::newRow("1153434 / 2^20") << quint64(1153434) << quint64(1048576) << qint64(11000);
-    QTest::newRow("zero denominator") << quint64(5) << quint64(0) << qint64(0);
-    QTest::newRow("saturates") << std::numeric_limits<quint64>::max() << quint64(1)
-                               << std::numeric_limits<qint64>::max();
-}
-
-void TestFormatting::fromRatioRoundsHalfToEven()
-{
-    QFETCH(quint64, numerator);
-    QFETCH(quint64, denominator);
-    QFETCH(qint64, raw);
-    QCOMPARE(Currency::fromRatio(numerator, denominator).raw(), raw);
+    QString text;
+    if (function == "bytes")
+        text = SizeText(a);
+    else if (function == "pattern")
+        text = DigitPattern(a, 2);
+    else if (function == "Kb")
+        text = KilobyteText(a);
+    else if (function == "Mb")
+        text = MegabyteText(a);
+    else if (function == "roundUp")
+        text = QString::number(RoundUpTenths(Currency::fromRaw(qint64(a))));
+    else if (function == "ratio")
+        text = QString::number(Currency::fromRatio(a, b).raw());
+    else
+        text = QString::number(Percentage(a, b));
+    QCOMPARE(text, expected);
 }
 
 // For whole byte counts the rounding comes down to: bytes div 1024, plus one from 103 bytes over.
 void TestFormatting::kilobytesMatchRemainderRule()
 {
     QRandomGenerator random(11);
-    for (int i = 0; i < 20000; ++i) {
-        const quint64 bytes = i < 5000 ? quint64(i) : random.generate64() >> random.bounded(1, 12);
+    for (int i = 0; i < 6000; ++i) {
+        const quint64 bytes = i < 3000 ? quint64(i) : random.generate64() >> random.bounded(1, 12);
         const quint64 expected = bytes / 1024 + (bytes % 1024 >= 103 ? 1 : 0);
         QCOMPARE(KilobyteText(bytes), DigitPattern(expected, 4));
     }
-}
-
-void TestFormatting::percentage_data()
-{
-    QTest::addColumn<quint64>("size");
-    QTest::addColumn<quint64>("reference");
-    QTest::addColumn<double>("expected");
-    QTest::newRow("quarter") << quint64(50) << quint64(200) << 25.0;
-    QTest::newRow("whole") << quint64(7) << quint64(7) << 100.0;
-    QTest::newRow("zero reference") << quint64(1) << quint64(0) << 0.0;
-    QTest::newRow("nothing of nothing") << quint64(0) << quint64(0) << 0.0;
-    QTest::newRow("over") << quint64(3) << quint64(2) << 150.0;
-}
-
-void TestFormatting::percentage()
-{
-    QFETCH(quint64, size);
-    QFETCH(quint64, reference);
-    QFETCH(double, expected);
-    QCOMPARE(Percentage(size, reference), expected);
 }
 
 void TestFormatting::percentText_data()
@@ -233,24 +139,22 @@ void TestFormatting::percentText_data()
     QTest::addColumn<int>("strokes");
     QTest::addColumn<QString>("number"); // with "." standing for the locale's separator
     QTest::newRow("12.34") << 12.34 << 12 << u"12.3"_s;
-    QTest::newRow("0") << 0.0 << 0 << u"0.0"_s;
-    QTest::newRow("100") << 100.0 << 100 << u"100.0"_s;
     QTest::newRow("2.5 to even") << 2.5 << 2 << u"2.5"_s;
     QTest::newRow("3.5 to even") << 3.5 << 4 << u"3.5"_s;
     QTest::newRow("2.6") << 2.6 << 3 << u"2.6"_s;
-    QTest::newRow("0.4") << 0.4 << 0 << u"0.4"_s;
     QTest::newRow("negative") << -5.0 << 0 << u"-5.0"_s;
-    QTest::newRow("150") << 150.0 << 150 << u"150.0"_s;
     QTest::newRow("bar capped") << 1e21 << 1000 << u"1000000000000000000000.0"_s;
 }
 
 void TestFormatting::percentText()
 {
+    QFETCH_GLOBAL(QString, localeName);
     QFETCH(double, percent);
     QFETCH(int, strokes);
     QFETCH(QString, number);
-    number.replace(u'.', separator());
-    QCOMPARE(GetDecimalSeparator(), separator());
+    const QChar separator = localeName == u"fr_FR"_s ? u',' : u'.';
+    number.replace(u'.', separator);
+    QCOMPARE(GetDecimalSeparator(), separator);
     QCOMPARE(PercentText(percent), QString(strokes, u'|') + u' ' + number + u'%');
 }
 
@@ -275,8 +179,6 @@ void TestFormatting::colour()
     QFETCH(double, percent);
     QFETCH(Rgb, expected);
     QCOMPARE(PercentColourOf(percent, 0x123456), expected);
-    QCOMPARE(PercentColour::Green, Rgb(0x00C000));       // 0, 192, 0
-    QCOMPARE(PercentColour::LightOrange, Rgb(0xFFC080)); // 255, 192, 128
 }
 
 void TestFormatting::readableColour_data()
@@ -288,8 +190,6 @@ void TestFormatting::readableColour_data()
     using namespace PercentColour;
     // On a light base the bands stay as they are, even light orange on white.
     QTest::newRow("white, orange") << LightOrange << Rgb(0xFFFFFF) << Rgb(0x000000) << true;
-    QTest::newRow("grey, red") << Red << Rgb(0xEFEFEF) << Rgb(0x202020) << true;
-    QTest::newRow("white, first row") << FirstRowFallback << Rgb(0xFFFFFF) << Rgb(0x000000) << true;
     // On a dark one a band that reads stays, and one that does not is lightened.
     QTest::newRow("dark, green") << Green << Rgb(0x202020) << Rgb(0xE8E8E8) << true;
     QTest::newRow("dark, red") << Red << Rgb(0x2A2A2A) << Rgb(0xFFFFFF) << false;
@@ -321,8 +221,6 @@ void TestFormatting::dateText_data()
     const QDate day(2026, 12, 6);
     QTest::newRow("afternoon") << QDateTime(day, QTime(14, 3, 9)) << u"12/6/26 2:03:09 PM"_s
                                << u"06/12/2026 14:03:09"_s;
-    QTest::newRow("midnight shows the date alone")
-        << QDateTime(day, QTime(0, 0)) << u"12/6/26"_s << u"06/12/2026"_s;
     QTest::newRow("a second past midnight")
         << QDateTime(day, QTime(0, 0, 1)) << u"12/6/26 12:00:01 AM"_s << u"06/12/2026 00:00:01"_s;
     QTest::newRow("milliseconds do not count")
