@@ -3,7 +3,7 @@
 #include "Icons.h"
 #include "ShellOpen.h"
 #include "TextTable.h"
-#include "modRegistry.h"
+#include "SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

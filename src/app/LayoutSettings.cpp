@@ -1,7 +1,7 @@
 #include "LayoutSettings.h"
 
 #include "WorkArea.h"
-#include "modRegistry.h"
+#include "SettingsStore.h"
 
 #include <QAction>
 #include <QMainWindow>

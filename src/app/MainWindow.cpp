@@ -15,7 +15,7 @@
 #include "TextTable.h"
 #include "WindowKeys.h"
 #include "WorkArea.h"
-#include "modRegistry.h"
+#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QCloseEvent>

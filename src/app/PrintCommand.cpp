@@ -1,6 +1,6 @@
 #include "PrintCommand.h"
 
-#include "CPrintListView.h"
+#include "ListPrinter.h"
 #include "DevicePrinter.h"
 #include "FolderTreeView.h"
 #include "FormatText.h"
@@ -40,7 +40,7 @@ void PrintCommand::run(const Volume &shownDrive)
     m_statusBar->repaint();
     m_printout.reset();
     m_printDevice = std::move(printer);
-    m_printout = std::make_unique<CPrintListView>(*m_printDevice);
+    m_printout = std::make_unique<ListPrinter>(*m_printDevice);
     setUpPrintout(*m_printout, shownDrive);
     const PrintResult result = m_printout->PrintControl();
     if (!result.ok)
@@ -64,30 +64,30 @@ std::unique_ptr<Printer> PrintCommand::choosePrinter()
                                            m_pixelTwips.perPixelY());
 }
 
-void PrintCommand::setUpPrintout(CPrintListView &printout, const Volume &drive) const
+void PrintCommand::setUpPrintout(ListPrinter &printout, const Volume &drive) const
 {
     printout.SetControl(SnapshotOf(*m_workArea->listView(), m_pixelTwips.perPixelX(),
                                    m_pixelTwips.perPixelY(), QSize(16, 16)));
-    CPage &page = printout.Page();
+    PageSetup &page = printout.Page();
     page.SetBottomMargin(1);
     page.SetTopMargin(1);
     page.SetLeftMargin(1);
     page.SetRightMargin(1);
-    Ctext &footer = page.Footer();
+    TextItem &footer = page.Footer();
     footer.SetText(TextTable::text(TextId::PageLabel) + u"<pag>"_s);
-    footer.Font().Name = u"Arial"_s;
-    footer.Font().Size = 8;
+    footer.Font().name = u"Arial"_s;
+    footer.Font().size = 8;
     footer.SetAlignment(2);
     // The drive's label and root, whichever folder of it is shown.
-    Ctext &title = printout.Title();
+    TextItem &title = printout.Title();
     title.SetText(FormatText(TextTable::text(TextId::PrintTitle), QFile::decodeName(drive.label()),
                              QFile::decodeName(drive.root())));
-    title.Font().Bold = true;
+    title.Font().bold = true;
     title.SetAlignment(2);
-    title.Font().Italic = false;
-    title.Font().Name = u"Times New Roman"_s;
-    title.Font().Size = 14;
-    printout.HeaderFont().Bold = true;
+    title.Font().italic = false;
+    title.Font().name = u"Times New Roman"_s;
+    title.Font().size = 14;
+    printout.HeaderFont().bold = true;
 }
 
 // The printout has been abandoned by now; the user hears and reads why.

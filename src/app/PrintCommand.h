@@ -6,7 +6,7 @@
 #include <functional>
 #include <memory>
 
-class CPrintListView;
+class ListPrinter;
 class MainStatusBar;
 class Printer;
 class QWidget;
@@ -29,11 +29,11 @@ public:
     void run(const Volume &shownDrive);
     void setPrinterFactory(PrinterFactory factory) { m_printerFactory = std::move(factory); }
     // The list printer of the last run, with its settings; null before the first.
-    const CPrintListView *lastPrintout() const { return m_printout.get(); }
+    const ListPrinter *lastPrintout() const { return m_printout.get(); }
 
 private:
     std::unique_ptr<Printer> choosePrinter();
-    void setUpPrintout(CPrintListView &printout, const Volume &drive) const;
+    void setUpPrintout(ListPrinter &printout, const Volume &drive) const;
     void reportPrintError(int number, const QString &description);
 
     QWidget *m_window;
@@ -44,5 +44,5 @@ private:
     // Kept until the next run; the list printer refers to the printer, so it is declared after
     // it and goes first.
     std::unique_ptr<Printer> m_printDevice;
-    std::unique_ptr<CPrintListView> m_printout;
+    std::unique_ptr<ListPrinter> m_printout;
 };

@@ -49,9 +49,9 @@ void ScanController::driveCommand(int index)
         return;
     const Volume &drive = m_drives[index];
     const QByteArray root = drive.root();
-    const colFile record = m_folders.find(root);
+    const FolderRecord record = m_folders.find(root);
     if (!record.isNull())
-        m_diskSize = record.Size();
+        m_diskSize = record.size();
     FolderTreeView *tree = m_workArea->folderTree();
     const QString kept = tree->rootfolder();
     tree->setRootfolder(QFile::decodeName(root));

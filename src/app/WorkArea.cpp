@@ -8,7 +8,7 @@
 #include "Paths.h"
 #include "SortArrowStyle.h"
 #include "TextTable.h"
-#include "modRegistry.h"
+#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QCursor>

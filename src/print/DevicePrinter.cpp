@@ -74,12 +74,12 @@ QPointF DevicePrinter::ToDevice(double x, double y) const
 
 QFont DevicePrinter::CurrentFont() const
 {
-    QFont font(m_font.Name);
-    font.setPointSizeF(m_font.Size);
-    font.setBold(m_font.Bold);
-    font.setItalic(m_font.Italic);
-    font.setStrikeOut(m_font.Strikethrough);
-    font.setUnderline(m_font.Underline);
+    QFont font(m_font.name);
+    font.setPointSizeF(m_font.size);
+    font.setBold(m_font.bold);
+    font.setItalic(m_font.italic);
+    font.setStrikeOut(m_font.strikethrough);
+    font.setUnderline(m_font.underline);
     // Measured and drawn at the printer's resolution, not the screen's.
     return QFont(font, m_device.get());
 }
@@ -113,7 +113,7 @@ void DevicePrinter::SetFontSize(double points)
 {
     if (!(points > 0 && points <= 2160))
         throw PrinterError{380, u"Invalid property value"_s};
-    m_font.Size = points;
+    m_font.size = points;
 }
 
 void DevicePrinter::Open()

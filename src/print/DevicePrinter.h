@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Printer.h"
-#include "StdFont.h"
+#include "FontSpec.h"
 
 #include <QFont>
 #include <QPainter>
@@ -45,12 +45,12 @@ public:
     void KillDoc() override;
     int Page() const override { return m_page; }
 
-    void SetFontName(const QString &name) override { m_font.Name = name; }
+    void SetFontName(const QString &name) override { m_font.name = name; }
     void SetFontSize(double points) override;
-    void SetFontBold(bool on) override { m_font.Bold = on; }
-    void SetFontItalic(bool on) override { m_font.Italic = on; }
-    void SetFontStrikethru(bool on) override { m_font.Strikethrough = on; }
-    void SetFontUnderline(bool on) override { m_font.Underline = on; }
+    void SetFontBold(bool on) override { m_font.bold = on; }
+    void SetFontItalic(bool on) override { m_font.italic = on; }
+    void SetFontStrikethru(bool on) override { m_font.strikethrough = on; }
+    void SetFontUnderline(bool on) override { m_font.underline = on; }
 
     // Codes of the classic printer settings (1 Letter, 5 Legal, 8 A3, 9 A4, 11 A5, ...); a size
     // without a code reads as 256, and writing a code we do not know leaves the paper alone.
@@ -74,5 +74,5 @@ private:
     double m_y = 0;
     int m_page = 1;
     bool m_begun = false; // a document was opened and not yet handed over
-    StdFont m_font;
+    FontSpec m_font;
 };

@@ -20,16 +20,16 @@ int AlignmentCode(const QVariant &alignment)
     return 0;
 }
 
-StdFont FontOf(const QFont &font)
+FontSpec FontOf(const QFont &font)
 {
-    StdFont result;
-    result.Name = font.family();
+    FontSpec result;
+    result.name = font.family();
     // A font given in pixels has no point size of its own; QFontInfo gives the one in use.
-    result.Size = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
-    result.Bold = font.bold();
-    result.Italic = font.italic();
-    result.Underline = font.underline();
-    result.Strikethrough = font.strikeOut();
+    result.size = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();
+    result.bold = font.bold();
+    result.italic = font.italic();
+    result.underline = font.underline();
+    result.strikethrough = font.strikeOut();
     return result;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "StdFont.h"
+#include "FontSpec.h"
 
 #include <QList>
 #include <QPixmap>
@@ -30,7 +30,7 @@ struct PrintedList
 {
     QList<PrintedColumn> columns; // in the order of their index; the first is the leftmost
     QList<PrintedRow> rows;       // in the order the list shows them
-    StdFont font;
+    FontSpec font;
     double rowHeight = 0; // twips: the height of one item on screen
     // Size in screen pixels of the icons of the first column; none when the list has no icon
     // set, which makes printing any row fail.

@@ -17,7 +17,7 @@ RecordingPrinter::Call &RecordingPrinter::Record(Kind kind)
 
 double RecordingPrinter::LineHeight() const
 {
-    return 20 * m_font.Size;
+    return 20 * m_font.size;
 }
 
 void RecordingPrinter::SetCurrentX(double x)
@@ -37,7 +37,7 @@ double RecordingPrinter::TextWidth(const QString &text) const
     qsizetype widest = 0;
     for (const QStringView line : QStringView(text).split(u'\n'))
         widest = std::max(widest, line.size());
-    return 10 * m_font.Size * static_cast<double>(widest);
+    return 10 * m_font.size * static_cast<double>(widest);
 }
 
 double RecordingPrinter::TextHeight(const QString &text) const
@@ -93,32 +93,32 @@ void RecordingPrinter::KillDoc()
 void RecordingPrinter::SetFontName(const QString &name)
 {
     Record(Kind::SetFontName).text = name;
-    m_font.Name = name;
+    m_font.name = name;
 }
 
 void RecordingPrinter::SetFontSize(double points)
 {
-    Remember(Kind::SetFontSize, m_font.Size, points);
+    Remember(Kind::SetFontSize, m_font.size, points);
 }
 
 void RecordingPrinter::SetFontBold(bool on)
 {
-    Remember(Kind::SetFontBold, m_font.Bold, on);
+    Remember(Kind::SetFontBold, m_font.bold, on);
 }
 
 void RecordingPrinter::SetFontItalic(bool on)
 {
-    Remember(Kind::SetFontItalic, m_font.Italic, on);
+    Remember(Kind::SetFontItalic, m_font.italic, on);
 }
 
 void RecordingPrinter::SetFontStrikethru(bool on)
 {
-    Remember(Kind::SetFontStrikethru, m_font.Strikethrough, on);
+    Remember(Kind::SetFontStrikethru, m_font.strikethrough, on);
 }
 
 void RecordingPrinter::SetFontUnderline(bool on)
 {
-    Remember(Kind::SetFontUnderline, m_font.Underline, on);
+    Remember(Kind::SetFontUnderline, m_font.underline, on);
 }
 
 void RecordingPrinter::SetPaperSize(int code)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "Printer.h"
-#include "StdFont.h"
+#include "FontSpec.h"
 
 #include <QList>
 
@@ -29,7 +29,7 @@ public:
         double x2 = 0;     // line end, or picture width
         double y2 = 0;     // line end, or picture height
         double value = 0;  // the number or flag (0/1) written by a Set call
-        StdFont font;
+        FontSpec font;
     };
 
     // The defaults are an A4 sheet in twips.
@@ -94,7 +94,7 @@ private:
     int m_page = 1;
     double m_twipsPerPixelX = 15;
     double m_twipsPerPixelY = 15;
-    StdFont m_font;
+    FontSpec m_font;
     int m_paperSize = 9;
     int m_orientation = 1;
 };

@@ -1,7 +1,7 @@
 #include "DriveScan.h"
 
 #include "SaturatingMath.h"
-#include "colFile.h"
+#include "FolderRecord.h"
 
 #include <cstring>
 #include <mutex>
@@ -67,11 +67,11 @@ DriveScan::Node &DriveScan::node(FolderId folder) const
     return block[folder & (BlockSize - 1)];
 }
 
-colFile DriveScan::folder(qsizetype index) const
+FolderRecord DriveScan::folder(qsizetype index) const
 {
     if (index < 0 || index >= count())
         return {};
-    return colFile(this, FolderId(index));
+    return FolderRecord(this, FolderId(index));
 }
 
 qsizetype DriveScan::indexOf(QByteArrayView path) const

@@ -14,7 +14,7 @@
 #include <shared_mutex>
 #include <unordered_map>
 
-class colFile;
+class FolderRecord;
 
 // The records of one scan of one volume: a folder record for every folder the walk could open,
 // each with its running total and its packed file records. The walk's threads add to it while
@@ -33,7 +33,7 @@ public:
 
     // Folder records made so far, in the order they were made: a folder before everything below it.
     qsizetype count() const { return qsizetype(m_count.load(std::memory_order_acquire)); }
-    colFile folder(qsizetype index) const;
+    FolderRecord folder(qsizetype index) const;
     // The record whose path is exactly `path` (ending with "/"), or -1.
     qsizetype indexOf(QByteArrayView path) const;
 

@@ -46,16 +46,16 @@ void FileRecordWriter::putVarint(quint64 value)
     m_bytes.push_back(std::uint8_t(value));
 }
 
-bool FileRecordReader::next(clsFile &file)
+bool FileRecordReader::next(FileRecord &file)
 {
     if (m_at >= m_end)
         return false;
     const quint64 length = getVarint();
-    file.LFile = QByteArrayView(reinterpret_cast<const char *>(m_at), qsizetype(length));
+    file.name = QByteArrayView(reinterpret_cast<const char *>(m_at), qsizetype(length));
     m_at += length;
-    file.LSize = getVarint();
+    file.size = getVarint();
     m_lastDate = qint64(quint64(m_lastDate) + quint64(UnZigZag(getVarint())));
-    file.LDate = m_lastDate;
+    file.date = m_lastDate;
     return true;
 }
 

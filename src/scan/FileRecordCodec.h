@@ -1,6 +1,6 @@
 #pragma once
 
-#include "clsFile.h"
+#include "FileRecord.h"
 
 #include <QByteArrayView>
 
@@ -39,7 +39,7 @@ public:
     {}
 
     // The next record, or false at the end.
-    bool next(clsFile &file);
+    bool next(FileRecord &file);
 
 private:
     quint64 getVarint();

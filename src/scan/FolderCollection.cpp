@@ -26,7 +26,7 @@ qsizetype FolderCollection::count() const
     return total;
 }
 
-colFile FolderCollection::find(QByteArrayView path) const
+FolderRecord FolderCollection::find(QByteArrayView path) const
 {
     for (const auto &drive : m_drives) {
         if (!path.startsWith(drive->rootPath()))

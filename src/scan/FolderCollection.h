@@ -1,7 +1,7 @@
 #pragma once
 
 #include "DriveScan.h"
-#include "colFile.h"
+#include "FolderRecord.h"
 
 #include <QByteArray>
 #include <QByteArrayList>
@@ -26,7 +26,7 @@ public:
     qsizetype count() const;
     // The record whose path is exactly `path` (ending with "/"); a null record when the folder
     // has not been scanned.
-    colFile find(QByteArrayView path) const;
+    FolderRecord find(QByteArrayView path) const;
     // Folders and files the walks could not read, and the first few of them with why.
     quint32 unreadCount() const;
     QByteArrayList unreadSample() const;

@@ -87,9 +87,9 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
     m_names.clear();
     m_namesRanked = false;
     m_folderPath = AddSlash(folderPath);
-    const colFile folder = folders.find(m_folderPath);
+    const FolderRecord folder = folders.find(m_folderPath);
     // Read once: during a scan the total grows, and every row must share one reference.
-    m_folderSize = folder.Size();
+    m_folderSize = folder.size();
     if (folder.isNull()) {
         endResetModel();
         return false;
@@ -120,15 +120,15 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
     // held none when scanned can only have unrecorded ones now, which get no row: skip the disk.
     const QList<QByteArray> subfolders =
         folder.subfolderEntries() > 0 ? ListSubfolders(m_folderPath) : QList<QByteArray>();
-    m_rows.reserve(folder.Count() + size_t(subfolders.size()));
-    for (const clsFile &file : folder.files())
-        add(file.LFile, file.LFile, file.LSize, file.LDate, false);
+    m_rows.reserve(folder.fileCount() + size_t(subfolders.size()));
+    for (const FileRecord &file : folder.files())
+        add(file.name, file.name, file.size, file.date, false);
     for (const QByteArray &name : subfolders) {
         const QByteArray path = m_folderPath + name + '/';
-        const colFile subfolder = folders.find(path);
+        const FolderRecord subfolder = folders.find(path);
         if (subfolder.isNull()) // made after the scan, or not listable during it
             continue;
-        add(path, GetFolderName(path), subfolder.Size(), subfolder.LDate(), true);
+        add(path, GetFolderName(path), subfolder.size(), subfolder.date(), true);
     }
     endResetModel();
     return true;

@@ -33,7 +33,7 @@ QString LongTimeFormatWithoutZone(const QLocale &locale)
 // itself would run out of range.
 quint64 WholeUnits(quint64 bytes, quint64 unit)
 {
-    return bytes / unit + quint64(RoundUpTenths(Currency::fromRatio(bytes % unit, unit)));
+    return bytes / unit + quint64(RoundUpTenths(FixedPoint::fromRatio(bytes % unit, unit)));
 }
 
 } // namespace
@@ -60,7 +60,7 @@ QString SizeText(quint64 bytes)
     return DigitPattern(bytes, 4);
 }
 
-qint64 RoundUpTenths(Currency amount)
+qint64 RoundUpTenths(FixedPoint amount)
 {
     return amount.wholePart() + (amount.tenthsDigit() > 0 ? 1 : 0);
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Currency.h"
+#include "FixedPoint.h"
 
 #include <QDateTime>
 #include <QString>
@@ -28,7 +28,7 @@ QString SizeText(quint64 bytes);
 
 // A whole number from a four-decimal amount: the whole part, plus one when the tenths digit is not
 // zero (12.0488 gives 12, 12.1 gives 13). Exact over the whole range of the amount.
-qint64 RoundUpTenths(Currency amount);
+qint64 RoundUpTenths(FixedPoint amount);
 
 // Whole kilobytes (1024 bytes, a fraction of a tenth or more counts as one) as "### ### ### ###".
 QString KilobyteText(quint64 bytes);

@@ -1,6 +1,6 @@
 #include "AboutWindow.h"
 #include "BoxCatcher.h"
-#include "modRegistry.h"
+#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,5 +1,5 @@
 #include "BoxCatcher.h"
-#include "CPrintListView.h"
+#include "ListPrinter.h"
 #include "DevicePrinter.h"
 #include "DirListModel.h"
 #include "FolderTreeView.h"
@@ -87,28 +87,28 @@ void TestPrintCommand::printsTheListAsShown()
     QCOMPARE(window->print().lastPrintout()->PrintedItems(), 4);
 
     QStringList texts;
-    QList<StdFont> fonts;
+    QList<FontSpec> fonts;
     QList<double> centred; // how far each text is from the page's centre
     for (const RecordingPrinter::Call &call : printer->Calls())
         if (call.kind == Kind::Print) {
             texts << call.text;
             fonts << call.font;
             // The recording printer's characters are 10 twips wide per point.
-            centred << call.x + 5.0 * call.font.Size * double(call.text.size()) -
+            centred << call.x + 5.0 * call.font.size * double(call.text.size()) -
                            printer->ScaleWidth() / 2;
         }
     // The opening space, the title, four headings, four rows of four texts, the footer.
     QCOMPARE(texts.size(), 1 + 1 + 4 + 4 * 4 + 1);
     QCOMPARE(texts[1], u"Disque [-%1-] Répertoire [-%1/-]"_s.arg(m_volume.path()));
-    QCOMPARE(fonts[1], (StdFont{u"Times New Roman"_s, 14, true, false, false, false}));
+    QCOMPARE(fonts[1], (FontSpec{u"Times New Roman"_s, 14, true, false, false, false}));
     QCOMPARE(centred[1], 0.0);
-    QVERIFY(fonts[2].Bold);
+    QVERIFY(fonts[2].bold);
     QStringList rows;
     for (int row = 0; row < 4; ++row)
         rows << texts[6 + 4 * row];
     QCOMPARE(rows, ListNames(*window->listModel()));
     QCOMPARE(texts.last(), u"Page. 1"_s);
-    QCOMPARE(fonts.last(), (StdFont{u"Arial"_s, 8, false, false, false, false}));
+    QCOMPARE(fonts.last(), (FontSpec{u"Arial"_s, 8, false, false, false, false}));
     QCOMPARE(centred.last(), 0.0);
 }
 

@@ -1,5 +1,5 @@
 #include "TwipsScale.h"
-#include "modRegistry.h"
+#include "SettingsStore.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -3,7 +3,7 @@
 #include "MainStatusBar.h"
 #include "MainWindow.h"
 #include "StartUp.h"
-#include "modRegistry.h"
+#include "SettingsStore.h"
 
 #include <QAction>
 #include <QApplication>

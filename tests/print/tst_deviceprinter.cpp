@@ -1,4 +1,4 @@
-#include "CPrintListView.h"
+#include "ListPrinter.h"
 #include "DevicePrinter.h"
 
 #include <QFile>
@@ -44,8 +44,8 @@ int PdfPageCount(const QString &path)
 PrintedList ListOf(int rows)
 {
     PrintedList list;
-    list.font.Name = u"DejaVu Sans"_s;
-    list.font.Size = 9;
+    list.font.name = u"DejaVu Sans"_s;
+    list.font.size = 9;
     list.rowHeight = 19 * 15;
     list.iconSize = QSize(16, 16);
     list.columns = {{u"Nom"_s, 3000, 0, false}, {u"Taille"_s, 1500, 1, false},
@@ -165,7 +165,7 @@ void TestDevicePrinter::failuresLeaveNoFile()
     const QString path = unwritable ? m_dir.filePath(u"missing/folder/out.pdf"_s)
                                     : m_dir.filePath(u"abandoned.pdf"_s);
     auto printer = pdfPrinter(path);
-    CPrintListView printout(*printer);
+    ListPrinter printout(*printer);
     PrintedList list = ListOf(3);
     if (!unwritable)
         list.iconSize.reset(); // rows without an icon set fail after the first page's titles

@@ -1,7 +1,7 @@
-#include "CPrintListView.h"
+#include "ListPrinter.h"
 #include "PrintedList.h"
 #include "RecordingPrinter.h"
-#include "modPrintListView.h"
+#include "PrintSteps.h"
 
 #include <QTest>
 
@@ -58,7 +58,7 @@ QStringList Trace(const RecordingPrinter &printer)
     return out;
 }
 
-void SetMargins(CPage &page, qint16 cm)
+void SetMargins(PageSetup &page, qint16 cm)
 {
     page.SetLeftMargin(cm);
     page.SetRightMargin(cm);
@@ -79,7 +79,7 @@ PrintedList Rows(int count, double rowHeight = 240)
     return list;
 }
 
-void Prepare(CPrintListView &view, const PrintedList &list)
+void Prepare(ListPrinter &view, const PrintedList &list)
 {
     view.SetControl(list);
     SetMargins(view.Page(), 1);
@@ -93,15 +93,15 @@ void Prepare(CPrintListView &view, const PrintedList &list)
 void TestListPrinter::firstPageLayout()
 {
     RecordingPrinter printer;
-    CPrintListView view(printer);
+    ListPrinter view(printer);
     PrintedList list;
     list.columns = {{u"Name"_s, 2000, 0, false}, {u"Size"_s, 1500, 1, false}};
     list.rows = {{{u"a"_s, u"12"_s}, QPixmap()}, {{u"bb"_s, u"7"_s}, std::nullopt}};
     list.rowHeight = 240;
     list.iconSize = QSize(16, 16);
     view.SetControl(list);
-    view.HeaderFont().Size = 12;
-    view.HeaderFont().Bold = true;
+    view.HeaderFont().size = 12;
+    view.HeaderFont().bold = true;
     SetMargins(view.Page(), 1);
     view.Page().Header().SetText(u"Head"_s);
     view.Title().SetText(u"Title"_s);
@@ -127,7 +127,7 @@ void TestListPrinter::firstPageLayout()
         if (c.kind != Kind::Print)
             continue;
         if (c.text == u"Size"_s)
-            QVERIFY(c.font.Bold);
+            QVERIFY(c.font.bold);
         if (c.text == u"12"_s)
             QCOMPARE(c.font, list.font);
     }
@@ -170,7 +170,7 @@ void TestListPrinter::rowLayout()
     QFETCH(QStringList, drawn);
     RecordingPrinter printer;
     printer.SetTwipsPerPixel(twipsPerPixel, twipsPerPixel);
-    CPrintListView view(printer);
+    ListPrinter view(printer);
     PrintedList list = Rows(1, rowHeight);
     list.iconSize = iconSize;
     if (withIcon)
@@ -190,7 +190,7 @@ void TestListPrinter::rowLayout()
 void TestListPrinter::hiddenColumnsTakeNoRoom()
 {
     RecordingPrinter printer;
-    CPrintListView view(printer);
+    ListPrinter view(printer);
     PrintedList list = Rows(1);
     list.columns = {{u"A"_s, 1000, 0, false},
                     {u"B"_s, 1000, 0, true},
@@ -238,7 +238,7 @@ void TestListPrinter::pageBreaks()
     QFETCH(QStringList, pages);
     QFETCH(QList<double>, footerY);
     RecordingPrinter printer(11906, scaleHeight);
-    CPrintListView view(printer);
+    ListPrinter view(printer);
     Prepare(view, Rows(rows, rowHeight));
     QVERIFY(view.PrintControl().ok);
 
@@ -279,12 +279,12 @@ void TestListPrinter::errorPath()
     QFETCH(int, number);
     QFETCH(int, drawnBeforeKill);
     RecordingPrinter printer(11906, 2807);
-    CPrintListView view(printer);
+    ListPrinter view(printer);
     PrintedList list = Rows(4);
     if (fault == u"icons"_s)
         list.iconSize.reset();
     Prepare(view, list);
-    CPage &page = view.Page();
+    PageSetup &page = view.Page();
     if (fault == u"left"_s)
         page.SetLeftMargin(58);
     else if (fault == u"right"_s)
@@ -307,7 +307,7 @@ void TestListPrinter::errorPath()
 void TestListPrinter::nothingToPrintGivesOnePage()
 {
     RecordingPrinter printer;
-    CPrintListView view(printer);
+    ListPrinter view(printer);
     PrintedList list = Rows(0);
     list.iconSize.reset(); // no row is printed, so no icons are needed
     Prepare(view, list);

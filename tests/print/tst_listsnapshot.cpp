@@ -50,7 +50,7 @@ void TestListSnapshot::columnsAndRowsAsShown()
     QCOMPARE(list.columns[2].alignment, 2);
     QVERIFY(list.columns[2].hidden && !list.columns[1].hidden);
     QCOMPARE(list.rowHeight, view.sizeHintForRow(0) * 12.0);
-    QCOMPARE(list.font.Name, view.font().family());
+    QCOMPARE(list.font.name, view.font().family());
 
     QCOMPARE(list.rows.size(), 3);
     QCOMPARE(list.rows[1].texts, (QStringList{u"a"_s, u"1 000"_s, u"hier"_s}));

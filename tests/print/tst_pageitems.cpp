@@ -1,7 +1,7 @@
-#include "CPage.h"
-#include "Ctext.h"
+#include "PageSetup.h"
+#include "TextItem.h"
 #include "RecordingPrinter.h"
-#include "modPrintListView.h"
+#include "PrintSteps.h"
 
 #include <QTest>
 
@@ -105,12 +105,12 @@ void TestPageItems::printTextItem()
     printer.SetCurrentY(1000);
     printer.ClearCalls();
 
-    Ctext item;
+    TextItem item;
     item.SetText(text);
     item.SetAlignment(alignment);
-    item.Font().Name = u"Times"_s;
-    item.Font().Size = fontSize;
-    item.Font().Italic = true;
+    item.Font().name = u"Times"_s;
+    item.Font().size = fontSize;
+    item.Font().italic = true;
     PrintTextItem(printer, item, left, right);
 
     QList<RecordingPrinter::Call> prints;
@@ -156,11 +156,11 @@ void TestPageItems::pageSetupAndFontReachPrinterInOrder()
     RecordingPrinter source;
     source.SetPaperSize(8);
     source.SetOrientation(2);
-    const CPage page(&source);
+    const PageSetup page(&source);
 
     RecordingPrinter printer;
     ApplyPageSetup(printer, page);
-    SetPrinterFont(printer, StdFont{u"Courier"_s, 10.1, true, false, true, false});
+    SetPrinterFont(printer, FontSpec{u"Courier"_s, 10.1, true, false, true, false});
     QList<QPair<Kind, double>> calls;
     for (const RecordingPrinter::Call &call : printer.Calls())
         calls.append({call.kind, call.value});

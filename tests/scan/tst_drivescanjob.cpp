@@ -49,8 +49,8 @@ void TestDriveScanJob::completedScanKeepsItsRecords()
     QCOMPARE(job.finish(), quint64(3000));
     QVERIFY(job.isFinished());
     QCOMPARE(folders.count(), 31);
-    QCOMPARE(folders.find(root).Size(), quint64(3000));
-    QCOMPARE(folders.find(root + "f7/").Count(), quint32(1));
+    QCOMPARE(folders.find(root).size(), quint64(3000));
+    QCOMPARE(folders.find(root + "f7/").fileCount(), quint32(1));
     QVERIFY(job.diskSpace().TotalBytes > 0);
     QVERIFY(job.diskSpace().FreeBytes <= job.diskSpace().TotalBytes);
     QVERIFY(job.currentFolder().isEmpty());
@@ -77,7 +77,7 @@ void TestDriveScanJob::stoppedScanLeavesNoRecordOfItsDrive()
     QVERIFY(handled);
     QVERIFY(folders.find(stopped).isNull());
     QCOMPARE(folders.count(), 6);
-    QCOMPARE(folders.find(kept).Size(), quint64(500));
+    QCOMPARE(folders.find(kept).size(), quint64(500));
 }
 
 void TestDriveScanJob::unreadableRootLeavesNoRecord()

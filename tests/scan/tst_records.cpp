@@ -1,7 +1,7 @@
 #include "DriveScan.h"
 #include "FileRecordCodec.h"
 #include "PathEscape.h"
-#include "colFile.h"
+#include "FolderRecord.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -55,12 +55,12 @@ void TestRecords::packedRecordsRoundTrip()
     QCOMPARE(writer.count(), quint32(files.size()));
 
     FileRecordReader reader(writer.data(), writer.byteCount());
-    clsFile file;
+    FileRecord file;
     for (const File &f : files) {
         QVERIFY(reader.next(file));
-        QCOMPARE(file.LFile.toByteArray(), f.name);
-        QCOMPARE(file.LSize, f.size);
-        QCOMPARE(file.LDate, f.date);
+        QCOMPARE(file.name.toByteArray(), f.name);
+        QCOMPARE(file.size, f.size);
+        QCOMPARE(file.date, f.date);
     }
     QVERIFY(!reader.next(file));
 }
@@ -77,7 +77,7 @@ void TestRecords::folderRecords()
     files.add("x.txt"_ba, 10, 1000);
     scan.listedFolder(deep, files, 10, 0);
     // Listed but its files not yet published: a reader sees none of them.
-    QCOMPARE(scan.folder(qsizetype(docs)).Count(), quint32(0));
+    QCOMPARE(scan.folder(qsizetype(docs)).fileCount(), quint32(0));
     files.clear();
     files.add("y"_ba, 7, 2000);
     files.add("z"_ba, 5, 2001);
@@ -88,17 +88,17 @@ void TestRecords::folderRecords()
 
     QCOMPARE(scan.count(), 4);
     QCOMPARE(scan.totalSize(), quint64(22));
-    QCOMPARE(scan.folder(qsizetype(docs)).Size(), quint64(22));
-    QCOMPARE(scan.folder(qsizetype(lower)).Size(), quint64(0));
-    QCOMPARE(scan.folder(qsizetype(deep)).Path(), "/vol/Docs/a\nb/"_ba);
-    QCOMPARE(scan.folder(qsizetype(deep)).LDate(), qint64(400));
+    QCOMPARE(scan.folder(qsizetype(docs)).size(), quint64(22));
+    QCOMPARE(scan.folder(qsizetype(lower)).size(), quint64(0));
+    QCOMPARE(scan.folder(qsizetype(deep)).path(), "/vol/Docs/a\nb/"_ba);
+    QCOMPARE(scan.folder(qsizetype(deep)).date(), qint64(400));
     QCOMPARE(scan.folder(qsizetype(root)).subfolderEntries(), quint32(2));
     QByteArrayList names;
-    for (const clsFile &file : scan.folder(qsizetype(docs)).files())
-        names << file.LFile.toByteArray();
+    for (const FileRecord &file : scan.folder(qsizetype(docs)).files())
+        names << file.name.toByteArray();
     QCOMPARE(names, QByteArrayList({"y"_ba, "z"_ba}));
-    QVERIFY(colFile().isNull());
-    QCOMPARE(colFile().Size(), quint64(0));
+    QVERIFY(FolderRecord().isNull());
+    QCOMPARE(FolderRecord().size(), quint64(0));
 
     // Keys compare exactly, byte for byte.
     QCOMPARE(scan.indexOf("/vol/Docs/"_ba), qsizetype(docs));
@@ -112,8 +112,8 @@ void TestRecords::folderRecords()
 
     // Settling a hard link moves its bytes between the two chains of ancestors.
     scan.moveBytes(deep, lower, 10);
-    QCOMPARE(scan.folder(qsizetype(docs)).Size(), quint64(12));
-    QCOMPARE(scan.folder(qsizetype(lower)).Size(), quint64(10));
+    QCOMPARE(scan.folder(qsizetype(docs)).size(), quint64(12));
+    QCOMPARE(scan.folder(qsizetype(lower)).size(), quint64(10));
     QCOMPARE(scan.totalSize(), quint64(22));
 }
 
@@ -128,7 +128,7 @@ void TestRecords::totalsSaturate()
     scan.listedFolder(a, files, huge, 0);
     scan.listedFolder(b, files, 100, 0);
     QCOMPARE(scan.totalSize(), std::numeric_limits<quint64>::max());
-    QCOMPARE(scan.folder(qsizetype(b)).Size(), quint64(100));
+    QCOMPARE(scan.folder(qsizetype(b)).size(), quint64(100));
 }
 
 void TestRecords::escape_data()

@@ -1,7 +1,7 @@
 #include "DriveScan.h"
 #include "FolderCollection.h"
 #include "Walker.h"
-#include "colFile.h"
+#include "FolderRecord.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -196,15 +196,15 @@ void Verify(const DriveScan &scan, const Expectation &expected)
 {
     Expectation recorded;
     for (qsizetype i = 0; i < scan.count(); ++i) {
-        const colFile folder = scan.folder(i);
-        QCOMPARE(scan.indexOf(folder.Path()), i);
+        const FolderRecord folder = scan.folder(i);
+        QCOMPARE(scan.indexOf(folder.path()), i);
         QVERIFY2(i == 0 || scan.parentOf(WalkSink::FolderId(i)) < WalkSink::FolderId(i),
                  "a folder's record comes after its parent's");
-        Expected &e = recorded[folder.Path().sliced(scan.rootPath().size())];
-        e = {folder.Size(), folder.LDate(), folder.subfolderEntries(), {}};
-        for (const clsFile &file : folder.files())
-            e.files.append(FileLine(file.LFile, file.LSize, file.LDate));
-        QCOMPARE(qsizetype(folder.Count()), e.files.size());
+        Expected &e = recorded[folder.path().sliced(scan.rootPath().size())];
+        e = {folder.size(), folder.date(), folder.subfolderEntries(), {}};
+        for (const FileRecord &file : folder.files())
+            e.files.append(FileLine(file.name, file.size, file.date));
+        QCOMPARE(qsizetype(folder.fileCount()), e.files.size());
     }
     QCOMPARE(Lines(recorded), Lines(expected));
 }
@@ -557,15 +557,15 @@ void TestWalk::filesVanishingDuringTheWalk()
         below[scan.parentOf(WalkSink::FolderId(i))] += scan.sizeOf(WalkSink::FolderId(i));
     QByteArrayList problems;
     for (qsizetype i = 0; i < scan.count(); ++i) {
-        const colFile folder = scan.folder(i);
+        const FolderRecord folder = scan.folder(i);
         quint64 own = 0;
-        for (const clsFile &file : folder.files()) {
-            own += file.LSize;
-            if (file.LSize != file.LFile.toByteArray().mid(1).toULongLong() * 1000 + 1)
-                problems.append(folder.Path() + FileLine(file.LFile, file.LSize, file.LDate));
+        for (const FileRecord &file : folder.files()) {
+            own += file.size;
+            if (file.size != file.name.toByteArray().mid(1).toULongLong() * 1000 + 1)
+                problems.append(folder.path() + FileLine(file.name, file.size, file.date));
         }
-        if (folder.Size() != own + below[size_t(i)])
-            problems.append(folder.Path() + " total " + QByteArray::number(folder.Size()));
+        if (folder.size() != own + below[size_t(i)])
+            problems.append(folder.path() + " total " + QByteArray::number(folder.size()));
     }
     QVERIFY(scan.count() >= 1);
     QCOMPARE(problems, QByteArrayList());
@@ -614,11 +614,11 @@ void TestWalk::runningWalk()
     QCOMPARE(walker.wasStopped(), stop);
     QCOMPARE(scan.count() < qsizetype(m_big.size()), stop);
     for (qsizetype i = 0; i < scan.count(); ++i) {
-        const colFile folder = scan.folder(i);
-        const auto it = m_big.find(folder.Path().sliced(m_bigRoot.size()));
-        if (it == m_big.end() || folder.Size() > it->second.total ||
-            (folder.Count() != 0 && folder.Count() != it->second.files.size()))
-            problems.append(folder.Path());
+        const FolderRecord folder = scan.folder(i);
+        const auto it = m_big.find(folder.path().sliced(m_bigRoot.size()));
+        if (it == m_big.end() || folder.size() > it->second.total ||
+            (folder.fileCount() != 0 && folder.fileCount() != it->second.files.size()))
+            problems.append(folder.path());
     }
     QCOMPARE(problems, QByteArrayList());
     if (!stop)
@@ -637,7 +637,7 @@ void TestWalk::collectionKeepsVolumesApart()
         FolderCollection collection;
         QVERIFY(Walk(rootA, collection.addDrive(rootA)) && Walk(rootB, collection.addDrive(rootB)));
         QCOMPARE(collection.count(), qsizetype(6));
-        QCOMPARE(collection.find(rootB + "u/").Size(), quint64(8));
+        QCOMPARE(collection.find(rootB + "u/").size(), quint64(8));
         for (const QByteArray &missing :
              {rootA + "X/", rootA + "HOME/u/", rootA + "x", rootA + "x/y/"})
             QVERIFY2(collection.find(missing).isNull(), missing.constData());
@@ -645,7 +645,7 @@ void TestWalk::collectionKeepsVolumesApart()
         collection.removeDrive(removeOuter ? rootA : rootB);
         collection.removeDrive(rootA + "x/"); // not a drive: nothing goes
         QCOMPARE(collection.count(), qsizetype(removeOuter ? 2 : 4));
-        QCOMPARE(collection.find(removeOuter ? rootB : rootA).Size(),
+        QCOMPARE(collection.find(removeOuter ? rootB : rootA).size(),
                  quint64(removeOuter ? 12 : 15));
         QCOMPARE(collection.find(rootA + "x/").isNull(), removeOuter);
     }

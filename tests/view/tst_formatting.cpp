@@ -50,7 +50,7 @@ void TestFormatting::cleanupTestCase()
 }
 
 // The whole-number rules: sizes in bytes, digit patterns of two places, kilobytes, megabytes,
-// RoundUpTenths of a raw amount (ten-thousandths, signed), Currency::fromRatio's raw amount
+// RoundUpTenths of a raw amount (ten-thousandths, signed), FixedPoint::fromRatio's raw amount
 // (half to even) and Percentage.
 void TestFormatting::numbers_data()
 {
@@ -114,9 +114,9 @@ void TestFormatting::numbers()
     else if (function == "Mb")
         text = MegabyteText(a);
     else if (function == "roundUp")
-        text = QString::number(RoundUpTenths(Currency::fromRaw(qint64(a))));
+        text = QString::number(RoundUpTenths(FixedPoint::fromRaw(qint64(a))));
     else if (function == "ratio")
-        text = QString::number(Currency::fromRatio(a, b).raw());
+        text = QString::number(FixedPoint::fromRatio(a, b).raw());
     else
         text = QString::number(Percentage(a, b));
     QCOMPARE(text, expected);

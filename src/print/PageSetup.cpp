@@ -1,8 +1,8 @@
-#include "CPage.h"
+#include "PageSetup.h"
 
 #include "Printer.h"
 
-CPage::CPage(const Printer *printer)
+PageSetup::PageSetup(const Printer *printer)
 {
     if (printer) {
         m_paperSize = static_cast<qint16>(printer->PaperSize());

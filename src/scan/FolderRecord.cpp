@@ -1,33 +1,33 @@
-#include "colFile.h"
+#include "FolderRecord.h"
 
 #include "DriveScan.h"
 
-quint64 colFile::Size() const
+quint64 FolderRecord::size() const
 {
     return m_scan ? m_scan->sizeOf(m_id) : 0;
 }
 
-QByteArray colFile::Path() const
+QByteArray FolderRecord::path() const
 {
     return m_scan ? m_scan->pathOf(m_id) : QByteArray();
 }
 
-qint64 colFile::LDate() const
+qint64 FolderRecord::date() const
 {
     return m_scan ? m_scan->dateOf(m_id) : 0;
 }
 
-quint32 colFile::Count() const
+quint32 FolderRecord::fileCount() const
 {
     return m_scan ? m_scan->fileCountOf(m_id) : 0;
 }
 
-colFile::Files colFile::files() const
+FolderRecord::Files FolderRecord::files() const
 {
     return {m_scan ? m_scan->filesOf(m_id) : FileRecordReader()};
 }
 
-quint32 colFile::subfolderEntries() const
+quint32 FolderRecord::subfolderEntries() const
 {
     return m_scan ? m_scan->subfolderEntriesOf(m_id) : 0;
 }

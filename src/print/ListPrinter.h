@@ -1,9 +1,9 @@
 #pragma once
 
-#include "CPage.h"
-#include "Ctext.h"
+#include "PageSetup.h"
+#include "TextItem.h"
 #include "PrintedList.h"
-#include "StdFont.h"
+#include "FontSpec.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -22,19 +22,19 @@ struct PrintResult
 // Prints a list as it stands on screen, one document per PrintControl: page header on every
 // page, title once, column titles with a rule on every page, one line per row, and footers.
 // Columns keep their on-screen widths and rows their on-screen height; nothing is scaled.
-class CPrintListView
+class ListPrinter
 {
 public:
-    explicit CPrintListView(Printer &printer);
+    explicit ListPrinter(Printer &printer);
 
     // Copies the list, then its font into the row font and the column-title font.
     void SetControl(const PrintedList &list);
 
     // The printer's own objects, changed in place by callers.
-    CPage &Page() { return m_page; }
-    Ctext &Title() { return m_title; }
-    StdFont &HeaderFont() { return m_headerFont; }
-    const StdFont &FontItem() const { return m_fontItem; }
+    PageSetup &Page() { return m_page; }
+    TextItem &Title() { return m_title; }
+    FontSpec &HeaderFont() { return m_headerFont; }
+    const FontSpec &FontItem() const { return m_fontItem; }
 
     // Rows printed by the last PrintControl, also when it failed.
     qint32 PrintedItems() const { return m_printedItems; }
@@ -51,9 +51,9 @@ private:
 
     Printer &m_printer;
     PrintedList m_control;
-    CPage m_page;
-    Ctext m_title;
+    PageSetup m_page;
+    TextItem m_title;
     qint32 m_printedItems = 0;
-    StdFont m_headerFont;
-    StdFont m_fontItem;
+    FontSpec m_headerFont;
+    FontSpec m_fontItem;
 };

@@ -1,7 +1,7 @@
-#include "CPrintListView.h"
+#include "ListPrinter.h"
 
 #include "Printer.h"
-#include "modPrintListView.h"
+#include "PrintSteps.h"
 
 #include <exception>
 #include <new>
@@ -21,36 +21,36 @@ int MarginOrThrow(qint16 centimetres)
 
 } // namespace
 
-CPrintListView::CPrintListView(Printer &printer)
+ListPrinter::ListPrinter(Printer &printer)
     : m_printer(printer)
     , m_page(&printer)
 {}
 
-void CPrintListView::SetControl(const PrintedList &list)
+void ListPrinter::SetControl(const PrintedList &list)
 {
     m_control = list;
     m_fontItem = list.font;
     m_headerFont = list.font;
 }
 
-int CPrintListView::Left() const
+int ListPrinter::Left() const
 {
     return MarginOrThrow(m_page.LeftMargin());
 }
-int CPrintListView::Right() const
+int ListPrinter::Right() const
 {
     return MarginOrThrow(m_page.RightMargin());
 }
-int CPrintListView::Top() const
+int ListPrinter::Top() const
 {
     return MarginOrThrow(m_page.TopMargin());
 }
-int CPrintListView::Bottom() const
+int ListPrinter::Bottom() const
 {
     return MarginOrThrow(m_page.BottomMargin());
 }
 
-PrintResult CPrintListView::PrintControl()
+PrintResult ListPrinter::PrintControl()
 {
     PrintResult result;
     try {
@@ -75,14 +75,14 @@ PrintResult CPrintListView::PrintControl()
     return result;
 }
 
-void CPrintListView::PrintColumnTitles(int leftTwips)
+void ListPrinter::PrintColumnTitles(int leftTwips)
 {
     SetPrinterFont(m_printer, m_headerFont);
     PrintColumnHeaders(m_printer, m_control, leftTwips);
     SetPrinterFont(m_printer, m_fontItem);
 }
 
-void CPrintListView::PrintAll()
+void ListPrinter::PrintAll()
 {
     ApplyPageSetup(m_printer, m_page);
     // Opens the document and its first page.

@@ -1,30 +1,30 @@
-#include "modPrintListView.h"
+#include "PrintSteps.h"
 
-#include "CPage.h"
-#include "Ctext.h"
+#include "PageSetup.h"
+#include "TextItem.h"
 #include "PrintedList.h"
 #include "Printer.h"
-#include "StdFont.h"
+#include "FontSpec.h"
 
 #include <cmath>
 #include <limits>
 
 using namespace Qt::StringLiterals;
 
-void ApplyPageSetup(Printer &printer, const CPage &page)
+void ApplyPageSetup(Printer &printer, const PageSetup &page)
 {
     printer.SetPaperSize(page.PaperSize());
     printer.SetOrientation(page.Orientation());
 }
 
-void SetPrinterFont(Printer &printer, const StdFont &font)
+void SetPrinterFont(Printer &printer, const FontSpec &font)
 {
-    printer.SetFontName(font.Name);
-    printer.SetFontSize(static_cast<float>(font.Size));
-    printer.SetFontBold(font.Bold);
-    printer.SetFontItalic(font.Italic);
-    printer.SetFontStrikethru(font.Strikethrough);
-    printer.SetFontUnderline(font.Underline);
+    printer.SetFontName(font.name);
+    printer.SetFontSize(static_cast<float>(font.size));
+    printer.SetFontBold(font.bold);
+    printer.SetFontItalic(font.italic);
+    printer.SetFontStrikethru(font.strikethrough);
+    printer.SetFontUnderline(font.underline);
 }
 
 void ExpandPagePlaceholder(const Printer &printer, QString &text)
@@ -35,7 +35,7 @@ void ExpandPagePlaceholder(const Printer &printer, QString &text)
         text.replace(at, marker.size(), QString::number(printer.Page()));
 }
 
-void PrintTextItem(Printer &printer, const Ctext &item, int leftTwips, int rightTwips)
+void PrintTextItem(Printer &printer, const TextItem &item, int leftTwips, int rightTwips)
 {
     if (item.Text().isEmpty())
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Ctext.h"
+#include "TextItem.h"
 
 #include <QtGlobal>
 
@@ -8,17 +8,17 @@ class Printer;
 
 // The page setup of a printout: paper, orientation, margins in whole centimetres, and the page
 // header and footer. Values are stored as given; nothing is range-checked here.
-class CPage
+class PageSetup
 {
 public:
     // Paper size and orientation start as the printer's; with no printer, A4 portrait.
-    explicit CPage(const Printer *printer = nullptr);
+    explicit PageSetup(const Printer *printer = nullptr);
 
     // The page setup's own items, changed in place by callers.
-    Ctext &Footer() { return m_footer; }
-    const Ctext &Footer() const { return m_footer; }
-    Ctext &Header() { return m_header; }
-    const Ctext &Header() const { return m_header; }
+    TextItem &Footer() { return m_footer; }
+    const TextItem &Footer() const { return m_footer; }
+    TextItem &Header() { return m_header; }
+    const TextItem &Header() const { return m_header; }
 
     qint16 Orientation() const { return m_orientation; }
     qint16 PaperSize() const { return m_paperSize; }
@@ -38,6 +38,6 @@ private:
     qint16 m_bottomMargin = 15;
     qint16 m_paperSize = 9;
     qint16 m_orientation = 1;
-    Ctext m_header;
-    Ctext m_footer;
+    TextItem m_header;
+    TextItem m_footer;
 };

@@ -2,7 +2,7 @@
 
 #include "FileRecordCodec.h"
 #include "WalkSink.h"
-#include "clsFile.h"
+#include "FileRecord.h"
 
 #include <QByteArray>
 
@@ -13,14 +13,14 @@ class DriveScan;
 // A folder record: the folder's total, path and date, and its files in listing order. A light
 // handle onto the records of a DriveScan (non-owning; the scan must outlive it). A default-made
 // handle stands for a folder that has no record.
-class colFile
+class FolderRecord
 {
 public:
     class FileIterator
     {
     public:
         using iterator_category = std::input_iterator_tag;
-        using value_type = clsFile;
+        using value_type = FileRecord;
         using difference_type = std::ptrdiff_t;
 
         FileIterator() = default;
@@ -28,8 +28,8 @@ public:
         {
             ++*this;
         }
-        const clsFile &operator*() const { return m_file; }
-        const clsFile *operator->() const { return &m_file; }
+        const FileRecord &operator*() const { return m_file; }
+        const FileRecord *operator->() const { return &m_file; }
         FileIterator &operator++()
         {
             m_valid = m_reader.next(m_file);
@@ -39,7 +39,7 @@ public:
 
     private:
         FileRecordReader m_reader;
-        clsFile m_file;
+        FileRecord m_file;
         bool m_valid = false;
     };
 
@@ -50,21 +50,21 @@ public:
         FileIterator end() const { return {}; }
     };
 
-    colFile() = default;
-    colFile(const DriveScan *scan, WalkSink::FolderId id) : m_scan(scan), m_id(id) {}
+    FolderRecord() = default;
+    FolderRecord(const DriveScan *scan, WalkSink::FolderId id) : m_scan(scan), m_id(id) {}
 
     bool isNull() const { return m_scan == nullptr; }
     const DriveScan *drive() const { return m_scan; }
     WalkSink::FolderId id() const { return m_id; }
 
     // Total bytes of every file in the folder and below it, as counted so far.
-    quint64 Size() const;
+    quint64 size() const;
     // The full path, ending with "/".
-    QByteArray Path() const;
+    QByteArray path() const;
     // The folder's own last-write time, in seconds since the epoch.
-    qint64 LDate() const;
+    qint64 date() const;
     // The number of file records.
-    quint32 Count() const;
+    quint32 fileCount() const;
     // Every file record, in listing order.
     Files files() const;
     // Directory entries directly in the folder, listable or not.

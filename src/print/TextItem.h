@@ -1,18 +1,18 @@
 #pragma once
 
-#include "StdFont.h"
+#include "FontSpec.h"
 
 #include <QString>
 #include <QtGlobal>
 
 // One piece of free text on a printout (page header, footer, title): its text, in which "<pag>"
 // stands for the page number, its own font and its alignment.
-class Ctext
+class TextItem
 {
 public:
     // The item's own font: changing the returned object changes the item.
-    StdFont &Font() { return m_font; }
-    const StdFont &Font() const { return m_font; }
+    FontSpec &Font() { return m_font; }
+    const FontSpec &Font() const { return m_font; }
 
     // 0 left, 1 right, 2 centred; any other value prints at the pen. Not validated.
     qint32 Alignment() const { return m_alignment; }
@@ -24,5 +24,5 @@ public:
 private:
     QString m_text;
     qint32 m_alignment = 0;
-    StdFont m_font;
+    FontSpec m_font;
 };

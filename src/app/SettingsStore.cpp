@@ -1,4 +1,4 @@
-#include "modRegistry.h"
+#include "SettingsStore.h"
 
 #include "TwipsScale.h"
 

@@ -1,8 +1,8 @@
-#include "Currency.h"
+#include "FixedPoint.h"
 
 #include <limits>
 
-Currency Currency::fromRatio(quint64 numerator, quint64 denominator)
+FixedPoint FixedPoint::fromRatio(quint64 numerator, quint64 denominator)
 {
     if (denominator == 0)
         return {};
@@ -14,5 +14,5 @@ Currency Currency::fromRatio(quint64 numerator, quint64 denominator)
     if (twice > denominator || (twice == denominator && (quotient & 1) != 0))
         ++quotient;
     constexpr Wide Max = Wide(std::numeric_limits<qint64>::max());
-    return Currency(qint64(quotient > Max ? Max : quotient));
+    return FixedPoint(qint64(quotient > Max ? Max : quotient));
 }

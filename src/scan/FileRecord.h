@@ -6,9 +6,9 @@
 // One file of a folder as the walk recorded it: its name (the bytes the file system gave, viewed
 // in the records' storage, valid as long as they live), its size in bytes, and its last-write time
 // in seconds since the epoch.
-struct clsFile
+struct FileRecord
 {
-    QByteArrayView LFile;
-    quint64 LSize = 0;
-    qint64 LDate = 0;
+    QByteArrayView name;
+    quint64 size = 0;
+    qint64 date = 0;
 };
