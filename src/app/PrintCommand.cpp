@@ -1,9 +1,9 @@
 #include "PrintCommand.h"
 
-#include "ListPrinter.h"
 #include "DevicePrinter.h"
 #include "FolderTreeView.h"
 #include "FormatText.h"
+#include "ListPrinter.h"
 #include "ListSnapshot.h"
 #include "MainStatusBar.h"
 #include "PrintTarget.h"
@@ -77,13 +77,13 @@ void PrintCommand::setUpPrintout(ListPrinter &printout, const Volume &drive) con
     footer.SetText(TextTable::text(TextId::PageLabel) + u"<pag>"_s);
     footer.Font().name = u"Arial"_s;
     footer.Font().size = 8;
-    footer.SetAlignment(2);
+    footer.SetAlignment(TextAlign::Centre);
     // The drive's label and root, whichever folder of it is shown.
     TextItem &title = printout.Title();
     title.SetText(FormatText(TextTable::text(TextId::PrintTitle), QFile::decodeName(drive.label()),
                              QFile::decodeName(drive.root())));
     title.Font().bold = true;
-    title.SetAlignment(2);
+    title.SetAlignment(TextAlign::Centre);
     title.Font().italic = false;
     title.Font().name = u"Times New Roman"_s;
     title.Font().size = 14;

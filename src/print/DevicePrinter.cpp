@@ -16,27 +16,26 @@ namespace {
 
 constexpr double TwipsPerInch = 1440;
 constexpr double TwipsPerPoint = 20;
-constexpr int CustomPaper = 256;
 
 // The paper codes the printout's page setup is written in, beside Qt's sizes.
 constexpr std::array<std::pair<int, QPageSize::PageSizeId>, 17> PaperCodes{{
-    {1, QPageSize::Letter},
-    {2, QPageSize::Letter},
-    {3, QPageSize::Tabloid},
-    {4, QPageSize::Ledger},
-    {5, QPageSize::Legal},
-    {6, QPageSize::Statement},
-    {7, QPageSize::Executive},
-    {8, QPageSize::A3},
-    {9, QPageSize::A4},
-    {10, QPageSize::A4},
-    {11, QPageSize::A5},
-    {12, QPageSize::JisB4},
-    {13, QPageSize::JisB5},
-    {14, QPageSize::Folio},
-    {15, QPageSize::Quarto},
-    {20, QPageSize::Comm10E},
-    {27, QPageSize::DLE},
+    {PaperCode::Letter, QPageSize::Letter},
+    {PaperCode::LetterSmall, QPageSize::Letter},
+    {PaperCode::Tabloid, QPageSize::Tabloid},
+    {PaperCode::Ledger, QPageSize::Ledger},
+    {PaperCode::Legal, QPageSize::Legal},
+    {PaperCode::Statement, QPageSize::Statement},
+    {PaperCode::Executive, QPageSize::Executive},
+    {PaperCode::A3, QPageSize::A3},
+    {PaperCode::A4, QPageSize::A4},
+    {PaperCode::A4Small, QPageSize::A4},
+    {PaperCode::A5, QPageSize::A5},
+    {PaperCode::B4, QPageSize::JisB4},
+    {PaperCode::B5, QPageSize::JisB5},
+    {PaperCode::Folio, QPageSize::Folio},
+    {PaperCode::Quarto, QPageSize::Quarto},
+    {PaperCode::Envelope10, QPageSize::Comm10E},
+    {PaperCode::EnvelopeDL, QPageSize::DLE},
 }};
 
 PrinterError DeviceError(const QPrinter &device)
@@ -44,7 +43,7 @@ PrinterError DeviceError(const QPrinter &device)
     QString description = u"Printer error"_s;
     if (device.outputFormat() == QPrinter::PdfFormat)
         description += u" ("_s + device.outputFileName() + u')';
-    return PrinterError{482, description};
+    return PrinterError{ErrorNumber::PrinterFailed, description};
 }
 
 } // namespace
@@ -54,8 +53,7 @@ DevicePrinter::DevicePrinter(std::unique_ptr<QPrinter> device, double twipsPerPi
     : m_device(std::move(device))
     , m_twipsPerPixelX(twipsPerPixelX)
     , m_twipsPerPixelY(twipsPerPixelY)
-{
-}
+{}
 
 DevicePrinter::~DevicePrinter()
 {
@@ -112,7 +110,7 @@ double DevicePrinter::TextHeight(const QString &text) const
 void DevicePrinter::SetFontSize(double points)
 {
     if (!(points > 0 && points <= 2160))
-        throw PrinterError{380, u"Invalid property value"_s};
+        throw PrinterError{ErrorNumber::InvalidPropertyValue, u"Invalid property value"_s};
     m_font.size = points;
 }
 
@@ -212,7 +210,7 @@ int DevicePrinter::PaperSize() const
         if (size == id)
             return code;
     }
-    return CustomPaper;
+    return PaperCode::Custom;
 }
 
 void DevicePrinter::SetPaperSize(int code)
@@ -227,13 +225,15 @@ void DevicePrinter::SetPaperSize(int code)
 
 int DevicePrinter::Orientation() const
 {
-    return m_device->pageLayout().orientation() == QPageLayout::Landscape ? 2 : 1;
+    return m_device->pageLayout().orientation() == QPageLayout::Landscape
+               ? OrientationCode::Landscape
+               : OrientationCode::Portrait;
 }
 
 void DevicePrinter::SetOrientation(int code)
 {
-    if (code == 1)
+    if (code == OrientationCode::Portrait)
         m_device->setPageOrientation(QPageLayout::Portrait);
-    else if (code == 2)
+    else if (code == OrientationCode::Landscape)
         m_device->setPageOrientation(QPageLayout::Landscape);
 }

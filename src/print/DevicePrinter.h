@@ -1,7 +1,7 @@
 #pragma once
 
-#include "Printer.h"
 #include "FontSpec.h"
+#include "Printer.h"
 
 #include <QFont>
 #include <QPainter>
@@ -39,7 +39,8 @@ public:
 
     void print(const QString &text) override;
     void Line(double x1, double y1, double x2, double y2) override;
-    void PaintPicture(const QPixmap &picture, double x, double y, double width, double height) override;
+    void PaintPicture(const QPixmap &picture, double x, double y, double width,
+                      double height) override;
     void NewPage() override;
     void EndDoc() override;
     void KillDoc() override;
@@ -52,8 +53,8 @@ public:
     void SetFontStrikethru(bool on) override { m_font.strikethrough = on; }
     void SetFontUnderline(bool on) override { m_font.underline = on; }
 
-    // Codes of the classic printer settings (1 Letter, 5 Legal, 8 A3, 9 A4, 11 A5, ...); a size
-    // without a code reads as 256, and writing a code we do not know leaves the paper alone.
+    // A size without a code reads as PaperCode::Custom; writing a code we do not know, or an
+    // orientation that is not one, leaves the page alone.
     int PaperSize() const override;
     void SetPaperSize(int code) override;
     int Orientation() const override;

@@ -1,7 +1,7 @@
 #include "ListPrinter.h"
 
-#include "Printer.h"
 #include "PrintSteps.h"
+#include "Printer.h"
 
 #include <exception>
 #include <new>
@@ -15,7 +15,7 @@ int MarginOrThrow(qint16 centimetres)
 {
     const std::optional<int> twips = MarginTwips(centimetres);
     if (!twips)
-        throw PrinterError{6, u"Overflow"_s};
+        throw PrinterError{ErrorNumber::Overflow, u"Overflow"_s};
     return *twips;
 }
 
@@ -60,10 +60,10 @@ PrintResult ListPrinter::PrintControl()
         result.errorNumber = error.number;
         result.errorText = error.description;
     } catch (const std::bad_alloc &) {
-        result.errorNumber = 7;
+        result.errorNumber = ErrorNumber::OutOfMemory;
         result.errorText = u"Out of memory"_s;
     } catch (const std::exception &error) {
-        result.errorNumber = 482;
+        result.errorNumber = ErrorNumber::PrinterFailed;
         result.errorText = QString::fromLocal8Bit(error.what());
     }
     result.ok = false;
@@ -104,7 +104,7 @@ void ListPrinter::PrintAll()
             m_printer.SetCurrentY(m_printer.CurrentY() + m_control.rowHeight);
             PrintTextItem(m_printer, m_page.Footer(), Left(), Right());
             m_printer.NewPage();
-                    PrintTextItem(m_printer, m_page.Header(), Left(), Right());
+            PrintTextItem(m_printer, m_page.Header(), Left(), Right());
             m_printer.SetCurrentY(Top());
             PrintColumnTitles(Left());
         }

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "PageSetup.h"
-#include "TextItem.h"
-#include "PrintedList.h"
 #include "FontSpec.h"
+#include "PageSetup.h"
+#include "PrintedList.h"
+#include "TextItem.h"
 
 #include <QString>
 #include <QtGlobal>

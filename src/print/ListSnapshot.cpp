@@ -10,14 +10,14 @@
 namespace {
 
 // The printout knows left, right and centre only.
-int AlignmentCode(const QVariant &alignment)
+TextAlign AlignmentCode(const QVariant &alignment)
 {
     const auto flags = Qt::Alignment(alignment.toInt());
     if (flags & Qt::AlignRight)
-        return 1;
+        return TextAlign::Right;
     if (flags & Qt::AlignHCenter)
-        return 2;
-    return 0;
+        return TextAlign::Centre;
+    return TextAlign::Left;
 }
 
 FontSpec FontOf(const QFont &font)
@@ -38,7 +38,9 @@ FontSpec FontOf(const QFont &font)
 class IconPictures
 {
 public:
-    explicit IconPictures(QSize size) : m_size(size) {}
+    explicit IconPictures(QSize size)
+        : m_size(size)
+    {}
 
     std::optional<QPixmap> of(const QVariant &decoration)
     {

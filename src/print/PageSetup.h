@@ -1,10 +1,9 @@
 #pragma once
 
+#include "Printer.h"
 #include "TextItem.h"
 
 #include <QtGlobal>
-
-class Printer;
 
 // The page setup of a printout: paper, orientation, margins in whole centimetres, and the page
 // header and footer. Values are stored as given; nothing is range-checked here.
@@ -36,8 +35,8 @@ private:
     qint16 m_rightMargin = 15;
     qint16 m_topMargin = 15;
     qint16 m_bottomMargin = 15;
-    qint16 m_paperSize = 9;
-    qint16 m_orientation = 1;
+    qint16 m_paperSize = PaperCode::A4;
+    qint16 m_orientation = OrientationCode::Portrait;
     TextItem m_header;
     TextItem m_footer;
 };

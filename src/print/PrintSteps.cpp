@@ -1,10 +1,10 @@
 #include "PrintSteps.h"
 
+#include "FontSpec.h"
 #include "PageSetup.h"
-#include "TextItem.h"
 #include "PrintedList.h"
 #include "Printer.h"
-#include "FontSpec.h"
+#include "TextItem.h"
 
 #include <cmath>
 #include <limits>
@@ -46,13 +46,13 @@ void PrintTextItem(Printer &printer, const TextItem &item, int leftTwips, int ri
     const auto scaleWidth = static_cast<float>(printer.ScaleWidth());
     const auto textWidth = static_cast<float>(printer.TextWidth(printed));
     switch (item.Alignment()) {
-    case 0:
+    case TextAlign::Left:
         printer.SetCurrentX(leftTwips);
         break;
-    case 1:
+    case TextAlign::Right:
         printer.SetCurrentX(scaleWidth - static_cast<float>(rightTwips) - textWidth);
         break;
-    case 2:
+    case TextAlign::Centre:
         printer.SetCurrentX((scaleWidth - textWidth) / 2);
         break;
     default:
@@ -74,7 +74,7 @@ int RoundTwips(double value)
     const double rounded = std::nearbyint(value);
     if (!(rounded >= std::numeric_limits<qint32>::min() &&
           rounded <= std::numeric_limits<qint32>::max()))
-        throw PrinterError{6, u"Overflow"_s};
+        throw PrinterError{ErrorNumber::Overflow, u"Overflow"_s};
     return static_cast<int>(rounded);
 }
 
@@ -87,17 +87,17 @@ double ShownWidth(const PrintedColumn &column)
 
 // Sets the pen's x for a text of width textWidth in a column starting at x; other alignments
 // leave the pen where it is.
-void PlaceByAlignment(Printer &printer, int alignment, double x, double columnWidth,
+void PlaceByAlignment(Printer &printer, TextAlign alignment, double x, double columnWidth,
                       double textWidth)
 {
     switch (alignment) {
-    case 0:
+    case TextAlign::Left:
         printer.SetCurrentX(x);
         break;
-    case 1:
+    case TextAlign::Right:
         printer.SetCurrentX(x + columnWidth - textWidth);
         break;
-    case 2:
+    case TextAlign::Centre:
         printer.SetCurrentX(x + (columnWidth - textWidth) / 2);
         break;
     default:
@@ -131,7 +131,8 @@ void PrintListRow(Printer &printer, const PrintedRow &row, const PrintedList &li
     const QString firstText = row.texts.value(0);
     const int textHeight = RoundTwips(printer.TextHeight(firstText));
     if (!list.iconSize)
-        throw PrinterError{91, u"Object variable or With block variable not set"_s};
+        throw PrinterError{ErrorNumber::ObjectNotSet,
+                           u"Object variable or With block variable not set"_s};
     const QSize iconSize = *list.iconSize;
     const double twipsX = printer.TwipsPerPixelX();
     const double twipsY = printer.TwipsPerPixelY();

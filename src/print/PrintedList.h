@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FontSpec.h"
+#include "Printer.h"
 
 #include <QList>
 #include <QPixmap>
@@ -15,8 +16,8 @@
 struct PrintedColumn
 {
     QString title;
-    double width = 0;  // twips; 0 or less takes no room, like a hidden column
-    int alignment = 0; // 0 left, 1 right, 2 centre; anything else prints at the pen
+    double width = 0; // twips; 0 or less takes no room, like a hidden column
+    TextAlign alignment = TextAlign::Left;
     bool hidden = false;
 };
 

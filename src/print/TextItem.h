@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FontSpec.h"
+#include "Printer.h"
 
 #include <QString>
 #include <QtGlobal>
@@ -14,15 +15,15 @@ public:
     FontSpec &Font() { return m_font; }
     const FontSpec &Font() const { return m_font; }
 
-    // 0 left, 1 right, 2 centred; any other value prints at the pen. Not validated.
-    qint32 Alignment() const { return m_alignment; }
-    void SetAlignment(qint32 alignment) { m_alignment = alignment; }
+    // Not validated: a value that is none of TextAlign's prints at the pen.
+    TextAlign Alignment() const { return m_alignment; }
+    void SetAlignment(TextAlign alignment) { m_alignment = alignment; }
 
     QString Text() const { return m_text; }
     void SetText(const QString &text) { m_text = text; }
 
 private:
     QString m_text;
-    qint32 m_alignment = 0;
+    TextAlign m_alignment = TextAlign::Left;
     FontSpec m_font;
 };

@@ -1,10 +1,8 @@
 #include "Formatting.h"
 
 #include <QLocale>
-#include <QRandomGenerator>
 #include <QTest>
 
-#include <cmath>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -16,11 +14,8 @@ class TestFormatting : public QObject
 private slots:
     void initTestCase_data();
     void init();
-    void cleanupTestCase();
-
     void numbers_data();
     void numbers();
-    void kilobytesMatchRemainderRule();
     void percentText_data();
     void percentText();
     void colour_data();
@@ -33,25 +28,19 @@ private slots:
 
 void TestFormatting::initTestCase_data()
 {
-    QTest::addColumn<QString>("localeName");
-    QTest::newRow("point") << u"en_US"_s;
-    QTest::newRow("comma") << u"fr_FR"_s;
+    QTest::addColumn<bool>("comma");
+    QTest::newRow("point") << false;
+    QTest::newRow("comma") << true;
 }
 
 void TestFormatting::init()
 {
-    QFETCH_GLOBAL(QString, localeName);
-    QLocale::setDefault(QLocale(localeName));
+    QFETCH_GLOBAL(bool, comma);
+    QLocale::setDefault(QLocale(comma ? u"fr_FR"_s : u"en_US"_s));
 }
 
-void TestFormatting::cleanupTestCase()
-{
-    QLocale::setDefault(QLocale::c());
-}
-
-// The whole-number rules: sizes in bytes, digit patterns of two places, kilobytes, megabytes,
-// RoundUpTenths of a raw amount (ten-thousandths, signed), FixedPoint::fromRatio's raw amount
-// (half to even) and Percentage.
+// Sizes in bytes, kilobytes and megabytes, RoundUpTenths of a raw amount (ten-thousandths,
+// signed), FixedPoint::fromRatio's raw amount (half to even) and Percentage.
 void TestFormatting::numbers_data()
 {
     QTest::addColumn<QByteArray>("function");
@@ -63,39 +52,26 @@ void TestFormatting::numbers_data()
         QTest::addRow("%s %s", function, name) << QByteArray(function) << a << b << text;
     };
     constexpr quint64 Max = std::numeric_limits<quint64>::max();
-    constexpr qint64 MaxRaw = std::numeric_limits<qint64>::max();
     row("bytes", "0", 0, 0, u"   "_s);
-    row("bytes", "999", 999, 0, u"   999"_s);
     row("bytes", "1000", 1000, 0, u"  1 000"_s);
-    row("bytes", "12 digits", 999999999999, 0, u"999 999 999 999"_s);
     row("bytes", "13 digits", 1234567890123, 0, u"1234 567 890 123"_s);
-    row("bytes", "largest", Max, 0, u"18446744073 709 551 615"_s);
-    row("pattern", "0", 0, 0, u" "_s);
-    row("pattern", "surplus", 1234567, 0, u"1234 567"_s);
-    row("Kb", "103 rounds up", 103, 0, u"   1"_s);
-    row("Kb", "1 EiB", 1ull << 60, 0, u"1125899 906 842 624"_s);
+    row("Kb", "102 rounds down", 1126, 0, u"   1"_s);
+    row("Kb", "103 rounds up", 1127, 0, u"   2"_s);
     row("Mb", "1.1 rounds up", 1153434, 0, u" 2"_s);
     row("Mb", "1.0000 stays", 1048577, 0, u" 1"_s);
-    row("Mb", "nothing", 0, 0, u" "_s);
     row("Mb", "largest", Max, 0, u"17592186044 416"_s);
     row("roundUp", "12.0488", 120488, 0, u"12"_s);
     row("roundUp", "12.1", 121000, 0, u"13"_s);
-    row("roundUp", "0.0999", 999, 0, u"0"_s);
     row("roundUp", "-12.1", quint64(-121000), 0, u"-11"_s);
     row("roundUp", "-0.1", quint64(-1000), 0, u"1"_s);
     row("roundUp", "beyond 32 bits", 21474836481000, 0, u"2147483649"_s);
-    row("roundUp", "largest", MaxRaw, 0, u"922337203685478"_s);
-    row("roundUp", "smallest", quint64(std::numeric_limits<qint64>::min()), 0,
-        u"-922337203685476"_s);
     row("ratio", "half down to even", 1, 20000, u"0"_s);
     row("ratio", "half up to even", 3, 20000, u"2"_s);
     row("ratio", "above half", 3, 19999, u"2"_s);
-    row("ratio", "1153434 / 2^20", 1153434, 1048576, u"11000"_s);
     row("ratio", "zero denominator", 5, 0, u"0"_s);
-    row("ratio", "saturates", Max, 1, QString::number(MaxRaw));
+    row("ratio", "saturates", Max, 1, QString::number(std::numeric_limits<qint64>::max()));
     row("percent", "quarter", 50, 200, u"25"_s);
     row("percent", "zero reference", 1, 0, u"0"_s);
-    row("percent", "over", 3, 2, u"150"_s);
 }
 
 void TestFormatting::numbers()
@@ -107,8 +83,6 @@ void TestFormatting::numbers()
     QString text;
     if (function == "bytes")
         text = SizeText(a);
-    else if (function == "pattern")
-        text = DigitPattern(a, 2);
     else if (function == "Kb")
         text = KilobyteText(a);
     else if (function == "Mb")
@@ -122,17 +96,6 @@ void TestFormatting::numbers()
     QCOMPARE(text, expected);
 }
 
-// For whole byte counts the rounding comes down to: bytes div 1024, plus one from 103 bytes over.
-void TestFormatting::kilobytesMatchRemainderRule()
-{
-    QRandomGenerator random(11);
-    for (int i = 0; i < 6000; ++i) {
-        const quint64 bytes = i < 3000 ? quint64(i) : random.generate64() >> random.bounded(1, 12);
-        const quint64 expected = bytes / 1024 + (bytes % 1024 >= 103 ? 1 : 0);
-        QCOMPARE(KilobyteText(bytes), DigitPattern(expected, 4));
-    }
-}
-
 void TestFormatting::percentText_data()
 {
     QTest::addColumn<double>("percent");
@@ -141,20 +104,17 @@ void TestFormatting::percentText_data()
     QTest::newRow("12.34") << 12.34 << 12 << u"12.3"_s;
     QTest::newRow("2.5 to even") << 2.5 << 2 << u"2.5"_s;
     QTest::newRow("3.5 to even") << 3.5 << 4 << u"3.5"_s;
-    QTest::newRow("2.6") << 2.6 << 3 << u"2.6"_s;
     QTest::newRow("negative") << -5.0 << 0 << u"-5.0"_s;
     QTest::newRow("bar capped") << 1e21 << 1000 << u"1000000000000000000000.0"_s;
 }
 
 void TestFormatting::percentText()
 {
-    QFETCH_GLOBAL(QString, localeName);
+    QFETCH_GLOBAL(bool, comma);
     QFETCH(double, percent);
     QFETCH(int, strokes);
     QFETCH(QString, number);
-    const QChar separator = localeName == u"fr_FR"_s ? u',' : u'.';
-    number.replace(u'.', separator);
-    QCOMPARE(GetDecimalSeparator(), separator);
+    number.replace(u'.', comma ? u',' : u'.');
     QCOMPARE(PercentText(percent), QString(strokes, u'|') + u' ' + number + u'%');
 }
 
@@ -162,16 +122,14 @@ void TestFormatting::colour_data()
 {
     QTest::addColumn<double>("percent");
     QTest::addColumn<Rgb>("expected");
-    const Rgb previous = 0x123456;
     QTest::newRow("0") << 0.0 << PercentColour::Green;
     QTest::newRow("33") << 33.0 << PercentColour::Green;
     QTest::newRow("33.05") << 33.05 << PercentColour::LightOrange;
     QTest::newRow("66") << 66.0 << PercentColour::LightOrange;
     QTest::newRow("66.01") << 66.01 << PercentColour::Red;
     QTest::newRow("100") << 100.0 << PercentColour::Red;
-    QTest::newRow("150 carries") << 150.0 << previous;
-    QTest::newRow("negative carries") << -0.5 << previous;
-    QTest::newRow("nan carries") << std::nan("") << previous;
+    QTest::newRow("150 carries") << 150.0 << Rgb(0x123456);
+    QTest::newRow("negative carries") << -0.5 << Rgb(0x123456);
 }
 
 void TestFormatting::colour()
@@ -188,9 +146,9 @@ void TestFormatting::readableColour_data()
     QTest::addColumn<Rgb>("text");
     QTest::addColumn<bool>("kept");
     using namespace PercentColour;
-    // On a light base the bands stay as they are, even light orange on white.
+    // On a light base the bands stay as they are, even light orange on white; on a dark one a
+    // band that reads stays, and one that does not is lightened.
     QTest::newRow("white, orange") << LightOrange << Rgb(0xFFFFFF) << Rgb(0x000000) << true;
-    // On a dark one a band that reads stays, and one that does not is lightened.
     QTest::newRow("dark, green") << Green << Rgb(0x202020) << Rgb(0xE8E8E8) << true;
     QTest::newRow("dark, red") << Red << Rgb(0x2A2A2A) << Rgb(0xFFFFFF) << false;
     QTest::newRow("dark, first row") << FirstRowFallback << Rgb(0x202020) << Rgb(0xE8E8E8) << false;
@@ -205,11 +163,8 @@ void TestFormatting::readableColour()
     QFETCH(bool, kept);
     const Rgb shown = ReadablePercentColour(band, base, text);
     QCOMPARE(shown == band, kept);
-    if (kept)
-        return;
-    QVERIFY(ContrastRatio(shown, base) >= 4.5);
-    // Red stays a red, only lighter.
-    if (band == PercentColour::Red)
+    QVERIFY(kept || ContrastRatio(shown, base) >= 4.5);
+    if (band == PercentColour::Red) // red stays a red, only lighter
         QVERIFY((shown >> 16) > ((shown >> 8) & 0xFF) + 0x40);
 }
 
@@ -229,11 +184,11 @@ void TestFormatting::dateText_data()
 
 void TestFormatting::dateText()
 {
-    QFETCH_GLOBAL(QString, localeName);
+    QFETCH_GLOBAL(bool, comma);
     QFETCH(QDateTime, when);
     QFETCH(QString, english);
     QFETCH(QString, french);
-    QCOMPARE(DateText(when), localeName == u"fr_FR"_s ? french : english);
+    QCOMPARE(DateText(when), comma ? french : english);
 }
 
 QTEST_APPLESS_MAIN(TestFormatting)
