@@ -23,14 +23,14 @@ class TestDevicePrinter : public QObject
 private slots:
     void paperCodes_data();
     void paperCodes();
-    void orientationAndMetrics();
+    void metrics();
     void pagesOfAPdf();
     void failuresLeaveNoFile_data();
     void failuresLeaveNoFile();
     void snapshotOfAView();
 
 private:
-    std::unique_ptr<DevicePrinter> pdfPrinter(const QString &name) const
+    std::unique_ptr<DevicePrinter> pdfPrinter(const QString &name = u"unused.pdf"_s) const
     {
         auto device = std::make_unique<QPrinter>(QPrinter::HighResolution);
         device->setOutputFormat(QPrinter::PdfFormat);
@@ -44,57 +44,51 @@ private:
 void TestDevicePrinter::paperCodes_data()
 {
     QTest::addColumn<int>("code");
-    QTest::addColumn<int>("expectedId");
     QTest::addColumn<int>("readBack");
-    QTest::newRow("letter") << PaperCode::Letter << int(QPageSize::Letter) << PaperCode::Letter;
-    QTest::newRow("small a4 is a4") << PaperCode::A4Small << int(QPageSize::A4) << PaperCode::A4;
-    QTest::newRow("unknown keeps the paper") << 999 << int(QPageSize::A4) << PaperCode::A4;
+    QTest::newRow("letter") << PaperCode::Letter << PaperCode::Letter;
+    QTest::newRow("small a4 is a4") << PaperCode::A4Small << PaperCode::A4;
+    QTest::newRow("unknown keeps the paper") << 999 << PaperCode::A4;
 }
 
 void TestDevicePrinter::paperCodes()
 {
     QFETCH(int, code);
-    QFETCH(int, expectedId);
     QFETCH(int, readBack);
-    auto printer = pdfPrinter(u"unused.pdf"_s);
+    auto printer = pdfPrinter();
     printer->SetPaperSize(code);
-    QCOMPARE(int(printer->device().pageLayout().pageSize().id()), expectedId);
     QCOMPARE(printer->PaperSize(), readBack);
 }
 
-void TestDevicePrinter::orientationAndMetrics()
+void TestDevicePrinter::metrics()
 {
-    auto printer = pdfPrinter(u"unused.pdf"_s);
+    auto printer = pdfPrinter();
     const double width = printer->ScaleWidth();
     const double height = printer->ScaleHeight();
     // The printable area of A4 (210 mm = 11906 twips) less the device's own margins.
     QVERIFY(width > 10000 && width <= 11906 && height > width);
     printer->SetOrientation(OrientationCode::Landscape);
-    QCOMPARE(printer->Orientation(), OrientationCode::Landscape);
-    QCOMPARE(printer->ScaleWidth(), height);
     printer->SetOrientation(7); // not a code: left as it was
     QCOMPARE(printer->Orientation(), OrientationCode::Landscape);
+    QCOMPARE(printer->ScaleWidth(), height);
 
     printer->SetFontName(u"DejaVu Sans"_s);
     printer->SetFontSize(10);
+    const double lineHeight = printer->TextHeight(u"A"_s);
     const double width10 = printer->TextWidth(u"MMMMMMMMMM"_s);
-    const double height10 = printer->TextHeight(u"A"_s);
     // A 10-point line is a little more than 200 twips high; ten Ms about 1.7 inch wide.
-    QVERIFY2(height10 > 200 && height10 < 300, qPrintable(QString::number(height10)));
+    QVERIFY2(lineHeight > 200 && lineHeight < 300, qPrintable(QString::number(lineHeight)));
     QVERIFY(width10 > 1500 && width10 < 3000);
-    QCOMPARE(printer->TextHeight(u"two\nlines"_s), 2 * height10);
-    QCOMPARE(printer->TextWidth(u"MMMMMMMMMM\nM"_s), width10);
-    const auto refused = [&](double points) {
+    QCOMPARE(printer->TextHeight(u"two\nlines"_s), 2 * lineHeight);
+    QCOMPARE(printer->TextWidth(u"MMMMMMMMMM\nM"_s), width10); // the widest line
+    for (const double points : {0.0, 2160.5, 2160.0}) {
+        int number = 0;
         try {
             printer->SetFontSize(points);
-            return 0;
         } catch (const PrinterError &error) {
-            return error.number;
+            number = error.number;
         }
-    };
-    QCOMPARE(refused(0), ErrorNumber::InvalidPropertyValue);
-    QCOMPARE(refused(2160.5), ErrorNumber::InvalidPropertyValue);
-    QCOMPARE(refused(2160), 0);
+        QCOMPARE(number, points == 2160 ? 0 : ErrorNumber::InvalidPropertyValue);
+    }
 }
 
 void TestDevicePrinter::pagesOfAPdf()
@@ -108,11 +102,11 @@ void TestDevicePrinter::pagesOfAPdf()
     QCOMPARE(printer->CurrentY(), 0.0);
     printer->print(u"deux"_s);
     printer->EndDoc();
+    QCOMPARE(printer->Page(), 1); // the next document starts again at page 1
     QFile file(m_dir.filePath(u"pages.pdf"_s));
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const QString pdf = QString::fromLatin1(file.readAll());
-    QCOMPARE(pdf.count(QRegularExpression(u"/Type\\s*/Page(?!s)"_s)), 2);
-    QCOMPARE(printer->Page(), 1); // the next document starts again at page 1
+    const QRegularExpression page(u"/Type\\s*/Page(?!s)"_s);
+    QCOMPARE(QString::fromLatin1(file.readAll()).count(page), 2);
 }
 
 void TestDevicePrinter::failuresLeaveNoFile_data()
@@ -137,7 +131,6 @@ void TestDevicePrinter::failuresLeaveNoFile()
         list.iconSize = QSize(16, 16);
     printout.SetControl(list);
     const PrintResult result = printout.PrintControl();
-    QVERIFY(!result.ok);
     QCOMPARE(result.errorNumber, number);
     QCOMPARE(result.errorText.contains(m_dir.filePath(name)), number == ErrorNumber::PrinterFailed);
     QVERIFY(!QFile::exists(m_dir.filePath(name)));
@@ -153,12 +146,9 @@ void TestDevicePrinter::snapshotOfAView()
     model.setHeaderData(2, Qt::Horizontal, int(Qt::AlignHCenter), Qt::TextAlignmentRole);
     QPixmap blue(16, 16);
     blue.fill(Qt::blue);
-    for (const QString &name : {u"b"_s, u"a"_s, u"c"_s}) {
-        auto *first = new QStandardItem(name);
-        if (name != u"a"_s)
-            first->setIcon(QIcon(blue));
-        model.appendRow({first, new QStandardItem(u"1 000"_s), new QStandardItem(u"hier"_s)});
-    }
+    model.appendRow({new QStandardItem(QIcon(blue), u"b"_s), new QStandardItem(u"1 000"_s),
+                     new QStandardItem(u"hier"_s)});
+    model.appendRow(new QStandardItem(u"a"_s));
     QTreeView view;
     view.setModel(&model);
     view.header()->resizeSection(0, 200);
@@ -171,10 +161,10 @@ void TestDevicePrinter::snapshotOfAView()
     QCOMPARE(list.columns[2].alignment, TextAlign::Centre);
     QVERIFY(list.columns[2].hidden && !list.columns[1].hidden);
     QCOMPARE(list.rowHeight, view.sizeHintForRow(0) * 12.0);
-    QCOMPARE(list.rows.size(), 3);
-    QCOMPARE(list.rows[1].texts, (QStringList{u"a"_s, u"1 000"_s, u"hier"_s}));
-    QVERIFY(!list.rows[1].icon && list.rows[2].icon);
+    QCOMPARE(list.rows.size(), 2);
+    QCOMPARE(list.rows[0].texts, (QStringList{u"b"_s, u"1 000"_s, u"hier"_s}));
     QCOMPARE(list.rows[0].icon->deviceIndependentSize(), QSizeF(16, 16));
+    QVERIFY(!list.rows[1].icon);
 }
 
 QTEST_MAIN(TestDevicePrinter)
