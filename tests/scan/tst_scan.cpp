@@ -197,10 +197,7 @@ void TestScan::selection()
     QFETCH(QByteArray, table);
     QFETCH(QByteArray, expected);
     QList<Volume> volumes = SelectVolumes(ParseMountInfo(table), FakeProbe());
-    Volume root;
-    root.mountPoint = "/"_ba;
-    root.kind = DriveKind::Floppy;
-    OfferRoot(volumes, root);
+    OfferRoot(volumes, Volume{"/"_ba, DriveKind::Floppy});
     QByteArrayList found;
     for (const Volume &volume : volumes)
         found << volume.mountPoint + ' ' + KindText(volume.kind);
