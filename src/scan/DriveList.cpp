@@ -4,7 +4,6 @@
 
 #include <QFile>
 
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 
 #include <algorithm>
@@ -67,14 +66,10 @@ QList<Volume> GetDriveList()
         return {};
     const MachineProbe probe;
     QList<Volume> volumes = SelectVolumes(ParseMountInfo(table.readAll()), probe);
-    struct stat info
-    {
-    };
-    if (::stat("/", &info) == 0 && probe.totalBytes("/"_ba) > 0) {
+    if (probe.totalBytes("/"_ba) > 0) {
         Volume root;
         root.mountPoint = "/"_ba;
         root.kind = DriveKind::Fixed;
-        root.deviceId = quint64(info.st_dev);
         OfferRoot(volumes, root);
     }
     return volumes;

@@ -58,11 +58,6 @@ void DriveScanJob::wait()
         m_walker->wait();
 }
 
-bool DriveScanJob::isFinished() const
-{
-    return !m_walker || m_walker->isFinished();
-}
-
 bool DriveScanJob::wasStopped() const
 {
     return m_walker && m_walker->wasStopped();
@@ -71,16 +66,6 @@ bool DriveScanJob::wasStopped() const
 int DriveScanJob::error() const
 {
     return m_walker ? m_walker->error() : ENOMEM;
-}
-
-quint32 DriveScanJob::unreadCount() const
-{
-    return m_scan ? m_scan->unreadFolders() + m_scan->unreadFiles() : 0;
-}
-
-qsizetype DriveScanJob::foldersSoFar() const
-{
-    return m_scan ? m_scan->count() : 0;
 }
 
 QByteArray DriveScanJob::currentFolder() const

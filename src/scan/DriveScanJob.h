@@ -30,14 +30,10 @@ public:
     bool start();
     void requestStop();
     void wait();
-    bool isFinished() const;
     bool wasStopped() const; // on request, or because the walk failed
     int error() const;       // why start() or the walk failed; 0 after a stop on request
-    // Folders and files that could not be read, so far.
-    quint32 unreadCount() const;
 
     // While the walk runs.
-    qsizetype foldersSoFar() const;
     QByteArray currentFolder() const; // the path of a folder being listed, or empty
 
     // Once the walk has ended: the drive's total, or 0 after a stop or a failure, whose records

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "FileRecord.h"
 #include "FileRecordCodec.h"
 #include "WalkSink.h"
-#include "FileRecord.h"
 
 #include <QByteArray>
 
@@ -24,7 +24,9 @@ public:
         using difference_type = std::ptrdiff_t;
 
         FileIterator() = default;
-        explicit FileIterator(FileRecordReader reader) : m_reader(reader), m_valid(true)
+        explicit FileIterator(FileRecordReader reader)
+            : m_reader(reader)
+            , m_valid(true)
         {
             ++*this;
         }
@@ -51,11 +53,12 @@ public:
     };
 
     FolderRecord() = default;
-    FolderRecord(const DriveScan *scan, WalkSink::FolderId id) : m_scan(scan), m_id(id) {}
+    FolderRecord(const DriveScan *scan, WalkSink::FolderId id)
+        : m_scan(scan)
+        , m_id(id)
+    {}
 
     bool isNull() const { return m_scan == nullptr; }
-    const DriveScan *drive() const { return m_scan; }
-    WalkSink::FolderId id() const { return m_id; }
 
     // Total bytes of every file in the folder and below it, as counted so far.
     quint64 size() const;

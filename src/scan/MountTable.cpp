@@ -3,8 +3,6 @@
 #include <QHash>
 #include <QSet>
 
-#include <sys/sysmacros.h>
-
 #include <algorithm>
 #include <limits>
 
@@ -297,10 +295,7 @@ QList<Volume> SelectVolumes(const QList<MountEntry> &entries, const VolumeProbe 
 
         Volume volume;
         volume.mountPoint = entry.mountPoint;
-        volume.source = entry.source;
-        volume.fsType = entry.fsType;
         volume.kind = kind;
-        volume.deviceId = quint64(makedev(entry.major, entry.minor));
         const QByteArray identity = VolumeIdentity(entry);
         const auto kept = byDevice.constFind(identity);
         if (kept == byDevice.cend() || IsBetterMount(volume, *kept))

@@ -13,6 +13,18 @@ template<PathText S> auto Char(char c)
 
 template<PathText S> const auto Slash = Char<S>('/');
 
+// 1-based position of the last occurrence of c in text, 0 if none.
+template<PathText S> qsizetype FindLast(const S &text, char c)
+{
+    return text.lastIndexOf(Char<S>(c)) + 1;
+}
+
+// The text after the last "/".
+template<PathText S> S GetFileName(const S &path)
+{
+    return path.mid(FindLast(path, '/'));
+}
+
 } // namespace
 
 template<PathText S> S AddSlash(const S &path)
@@ -30,16 +42,6 @@ template<PathText S> S ParentFolder(const S &path)
     return path.left(FindLast(path.left(path.size() - 1), '/'));
 }
 
-template<PathText S> qsizetype FindLast(const S &text, char c)
-{
-    return text.lastIndexOf(Char<S>(c)) + 1;
-}
-
-template<PathText S> S GetFileName(const S &path)
-{
-    return path.mid(FindLast(path, '/'));
-}
-
 template<PathText S> S GetFolderName(const S &path)
 {
     const S trimmed = path.endsWith(Slash<S>) ? path.left(path.size() - 1) : path;
@@ -48,11 +50,9 @@ template<PathText S> S GetFolderName(const S &path)
     return GetFileName(trimmed);
 }
 
-#define QUARNEL_INSTANTIATE_PATHS(S)                                                              \
+#define QUARNEL_INSTANTIATE_PATHS(S)                                                               \
     template S AddSlash<S>(const S &);                                                             \
     template S ParentFolder<S>(const S &);                                                         \
-    template qsizetype FindLast<S>(const S &, char);                                               \
-    template S GetFileName<S>(const S &);                                                          \
     template S GetFolderName<S>(const S &);
 
 QUARNEL_INSTANTIATE_PATHS(QByteArray)

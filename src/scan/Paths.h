@@ -18,12 +18,6 @@ template<PathText S> S AddSlash(const S &path);
 // gives "/"); "" for the root "/" and for any text with fewer than two "/".
 template<PathText S> S ParentFolder(const S &path);
 
-// 1-based position of the last occurrence of c in text, 0 if none.
-template<PathText S> qsizetype FindLast(const S &text, char c);
-
-// The text after the last "/": "" if the path ends with "/", the whole text if it has none.
-template<PathText S> S GetFileName(const S &path);
-
 // The name of the last folder of a path ending with "/" ("/a/b/" gives "b"); the root "/" gives
 // itself, as the volume's label; a text without "/" is returned whole.
 template<PathText S> S GetFolderName(const S &path);

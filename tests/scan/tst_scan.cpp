@@ -1,0 +1,407 @@
+#include "DriveList.h"
+#include "DriveScan.h"
+#include "DriveScanJob.h"
+#include "FileRecordCodec.h"
+#include "FolderCollection.h"
+#include "ListSubfolders.h"
+#include "MountTable.h"
+#include "PathEscape.h"
+#include "Paths.h"
+
+#include <QDir>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <cerrno>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(MountEntry)
+
+// The scan library below the walk: the mount table, the records, the path functions and the
+// drive scan job.
+class TestScan : public QObject
+{
+    Q_OBJECT
+private slots:
+    void parse_data();
+    void parse();
+    void selection_data();
+    void selection();
+    void kindOf_data();
+    void kindOf();
+    void diskSpace();
+    void recordsRoundTrip();
+    void totalsSaturate();
+    void escape_data();
+    void escape();
+    void paths_data();
+    void paths();
+    void job_data();
+    void job();
+    void subfolders();
+};
+
+namespace {
+
+constexpr quint64 Max = std::numeric_limits<quint64>::max();
+
+// "/mnt/empty" is empty; minor 17 is a removable device, whatever the major.
+class FakeProbe : public VolumeProbe
+{
+public:
+    quint64 totalBytes(const QByteArray &point) const override
+    {
+        return point == "/mnt/empty" ? 0 : 1;
+    }
+    bool isRemovableDevice(quint32, quint32 minor) const override { return minor == 17; }
+};
+
+QByteArray KindText(DriveKind kind)
+{
+    static const char *const names[] = {"unknown",   "floppy", "fixed",  "cdrom",
+                                        "removable", "remote", "ramdisk"};
+    return names[int(kind)];
+}
+
+// Rows of an input and what it becomes.
+void Rows(std::initializer_list<std::pair<QByteArray, QByteArray>> rows)
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected");
+    for (const auto &[input, expected] : rows)
+        QTest::newRow(input.constData()) << input << expected;
+}
+
+// name/ holding `folders` subfolders of one 100-byte file each.
+QByteArray MakeTree(const QTemporaryDir &dir, const QString &name, int folders)
+{
+    const QString root = dir.filePath(name);
+    for (int i = 0; i < folders; ++i) {
+        QDir().mkpath(root + u"/f"_s + QString::number(i));
+        QFile file(root + u"/f"_s + QString::number(i) + u"/data"_s);
+        if (!file.open(QIODevice::WriteOnly) || file.write(QByteArray(100, 'x')) != 100)
+            qFatal("cannot write the test tree");
+    }
+    return QFile::encodeName(root) + '/';
+}
+
+} // namespace
+
+void TestScan::parse_data()
+{
+    // Each entry as "major:minor|root|mount point|mount options|type|source|super-block options".
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<QByteArrayList>("entries");
+    QTest::newRow("every field")
+        << "36 35 98:0 /mnt1 /mnt\\0402 rw,noatime master:1 shared:4 - ext3 /dev/root rw,e=c\n"
+           "37 35 0:44 / /tmp/x rw - tmpfs  rw\n"_ba // an empty source between the two spaces
+        << QByteArrayList{"98:0|/mnt1|/mnt 2|rw,noatime|ext3|/dev/root|rw,e=c"_ba,
+                          "0:44|/|/tmp/x|rw|tmpfs||rw"_ba};
+    // Octal escapes are decoded once, in the root, the mount point and the source alike.
+    const auto escaped = [](const char *name, const QByteArray &written, const QByteArray &path) {
+        QTest::newRow(name) << "40 28 8:1 " + written + ' ' + written + " rw - ext4 " + written +
+                                   " rw"
+                            << QByteArrayList{"8:1|" + path + '|' + path + "|rw|ext4|" + path +
+                                              "|rw"};
+    };
+    escaped("space, tab, newline", "/a\\040b\\011c\\012"_ba, "/a b\tc\n"_ba);
+    escaped("backslash", "/mnt/a\\134b"_ba, "/mnt/a\\b"_ba);
+    escaped("decoded once", "/mnt/\\134040"_ba, "/mnt/\\040"_ba);
+    escaped("not octal", "/mnt/\\089"_ba, "/mnt/\\089"_ba);
+    // A line without the expected fields is skipped, and the next one read.
+    const QByteArray good = "70 28 8:33 / /good rw - ext4 /dev/sdc1 rw"_ba;
+    const auto skipped = [&](const char *name, const char *bad) {
+        QTest::newRow(name) << QByteArray(bad) + '\n' + good + '\n'
+                            << QByteArrayList{"8:33|/|/good|rw|ext4|/dev/sdc1|rw"_ba};
+    };
+    skipped("no separator", "70 28 8:33 / /bad rw ext4 /dev/sdc1 rw");
+    skipped("no super-block options", "70 28 8:33 / /bad rw - ext4 /dev/sdc1");
+    skipped("device without colon", "70 28 833 / /bad rw - ext4 /dev/sdc1 rw");
+    skipped("device beyond 32 bits", "70 28 4294967296:1 / /bad rw - ext4 /dev/sdc1 rw");
+    skipped("relative mount point", "70 28 8:33 / bad rw - ext4 /dev/sdc1 rw");
+    QTest::newRow("no final newline, largest device")
+        << "70 28 4294967295:4294967295 / /a rw - ext4 /dev/x rw\n"_ba + good
+        << QByteArrayList{"4294967295:4294967295|/|/a|rw|ext4|/dev/x|rw"_ba,
+                          "8:33|/|/good|rw|ext4|/dev/sdc1|rw"_ba};
+}
+
+void TestScan::parse()
+{
+    QFETCH(QByteArray, text);
+    QFETCH(QByteArrayList, entries);
+    QByteArrayList found;
+    for (const MountEntry &e : ParseMountInfo(text))
+        found << QByteArray::number(e.major) + ':' + QByteArray::number(e.minor) + '|' + e.root +
+                     '|' + e.mountPoint + '|' + e.mountOptions + '|' + e.fsType + '|' + e.source +
+                     '|' + e.superOptions;
+    QCOMPARE(found, entries);
+}
+
+void TestScan::selection_data()
+{
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QByteArray>("expected");
+    // A desktop with every kind of mount that must be left out or merged.
+    QTest::newRow("desktop")
+        << R"(25 28 0:23 / /run rw - tmpfs tmpfs rw
+43 28 0:33 / /run/lock rw - tmpfs tmpfs rw
+46 28 0:37 / /runner rw - ramfs ramfs rw
+60 28 259:9 / /mnt/squash rw - squashfs /dev/nvme0n1p9 ro
+61 28 7:4 / /mnt/iso ro - ext4 /dev/mapper/iso ro
+62 28 7:5 / /mnt/image rw - ext4 /dev/loop5 rw
+63 28 8:18 / /mnt/ro-disk ro - ext4 /dev/sdb2 ro
+66 28 0:80 / /mnt/btrfs-image ro - btrfs /dev/loop6 ro
+70 28 8:33 / /data rw - ext4 /dev/sdc1 rw
+71 28 8:33 /photos /srv/photos rw - ext4 /dev/sdc1 rw
+72 28 8:49 /photos /srv/photos2 rw - ext4 /dev/sdd1 rw
+73 28 8:49 / /data2 rw - ext4 /dev/sdd1 rw
+28 1 259:2 / / rw - ext4 /dev/nvme0n1p2 rw
+30 28 0:30 /@a /pool rw - btrfs /dev/sde rw,subvolid=256,subvol=/@a
+31 28 0:30 /@b /pool/b rw - btrfs /dev/sde rw,subvolid=257,subvol=/@b
+33 28 0:30 /@b/x /srv/b/x rw - btrfs /dev/sde rw,subvolid=257,subvol=/@b
+40 28 0:40 / /tmp rw - tmpfs tmpfs rw
+41 28 0:41 / /var/cache/build rw - tmpfs tmpfs rw
+42 28 0:40 / /mnt/tmp-again rw - tmpfs tmpfs rw
+80 28 0:50 / /run/user/1000/nas rw - nfs server:/export rw
+91 28 0:46 / /run/user/1000/gvfs rw - fuse.gvfsd-fuse gvfsd-fuse rw
+95 28 0:130 / /var/lib/docker/overlay2/abc/merged rw - overlay overlay rw
+96 28 0:17 / /mnt/fuse rw - fuse.unknown unknown rw
+97 28 8:17 / /mnt/usb rw - ext4 /dev/sdb1 rw
+98 28 8:20 / /mnt/empty rw - ext4 /dev/sdb4 rw
+100 28 0:90 / /mnt/data rw - tmpfs tmpfs rw
+101 28 8:65 / /mnt/data rw - ext4 /dev/sdf1 rw
+110 28 8:81 / /Z rw - ext4 /dev/sdg1 rw
+111 28 8:82 / /été rw - ext4 /dev/sdg2 rw
+)"_ba
+        << "/ fixed, /Z fixed, /data fixed, /data2 fixed, /mnt/data fixed, /mnt/image fixed, "
+           "/mnt/ro-disk fixed, /mnt/usb removable, /pool fixed, /pool/b fixed, "
+           "/run/user/1000/nas remote, /runner ramdisk, /tmp ramdisk, /var/cache/build ramdisk, "
+           "/été fixed"_ba;
+    // The root offered in the table's stead shows as a floppy, a kind no table gives it here.
+    QTest::newRow("empty table") << QByteArray() << "/ floppy"_ba;
+    QTest::newRow("chroot without a line for /")
+        << "60 1 0:50 / /tmp/.X11-unix rw - tmpfs tmpfs rw\n"_ba
+        << "/ floppy, /tmp/.X11-unix ramdisk"_ba;
+    QTest::newRow("overlay root of a container")
+        << "500 400 0:120 / / rw - overlay overlay rw,lowerdir=/l/A:/l/B,upperdir=/u\n"
+           "504 500 259:2 /var/lib/docker/volumes/data/_data /data rw - ext4 /dev/nvme0n1p2 rw"_ba
+        << "/ unknown, /data fixed"_ba;
+}
+
+// As GetDriveList chooses, root offered and all.
+void TestScan::selection()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QByteArray, expected);
+    QList<Volume> volumes = SelectVolumes(ParseMountInfo(table), FakeProbe());
+    OfferRoot(volumes, Volume{"/"_ba, DriveKind::Floppy});
+    QByteArrayList found;
+    for (const Volume &volume : volumes)
+        found << volume.mountPoint + ' ' + KindText(volume.kind);
+    QCOMPARE(found.join(", "), expected);
+}
+
+void TestScan::kindOf_data()
+{
+    QTest::addColumn<MountEntry>("entry");
+    QTest::addColumn<bool>("removable");
+    QTest::addColumn<QByteArray>("kind");
+    const auto row = [](const char *name, const char *type, const char *source, const char *point,
+                        quint32 major, bool removable, const char *kind) {
+        QTest::newRow(name) << MountEntry{major, 1, "/"_ba, point, type, source, "rw"_ba, "rw"_ba}
+                            << removable << QByteArray(kind);
+    };
+    row("floppy before removable", "vfat", "/dev/fd0", "/media/floppy", 2, true, "floppy");
+    row("/dev/fd without a unit", "ext4", "/dev/fdisk", "/mnt/x", 8, false, "fixed");
+    row("iso9660", "iso9660", "/dev/sr0", "/media/cdrom", 11, true, "cdrom");
+    row("any file system on sr", "hfsplus", "/dev/sr0", "/mnt/mac", 11, false, "cdrom");
+    row("network before removable", "nfs4", "nas:/music", "/media/music", 0, false, "remote");
+    row("host:/path source", "fuse", "server:/export", "/mnt/x", 0, false, "remote");
+    row("//host/share source", "fuse.smbnetfs", "//nas/share", "/mnt/x", 0, false, "remote");
+    row("nfsd is not nfs", "nfsd", "nfsd", "/proc/fs/nfsd", 0, false, "unknown");
+    row("tmpfs before removable", "tmpfs", "tmpfs", "/media/ram", 0, false, "ramdisk");
+    row("tmpfs named like a host", "tmpfs", "host:/x", "/mnt/x", 0, false, "ramdisk");
+    row("removable flag", "fuseblk", "/dev/sdc1", "/mnt/win", 8, true, "removable");
+    row("under /media", "ext4", "/dev/sdc1", "/media/ann/Backup", 8, false, "removable");
+    row("/media itself", "ext4", "/dev/sda3", "/media", 8, false, "fixed");
+    row("/mediashare", "ext4", "/dev/sda4", "/mediashare/x", 8, false, "fixed");
+}
+
+void TestScan::kindOf()
+{
+    QFETCH(MountEntry, entry);
+    QFETCH(bool, removable);
+    QFETCH(QByteArray, kind);
+    QCOMPARE(KindText(KindOf(entry, removable)), kind);
+}
+
+// Every free block counts; products beyond 64 bits saturate; free never exceeds total; a folder
+// that cannot be asked leaves the space as it was.
+void TestScan::diskSpace()
+{
+    const auto space = [](quint64 blocks, quint64 freeBlocks, quint64 blockSize) {
+        const DiskSpace s = DiskSpaceOf(blocks, freeBlocks, blockSize);
+        return std::pair(s.TotalBytes, s.FreeBytes);
+    };
+    QCOMPARE(space(3'000'000'000, 2'000'000'000, 4096),
+             std::pair(12'288'000'000'000ull, 8'192'000'000'000ull));
+    QCOMPARE(space(Max / 2, 10, 4), std::pair(Max, 40ull));
+    QCOMPARE(space(Max / 2, Max / 3, 4), std::pair(Max, Max));
+    QCOMPARE(space(100, 150, 512), std::pair(51200ull, 51200ull));
+    DiskSpace untouched{7, 11};
+    QVERIFY(!GetDiskSpace("/no/such/folder/quarnel-test"_ba, untouched));
+    QCOMPARE(std::pair(untouched.FreeBytes, untouched.TotalBytes), std::pair(7ull, 11ull));
+    QCOMPARE(GetDriveList().value(0).mountPoint, "/"_ba); // the machine's mounts vary, not this
+}
+
+void TestScan::recordsRoundTrip()
+{
+    constexpr qint64 Latest = std::numeric_limits<qint64>::max();
+    QList<std::tuple<QByteArray, quint64, qint64>> files = {
+        {""_ba, 0, 0},
+        {"a"_ba, 1, 1},
+        {QByteArray(255, 'n'), Max, Latest},
+        {"\xff\x00\n"_ba, 5ull << 30, -Latest - 1},
+        {"back"_ba, 127, -1},
+        {"128"_ba, 128, 1733472000}};
+    QRandomGenerator random(1);
+    for (int i = 0; i < 200; ++i) {
+        QByteArray name(random.bounded(300), Qt::Uninitialized);
+        for (char &c : name)
+            c = char(random.bounded(256));
+        files.append(
+            {name, random.generate64() >> random.bounded(64), qint64(random.generate64())});
+    }
+    FileRecordWriter writer;
+    writer.add("stale"_ba, 1, 2);
+    writer.clear(); // a writer reused for the next folder starts afresh
+    for (const auto &[name, size, date] : files)
+        writer.add(name, size, date);
+    QCOMPARE(writer.count(), quint32(files.size()));
+    FileRecordReader reader(writer.data(), writer.byteCount());
+    FileRecord file;
+    for (const auto &expected : files) {
+        QVERIFY(reader.next(file));
+        QCOMPARE(std::tuple(file.name.toByteArray(), file.size, file.date), expected);
+    }
+    QVERIFY(!reader.next(file));
+}
+
+void TestScan::totalsSaturate()
+{
+    DriveScan scan("/"_ba);
+    const auto root = scan.openedFolder(WalkSink::NoFolder, "/"_ba, 0, 0, 0);
+    const auto a = scan.openedFolder(root, "a"_ba, 0, 0, 0);
+    const auto b = scan.openedFolder(root, "b"_ba, 0, 1, 0);
+    FileRecordWriter files;
+    scan.listedFolder(a, files, Max - 5, 0);
+    scan.listedFolder(b, files, 100, 0);
+    QCOMPARE(scan.totalSize(), Max);
+    QCOMPARE(scan.folder(qsizetype(b)).size(), quint64(100));
+}
+
+void TestScan::escape_data()
+{
+    Rows({{"dir/file.txt", "dir/file.txt"},
+          {"été/日本/😀", "été/日本/😀"},
+          {"a\\b", "a\\\\b"},
+          {"a\nb\tc", "a\\x0ab\\x09c"},
+          {"\xc2\x85", "\\xc2\\x85"}, // C1 control
+          {"\xc2\xa0", "\xc2\xa0"},   // the edges of the two-byte leads
+          {"\xdf\xbf", "\xdf\xbf"},
+          {"\xed\xbf\xbf", "\\xed\\xbf\\xbf"}, // the last surrogate
+          {"\xed\xa0\x80", "\\xed\\xa0\\x80"},
+          {"\xe2\x80\xa8|\xe2\x80\xa9", "\\xe2\\x80\\xa8|\\xe2\\x80\\xa9"},
+          {"\xff\xfe", "\\xff\\xfe"},
+          {"a\xc3", "a\\xc3"},
+          {"\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+          {QByteArray("a\0b", 3), "a\\x00b"}});
+}
+
+void TestScan::escape()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(EscapePath(input), expected);
+}
+
+void TestScan::paths_data()
+{
+    // What AddSlash, ParentFolder and GetFolderName make of each path.
+    Rows({{"", "||"},
+          {"/", "/||/"},
+          {"/a/", "/a/|/|a"},
+          {"/a/b/", "/a/b/|/a/|b"},
+          {"/home/ann", "/home/ann/|/home/|ann"},
+          {"a/", "a/||a"},
+          {"name", "name/||name"},
+          {"/été/ß/", "/été/ß/|/été/|ß"},
+          {"/data/\xff\xfe name/", "/data/\xff\xfe name/|/data/|\xff\xfe name"}});
+}
+
+// On the engine's bytes and on the display's text alike.
+void TestScan::paths()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(AddSlash(input) + '|' + ParentFolder(input) + '|' + GetFolderName(input), expected);
+    const QString text = QString::fromUtf8(input);
+    QCOMPARE(AddSlash(text) + u'|' + ParentFolder(text) + u'|' + GetFolderName(text),
+             QString::fromUtf8(expected));
+}
+
+void TestScan::job_data()
+{
+    QTest::addColumn<bool>("readable");
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("completed") << true << false;
+    QTest::newRow("stopped: no record") << true << true;
+    QTest::newRow("unreadable root: no record") << false << false;
+}
+
+// Another drive's records stay whatever becomes of this one.
+void TestScan::job()
+{
+    QFETCH(bool, readable);
+    QFETCH(bool, stop);
+    QTemporaryDir dir;
+    const QByteArray kept = MakeTree(dir, u"kept"_s, 5);
+    const QByteArray root = readable ? MakeTree(dir, u"vol"_s, 30) : kept + "none/";
+    FolderCollection folders;
+    DriveScanJob first(folders, kept);
+    QVERIFY(first.start());
+    QCOMPARE(first.finish(), quint64(500));
+
+    DriveScanJob job(folders, root);
+    bool handled = false;
+    job.setFinishedHandler([&] { handled = true; });
+    if (stop)
+        job.requestStop();
+    QCOMPARE(job.start(), readable);
+    const bool completed = readable && !stop;
+    QCOMPARE(job.finish(), completed ? quint64(3000) : 0);
+    QCOMPARE(handled, readable);
+    QCOMPARE(job.wasStopped(), stop);
+    QCOMPARE(job.error(), readable ? 0 : ENOENT);
+    QCOMPARE(folders.count(), completed ? 37 : 6);
+    QCOMPARE(folders.find(root).size(), completed ? quint64(3000) : 0);
+    QCOMPARE(folders.find(kept).size(), quint64(500));
+    QVERIFY(first.diskSpace().TotalBytes > 0);
+}
+
+// Only real folders; links to folders are files, as in the walk.
+void TestScan::subfolders()
+{
+    QTemporaryDir dir;
+    const QByteArray root = MakeTree(dir, u"vol"_s, 1);
+    QVERIFY(QFile::link(dir.filePath(u"vol/f0"_s), dir.filePath(u"vol/link"_s)));
+    QCOMPARE(ListSubfolders(root), QByteArrayList{"f0"_ba});
+    QCOMPARE(ListSubfolders(root.chopped(1)), QByteArrayList{"f0"_ba});
+    QVERIFY(ListSubfolders(root + "f0/data").isEmpty());
+}
+
+QTEST_APPLESS_MAIN(TestScan)
+#include "tst_scan.moc"
