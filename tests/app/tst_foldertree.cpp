@@ -18,7 +18,6 @@ class TestFolderTree : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void init();
     void cleanup() { m_tree.reset(); }
     void rootShowsFoldersOnly();
@@ -64,11 +63,6 @@ void TestFolderTree::initTestCase()
     QVERIFY(file.open(QIODevice::WriteOnly));
     QVERIFY(QFile::link(m_top + u"alpha"_s, m_top + u"link"_s));
     QVERIFY(QFile::setPermissions(m_locked, QFile::WriteOwner));
-}
-
-void TestFolderTree::cleanupTestCase()
-{
-    QFile::setPermissions(m_locked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 }
 
 // Shown, as in the window: a hidden view puts off its layout and with it the loading of folders.

@@ -4,6 +4,7 @@
 #include "SettingsStore.h"
 #include "ShellOpen.h"
 #include "TextTable.h"
+#include "TwipsScale.h"
 
 #include <QDir>
 #include <QFile>
@@ -12,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -39,8 +41,8 @@ private slots:
     void settingsFirstRunThenSave();
     void settingsJunk_data();
     void settingsJunk();
-    void settingsUnwritable_data();
-    void settingsUnwritable();
+    void settingsRoundTripInTwips_data();
+    void settingsRoundTripInTwips();
     void formatText_data();
     void formatText();
     void arrange_data();
@@ -77,6 +79,9 @@ void TestUnits::settingsFirstRunThenSave()
     QCOMPARE(LoadWindowSettings(store), WindowSettings());
     QVERIFY(QFileInfo(m_dir.filePath(u"first/Orvanne"_s)).isDir());
 
+    QWidget window; // only a stored value may move it
+    LoadWindowPos(store, window, SettingName::MainLeft, SettingName::MainTop, TwipsScale());
+    QVERIFY(!window.testAttribute(Qt::WA_Moved));
     QVERIFY(!QFileInfo::exists(store.fileName()));
 
     // Saved, all twelve values are written, and read back.
@@ -94,7 +99,8 @@ void TestUnits::settingsFirstRunThenSave()
     QCOMPARE(LoadWindowSettings(store), saved);
 }
 
-// What a store reads as; junk never stops it from saving and reading back afterwards.
+// What a store reads as; junk never stops it from saving and reading back afterwards. The
+// contents may instead name a store that cannot be written, whose writes are lost.
 void TestUnits::settingsJunk_data()
 {
     QTest::addColumn<QByteArray>("contents");
@@ -129,39 +135,61 @@ void TestUnits::settingsJunk_data()
     QTest::newRow("values then garbage") << good + garbage << goodSettings;
     QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << defaults;
     QTest::newRow("huge") << huge << goodSettings;
+    QTest::newRow("beneath a file") << storeFile({}).toUtf8() + "/QNL.conf" << defaults;
+    const QString readOnly = storeFile("[Option]\nViewType=1\n");
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QTest::newRow("read-only") << readOnly.toUtf8() << with([](auto &s) { s.viewType = 1; });
 }
 
 void TestUnits::settingsJunk()
 {
     QFETCH(QByteArray, contents);
     QFETCH(WindowSettings, expected);
-    const SettingsStore store(storeFile(contents));
+    const bool unwritable = contents.startsWith('/'); // then the contents name the store
+    const QString name = unwritable ? QString::fromUtf8(contents) : storeFile(contents);
+    if (unwritable && QFileInfo(name).isWritable())
+        QSKIP("this user may write any file");
+    const SettingsStore store(name);
     QCOMPARE(LoadWindowSettings(store), expected);
     const WindowSettings saved{false, false, 1, 99, {1, 2, 3, 4}, 5, 6, 7, 8};
     SaveWindowSettings(store, saved);
-    QCOMPARE(LoadWindowSettings(store), saved);
+    QCOMPARE(LoadWindowSettings(store), unwritable ? expected : saved);
 }
 
-void TestUnits::settingsUnwritable_data()
+void TestUnits::settingsRoundTripInTwips_data()
 {
-    QTest::addColumn<QString>("fileName");
-    QTest::addColumn<WindowSettings>("expected");
-    QTest::newRow("beneath a file") << storeFile({}) + u"/QNL.conf"_s << WindowSettings();
-    const QString readOnly = storeFile("[Option]\nViewType=1\n");
-    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    QTest::newRow("read-only file") << readOnly << with([](auto &s) { s.viewType = 1; });
+    QTest::addColumn<int>("perPixel");
+    QTest::addColumn<bool>("loadWhenShown");
+    QTest::newRow("120 dpi, before showing") << 12 << false;
+    QTest::newRow("96 dpi, once shown") << 15 << true;
 }
 
-// Writes are lost, and nothing else happens.
-void TestUnits::settingsUnwritable()
+// A window's place and outer size, which must not grow by the frame from one run to the next.
+void TestUnits::settingsRoundTripInTwips()
 {
-    QFETCH(QString, fileName);
-    QFETCH(WindowSettings, expected);
-    if (QFileInfo(fileName).isFile() && QFileInfo(fileName).isWritable())
-        QSKIP("this user may write any file");
-    const SettingsStore store(fileName);
-    SaveWindowSettings(store, {false, false, 2, 99, {1, 2, 3, 4}, 5, 6, 7, 8});
-    QCOMPARE(LoadWindowSettings(store), expected);
+    QFETCH(int, perPixel);
+    QFETCH(bool, loadWhenShown);
+    const SettingsStore store(storeFile({}));
+    QWidget saved, restored;
+    saved.setGeometry(40, 70, 420, 310);
+    saved.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&saved));
+    const QRect frame = saved.frameGeometry();
+    QVERIFY(frame.size() != saved.size()); // else the outer size could not be told apart
+    SaveWindowSettings(store, with([&](WindowSettings &s) {
+                           s.mainLeft = frame.x() * perPixel;
+                           s.mainTop = frame.y() * perPixel;
+                           s.mainWidth = frame.width() * perPixel;
+                           s.mainHeight = frame.height() * perPixel;
+                       }));
+    if (loadWhenShown)
+        restored.show();
+    QVERIFY(!loadWhenShown || QTest::qWaitForWindowExposed(&restored));
+    LoadWindowPos(store, restored, u"MainLeft", u"MainTop", TwipsScale(perPixel, perPixel));
+    LoadWindowSize(store, restored, u"MainWidth", u"MainHeight", TwipsScale(perPixel, perPixel));
+    restored.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&restored));
+    QTRY_COMPARE(restored.frameGeometry(), frame);
 }
 
 void TestUnits::formatText_data()

@@ -2,7 +2,6 @@
 
 #include "DirListModel.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
@@ -67,11 +66,6 @@ std::unique_ptr<MainWindow> ScannedWindow(const QList<Volume> &drives)
     window->show();
     window->driveCommand(0);
     return window;
-}
-
-QAction *FindAction(const QWidget &window, const QString &name)
-{
-    return window.findChild<QAction *>(name);
 }
 
 QString Flags(const QWidget &window, const QStringList &names, const char *property)

@@ -10,7 +10,6 @@
 #include <memory>
 
 class DirListModel;
-class QAction;
 
 // A temporary folder of the test's own, taken for a volume.
 class TempVolume
@@ -41,7 +40,6 @@ struct BoxCatcher
 QList<Volume> NamedDrives(int count);
 // A shown window over the volumes, with the first one picked and walked.
 std::unique_ptr<MainWindow> ScannedWindow(const QList<Volume> &drives);
-QAction *FindAction(const QWidget &window, const QString &name);
 // One character per object of these names, in this order: '1' where the property is true.
 QString Flags(const QWidget &window, const QStringList &names, const char *property);
 // The names in the list, in the order shown.
