@@ -503,6 +503,7 @@ void TestWindow::help()
     QTextBrowser *browser = window->browser();
     QCOMPARE(browser->document()->firstBlock().text(), u"Aide de Quarnel"_s);
     browser->setSource(QUrl(u"#totaux"_s));
+    QVERIFY(browser->verticalScrollBar()->value() > 0);
     QCOMPARE(HelpWindow::showIndex(&owner), window);
     QCOMPARE(browser->verticalScrollBar()->value(), 0);
     window->close();
