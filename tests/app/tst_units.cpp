@@ -83,6 +83,10 @@ void TestUnits::settingsFirstRunThenSave()
     LoadWindowPos(store, window, SettingName::MainLeft, SettingName::MainTop, TwipsScale());
     QVERIFY(!window.testAttribute(Qt::WA_Moved));
     QVERIFY(!QFileInfo::exists(store.fileName()));
+    // A width alone is still a size to restore.
+    LoadWindowSize(SettingsStore(storeFile("[Option]\nMainWidth=3000\n")), window,
+                   SettingName::MainWidth, SettingName::MainHeight, TwipsScale(15, 15));
+    QCOMPARE(window.width(), 200);
 
     // Saved, all twelve values are written, and read back.
     const WindowSettings saved{false, true, 7,    3001, {1500, 900, 1200, 2250},
