@@ -175,6 +175,8 @@ void TestWindow::driveCommandsAndKeys()
     TempVolume second;
     MainWindow window({m_volume.volume(), second.volume()}, nullptr);
     window.show();
+    QTest::keyClick(window.folderTree(), Qt::Key_F2, Qt::ControlModifier); // the last drive's key
+    QCOMPARE(window.folderTree()->rootfolder(), second.path() + u'/');
     for (const QString &name : {u"LVDirView"_s, u"picSplitter"_s, u"FolderTreeview"_s}) {
         QWidget *widget = window.findChild<QWidget *>(name);
         if (QWidget *inner = widget->findChild<QTreeView *>())
