@@ -2,16 +2,10 @@
 
 #include "DirListModel.h"
 
-#include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-
-TempVolume::TempVolume()
-{
-    if (!m_dir.isValid())
-        qFatal("cannot make a temporary folder");
-}
 
 void TempVolume::write(const QString &relative, qint64 bytes) const
 {
@@ -28,23 +22,41 @@ void TempVolume::mkpath(const QString &relative) const
         qFatal("cannot make a folder of the test volume");
 }
 
-Volume TempVolume::volume() const
+// Volumes known by their mount points alone, as given.
+static Volume VolumeAt(const QByteArray &mountPoint, DriveKind kind)
 {
     Volume volume;
-    volume.mountPoint = QFile::encodeName(path());
-    volume.kind = DriveKind::Fixed;
+    volume.mountPoint = mountPoint;
+    volume.kind = kind;
     return volume;
+}
+
+Volume TempVolume::volume() const
+{
+    return VolumeAt(QFile::encodeName(path()), DriveKind::Fixed);
+}
+
+BoxCatcher::BoxCatcher()
+{
+    QObject::connect(&timer, &QTimer::timeout, [this] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        timer.stop();
+        title = box->windowTitle();
+        text = box->text();
+        icon = box->icon();
+        box->accept();
+    });
+    timer.start(10);
 }
 
 QList<Volume> NamedDrives(int count)
 {
     QList<Volume> drives;
-    for (int i = 0; i < count; ++i) {
-        Volume volume;
-        volume.mountPoint = i == 0 ? QByteArray("/") : "/media/d" + QByteArray::number(i);
-        volume.kind = i % 2 ? DriveKind::Removable : DriveKind::Fixed;
-        drives.append(volume);
-    }
+    for (int i = 0; i < count; ++i)
+        drives.append(VolumeAt(i == 0 ? QByteArray("/") : "/media/d" + QByteArray::number(i),
+                               i % 2 ? DriveKind::Removable : DriveKind::Fixed));
     return drives;
 }
 
@@ -56,24 +68,12 @@ std::unique_ptr<MainWindow> ScannedWindow(const QList<Volume> &drives)
     return window;
 }
 
-QAction *FindAction(const QWidget &window, const QString &name)
-{
-    return window.findChild<QAction *>(name);
-}
-
-QList<QObject *> FindObjects(const QWidget &window, const QStringList &names)
-{
-    QList<QObject *> objects;
-    for (const QString &name : names)
-        objects += window.findChildren<QObject *>(name);
-    return objects;
-}
-
-QString Flags(const QList<QObject *> &objects, const char *property)
+QString Flags(const QWidget &window, const QStringList &names, const char *property)
 {
     QString flags;
-    for (const QObject *object : objects)
-        flags += object->property(property).toBool() ? u'1' : u'0';
+    for (const QString &name : names)
+        for (const QObject *object : window.findChildren<QObject *>(name))
+            flags += object->property(property).toBool() ? u'1' : u'0';
     return flags;
 }
 

@@ -2,19 +2,19 @@
 
 #include "MainWindow.h"
 
+#include <QMessageBox>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <memory>
 
 class DirListModel;
-class QAction;
 
 // A temporary folder of the test's own, taken for a volume.
 class TempVolume
 {
 public:
-    TempVolume();
     QString path() const { return m_dir.path(); }
     QString filePath(const QString &relative) const { return m_dir.filePath(relative); }
     // Writes a file of so many bytes, making the folders it needs.
@@ -26,15 +26,21 @@ private:
     QTemporaryDir m_dir;
 };
 
+// Accepts the first message box the program shows while it exists, noting what the box said.
+// It looks a hundred times a second, as the box opens inside some nested event loop.
+struct BoxCatcher
+{
+    BoxCatcher();
+    QString title, text;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QTimer timer;
+};
+
 // Volumes known only by their mount points, "/" then "/media/d1"...; nothing is walked on them.
 QList<Volume> NamedDrives(int count);
 // A shown window over the volumes, with the first one picked and walked.
 std::unique_ptr<MainWindow> ScannedWindow(const QList<Volume> &drives);
-// A command of the window by its object name.
-QAction *FindAction(const QWidget &window, const QString &name);
-// The window's objects of these names, in this order.
-QList<QObject *> FindObjects(const QWidget &window, const QStringList &names);
-// One character per object, '1' where the property ("enabled", "checked") is true.
-QString Flags(const QList<QObject *> &objects, const char *property);
+// One character per object of these names, in this order: '1' where the property is true.
+QString Flags(const QWidget &window, const QStringList &names, const char *property);
 // The names in the list, in the order shown.
 QStringList ListNames(const DirListModel &model);

@@ -1,0 +1,336 @@
+#include "FormatText.h"
+#include "Icons.h"
+#include "MainLayout.h"
+#include "SettingsStore.h"
+#include "ShellOpen.h"
+#include "TextTable.h"
+#include "TwipsScale.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(WindowSettings)
+
+namespace {
+template<typename Change> WindowSettings with(Change change)
+{
+    WindowSettings settings;
+    change(settings);
+    return settings;
+}
+} // namespace
+
+// The window's parts that need no window: settings, text formatting, layout arithmetic, opening
+// documents, icons.
+class TestUnits : public QObject
+{
+    Q_OBJECT
+public:
+    // Before any QSettings exists, which fixes the user's path for the whole process.
+    TestUnits() { QStandardPaths::setTestModeEnabled(true); }
+
+private slots:
+    void settingsFirstRunThenSave();
+    void settingsJunk_data();
+    void settingsJunk();
+    void settingsRoundTripInTwips_data();
+    void settingsRoundTripInTwips();
+    void formatText_data();
+    void formatText();
+    void arrange_data();
+    void arrange();
+    void drag_data();
+    void drag();
+    void shellOpen_data();
+    void shellOpen();
+    void icons();
+
+private:
+    QString storeFile(const QByteArray &contents);
+
+    QTemporaryDir m_dir;
+    int m_files = 0;
+};
+
+// Every test gets a file of its own: Qt caches a settings file's contents by name.
+QString TestUnits::storeFile(const QByteArray &contents)
+{
+    const QString name = m_dir.filePath(u"store%1.conf"_s.arg(++m_files));
+    QFile file(name);
+    if (!file.open(QIODevice::WriteOnly) || file.write(contents) != contents.size())
+        qFatal("cannot write the test store");
+    return name;
+}
+
+void TestUnits::settingsFirstRunThenSave()
+{
+    QCOMPARE(SettingsStore().fileName(),
+             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
+                 u"/Orvanne/QNL.conf"_s);
+    const SettingsStore store(m_dir.filePath(u"first/Orvanne/QNL.conf"_s));
+    QCOMPARE(LoadWindowSettings(store), WindowSettings());
+    QVERIFY(QFileInfo(m_dir.filePath(u"first/Orvanne"_s)).isDir());
+
+    QWidget window; // only a stored value may move it
+    LoadWindowPos(store, window, SettingName::MainLeft, SettingName::MainTop, TwipsScale());
+    QVERIFY(!window.testAttribute(Qt::WA_Moved));
+    QVERIFY(!QFileInfo::exists(store.fileName()));
+    // A width alone is still a size to restore.
+    LoadWindowSize(SettingsStore(storeFile("[Option]\nMainWidth=3000\n")), window,
+                   SettingName::MainWidth, SettingName::MainHeight, TwipsScale(15, 15));
+    QCOMPARE(window.width(), 200);
+
+    // Saved, all twelve values are written, and read back.
+    const WindowSettings saved{false, true, 7,    3001, {1500, 900, 1200, 2250},
+                               -150,  300,  9000, 6000};
+    SaveWindowSettings(store, saved);
+    QFile file(store.fileName());
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    lines.sort();
+    QCOMPARE(lines, QStringList({u"Date=2250"_s, u"FolderSize=3001"_s, u"MainHeight=6000"_s,
+                                 u"MainLeft=-150"_s, u"MainTop=300"_s, u"MainWidth=9000"_s,
+                                 u"Name=1500"_s, u"Size1=900"_s, u"Size2=1200"_s, u"ViewBar=0"_s,
+                                 u"ViewStatus=-1"_s, u"ViewType=7"_s, u"[Option]"_s}));
+    QCOMPARE(LoadWindowSettings(store), saved);
+}
+
+// What a store reads as; junk never stops it from saving and reading back afterwards. The
+// contents may instead name a store that cannot be written, whose writes are lost.
+void TestUnits::settingsJunk_data()
+{
+    QTest::addColumn<QByteArray>("contents");
+    QTest::addColumn<WindowSettings>("expected");
+    const WindowSettings defaults;
+    const auto line = [](const char *name, const QByteArray &text, const WindowSettings &expected) {
+        QTest::newRow(name) << "[Option]\n" + text + '\n' << expected;
+    };
+    line("number in blanks", "ViewType=\" 12 \""_ba, with([](auto &s) { s.viewType = 12; }));
+    line("number too large", "ViewType=99999999999"_ba, defaults);
+    line("number as bytes", "FolderSize=@ByteArray(3000)"_ba, defaults);
+    line("number typed", "FolderSize=@Variant(\\0\\0\\0\\x2\\0\\0\\v\\xb8)"_ba,
+         with([](auto &s) { s.folderSize = 3000; }));
+    line("text NUL escaped", "Name=12\\0 34"_ba, with([](auto &s) { s.columnWidths[0] = 12; }));
+    line("text NUL byte", QByteArray("Size1=15\0 00", 12),
+         with([](auto &s) { s.columnWidths[1] = 15; }));
+    line("text NUL first", "Size2=\\0 34"_ba, defaults);
+    line("text fraction", "Name=2250.6"_ba, with([](auto &s) { s.columnWidths[0] = 2251; }));
+    line("text exponent too large", "Name=1e99"_ba, defaults);
+    line("text as rectangle", "Name=@Rect(1 2 3 4)"_ba, defaults);
+
+    QByteArray garbage(1 << 16, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
+    const QByteArray good = "[Option]\nViewType=1\nName=2000\n";
+    const WindowSettings goodSettings = with([](auto &s) {
+        s.viewType = 1;
+        s.columnWidths[0] = 2000;
+    });
+    QByteArray huge = good;
+    for (int i = 0; huge.size() < (2 << 20); ++i)
+        huge += "Junk" + QByteArray::number(i) + '=' + QByteArray(100, 'z') + '\n';
+    QTest::newRow("values then garbage") << good + garbage << goodSettings;
+    QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << defaults;
+    QTest::newRow("huge") << huge << goodSettings;
+    QTest::newRow("beneath a file") << storeFile({}).toUtf8() + "/QNL.conf" << defaults;
+    const QString readOnly = storeFile("[Option]\nViewType=1\n");
+    QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    QTest::newRow("read-only") << readOnly.toUtf8() << with([](auto &s) { s.viewType = 1; });
+}
+
+void TestUnits::settingsJunk()
+{
+    QFETCH(QByteArray, contents);
+    QFETCH(WindowSettings, expected);
+    const bool unwritable = contents.startsWith('/'); // then the contents name the store
+    const QString name = unwritable ? QString::fromUtf8(contents) : storeFile(contents);
+    if (unwritable && QFileInfo(name).isWritable())
+        QSKIP("this user may write any file");
+    const SettingsStore store(name);
+    QCOMPARE(LoadWindowSettings(store), expected);
+    const WindowSettings saved{false, false, 1, 99, {1, 2, 3, 4}, 5, 6, 7, 8};
+    SaveWindowSettings(store, saved);
+    QCOMPARE(LoadWindowSettings(store), unwritable ? expected : saved);
+}
+
+void TestUnits::settingsRoundTripInTwips_data()
+{
+    QTest::addColumn<int>("perPixel");
+    QTest::addColumn<bool>("loadWhenShown");
+    QTest::newRow("120 dpi, before showing") << 12 << false;
+    QTest::newRow("96 dpi, once shown") << 15 << true;
+}
+
+// A window's place and outer size, which must not grow by the frame from one run to the next.
+void TestUnits::settingsRoundTripInTwips()
+{
+    QFETCH(int, perPixel);
+    QFETCH(bool, loadWhenShown);
+    const SettingsStore store(storeFile({}));
+    QWidget saved, restored;
+    saved.setGeometry(40, 70, 420, 310);
+    saved.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&saved));
+    const QRect frame = saved.frameGeometry();
+    QVERIFY(frame.size() != saved.size()); // else the outer size could not be told apart
+    SaveWindowSettings(store, with([&](WindowSettings &s) {
+                           s.mainLeft = frame.x() * perPixel;
+                           s.mainTop = frame.y() * perPixel;
+                           s.mainWidth = frame.width() * perPixel;
+                           s.mainHeight = frame.height() * perPixel;
+                       }));
+    if (loadWhenShown)
+        restored.show();
+    QVERIFY(!loadWhenShown || QTest::qWaitForWindowExposed(&restored));
+    LoadWindowPos(store, restored, u"MainLeft", u"MainTop", TwipsScale(perPixel, perPixel));
+    LoadWindowSize(store, restored, u"MainWidth", u"MainHeight", TwipsScale(perPixel, perPixel));
+    restored.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&restored));
+    QTRY_COMPARE(restored.frameGeometry(), frame);
+}
+
+void TestUnits::formatText_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("fewer args than placeholders")
+        << TextTable::text(TextId::PrintTitle) << QStringList{u"c"_s}
+        << u"Disque [-c-] Répertoire [--]"_s;
+    QTest::newRow("more args") << u"[%s]"_s << QStringList{u"a"_s, u"b"_s} << u"[a]"_s;
+    QTest::newRow("capital S") << u"<%S>"_s << QStringList{u"x"_s} << u"<x>"_s;
+    QTest::newRow("doubled percent uses a position")
+        << u"%%%s"_s << QStringList{u"a"_s, u"b"_s} << u"%b"_s;
+    QTest::newRow("dropped pair uses a position")
+        << u"%d%s"_s << QStringList{u"a"_s, u"b"_s} << u"b"_s;
+    QTest::newRow("percent astral dropped whole") << u"a%😀b"_s << QStringList{} << u"ab"_s;
+    QTest::newRow("trailing percent dropped") << u"100%"_s << QStringList{} << u"100"_s;
+    QTest::newRow("sixth placeholder empty")
+        << u"%s%s%s%s%s%s."_s << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s} << u"12345."_s;
+    QTest::newRow("argument with percent kept")
+        << u"%s%s"_s << QStringList{u"%s"_s, u"b"_s} << u"%sb"_s;
+}
+
+void TestUnits::formatText()
+{
+    QFETCH(QString, format);
+    QFETCH(QStringList, args);
+    const auto arg = [&](int i) { return i < args.size() ? TextArg(args[i]) : TextArg(); };
+    QTEST(FormatText(format, arg(0), arg(1), arg(2), arg(3), arg(4)), "expected");
+    QCOMPARE(FormatText(u"%s|%s|%s", qint64(1234567890123), -5, 0u), u"1234567890123|-5|0"_s);
+}
+
+// In twips: the window as it opens has 11115 x 8610 of client area, bars of 360, 360 and 300,
+// the tree 2550 wide, the splitter 30.
+void TestUnits::arrange_data()
+{
+    QTest::addColumn<QList<int>>("in");  // client width and height, drive and status bar shown
+    QTest::addColumn<QList<int>>("out"); // top, room, list width
+    QTest::newRow("all bars") << QList{11115, 8610, 1, 1} << QList{720, 7590, 8535};
+    QTest::newRow("drive bar hidden: up and taller by its height")
+        << QList{11115, 8610, 0, 1} << QList{360, 7950, 8535};
+    QTest::newRow("status bar hidden: taller by its height")
+        << QList{11115, 8610, 1, 0} << QList{720, 7890, 8535};
+    QTest::newRow("list just over the limit") << QList{2701, 8610, 1, 1} << QList{720, 7590, 121};
+    QTest::newRow("list at the limit keeps its width")
+        << QList{2700, 8610, 1, 1} << QList{720, 7590, 8535};
+    QTest::newRow("bars taller than the window") << QList{11115, 500, 1, 1} << QList{720, 0, 8535};
+}
+
+void TestUnits::arrange()
+{
+    QFETCH(QList<int>, in);
+    const MainLayout::Placement out = MainLayout::Arrange({.clientWidth = in[0],
+                                                           .clientHeight = in[1],
+                                                           .functionBarHeight = 360,
+                                                           .driveBarShown = in[2] != 0,
+                                                           .driveBarHeight = 360,
+                                                           .statusBarShown = in[3] != 0,
+                                                           .statusBarHeight = 300,
+                                                           .treeWidth = 2550,
+                                                           .splitterWidth = 30,
+                                                           .listWidth = 8535});
+    QTEST((QList{out.top, out.room, out.listWidth}), "out");
+    QCOMPARE(out.splitterLeft, 2550);
+    QCOMPARE(out.listLeft, 2580);
+}
+
+void TestUnits::drag_data()
+{
+    QTest::addColumn<QList<int>>("in"); // tree and list widths, move
+    QTest::addColumn<int>("expected");  // -1: refused
+    QTest::newRow("right") << QList{2550, 8535, 150} << 2700;
+    QTest::newRow("left") << QList{2550, 8535, -150} << 2400;
+    QTest::newRow("tree would vanish") << QList{150, 8535, -150} << -1;
+    QTest::newRow("tree keeps one twip") << QList{150, 8535, -149} << 1;
+    QTest::newRow("list would reach 120") << QList{2550, 270, 150} << -1;
+    QTest::newRow("list keeps 121") << QList{2550, 270, 149} << 2699;
+}
+
+void TestUnits::drag()
+{
+    QFETCH(QList<int>, in);
+    QTEST(MainLayout::DraggedTreeWidth(in[0], in[1], in[2]).value_or(-1), "expected");
+}
+
+void TestUnits::shellOpen_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("taken");    // by the application, when it is asked
+    QTest::addColumn<QString>("asked"); // DIR: the test's folder; empty: nothing asked
+    const QString doc = u"DIR/a%20b%231.dat"_s;
+    QTest::newRow("taken") << u"Open"_s << u"a b#1.dat"_s << true << doc;
+    QTest::newRow("refused") << u"explore"_s << u"a b#1.dat"_s << false << doc;
+    QTest::newRow("name with a colon") << u"Open"_s << u"n:1"_s << true << u"DIR/n:1"_s;
+    QTest::newRow("address") << QString() << u"https://example.org/x"_s << true
+                             << u"https://example.org/x"_s;
+    QTest::newRow("missing file") << u"Open"_s << u"gone.dat"_s << true << QString();
+    QTest::newRow("unknown verb") << u"print"_s << u"a b#1.dat"_s << true << QString();
+}
+
+void TestUnits::shellOpen()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, file);
+    QFETCH(bool, taken);
+    QFETCH(QString, asked);
+    QTemporaryDir dir;
+    for (const QString &name : {u"a b#1.dat"_s, u"n:1"_s})
+        QVERIFY(QFile(dir.filePath(name)).open(QIODevice::WriteOnly));
+    asked.replace(u"DIR"_s, QUrl::fromLocalFile(dir.path()).toString(QUrl::FullyEncoded));
+    QString seen;
+    const bool opened = ShellOpen(operation, file, dir.path(), [&](const QUrl &url) {
+        seen = url.toString(QUrl::FullyEncoded);
+        return taken;
+    });
+    QCOMPARE(seen, asked);
+    QCOMPARE(opened, taken && !asked.isEmpty());
+}
+
+// Without a theme every picture comes from our files, at the smallest and largest sizes.
+void TestUnits::icons()
+{
+    QIcon::setThemeSearchPaths({});
+    QIcon::setFallbackSearchPaths({});
+    QIcon::setThemeName({});
+    QList<QIcon> all{FolderIcon(), FileIcon(), AppIcon()};
+    for (const char *key : {"SIZEDISK", "SIZEPARENT", "PRINT", "UP", "REFRESH", "STOP"})
+        all << ToolIcon(QString::fromLatin1(key));
+    for (int kind = int(DriveKind::Unknown); kind <= int(DriveKind::RamDisk); ++kind)
+        all << DriveIcon(DriveKind(kind));
+    for (qsizetype i = 0; i < all.size(); ++i)
+        for (const int size : {16, 48})
+            QVERIFY2(all[i].pixmap(size).size() == QSize(size, size),
+                     qPrintable(QString::number(i)));
+}
+
+QTEST_MAIN(TestUnits)
+#include "tst_units.moc"
