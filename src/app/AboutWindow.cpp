@@ -1,9 +1,9 @@
 #include "AboutWindow.h"
 
 #include "Icons.h"
+#include "SettingsStore.h"
 #include "ShellOpen.h"
 #include "TextTable.h"
-#include "SettingsStore.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -65,12 +65,12 @@ QString normalFolder(const QString &path)
 } // namespace
 
 FolderTreeView::FolderTreeView(QWidget *parent)
-    : QWidget(parent),
-      m_view(new QTreeView(this)),
-      m_filter(new FolderRootFilter(this)),
-      m_scrollTimer(new QTimer(this)),
-      m_root(u"/"_s),
-      m_selected(u"/"_s)
+    : QWidget(parent)
+    , m_view(new QTreeView(this))
+    , m_filter(new FolderRootFilter(this))
+    , m_scrollTimer(new QTimer(this))
+    , m_root(u"/"_s)
+    , m_selected(u"/"_s)
 {
     setObjectName(u"FolderTreeview"_s);
     auto *layout = new QVBoxLayout(this);
@@ -89,8 +89,10 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     m_view->setModel(m_filter);
 
     QItemSelectionModel *selection = m_view->selectionModel();
-    connect(selection, &QItemSelectionModel::currentChanged, this, &FolderTreeView::userChangedCurrent);
-    // A Ctrl+click would leave the tree with nothing selected; a folder tree always has a selection.
+    connect(selection, &QItemSelectionModel::currentChanged, this,
+            &FolderTreeView::userChangedCurrent);
+    // A Ctrl+click would leave the tree with nothing selected; a folder tree always has a
+    // selection.
     connect(selection, &QItemSelectionModel::selectionChanged, this, [this, selection] {
         if (!selection->hasSelection() && selection->currentIndex().isValid())
             selection->select(selection->currentIndex(), QItemSelectionModel::Select);
@@ -113,7 +115,8 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     m_view->installEventFilter(this);
     m_view->viewport()->installEventFilter(this);
     for (QScrollBar *bar : {m_view->verticalScrollBar(), m_view->horizontalScrollBar()})
-        connect(bar, &QAbstractSlider::actionTriggered, this, [this] { m_followSelection = false; });
+        connect(bar, &QAbstractSlider::actionTriggered, this,
+                [this] { m_followSelection = false; });
 
     rebuild({});
     showSelection();

@@ -19,7 +19,8 @@ class FolderTreeView : public QWidget
 {
     Q_OBJECT
     Q_PROPERTY(QString rootfolder READ rootfolder WRITE setRootfolder)
-    Q_PROPERTY(QString selectedfolder READ selectedfolder WRITE setSelectedfolder NOTIFY selectedFolderChanged)
+    Q_PROPERTY(QString selectedfolder READ selectedfolder WRITE setSelectedfolder NOTIFY
+                   selectedFolderChanged)
 
 public:
     explicit FolderTreeView(QWidget *parent = nullptr);

@@ -11,13 +11,21 @@ class TextArg
 {
 public:
     TextArg() = default;
-    TextArg(const QString &text) : m_text(text) {}
-    TextArg(QStringView text) : m_text(text.toString()) {}
-    TextArg(const char16_t *text) : m_text(QString::fromUtf16(text)) {}
-    TextArg(const char *utf8) : m_text(QString::fromUtf8(utf8)) {}
+    TextArg(const QString &text)
+        : m_text(text)
+    {}
+    TextArg(QStringView text)
+        : m_text(text.toString())
+    {}
+    TextArg(const char16_t *text)
+        : m_text(QString::fromUtf16(text))
+    {}
+    TextArg(const char *utf8)
+        : m_text(QString::fromUtf8(utf8))
+    {}
     template<std::integral T>
-        requires(!std::same_as<T, bool> && !std::same_as<T, char>)
-    TextArg(T number) : m_text(QString::number(number))
+    requires(!std::same_as<T, bool> && !std::same_as<T, char>) TextArg(T number)
+        : m_text(QString::number(number))
     {}
 
     const QString &text() const { return m_text; }

@@ -1,7 +1,7 @@
 #include "LayoutSettings.h"
 
-#include "WorkArea.h"
 #include "SettingsStore.h"
+#include "WorkArea.h"
 
 #include <QAction>
 #include <QMainWindow>

@@ -14,7 +14,7 @@ struct Input
 {
     int clientWidth = 0;
     int clientHeight = 0;
-    int functionBarHeight = 0;  // always shown
+    int functionBarHeight = 0; // always shown
     bool driveBarShown = true;
     int driveBarHeight = 0;
     bool statusBarShown = true;
@@ -22,13 +22,13 @@ struct Input
     int treeLeft = 0;
     int treeWidth = 0;
     int splitterWidth = 0;
-    int listWidth = 0;          // the list's current width
+    int listWidth = 0; // the list's current width
 };
 
 struct Placement
 {
-    int top = 0;   // of tree, splitter and list
-    int room = 0;  // their height
+    int top = 0;  // of tree, splitter and list
+    int room = 0; // their height
     int splitterLeft = 0;
     int listLeft = 0;
     int listWidth = 0;

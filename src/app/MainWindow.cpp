@@ -12,10 +12,10 @@
 #include "Paths.h"
 #include "PrintCommand.h"
 #include "ScanController.h"
+#include "SettingsStore.h"
 #include "TextTable.h"
 #include "WindowKeys.h"
 #include "WorkArea.h"
-#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QCloseEvent>

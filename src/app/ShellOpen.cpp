@@ -11,8 +11,8 @@ namespace {
 
 bool IsOpenVerb(const QString &operation)
 {
-    return operation.isEmpty() || operation.compare(u"open"_s, Qt::CaseInsensitive) == 0
-        || operation.compare(u"explore"_s, Qt::CaseInsensitive) == 0;
+    return operation.isEmpty() || operation.compare(u"open"_s, Qt::CaseInsensitive) == 0 ||
+           operation.compare(u"explore"_s, Qt::CaseInsensitive) == 0;
 }
 
 } // namespace

@@ -55,5 +55,6 @@ SplashWindow::SplashWindow(QWidget *parent)
 
 QString SplashWindow::captionText()
 {
-    return QCoreApplication::applicationName() + QStringLiteral(" v") + QCoreApplication::applicationVersion();
+    return QCoreApplication::applicationName() + QStringLiteral(" v") +
+           QCoreApplication::applicationVersion();
 }

@@ -16,6 +16,6 @@ public:
     static QString captionText();
 
 private:
-    QLabel *img = nullptr;        // owned through Qt's parenting, as is lblCaption
+    QLabel *img = nullptr; // owned through Qt's parenting, as is lblCaption
     QLabel *lblCaption = nullptr;
 };

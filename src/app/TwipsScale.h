@@ -10,7 +10,10 @@ public:
     static constexpr int TwipsPerInch = 1440;
 
     constexpr TwipsScale() = default;
-    constexpr TwipsScale(int perPixelX, int perPixelY) : m_x(perPixelX), m_y(perPixelY) {}
+    constexpr TwipsScale(int perPixelX, int perPixelY)
+        : m_x(perPixelX)
+        , m_y(perPixelY)
+    {}
     static TwipsScale of(const QWidget *widget);
 
     constexpr int perPixelX() const { return m_x; }

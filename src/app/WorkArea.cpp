@@ -6,9 +6,9 @@
 #include "Icons.h"
 #include "MainLayout.h"
 #include "Paths.h"
+#include "SettingsStore.h"
 #include "SortArrowStyle.h"
 #include "TextTable.h"
-#include "SettingsStore.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,6 +1,6 @@
 #include "MainWindow.h"
-#include "StartUp.h"
 #include "SettingsStore.h"
+#include "StartUp.h"
 
 #include <QApplication>
 

@@ -23,4 +23,3 @@ DiskSpace DiskSpaceOf(quint64 blocks, quint64 freeBlocks, quint64 blockSize);
 // The space of the file system holding root. On failure space is left as it was and the result is
 // false.
 bool GetDiskSpace(const QByteArray &root, DiskSpace &space);
-

@@ -1,7 +1,7 @@
 #include "DriveScan.h"
 
-#include "SaturatingMath.h"
 #include "FolderRecord.h"
+#include "SaturatingMath.h"
 
 #include <cstring>
 #include <mutex>

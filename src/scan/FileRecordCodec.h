@@ -35,7 +35,8 @@ class FileRecordReader
 public:
     FileRecordReader() = default;
     FileRecordReader(const std::uint8_t *data, quint32 byteCount)
-        : m_at(data), m_end(data + byteCount)
+        : m_at(data)
+        , m_end(data + byteCount)
     {}
 
     // The next record, or false at the end.

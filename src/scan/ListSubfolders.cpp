@@ -8,9 +8,8 @@
 QList<QByteArray> ListSubfolders(const QByteArray &path)
 {
     QList<QByteArray> names;
-    const int fd = PosixDirectory::OpenBelow(AT_FDCWD, path.endsWith('/') && path.size() > 1
-                                                           ? path.chopped(1)
-                                                           : path);
+    const int fd = PosixDirectory::OpenBelow(
+        AT_FDCWD, path.endsWith('/') && path.size() > 1 ? path.chopped(1) : path);
     if (fd < 0)
         return names;
     std::vector<char> buffer(32 * 1024);

@@ -15,7 +15,8 @@ inline quint64 SaturatingAdd(quint64 a, quint64 b)
 inline void SaturatingAdd(std::atomic<quint64> &total, quint64 bytes)
 {
     quint64 seen = total.load(std::memory_order_relaxed);
-    while (!total.compare_exchange_weak(seen, SaturatingAdd(seen, bytes), std::memory_order_relaxed))
+    while (
+        !total.compare_exchange_weak(seen, SaturatingAdd(seen, bytes), std::memory_order_relaxed))
         ;
 }
 

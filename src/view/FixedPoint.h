@@ -18,13 +18,15 @@ public:
     static FixedPoint fromRatio(quint64 numerator, quint64 denominator);
 
     constexpr qint64 raw() const { return m_raw; }
-    constexpr qint64 wholePart() const { return m_raw / Scale; }     // truncated toward zero
+    constexpr qint64 wholePart() const { return m_raw / Scale; } // truncated toward zero
     constexpr int tenthsDigit() const { return int(absRaw() % Scale / 1000); }
 
     friend constexpr bool operator==(FixedPoint, FixedPoint) = default;
 
 private:
-    constexpr explicit FixedPoint(qint64 raw) : m_raw(raw) {}
+    constexpr explicit FixedPoint(qint64 raw)
+        : m_raw(raw)
+    {}
     constexpr quint64 absRaw() const { return m_raw < 0 ? 0 - quint64(m_raw) : quint64(m_raw); }
 
     qint64 m_raw = 0;

@@ -2,15 +2,15 @@
 #include "FolderTreeView.h"
 #include "MainStatusBar.h"
 #include "MainWindow.h"
-#include "StartUp.h"
 #include "SettingsStore.h"
+#include "StartUp.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCompleter>
 #include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QCompleter>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -299,7 +299,8 @@ void TestEndToEnd::percentagesOfTheDisk()
     QTRY_COMPARE(column(DirListModel::Name).size(), 2);
     const auto percentOfReport = [this] {
         const int row = int(column(DirListModel::Name).indexOf(u"rapport.txt"_s));
-        const QString text = m_window->listModel()->index(row, DirListModel::Percent).data().toString();
+        const QString text =
+            m_window->listModel()->index(row, DirListModel::Percent).data().toString();
         return text.section(u' ', -1).chopped(1).toDouble();
     };
     QVERIFY(qAbs(percentOfReport() - 95.24) < 0.1);
