@@ -594,7 +594,7 @@ ListResult MeasureList(const QString &wide, int reps)
         return model;
     };
     const auto fill = [&](DirListModel &model) {
-        if (!model.fill(folders, path, 2, result.folderTotal))
+        if (!model.fill(folders, path, PercentBase::Folder, result.folderTotal))
             Fail(QStringLiteral("no record for ") + wide);
     };
 

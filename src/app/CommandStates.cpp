@@ -54,8 +54,8 @@ void SetCommandStates(const Commands &commands, const WindowState &state)
     Enable(commands.stop, row.stop);
     Enable(commands.print, row.print == Print::FollowsList && state.listHasRows);
     Enable(commands.alwaysOn, true);
-    commands.sizeDisk->setChecked(state.viewType == 1);
-    commands.sizeParent->setChecked(state.viewType != 1);
+    commands.sizeDisk->setChecked(state.percentBase == PercentBase::Disk);
+    commands.sizeParent->setChecked(state.percentBase != PercentBase::Disk);
     commands.viewDriveBar->setChecked(state.driveBarShown);
     commands.viewStatusBar->setChecked(state.statusBarShown);
 }

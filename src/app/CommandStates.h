@@ -1,5 +1,7 @@
 #pragma once
 
+#include "DirListModel.h"
+
 #include <QList>
 
 class QAction;
@@ -20,7 +22,7 @@ struct WindowState
 {
     ScanPhase phase = ScanPhase::Start;
     bool listHasRows = false; // the list shows a scanned folder's rows
-    int viewType = 2;         // 1: sizes against the disk; any other: against the parent folder
+    PercentBase percentBase = PercentBase::Folder;
     bool driveBarShown = true;
     bool statusBarShown = true;
 };

@@ -12,7 +12,7 @@ LayoutSettings::LayoutSettings(SettingsStore *store, const Parts &parts, TwipsSc
     , m_pixelTwips(pixelTwips)
 {}
 
-int LayoutSettings::restore() const
+PercentBase LayoutSettings::restore() const
 {
     const WindowSettings stored = m_store ? LoadWindowSettings(*m_store) : WindowSettings();
     m_parts.driveBar->setVisible(stored.viewBar);
@@ -24,10 +24,10 @@ int LayoutSettings::restore() const
         LoadWindowSize(*m_store, *m_parts.window, SettingName::MainWidth, SettingName::MainHeight,
                        m_pixelTwips);
     }
-    return stored.viewType;
+    return stored.viewType == int(PercentBase::Disk) ? PercentBase::Disk : PercentBase::Folder;
 }
 
-void LayoutSettings::save(int viewType) const
+void LayoutSettings::save(PercentBase base) const
 {
     if (!m_store)
         return;
@@ -36,7 +36,7 @@ void LayoutSettings::save(int viewType) const
     WindowSettings settings;
     settings.viewBar = m_parts.driveBarToggle->isChecked();
     settings.viewStatus = m_parts.statusBarToggle->isChecked();
-    settings.viewType = viewType;
+    settings.viewType = int(base);
     m_parts.workArea->saveWidths(settings);
     const QRect outer = m_parts.window->frameGeometry();
     settings.mainLeft = outer.x() * tx;

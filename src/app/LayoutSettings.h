@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DirListModel.h"
 #include "TwipsScale.h"
 
 class QAction;
@@ -27,8 +28,8 @@ public:
     LayoutSettings(SettingsStore *store, const Parts &parts, TwipsScale pixelTwips);
 
     // Shows or hides the bars, sizes the tree, the columns and the window; the size reference.
-    int restore() const;
-    void save(int viewType) const;
+    PercentBase restore() const;
+    void save(PercentBase base) const;
 
 private:
     SettingsStore *m_store;

@@ -93,7 +93,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
         LayoutSettings::Parts{this, m_driveBar, m_commands.viewDriveBar, m_statusBar,
                               m_commands.viewStatusBar, m_workArea},
         m_pixelTwips);
-    m_viewType = m_layout->restore();
+    m_percentBase = m_layout->restore();
     applyCommandStates();
     m_keys = std::make_unique<WindowKeys>(
         this, int(drives.size()), [this] { m_scans->stopCommand(); },
@@ -137,12 +137,12 @@ void MainWindow::buildMenus()
     view->addSeparator();
     QMenu *size = view->addMenu(Text(TextId::MenuViewSize));
     size->setObjectName(QStringLiteral("mnuViewSize"));
-    m_commands.sizeDisk =
-        addCommand(size, "mnuViewSizeDisk", TextId::MenuViewSizeDisk,
-                   QKeySequence(Qt::CTRL | Qt::Key_D), [this] { setViewType(1); });
-    m_commands.sizeParent =
-        addCommand(size, "mnuViewSizeParent", TextId::MenuViewSizeParent,
-                   QKeySequence(Qt::CTRL | Qt::Key_F), [this] { setViewType(2); });
+    m_commands.sizeDisk = addCommand(size, "mnuViewSizeDisk", TextId::MenuViewSizeDisk,
+                                     QKeySequence(Qt::CTRL | Qt::Key_D),
+                                     [this] { setPercentBase(PercentBase::Disk); });
+    m_commands.sizeParent = addCommand(size, "mnuViewSizeParent", TextId::MenuViewSizeParent,
+                                       QKeySequence(Qt::CTRL | Qt::Key_F),
+                                       [this] { setPercentBase(PercentBase::Folder); });
     for (QAction *toggle : {m_commands.viewDriveBar, m_commands.viewStatusBar, m_commands.sizeDisk,
                             m_commands.sizeParent})
         toggle->setCheckable(true);
@@ -193,9 +193,9 @@ void MainWindow::buildFunctionBar()
     NameOverflowButton(m_functionBar);
     addToolBar(m_functionBar);
     m_commands.sizeCommands.append(
-        addButton("SIZEDISK", TextId::SizeDiskTip, [this] { setViewType(1); }));
-    m_commands.sizeCommands.append(
-        addButton("SIZEPARENT", TextId::SizeParentTip, [this] { setViewType(2); }));
+        addButton("SIZEDISK", TextId::SizeDiskTip, [this] { setPercentBase(PercentBase::Disk); }));
+    m_commands.sizeCommands.append(addButton("SIZEPARENT", TextId::SizeParentTip,
+                                             [this] { setPercentBase(PercentBase::Folder); }));
     m_functionBar->addSeparator();
     m_commands.print.append(
         addButton("PRINT", TextId::PrintTip, [this] { m_print->run(m_scans->shownDrive()); }));
@@ -241,7 +241,7 @@ void MainWindow::applyCommandStates()
     WindowState state;
     state.phase = m_scans->phase();
     state.listHasRows = m_workArea->listHasRows();
-    state.viewType = m_viewType;
+    state.percentBase = m_percentBase;
     state.driveBarShown = m_driveBar->isVisibleTo(this);
     state.statusBarShown = m_statusBar->isVisibleTo(this);
     SetCommandStates(m_commands, state);
@@ -249,7 +249,7 @@ void MainWindow::applyCommandStates()
 
 void MainWindow::FillDirView()
 {
-    if (m_workArea->FillDirView(m_scans->folders(), m_viewType, m_scans->diskSize()) &&
+    if (m_workArea->FillDirView(m_scans->folders(), m_percentBase, m_scans->diskSize()) &&
         !m_scans->isScanning()) {
         const QByteArray folder = AddSlash(QFile::encodeName(folderTree()->selectedfolder()));
         m_statusBar->setPanelText(
@@ -260,9 +260,9 @@ void MainWindow::FillDirView()
     applyCommandStates();
 }
 
-void MainWindow::setViewType(int viewType)
+void MainWindow::setPercentBase(PercentBase base)
 {
-    m_viewType = viewType;
+    m_percentBase = base;
     if (m_scans->folders().count() > 0)
         FillDirView();
     else
@@ -285,7 +285,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_scans->clearFolders();
-    m_layout->save(m_viewType);
+    m_layout->save(m_percentBase);
     event->accept();
 }
 

@@ -43,7 +43,7 @@ public:
     const FolderCollection &folders() const { return m_scans->folders(); }
     bool isScanning() const { return m_scans->isScanning(); }
     quint64 diskSize() const { return m_scans->diskSize(); }
-    int viewType() const { return m_viewType; }
+    PercentBase percentBase() const { return m_percentBase; }
     const TwipsScale &pixelTwips() const { return m_pixelTwips; }
     MainStatusBar *statusPanels() const { return m_statusBar; }
     FolderTreeView *folderTree() const { return m_workArea->folderTree(); }
@@ -69,12 +69,12 @@ private:
     void applyCommandStates();
     void showFolderCount();
 
-    void setViewType(int viewType);
+    void setPercentBase(PercentBase base);
     void toggleBar(QWidget *bar, const QAction *toggle);
 
     TwipsScale m_pixelTwips;
     SettingsStore *m_settings = nullptr; // may be null: nothing is restored or saved
-    int m_viewType = 2;
+    PercentBase m_percentBase = PercentBase::Folder;
 
     // Owned through Qt's parenting.
     QToolBar *m_functionBar = nullptr;

@@ -119,11 +119,11 @@ void WorkArea::ArrangeControls()
     m_listView->setGeometry(out.listLeft / tx, top, out.listWidth / tx, room);
 }
 
-bool WorkArea::FillDirView(const FolderCollection &folders, int viewType, quint64 diskSize)
+bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     const QByteArray folder = AddSlash(QFile::encodeName(m_folderTree->selectedfolder()));
-    const bool filled = m_listModel->fill(folders, folder, viewType, diskSize);
+    const bool filled = m_listModel->fill(folders, folder, base, diskSize);
     if (filled) {
         m_sort.refill();
         sortList();

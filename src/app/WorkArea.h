@@ -1,12 +1,12 @@
 #pragma once
 
+#include "DirListModel.h"
 #include "ListSort.h"
 #include "TwipsScale.h"
 
 #include <QPoint>
 #include <QWidget>
 
-class DirListModel;
 class FolderCollection;
 class FolderTreeView;
 class QMainWindow;
@@ -36,7 +36,7 @@ public:
     void ArrangeControls();
     // Refills the list for the folder selected in the tree, in its sort; false when that folder
     // has no record.
-    bool FillDirView(const FolderCollection &folders, int viewType, quint64 diskSize);
+    bool FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize);
     // Selects the parent of the selected folder; at the drive's root there is none.
     void upCommand();
 

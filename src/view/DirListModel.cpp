@@ -78,8 +78,8 @@ void DirListModel::setViewPalette(const QPalette &palette)
         emit dataChanged(index(0, Percent), index(rowCount() - 1, Percent), {Qt::ForegroundRole});
 }
 
-bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folderPath, int viewType,
-                        quint64 diskSize)
+bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folderPath,
+                        PercentBase base, quint64 diskSize)
 {
     beginResetModel();
     m_rows.clear();
@@ -95,7 +95,7 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
         return false;
     }
 
-    const quint64 reference = viewType == 1 ? diskSize : m_folderSize;
+    const quint64 reference = base == PercentBase::Disk ? diskSize : m_folderSize;
     // Outside 0 to 100 a row takes the colour of the row before it, in this order.
     Rgb colour = PercentColour::FirstRowFallback;
     const auto add = [&](QByteArrayView key, QByteArrayView name, quint64 size, qint64 date,

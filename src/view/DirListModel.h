@@ -17,6 +17,9 @@ class FolderCollection;
 // raw values per row; the texts are made when a view asks for them, so that a folder of 100,000
 // files fills fast. The model sorts its own rows. It keeps no handle on the records, so removing
 // a drive's records never leaves it pointing at freed memory.
+// What a row's percentage is of; the numbers are the ones the settings keep.
+enum class PercentBase { Disk = 1, Folder = 2 };
+
 class DirListModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -41,9 +44,9 @@ public:
     void setViewPalette(const QPalette &palette);
 
     // Shows the folder at folderPath: its file records in listing order, then every subfolder
-    // found on the disk now that has a record. Percentages are of diskSize when viewType is 1,
+    // found on the disk now that has a record. Percentages are of diskSize when base is Disk,
     // else of the folder's total. False, with no rows, when the folder has no record.
-    bool fill(const FolderCollection &folders, const QByteArray &folderPath, int viewType,
+    bool fill(const FolderCollection &folders, const QByteArray &folderPath, PercentBase base,
               quint64 diskSize);
     // The total of the folder of the last fill; 0 when it had no record.
     quint64 folderSize() const { return m_folderSize; }

@@ -149,7 +149,8 @@ void TestWindow::commandStates()
         checked += on ? u'1' : u'0';
     for (qsizetype i = 0; i < toggles.size(); ++i)
         window.findChild<QAction *>(toggles[i])->setChecked(checked[i] == u'0');
-    SetCommandStates(window.commands(), {phase, listHasRows, viewType, barsShown, barsShown});
+    SetCommandStates(window.commands(),
+                     {phase, listHasRows, PercentBase(viewType), barsShown, barsShown});
     QStringList all;
     for (const QStringList &group : groups)
         all += group;

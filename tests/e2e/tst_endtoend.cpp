@@ -305,7 +305,7 @@ void TestEndToEnd::percentagesOfTheDisk()
     };
     QVERIFY(qAbs(percentOfReport() - 95.24) < 0.1);
     type(Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(m_window->viewType(), 1);
+    QCOMPARE(m_window->percentBase(), PercentBase::Disk);
     QVERIFY(action("mnuViewSizeDisk")->isChecked());
     QVERIFY(qAbs(percentOfReport() - 4.69) < 0.1);
     shot(u"05-percent-of-disk"_s);
@@ -421,7 +421,7 @@ void TestEndToEnd::closeAndStartAgainRestoresEverything()
 
     m_window = StartUp(m_store.get(), 0);
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    QCOMPARE(m_window->viewType(), 1);
+    QCOMPARE(m_window->percentBase(), PercentBase::Disk);
     QVERIFY(action("mnuViewSizeDisk")->isChecked());
     QVERIFY(!action("mnuViewToolBar")->isChecked());
     QVERIFY(!m_window->findChild<QToolBar *>(u"Toolbar"_s)->isVisible());

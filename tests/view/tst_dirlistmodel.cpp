@@ -153,7 +153,7 @@ void TestDirListModel::rows()
     QFETCH(QByteArray, key);
     QFETCH(quint64, size);
     QFETCH(qint64, date);
-    QVERIFY(m_model->fill(m_folders, m_root + "list", 2, 0));
+    QVERIFY(m_model->fill(m_folders, m_root + "list", PercentBase::Folder, 0));
     const int row = int(names().indexOf(name));
     const auto at = [&](int column, int role = Qt::DisplayRole) {
         return m_model->index(row, column).data(role);
@@ -191,7 +191,7 @@ void TestDirListModel::percentagesAndColours()
     QFETCH(quint64, diskSize);
     QFETCH(QList<double>, percents);
     QFETCH(QList<Rgb>, colours);
-    QVERIFY(m_model->fill(m_folders, m_root + "colour/", viewType, diskSize));
+    QVERIFY(m_model->fill(m_folders, m_root + "colour/", PercentBase(viewType), diskSize));
     for (int row = 0; row < 2; ++row) {
         const QModelIndex index = m_model->index(row, DirListModel::Percent);
         QCOMPARE(index.data(DirListModel::SortRole).toDouble(), percents[row]);
@@ -217,8 +217,8 @@ void TestDirListModel::listedRows()
     QFETCH(bool, scanned);
     QFETCH(quint64, folderSize);
     QFETCH(QStringList, names);
-    QVERIFY(m_model->fill(m_folders, m_root + "list", 2, 0)); // rows to remove
-    QCOMPARE(m_model->fill(m_folders, m_root + folder, 2, 0), scanned);
+    QVERIFY(m_model->fill(m_folders, m_root + "list", PercentBase::Folder, 0)); // rows to remove
+    QCOMPARE(m_model->fill(m_folders, m_root + folder, PercentBase::Folder, 0), scanned);
     QCOMPARE(this->names(), names);
     QCOMPARE(m_model->folderSize(), folderSize);
     QCOMPARE(m_model->folderPath(), m_root + (folder.endsWith('/') ? folder : folder + '/'));
@@ -248,7 +248,7 @@ void TestDirListModel::sort()
 {
     QFETCH(int, column);
     QFETCH(QStringList, ascending);
-    QVERIFY(m_model->fill(m_folders, m_root + "list", 1, 12));
+    QVERIFY(m_model->fill(m_folders, m_root + "list", PercentBase::Disk, 12));
     const QPersistentModelIndex selected = m_model->index(1, DirListModel::Name);
     const QString selectedName = selected.data().toString();
     m_model->sort(column, Qt::AscendingOrder);
@@ -275,7 +275,7 @@ void TestDirListModel::largeFolderSortsByName()
     files.add("\xfe"_ba, 0, 0);
     scan.listedFolder(folder, files, 0, 0);
 
-    QVERIFY(m_model->fill(folders, root, 2, 0));
+    QVERIFY(m_model->fill(folders, root, PercentBase::Folder, 0));
     m_model->sort(DirListModel::Name, Qt::AscendingOrder);
     QCOMPARE(m_model->rowCount(), 12002);
     const QCollator collator;
