@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FontSpec.h"
+#include "PrintFont.h"
 #include "Printer.h"
 
 #include <QFont>
@@ -75,5 +75,5 @@ private:
     double m_y = 0;
     int m_page = 1;
     bool m_begun = false; // a document was opened and not yet handed over
-    FontSpec m_font;
+    PrintFont m_font;
 };

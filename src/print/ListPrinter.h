@@ -1,7 +1,7 @@
 #pragma once
 
-#include "FontSpec.h"
 #include "PageSetup.h"
+#include "PrintFont.h"
 #include "PrintedList.h"
 #include "TextItem.h"
 
@@ -33,8 +33,8 @@ public:
     // The printer's own objects, changed in place by callers.
     PageSetup &Page() { return m_page; }
     TextItem &Title() { return m_title; }
-    FontSpec &HeaderFont() { return m_headerFont; }
-    const FontSpec &FontItem() const { return m_fontItem; }
+    PrintFont &HeaderFont() { return m_headerFont; }
+    const PrintFont &FontItem() const { return m_fontItem; }
 
     // Rows printed by the last PrintControl, also when it failed.
     qint32 PrintedItems() const { return m_printedItems; }
@@ -54,6 +54,6 @@ private:
     PageSetup m_page;
     TextItem m_title;
     qint32 m_printedItems = 0;
-    FontSpec m_headerFont;
-    FontSpec m_fontItem;
+    PrintFont m_headerFont;
+    PrintFont m_fontItem;
 };

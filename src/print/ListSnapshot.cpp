@@ -20,9 +20,9 @@ TextAlign AlignmentCode(const QVariant &alignment)
     return TextAlign::Left;
 }
 
-FontSpec FontOf(const QFont &font)
+PrintFont FontOf(const QFont &font)
 {
-    FontSpec result;
+    PrintFont result;
     result.name = font.family();
     // A font given in pixels has no point size of its own; QFontInfo gives the one in use.
     result.size = font.pointSizeF() > 0 ? font.pointSizeF() : QFontInfo(font).pointSizeF();

@@ -1,7 +1,7 @@
 #include "PrintSteps.h"
 
-#include "FontSpec.h"
 #include "PageSetup.h"
+#include "PrintFont.h"
 #include "PrintedList.h"
 #include "Printer.h"
 #include "TextItem.h"
@@ -17,7 +17,7 @@ void ApplyPageSetup(Printer &printer, const PageSetup &page)
     printer.SetOrientation(page.Orientation());
 }
 
-void SetPrinterFont(Printer &printer, const FontSpec &font)
+void SetPrinterFont(Printer &printer, const PrintFont &font)
 {
     printer.SetFontName(font.name);
     printer.SetFontSize(static_cast<float>(font.size));

@@ -9,7 +9,7 @@ class TextItem;
 class Printer;
 struct PrintedList;
 struct PrintedRow;
-struct FontSpec;
+struct PrintFont;
 
 // The procedures that turn a page setup and text items into printer operations. None of them
 // catches anything: what the printer throws goes to the caller.
@@ -18,7 +18,7 @@ struct FontSpec;
 void ApplyPageSetup(Printer &printer, const PageSetup &page);
 
 // Makes font the printer's current font (name, size, bold, italic, strikethrough, underline).
-void SetPrinterFont(Printer &printer, const FontSpec &font);
+void SetPrinterFont(Printer &printer, const PrintFont &font);
 
 // Replaces the first "<pag>" (exact case) in text by the printer's page number.
 void ExpandPagePlaceholder(const Printer &printer, QString &text);

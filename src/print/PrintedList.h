@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FontSpec.h"
+#include "PrintFont.h"
 #include "Printer.h"
 
 #include <QList>
@@ -31,7 +31,7 @@ struct PrintedList
 {
     QList<PrintedColumn> columns; // in the order of their index; the first is the leftmost
     QList<PrintedRow> rows;       // in the order the list shows them
-    FontSpec font;
+    PrintFont font;
     double rowHeight = 0; // twips: the height of one item on screen
     // Size in screen pixels of the icons of the first column; none when the list has no icon
     // set, which makes printing any row fail.

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FontSpec.h"
+#include "PrintFont.h"
 #include "Printer.h"
 
 #include <QString>
@@ -12,8 +12,8 @@ class TextItem
 {
 public:
     // The item's own font: changing the returned object changes the item.
-    FontSpec &Font() { return m_font; }
-    const FontSpec &Font() const { return m_font; }
+    PrintFont &Font() { return m_font; }
+    const PrintFont &Font() const { return m_font; }
 
     // Not validated: a value that is none of TextAlign's prints at the pen.
     TextAlign Alignment() const { return m_alignment; }
@@ -25,5 +25,5 @@ public:
 private:
     QString m_text;
     TextAlign m_alignment = TextAlign::Left;
-    FontSpec m_font;
+    PrintFont m_font;
 };

@@ -327,7 +327,7 @@ void TestWindow::print()
     QCOMPARE(window->print().lastPrintout()->PrintedItems(), 3);
 
     QStringList texts;
-    QList<FontSpec> fonts;
+    QList<PrintFont> fonts;
     QList<double> centred; // how far each text is from the page's centre
     for (const RecordingPrinter::Call &call : printer->Calls())
         if (call.kind == RecordingPrinter::Kind::Print) {
@@ -340,12 +340,12 @@ void TestWindow::print()
     // The opening space, the title, four headings, three rows of four texts, the footer.
     QCOMPARE(texts.size(), 1 + 1 + 4 + 3 * 4 + 1);
     QCOMPARE(texts[1], u"Disque [-%1-] Répertoire [-%1/-]"_s.arg(m_volume.path()));
-    QCOMPARE(fonts[1], (FontSpec{u"Times New Roman"_s, 14, true, false, false, false}));
+    QCOMPARE(fonts[1], (PrintFont{u"Times New Roman"_s, 14, true, false, false, false}));
     QCOMPARE(centred[1], 0.0);
     QVERIFY(fonts[2].bold);
     QCOMPARE((QStringList{texts[6], texts[10], texts[14]}), ListNames(*window->listModel()));
     QCOMPARE(texts.last(), u"Page. 1"_s);
-    QCOMPARE(fonts.last(), (FontSpec{u"Arial"_s, 8, false, false, false, false}));
+    QCOMPARE(fonts.last(), (PrintFont{u"Arial"_s, 8, false, false, false, false}));
     QCOMPARE(centred.last(), 0.0);
 }
 

@@ -103,12 +103,12 @@ void TestListPrinter::textItem()
     TextItem item;
     item.SetText(text);
     item.SetAlignment(alignment);
-    item.Font() = FontSpec{u"Times"_s, 12, true, false, true, false};
+    item.Font() = PrintFont{u"Times"_s, 12, true, false, true, false};
     PrintTextItem(printer, item, 850, right);
     QCOMPARE(Trace(printer), printed.isEmpty()
                                  ? QStringList()
                                  : QStringList{u"print %1,1000 %2"_s.arg(x).arg(printed)});
-    QCOMPARE(printer.font, printed.isEmpty() ? FontSpec() : item.Font()); // empty: left alone
+    QCOMPARE(printer.font, printed.isEmpty() ? PrintFont() : item.Font()); // empty: left alone
 }
 
 // The printed geometry: every alignment, hidden and empty columns, icons in a taller row, and

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "FontSpec.h"
+#include "PrintFont.h"
 #include "Printer.h"
 
 #include <QList>
@@ -18,7 +18,7 @@ public:
         Kind kind;
         QString text;
         double x, y, x2, y2;
-        FontSpec font;
+        PrintFont font;
     };
     const QList<Call> &Calls() const { return m_calls; }
 
@@ -29,7 +29,7 @@ public:
     double x = 0;
     double y = 0;
     int page = 1;
-    FontSpec font;
+    PrintFont font;
     int paperSize = PaperCode::A4;
     int orientation = OrientationCode::Portrait;
 

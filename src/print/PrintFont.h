@@ -5,7 +5,7 @@
 // A font description as the text items and the list hold it; copied by value.
 // Every font that reaches paper has its name and size set first, so the defaults only need to
 // be harmless.
-struct FontSpec
+struct PrintFont
 {
     QString name = QStringLiteral("Arial");
     double size = 10; // points
@@ -14,5 +14,5 @@ struct FontSpec
     bool underline = false;
     bool strikethrough = false;
 
-    friend bool operator==(const FontSpec &, const FontSpec &) = default;
+    friend bool operator==(const PrintFont &, const PrintFont &) = default;
 };
