@@ -29,6 +29,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -300,6 +301,38 @@ private:
     std::atomic<int> m_left;
 };
 
+// A sink beside which something else in the process takes every free descriptor for a moment,
+// as a window loading icons might: the walk must wait for them, not leave folders out.
+class CrowdedScan : public DriveScan
+{
+public:
+    using DriveScan::DriveScan;
+    ~CrowdedScan() override
+    {
+        if (m_giver.joinable())
+            m_giver.join();
+    }
+    FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal,
+                          quint64 inode) override
+    {
+        if (m_opened.fetch_add(1) == 20) {
+            std::vector<int> taken;
+            for (int fd; (fd = ::dup(0)) >= 0;)
+                taken.push_back(fd);
+            m_giver = std::thread([taken] {
+                std::this_thread::sleep_for(100ms);
+                for (const int fd : taken)
+                    ::close(fd);
+            });
+        }
+        return DriveScan::openedFolder(parent, name, date, ordinal, inode);
+    }
+
+private:
+    std::atomic<int> m_opened{0};
+    std::thread m_giver;
+};
+
 } // namespace
 
 class TestWalk : public QObject
@@ -317,6 +350,7 @@ private slots:
     void commandLine_data();
     void commandLine();
     void memoryRunsOut();
+    void descriptorsTakenMeanwhile();
 
 private:
     // On a memory file system when there is one: a hundred thousand files take far longer on disk.
@@ -750,6 +784,19 @@ void TestWalk::memoryRunsOut()
     Walker walker(m_bigRoot, none, Walker::Options{4});
     QVERIFY(!walker.start());
     QCOMPARE(walker.error(), ENOMEM);
+}
+
+void TestWalk::descriptorsTakenMeanwhile()
+{
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit low = saved;
+    low.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256); // so that taking them all is quick
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+    CrowdedScan scan(m_bigRoot);
+    QVERIFY(Walk(m_bigRoot, scan, Walker::Options{4}));
+    Verify(scan, m_big);
 }
 
 QTEST_GUILESS_MAIN(TestWalk)
