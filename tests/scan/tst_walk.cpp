@@ -316,20 +316,26 @@ public:
                           quint64 inode) override
     {
         if (m_opened.fetch_add(1) == 20) {
-            std::vector<int> taken;
-            for (int fd; (fd = ::dup(0)) >= 0;)
-                taken.push_back(fd);
-            m_giver = std::thread([taken] {
+            // The thread takes them itself, once started: a sanitizer checking the new thread's
+            // type needs a descriptor of its own.
+            m_giver = std::thread([this] {
+                std::vector<int> taken;
+                for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+                    taken.push_back(fd);
+                m_crowded.test_and_set();
+                m_crowded.notify_all();
                 std::this_thread::sleep_for(100ms);
                 for (const int fd : taken)
                     ::close(fd);
             });
+            m_crowded.wait(false);
         }
         return DriveScan::openedFolder(parent, name, date, ordinal, inode);
     }
 
 private:
     std::atomic<int> m_opened{0};
+    std::atomic_flag m_crowded;
     std::thread m_giver;
 };
 
