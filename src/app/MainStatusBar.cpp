@@ -1,5 +1,7 @@
 #include "MainStatusBar.h"
 
+#include "Formatting.h"
+
 #include <QDateTime>
 #include <QLabel>
 #include <QLocale>
@@ -68,5 +70,5 @@ void MainStatusBar::showClock()
     const QLocale locale;
     const QDateTime now = QDateTime::currentDateTime();
     setPanelText(TimePanel, locale.toString(now.time(), QLocale::ShortFormat));
-    setPanelText(DatePanel, locale.toString(now.date(), QLocale::ShortFormat));
+    setPanelText(DatePanel, locale.toString(now.date(), ShortDateFormat(locale)));
 }

@@ -151,10 +151,31 @@ Rgb ReadablePercentColour(Rgb band, Rgb base, Rgb text)
     return text & 0xFFFFFF;
 }
 
+QString ShortDateFormat(const QLocale &locale)
+{
+    const QString format = locale.dateFormat(QLocale::ShortFormat);
+    QString result;
+    bool quoted = false;
+    for (qsizetype i = 0; i < format.size();) {
+        const QChar c = format[i];
+        if (c == u'\'')
+            quoted = !quoted;
+        if (quoted || c != u'y') {
+            result += c;
+            ++i;
+            continue;
+        }
+        while (i < format.size() && format[i] == u'y')
+            ++i;
+        result += u"yyyy";
+    }
+    return result;
+}
+
 QString DateText(const QDateTime &local)
 {
     const QLocale locale;
-    const QString date = locale.toString(local.date(), QLocale::ShortFormat);
+    const QString date = locale.toString(local.date(), ShortDateFormat(locale));
     const QTime time = local.time();
     if (time.hour() == 0 && time.minute() == 0 && time.second() == 0)
         return date;

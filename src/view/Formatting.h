@@ -59,8 +59,12 @@ Rgb ReadablePercentColour(Rgb band, Rgb base, Rgb text);
 // accessibility guidelines measure it.
 double ContrastRatio(Rgb a, Rgb b);
 
-// The locale's short date, a blank and its long time without a time zone; a time of exactly
-// midnight shows the date alone.
+// The locale's short date format, its order and separators kept, with the year's four digits:
+// most locales' short year has two, which makes 2000 and 2100 alike.
+QString ShortDateFormat(const QLocale &locale);
+
+// The locale's short date (four-digit year), a blank and its long time without a time zone; a time
+// of exactly midnight shows the date alone.
 QString DateText(const QDateTime &local);
 
 // The user's decimal separator; a blank when the locale gives none.
