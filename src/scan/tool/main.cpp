@@ -22,7 +22,8 @@
 namespace {
 
 constexpr const char *Usage =
-    "Usage: quarnel-scan [--threads N] [--summary] ROOT\n"
+    "Usage: quarnel-scan [--threads N] [--summary] [--] ROOT\n"
+    "       quarnel-scan --help\n"
     "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
     "ROOT that is itself a link to a folder is followed), and prints one line per folder: path\n"
     "(relative to ROOT, \".\" for ROOT), total bytes of the files in and below it (hard links\n"
