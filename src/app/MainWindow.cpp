@@ -17,6 +17,7 @@
 #include "WindowKeys.h"
 #include "WorkArea.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
@@ -24,6 +25,8 @@
 #include <QMessageBox>
 #include <QToolBar>
 #include <QToolButton>
+
+#include <iterator>
 
 namespace {
 
@@ -147,6 +150,7 @@ void MainWindow::buildMenus()
                             m_commands.sizeParent})
         toggle->setCheckable(true);
     m_commands.sizeCommands = {m_commands.sizeDisk, m_commands.sizeParent};
+    buildSortMenu(view);
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -170,6 +174,27 @@ void MainWindow::buildMenus()
     m_commands.alwaysOn.append(addCommand(help, "mnuAbout", TextId::MenuAbout,
                                           QKeySequence(Qt::CTRL | Qt::Key_A),
                                           [this] { AboutWindow::showModal(this, m_settings); }));
+}
+
+// The headings' clicks from the keyboard: each column once, the shown sort checked.
+void MainWindow::buildSortMenu(QMenu *view)
+{
+    QMenu *sort = view->addMenu(Text(TextId::MenuViewSortBy));
+    sort->setObjectName(QStringLiteral("mnuViewSortBy"));
+    auto *columns = new QActionGroup(sort);
+    const TextId headings[] = {TextId::ColumnName, TextId::ColumnSize, TextId::ColumnPercent,
+                               TextId::ColumnDate};
+    for (int column = 0; column < int(std::size(headings)); ++column) {
+        QAction *entry = sort->addAction(u'&' + Text(headings[column]));
+        entry->setObjectName(QStringLiteral("mnuViewSortBy") + QString::number(column));
+        entry->setCheckable(true);
+        columns->addAction(entry);
+        connect(entry, &QAction::triggered, this,
+                [this, column] { m_workArea->headingClicked(column); });
+        m_commands.alwaysOn.append(entry);
+    }
+    connect(sort, &QMenu::aboutToShow, this,
+            [this, columns] { columns->actions().at(m_workArea->sortColumn())->setChecked(true); });
 }
 
 QAction *MainWindow::addButton(const char *key, TextId tipId, const Command &command)

@@ -60,6 +60,7 @@ protected:
 
 private:
     void buildMenus();
+    void buildSortMenu(QMenu *view);
     void buildFunctionBar();
     void buildDriveCommands(const QList<Volume> &drives);
     using Command = std::function<void()>;

@@ -52,6 +52,7 @@ constexpr Entry Texts[] = {
     {1012, "&Arrêter Scan"},
     {1013, "&Imprimer Contenu du Répertoire"},
     {1014, "&Rescanner Disque"},
+    {1015, "T&rier par"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

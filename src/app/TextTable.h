@@ -44,6 +44,7 @@ enum class TextId : quint16 {
     MenuScanStop = 1012,
     MenuFilePrint = 1013,
     MenuScanRefresh = 1014,
+    MenuViewSortBy = 1015,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

@@ -39,6 +39,10 @@ public:
     bool FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize);
     // Selects the parent of the selected folder; at the drive's root there is none.
     void upCommand();
+    // Sorts the list as a click on a column's heading does (column 0 is the name): the same
+    // column a second time reverses the direction.
+    void headingClicked(int logicalIndex);
+    int sortColumn() const { return m_sort.column() - 1; }
 
     void restoreWidths(const WindowSettings &stored);
     void saveWidths(WindowSettings &settings) const;
@@ -52,7 +56,6 @@ private:
     bool handleSplitter(const QEvent *event);
     void moveSplitter(int dx);
     void sortList();
-    void headingClicked(int logicalIndex);
 
     QMainWindow *m_window;
     QToolBar *m_functionBar;
