@@ -62,8 +62,10 @@ QIcon DriveIcon(DriveKind kind)
         return Themed(u"drive-removable-media"_s, u"drive-removable"_s);
     case DriveKind::Remote:
         return Themed(u"folder-remote"_s, u"drive-remote"_s);
-    case DriveKind::Unknown:
     case DriveKind::RamDisk:
+        // Themes that have no memory picture would give the hard disk's: ours stays apart.
+        return Themed(u"media-memory"_s, u"drive-unknown"_s);
+    case DriveKind::Unknown:
         break;
     }
     return Themed(u"drive-harddisk"_s, u"drive-unknown"_s);
