@@ -13,6 +13,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QStandardPaths>
 
 using namespace Qt::StringLiterals;
 
@@ -110,13 +111,22 @@ void AboutWindow::StartSysInfo()
     bool started = false;
     if (GetKeyValue(m_settings, u"SysInfo", u"PATH", path)) {
         started = m_steps.start(path);
-    } else if (GetKeyValue(m_settings, u"SysInfo", u"Location", path)) {
+    } else {
+        const bool located = GetKeyValue(m_settings, u"SysInfo", u"Location", path);
+        if (!located)
+            path = DefaultLocation();
         const QString program = path + u'/' + ProgramName.toString();
-        if (QFileInfo(program).isFile())
+        if ((located || !path.isEmpty()) && QFileInfo(program).isFile())
             started = m_steps.start(program);
     }
     if (!started)
         m_steps.reportUnavailable(this, TextTable::text(TextId::SysInfoUnavailable));
+}
+
+QString AboutWindow::DefaultLocation()
+{
+    const QString program = QStandardPaths::findExecutable(ProgramName.toString());
+    return program.isEmpty() ? QString() : QFileInfo(program).absolutePath();
 }
 
 void AboutWindow::lblSiteURL_Click()

@@ -45,8 +45,11 @@ public:
     static void showModal(QWidget *parent, SettingsStore *settings);
 
     // Entry 1: the program at "SysInfo/PATH"; else entry 2: "SysInfo/Location" + "/hardinfo" when
-    // that file exists; else, or when the program does not start, text 202.
+    // that file exists, the folder defaulting to where the search path finds hardinfo; else, or
+    // when the program does not start, text 202.
     void StartSysInfo();
+    // The folder of the installed system information program; empty when there is none.
+    static QString DefaultLocation();
 
     // Reads the text value key/value from the root of the store. out is the text before any NUL,
     // "" for a value that is not text. False, out "", when the store or the value is absent.
