@@ -39,10 +39,10 @@ public:
     // A subfolder that could not be opened, with the errno that said why; it gets no record.
     virtual void skippedFolder(FolderId parent, QByteArrayView name, int error) = 0;
 
-    // Something in a listed folder could not be read: the details of the file `name` (it gets
-    // no record), or, with an empty name, the folder's own listing, which then holds only what
-    // was read before the error. A folder that can be listed but not searched is reported once
-    // this way, with EACCES.
+    // Something in a listed folder could not be read: the details of the entry `name` (a file
+    // is recorded with size 0 and FileRecord::UnknownDate), or, with an empty name, the folder's
+    // own listing, which then holds only what was read before the error. A folder that can be
+    // listed but not searched is reported once this way, with EACCES.
     virtual void unreadEntry(FolderId folder, QByteArrayView name, int error) = 0;
 
     // A subfolder that is one of its own ancestors met again through a bind mount; entering it

@@ -226,20 +226,18 @@ private:
                 const int error = errno;
                 if (WalkSink::Vanished(error))
                     continue;
-                if (error != EACCES) {
+                // The name and, where the listing tells it, the kind are all that is known: a
+                // file keeps its row with no size or date and counts nothing. A folder that can
+                // be listed but not searched says so once for all its entries.
+                if (error != EACCES)
                     m_walker.m_sink.unreadEntry(folder, name, error);
-                    continue;
-                }
-                // A folder that can be listed but not searched: its entries' names and, where
-                // the listing tells it, their kinds are all that can be known. Said once for
-                // the folder; an untyped entry counts as a file of size 0.
-                if (!denied)
+                else if (!denied)
                     m_walker.m_sink.unreadEntry(folder, {}, EACCES);
-                denied = true;
+                denied = denied || error == EACCES;
                 if (entry.isDirectory)
                     ++subfolders;
                 else
-                    m_files.add(name, 0, 0);
+                    m_files.add(name, 0, FileRecord::UnknownDate);
                 continue;
             }
             if (status.isDirectory) {

@@ -208,7 +208,9 @@ QVariant DirListModel::displayData(const Row &row, int column) const
     case Percent:
         return PercentText(row.percent);
     case Date:
-        return DateText(QDateTime::fromSecsSinceEpoch(row.date));
+        return row.date == FileRecord::UnknownDate
+                   ? QString()
+                   : DateText(QDateTime::fromSecsSinceEpoch(row.date));
     default:
         return {};
     }
