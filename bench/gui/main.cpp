@@ -395,7 +395,8 @@ ChildRun RunChild(const std::vector<std::string> &argv)
     QElapsedTimer clock;
     clock.start();
     pid_t pid = 0;
-    const int error = posix_spawn(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
+    // Searched in PATH: the tree is built by "python3", wherever it is installed.
+    const int error = posix_spawnp(&pid, cargv[0], &actions, nullptr, cargv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0)
         return run;
