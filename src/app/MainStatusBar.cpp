@@ -1,11 +1,15 @@
 #include "MainStatusBar.h"
 
 #include "Formatting.h"
+#include "StatusPanel.h"
 
 #include <QDateTime>
+#include <QEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace {
 constexpr int TimePanel = 4;
@@ -23,18 +27,22 @@ MainStatusBar::MainStatusBar(QWidget *parent)
 {
     setObjectName(QStringLiteral("StatusBar"));
     for (int i = 0; i < PanelCount; ++i) {
-        auto *label = new QLabel(this);
-        label->setObjectName(QStringLiteral("panel%1").arg(i + 1));
-        label->setFrameShape(QFrame::Panel);
-        label->setFrameShadow(QFrame::Sunken);
-        label->setTextFormat(Qt::PlainText);
-        label->setAccessibleName(PanelName(i + 1));
-        label->setAccessibleDescription(PanelName(i + 1));
-        // The first panel takes what the others leave; it holds long paths while scanning.
-        if (i == 0)
-            label->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-        addPermanentWidget(label, i == 0 ? 1 : 0);
-        m_panels[i] = label;
+        auto *panel = new StatusPanel(this);
+        panel->setObjectName(QStringLiteral("panel%1").arg(i + 1));
+        panel->setAccessibleName(PanelName(i + 1));
+        panel->setAccessibleDescription(PanelName(i + 1));
+        // The first panel takes what the others leave; sharePanelWidths() sees that it gets its
+        // text's width first.
+        // Shortened, a path keeps its start and its last folder, a space panel its number.
+        if (i == 0) {
+            panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+            panel->setElideMode(Qt::ElideMiddle);
+        } else {
+            panel->setElideMode(Qt::ElideLeft);
+            panel->hide(); // until it has a text: an empty panel would show as a sliver
+        }
+        addPermanentWidget(panel, i == 0 ? 1 : 0);
+        m_panels[i] = panel;
     }
     m_clock->setInterval(1000);
     connect(m_clock, &QTimer::timeout, this, &MainStatusBar::showClock);
@@ -48,6 +56,9 @@ void MainStatusBar::setPanelText(int panel, const QString &text)
         return;
     QLabel *label = m_panels[panel - 1];
     label->setText(text);
+    if (panel > 1)
+        label->setVisible(!text.isEmpty());
+    sharePanelWidths();
     // A screen reader says what the panel shows, or which panel it is while it shows nothing.
     label->setAccessibleName(text.isEmpty() ? PanelName(panel) : QString());
 }
@@ -63,6 +74,40 @@ QString MainStatusBar::panelText(int panel) const
     if (panel < 1 || panel > PanelCount)
         return {};
     return m_panels[panel - 1]->text();
+}
+
+void MainStatusBar::sharePanelWidths()
+{
+    // The first panel carries the scan's progress and the folder's total: it gets its text's
+    // width before the free and total space panels get theirs, which yield what it needs, each
+    // in proportion to its own text. The clock's panels keep their width.
+    if (!isVisible())
+        return;
+    QLabel *first = m_panels[0];
+    int room = first->width();
+    int wanted = 0;
+    for (const int panel : {1, 2}) {
+        if (m_panels[panel]->isVisible()) {
+            room += m_panels[panel]->width();
+            wanted += m_panels[panel]->sizeHint().width();
+        }
+    }
+    const int left = std::clamp(room - first->sizeHint().width(), 0, wanted);
+    for (const int panel : {1, 2}) {
+        const int share = left == wanted
+                              ? QWIDGETSIZE_MAX
+                              : int(qint64(left) * m_panels[panel]->sizeHint().width() / wanted);
+        m_panels[panel]->setMaximumWidth(share);
+    }
+}
+
+bool MainStatusBar::event(QEvent *event)
+{
+    const bool handled = QStatusBar::event(event);
+    // The panels have their places once the layout has run: see whether the first one fits.
+    if (event->type() == QEvent::LayoutRequest || event->type() == QEvent::Resize)
+        sharePanelWidths();
+    return handled;
 }
 
 void MainStatusBar::showClock()

@@ -23,8 +23,12 @@ public:
     QString panelText(int panel) const;
     void setPanelToolTip(int panel, const QString &text);
 
+protected:
+    bool event(QEvent *event) override;
+
 private:
     void showClock();
+    void sharePanelWidths();
 
     std::array<QLabel *, PanelCount> m_panels{}; // owned by the bar through Qt's parenting
     QTimer *m_clock = nullptr;
