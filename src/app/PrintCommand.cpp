@@ -31,10 +31,8 @@ PrintCommand::~PrintCommand() = default;
 void PrintCommand::run(const Volume &shownDrive)
 {
     std::unique_ptr<Printer> printer = choosePrinter();
-    if (!printer) {
-        m_statusBar->setPanelText(1, QString());
-        return;
-    }
+    if (!printer)
+        return; // cancelled: nothing happened, the status bar says what it said
     m_statusBar->setPanelText(1, TextTable::text(TextId::Printing));
     // Painted now: no event is processed before the document ends.
     m_statusBar->repaint();
@@ -56,10 +54,11 @@ std::unique_ptr<Printer> PrintCommand::choosePrinter()
     QString name = QDir(m_workArea->folderTree()->selectedfolder()).dirName();
     if (name.isEmpty())
         name = u"racine"_s;
-    std::unique_ptr<QPrinter> device =
-        ChoosePrintTarget(m_window, u"Quarnel - "_s + name + u".pdf"_s);
+    const QString title = u"Quarnel - "_s + name;
+    std::unique_ptr<QPrinter> device = ChoosePrintTarget(m_window, title + u".pdf"_s);
     if (!device)
         return nullptr;
+    device->setDocName(title); // the PDF's title, the print job's name in the queue
     return std::make_unique<DevicePrinter>(std::move(device), m_pixelTwips.perPixelX(),
                                            m_pixelTwips.perPixelY());
 }

@@ -46,6 +46,19 @@ PrinterError DeviceError(const QPrinter &device)
     return PrinterError{ErrorNumber::PrinterFailed, description};
 }
 
+// Qt does not report a PDF it could not finish writing (a full disk, say): a complete one ends
+// with the end-of-file marker.
+bool PdfComplete(const QPrinter &device)
+{
+    if (device.outputFormat() != QPrinter::PdfFormat)
+        return true;
+    QFile file(device.outputFileName());
+    constexpr qint64 Tail = 32;
+    if (!file.open(QIODevice::ReadOnly) || file.size() < Tail || !file.seek(file.size() - Tail))
+        return false;
+    return file.read(Tail).contains("%%EOF");
+}
+
 } // namespace
 
 DevicePrinter::DevicePrinter(std::unique_ptr<QPrinter> device, double twipsPerPixelX,
@@ -174,7 +187,7 @@ void DevicePrinter::EndDoc()
         return;
     }
     const bool ended = m_painter.end();
-    if (!ended || m_device->printerState() == QPrinter::Error) {
+    if (!ended || m_device->printerState() == QPrinter::Error || !PdfComplete(*m_device)) {
         const PrinterError error = DeviceError(*m_device);
         KillDoc();
         throw error;
