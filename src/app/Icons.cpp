@@ -65,6 +65,8 @@ QIcon DriveIcon(DriveKind kind)
     case DriveKind::RamDisk:
         // Themes that have no memory picture would give the hard disk's: ours stays apart.
         return Themed(u"media-memory"_s, u"drive-unknown"_s);
+    case DriveKind::Folder:
+        return FolderIcon();
     case DriveKind::Unknown:
         break;
     }

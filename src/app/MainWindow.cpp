@@ -20,13 +20,19 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFile>
+#include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QToolBar>
 #include <QToolButton>
 
 #include <iterator>
+
+#include <climits>
+#include <cstdlib>
+#include <sys/stat.h>
 
 namespace {
 
@@ -85,7 +91,8 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
-    buildDriveCommands(drives);
+    for (int index = 0; index < drives.size(); ++index)
+        addDriveCommands(index, drives[index]);
 
     // The smallest the window may be made, in pixels.
     setMinimumSize(300, 280);
@@ -164,6 +171,11 @@ void MainWindow::buildMenus()
                                           QKeySequence(Qt::Key_F5),
                                           [this] { m_scans->rescanCommand(); }));
     m_scanMenu->addSeparator();
+    // The drives' entries go here, before the folder entry.
+    m_driveEntriesEnd = m_scanMenu->addSeparator();
+    m_commands.alwaysOn.append(addCommand(m_scanMenu, "mnuScanFolder", TextId::MenuScanFolder,
+                                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_O),
+                                          [this] { scanFolderCommand(); }));
 
     QMenu *help = menuBar()->addMenu(Text(TextId::MenuHelp));
     help->setObjectName(QStringLiteral("mnuHelp"));
@@ -238,27 +250,65 @@ void MainWindow::buildFunctionBar()
 
 // One button and one scan-menu entry per drive, labelled by the volume's mount point, with a
 // spacer between two buttons; the first ten entries show their Ctrl+F key.
-void MainWindow::buildDriveCommands(const QList<Volume> &drives)
+void MainWindow::addDriveCommands(int index, const Volume &drive)
 {
-    for (int i = 0; i < drives.size(); ++i) {
-        const QString label = QFile::decodeName(drives[i].label());
-        QAction *button = m_driveBar->addAction(DriveIcon(drives[i].kind), label);
-        button->setObjectName(QStringLiteral("drive:") + label);
-        button->setToolTip(FormatText(Text(TextId::DriveButtonTip), label));
-        connect(button, &QAction::triggered, this, [this, i] { m_scans->driveCommand(i); });
+    const QString label = QFile::decodeName(drive.label());
+    if (index > 0)
+        m_driveBar->addSeparator();
+    QAction *button = m_driveBar->addAction(DriveIcon(drive.kind), label);
+    button->setObjectName(QStringLiteral("drive:") + label);
+    button->setToolTip(FormatText(Text(TextId::DriveButtonTip), label));
+    connect(button, &QAction::triggered, this, [this, index] { m_scans->driveCommand(index); });
 
-        QString caption = QStringLiteral("[-&") + EscapeAmpersands(label) + QStringLiteral("-]");
-        if (i < 10)
-            caption += QStringLiteral("\tCtrl+F") + QString::number(i + 1);
-        QAction *entry = m_scanMenu->addAction(caption);
-        entry->setObjectName(QStringLiteral("mnuScanDisk"));
-        entry->setData(label);
-        connect(entry, &QAction::triggered, this, [this, i] { m_scans->driveCommand(i); });
-        m_commands.alwaysOn << button << entry;
+    QString caption = QStringLiteral("[-&") + EscapeAmpersands(label) + QStringLiteral("-]");
+    if (index < 10)
+        caption += QStringLiteral("\tCtrl+F") + QString::number(index + 1);
+    auto *entry = new QAction(caption, m_scanMenu);
+    m_scanMenu->insertAction(m_driveEntriesEnd, entry);
+    entry->setObjectName(QStringLiteral("mnuScanDisk"));
+    entry->setData(label);
+    connect(entry, &QAction::triggered, this, [this, index] { m_scans->driveCommand(index); });
+    m_commands.alwaysOn << button << entry;
+}
 
-        if (i + 1 < drives.size())
-            m_driveBar->addSeparator();
+void MainWindow::scanFolderCommand()
+{
+    if (m_scans->isScanning())
+        return;
+    const QString folder =
+        QFileDialog::getExistingDirectory(this, Text(TextId::ScanFolderTitle), QDir::homePath());
+    if (!folder.isEmpty())
+        scanFolder(QFile::encodeName(folder));
+}
+
+bool MainWindow::scanFolder(const QByteArray &path)
+{
+    if (m_scans->isScanning())
+        return false;
+    // Named by its real path, so that a link or "..", or the root of a listed volume, is the
+    // drive it really is.
+    char real[PATH_MAX];
+    struct stat status
+    {
+    };
+    if (!::realpath(path.constData(), real) || ::stat(real, &status) != 0 ||
+        !S_ISDIR(status.st_mode)) {
+        QMessageBox box(QMessageBox::Warning, Text(TextId::ErrorTitle),
+                        FormatText(Text(TextId::NotAFolder), QFile::decodeName(path)),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return false;
     }
+    const Volume drive{QByteArray(real), DriveKind::Folder};
+    const qsizetype known = m_scans->drives().size();
+    const int index = m_scans->addDrive(drive);
+    if (index == known) {
+        addDriveCommands(index, drive);
+        m_keys->setDriveCount(int(m_scans->drives().size()));
+        applyCommandStates();
+    }
+    m_scans->driveCommand(index);
+    return true;
 }
 
 void MainWindow::applyCommandStates()

@@ -49,6 +49,10 @@ public:
     FolderTreeView *folderTree() const { return m_workArea->folderTree(); }
     DirListModel *listModel() const { return m_workArea->listModel(); }
     void driveCommand(int index) { m_scans->driveCommand(index); }
+    // Walks a folder as a drive of its own for this run (one more drive button and entry), or
+    // shows it if it was walked before; tells the user and returns false when path is no
+    // folder. Nothing happens while a walk runs.
+    bool scanFolder(const QByteArray &path);
 
     // Refills the list for the folder selected in the tree and shows the folder's total.
     void FillDirView();
@@ -62,7 +66,8 @@ private:
     void buildMenus();
     void buildSortMenu(QMenu *view);
     void buildFunctionBar();
-    void buildDriveCommands(const QList<Volume> &drives);
+    void addDriveCommands(int index, const Volume &drive);
+    void scanFolderCommand();
     using Command = std::function<void()>;
     QAction *addCommand(QMenu *menu, const char *name, TextId textId, const QKeySequence &key,
                         const Command &command);
@@ -84,7 +89,8 @@ private:
     WorkArea *m_workArea = nullptr;
     ScanController *m_scans = nullptr;
     QMenu *m_scanMenu = nullptr;
-    Commands m_commands; // the actions above whose states follow the window's
+    QAction *m_driveEntriesEnd = nullptr; // the separator the drives' entries go before
+    Commands m_commands;                  // the actions above whose states follow the window's
 
     std::unique_ptr<PrintCommand> m_print;
     std::unique_ptr<LayoutSettings> m_layout;

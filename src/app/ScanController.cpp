@@ -17,8 +17,6 @@
 
 #include <cstring>
 
-namespace {} // namespace
-
 ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
                                MainStatusBar *statusBar, QWidget *window)
     : QObject(window)
@@ -38,6 +36,15 @@ Volume ScanController::shownDrive() const
     Volume drive;
     drive.mountPoint = root.size() > 1 ? root.chopped(1) : root;
     return drive;
+}
+
+int ScanController::addDrive(const Volume &drive)
+{
+    for (int index = 0; index < m_drives.size(); ++index)
+        if (m_drives[index].root() == drive.root())
+            return index;
+    m_drives.append(drive);
+    return int(m_drives.size() - 1);
 }
 
 void ScanController::driveCommand(int index)

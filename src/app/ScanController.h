@@ -30,6 +30,10 @@ public:
     // The listed drive whose root the tree shows, or one named by that root's path.
     Volume shownDrive() const;
 
+    const QList<Volume> &drives() const { return m_drives; }
+    // Adds a drive for this run, a folder the user named; the index of the drive with the same
+    // root when there is one already.
+    int addDrive(const Volume &drive);
     // Shows a drive in the tree and the list, walking it first unless it was walked before.
     void driveCommand(int index);
     // Walks the shown drive anew: its old records go first.

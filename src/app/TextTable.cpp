@@ -53,6 +53,9 @@ constexpr Entry Texts[] = {
     {1013, "&Imprimer Contenu du Répertoire"},
     {1014, "&Rescanner Disque"},
     {1015, "T&rier par"},
+    {1016, "&Analyser un dossier..."},
+    {1017, "Choisir le dossier à analyser"},
+    {1018, "%s n'est pas un dossier que Quarnel peut analyser."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

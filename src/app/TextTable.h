@@ -45,6 +45,9 @@ enum class TextId : quint16 {
     MenuFilePrint = 1013,
     MenuScanRefresh = 1014,
     MenuViewSortBy = 1015,
+    MenuScanFolder = 1016,
+    ScanFolderTitle = 1017,
+    NotAFolder = 1018,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

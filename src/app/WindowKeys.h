@@ -18,6 +18,9 @@ public:
                std::function<void(int)> pickDrive);
     ~WindowKeys() override;
 
+    // A folder picked for a walk became one more drive.
+    void setDriveCount(int count) { m_driveCount = count; }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 

@@ -5,7 +5,8 @@
 // A mounted volume the user can pick for a walk, and the kinds of drive the window tells apart by
 // their picture.
 
-enum class DriveKind { Unknown, Floppy, Fixed, CdRom, Removable, Remote, RamDisk };
+// Folder: a folder the user named, walked for this run as a drive of its own.
+enum class DriveKind { Unknown, Floppy, Fixed, CdRom, Removable, Remote, RamDisk, Folder };
 
 struct Volume
 {
