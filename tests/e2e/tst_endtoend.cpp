@@ -8,13 +8,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCompleter>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
@@ -25,7 +23,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolBar>
-#include <QToolButton>
 #include <QTreeView>
 
 #include <fcntl.h>
@@ -33,10 +30,32 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <functional>
 #include <memory>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// The visible top-level window of that name, if any.
+QWidget *Shown(const QString &name)
+{
+    for (QWidget *top : QApplication::topLevelWidgets())
+        if (top->objectName() == name && top->isVisible())
+            return top;
+    return nullptr;
+}
+
+void Write(const QString &path, qint64 bytes)
+{
+    QDir().mkpath(QFileInfo(path).path());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.resize(bytes));
+}
+
+} // namespace
 
 // A user's session with the real window on a real X display: start, scan a tree of known totals
 // on a volume of its own, browse, sort, switch the percentage mode, stop a long scan, rescan,
@@ -58,16 +77,13 @@ private slots:
     void closeAndStartAgainRestoresEverything();
 
 private:
-    static void mountTmpfs(const QString &path);
-    static void write(const QString &path, qint64 bytes);
+    void mountTmpfs(const QString &path);
     void shot(const QString &name) const;
     QAction *action(const char *name) const;
-    QAction *driveAction(const QString &mountPoint) const;
-    QStringList column(int column) const;
+    QStringList names() const;
     void pickDrive(const QString &mountPoint);
     // A key as the user types it: to the focused widget of the active main window.
     void type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
-    void activate();
     // Runs check once the next modal window is up (the modal's own loop runs it).
     void whenModal(std::function<void(QWidget *)> check);
 
@@ -86,14 +102,7 @@ void TestEndToEnd::mountTmpfs(const QString &path)
     const QByteArray target = QFile::encodeName(path);
     QVERIFY2(::mount("tmpfs", target.constData(), "tmpfs", 0, "size=256m,mode=0755") == 0,
              qPrintable(u"mount of a tmpfs at "_s + path + u" failed: "_s + qt_error_string()));
-}
-
-void TestEndToEnd::write(const QString &path, qint64 bytes)
-{
-    QDir().mkpath(QFileInfo(path).path());
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QVERIFY(file.resize(bytes));
+    m_mounts << path;
 }
 
 void TestEndToEnd::initTestCase()
@@ -114,12 +123,11 @@ void TestEndToEnd::initTestCase()
     // A tree whose totals are known: a hard link counts once, a symbolic link as itself.
     m_known = m_dir.filePath(u"connu"_s);
     mountTmpfs(m_known);
-    m_mounts << m_known;
-    write(m_known + u"/a.bin"_s, 5000);
-    write(m_known + u"/docs/rapport.txt"_s, 20000);
-    write(m_known + u"/docs/notes/n.txt"_s, 1000);
-    write(m_known + u"/photos/p1.jpg"_s, 300000);
-    write(m_known + u"/photos/p2.jpg"_s, 100000);
+    Write(m_known + u"/a.bin"_s, 5000);
+    Write(m_known + u"/docs/rapport.txt"_s, 20000);
+    Write(m_known + u"/docs/notes/n.txt"_s, 1000);
+    Write(m_known + u"/photos/p1.jpg"_s, 300000);
+    Write(m_known + u"/photos/p2.jpg"_s, 100000);
     QVERIFY(::link(QFile::encodeName(m_known + u"/photos/p1.jpg"_s).constData(),
                    QFile::encodeName(m_known + u"/photos/p1-copie.jpg"_s).constData()) == 0);
     QVERIFY(QFile::link(u"/usr"_s, m_known + u"/lien"_s));
@@ -127,7 +135,6 @@ void TestEndToEnd::initTestCase()
     // Long enough to stop in the middle: 200,000 empty files in 100 folders.
     m_big = m_dir.filePath(u"grand"_s);
     mountTmpfs(m_big);
-    m_mounts << m_big;
     for (int folder = 0; folder < 100; ++folder) {
         const QByteArray path = QFile::encodeName(m_big + u"/d%1"_s.arg(folder));
         QVERIFY(::mkdir(path.constData(), 0755) == 0);
@@ -160,44 +167,35 @@ QAction *TestEndToEnd::action(const char *name) const
     return m_window->findChild<QAction *>(QLatin1StringView(name));
 }
 
-QAction *TestEndToEnd::driveAction(const QString &mountPoint) const
-{
-    for (QAction *candidate : m_window->findChildren<QAction *>(u"mnuScanDisk"_s))
-        if (candidate->data().toString() == mountPoint)
-            return candidate;
-    return nullptr;
-}
-
-QStringList TestEndToEnd::column(int column) const
+QStringList TestEndToEnd::names() const
 {
     QStringList texts;
     const DirListModel *model = m_window->listModel();
     for (int row = 0; row < model->rowCount(); ++row)
-        texts << model->index(row, column).data().toString();
+        texts << model->index(row, DirListModel::Name).data().toString();
     return texts;
 }
 
-// By its Ctrl+F key among the first ten drives, else from the drive menu, as a user would.
+// By its Ctrl+F key among the first ten drives, else from the drive menu, as a user would; the
+// scan has ended when it returns.
 void TestEndToEnd::pickDrive(const QString &mountPoint)
 {
-    QAction *drive = driveAction(mountPoint);
-    QVERIFY2(drive, qPrintable(u"no drive entry for "_s + mountPoint));
-    if (!drive->shortcut().isEmpty())
-        type(drive->shortcut()[0].key(), drive->shortcut()[0].keyboardModifiers());
+    const QList<QAction *> drives = m_window->findChildren<QAction *>(u"mnuScanDisk"_s);
+    const auto drive = std::ranges::find_if(
+        drives, [&](QAction *entry) { return entry->data().toString() == mountPoint; });
+    QVERIFY2(drive != drives.end(), qPrintable(u"no drive entry for "_s + mountPoint));
+    if (!(*drive)->shortcut().isEmpty())
+        type((*drive)->shortcut()[0].key(), (*drive)->shortcut()[0].keyboardModifiers());
     else
-        drive->trigger();
-}
-
-void TestEndToEnd::activate()
-{
-    // Without a window manager nobody gives the focus back when a dialog closes.
-    m_window->activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        (*drive)->trigger();
+    QVERIFY(!m_window->isScanning());
 }
 
 void TestEndToEnd::type(int key, Qt::KeyboardModifiers modifiers)
 {
-    activate();
+    // Without a window manager nobody gives the focus back when a dialog closes.
+    m_window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
     QWidget *focus = QApplication::focusWidget();
     QTest::keyClick(focus ? focus : m_window.get(), Qt::Key(key), modifiers);
 }
@@ -223,11 +221,7 @@ void TestEndToEnd::startShowsTheSplashThenTheWindow()
 {
     bool splashSeen = false;
     QTimer::singleShot(400, this, [&] {
-        QWidget *splash = nullptr;
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (top->objectName() == u"frmSplash"_s && top->isVisible())
-                splash = top;
-        splashSeen = splash != nullptr;
+        splashSeen = Shown(u"frmSplash"_s) != nullptr;
         shot(u"01-splash"_s);
     });
     m_window = StartUp(m_store.get());
@@ -236,21 +230,19 @@ void TestEndToEnd::startShowsTheSplashThenTheWindow()
     m_window->move(20, 20);
     m_window->resize(1000, 700);
     QTRY_VERIFY(!QApplication::topLevelWidgets().isEmpty());
-    for (QWidget *top : QApplication::topLevelWidgets())
-        QVERIFY2(top->objectName() != u"frmSplash"_s || !top->isVisible(), "the splash stayed");
+    QVERIFY2(!Shown(u"frmSplash"_s), "the splash stayed");
     shot(u"02-start"_s);
 }
 
 void TestEndToEnd::scanGivesTheKnownTotals()
 {
     pickDrive(m_known);
-    QVERIFY(!m_window->isScanning());
     // 5000 + 20000 + 1000 + 300000 + 100000 + the link's own 4 bytes; the second name of p1
     // adds nothing.
     QCOMPARE(m_window->diskSize(), quint64(426004));
     QCOMPARE(m_window->statusPanels()->panelText(1), u"4 Repertoires Scannés"_s);
     QCOMPARE(m_window->folderTree()->rootfolder(), m_known + u'/');
-    QCOMPARE(column(DirListModel::Name).size(), 4); // a.bin, lien, docs, photos
+    QCOMPARE(names().size(), 4); // a.bin, lien, docs, photos
     QVERIFY(action("PRINT")->isEnabled());
     shot(u"03-scan-done"_s);
 }
@@ -266,24 +258,24 @@ void TestEndToEnd::browseIntoAFolderAndSort()
     QTRY_COMPARE(tree->model()->index(0, 0, tree->currentIndex()).data().toString(), u"docs"_s);
     type(Qt::Key_Down);
     QTRY_COMPARE(m_window->folderTree()->selectedfolder(), m_known + u"/docs/"_s);
-    QTRY_COMPARE(column(DirListModel::Name).size(), 2);
-    QStringList names = column(DirListModel::Name);
-    names.sort();
-    QCOMPARE(names, (QStringList{u"notes"_s, u"rapport.txt"_s}));
+    QTRY_COMPARE(names().size(), 2);
+    QStringList sorted = names();
+    sorted.sort();
+    QCOMPARE(sorted, (QStringList{u"notes"_s, u"rapport.txt"_s}));
     QVERIFY(m_window->statusPanels()->panelText(1).startsWith(u"[-docs-] : "_s));
 
     // Back up, then a click on the size heading, twice: largest first.
     type(Qt::Key_Up);
-    QTRY_COMPARE(column(DirListModel::Name).size(), 4);
+    QTRY_COMPARE(names().size(), 4);
     auto *list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
     QHeaderView *header = list->header();
     const QPoint sizeHeading(header->sectionViewportPosition(DirListModel::Size) +
                                  header->sectionSize(DirListModel::Size) / 2,
                              header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeading);
-    const QStringList ascending = column(DirListModel::Name);
+    const QStringList ascending = names();
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, sizeHeading);
-    const QStringList descending = column(DirListModel::Name);
+    const QStringList descending = names();
     QCOMPARE(descending, (QStringList{u"photos"_s, u"docs"_s, u"a.bin"_s, u"lien"_s}));
     QCOMPARE(QStringList(ascending.rbegin(), ascending.rend()), descending);
     QCOMPARE(header->sortIndicatorSection(), int(DirListModel::Size));
@@ -296,9 +288,9 @@ void TestEndToEnd::percentagesOfTheDisk()
     m_window->folderTree()->findChild<QTreeView *>()->setFocus(Qt::MouseFocusReason);
     type(Qt::Key_Down);
     QTRY_COMPARE(m_window->folderTree()->selectedfolder(), m_known + u"/docs/"_s);
-    QTRY_COMPARE(column(DirListModel::Name).size(), 2);
+    QTRY_COMPARE(names().size(), 2);
     const auto percentOfReport = [this] {
-        const int row = int(column(DirListModel::Name).indexOf(u"rapport.txt"_s));
+        const int row = int(names().indexOf(u"rapport.txt"_s));
         const QString text =
             m_window->listModel()->index(row, DirListModel::Percent).data().toString();
         return text.section(u' ', -1).chopped(1).toDouble();
@@ -319,7 +311,6 @@ void TestEndToEnd::stopALongScanThenRescan()
         type(Qt::Key_Escape);
     });
     pickDrive(m_big);
-    QVERIFY(!m_window->isScanning());
     QCOMPARE(m_window->diskSize(), quint64(0));
     QVERIFY2(m_window->statusPanels()->panelText(1).contains(m_big),
              qPrintable(m_window->statusPanels()->panelText(1)));
@@ -391,12 +382,7 @@ void TestEndToEnd::aboutAndHelp()
 
     type(Qt::Key_F1);
     QWidget *help = nullptr;
-    QTRY_VERIFY((help = [] {
-        for (QWidget *top : QApplication::topLevelWidgets())
-            if (top->objectName() == u"HelpWindow"_s && top->isVisible())
-                return top;
-        return static_cast<QWidget *>(nullptr);
-    }()));
+    QTRY_VERIFY((help = Shown(u"HelpWindow"_s)));
     QVERIFY(QTest::qWaitForWindowExposed(help));
     shot(u"10-help"_s);
     help->close();

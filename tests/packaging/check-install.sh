@@ -10,6 +10,7 @@ build=$1 source=$2 version=$3
 id=org.orvanne.Quarnel
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+have() { command -v "$1" >/dev/null || { fail "$1 is missing: run tools/install-deps"; false; }; }
 
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
@@ -30,11 +31,17 @@ expected=(
   share/man/man1/quarnel.1
   share/man/man1/quarnel-scan.1
 )
+# hicolor files an icon under the size it is drawn at; width and height sit at bytes 16-23. A
+# missing or extra icon is the listing's to report.
+png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8 }'; }
 icons=("$source"/src/app/resources/icons/quarnel-*.png)
 ((${#icons[@]} >= 2)) || fail "no application icons found in the sources"
 for icon in "${icons[@]}"; do
-  size=${icon##*-}; size=${size%.png}
-  expected+=("share/icons/hicolor/${size}x${size}/apps/$id.png")
+  size=${icon##*-}; size=${size%.png}x${size%.png}
+  expected+=("share/icons/hicolor/$size/apps/$id.png")
+  installed=$root/${expected[-1]}
+  [ ! -f "$installed" ] || [ "$(png_size "$installed")" = "$size" ] \
+    || fail "the icon in $size is $(png_size "$installed")"
 done
 diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$root" && find . -type f -printf '%P\n' | sort) \
   || fail "the installed files differ from the expected ones (< expected, > installed)"
@@ -50,30 +57,18 @@ done
 cmp -s "$source/src/app/help/qnl.html" "$root/bin/../share/quarnel/qnl.html" \
   || fail "the help is not where the program looks for it, or differs from the source"
 
-# hicolor files an icon under the size it is drawn at; width and height sit at bytes 16-23.
-png_size() { od -An -tu1 -j16 -N8 "$1" | awk '{ printf "%dx%d", $3 * 256 + $4, $7 * 256 + $8 }'; }
-for icon in "$root"/share/icons/hicolor/*/apps/$id.png; do
-  [ -f "$icon" ] || continue
-  folder=$(basename "$(dirname "$(dirname "$icon")")")
-  actual=$(png_size "$icon")
-  [ "$actual" = "$folder" ] || fail "the icon in $folder is $actual"
-done
-
-if grep -Il '@[A-Z_]*@' -r "$root/share" >/dev/null; then
-  fail "unreplaced @VARIABLE@ in: $(grep -Il '@[A-Z_]*@' -r "$root/share" | tr '\n' ' ')"
-fi
+unreplaced=$(grep -Il '@[A-Z_]*@' -r "$root/share" | tr '\n' ' ')
+[ -z "$unreplaced" ] || fail "unreplaced @VARIABLE@ in: $unreplaced"
 
 desktop=$root/share/applications/$id.desktop
 metainfo=$root/share/metainfo/$id.metainfo.xml
 key() { sed -n "s/^$1=//p" "$desktop"; }
 if [ -f "$desktop" ]; then
-  if command -v desktop-file-validate >/dev/null; then
+  if have desktop-file-validate; then
     # Hints and warnings count too: the file should give the validator nothing to say.
     report=$(desktop-file-validate "$desktop" 2>&1); status=$?
     [ -n "$report" ] && echo "$report"
     ((status == 0)) && [ -z "$report" ] || fail "desktop-file-validate"
-  else
-    fail "desktop-file-validate is missing: run tools/install-deps"
   fi
   exec_program=$(key Exec | awk '{ print $1 }')
   [ -x "$root/bin/$exec_program" ] || fail "Exec=$exec_program is not an installed program"
@@ -81,10 +76,8 @@ if [ -f "$desktop" ]; then
 fi
 
 if [ -f "$metainfo" ]; then
-  if command -v appstreamcli >/dev/null; then
+  if have appstreamcli; then
     appstreamcli validate --no-net --pedantic --no-color "$metainfo" || fail "appstreamcli validate"
-  else
-    fail "appstreamcli is missing: run tools/install-deps"
   fi
   grep -q "<id>$id</id>" "$metainfo" || fail "the metainfo's id is not $id"
   grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" \

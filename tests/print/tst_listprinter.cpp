@@ -4,27 +4,18 @@
 
 #include <QTest>
 
-#include <array>
-
 using namespace Qt::StringLiterals;
 using Kind = RecordingPrinter::Kind;
-constexpr std::array Margins{&PageSetup::SetLeftMargin, &PageSetup::SetRightMargin,
-                             &PageSetup::SetTopMargin, &PageSetup::SetBottomMargin};
-
-Q_DECLARE_METATYPE(TextAlign)
 
 // Page items and whole printouts, as the operations a recording printer was asked for.
 class TestListPrinter : public QObject
 {
     Q_OBJECT
 private slots:
-    void textItem_data();
-    void textItem();
+    void textItemAtThePen();
     void firstPageLayout();
-    void pageBreaks_data();
-    void pageBreaks();
-    void errorPath_data();
-    void errorPath();
+    void printouts_data();
+    void printouts();
 };
 
 namespace {
@@ -47,9 +38,10 @@ QStringList Trace(const RecordingPrinter &printer)
     return out;
 }
 
-// One column "C" of 1000 twips, rows "r1".."rN"; margins 1 cm, header "H", title "T", footer
-// "F". Rows start at y 1280 on page 1 and 797 on later pages.
-void Prepare(ListPrinter &view, int rows, double rowHeight = 240, bool icons = true)
+// One column "C" of 1000 twips, rows "r1".."rN"; margins of `margins` cm, header "H", title "T",
+// footer "F". With 1 cm, rows start at y 1280 on page 1 and 797 on later pages.
+void Prepare(ListPrinter &view, int rows, double rowHeight = 240, bool icons = true,
+             qint16 margins = 1)
 {
     PrintedList list;
     list.columns = {{u"C"_s, 1000, TextAlign::Left, false}};
@@ -59,8 +51,10 @@ void Prepare(ListPrinter &view, int rows, double rowHeight = 240, bool icons = t
     if (icons)
         list.iconSize = QSize(16, 16);
     view.SetControl(list);
-    for (const auto set : Margins)
-        (view.Page().*set)(1);
+    view.Page().SetLeftMargin(margins);
+    view.Page().SetRightMargin(margins);
+    view.Page().SetTopMargin(margins);
+    view.Page().SetBottomMargin(margins);
     view.Page().Header().SetText(u"H"_s);
     view.Page().Footer().SetText(u"F"_s);
     view.Title().SetText(u"T"_s);
@@ -68,47 +62,19 @@ void Prepare(ListPrinter &view, int rows, double rowHeight = 240, bool icons = t
 
 } // namespace
 
-// What the printout's layout does not show. At 12 points the recording printer's text is 120
-// twips a character; the printer's width is 11905 twips.
-void TestListPrinter::textItem_data()
+// What the layout does not show: an empty item prints nothing, an alignment of none prints at
+// the pen, and only the first marker in exact case is the page number.
+void TestListPrinter::textItemAtThePen()
 {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<TextAlign>("alignment");
-    QTest::addColumn<int>("right");
-    QTest::addColumn<QString>("printed"); // on page 10; empty: nothing done
-    QTest::addColumn<double>("x");
-    // Measured once the item's font is set and the page number is in: 11905 - 567 - 960.
-    QTest::newRow("right") << u"Page. <pag>"_s << TextAlign::Right << 567 << u"Page. 10"_s
-                           << 10378.0;
-    QTest::newRow("centred, margins ignored, half twip kept")
-        << u"Page. <pag>"_s << TextAlign::Centre << 5000 << u"Page. 10"_s << 5472.5;
-    QTest::newRow("other keeps pen, first marker in exact case")
-        << u"<Pag> <pag>/<pag>"_s << static_cast<TextAlign>(5) << 850 << u"<Pag> 10/<pag>"_s
-        << 777.5;
-    QTest::newRow("empty") << QString() << TextAlign::Left << 850 << QString() << 777.5;
-}
-
-void TestListPrinter::textItem()
-{
-    QFETCH(QString, text);
-    QFETCH(TextAlign, alignment);
-    QFETCH(int, right);
-    QFETCH(QString, printed);
-    QFETCH(double, x);
     RecordingPrinter printer;
-    printer.scaleWidth = 11905;
     printer.page = 10;
     printer.x = 777.5;
-    printer.y = 1000;
+    PrintTextItem(printer, TextItem(), 850, 567);
     TextItem item;
-    item.SetText(text);
-    item.SetAlignment(alignment);
-    item.Font() = PrintFont{u"Times"_s, 12, true, false, true, false};
-    PrintTextItem(printer, item, 850, right);
-    QCOMPARE(Trace(printer), printed.isEmpty()
-                                 ? QStringList()
-                                 : QStringList{u"print %1,1000 %2"_s.arg(x).arg(printed)});
-    QCOMPARE(printer.font, printed.isEmpty() ? PrintFont() : item.Font()); // empty: left alone
+    item.SetText(u"<pag> <Pag>/<pag>"_s);
+    item.SetAlignment(static_cast<TextAlign>(5));
+    PrintTextItem(printer, item, 850, 567);
+    QCOMPARE(Trace(printer), QStringList{u"print 777.5,0 10 <Pag>/<pag>"_s});
 }
 
 // The printed geometry: every alignment, hidden and empty columns, icons in a taller row, and
@@ -116,6 +82,7 @@ void TestListPrinter::textItem()
 void TestListPrinter::firstPageLayout()
 {
     RecordingPrinter printer;
+    printer.scaleWidth = 11905;
     printer.twipsPerPixelX = 12;
     printer.paperSize = PaperCode::A3; // the page setup starts as the printer's, and is kept
     printer.orientation = OrientationCode::Landscape;
@@ -138,25 +105,38 @@ void TestListPrinter::firstPageLayout()
     view.Page().Header().SetText(u"Head"_s);
     view.Title().SetText(u"Title"_s);
     view.Title().SetAlignment(TextAlign::Centre);
+    view.Title().Font().size = 14;
     view.Page().Footer().SetText(u"P<pag>"_s);
     view.Page().Footer().SetAlignment(TextAlign::Right);
 
     QVERIFY(view.PrintControl().ok);
-    // Titles from 767 + 283.5 rounded to even, rule one 12-point line lower, rows two pixels
-    // under it; an alignment of none leaves a title where its rule ended and a cell at x 0. The
-    // last footer's top is on the bottom margin line 16838 - 567.
+    // The title centred on the whole width, half twip kept, in its own font; column titles from
+    // 847 + 283.5 rounded to even, rule one 12-point line lower, rows two pixels under it; an
+    // alignment of none leaves a title where its rule ended and a cell at x 0. The last footer's
+    // top is on the bottom margin line 16838 - 567.
     const QStringList expected{
-        u"print 0,0  "_s,          u"print 567,0 Head"_s,
-        u"print 5703,567 Title"_s, u"line 567,1290 2567,1290"_s,
-        u"print 567,1050 Name"_s,  u"line 2567,1290 4067,1290"_s,
-        u"print 3587,1050 Size"_s, u"line 4067,1290 5067,1290"_s,
-        u"print 4327,1050 Date"_s, u"line 5067,1290 5867,1290"_s,
-        u"print 5867,1050 Odd"_s,  u"icon 567,1350 192,300"_s,
-        u"print 771,1400 a"_s,     u"print 3867,1400 12"_s,
-        u"print 4467,1400 d1"_s,   u"print 0,1400 o"_s,
-        u"print 771,1760 bb"_s,    u"print 3967,1760 7"_s,
-        u"print 4567,1760 "_s,     u"print 0,1760 "_s,
-        u"print 11139,16271 P1"_s, u"enddoc"_s,
+        u"print 0,0  "_s,
+        u"print 567,0 Head"_s,
+        u"print 5602.5,567 Title"_s,
+        u"line 567,1370 2567,1370"_s,
+        u"print 567,1130 Name"_s,
+        u"line 2567,1370 4067,1370"_s,
+        u"print 3587,1130 Size"_s,
+        u"line 4067,1370 5067,1370"_s,
+        u"print 4327,1130 Date"_s,
+        u"line 5067,1370 5867,1370"_s,
+        u"print 5867,1130 Odd"_s,
+        u"icon 567,1430 192,300"_s,
+        u"print 771,1480 a"_s,
+        u"print 3867,1480 12"_s,
+        u"print 4467,1480 d1"_s,
+        u"print 0,1480 o"_s,
+        u"print 771,1840 bb"_s,
+        u"print 3967,1840 7"_s,
+        u"print 4567,1840 "_s,
+        u"print 0,1840 "_s,
+        u"print 11138,16271 P1"_s,
+        u"enddoc"_s,
     };
     QCOMPARE(Trace(printer), expected);
     QCOMPARE(printer.Calls()[4].font, view.HeaderFont());
@@ -165,84 +145,62 @@ void TestListPrinter::firstPageLayout()
     QCOMPARE(printer.orientation, OrientationCode::Landscape);
 }
 
-void TestListPrinter::pageBreaks_data()
+void TestListPrinter::printouts_data()
 {
     QTest::addColumn<double>("scaleHeight");
     QTest::addColumn<double>("rowHeight");
     QTest::addColumn<int>("rows");
-    QTest::addColumn<QStringList>("pages");
-    QTest::addColumn<QList<double>>("footerY");
+    QTest::addColumn<qint16>("margins");
+    QTest::addColumn<bool>("icons");
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QStringList>("pages"); // the footer with its y
     // Bottom margin line at scaleHeight - 567; page 1 rows from 1280, later pages from 797.
     QTest::newRow("nothing to print")
-        << 2807.0 << 240.0 << 0 << QStringList{u"H T C F"_s} << QList<double>{2240};
+        << 2807.0 << 240.0 << 0 << qint16(1) << true << 0 << QStringList{u"H T C F@2240"_s};
     QTest::newRow("ends just above the margin line: stays")
-        << 2808.0 << 240.0 << 4 << QStringList{u"H T C r1 r2 r3 r4 F"_s} << QList<double>{2241};
+        << 2808.0 << 240.0 << 4 << qint16(1) << true << 0
+        << QStringList{u"H T C r1 r2 r3 r4 F@2241"_s};
     // r4 would end on the margin line; a footer at a break is where that row would have ended.
-    QTest::newRow("three pages") << 2807.0 << 240.4 << 10
-                                 << QStringList{u"H T C r1 r2 r3 F"_s, u"H C r4 r5 r6 r7 r8 r9 F"_s,
-                                                u"H C r10 F"_s}
-                                 << QList<double>{2240.4, 2477.4, 2240};
+    QTest::newRow("three pages") << 2807.0 << 240.4 << 10 << qint16(1) << true << 0
+                                 << QStringList{u"H T C r1 r2 r3 F@2240.4"_s,
+                                                u"H C r4 r5 r6 r7 r8 r9 F@2477.4"_s,
+                                                u"H C r10 F@2240"_s};
+    // 58 cm is 32886 twips, beyond 16 bits: the header cannot be placed.
+    QTest::newRow("margin overflow") << 2807.0 << 240.0 << 4 << qint16(58) << true
+                                     << ErrorNumber::Overflow << QStringList{u"killed"_s};
+    QTest::newRow("no icon set, after titles")
+        << 2807.0 << 240.0 << 4 << qint16(1) << false << ErrorNumber::ObjectNotSet
+        << QStringList{u"H T C killed"_s};
 }
 
-void TestListPrinter::pageBreaks()
+void TestListPrinter::printouts()
 {
     QFETCH(double, scaleHeight);
     QFETCH(double, rowHeight);
     QFETCH(int, rows);
-    QFETCH(QStringList, pages);
-    QFETCH(QList<double>, footerY);
+    QFETCH(qint16, margins);
+    QFETCH(bool, icons);
     RecordingPrinter printer;
     printer.scaleHeight = scaleHeight;
     ListPrinter view(printer);
-    Prepare(view, rows, rowHeight);
-    QVERIFY(view.PrintControl().ok);
+    Prepare(view, rows, rowHeight, icons, margins);
+    const PrintResult result = view.PrintControl();
+    QTEST(result.errorNumber, "error");
+    QCOMPARE(result.ok, result.errorText.isEmpty());
     QStringList printed{QString()};
-    QList<double> footers;
     for (const RecordingPrinter::Call &c : printer.Calls()) {
         if (c.kind == Kind::NewPage)
             printed << QString();
-        if (c.kind != Kind::Print || c.text == u" "_s)
+        const QString text = c.kind == Kind::KillDoc ? u"killed"_s : c.text;
+        if (text.trimmed().isEmpty() || (c.kind != Kind::Print && c.kind != Kind::KillDoc))
             continue;
-        printed.back() += (printed.back().isEmpty() ? u""_s : u" "_s) + c.text;
-        if (c.text == u"F"_s)
-            footers << c.y;
+        printed.back() += (printed.back().isEmpty() ? u""_s : u" "_s) + text;
+        if (text == u"F"_s)
+            printed.back() += u'@' + QString::number(c.y);
     }
-    QCOMPARE(printed, pages);
-    QCOMPARE(footers, footerY);
-    QVERIFY(view.PrintControl().ok);
-    QCOMPARE(view.PrintedItems(), rows); // counted afresh
-}
-
-void TestListPrinter::errorPath_data()
-{
-    QTest::addColumn<int>("margin"); // set to 58 cm: left, right, top, bottom; -1: no icon set
-    QTest::addColumn<int>("number");
-    QTest::addColumn<int>("drawnBeforeKill");
-    QTest::newRow("left") << 0 << ErrorNumber::Overflow << 1;
-    QTest::newRow("right") << 1 << ErrorNumber::Overflow << 1;
-    QTest::newRow("top") << 2 << ErrorNumber::Overflow << 2;
-    QTest::newRow("bottom, after titles") << 3 << ErrorNumber::Overflow << 5;
-    QTest::newRow("no icon set, after titles") << -1 << ErrorNumber::ObjectNotSet << 5;
-}
-
-void TestListPrinter::errorPath()
-{
-    QFETCH(int, margin);
-    QFETCH(int, number);
-    QFETCH(int, drawnBeforeKill);
-    RecordingPrinter printer;
-    printer.scaleHeight = 2807;
-    ListPrinter view(printer);
-    Prepare(view, 4, 240, margin >= 0);
-    if (margin >= 0)
-        (view.Page().*Margins[margin])(58); // 32886 twips: beyond 16 bits
-    const PrintResult result = view.PrintControl();
-    QVERIFY(!result.ok);
-    QCOMPARE(result.errorNumber, number);
-    QVERIFY(!result.errorText.isEmpty());
-    const QStringList trace = Trace(printer);
-    QCOMPARE(trace.size(), drawnBeforeKill + 1);
-    QCOMPARE(trace.back(), u"killdoc"_s);
+    QTEST(printed, "pages");
+    QCOMPARE(view.PrintControl().ok, result.ok);
+    QCOMPARE(view.PrintedItems(), result.ok ? rows : 0); // counted afresh
 }
 
 QTEST_GUILESS_MAIN(TestListPrinter)
