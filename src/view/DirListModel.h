@@ -12,14 +12,14 @@
 
 class FolderCollection;
 
+// What a row's percentage is of; the numbers are the ones the settings keep.
+enum class PercentBase { Disk = 1, Folder = 2 };
+
 // The rows of the directory list (LVDirView): the files and the scanned subfolders of one folder,
 // read from the folder records of the last scans. Each fill starts from nothing and keeps only
 // raw values per row; the texts are made when a view asks for them, so that a folder of 100,000
 // files fills fast. The model sorts its own rows. It keeps no handle on the records, so removing
 // a drive's records never leaves it pointing at freed memory.
-// What a row's percentage is of; the numbers are the ones the settings keep.
-enum class PercentBase { Disk = 1, Folder = 2 };
-
 class DirListModel : public QAbstractTableModel
 {
     Q_OBJECT
