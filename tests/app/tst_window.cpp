@@ -43,13 +43,20 @@ Volume VolumeOf(const QTemporaryDir &dir)
     return Volume{QFile::encodeName(dir.path()), DriveKind::Fixed};
 }
 
-// Writes a file of so many bytes, making the folders it needs.
-void Write(const QTemporaryDir &dir, const QString &relative, qint64 bytes)
+using Files = QList<std::pair<QString, qint64>>;
+// Ordered by name and by size differently: b.txt 3000, sub 4096 (a.dat, deeper/c), p 121.
+const Files Sample{
+    {u"b.txt"_s, 3000}, {u"sub/a.dat"_s, 4000}, {u"sub/deeper/c"_s, 96}, {u"p/a"_s, 121}};
+
+// Writes files of so many bytes, making the folders they need.
+void Write(const QTemporaryDir &dir, const Files &files)
 {
-    QDir().mkpath(QFileInfo(dir.filePath(relative)).path());
-    QFile out(dir.filePath(relative));
-    if (!out.open(QIODevice::WriteOnly) || out.write(QByteArray(bytes, 'x')) != bytes)
-        qFatal("cannot write a file of the test volume");
+    for (const auto &[relative, bytes] : files) {
+        QDir().mkpath(QFileInfo(dir.filePath(relative)).path());
+        QFile out(dir.filePath(relative));
+        if (!out.open(QIODevice::WriteOnly) || out.write(QByteArray(bytes, 'x')) != bytes)
+            qFatal("cannot write a file of the test volume");
+    }
 }
 
 // A shown window over the volume, picked and walked.
@@ -61,7 +68,7 @@ std::unique_ptr<MainWindow> ScannedWindow(const QTemporaryDir &volume)
     return window;
 }
 
-// Accepts the first message box shown while it exists, noting what it said. It looks a hundred
+// Accepts the first message box shown while it exists, keeping its text. It looks a hundred
 // times a second, as the box opens inside some nested event loop.
 struct BoxCatcher
 {
@@ -71,14 +78,12 @@ struct BoxCatcher
             if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
                 timer.stop();
                 text = box->text();
-                icon = box->icon();
                 box->accept();
             }
         });
         timer.start(10);
     }
     QString text;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
     QTimer timer;
 };
 
@@ -97,14 +102,6 @@ QString States(const MainWindow &window)
 {
     return Flags(window, {u"FolderTreeview"_s, u"mnuScanStop"_s, u"mnuFilePrint"_s, u"PRINT"_s},
                  "enabled");
-}
-
-QStringList ListNames(const DirListModel &model)
-{
-    QStringList names;
-    for (int row = 0; row < model.rowCount(); ++row)
-        names.append(model.index(row, DirListModel::Name).data().toString());
-    return names;
 }
 
 // Root reads every folder; without these two capabilities its walk meets permissions as a
@@ -138,19 +135,14 @@ private slots:
     void desktop();
     void aboutLauncher_data();
     void aboutLauncher();
-    void help();
 
 private:
-    // Ordered by name and by size differently: b.txt 3000, sub 4096 (a.dat, deeper/c), p 121.
-    QTemporaryDir m_volume;
+    QTemporaryDir m_volume; // the sample files
 };
 
 void TestWindow::initTestCase()
 {
-    Write(m_volume, u"b.txt"_s, 3000);
-    Write(m_volume, u"sub/a.dat"_s, 4000);
-    Write(m_volume, u"sub/deeper/c"_s, 96);
-    Write(m_volume, u"p/a"_s, 121);
+    Write(m_volume, Sample);
 }
 
 void TestWindow::commandStates_data()
@@ -241,11 +233,11 @@ void TestWindow::driveCommandsAndKeys()
     QCOMPARE(window.scans()->ScanDrive(VolumeOf(m_volume)), 0u);
 }
 
-// Each row starts from a volume (4096 bytes in three folders) and a second one (10 bytes), neither
-// scanned, and takes these steps: "0" or "1" picks that drive, "F5" rescans, "Esc" asks to stop
-// now, "stop" during the next walk, "busy" checks the states during it and that the window will
-// not close, "grow" adds a folder of 904 bytes, "lock" an unreadable folder, "gone" removes the
-// volume.
+// Each row starts from the sample volume (7217 bytes, 4 folders) and a second one (10 bytes),
+// neither scanned, and takes these steps: "0" or "1" picks that drive, "F5" rescans, "Esc" asks to
+// stop now, "stop" during the next walk, "busy" checks the states during it and that the window
+// will not close, "grow" adds a folder of 904 bytes, "lock" an unreadable folder, "gone" removes
+// the volume.
 void TestWindow::scanCommands_data()
 {
     QTest::addColumn<QString>("steps");
@@ -254,15 +246,15 @@ void TestWindow::scanCommands_data()
     QTest::addColumn<QString>("status"); // {} for the stop message
     QTest::addColumn<QString>("states");
     QTest::newRow("pick, Esc before it forgotten")
-        << u"Esc busy 0"_s << 3 << quint64(4096) << u"3 Repertoires Scannés"_s << u"1011"_s;
+        << u"Esc busy 0"_s << 4 << quint64(7217) << u"4 Repertoires Scannés"_s << u"1011"_s;
     QTest::newRow("second pick does not walk again")
-        << u"0 grow 1 0"_s << 4 << quint64(4096) << u"[-"_s << u"1011"_s;
+        << u"0 grow 1 0"_s << 5 << quint64(7217) << u"[-"_s << u"1011"_s;
     QTest::newRow("rescan walks again")
-        << u"0 grow busy F5"_s << 4 << quint64(5000) << u"4 Repertoires Scannés"_s << u"1011"_s;
+        << u"0 grow busy F5"_s << 5 << quint64(8121) << u"5 Repertoires Scannés"_s << u"1011"_s;
     QTest::newRow("stopped, no record left")
         << u"stop 0"_s << 0 << quint64(0) << QString() << u"0000"_s;
-    QTest::newRow("unreadable folder") << u"lock 0"_s << 3 << quint64(4096)
-                                       << u"3 Repertoires Scannés, 1 Illisibles"_s << u"1011"_s;
+    QTest::newRow("unreadable folder") << u"lock 0"_s << 4 << quint64(7217)
+                                       << u"4 Repertoires Scannés, 1 Illisibles"_s << u"1011"_s;
     QTest::newRow("drive the tree cannot show")
         << u"gone 0"_s << 0 << quint64(0) << u"0 Repertoires Scannés"_s << u"0000"_s;
 }
@@ -271,10 +263,8 @@ void TestWindow::scanCommands()
 {
     QFETCH(QString, steps);
     QTemporaryDir volume, other;
-    Write(volume, u"b.txt"_s, 3000);
-    Write(volume, u"sub/a.dat"_s, 1000);
-    Write(volume, u"sub/deeper/c"_s, 96);
-    Write(other, u"f"_s, 10);
+    Write(volume, Sample);
+    Write(other, {{u"f"_s, 10}});
     MainWindow w({VolumeOf(volume), VolumeOf(other)}, nullptr);
     w.show();
     for (const QString &step : steps.split(u' ')) {
@@ -294,7 +284,7 @@ void TestWindow::scanCommands()
                 QCOMPARE(box.text, u"Arrêter Scan avant de Quitter"_s);
             });
         else if (step == u"grow"_s)
-            Write(volume, u"later/new"_s, 904);
+            Write(volume, {{u"later/new"_s, 904}});
         else if (step == u"gone"_s)
             QDir(volume.path()).removeRecursively();
         else if (step == u"lock"_s) {
@@ -333,7 +323,10 @@ void TestWindow::print()
     header->sectionClicked(DirListModel::Size);
     window->findChild<QAction *>(u"SIZEDISK"_s)->trigger();
     const QStringList bySize{u"sub"_s, u"b.txt"_s, u"p"_s};
-    QCOMPARE(ListNames(*window->listModel()), bySize);
+    QStringList shown;
+    for (int row = 0; row < window->listModel()->rowCount(); ++row)
+        shown << window->listModel()->index(row, DirListModel::Name).data().toString();
+    QCOMPARE(shown, bySize);
     RecordingPrinter *printer = nullptr;
     window->print().setPrinterFactory([&] {
         auto made = std::make_unique<RecordingPrinter>();
@@ -367,7 +360,6 @@ void TestWindow::print()
     BoxCatcher box;
     window->findChild<QAction *>(u"PRINT"_s)->trigger();
     QCOMPARE(box.text, u"482 Printer error ("_s + pdf + u')');
-    QCOMPARE(box.icon, QMessageBox::Warning);
     QCOMPARE(window->statusPanels()->panelText(1), QString());
 
     QVERIFY(QDir(m_volume.path()).mkdir(u"later"_s));
@@ -379,10 +371,10 @@ void TestWindow::print()
 }
 
 // As the desktop meets the window: on activation the folder count shows again; whatever a user
-// can reach or read has a name for screen readers, an emptied panel included; the list draws on
-// the palette's background and follows its change, while the help keeps a light page under its
-// dark text; Tab goes round tree, splitter and list; the focused splitter moves by 150 twips for
-// Left and Right and lets other keys through; Alt+Up is Monter.
+// can reach or read has a name for screen readers, an emptied panel included; the list's
+// percentages take colours that read on the palette's background, while the help keeps a light
+// page under its dark text; Tab goes round tree, splitter and list; the focused splitter moves by
+// 150 twips for Left and Right and lets other keys through; Alt+Up is Monter.
 void TestWindow::desktop()
 {
     const auto window = ScannedWindow(m_volume);
@@ -404,17 +396,18 @@ void TestWindow::desktop()
     HelpWindow help; // showing the built-in copy
     QCOMPARE(help.browser()->document()->firstBlock().text(), u"Aide de Quarnel"_s);
     const QPalette light = QApplication::palette();
-    QPalette dark(QColor(0x35, 0x35, 0x35));
-    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    QPalette dark = light; // on which light orange needs lightening
+    dark.setColor(QPalette::Base, QColor(0x60, 0x60, 0x60));
+    dark.setColor(QPalette::Text, Qt::white);
+    QVariantList percentColours;
     for (const QPalette &palette : {dark, light}) {
         QApplication::setPalette(palette);
         QCoreApplication::processEvents(); // as the desktop's would, the palette comes as an event
-        QWidget *list = window->findChild<QTreeView *>(u"LVDirView"_s)->viewport();
-        const QImage drawn = list->grab().toImage();
-        QCOMPARE(drawn.pixelColor(drawn.width() / 2, drawn.height() - 3),
-                 palette.color(QPalette::Base));
+        percentColours
+            << window->listModel()->index(0, DirListModel::Percent).data(Qt::ForegroundRole);
         QVERIFY(help.browser()->palette().color(QPalette::Base).lightness() > 200);
     }
+    QVERIFY(percentColours[0] != percentColours[1]);
 
     FolderTreeView *folders = window->folderTree();
     QWidget *splitter = window->findChild<QWidget *>(u"picSplitter"_s);
@@ -479,22 +472,6 @@ void TestWindow::aboutLauncher()
     QCOMPARE(reports, startWorks && !started.isEmpty()
                           ? QString()
                           : u"Le Systeme d'Information est indisponible"_s);
-}
-
-// Where the help file is looked for: installed, beside the program, else the built-in copy.
-void TestWindow::help()
-{
-    QTemporaryDir root;
-    const QString bin = root.filePath(u"bin"_s);
-    const QString installed = root.filePath(u"share/quarnel/qnl.html"_s);
-    QVERIFY(QDir().mkpath(bin) && QDir().mkpath(root.filePath(u"share/quarnel"_s)));
-    QVERIFY(QFile(installed).open(QIODevice::WriteOnly));
-    QVERIFY(QFile(bin + u"/qnl.html"_s).open(QIODevice::WriteOnly));
-    QCOMPARE(HelpWindow::helpFilePath(bin), installed);
-    QVERIFY(QFile::remove(installed));
-    QCOMPARE(HelpWindow::helpFilePath(bin), bin + u"/qnl.html"_s);
-    QVERIFY(QFile::remove(bin + u"/qnl.html"_s) && QDir().mkpath(bin + u"/qnl.html"_s));
-    QCOMPARE(HelpWindow::helpFilePath(bin), u":/help/qnl.html"_s);
 }
 
 QTEST_MAIN(TestWindow)
