@@ -1,5 +1,4 @@
 #include "FormatText.h"
-#include "Icons.h"
 #include "MainLayout.h"
 #include "SettingsStore.h"
 #include "ShellOpen.h"
@@ -27,7 +26,7 @@ template<typename Change> WindowSettings with(Change change)
 } // namespace
 
 // The window's parts that need no window: settings, text formatting, layout arithmetic, opening
-// documents, icons.
+// documents.
 class TestUnits : public QObject
 {
     Q_OBJECT
@@ -35,7 +34,6 @@ private slots:
     void settingsFirstRunThenSave();
     void settingsJunk_data();
     void settingsJunk();
-    void settingsRoundTripInTwips_data();
     void settingsRoundTripInTwips();
     void formatText_data();
     void formatText();
@@ -45,7 +43,6 @@ private slots:
     void drag();
     void shellOpen_data();
     void shellOpen();
-    void icons();
 
 private:
     QString storeFile(const QByteArray &contents);
@@ -117,12 +114,8 @@ void TestUnits::settingsJunk_data()
         s.viewType = 1;
         s.columnWidths[0] = 2000;
     });
-    QByteArray huge = good;
-    for (int i = 0; huge.size() < (2 << 20); ++i)
-        huge += "Junk" + QByteArray::number(i) + '=' + QByteArray(100, 'z') + '\n';
     QTest::newRow("values then garbage") << good + garbage << goodSettings;
     QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << defaults;
-    QTest::newRow("huge") << huge << goodSettings;
     QTest::newRow("beneath a file") << storeFile({}).toUtf8() + "/QNL.conf" << defaults;
     const QString readOnly = storeFile("[Option]\nViewType=1\n");
     QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
@@ -144,19 +137,11 @@ void TestUnits::settingsJunk()
     QCOMPARE(LoadWindowSettings(store), unwritable ? expected : saved);
 }
 
-void TestUnits::settingsRoundTripInTwips_data()
-{
-    QTest::addColumn<int>("perPixel");
-    QTest::addColumn<bool>("loadWhenShown");
-    QTest::newRow("120 dpi, before showing") << 12 << false;
-    QTest::newRow("96 dpi, once shown") << 15 << true;
-}
-
-// A window's place and outer size, which must not grow by the frame from one run to the next.
+// A window's place and outer size, which must not grow by the frame from one run to the next:
+// restored before the window is shown, as the main window's are, at 120 dpi.
 void TestUnits::settingsRoundTripInTwips()
 {
-    QFETCH(int, perPixel);
-    QFETCH(bool, loadWhenShown);
+    const int perPixel = 12;
     const SettingsStore store(storeFile({}));
     QWidget saved, restored;
     saved.setGeometry(40, 70, 420, 310);
@@ -170,9 +155,6 @@ void TestUnits::settingsRoundTripInTwips()
                            s.mainWidth = frame.width() * perPixel;
                            s.mainHeight = frame.height() * perPixel;
                        }));
-    if (loadWhenShown)
-        restored.show();
-    QVERIFY(!loadWhenShown || QTest::qWaitForWindowExposed(&restored));
     LoadWindowPos(store, restored, u"MainLeft", u"MainTop", TwipsScale(perPixel, perPixel));
     LoadWindowSize(store, restored, u"MainWidth", u"MainHeight", TwipsScale(perPixel, perPixel));
     restored.show();
@@ -288,21 +270,6 @@ void TestUnits::shellOpen()
     });
     QCOMPARE(seen, asked);
     QCOMPARE(opened, taken && !asked.isEmpty());
-}
-
-// Without a theme every picture comes from our files, drawn at the largest size.
-void TestUnits::icons()
-{
-    QIcon::setThemeSearchPaths({});
-    QIcon::setFallbackSearchPaths({});
-    QIcon::setThemeName({});
-    QList<QIcon> all{FolderIcon(), FileIcon(), AppIcon()};
-    for (const char *key : {"SIZEDISK", "SIZEPARENT", "PRINT", "UP", "REFRESH", "STOP"})
-        all << ToolIcon(QString::fromLatin1(key));
-    for (int kind = int(DriveKind::Unknown); kind <= int(DriveKind::RamDisk); ++kind)
-        all << DriveIcon(DriveKind(kind));
-    for (qsizetype i = 0; i < all.size(); ++i)
-        QVERIFY2(all[i].pixmap(48).size() == QSize(48, 48), qPrintable(QString::number(i)));
 }
 
 QTEST_MAIN(TestUnits)
