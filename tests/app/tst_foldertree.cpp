@@ -9,8 +9,6 @@
 
 #include <memory>
 
-#include <unistd.h>
-
 using namespace Qt::StringLiterals;
 
 class TestFolderTree : public QObject
@@ -20,26 +18,23 @@ private slots:
     void initTestCase();
     void init();
     void cleanup() { m_tree.reset(); }
-    void rootShowsFoldersOnly();
+    void rootThenClicks();
     void changeIgnored_data();
     void changeIgnored();
-    void selectBeforeLoaded_data();
     void selectBeforeLoaded();
     void lateLoadedSelectionStaysInView();
-    void clickSignalsOncePerChange();
     void reloadFollowsDisk();
 
 private:
     // Items go by their path below the root item ("alpha/d1/"); invalid while not loaded.
     QModelIndex itemAt(const QString &relative) const;
-    QString relativePath(QModelIndex index) const;
-    QStringList folderNames(const QString &relative) const;
+    // The names of the folders below the root item, sorted.
+    QStringList folderNames() const;
 
     QTemporaryDir m_dir;
-    QString m_top;    // folders, a hidden one, a non-ASCII name, a file and a link to a folder
-    QString m_wide;   // 40 folders sorted ahead of the target at each of two levels
-    QString m_locked; // a folder that cannot be listed
-    const QStringList m_topFolders{u".hidden"_s, u"Données"_s, u"alpha"_s, u"beta"_s};
+    QString m_top;  // folders, a hidden one, a file and a link to a folder
+    QString m_wide; // 40 folders sorted ahead of the target at each of two levels
+    const QStringList m_topFolders{u".hidden"_s, u"alpha"_s, u"beta"_s};
     std::unique_ptr<FolderTreeView> m_tree;
     QTreeView *m_view = nullptr;
 };
@@ -49,11 +44,9 @@ void TestFolderTree::initTestCase()
     QVERIFY(m_dir.isValid());
     m_top = m_dir.path() + u"/top/"_s;
     m_wide = m_dir.path() + u"/wide/"_s;
-    m_locked = m_dir.path() + u"/locked/"_s;
     QDir dir(m_dir.path());
     for (const QString &folder :
-         {u"top/alpha/d1/d2/target"_s, u"top/beta"_s, u"top/.hidden/inner"_s, u"top/Données/sub"_s,
-          u"wide/zz/zz"_s, u"locked"_s})
+         {u"top/alpha/d1/d2/target"_s, u"top/beta"_s, u"top/.hidden/inner"_s, u"wide/zz/zz"_s})
         QVERIFY(dir.mkpath(folder));
     for (int i = 0; i < 40; ++i) {
         const QString name = u"a%1"_s.arg(i, 2, 10, QChar(u'0'));
@@ -62,7 +55,6 @@ void TestFolderTree::initTestCase()
     QFile file(m_top + u"file.txt"_s);
     QVERIFY(file.open(QIODevice::WriteOnly));
     QVERIFY(QFile::link(m_top + u"alpha"_s, m_top + u"link"_s));
-    QVERIFY(QFile::setPermissions(m_locked, QFile::WriteOwner));
 }
 
 // Shown, as in the window: a hidden view puts off its layout and with it the loading of folders.
@@ -88,17 +80,9 @@ QModelIndex TestFolderTree::itemAt(const QString &relative) const
     return index;
 }
 
-QString TestFolderTree::relativePath(QModelIndex index) const
+QStringList TestFolderTree::folderNames() const
 {
-    QString path;
-    for (; index.isValid() && index.parent() != m_view->rootIndex(); index = index.parent())
-        path.prepend(index.data().toString() + u'/');
-    return path;
-}
-
-QStringList TestFolderTree::folderNames(const QString &relative) const
-{
-    const QModelIndex parent = itemAt(relative);
+    const QModelIndex parent = itemAt({});
     QStringList names;
     for (int row = 0; parent.isValid() && row < m_view->model()->rowCount(parent); ++row)
         names.append(m_view->model()->index(row, 0, parent).data().toString());
@@ -106,18 +90,17 @@ QStringList TestFolderTree::folderNames(const QString &relative) const
     return names;
 }
 
-void TestFolderTree::rootShowsFoldersOnly()
+// The root is the one top item, selected; below it folders only, links and files left out. A
+// click selects and signals once per change; a Ctrl+click does not deselect.
+void TestFolderTree::rootThenClicks()
 {
     QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
     m_tree->setRootfolder(m_top);
     QCOMPARE(m_tree->rootfolder(), m_top);
     QCOMPARE(m_tree->selectedfolder(), m_top);
-    QCOMPARE(spy, (QList<QVariantList>{{m_top}}));
-    // The root is the one top item, selected; below it folders only, links and files left out.
     QCOMPARE(m_view->model()->rowCount(m_view->rootIndex()), 1);
     QCOMPARE(m_view->currentIndex(), itemAt({}));
-    QTRY_COMPARE(folderNames({}), m_topFolders);
-
+    QTRY_COMPARE(folderNames(), m_topFolders);
     // Once the root's own parent is listed too, its other folders stay out.
     const auto *model = m_tree->findChild<QFileSystemModel *>();
     m_view->model()->fetchMore(m_view->rootIndex());
@@ -125,6 +108,16 @@ void TestFolderTree::rootShowsFoldersOnly()
         int(QDir(m_dir.path()).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size());
     QTRY_COMPARE(model->rowCount(model->index(m_dir.path())), siblings);
     QCOMPARE(m_view->model()->rowCount(m_view->rootIndex()), 1);
+
+    const QPoint beta = m_view->visualRect(itemAt(u"beta"_s)).center();
+    m_tree->setEnabled(true);
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta);
+    QCOMPARE(m_tree->selectedfolder(), m_top + u"beta/"_s);
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta);
+    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::ControlModifier, beta);
+    QVERIFY(m_view->selectionModel()->isSelected(itemAt(u"beta"_s)));
+    m_tree->setSelectedfolder(m_top + u"alpha/"_s);
+    QCOMPARE(spy, (QList<QVariantList>{{m_top}, {m_top + u"beta/"_s}, {m_top + u"alpha/"_s}}));
 }
 
 // A root that cannot be shown, or a folder that cannot be selected, leaves both as they were.
@@ -133,23 +126,17 @@ void TestFolderTree::changeIgnored_data()
     QTest::addColumn<bool>("root");
     QTest::addColumn<QString>("path");
     QTest::newRow("root missing") << true << m_top + u"missing/"_s;
-    QTest::newRow("root a file") << true << m_top + u"file.txt/"_s;
-    QTest::newRow("root relative") << true << u"top/"_s;
-    QTest::newRow("root unreadable") << true << m_locked;
     QTest::newRow("same root again") << true << m_top;
+    QTest::newRow("same selection, without its slash") << false << m_top + u"alpha/d1"_s;
     QTest::newRow("selection above the root") << false << m_dir.path() + u'/';
     QTest::newRow("selection missing") << false << m_top + u"alpha/none/"_s;
-    QTest::newRow("selection a file") << false << m_top + u"file.txt/"_s;
     QTest::newRow("selection a link to a folder") << false << m_top + u"link/"_s;
-    QTest::newRow("selection through a link") << false << m_top + u"link/d1/"_s;
 }
 
 void TestFolderTree::changeIgnored()
 {
     QFETCH(bool, root);
     QFETCH(QString, path);
-    if (path == m_locked && geteuid() == 0)
-        QSKIP("running as root: every folder is readable");
     m_tree->setRootfolder(m_top);
     m_tree->setSelectedfolder(m_top + u"alpha/d1/"_s);
     QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
@@ -159,44 +146,26 @@ void TestFolderTree::changeIgnored()
         m_tree->setSelectedfolder(path);
     QCOMPARE(m_tree->rootfolder(), m_top);
     QCOMPARE(m_tree->selectedfolder(), m_top + u"alpha/d1/"_s);
-    QCOMPARE(relativePath(m_view->currentIndex()), u"alpha/d1/"_s);
     QCOMPARE(spy.count(), 0);
-    QTRY_COMPARE(folderNames({}), m_topFolders);
 }
 
-void TestFolderTree::selectBeforeLoaded_data()
-{
-    QTest::addColumn<QString>("relative");
-    QTest::newRow("root itself") << QString();
-    QTest::newRow("deep") << u"alpha/d1/d2/target/"_s;
-    QTest::newRow("non-ASCII name") << u"Données/sub/"_s;
-}
-
+// The selection lands before the folders around it are loaded, its ancestors expanded; collapsing
+// one of them moves the selection up to it.
 void TestFolderTree::selectBeforeLoaded()
 {
-    QFETCH(QString, relative);
+    const QString deep = m_top + u"alpha/d1/d2/target/"_s;
     m_tree->setRootfolder(m_top);
     QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
-    m_tree->setSelectedfolder(m_top + relative);
-    QCOMPARE(m_tree->selectedfolder(), m_top + relative);
-    QCOMPARE(spy.count(), relative.isEmpty() ? 0 : 1);
+    m_tree->setSelectedfolder(deep);
+    QCOMPARE(m_tree->selectedfolder(), deep);
     const QModelIndex current = m_view->currentIndex();
-    QCOMPARE(relativePath(current), relative);
+    QCOMPARE(current, itemAt(u"alpha/d1/d2/target/"_s));
     QVERIFY(m_view->selectionModel()->isSelected(current));
-    for (QModelIndex up = current.parent(); up.isValid() && up != m_view->rootIndex();
-         up = up.parent())
+    for (QModelIndex up = current.parent(); up != m_view->rootIndex(); up = up.parent())
         QVERIFY(m_view->isExpanded(up));
-    // Loading the folders around it leaves the selection where it is.
-    QTRY_COMPARE(folderNames({}), m_topFolders);
-    QCOMPARE(relativePath(m_view->currentIndex()), relative);
-
-    // Collapsing a folder above the selection moves the selection up to it.
-    if (relative.isEmpty())
-        return;
-    const QString top = relative.section(u'/', 0, 0) + u'/';
-    m_view->collapse(itemAt(top));
-    QCOMPARE(m_tree->selectedfolder(), m_top + top);
-    QCOMPARE(spy, (QList<QVariantList>{{m_top + relative}, {m_top + top}}));
+    m_view->collapse(itemAt(u"alpha/"_s));
+    QCOMPARE(m_tree->selectedfolder(), m_top + u"alpha/"_s);
+    QCOMPARE(spy, (QList<QVariantList>{{deep}, {m_top + u"alpha/"_s}}));
 }
 
 void TestFolderTree::lateLoadedSelectionStaysInView()
@@ -210,24 +179,6 @@ void TestFolderTree::lateLoadedSelectionStaysInView()
     QTRY_VERIFY(m_view->viewport()->rect().contains(m_view->visualRect(m_view->currentIndex())));
 }
 
-void TestFolderTree::clickSignalsOncePerChange()
-{
-    m_tree->setRootfolder(m_top);
-    QTRY_COMPARE(folderNames({}), m_topFolders);
-    QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
-    const QPoint beta = m_view->visualRect(itemAt(u"beta"_s)).center();
-    m_tree->setEnabled(true);
-    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta);
-    QCOMPARE(m_tree->selectedfolder(), m_top + u"beta/"_s);
-    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, {}, beta);
-    m_tree->setSelectedfolder(m_top + u"beta"_s);
-    // Ctrl+click on the selected folder would deselect it in a plain view.
-    QTest::mouseClick(m_view->viewport(), Qt::LeftButton, Qt::ControlModifier, beta);
-    QVERIFY(m_view->selectionModel()->isSelected(itemAt(u"beta"_s)));
-    m_tree->setSelectedfolder(m_top + u"alpha/"_s);
-    QCOMPARE(spy, (QList<QVariantList>{{m_top + u"beta/"_s}, {m_top + u"alpha/"_s}}));
-}
-
 void TestFolderTree::reloadFollowsDisk()
 {
     QTemporaryDir dir;
@@ -235,15 +186,15 @@ void TestFolderTree::reloadFollowsDisk()
     QVERIFY(QDir(root).mkpath(u"keep/inner"_s) && QDir(root).mkpath(u"other/x"_s));
     m_tree->setRootfolder(root);
     m_tree->setSelectedfolder(root + u"keep/inner/"_s);
-    QTRY_COMPARE(folderNames({}), (QStringList{u"keep"_s, u"other"_s}));
+    QTRY_COMPARE(folderNames(), (QStringList{u"keep"_s, u"other"_s}));
     m_view->expand(itemAt(u"other"_s));
     QSignalSpy spy(m_tree.get(), &FolderTreeView::selectedFolderChanged);
 
     QVERIFY(QDir(root).mkdir(u"new"_s));
     m_tree->reload();
-    QCOMPARE(relativePath(m_view->currentIndex()), u"keep/inner/"_s);
+    QCOMPARE(m_view->currentIndex(), itemAt(u"keep/inner/"_s));
     QVERIFY(m_view->isExpanded(itemAt(u"other"_s)));
-    QTRY_COMPARE(folderNames({}), (QStringList{u"keep"_s, u"new"_s, u"other"_s}));
+    QTRY_COMPARE(folderNames(), (QStringList{u"keep"_s, u"new"_s, u"other"_s}));
     QCOMPARE(spy.count(), 0);
 
     // With the selected folder and its parent gone, the selection falls back to the root.
@@ -251,7 +202,7 @@ void TestFolderTree::reloadFollowsDisk()
     m_tree->reload();
     QCOMPARE(m_tree->selectedfolder(), root);
     QCOMPARE(spy, (QList<QVariantList>{{root}}));
-    QTRY_COMPARE(folderNames({}), (QStringList{u"new"_s, u"other"_s}));
+    QTRY_COMPARE(folderNames(), (QStringList{u"new"_s, u"other"_s}));
 }
 
 QTEST_MAIN(TestFolderTree)
