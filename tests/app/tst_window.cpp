@@ -9,6 +9,7 @@
 #include "PrintCommand.h"
 #include "RecordingPrinter.h"
 #include "SettingsStore.h"
+#include "WindowFixtures.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -36,56 +37,6 @@ using namespace Qt::StringLiterals;
 Q_DECLARE_METATYPE(ScanPhase)
 
 namespace {
-
-// A temporary folder taken for a volume.
-Volume VolumeOf(const QTemporaryDir &dir)
-{
-    return Volume{QFile::encodeName(dir.path()), DriveKind::Fixed};
-}
-
-using Files = QList<std::pair<QString, qint64>>;
-// Ordered by name and by size differently: b.txt 3000, sub 4096 (a.dat, deeper/c), p 121.
-const Files Sample{
-    {u"b.txt"_s, 3000}, {u"sub/a.dat"_s, 4000}, {u"sub/deeper/c"_s, 96}, {u"p/a"_s, 121}};
-
-// Writes files of so many bytes, making the folders they need.
-void Write(const QTemporaryDir &dir, const Files &files)
-{
-    for (const auto &[relative, bytes] : files) {
-        QDir().mkpath(QFileInfo(dir.filePath(relative)).path());
-        QFile out(dir.filePath(relative));
-        if (!out.open(QIODevice::WriteOnly) || out.write(QByteArray(bytes, 'x')) != bytes)
-            qFatal("cannot write a file of the test volume");
-    }
-}
-
-// A shown window over the volume, picked and walked.
-std::unique_ptr<MainWindow> ScannedWindow(const QTemporaryDir &volume)
-{
-    auto window = std::make_unique<MainWindow>(QList{VolumeOf(volume)}, nullptr);
-    window->show();
-    window->driveCommand(0);
-    return window;
-}
-
-// Accepts the first message box shown while it exists, keeping its text. It looks a hundred
-// times a second, as the box opens inside some nested event loop.
-struct BoxCatcher
-{
-    BoxCatcher()
-    {
-        QObject::connect(&timer, &QTimer::timeout, [this] {
-            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-                timer.stop();
-                text = box->text();
-                box->accept();
-            }
-        });
-        timer.start(10);
-    }
-    QString text;
-    QTimer timer;
-};
 
 // One character per object of these names, in this order: '1' where the property is true.
 QString Flags(const QWidget &window, const QStringList &names, const char *property)

@@ -82,9 +82,20 @@ void TestFormatting::values_data()
         [=] { return readable(FirstRowFallback, 0x202020, 0xE8E8E8); });
     // Midnight exactly shows the date alone; a second later, the time too.
     const auto date = [](QTime time) { return DateText(QDateTime(QDate(2026, 12, 6), time)); };
-    row("date, a second past midnight", u"12/6/26 12:00:01 AM"_s,
+    row("date, a second past midnight", u"12/6/2026 12:00:01 AM"_s,
         [=] { return date(QTime(0, 0, 1)); });
-    row("date, milliseconds do not count", u"12/6/26"_s, [=] { return date(QTime(0, 0, 0, 500)); });
+    row("date, milliseconds do not count", u"12/6/2026"_s,
+        [=] { return date(QTime(0, 0, 0, 500)); });
+    // The year keeps its century in every locale, in the locale's order and separators.
+    const auto century = [](const char *locale) {
+        QLocale::setDefault(QLocale(QLatin1StringView(locale)));
+        return DateText(QDateTime(QDate(2000, 1, 2), {})) + u' ' +
+               DateText(QDateTime(QDate(2100, 1, 2), {}));
+    };
+    row("centuries, en_US", u"1/2/2000 1/2/2100"_s, [=] { return century("en_US"); });
+    row("centuries, de_DE", u"02.01.2000 02.01.2100"_s, [=] { return century("de_DE"); });
+    row("centuries, fr_FR", u"02/01/2000 02/01/2100"_s, [=] { return century("fr_FR"); });
+    row("centuries, ko_KR", u"2000. 1. 2. 2100. 1. 2."_s, [=] { return century("ko_KR"); });
 }
 
 void TestFormatting::values()
