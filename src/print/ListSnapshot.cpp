@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QHeaderView>
 #include <QIcon>
+#include <QStyle>
 #include <QTreeView>
 
 namespace {
@@ -83,7 +84,15 @@ PrintedList SnapshotOf(const QTreeView &view, double twipsPerPixelX, double twip
         return list;
     const QHeaderView *header = view.header();
     const int columns = model->columnCount();
-    for (int column = 0; column < columns; ++column) {
+    // Printed in the order the user sees them, which dragging a heading changes.
+    QList<int> order;
+    for (int visual = 0; visual < columns; ++visual)
+        order.append(header->logicalIndex(visual));
+    list.iconColumn = order.indexOf(0);
+    // The margin the view's items keep around their text.
+    const int padding = view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1;
+    list.cellPadding = padding * twipsPerPixelX;
+    for (const int column : std::as_const(order)) {
         PrintedColumn printed;
         printed.title = model->headerData(column, Qt::Horizontal).toString();
         printed.width = header->sectionSize(column) * twipsPerPixelX;
@@ -98,7 +107,7 @@ PrintedList SnapshotOf(const QTreeView &view, double twipsPerPixelX, double twip
     for (int row = 0; row < rows; ++row) {
         PrintedRow printed;
         printed.texts.reserve(columns);
-        for (int column = 0; column < columns; ++column)
+        for (const int column : std::as_const(order))
             printed.texts.append(model->index(row, column).data().toString());
         printed.icon = icons.of(model->index(row, 0).data(Qt::DecorationRole));
         list.rows.append(std::move(printed));

@@ -6,6 +6,7 @@
 #include "Printer.h"
 #include "TextItem.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -85,9 +86,9 @@ double ShownWidth(const PrintedColumn &column)
     return column.hidden ? 0.0 : column.width;
 }
 
-// Sets the pen's x for a text of width textWidth in a column starting at x; other alignments
+// Sets the pen's x for a text of width textWidth in a room starting at x; other alignments
 // leave the pen where it is.
-void PlaceByAlignment(Printer &printer, TextAlign alignment, double x, double columnWidth,
+void PlaceByAlignment(Printer &printer, TextAlign alignment, double x, double roomWidth,
                       double textWidth)
 {
     switch (alignment) {
@@ -95,14 +96,46 @@ void PlaceByAlignment(Printer &printer, TextAlign alignment, double x, double co
         printer.SetCurrentX(x);
         break;
     case TextAlign::Right:
-        printer.SetCurrentX(x + columnWidth - textWidth);
+        printer.SetCurrentX(x + roomWidth - textWidth);
         break;
     case TextAlign::Centre:
-        printer.SetCurrentX(x + (columnWidth - textWidth) / 2);
+        printer.SetCurrentX(x + (roomWidth - textWidth) / 2);
         break;
     default:
         break;
     }
+}
+
+// The text as it fits in room twips of the current font: whole, or its longest start that
+// leaves room for "…", or nothing when not even that fits.
+QString Shortened(const Printer &printer, const QString &text, double room)
+{
+    if (printer.TextWidth(text) <= room)
+        return text;
+    const QString ellipsis(QChar(0x2026));
+    if (printer.TextWidth(ellipsis) > room)
+        return {};
+    // The longest start that fits with the ellipsis: widths grow with the length.
+    qsizetype fits = 0;
+    qsizetype tooLong = text.size();
+    while (tooLong - fits > 1) {
+        const qsizetype middle = fits + (tooLong - fits) / 2;
+        if (printer.TextWidth(text.left(middle) + ellipsis) <= room)
+            fits = middle;
+        else
+            tooLong = middle;
+    }
+    if (fits > 0 && text[fits - 1].isHighSurrogate()) // never half a character
+        --fits;
+    return text.left(fits) + ellipsis;
+}
+
+// Prints one cell's text in the room between x and x + width, shortened to fit.
+void PrintCell(Printer &printer, const QString &text, TextAlign alignment, double x, double width)
+{
+    const QString shown = Shortened(printer, text, std::max(width, 0.0));
+    PlaceByAlignment(printer, alignment, x, width, printer.TextWidth(shown));
+    printer.print(shown);
 }
 
 } // namespace
@@ -110,6 +143,7 @@ void PlaceByAlignment(Printer &printer, TextAlign alignment, double x, double co
 void PrintColumnHeaders(Printer &printer, const PrintedList &list, int leftTwips)
 {
     const int y0 = RoundTwips(printer.CurrentY());
+    const double padding = list.cellPadding;
     int offset = 0;
     for (const PrintedColumn &column : list.columns) {
         const double width = ShownWidth(column);
@@ -118,9 +152,8 @@ void PrintColumnHeaders(Printer &printer, const PrintedList &list, int leftTwips
         const double x = leftTwips + offset;
         const double ruleY = y0 + printer.TextHeight(u"A"_s);
         printer.Line(x, ruleY, x + width, ruleY);
-        PlaceByAlignment(printer, column.alignment, x, width, printer.TextWidth(column.title));
         printer.SetCurrentY(y0);
-        printer.print(column.title);
+        PrintCell(printer, column.title, column.alignment, x + padding, width - 2 * padding);
         offset = RoundTwips(offset + width);
     }
     printer.SetCurrentY(printer.CurrentY() + 2 * printer.TwipsPerPixelY());
@@ -136,6 +169,7 @@ void PrintListRow(Printer &printer, const PrintedRow &row, const PrintedList &li
     const QSize iconSize = *list.iconSize;
     const double twipsX = printer.TwipsPerPixelX();
     const double twipsY = printer.TwipsPerPixelY();
+    const double padding = list.cellPadding;
     const int iconHeight = RoundTwips(static_cast<qint16>(iconSize.height()) * twipsY);
     const int rowHeight = RoundTwips(list.rowHeight);
     const int y0 = RoundTwips(printer.CurrentY());
@@ -145,18 +179,20 @@ void PrintListRow(Printer &printer, const PrintedRow &row, const PrintedList &li
         const double width = ShownWidth(column);
         if (width <= 0)
             continue;
-        // The first column is taken to be the leftmost; its text starts one pixel after the icon.
-        const double textX = index == 0 ? RoundTwips(iconSize.width() * twipsX + leftTwips + twipsX)
-                                        : leftTwips + offset;
-        if (index == 0 && row.icon) {
-            printer.PaintPicture(*row.icon, leftTwips, y0 + (rowHeight - iconHeight) / 2.0,
-                                 iconSize.width() * twipsX, iconSize.height() * twipsY);
-            printer.SetCurrentY(y0);
+        const double x = leftTwips + offset;
+        double textX = x + padding;
+        // The names' column starts with the icon, its text one pixel after it.
+        if (index == list.iconColumn) {
+            if (row.icon) {
+                printer.PaintPicture(*row.icon, textX, y0 + (rowHeight - iconHeight) / 2.0,
+                                     iconSize.width() * twipsX, iconSize.height() * twipsY);
+                printer.SetCurrentY(y0);
+            }
+            textX = RoundTwips(textX + iconSize.width() * twipsX + twipsX);
         }
-        const QString text = row.texts.value(index);
-        PlaceByAlignment(printer, column.alignment, textX, width, printer.TextWidth(text));
         printer.SetCurrentY(y0 + (rowHeight - textHeight) / 2.0);
-        printer.print(text);
+        PrintCell(printer, row.texts.value(index), column.alignment, textX,
+                  x + width - padding - textX);
         offset = RoundTwips(offset + width);
         printer.SetCurrentY(y0 + rowHeight);
     }

@@ -29,10 +29,15 @@ struct PrintedRow
 
 struct PrintedList
 {
-    QList<PrintedColumn> columns; // in the order of their index; the first is the leftmost
+    QList<PrintedColumn> columns; // in the order they stand on screen, the leftmost first
     QList<PrintedRow> rows;       // in the order the list shows them
     PrintFont font;
     double rowHeight = 0; // twips: the height of one item on screen
+    // Which of the columns carries the rows' icons: the names', wherever it was dragged.
+    qsizetype iconColumn = 0;
+    // Twips on either side of a cell's text, as the screen leaves them; a text longer than its
+    // room is shortened with "…" as the screen does.
+    double cellPadding = 0;
     // Size in screen pixels of the icons of the first column; none when the list has no icon
     // set, which makes printing any row fail.
     std::optional<QSize> iconSize;

@@ -2,17 +2,22 @@
 #include "ListPrinter.h"
 #include "ListSnapshot.h"
 
+#include <QDir>
 #include <QFile>
 #include <QHeaderView>
 #include <QPageSize>
 #include <QPrinter>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QStandardItemModel>
+#include <QStyle>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeView>
 
 #include <memory>
+
+#include <sys/mount.h>
 
 using namespace Qt::StringLiterals;
 
@@ -100,12 +105,24 @@ void TestDevicePrinter::failuresLeaveNoFile_data()
     QTest::newRow("file cannot be written") << u"missing/out.pdf"_s << ErrorNumber::PrinterFailed;
     // Rows without an icon set fail after the first page's titles.
     QTest::newRow("abandoned mid-way") << u"abandoned.pdf"_s << ErrorNumber::ObjectNotSet;
+    // Qt says nothing when the file's last bytes cannot be written.
+    QTest::newRow("disk full") << u"full/out.pdf"_s << ErrorNumber::PrinterFailed;
 }
 
 void TestDevicePrinter::failuresLeaveNoFile()
 {
     QFETCH(QString, name);
     QFETCH(int, number);
+    const QString full = m_dir.filePath(u"full"_s);
+    if (name.startsWith(u"full/"_s)) {
+        // A memory file system of 64 KiB with 4 KiB left: a page's fonts take more.
+        QDir().mkdir(full);
+        if (::mount("tmpfs", QFile::encodeName(full).constData(), "tmpfs", 0, "size=64k") != 0)
+            QSKIP("mounting a small file system needs root");
+        QFile filler(full + u"/filler"_s);
+        QVERIFY(filler.open(QIODevice::WriteOnly) && filler.write(QByteArray(60 << 10, 'x')) > 0);
+    }
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(full).constData(), 0); });
     auto printer = pdfPrinter(name);
     ListPrinter printout(*printer);
     PrintedList list;
@@ -135,16 +152,20 @@ void TestDevicePrinter::snapshotOfAView()
     view.setModel(&model);
     view.header()->resizeSection(0, 200);
     view.setColumnHidden(2, true);
+    view.header()->moveSection(1, 0); // the sizes dragged first: printed first
 
     const PrintedList list = SnapshotOf(view, 15, 12, QSize(16, 16));
     QCOMPARE(list.columns.size(), 3);
-    QCOMPARE(list.columns[0].width, 3000.0);
-    QCOMPARE(list.columns[1].alignment, TextAlign::Right);
+    QCOMPARE(list.columns[1].width, 3000.0);
+    QCOMPARE(list.columns[0].alignment, TextAlign::Right);
     QCOMPARE(list.columns[2].alignment, TextAlign::Centre);
-    QVERIFY(list.columns[2].hidden && !list.columns[1].hidden);
+    QVERIFY(list.columns[2].hidden && !list.columns[0].hidden);
+    QCOMPARE(list.iconColumn, 1);
+    QCOMPARE(list.cellPadding,
+             15.0 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1));
     QCOMPARE(list.rowHeight, view.sizeHintForRow(0) * 12.0);
     QCOMPARE(list.rows.size(), 2);
-    QCOMPARE(list.rows[0].texts, (QStringList{u"b"_s, u"1 000"_s, u"hier"_s}));
+    QCOMPARE(list.rows[0].texts, (QStringList{u"1 000"_s, u"b"_s, u"hier"_s}));
     QCOMPARE(list.rows[0].icon->deviceIndependentSize(), QSizeF(16, 16));
     QVERIFY(!list.rows[1].icon);
 }

@@ -14,6 +14,7 @@ class TestListPrinter : public QObject
 private slots:
     void textItemAtThePen();
     void firstPageLayout();
+    void cellsKeepToTheirColumns();
     void printouts_data();
     void printouts();
 };
@@ -143,6 +144,47 @@ void TestListPrinter::firstPageLayout()
     QCOMPARE(printer.Calls()[12].font, list.font);
     QCOMPARE(printer.paperSize, PaperCode::A3);
     QCOMPARE(printer.orientation, OrientationCode::Landscape);
+}
+
+// Each cell as the screen shows it: inside its column less the padding, shortened with "…",
+// the icon with the names wherever their column was dragged.
+void TestListPrinter::cellsKeepToTheirColumns()
+{
+    RecordingPrinter printer;
+    ListPrinter view(printer);
+    Prepare(view, 0);
+    PrintedList list;
+    list.font.size = 10; // 100 twips a character
+    list.columns = {{u"Date"_s, 1000, TextAlign::Left, false},
+                    {u"Nom"_s, 1200, TextAlign::Left, false},
+                    {u"Taille"_s, 700, TextAlign::Right, false}};
+    list.iconColumn = 1;
+    list.cellPadding = 45;
+    list.iconSize = QSize(16, 16);
+    list.rowHeight = 240;
+    list.rows = {
+        {{u"06/12/2026"_s, u"rapport-annuel.pdf"_s, u"3 500 000"_s}, QPixmap()},
+        {{u"d"_s, u"\U0001F600\U0001F600\U0001F600\U0001F600\U0001F600"_s, u""_s}, std::nullopt}};
+    view.SetControl(list);
+    QVERIFY(view.PrintControl().ok);
+    // The column titles and the rows: after the page header and the title, before the footer.
+    QStringList cells = Trace(printer).mid(3, 13);
+    cells.removeIf([](const QString &call) { return call.startsWith(u"line"_s); });
+    // Rooms: 612 to 1522; the names' text from 567 + 1000 + 45 + 16 px + 1 px to 2722, its icon
+    // at the column's padding; 2812 to 3422.
+    const QStringList expected{
+        u"print 612,1050 Date"_s,
+        u"print 1612,1050 Nom"_s,
+        u"print 2822,1050 Taille"_s,
+        u"print 612,1300 06/12/20…"_s,
+        u"icon 1612,1280 240,240"_s,
+        u"print 1867,1300 rapport…"_s,
+        u"print 2822,1300 3 500…"_s,
+        u"print 612,1540 d"_s,
+        u"print 1867,1540 \U0001F600\U0001F600\U0001F600…"_s, // never half a character
+        u"print 3422,1540 "_s,
+    };
+    QCOMPARE(cells, expected);
 }
 
 void TestListPrinter::printouts_data()
