@@ -63,5 +63,9 @@ diff <(cd "$stage" && find . -type f | sort) <(cd "$out/root" && find . -type f 
 writable=$(dpkg-deb --contents "$deb" | awk 'substr($1, 6, 1) == "w" || substr($1, 9, 1) == "w"')
 [ -z "$writable" ] || fail "entries writable by group or others: $writable"
 
+# What Debian's own checker says of the package: no error and no warning.
+lintian --fail-on error,warning "$deb" 2>&1 | grep -v "^running with root"; ((PIPESTATUS[0] == 0)) \
+  || fail "lintian"
+
 ((failures == 0)) && echo "$(basename "$deb"): $(stat -c %s "$deb") bytes"
 exit $((failures > 0))

@@ -28,8 +28,10 @@ expected=(
   share/quarnel/qnl.html
   share/applications/$id.desktop
   share/metainfo/$id.metainfo.xml
-  share/man/man1/quarnel.1
-  share/man/man1/quarnel-scan.1
+  share/man/man1/quarnel.1.gz
+  share/man/man1/quarnel-scan.1.gz
+  share/doc/quarnel/copyright
+  share/doc/quarnel/changelog.gz
 )
 # hicolor files an icon under the size it is drawn at; width and height sit at bytes 16-23. A
 # missing or extra icon is the listing's to report.
@@ -86,17 +88,21 @@ if [ -f "$metainfo" ]; then
   [ "$newest" = "$version" ] || fail "the newest release in the metainfo is $newest, the project is $version"
 fi
 
-# Every option of the tool's own help must be in its man page.
-page=$root/share/man/man1/quarnel-scan.1
-if [ -x "$root/bin/quarnel-scan" ] && [ -f "$page" ]; then
-  options=$("$root/bin/quarnel-scan" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
-  [ -n "$options" ] || fail "quarnel-scan --help names no options"
+# Every option of the programs' own help must be in their man pages; the help and the version
+# answer with no display, as for any command.
+for program in quarnel quarnel-scan; do
+  page=$root/share/man/man1/$program.1.gz
+  [ -x "$root/bin/$program" ] && [ -f "$page" ] || continue
+  options=$(env -u DISPLAY -u WAYLAND_DISPLAY "$root/bin/$program" --help | grep -o -- '--[a-z][a-z-]*' | sort -u)
+  [ -n "$options" ] || fail "$program --help names no options"
   for option in $options; do
-    grep -qF -- "${option//-/\\-}" "$page" || fail "quarnel-scan.1 does not document $option"
+    zgrep -qF -- "${option//-/\\-}" "$page" || fail "$program.1 does not document $option"
   done
-fi
+done
+[ "$(env -u DISPLAY "$root/bin/quarnel" --version 2>&1)" = "Quarnel $version" ] \
+  || fail "quarnel --version does not print 'Quarnel $version'"
 if command -v man >/dev/null; then
-  for page in "$root"/share/man/man1/*.1; do
+  for page in "$root"/share/man/man1/*.1.gz; do
     warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l -Tutf8 -Z "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "$(basename "$page") renders with warnings: $warnings"
   done
