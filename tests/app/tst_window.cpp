@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStatusBar>
 #include <QTemporaryDir>
@@ -206,6 +207,10 @@ void TestWindow::scanCommands_data()
         << u"stop 0"_s << 0 << quint64(0) << QString() << u"0000"_s;
     QTest::newRow("unreadable folder") << u"lock 0"_s << 4 << quint64(7217)
                                        << u"4 Repertoires Scannés, 1 Illisibles"_s << u"1011"_s;
+    QTest::newRow("a folder as a drive of its own, picked twice")
+        << u"sub sub"_s << 2 << quint64(4096) << u"2 Repertoires Scannés"_s << u"1011"_s;
+    QTest::newRow("no folder to walk")
+        << u"b.txt"_s << 0 << quint64(0) << u"0 Repertoires Scannés"_s << u"0000"_s;
     QTest::newRow("drive the tree cannot show")
         << u"gone 0"_s << 0 << quint64(0) << u"0 Repertoires Scannés"_s << u"0000"_s;
 }
@@ -221,7 +226,12 @@ void TestWindow::scanCommands()
     for (const QString &step : steps.split(u' ')) {
         if (step == u"0"_s || step == u"1"_s)
             w.driveCommand(step.toInt());
-        else if (step == u"F5"_s)
+        else if (step == u"sub"_s || step == u"b.txt"_s) {
+            BoxCatcher box;
+            QCOMPARE(w.scanFolder(QFile::encodeName(volume.filePath(step))), step == u"sub"_s);
+            QCOMPARE(box.text.startsWith(volume.filePath(step) + u" n'est pas"_s),
+                     step == u"b.txt"_s);
+        } else if (step == u"F5"_s)
             w.findChild<QAction *>(u"REFRESH"_s)->trigger();
         else if (step == u"Esc"_s)
             w.scans()->stopCommand();
@@ -259,6 +269,7 @@ void TestWindow::scanCommands()
     QCOMPARE(panel && panel->toolTip().contains(volume.filePath(u"locked"_s)),
              status.contains(u"Illisibles"_s));
     QTEST(States(w), "states");
+    QCOMPARE(w.findChildren<QAction *>(u"mnuScanDisk"_s).size(), steps.contains(u"sub"_s) ? 3 : 2);
     if (steps.startsWith(u"gone"_s))
         QCOMPARE(w.folderTree()->rootfolder(), u"/"_s);
 }
@@ -270,8 +281,10 @@ void TestWindow::print()
 {
     const auto window = ScannedWindow(m_volume);
     QHeaderView *header = window->findChild<QTreeView *>(u"LVDirView"_s)->header();
-    header->sectionClicked(DirListModel::Size);
-    header->sectionClicked(DirListModel::Size);
+    // From the keyboard: the sort menu's sizes twice, with a heading click's rules.
+    header->sectionClicked(DirListModel::Date);
+    for (int i = 0; i < 2; ++i)
+        window->findChild<QAction *>(u"mnuViewSortBy1"_s)->trigger();
     window->findChild<QAction *>(u"SIZEDISK"_s)->trigger();
     const QStringList bySize{u"sub"_s, u"b.txt"_s, u"p"_s};
     QStringList shown;
@@ -377,6 +390,16 @@ void TestWindow::desktop()
     folders->setSelectedfolder(m_volume.filePath(u"sub"_s));
     QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
     QCOMPARE(folders->selectedfolder(), folders->rootfolder());
+
+    // An empty panel shows no sliver; a long first panel gets its width before the space panels.
+    MainStatusBar *bar = window->statusPanels();
+    const auto panel = [bar](int n) { return bar->findChild<QLabel *>(u"panel%1"_s.arg(n)); };
+    QVERIFY(!panel(2)->isVisible());
+    bar->setPanelText(2, u"Espace Disque Libre : 232 177 Mb"_s);
+    bar->setPanelText(3, u"Espace Disque Total : 258 020 Mb"_s);
+    bar->setPanelText(1, u"Scan Repertoire : /"_s + QString(40, u'x'));
+    QTRY_VERIFY(panel(1)->width() >= panel(1)->sizeHint().width());
+    QVERIFY(panel(2)->isVisible() && panel(2)->width() < panel(2)->sizeHint().width());
 }
 
 void TestWindow::aboutLauncher_data()
@@ -393,6 +416,8 @@ void TestWindow::aboutLauncher_data()
     QTest::newRow("entry 2 without the program")
         << QStringList{u"-"_s, u"DIR/none"_s} << true << QString();
     QTest::newRow("no entries") << QStringList{u"-"_s, u"-"_s} << true << QString();
+    QTest::newRow("no entries, hardinfo on the search path")
+        << QStringList{u"-"_s, u"-"_s, u"on PATH"_s} << true << u"DIR/hardinfo"_s;
 }
 
 // Where the About window finds the system information program; unavailable unless one started.
@@ -402,7 +427,11 @@ void TestWindow::aboutLauncher()
     QFETCH(bool, startWorks);
     QFETCH(QString, started);
     QTemporaryDir dir;
-    QVERIFY(QFile(dir.filePath(u"hardinfo"_s)).open(QIODevice::WriteOnly));
+    QFile program(dir.filePath(u"hardinfo"_s));
+    QVERIFY(program.open(QIODevice::WriteOnly) && program.setPermissions(QFile::ExeOwner));
+    const QByteArray path = qgetenv("PATH");
+    qputenv("PATH", entries.size() > 2 ? QFile::encodeName(dir.path()) : "/nonexistent");
+    const auto restore = qScopeGuard([&] { qputenv("PATH", path); });
     SettingsStore store(dir.filePath(u"QNL.conf"_s));
     {
         QSettings ini(store.fileName(), QSettings::IniFormat);

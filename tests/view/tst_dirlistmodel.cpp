@@ -240,13 +240,17 @@ void TestDirListModel::largeFolderSortsByName()
         files.add((i % 3 ? "f"_ba : "F"_ba) + QByteArray::number((i * 7919) % 12000), 0, 0);
     files.add("\xff"_ba, 0, 0);
     files.add("\xfe"_ba, 0, 0);
+    files.add("unread"_ba, 0, FileRecord::UnknownDate); // no date made up for it
     scan.listedFolder(folder, files, 0, 0);
 
     QVERIFY(m_model->fill(folders, root, PercentBase::Folder, 0));
     m_model->sort(DirListModel::Name, Qt::AscendingOrder);
     const QStringList names = column();
     const QByteArrayList keys = column<QByteArray>(DirListModel::Name, DirListModel::KeyRole);
-    QCOMPARE(names.size(), 12002);
+    QCOMPARE(names.size(), 12003);
+    const qsizetype unread = names.indexOf(u"unread"_s);
+    QCOMPARE(m_model->index(int(unread), DirListModel::Date).data().toString(), QString());
+    QVERIFY(!m_model->index(0, DirListModel::Date).data().toString().isEmpty());
     const QCollator collator;
     for (int row = 1; row < names.size(); ++row) {
         const int order = collator.compare(names[row - 1], names[row]);
