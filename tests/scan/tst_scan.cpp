@@ -1,25 +1,19 @@
 #include "DriveList.h"
 #include "DriveScan.h"
-#include "DriveScanJob.h"
 #include "FileRecordCodec.h"
-#include "FolderCollection.h"
-#include "ListSubfolders.h"
+#include "FolderRecord.h"
 #include "MountTable.h"
 #include "PathEscape.h"
 #include "Paths.h"
 
-#include <QDir>
-#include <QFileInfo>
-#include <QTemporaryDir>
 #include <QTest>
 
-#include <cerrno>
 #include <limits>
 
 using namespace Qt::StringLiterals;
 
-// The scan library below the walk: the mount table, the records, the path functions and the
-// drive scan job.
+// The scan library below the walk, where no file system is needed: the mount table, the records
+// and the path functions.
 class TestScan : public QObject
 {
     Q_OBJECT
@@ -34,9 +28,6 @@ private slots:
     void escape();
     void paths_data();
     void paths();
-    void job_data();
-    void job();
-    void subfolders();
 };
 
 namespace {
@@ -68,18 +59,6 @@ void Rows(std::initializer_list<std::pair<QByteArray, QByteArray>> rows)
     QTest::addColumn<QByteArray>("expected");
     for (const auto &[input, expected] : rows)
         QTest::newRow(input.constData()) << input << expected;
-}
-
-// Folders f0, f1... of one 100-byte file each.
-QByteArray MakeTree(const QString &root, int folders)
-{
-    for (int i = 0; i < folders; ++i) {
-        QFile file(root + u"/f%1/data"_s.arg(i));
-        if (!QDir().mkpath(QFileInfo(file).path()) || !file.open(QIODevice::WriteOnly) ||
-            !file.resize(100))
-            qFatal("cannot write the test tree");
-    }
-    return QFile::encodeName(root) + '/';
 }
 
 } // namespace
@@ -157,12 +136,13 @@ void TestScan::selection_data()
 127 28 8:113 / /media/ann/Backup rw - ext4 /dev/sdh1 rw
 128 28 8:114 / /media rw - ext4 /dev/sdh2 rw
 129 28 8:115 / /mediashare/x rw - ext4 /dev/sdh3 rw
+130 28 8:116 / /mnt/fdisk rw - ext4 /dev/fdisk rw
 )"_ba
         << "/ fixed, /Z fixed, /data fixed, /data2 fixed, /media fixed, "
            "/media/ann/Backup removable, /media/cdrom cdrom, /media/floppy floppy, "
            "/media/music remote, /media/ram ramdisk, /mediashare/x fixed, /mnt/data fixed, "
-           "/mnt/image fixed, /mnt/mac cdrom, /mnt/ro-disk fixed, /mnt/smb remote, "
-           "/mnt/sshfs remote, /mnt/usb removable, /pool fixed, /pool/b fixed, "
+           "/mnt/fdisk fixed, /mnt/image fixed, /mnt/mac cdrom, /mnt/ro-disk fixed, "
+           "/mnt/smb remote, /mnt/sshfs remote, /mnt/usb removable, /pool fixed, /pool/b fixed, "
            "/run/user/1000/nas remote, /runner ramdisk, /tmp ramdisk, /var/cache/build ramdisk, "
            "/été fixed"_ba;
     // The root offered in the table's stead shows as a floppy, a kind no "/" of a table has.
@@ -294,55 +274,6 @@ void TestScan::paths()
     const QString text = QString::fromUtf8(input);
     QCOMPARE(AddSlash(text) + u'|' + ParentFolder(text) + u'|' + GetFolderName(text),
              QString::fromUtf8(expected));
-}
-
-void TestScan::job_data()
-{
-    QTest::addColumn<bool>("readable");
-    QTest::addColumn<bool>("stop");
-    QTest::newRow("completed") << true << false;
-    QTest::newRow("stopped: no record") << true << true;
-    QTest::newRow("unreadable root: no record") << false << false;
-}
-
-// Another drive's records stay whatever becomes of this one.
-void TestScan::job()
-{
-    QFETCH(bool, readable);
-    QFETCH(bool, stop);
-    QTemporaryDir dir;
-    const QByteArray kept = MakeTree(dir.filePath(u"kept"_s), 5);
-    const QByteArray root = readable ? MakeTree(dir.filePath(u"vol"_s), 30) : kept + "none/";
-    FolderCollection folders;
-    DriveScanJob first(folders, kept);
-    QVERIFY(first.start());
-    QCOMPARE(first.finish(), quint64(500));
-    QVERIFY(first.diskSpace().TotalBytes > 0);
-
-    DriveScanJob job(folders, root);
-    bool handled = false;
-    job.setFinishedHandler([&] { handled = true; });
-    if (stop)
-        job.requestStop();
-    QCOMPARE(job.start(), readable);
-    const bool completed = readable && !stop;
-    QCOMPARE(job.finish(), completed ? quint64(3000) : 0);
-    QCOMPARE(handled, readable);
-    QCOMPARE(job.wasStopped(), stop);
-    QCOMPARE(job.error(), readable ? 0 : ENOENT);
-    QCOMPARE(folders.count(), completed ? 37 : 6);
-    QCOMPARE(folders.find(kept).size(), quint64(500));
-}
-
-// Only real folders; links to folders are files, as in the walk.
-void TestScan::subfolders()
-{
-    QTemporaryDir dir;
-    const QByteArray root = MakeTree(dir.filePath(u"vol"_s), 1);
-    QVERIFY(QFile::link(dir.filePath(u"vol/f0"_s), dir.filePath(u"vol/link"_s)));
-    QCOMPARE(ListSubfolders(root), QByteArrayList{"f0"_ba});
-    QCOMPARE(ListSubfolders(root.chopped(1)), QByteArrayList{"f0"_ba});
-    QVERIFY(ListSubfolders(root + "f0/data").isEmpty());
 }
 
 QTEST_APPLESS_MAIN(TestScan)
