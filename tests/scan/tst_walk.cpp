@@ -104,39 +104,31 @@ Expectation Oracle(const QByteArray &root)
     return out;
 }
 
-QByteArrayList Lines(const Expectation &records)
-{
-    QByteArrayList lines;
-    for (const auto &[relative, e] : records) {
-        lines.append(relative + " total " + QByteArray::number(e.total) + " subfolders " +
-                     QByteArray::number(e.subfolders) + " date " + QByteArray::number(e.date));
-        for (const QByteArray &file : e.files)
-            lines.append(relative + ": " + file);
-    }
-    return lines;
-}
-
 // The records are the oracle's, each found by its path and made after its parent's.
 void Verify(const DriveScan &scan, const Expectation &expected)
 {
-    Expectation recorded;
+    QCOMPARE(size_t(scan.count()), expected.size());
     for (qsizetype i = 0; i < scan.count(); ++i) {
         const FolderRecord folder = scan.folder(i);
         QCOMPARE(scan.indexOf(folder.path()), i);
         QVERIFY(i == 0 || scan.parentOf(WalkSink::FolderId(i)) < WalkSink::FolderId(i));
-        Expected &e = recorded[folder.path().sliced(scan.rootPath().size())];
-        e = {folder.size(), folder.subfolderEntries(), folder.date(), {}};
+        const QByteArray relative = folder.path().sliced(scan.rootPath().size());
+        const auto it = expected.find(relative);
+        QVERIFY2(it != expected.end(), relative.constData());
+        QByteArrayList files;
         for (const FileRecord &file : folder.files())
-            e.files.append(FileLine(file.name, file.size, file.date));
-        QCOMPARE(qsizetype(folder.fileCount()), e.files.size());
+            files.append(FileLine(file.name, file.size, file.date));
+        QCOMPARE(files, it->second.files);
+        QCOMPARE(std::tuple(relative, folder.size(), folder.subfolderEntries(), folder.date(),
+                            qsizetype(folder.fileCount())),
+                 std::tuple(relative, it->second.total, it->second.subfolders, it->second.date,
+                            files.size()));
     }
-    QCOMPARE(Lines(recorded), Lines(expected));
 }
 
 QByteArrayList SortedLines(const QByteArray &text)
 {
-    QByteArrayList lines = text.split('\n');
-    lines.removeAll(QByteArray());
+    QByteArrayList lines = text.trimmed().split('\n');
     std::ranges::sort(lines);
     return lines;
 }
@@ -153,23 +145,17 @@ QByteArrayList ToolLines(const Expectation &records)
 }
 
 // A scan that calls a hook before it records a folder, with how many it recorded before.
-class HookedScan : public DriveScan
+struct HookedScan : DriveScan
 {
-public:
-    HookedScan(const QByteArray &root, std::function<void(int)> hook)
-        : DriveScan(root)
-        , m_hook(std::move(hook))
-    {}
+    using DriveScan::DriveScan;
     FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal,
                           quint64 inode) override
     {
-        m_hook(m_opened++);
+        hook(recorded++);
         return DriveScan::openedFolder(parent, name, date, ordinal, inode);
     }
-
-private:
-    std::function<void(int)> m_hook;
-    std::atomic<int> m_opened{0};
+    std::function<void(int)> hook;
+    std::atomic<int> recorded{0};
 };
 
 } // namespace
@@ -217,7 +203,6 @@ void TestWalk::initTestCase()
                     "mounted/covered=5 mounted/after/x=13 mounted/mp/hidden=999")
              .split(' '))
         Make(spec);
-    QCOMPARE(::symlink("cli", "cli-link"), 0);
     for (int t = 0; t < 100; ++t) {
         const QByteArray top = "big/t" + QByteArray::number(t) + '/';
         Make(top + "top=" + QByteArray::number(1000 + t));
@@ -251,15 +236,15 @@ void TestWalk::initTestCase()
              QByteArray::number(i % 10));
     QCOMPARE(::mknod("kinds/sock", S_IFSOCK | 0644, 0), 0);
 
-    for (int i = 0; i < 3000; ++i) {
-        Make("links/a/slow/pad" + QByteArray::number(i) + "=0");
-        Make("links/b/slow/pad" + QByteArray::number(i) + "=0");
-    }
+    for (const QByteArray &slow : {"links/a/slow/pad"_ba, "links/b/slow/pad"_ba})
+        for (int i = 0; i < 3000; ++i)
+            Make(slow + QByteArray::number(i) + "=0");
     // Hard links. "top" has its first link in the parent of the others. In each mirrored group
     // the first link in pre-order lies past a folder of 3,000 files in one sibling, while the
     // other sibling holds a link at its top, which a second thread reaches long before; either
     // sibling may be listed first, so one of the two groups always puts that race to the test.
-    // The other link of "lonely" lies outside the walked tree.
+    // The other link of "lonely" lies outside the walked tree. "cli-link" is the command line's
+    // link to a folder.
     QCOMPARE(QProcess::execute(u"sh"_s,
                                {u"-c"_s,
                                 u"cd kinds && ln -s plain to-file && ln -s target to-dir && "
@@ -267,7 +252,7 @@ void TestWalk::initTestCase()
                                 "ln -s no/where dangling && mkfifo pipe && cd ../links && "
                                 "ln same1 same2 && ln top a/top && ln top b/top && "
                                 "ln a/G1 b/slow/end/G1 && ln b/G2 a/slow/end/G2 && "
-                                "ln lonely ../../lonely-outside"_s}),
+                                "ln lonely ../../lonely-outside && ln -s cli ../../cli-link"_s}),
              0);
 
     // Past PATH_MAX, made a level at a time from inside the level above.
@@ -317,11 +302,7 @@ void TestWalk::hostileTree()
     DriveScan scan(root);
     Walker walker(root, scan, Walker::Options{threads});
     QVERIFY(walker.start());
-    if (!QTest::qWaitFor([&] { return walker.isFinished(); }, 20000)) {
-        // A walk stuck opening the FIFO gets a writer, so that it can end.
-        ::close(::open((m_hostileRoot + "kinds/pipe").constData(), O_RDWR | O_NONBLOCK));
-        QFAIL("the walk did not end");
-    }
+    walker.wait();
     const Expectation expected = Oracle(root);
     QCOMPARE(walker.threadCount(), threads);
     QCOMPARE(walker.foldersListed(), quint64(expected.size()));
@@ -337,31 +318,30 @@ void TestWalk::endsEarly_data()
     QTest::newRow("out of memory at the root: no start") << 0;
 }
 
-// While the walk runs, totals only grow and a folder's files appear all at once. A stop, or memory
+// While the walk runs, its records can be read and their totals only grow. A stop, or memory
 // that runs out (which never ends the process), ends the walk promptly; its end is told once, and
 // what it recorded is whole.
 void TestWalk::endsEarly()
 {
     QFETCH(int, memoryFor);
-    HookedScan scan(m_bigRoot, [=](int recorded) {
+    HookedScan scan(m_bigRoot);
+    scan.hook = [=](int recorded) {
         if (recorded >= memoryFor)
             throw std::bad_alloc();
-    });
+    };
     Walker walker(m_bigRoot, scan, Walker::Options{2});
     std::atomic<int> ends{0};
     walker.setFinishedHandler([&] { ++ends; });
-    std::vector<std::pair<quint64, quint32>> seen(m_big.size()); // size and file count
+    std::vector<quint64> seen(m_big.size());
     QByteArrayList problems;
     QCOMPARE(walker.start(), memoryFor > 0);
     const QDeadlineTimer deadline(20s);
     // Past the first thousand records, which the scan keeps in a block of their own.
     while (walker.foldersListed() < 2000 && !walker.isFinished() && !deadline.hasExpired()) {
         for (size_t i = 0; i < std::min(size_t(scan.count()), seen.size()); ++i) {
-            const auto id = WalkSink::FolderId(i);
-            const std::pair now{scan.sizeOf(id), scan.fileCountOf(id)};
-            if (now.first < seen[i].first || (seen[i].second != 0 && now.second != seen[i].second))
-                problems.append(scan.pathOf(id));
-            seen[i] = now;
+            if (const quint64 size = scan.sizeOf(WalkSink::FolderId(i));
+                size < std::exchange(seen[i], size))
+                problems.append(scan.pathOf(WalkSink::FolderId(i)));
         }
     }
     walker.requestStop();
@@ -408,7 +388,6 @@ void TestWalk::commandLine_data()
     row("threads trailing junk", "@ --threads=3x %1", "cli", 2, {"--threads needs"}, "");
     row("threads without value", "@ %1 --threads", "cli", 2, {"--threads needs"}, "");
     row("help", "@ --help", "cli", 0, {"Usage: quarnel-scan"}, "*");
-    row("threads given", "@ --threads 3 %1", "cli", 0, {}, ".\t12\t1\t1\n-dash\t6\t1\t0");
     row("dash root after --", "@ -- -dash", "cli", 0, {}, ".\t6\t1\t0");
     row("root is a link to a folder", "@ %1-link", "cli", 0, {}, ".\t12\t1\t1\n-dash\t6\t1\t0");
     row("names escaped", "@ %1", "hostile", 0, {"\nnames/dir\\x0anl\t1000\t1\t0\n"}, "*");
@@ -466,12 +445,11 @@ void TestWalk::commandLine()
     QFETCH(QString, tree);
     QFETCH(QByteArrayList, says);
     QFETCH(QByteArray, lines);
-    if (command.startsWith(u"strace"_s) &&
-        QProcess::execute(u"strace"_s, {u"-o"_s, u"/dev/null"_s, u"true"_s}) != 0)
-        QSKIP("strace cannot run here: no errors to inject");
-    if (command.startsWith(u"unshare"_s) &&
-        QProcess::execute(u"unshare"_s, {u"-m"_s, u"true"_s}) != 0)
-        QSKIP("mounting needs root");
+    // Not every machine lets strace trace, or a mount namespace be made.
+    const QString needed = command.section(u' ', 0, 0);
+    if ((needed == u"strace"_s || needed == u"unshare"_s) &&
+        QProcess::execute(needed, {needed == u"strace"_s ? u"-o/dev/null"_s : u"-m"_s, u"true"_s}))
+        QSKIP("strace or a mount namespace cannot run here");
     const QString root = QFile::decodeName(m_base) + u'/' + tree;
     command.replace(u"@"_s, u"'"_s + QString::fromUtf8(QUARNEL_SCAN_TOOL) + u"'"_s)
         .replace(u"%1"_s, root)
@@ -493,8 +471,8 @@ void TestWalk::commandLine()
                  (said + " in:\n" + err).constData());
 }
 
-// Something else in the process takes every free descriptor for a moment, as a window loading
-// icons might: the walk must wait for them, not leave folders out.
+// Every free descriptor is taken for a moment, as a window loading icons might take them: the
+// walk's other threads must wait for them, not leave folders out.
 void TestWalk::descriptorsTakenMeanwhile()
 {
     rlimit saved{};
@@ -502,25 +480,17 @@ void TestWalk::descriptorsTakenMeanwhile()
     const rlimit low{std::min<rlim_t>(saved.rlim_cur, 256), saved.rlim_max}; // quick to take
     QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
     const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
-    std::atomic_flag crowded;
-    std::jthread taker;
-    HookedScan scan(m_bigRoot, [&](int opened) {
-        if (opened != 20)
+    HookedScan scan(m_bigRoot);
+    scan.hook = [](int recorded) {
+        if (recorded != 20)
             return;
-        // The thread takes them itself, once started: a sanitizer checking the new thread's
-        // type needs a descriptor of its own.
-        taker = std::jthread([&] {
-            std::vector<int> taken;
-            for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
-                taken.push_back(fd);
-            crowded.test_and_set();
-            crowded.notify_all();
-            std::this_thread::sleep_for(100ms);
-            for (const int fd : taken)
-                ::close(fd);
-        });
-        crowded.wait(false);
-    });
+        std::vector<int> taken;
+        for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+            taken.push_back(fd);
+        std::this_thread::sleep_for(100ms); // the other threads run out meanwhile
+        for (const int fd : taken)
+            ::close(fd);
+    };
     QVERIFY(Walk(m_bigRoot, scan, Walker::Options{4}));
     Verify(scan, m_big);
 }
