@@ -420,11 +420,15 @@ void TestWalk::commandLine_data()
     for (const auto &[call, path, said, lines] : injected) {
         for (const QByteArray &error : {"EIO"_ba, "ENOENT"_ba}) {
             const bool io = error == "EIO";
+            // A file whose details could not be read keeps its row, with nothing counted.
+            const QByteArray shown = io && QByteArrayView(call) == "newfstatat"
+                                         ? QByteArray(lines).replace("sub\t105\t1", "sub\t105\t2")
+                                         : lines;
             row(call + (' ' + error),
                 "strace -f -o /dev/null -e inject="_ba + call + ":error=" + error + " -P " + path +
                     " @ --threads 1 %1",
                 "faults", io ? 1 : 0,
-                io ? QByteArrayList{said + ": Input/output error"} : QByteArrayList(), lines);
+                io ? QByteArrayList{said + ": Input/output error"} : QByteArrayList(), shown);
         }
     }
     // Mounts made in a namespace of the tool's own, which they go with. "mp" becomes another
