@@ -239,6 +239,7 @@ void TestListPrinter::pdfDevice()
     // The printable area of A4 (210 mm = 11906 twips) less the device's own margins.
     QVERIFY(width > 10000 && width <= 11906 && height > width);
     printer->SetOrientation(OrientationCode::Landscape);
+    QCOMPARE(printer->Orientation(), OrientationCode::Landscape);
     printer->SetOrientation(7); // not a code: left as it was
     QCOMPARE(printer->Orientation(), OrientationCode::Landscape);
     QCOMPARE(printer->ScaleWidth(), height);

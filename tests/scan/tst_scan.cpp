@@ -76,6 +76,7 @@ void TestScan::parse()
         "70 28 833 / /bad rw - ext4 /dev/sdc1 rw\n"             // device without colon
         "70 28 4294967296:1 / /bad rw - ext4 /dev/sdc1 rw\n"    // device beyond 32 bits
         "70 28 8:33 / bad rw - ext4 /dev/sdc1 rw\n"             // relative mount point
+        "70 x 8:33 / /bad rw - ext4 /dev/sdc1 rw\n"             // parent not a number
         "70 28 4294967295:4294967295 / /a rw - ext4 /dev/x rw"; // no final newline
     QByteArrayList found;
     for (const MountEntry &e : ParseMountInfo(table))
@@ -135,11 +136,13 @@ void TestScan::selection_data()
 128 28 8:114 / /media rw - ext4 /dev/sdh2 rw
 129 28 8:115 / /mediashare/x rw - ext4 /dev/sdh3 rw
 130 28 8:116 / /mnt/fdisk rw - ext4 /dev/fdisk rw
+131 28 11:1 / /mnt/dvd ro - hfsplus /dev/cdrom ro
 )"_ba
         << "/ fixed, /Z fixed, /data fixed, /data2 fixed, /media fixed, "
            "/media/ann/Backup removable, /media/cdrom cdrom, /media/floppy floppy, "
            "/media/music remote, /media/ram ramdisk, /mediashare/x fixed, /mnt/data fixed, "
-           "/mnt/fdisk fixed, /mnt/image fixed, /mnt/mac cdrom, /mnt/ro-disk fixed, "
+           "/mnt/dvd cdrom, /mnt/fdisk fixed, /mnt/image fixed, /mnt/mac cdrom, /mnt/ro-disk "
+           "fixed, "
            "/mnt/smb remote, /mnt/sshfs remote, /mnt/usb removable, /pool fixed, /pool/b fixed, "
            "/run/user/1000/nas remote, /runner ramdisk, /tmp ramdisk, /var/cache/build ramdisk, "
            "/été fixed"_ba;
