@@ -409,7 +409,8 @@ void TestWalk::commandLine_data()
     row("16 descriptors", "prlimit --nofile=16 @ --threads 8 %1", "big", 0, {}, "=");
     row("8 descriptors", "prlimit --nofile=8 @ --threads 8 %1", "big", 0, {}, "=");
     // Errors injected on one path: an I/O error is said and makes exit status 1; what vanished
-    // since it was listed is left out without a word.
+    // since it was listed is left out without a word. The leak checker of a sanitized build
+    // cannot work under strace.
     const std::tuple<const char *, const char *, QByteArray, QByteArray> injected[] = {
         {"getdents64", "%1/sub", "cannot list all of %1/sub/",
          ".\t17\t1\t2\nother\t7\t1\t0\nsub\t0\t0\t0"},
@@ -425,8 +426,8 @@ void TestWalk::commandLine_data()
                                          ? QByteArray(lines).replace("sub\t105\t1", "sub\t105\t2")
                                          : lines;
             row(call + (' ' + error),
-                "strace -f -o /dev/null -e inject="_ba + call + ":error=" + error + " -P " + path +
-                    " @ --threads 1 %1",
+                "ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null -e inject="_ba + call +
+                    ":error=" + error + " -P " + path + " @ --threads 1 %1",
                 "faults", io ? 1 : 0,
                 io ? QByteArrayList{said + ": Input/output error"} : QByteArrayList(), shown);
         }
