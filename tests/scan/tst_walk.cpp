@@ -5,7 +5,6 @@
 #include "ListSubfolders.h"
 #include "Walker.h"
 
-#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -335,20 +334,20 @@ void TestWalk::endsEarly()
     std::vector<quint64> seen(m_big.size());
     QByteArrayList problems;
     QCOMPARE(walker.start(), memoryFor > 0);
-    const QDeadlineTimer deadline(20s);
     // Past the first thousand records, which the scan keeps in a block of their own.
-    while (walker.foldersListed() < 2000 && !walker.isFinished() && !deadline.hasExpired()) {
+    while (walker.foldersListed() < 2000 && !walker.isFinished()) {
         for (size_t i = 0; i < std::min(size_t(scan.count()), seen.size()); ++i) {
             if (const quint64 size = scan.sizeOf(WalkSink::FolderId(i));
                 size < std::exchange(seen[i], size))
                 problems.append(scan.pathOf(WalkSink::FolderId(i)));
         }
     }
-    walker.requestStop();
+    if (memoryFor == INT_MAX)
+        walker.requestStop();
     QVERIFY2(QTest::qWaitFor([&] { return walker.isFinished(); }, 2000),
              "stopping must not wait for the rest of the tree");
     QCOMPARE(ends.load(), memoryFor > 0 ? 1 : 0);
-    QVERIFY(walker.wasStopped());
+    QCOMPARE(walker.wasStopped(), memoryFor > 0); // memory that runs out stops the walk too
     QCOMPARE(walker.error(), memoryFor == INT_MAX ? 0 : ENOMEM);
     QVERIFY(scan.count() < qsizetype(m_big.size()));
     for (qsizetype i = 0; i < scan.count(); ++i) {
@@ -400,8 +399,8 @@ void TestWalk::commandLine_data()
          "cannot read %1/searchonly: ", "unreadable folders 3, unreadable files 0\n"},
         ".\t13\t1\t4\nopen\t10\t1\t0\nreadonly\t0\t2\t1");
     // The limit on processes holds only for a user without privileges. The leak checker of a
-    // sanitized build would need a thread of its own at exit.
-    const QByteArray nproc = "ASAN_OPTIONS=detect_leaks=0 prlimit --nproc=";
+    // sanitized build can run neither without a thread of its own at exit nor under a tracer.
+    const QByteArray noLeaks = "ASAN_OPTIONS=detect_leaks=0 ", nproc = noLeaks + "prlimit --nproc=";
     row("no thread can start", nproc + "1 nobody @ --threads 8 --summary %1", "big", 0,
         {"with 1 threads"}, "=");
     row("some threads cannot start", nproc + "3 nobody @ --threads 8 --summary %1", "big", 0,
@@ -409,8 +408,7 @@ void TestWalk::commandLine_data()
     row("16 descriptors", "prlimit --nofile=16 @ --threads 8 %1", "big", 0, {}, "=");
     row("8 descriptors", "prlimit --nofile=8 @ --threads 8 %1", "big", 0, {}, "=");
     // Errors injected on one path: an I/O error is said and makes exit status 1; what vanished
-    // since it was listed is left out without a word. The leak checker of a sanitized build
-    // cannot work under strace.
+    // since it was listed is left out without a word.
     const std::tuple<const char *, const char *, QByteArray, QByteArray> injected[] = {
         {"getdents64", "%1/sub", "cannot list all of %1/sub/",
          ".\t17\t1\t2\nother\t7\t1\t0\nsub\t0\t0\t0"},
@@ -426,8 +424,8 @@ void TestWalk::commandLine_data()
                                          ? QByteArray(lines).replace("sub\t105\t1", "sub\t105\t2")
                                          : lines;
             row(call + (' ' + error),
-                "ASAN_OPTIONS=detect_leaks=0 strace -f -o /dev/null -e inject="_ba + call +
-                    ":error=" + error + " -P " + path + " @ --threads 1 %1",
+                noLeaks + "strace -f -o /dev/null -e inject=" + call + ":error=" + error + " -P " +
+                    path + " @ --threads 1 %1",
                 "faults", io ? 1 : 0,
                 io ? QByteArrayList{said + ": Input/output error"} : QByteArrayList(), shown);
         }
@@ -451,10 +449,11 @@ void TestWalk::commandLine()
     QFETCH(QByteArrayList, says);
     QFETCH(QByteArray, lines);
     // Not every machine lets strace trace, or a mount namespace be made.
-    const QString needed = command.section(u' ', 0, 0);
-    if ((needed == u"strace"_s || needed == u"unshare"_s) &&
-        QProcess::execute(needed, {needed == u"strace"_s ? u"-o/dev/null"_s : u"-m"_s, u"true"_s}))
-        QSKIP("strace or a mount namespace cannot run here");
+    for (const QString &needed : {u"strace"_s, u"unshare"_s})
+        if (command.contains(needed + u' ') &&
+            QProcess::execute(needed,
+                              {needed == u"strace"_s ? u"-o/dev/null"_s : u"-m"_s, u"true"_s}))
+            QSKIP("strace or a mount namespace cannot run here");
     const QString root = QFile::decodeName(m_base) + u'/' + tree;
     command.replace(u"@"_s, u"'"_s + QString::fromUtf8(QUARNEL_SCAN_TOOL) + u"'"_s)
         .replace(u"%1"_s, root)
