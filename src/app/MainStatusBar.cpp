@@ -31,9 +31,9 @@ MainStatusBar::MainStatusBar(QWidget *parent)
         panel->setObjectName(QStringLiteral("panel%1").arg(i + 1));
         panel->setAccessibleName(PanelName(i + 1));
         panel->setAccessibleDescription(PanelName(i + 1));
-        // The first panel takes what the others leave; sharePanelWidths() sees that it gets its
-        // text's width first.
-        // Shortened, a path keeps its start and its last folder, a space panel its number.
+        // The first panel takes what the others leave, its text's width first (see
+        // sharePanelWidths). Shortened, a path keeps its start and its last folder, a space
+        // panel its number.
         if (i == 0) {
             panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
             panel->setElideMode(Qt::ElideMiddle);
