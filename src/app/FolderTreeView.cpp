@@ -1,65 +1,37 @@
 #include "FolderTreeView.h"
 
+#include "FolderTreeModel.h"
+#include "Icons.h"
 #include "Paths.h"
+#include "PosixDirectory.h"
 
-#include <QDir>
 #include <QEvent>
-#include <QFileInfo>
-#include <QFileSystemModel>
 #include <QHeaderView>
 #include <QScrollBar>
-#include <QSortFilterProxyModel>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <fcntl.h>
+#include <unistd.h>
+
 using namespace Qt::StringLiterals;
-
-// Passes the root folder, everything below it and the root's ancestors, so that the view can take
-// the root's parent as its own root and show the root as the only top item; the siblings of the
-// root and of its ancestors are dropped, and so is every column but the name.
-class FolderRootFilter : public QSortFilterProxyModel
-{
-public:
-    using QSortFilterProxyModel::QSortFilterProxyModel;
-
-    // Set before the source model it belongs to.
-    void setSourceRoot(const QModelIndex &sourceRoot) { m_sourceRoot = sourceRoot; }
-
-protected:
-    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override
-    {
-        for (QModelIndex up = sourceParent; up.isValid(); up = up.parent())
-            if (m_sourceRoot == up)
-                return true;
-        const QModelIndex row = sourceModel()->index(sourceRow, 0, sourceParent);
-        for (QModelIndex up = m_sourceRoot; up.isValid(); up = up.parent())
-            if (up == row)
-                return true;
-        return false;
-    }
-
-    bool filterAcceptsColumn(int sourceColumn, const QModelIndex &) const override
-    {
-        return sourceColumn == 0;
-    }
-
-private:
-    QPersistentModelIndex m_sourceRoot;
-};
 
 namespace {
 
-// QFileSystemModel names folders without the trailing "/", except the root "/".
-QString modelPath(const QString &folder)
-{
-    return folder.size() > 1 ? folder.chopped(1) : folder;
-}
-
 // An absolute path as a folder path: "." and ".." resolved, ending with "/"; "" for anything else.
-QString normalFolder(const QString &path)
+QByteArray normalFolder(const QByteArray &path)
 {
-    return QDir::isAbsolutePath(path) ? AddSlash(QDir::cleanPath(path)) : QString();
+    if (!path.startsWith('/'))
+        return {};
+    QByteArrayList names;
+    for (const QByteArray &name : path.split('/')) {
+        if (name == ".." && !names.isEmpty())
+            names.removeLast();
+        else if (!name.isEmpty() && name != "." && name != "..")
+            names.append(name);
+    }
+    return AddSlash('/' + names.join('/'));
 }
 
 } // namespace
@@ -67,10 +39,10 @@ QString normalFolder(const QString &path)
 FolderTreeView::FolderTreeView(QWidget *parent)
     : QWidget(parent)
     , m_view(new QTreeView(this))
-    , m_filter(new FolderRootFilter(this))
+    , m_model(new FolderTreeModel(this))
     , m_scrollTimer(new QTimer(this))
-    , m_root(u"/"_s)
-    , m_selected(u"/"_s)
+    , m_root("/")
+    , m_selected("/")
 {
     setObjectName(u"FolderTreeview"_s);
     auto *layout = new QVBoxLayout(this);
@@ -86,7 +58,8 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     m_view->setUniformRowHeights(true);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    m_view->setModel(m_filter);
+    m_model->setFolderIcon(FolderIcon());
+    m_view->setModel(m_model);
 
     QItemSelectionModel *selection = m_view->selectionModel();
     connect(selection, &QItemSelectionModel::currentChanged, this,
@@ -99,7 +72,7 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     });
     connect(m_view, &QTreeView::collapsed, this, &FolderTreeView::collapsedFolder);
 
-    // Folders arrive from a worker thread and are sorted afterwards, moving the selected row.
+    // Folders arrive from a worker thread, moving the selected row.
     m_scrollTimer->setSingleShot(true);
     m_scrollTimer->setInterval(0);
     connect(m_scrollTimer, &QTimer::timeout, this, [this] {
@@ -110,8 +83,8 @@ FolderTreeView::FolderTreeView(QWidget *parent)
         if (m_followSelection)
             m_scrollTimer->start();
     };
-    connect(m_filter, &QAbstractItemModel::rowsInserted, this, followLater);
-    connect(m_filter, &QAbstractItemModel::layoutChanged, this, followLater);
+    connect(m_model, &QAbstractItemModel::rowsInserted, this, followLater);
+    connect(m_model, &QAbstractItemModel::layoutChanged, this, followLater);
     m_view->installEventFilter(this);
     m_view->viewport()->installEventFilter(this);
     for (QScrollBar *bar : {m_view->verticalScrollBar(), m_view->horizontalScrollBar()})
@@ -123,32 +96,35 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     setEnabled(false);
 }
 
-void FolderTreeView::setRootfolder(const QString &root)
+void FolderTreeView::setRootfolder(const QByteArray &root)
 {
-    const QString folder = normalFolder(root);
+    const QByteArray folder = normalFolder(root);
     if (folder.isEmpty() || folder == m_root)
         return;
-    const QFileInfo info(modelPath(folder));
-    if (!info.isDir() || !info.isReadable() || !info.isExecutable())
+    const int fd = PosixDirectory::OpenRoot(folder);
+    if (fd < 0)
+        return;
+    ::close(fd);
+    if (::access(folder.constData(), R_OK | X_OK) != 0)
         return;
     m_root = folder;
     rebuild({});
     changeSelection(m_root);
 }
 
-void FolderTreeView::setSelectedfolder(const QString &path)
+void FolderTreeView::setSelectedfolder(const QByteArray &path)
 {
-    const QString folder = normalFolder(path);
+    const QByteArray folder = normalFolder(path);
     if (isShownFolder(folder))
         changeSelection(folder);
 }
 
 void FolderTreeView::reload()
 {
-    QStringList expanded;
-    collectExpanded(m_view->rootIndex(), expanded);
+    QByteArrayList expanded;
+    collectExpanded({}, expanded);
     rebuild(expanded);
-    QString folder = m_selected;
+    QByteArray folder = m_selected;
     while (folder.size() > m_root.size() && !isShownFolder(folder))
         folder = ParentFolder(folder);
     changeSelection(folder);
@@ -170,29 +146,16 @@ bool FolderTreeView::eventFilter(QObject *watched, QEvent *event)
     return QWidget::eventFilter(watched, event);
 }
 
-// A fresh model reads every folder from disk again; QFileSystemModel offers no other way.
-void FolderTreeView::rebuild(const QStringList &expanded)
+void FolderTreeView::rebuild(const QByteArrayList &expanded)
 {
-    QFileSystemModel *old = m_model;
-    m_model = new QFileSystemModel(this);
-    m_model->setOption(QFileSystemModel::DontWatchForChanges);
-    m_model->setFilter(QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden | QDir::NoSymLinks);
-    const QString rootPath = modelPath(m_root);
-    m_model->setRootPath(rootPath);
-    // Missing folders give an invalid index, and then the filter passes nothing: an empty tree.
-    const QModelIndex sourceRoot = m_model->index(rootPath);
-    m_filter->setSourceRoot(sourceRoot);
-    m_filter->setSourceModel(m_model);
-    delete old;
-
-    m_view->setRootIndex(m_filter->mapFromSource(sourceRoot.parent()));
-    m_view->expand(m_filter->mapFromSource(sourceRoot));
-    for (const QString &folder : expanded)
+    m_model->setRoot(m_root);
+    m_view->expand(m_model->index(0, 0));
+    for (const QByteArray &folder : expanded)
         if (isShownFolder(folder))
-            m_view->expand(m_filter->mapFromSource(m_model->index(modelPath(folder))));
+            m_view->expand(m_model->indexOf(folder));
 }
 
-void FolderTreeView::changeSelection(const QString &folder)
+void FolderTreeView::changeSelection(const QByteArray &folder)
 {
     const bool changed = folder != m_selected;
     m_selected = folder;
@@ -201,11 +164,11 @@ void FolderTreeView::changeSelection(const QString &folder)
         emit selectedFolderChanged(m_selected);
 }
 
-// QFileSystemModel::index(path) creates the nodes down to the folder on the spot, so the
-// selection lands even while the folders around it are still being listed.
+// The model adds the items down to the folder on the spot, so the selection lands even while the
+// folders around it are still being listed.
 void FolderTreeView::showSelection()
 {
-    const QModelIndex index = m_filter->mapFromSource(m_model->index(modelPath(m_selected)));
+    const QModelIndex index = m_model->indexOf(m_selected);
     if (!index.isValid())
         return;
     m_view->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
@@ -217,7 +180,7 @@ void FolderTreeView::userChangedCurrent(const QModelIndex &current)
 {
     if (!current.isValid())
         return;
-    const QString folder = folderPath(current);
+    const QByteArray folder = m_model->pathOf(current);
     if (folder != m_selected) {
         m_selected = folder;
         emit selectedFolderChanged(m_selected);
@@ -235,34 +198,32 @@ void FolderTreeView::collapsedFolder(const QModelIndex &index)
         }
 }
 
-void FolderTreeView::collectExpanded(const QModelIndex &parent, QStringList &folders) const
+void FolderTreeView::collectExpanded(const QModelIndex &parent, QByteArrayList &folders) const
 {
-    for (int row = 0; row < m_filter->rowCount(parent); ++row) {
-        const QModelIndex index = m_filter->index(row, 0, parent);
+    for (int row = 0; row < m_model->rowCount(parent); ++row) {
+        const QModelIndex index = m_model->index(row, 0, parent);
         if (m_view->isExpanded(index)) {
-            folders.append(folderPath(index));
+            folders.append(m_model->pathOf(index));
             collectExpanded(index, folders);
         }
     }
 }
 
-// The root, or a folder below it reached through real folders only: the tree leaves links out,
-// and QFileSystemModel::index(path) would otherwise show one.
-bool FolderTreeView::isShownFolder(const QString &folder) const
+// The root, or a folder below it reached through real folders only: the tree leaves links out.
+bool FolderTreeView::isShownFolder(const QByteArray &folder) const
 {
-    if (!folder.startsWith(m_root) || !QFileInfo(modelPath(m_root)).isDir())
+    if (!folder.startsWith(m_root))
         return false;
-    // Checked without the trailing "/", which would make the link's target answer.
-    for (qsizetype slash = folder.indexOf(u'/', m_root.size()); slash >= 0;
-         slash = folder.indexOf(u'/', slash + 1)) {
-        const QFileInfo step(folder.left(slash));
-        if (!step.isDir() || step.isSymLink())
-            return false;
+    int fd = PosixDirectory::OpenRoot(m_root);
+    for (const QByteArray &name : folder.mid(m_root.size()).split('/')) {
+        if (fd < 0 || name.isEmpty())
+            continue;
+        const int below = PosixDirectory::OpenChild(fd, name);
+        ::close(fd);
+        fd = below;
     }
+    if (fd < 0)
+        return false;
+    ::close(fd);
     return true;
-}
-
-QString FolderTreeView::folderPath(const QModelIndex &index) const
-{
-    return AddSlash(m_model->filePath(m_filter->mapToSource(index)));
 }

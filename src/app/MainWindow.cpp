@@ -326,7 +326,7 @@ void MainWindow::FillDirView()
 {
     if (m_workArea->FillDirView(m_scans->folders(), m_percentBase, m_scans->diskSize()) &&
         !m_scans->isScanning()) {
-        const QByteArray folder = AddSlash(QFile::encodeName(folderTree()->selectedfolder()));
+        const QByteArray folder = folderTree()->selectedfolder();
         // A volume's root goes by the volume's label, as in the scan's own notices.
         const Volume drive = m_scans->shownDrive();
         const QByteArray name = folder == drive.root() ? drive.label() : GetFolderName(folder);

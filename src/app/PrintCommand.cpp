@@ -51,7 +51,7 @@ std::unique_ptr<Printer> PrintCommand::choosePrinter()
     if (m_printerFactory)
         return m_printerFactory();
     // Named after the folder shown, so that several printouts do not overwrite each other.
-    QString name = QDir(m_workArea->folderTree()->selectedfolder()).dirName();
+    QString name = QDir(QFile::decodeName(m_workArea->folderTree()->selectedfolder())).dirName();
     if (name.isEmpty())
         name = u"racine"_s;
     const QString title = u"Quarnel - "_s + name;

@@ -28,7 +28,7 @@ ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
 
 Volume ScanController::shownDrive() const
 {
-    const QByteArray root = AddSlash(QFile::encodeName(m_workArea->folderTree()->rootfolder()));
+    const QByteArray root = m_workArea->folderTree()->rootfolder();
     for (const Volume &drive : m_drives)
         if (drive.root() == root)
             return drive;
@@ -60,9 +60,9 @@ void ScanController::driveCommand(int index)
     if (!record.isNull())
         m_diskSize = record.size();
     FolderTreeView *tree = m_workArea->folderTree();
-    const QString kept = tree->rootfolder();
-    tree->setRootfolder(QFile::decodeName(root));
-    if (tree->rootfolder() != QFile::decodeName(root)) {
+    const QByteArray kept = tree->rootfolder();
+    tree->setRootfolder(root);
+    if (tree->rootfolder() != root) {
         // The drive cannot be shown (a reader without a medium, say): all stays as it was.
         tree->setRootfolder(kept);
         tree->reload();

@@ -122,7 +122,7 @@ void WorkArea::ArrangeControls()
 bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QByteArray folder = AddSlash(QFile::encodeName(m_folderTree->selectedfolder()));
+    const QByteArray folder = m_folderTree->selectedfolder();
     const bool filled = m_listModel->fill(folders, folder, base, diskSize);
     if (filled) {
         m_sort.refill();
@@ -135,10 +135,10 @@ bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, qu
 
 void WorkArea::upCommand()
 {
-    const QString folder = m_folderTree->selectedfolder();
+    const QByteArray folder = m_folderTree->selectedfolder();
     if (folder == m_folderTree->rootfolder())
         return;
-    const QString parent = ParentFolder(AddSlash(folder));
+    const QByteArray parent = ParentFolder(folder);
     if (parent.isEmpty())
         return;
     m_folderTree->setSelectedfolder(parent);

@@ -29,7 +29,9 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <fcntl.h>
 #include <linux/capability.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -84,6 +86,7 @@ private slots:
     void scanCommands_data();
     void scanCommands();
     void print();
+    void oddNames();
     void desktop();
     void aboutLauncher_data();
     void aboutLauncher();
@@ -180,7 +183,7 @@ void TestWindow::driveCommandsAndKeys()
     MainWindow window({VolumeOf(m_volume), VolumeOf(second)}, nullptr);
     window.show();
     QTest::keyClick(window.folderTree(), Qt::Key_F2, Qt::ControlModifier); // the last drive's key
-    QCOMPARE(window.folderTree()->rootfolder(), second.path() + u'/');
+    QCOMPARE(window.folderTree()->rootfolder(), QFile::encodeName(second.path()) + '/');
     QTest::keyClick(window.focusWidget(), Qt::Key_Escape);
     QCOMPARE(window.scans()->ScanDrive(VolumeOf(m_volume)), 0u);
 }
@@ -271,7 +274,7 @@ void TestWindow::scanCommands()
     QTEST(States(w), "states");
     QCOMPARE(w.findChildren<QAction *>(u"mnuScanDisk"_s).size(), steps.contains(u"sub"_s) ? 3 : 2);
     if (steps.startsWith(u"gone"_s))
-        QCOMPARE(w.folderTree()->rootfolder(), u"/"_s);
+        QCOMPARE(w.folderTree()->rootfolder(), "/"_ba);
 }
 
 // The sort menu, whose order a refill keeps; the printout's title and footer, the page layout
@@ -322,6 +325,32 @@ void TestWindow::print()
 // percentages take colours that read on the palette's background, while the help keeps a light
 // page under its dark text; Tab goes round tree, splitter and list; the focused splitter moves by
 // 150 twips for Left and Right and lets other keys through; Alt+Up is Monter.
+// Folders named in no valid UTF-8 or with a line break are clicked in the tree and list their file.
+void TestWindow::oddNames()
+{
+    QTemporaryDir volume;
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    const QByteArrayList names{"caf\xe9", "two\nlines"};
+    for (const QByteArray &name : names) {
+        QVERIFY(::mkdir(root + name, 0755) == 0);
+        QVERIFY(::close(::creat(root + name + "/inside.txt", 0644)) == 0);
+    }
+    const auto window = ScannedWindow(volume);
+    window->folderTree()->setEnabled(true);
+    auto *tree = window->folderTree()->findChild<QTreeView *>();
+    const QModelIndex top = tree->model()->index(0, 0);
+    QTRY_COMPARE(tree->model()->rowCount(top), 2);
+    for (int row = 0; row < 2; ++row) {
+        QTest::mouseClick(tree->viewport(), Qt::LeftButton, {},
+                          tree->visualRect(tree->model()->index(row, 0, top)).center());
+        QCOMPARE(window->folderTree()->selectedfolder(), root + names[row] + '/');
+        QCOMPARE(window->listModel()->rowCount(), 1);
+        QCOMPARE(window->listModel()->index(0, DirListModel::Name).data(), u"inside.txt"_s);
+        QVERIFY(::unlink(root + names[row] + "/inside.txt") == 0 &&
+                ::rmdir(root + names[row]) == 0);
+    }
+}
+
 void TestWindow::desktop()
 {
     const auto window = ScannedWindow(m_volume);
@@ -370,7 +399,7 @@ void TestWindow::desktop()
     QTest::keyClick(splitter, Qt::Key_Right, Qt::ControlModifier);
     QCOMPARE(folders->width(), width);
     QCOMPARE(list->x(), folders->x() + folders->width() + splitter->width());
-    folders->setSelectedfolder(m_volume.filePath(u"sub"_s));
+    folders->setSelectedfolder(QFile::encodeName(m_volume.filePath(u"sub/"_s)));
     QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
     QCOMPARE(folders->selectedfolder(), folders->rootfolder());
 

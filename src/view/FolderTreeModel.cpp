@@ -1,0 +1,360 @@
+#include "FolderTreeModel.h"
+
+#include "Paths.h"
+#include "PosixDirectory.h"
+
+#include <QCollatorSortKey>
+#include <QFile>
+#include <QFutureWatcher>
+#include <QHash>
+#include <QPromise>
+#include <QSet>
+#include <QThreadPool>
+
+#include <algorithm>
+#include <numeric>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+struct FolderTreeModel::Node
+{
+    enum class State : quint8 { Unlisted, Listing, Listed };
+
+    QByteArray name; // the top item's is the whole root path
+    QString text;
+    Node *parent = nullptr;
+    int row = 0;
+    State state = State::Unlisted;
+    bool mayHaveChildren = true;
+    std::vector<std::unique_ptr<Node>> children;
+
+    void renumberFrom(size_t first)
+    {
+        for (size_t at = first; at < children.size(); ++at)
+            children[at]->row = int(at);
+    }
+};
+
+namespace {
+
+// A row shows one line: a line break in a name is drawn as a visible mark.
+QString DisplayText(const QByteArray &name)
+{
+    QString text = QFile::decodeName(name);
+    for (QChar &c : text) {
+        if (c == u'\n')
+            c = QChar(0x21B5);
+        else if (c.unicode() < 0x20)
+            c = QChar::ReplacementCharacter;
+    }
+    return text;
+}
+
+QCollator FileNameCollator(const QLocale &locale)
+{
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    return collator;
+}
+
+// Runs on a worker thread. Only folders are asked for their status: the entries' types come with
+// the listing, so a folder of files costs one read of the folder.
+std::vector<FolderTreeModel::Listed> ListFolders(const QByteArray &root, const QByteArray &relative,
+                                                 const QLocale &locale)
+{
+    std::vector<FolderTreeModel::Listed> folders;
+    const int rootFd = PosixDirectory::OpenRoot(root);
+    const int fd = relative.isEmpty() || rootFd < 0
+                       ? rootFd
+                       : PosixDirectory::OpenBelow(rootFd, relative.chopped(1));
+    if (fd != rootFd && rootFd >= 0)
+        ::close(rootFd);
+    if (fd < 0)
+        return folders;
+    std::vector<char> buffer(32 * 1024);
+    PosixDirectory::Listing listing(fd, buffer);
+    PosixDirectory::Listing::Entry entry;
+    PosixDirectory::Status status;
+    while (listing.next(entry)) {
+        if (!entry.maybeDirectory || !PosixDirectory::StatusAt(fd, entry.name, status) ||
+            !status.isDirectory)
+            continue;
+        // A folder's link count is 2 plus its subfolders where the file system keeps that count;
+        // others give 1.
+        QByteArray name(entry.name, entry.nameLength);
+        QString text = DisplayText(name);
+        folders.push_back({std::move(name), std::move(text), status.links != 2});
+    }
+    ::close(fd);
+
+    const QCollator collator = FileNameCollator(locale);
+    std::vector<QCollatorSortKey> keys;
+    keys.reserve(folders.size());
+    for (const FolderTreeModel::Listed &folder : folders)
+        keys.push_back(collator.sortKey(folder.text));
+    std::vector<size_t> order(folders.size());
+    std::iota(order.begin(), order.end(), size_t(0));
+    std::sort(order.begin(), order.end(), [&](size_t a, size_t b) {
+        const int compared = keys[a].compare(keys[b]);
+        return compared != 0 ? compared < 0 : folders[a].name < folders[b].name;
+    });
+    std::vector<FolderTreeModel::Listed> sorted;
+    sorted.reserve(folders.size());
+    for (const size_t at : order)
+        sorted.push_back(std::move(folders[at]));
+    return sorted;
+}
+
+} // namespace
+
+FolderTreeModel::FolderTreeModel(QObject *parent)
+    : QAbstractItemModel(parent)
+    , m_top(std::make_unique<Node>())
+    , m_collator(FileNameCollator(QLocale()))
+    , m_listings(new QObject(this))
+{}
+
+FolderTreeModel::~FolderTreeModel() = default;
+
+void FolderTreeModel::setRoot(const QByteArray &root)
+{
+    beginResetModel();
+    // Listings under way belong to the old items: their results are dropped with their watchers.
+    delete m_listings;
+    m_listings = new QObject(this);
+    m_pending = 0;
+    m_top = std::make_unique<Node>();
+    auto folder = std::make_unique<Node>();
+    folder->name = AddSlash(root);
+    folder->text = DisplayText(GetFolderName(folder->name));
+    folder->parent = m_top.get();
+    m_top->children.push_back(std::move(folder));
+    endResetModel();
+}
+
+QByteArray FolderTreeModel::root() const
+{
+    return m_top->children.empty() ? QByteArray() : m_top->children.front()->name;
+}
+
+QModelIndex FolderTreeModel::indexOf(const QByteArray &folder)
+{
+    const QByteArray top = root();
+    if (top.isEmpty() || !AddSlash(folder).startsWith(top))
+        return {};
+    Node *node = m_top->children.front().get();
+    for (const QByteArray &name : folder.mid(top.size()).split('/')) {
+        if (name.isEmpty())
+            continue;
+        const auto found = std::find_if(node->children.begin(), node->children.end(),
+                                        [&](const auto &child) { return child->name == name; });
+        node = found != node->children.end() ? found->get() : addChild(node, name);
+    }
+    return indexOf(node);
+}
+
+QByteArray FolderTreeModel::pathOf(const QModelIndex &index) const
+{
+    QByteArray path;
+    for (const Node *node = nodeOf(index); node && node != m_top.get(); node = node->parent)
+        path.prepend(node->parent == m_top.get() ? node->name : node->name + '/');
+    return path;
+}
+
+FolderTreeModel::Node *FolderTreeModel::nodeOf(const QModelIndex &index) const
+{
+    return index.isValid() ? static_cast<Node *>(index.internalPointer()) : m_top.get();
+}
+
+QModelIndex FolderTreeModel::indexOf(const Node *node) const
+{
+    return node == m_top.get() ? QModelIndex()
+                               : createIndex(node->row, 0, const_cast<Node *>(node));
+}
+
+QModelIndex FolderTreeModel::index(int row, int column, const QModelIndex &parent) const
+{
+    const Node *node = nodeOf(parent);
+    if (column != 0 || row < 0 || size_t(row) >= node->children.size())
+        return {};
+    return createIndex(row, 0, node->children[size_t(row)].get());
+}
+
+QModelIndex FolderTreeModel::parent(const QModelIndex &child) const
+{
+    return child.isValid() ? indexOf(nodeOf(child)->parent) : QModelIndex();
+}
+
+int FolderTreeModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.column() > 0 ? 0 : int(nodeOf(parent)->children.size());
+}
+
+int FolderTreeModel::columnCount(const QModelIndex &) const
+{
+    return 1;
+}
+
+QVariant FolderTreeModel::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return nodeOf(index)->text;
+    case Qt::DecorationRole:
+        return m_folderIcon;
+    case PathRole:
+        return pathOf(index);
+    default:
+        return {};
+    }
+}
+
+bool FolderTreeModel::hasChildren(const QModelIndex &parent) const
+{
+    const Node *node = nodeOf(parent);
+    if (parent.column() > 0)
+        return false;
+    return !node->children.empty() ||
+           (node->state != Node::State::Listed && node != m_top.get() && node->mayHaveChildren);
+}
+
+bool FolderTreeModel::canFetchMore(const QModelIndex &parent) const
+{
+    const Node *node = nodeOf(parent);
+    return node != m_top.get() && node->state == Node::State::Unlisted && node->mayHaveChildren;
+}
+
+void FolderTreeModel::fetchMore(const QModelIndex &parent)
+{
+    if (!canFetchMore(parent))
+        return;
+    Node *node = nodeOf(parent);
+    node->state = Node::State::Listing;
+    const QByteArray top = root();
+    const QByteArray relative = pathOf(parent).mid(top.size());
+
+    using Result = std::vector<Listed>;
+    auto promise = std::make_shared<QPromise<Result>>();
+    auto *watcher = new QFutureWatcher<Result>(m_listings);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, node] {
+        --m_pending;
+        listed(node, watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(promise->future());
+    ++m_pending;
+    QThreadPool::globalInstance()->start([promise, top, relative, locale = m_collator.locale()] {
+        promise->start();
+        promise->addResult(ListFolders(top, relative, locale));
+        promise->finish();
+    });
+}
+
+void FolderTreeModel::listed(Node *node, std::vector<Listed> folders)
+{
+    node->state = Node::State::Listed;
+    if (!node->children.empty())
+        removeVanished(node, folders);
+    insertListed(node, folders);
+    if (node->children.empty()) // no arrow left to open
+        emit dataChanged(indexOf(node), indexOf(node));
+}
+
+// Items added ahead of the listing that the listing does not have are gone from the disk; the
+// others are put in the listing's order if the two disagree.
+void FolderTreeModel::removeVanished(Node *node, const std::vector<Listed> &folders)
+{
+    const QModelIndex parent = indexOf(node);
+    QHash<QByteArray, int> position;
+    for (size_t at = 0; at < folders.size(); ++at)
+        position.insert(folders[at].name, int(at));
+    for (size_t row = node->children.size(); row-- > 0;) {
+        if (position.contains(node->children[row]->name))
+            continue;
+        beginRemoveRows(parent, int(row), int(row));
+        node->children.erase(node->children.begin() + std::ptrdiff_t(row));
+        node->renumberFrom(row);
+        endRemoveRows();
+    }
+    const auto byListing = [&](const auto &a, const auto &b) {
+        return position.value(a->name) < position.value(b->name);
+    };
+    if (std::is_sorted(node->children.begin(), node->children.end(), byListing))
+        return;
+    emit layoutAboutToBeChanged({parent});
+    std::stable_sort(node->children.begin(), node->children.end(), byListing);
+    node->renumberFrom(0);
+    // An index keeps its item; only the item's row moved.
+    for (const QModelIndex &index : persistentIndexList())
+        if (nodeOf(index)->parent == node)
+            changePersistentIndex(index, indexOf(nodeOf(index)));
+    emit layoutChanged({parent});
+}
+
+// The listing's folders go in around the items already there, in runs of rows, each run one
+// insertion.
+void FolderTreeModel::insertListed(Node *node, std::vector<Listed> &folders)
+{
+    const QModelIndex parent = indexOf(node);
+    size_t row = 0;
+    size_t next = 0;
+    const auto isAt = [&](size_t at) {
+        return row < node->children.size() && node->children[row]->name == folders[at].name;
+    };
+    while (next < folders.size()) {
+        if (isAt(next)) {
+            node->children[row]->mayHaveChildren = folders[next].mayHaveChildren;
+            ++row;
+            ++next;
+            continue;
+        }
+        size_t end = next;
+        while (end < folders.size() && !isAt(end))
+            ++end;
+        std::vector<std::unique_ptr<Node>> run;
+        run.reserve(end - next);
+        for (size_t at = next; at < end; ++at) {
+            auto child = std::make_unique<Node>();
+            child->name = std::move(folders[at].name);
+            child->text = std::move(folders[at].text);
+            child->mayHaveChildren = folders[at].mayHaveChildren;
+            child->parent = node;
+            run.push_back(std::move(child));
+        }
+        beginInsertRows(parent, int(row), int(row + run.size() - 1));
+        node->children.insert(node->children.begin() + std::ptrdiff_t(row),
+                              std::make_move_iterator(run.begin()),
+                              std::make_move_iterator(run.end()));
+        node->renumberFrom(row);
+        endInsertRows();
+        row += end - next;
+        next = end;
+    }
+}
+
+FolderTreeModel::Node *FolderTreeModel::addChild(Node *parent, const QByteArray &name)
+{
+    auto child = std::make_unique<Node>();
+    child->name = name;
+    child->text = DisplayText(name);
+    child->parent = parent;
+    const auto at =
+        std::find_if(parent->children.begin(), parent->children.end(),
+                     [&](const auto &other) { return before(child->text, name, *other); });
+    const int row = int(at - parent->children.begin());
+    parent->mayHaveChildren = true;
+    beginInsertRows(indexOf(parent), row, row);
+    Node *added = parent->children.insert(at, std::move(child))->get();
+    parent->renumberFrom(size_t(row));
+    endInsertRows();
+    return added;
+}
+
+bool FolderTreeModel::before(const QString &text, const QByteArray &name, const Node &other) const
+{
+    const int compared = m_collator.compare(text, other.text);
+    return compared != 0 ? compared < 0 : name < other.name;
+}
