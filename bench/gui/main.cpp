@@ -1,11 +1,14 @@
 // quarnel-bench-gui: times what the user waits for in the window. A scan picked from the window
 // (wall time, and how long the event loop goes without running, measured with a 10 ms timer),
 // compared with quarnel-scan on the same tree; then the directory list of one folder of 100,000
-// files: its fill and the sort of every column. See bench/README.md.
+// files: its fill and the sort of every column, and the expansion of that folder in the folder
+// tree. See bench/README.md.
 
 #include "DirListModel.h"
 #include "DriveScanJob.h"
 #include "FolderCollection.h"
+#include "FolderTreeModel.h"
+#include "FolderTreeView.h"
 #include "MainWindow.h"
 #include "TextTable.h"
 #include "Volume.h"
@@ -22,6 +25,7 @@
 #include <QLocale>
 #include <QRegularExpression>
 #include <QTimer>
+#include <QTreeView>
 
 #include <algorithm>
 #include <cerrno>
@@ -71,10 +75,16 @@ constexpr double StallTargetMs = 50;
 constexpr double RatioTarget = 1.15;
 constexpr double FillTargetMs = 150;
 constexpr double SortTargetMs = 100;
+// One frame at 60 Hz: opening a folder in the tree must never stall the window.
+constexpr double ExpandStallTargetMs = 16;
 constexpr quint32 WideFiles = 100000;
 // Written into the marker; change it with the recipe, so that an old folder is not taken for a new
 // one.
 constexpr const char *WideRecipe = "files=100000 seed=1 layout=1";
+// The folder opened in the tree: 100,000 entries, of which these are folders, the rest hard links
+// to WIDE's files (no space taken).
+constexpr quint32 TreeFolders = 10000;
+constexpr const char *TreeRecipe = "entries=100000 folders=10000 seed=2";
 
 struct Arguments
 {
@@ -564,7 +574,98 @@ struct ListResult
     std::vector<double> firstSortMs;
     std::vector<double> sortMs[DirListModel::ColumnCount][2]; // [column][0 ascending, 1 descending]
     WindowRun window; // the same folder picked in a window: fill and sort with the view attached
+    std::vector<double> expandListedMs;  // the folder opened in the tree until its listing is in
+    std::vector<double> expandLongestMs; // the longest event-loop gap over each of those
 };
+
+// Builds WIDE-tree once from WIDE, beside its marker.
+bool EnsureTreeFolder(const QString &wide, const QString &target)
+{
+    const QString marker = target + QStringLiteral(".complete");
+    QFile m(marker);
+    if (m.open(QIODevice::ReadOnly) && m.readAll().trimmed() == TreeRecipe &&
+        QFileInfo(target).isDir())
+        return true;
+    m.close();
+    const QString building = target + QStringLiteral(".building");
+    QDir(building).removeRecursively();
+    if (QFileInfo::exists(target) || !QDir().mkpath(building))
+        return false;
+    Log(QStringLiteral("building ") + target + QStringLiteral(" (100,000 entries, once) ..."));
+    const int from = open(QFile::encodeName(wide).constData(), O_RDONLY | O_DIRECTORY);
+    const int to = open(QFile::encodeName(building).constData(), O_RDONLY | O_DIRECTORY);
+    bool ok = from >= 0 && to >= 0;
+    std::unordered_set<std::string> names;
+    const QStringList files = QDir(wide).entryList(QDir::Files);
+    for (qsizetype i = 0; ok && i < qsizetype(WideFiles - TreeFolders) && i < files.size(); ++i) {
+        const QByteArray name = QFile::encodeName(files[i]);
+        names.insert(name.toStdString());
+        ok = linkat(from, name.constData(), to, name.constData(), 0) == 0;
+    }
+    Random random(2);
+    for (quint32 i = 0; ok && i < TreeFolders; ++i) {
+        std::string name = MakeName(random);
+        while (!names.insert(name).second)
+            name += char('a' + random.below(26));
+        ok = mkdirat(to, name.c_str(), 0755) == 0;
+    }
+    if (from >= 0)
+        close(from);
+    if (to >= 0)
+        close(to);
+    if (!ok || names.size() != WideFiles || !QDir().rename(building, target) ||
+        !m.open(QIODevice::WriteOnly))
+        return false;
+    m.write(TreeRecipe);
+    m.write("\n");
+    return true;
+}
+
+// Opens `wide` in a shown folder tree rooted at its parent while a 2 ms timer records how late each
+// of its ticks comes, until the listing is in and 250 ms after. Returns {listed ms, longest gap
+// ms}.
+std::pair<double, double> ExpandInTree(const QString &wide)
+{
+    FolderTreeView tree;
+    tree.resize(300, 600);
+    tree.setEnabled(true);
+    tree.show();
+    tree.setRootfolder(QFile::encodeName(QFileInfo(wide).absolutePath()) + '/');
+    FolderTreeModel *model = tree.model();
+    const auto settle = [](int ms) {
+        QEventLoop loop;
+        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+        loop.exec();
+    };
+    for (int waited = 0; model->isListing() && waited < 10000; waited += 50)
+        settle(50);
+    settle(100);
+    const QModelIndex item = model->indexOf(QFile::encodeName(wide) + '/');
+
+    QElapsedTimer clock;
+    qint64 last = 0;
+    double longest = 0;
+    double listed = -1;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(2);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        longest = std::max(longest, double(now - last) / 1e6);
+        last = now;
+        if (listed < 0 && !model->isListing())
+            listed = double(now) / 1e6;
+    });
+    clock.start();
+    ticker.start();
+    tree.findChild<QTreeView *>()->expand(item);
+    for (int waited = 0; listed < 0 && waited < 60000; waited += 10)
+        settle(10);
+    settle(250);
+    ticker.stop();
+    longest = std::max(longest, double(clock.nsecsElapsed() - last) / 1e6);
+    return {listed, longest};
+}
 
 double TimeMs(const std::function<void()> &work)
 {
@@ -624,6 +725,15 @@ ListResult MeasureList(const QString &wide, int reps)
     model.reset();
     folders.clear();
 
+    const QString treeFolder = wide + QStringLiteral("-tree");
+    if (!EnsureTreeFolder(wide, treeFolder))
+        Fail(QStringLiteral("could not build ") + treeFolder);
+    Log(QStringLiteral("opening ") + treeFolder + QStringLiteral(" in the folder tree ..."));
+    for (int rep = 0; rep < reps; ++rep) {
+        const auto [listed, longest] = ExpandInTree(treeFolder);
+        result.expandListedMs.push_back(listed);
+        result.expandLongestMs.push_back(longest);
+    }
     Log(QStringLiteral("picking the wide folder in a window ..."));
     result.window = ScanFromWindow(wide);
     return result;
@@ -972,6 +1082,17 @@ int main(int argc, char *argv[])
         Print(QStringLiteral("  in a window: pick of WIDE %1 ms, of which the fill and sort after "
                              "the walk %2 ms; longest event-loop gap %3 ms")
                   .arg(Ms(w.wallS * 1000), Ms((w.wallS - w.toFillS) * 1000), Ms(w.longestMs)));
+        const double expandLongest =
+            *std::max_element(list.expandLongestMs.begin(), list.expandLongestMs.end());
+        Print(QStringLiteral("  in the folder tree: WIDE-tree (%1 folders, the rest of its 100,000 "
+                             "entries links to WIDE's files) opened, listed after %2 ms (median); "
+                             "longest event-loop gap %3 ms, runs %4")
+                  .arg(Thousands(TreeFolders), Ms(Median(list.expandListedMs)), Ms(expandLongest),
+                       Series(list.expandLongestMs, 1)));
+        targets.push_back({QStringLiteral("longest event-loop stall, tree expansion"),
+                           Ms(expandLongest) + QStringLiteral(" ms"),
+                           QStringLiteral("<= %1 ms").arg(ExpandStallTargetMs),
+                           expandLongest <= ExpandStallTargetMs});
         targets.push_back({QStringLiteral("fill"), Ms(fill) + QStringLiteral(" ms"),
                            QStringLiteral("<= %1 ms").arg(FillTargetMs), fill <= FillTargetMs});
         targets.push_back({QStringLiteral("first sort after a fill"),

@@ -55,6 +55,7 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     // Long names get a horizontal scroll bar rather than being cut.
     m_view->header()->setStretchLastSection(false);
     m_view->header()->setSectionResizeMode(QHeaderView::ResizeToContents);
+    m_view->header()->setResizeContentsPrecision(0);
     m_view->setUniformRowHeights(true);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);

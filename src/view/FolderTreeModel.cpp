@@ -10,6 +10,7 @@
 #include <QPromise>
 #include <QSet>
 #include <QThreadPool>
+#include <QTimer>
 
 #include <algorithm>
 #include <numeric>
@@ -37,6 +38,10 @@ struct FolderTreeModel::Node
 };
 
 namespace {
+
+// Rows added to the model in one pass of the event loop: the view's layout of 1,000 rows takes a
+// few milliseconds.
+constexpr size_t InsertBatch = 1000;
 
 // A row shows one line: a line break in a name is drawn as a visible mark.
 QString DisplayText(const QByteArray &name)
@@ -113,7 +118,12 @@ FolderTreeModel::FolderTreeModel(QObject *parent)
     , m_top(std::make_unique<Node>())
     , m_collator(FileNameCollator(QLocale()))
     , m_listings(new QObject(this))
-{}
+    , m_arrivalTimer(new QTimer(this))
+{
+    m_arrivalTimer->setSingleShot(true);
+    m_arrivalTimer->setInterval(0);
+    connect(m_arrivalTimer, &QTimer::timeout, this, &FolderTreeModel::insertArrivals);
+}
 
 FolderTreeModel::~FolderTreeModel() = default;
 
@@ -124,6 +134,8 @@ void FolderTreeModel::setRoot(const QByteArray &root)
     delete m_listings;
     m_listings = new QObject(this);
     m_pending = 0;
+    m_arrivals.clear();
+    m_arrivalTimer->stop();
     m_top = std::make_unique<Node>();
     auto folder = std::make_unique<Node>();
     folder->name = AddSlash(root);
@@ -239,11 +251,14 @@ void FolderTreeModel::fetchMore(const QModelIndex &parent)
     using Result = std::vector<Listed>;
     auto promise = std::make_shared<QPromise<Result>>();
     auto *watcher = new QFutureWatcher<Result>(m_listings);
-    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, node] {
-        --m_pending;
-        listed(node, watcher->result());
-        watcher->deleteLater();
-    });
+    // The folder may go from the model before its listing comes back.
+    connect(watcher, &QFutureWatcherBase::finished, this,
+            [this, watcher, item = QPersistentModelIndex(parent)] {
+                --m_pending;
+                if (item.isValid())
+                    listed(item, watcher->result());
+                watcher->deleteLater();
+            });
     watcher->setFuture(promise->future());
     ++m_pending;
     QThreadPool::globalInstance()->start([promise, top, relative, locale = m_collator.locale()] {
@@ -253,14 +268,29 @@ void FolderTreeModel::fetchMore(const QModelIndex &parent)
     });
 }
 
-void FolderTreeModel::listed(Node *node, std::vector<Listed> folders)
+void FolderTreeModel::listed(const QPersistentModelIndex &item, std::vector<Listed> folders)
 {
+    Node *node = nodeOf(item);
     node->state = Node::State::Listed;
     if (!node->children.empty())
         removeVanished(node, folders);
-    insertListed(node, folders);
-    if (node->children.empty()) // no arrow left to open
-        emit dataChanged(indexOf(node), indexOf(node));
+    Arrival arrival{item, std::move(folders), {}};
+    for (const auto &child : node->children)
+        arrival.present.insert(child->name);
+    m_arrivals.push_back(std::move(arrival));
+    insertArrivals();
+}
+
+void FolderTreeModel::insertArrivals()
+{
+    Arrival &arrival = m_arrivals.front();
+    if (!arrival.item.isValid() || insertListed(arrival, InsertBatch)) {
+        if (arrival.item.isValid() && !hasChildren(arrival.item)) // no arrow left to open
+            emit dataChanged(arrival.item, arrival.item);
+        m_arrivals.pop_front();
+    }
+    if (!m_arrivals.empty())
+        m_arrivalTimer->start();
 }
 
 // Items added ahead of the listing that the listing does not have are gone from the disk; the
@@ -294,45 +324,49 @@ void FolderTreeModel::removeVanished(Node *node, const std::vector<Listed> &fold
     emit layoutChanged({parent});
 }
 
-// The listing's folders go in around the items already there, in runs of rows, each run one
-// insertion.
-void FolderTreeModel::insertListed(Node *node, std::vector<Listed> &folders)
+// Puts up to `budget` more of the listing's folders in, in runs of rows around the items already
+// there, each run one insertion. True when all are in.
+bool FolderTreeModel::insertListed(Arrival &arrival, size_t budget)
 {
+    Node *node = nodeOf(arrival.item);
+    const std::vector<Listed> &folders = arrival.folders;
     const QModelIndex parent = indexOf(node);
-    size_t row = 0;
-    size_t next = 0;
-    const auto isAt = [&](size_t at) {
-        return row < node->children.size() && node->children[row]->name == folders[at].name;
-    };
-    while (next < folders.size()) {
-        if (isAt(next)) {
-            node->children[row]->mayHaveChildren = folders[next].mayHaveChildren;
-            ++row;
-            ++next;
+    size_t row = arrival.lastPlaced ? size_t(arrival.lastPlaced->row) + 1 : 0;
+    while (arrival.next < folders.size()) {
+        const Listed &folder = folders[arrival.next];
+        if (arrival.present.contains(folder.name)) {
+            // That item stays; items the listing does not have stay where they are.
+            const auto found = std::find_if(node->children.begin(), node->children.end(),
+                                            [&](const auto &c) { return c->name == folder.name; });
+            arrival.lastPlaced = found->get();
+            arrival.lastPlaced->mayHaveChildren = folder.mayHaveChildren;
+            row = size_t(arrival.lastPlaced->row) + 1;
+            ++arrival.next;
             continue;
         }
-        size_t end = next;
-        while (end < folders.size() && !isAt(end))
-            ++end;
+        if (budget == 0)
+            return false;
         std::vector<std::unique_ptr<Node>> run;
-        run.reserve(end - next);
-        for (size_t at = next; at < end; ++at) {
+        for (; arrival.next < folders.size() && budget > 0 &&
+               !arrival.present.contains(folders[arrival.next].name);
+             ++arrival.next, --budget) {
             auto child = std::make_unique<Node>();
-            child->name = std::move(folders[at].name);
-            child->text = std::move(folders[at].text);
-            child->mayHaveChildren = folders[at].mayHaveChildren;
+            child->name = folders[arrival.next].name;
+            child->text = folders[arrival.next].text;
+            child->mayHaveChildren = folders[arrival.next].mayHaveChildren;
             child->parent = node;
             run.push_back(std::move(child));
         }
+        arrival.lastPlaced = run.back().get();
         beginInsertRows(parent, int(row), int(row + run.size() - 1));
         node->children.insert(node->children.begin() + std::ptrdiff_t(row),
                               std::make_move_iterator(run.begin()),
                               std::make_move_iterator(run.end()));
         node->renumberFrom(row);
         endInsertRows();
-        row += end - next;
-        next = end;
+        row += run.size();
     }
+    return true;
 }
 
 FolderTreeModel::Node *FolderTreeModel::addChild(Node *parent, const QByteArray &name)
@@ -346,6 +380,10 @@ FolderTreeModel::Node *FolderTreeModel::addChild(Node *parent, const QByteArray 
                      [&](const auto &other) { return before(child->text, name, *other); });
     const int row = int(at - parent->children.begin());
     parent->mayHaveChildren = true;
+    // A listing still going in takes the item as its own when it comes to that name.
+    for (Arrival &arrival : m_arrivals)
+        if (nodeOf(arrival.item) == parent)
+            arrival.present.insert(name);
     beginInsertRows(indexOf(parent), row, row);
     Node *added = parent->children.insert(at, std::move(child))->get();
     parent->renumberFrom(size_t(row));

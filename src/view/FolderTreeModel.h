@@ -4,9 +4,13 @@
 #include <QByteArray>
 #include <QCollator>
 #include <QIcon>
+#include <QSet>
 
+#include <deque>
 #include <memory>
 #include <vector>
+
+class QTimer;
 
 // The folders below one root folder, for the folder tree: the root is the single top item, and
 // below it each folder's subfolders, hidden ones included, links and files left out. Folders go by
@@ -38,8 +42,8 @@ public:
     QModelIndex indexOf(const QByteArray &folder);
     QByteArray pathOf(const QModelIndex &index) const;
 
-    // True while a listing asked for has not come back.
-    bool isListing() const { return m_pending > 0; }
+    // True while a listing asked for has not come back or not all of its folders are in.
+    bool isListing() const { return m_pending > 0 || !m_arrivals.empty(); }
 
     QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
     QModelIndex parent(const QModelIndex &child) const override;
@@ -64,9 +68,11 @@ private:
 
     Node *nodeOf(const QModelIndex &index) const;
     QModelIndex indexOf(const Node *node) const;
-    void listed(Node *node, std::vector<Listed> folders);
+    void listed(const QPersistentModelIndex &item, std::vector<Listed> folders);
     void removeVanished(Node *node, const std::vector<Listed> &folders);
-    void insertListed(Node *node, std::vector<Listed> &folders);
+    void insertArrivals();
+    struct Arrival;
+    bool insertListed(Arrival &arrival, size_t budget);
     Node *addChild(Node *parent, const QByteArray &name);
     bool before(const QString &text, const QByteArray &name, const Node &other) const;
 
@@ -75,4 +81,16 @@ private:
     QCollator m_collator;
     QObject *m_listings = nullptr; // parent of the listings under way, replaced with the root
     int m_pending = 0;
+    // Listings in, whose folders go into the model a batch per pass of the event loop, so that the
+    // view's layout of a big folder never stalls the window.
+    struct Arrival
+    {
+        QPersistentModelIndex item; // invalid once the folder is gone from the model
+        std::vector<Listed> folders;
+        QSet<QByteArray> present; // items there before their turn: added ahead of the listing
+        size_t next = 0;          // the first folder not placed yet
+        Node *lastPlaced = nullptr;
+    };
+    std::deque<Arrival> m_arrivals;
+    QTimer *m_arrivalTimer;
 };
