@@ -1,6 +1,7 @@
 #include "DevicePrinter.h"
 #include "ListPrinter.h"
 #include "ListSnapshot.h"
+#include "PrintQueue.h"
 #include "PrintSteps.h"
 #include "RecordingPrinter.h"
 
@@ -30,12 +31,16 @@ class TestListPrinter : public QObject
 {
     Q_OBJECT
 private slots:
+    // No print system of the machine's is asked: ours is on a server that is not there.
+    void initTestCase() { qputenv("CUPS_SERVER", "127.0.0.1:9"); }
     void layout();
     void printouts_data();
     void printouts();
     void pdfDevice();
     void failuresLeaveNoFile_data();
     void failuresLeaveNoFile();
+    void jobRefused_data();
+    void jobRefused();
     void snapshotOfAView();
 
 private:
@@ -319,6 +324,23 @@ void TestListPrinter::failuresLeaveNoFile()
     QCOMPARE(result.errorText.contains(m_dir.filePath(name)), number == ErrorNumber::PrinterFailed);
     QVERIFY(!QFile::exists(m_dir.filePath(name)));
     QCOMPARE(printer->Page(), 1);
+}
+
+void TestListPrinter::jobRefused_data()
+{
+    QTest::addColumn<QString>("queue");
+    QTest::newRow("queue") << u"nowhere"_s;
+    QTest::newRow("instance of a queue") << u"nowhere/copie"_s;
+}
+
+// A job the print system did not take is never reported as printed, and the reason is kept.
+void TestListPrinter::jobRefused()
+{
+    QFETCH(QString, queue);
+    QString answer;
+    QVERIFY(!SubmitPrintJob(queue, QCoreApplication::applicationFilePath(), u"Quarnel - x"_s,
+                            QPrinter(), &answer));
+    QVERIFY2(!answer.isEmpty(), qPrintable(answer));
 }
 
 void TestListPrinter::snapshotOfAView()
