@@ -1,10 +1,14 @@
 #include "DevicePrinter.h"
 
+#include "PrintQueue.h"
+
+#include <QDir>
 #include <QFile>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPrinter>
+#include <QTemporaryFile>
 
 #include <algorithm>
 #include <array>
@@ -38,11 +42,15 @@ constexpr std::array<std::pair<int, QPageSize::PageSizeId>, 17> PaperCodes{{
     {PaperCode::EnvelopeDL, QPageSize::DLE},
 }};
 
-PrinterError DeviceError(const QPrinter &device)
+// Names the file or the queue, and what the queue answered when it has a say.
+PrinterError DeviceError(const QPrinter &device, const QString &answer = {})
 {
     QString description = u"Printer error"_s;
     if (device.outputFormat() == QPrinter::PdfFormat)
         description += u" ("_s + device.outputFileName() + u')';
+    else
+        description +=
+            u" ("_s + device.printerName() + (answer.isEmpty() ? u""_s : u": "_s) + answer + u')';
     return PrinterError{ErrorNumber::PrinterFailed, description};
 }
 
@@ -131,9 +139,40 @@ void DevicePrinter::Open()
 {
     if (m_painter.isActive())
         return;
-    if (!m_painter.begin(m_device.get()))
+    if (m_device->outputFormat() == QPrinter::NativeFormat)
+        StartSpool();
+    if (!m_painter.begin(&Target())) {
+        DropSpool();
         throw DeviceError(*m_device);
+    }
     m_begun = true;
+}
+
+// The same page layout and resolution as the queue's, so that what was measured on the queue's
+// printer is what is painted.
+void DevicePrinter::StartSpool()
+{
+    m_spoolFile = std::make_unique<QTemporaryFile>(QDir::tempPath() + u"/quarnel-XXXXXX.pdf"_s);
+    if (!m_spoolFile->open()) {
+        DropSpool();
+        throw DeviceError(*m_device);
+    }
+    m_spoolFile->close(); // the name stays reserved; the PDF writer opens it itself
+    m_spool = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    m_spool->setOutputFormat(QPrinter::PdfFormat);
+    m_spool->setOutputFileName(m_spoolFile->fileName());
+    m_spool->setResolution(m_device->resolution());
+    m_spool->setPageLayout(m_device->pageLayout());
+    m_spool->setColorMode(m_device->colorMode());
+    m_spool->setDocName(m_device->docName());
+    m_spool->setCreator(m_device->creator());
+}
+
+// The queue has its own copy once it took the job, and wants none of a job it did not get.
+void DevicePrinter::DropSpool()
+{
+    m_spool.reset();
+    m_spoolFile.reset(); // removes the file
 }
 
 void DevicePrinter::print(const QString &text)
@@ -173,7 +212,7 @@ void DevicePrinter::PaintPicture(const QPixmap &picture, double x, double y, dou
 void DevicePrinter::NewPage()
 {
     Open();
-    if (!m_device->newPage())
+    if (!Target().newPage())
         throw DeviceError(*m_device);
     ++m_page;
     m_x = 0;
@@ -187,24 +226,29 @@ void DevicePrinter::EndDoc()
         return;
     }
     const bool ended = m_painter.end();
-    if (!ended || m_device->printerState() == QPrinter::Error || !PdfComplete(*m_device)) {
-        const PrinterError error = DeviceError(*m_device);
+    QString answer;
+    if (!ended || Target().printerState() == QPrinter::Error || !PdfComplete(Target()) ||
+        (m_spool && !SubmitPrintJob(m_device->printerName(), m_spool->outputFileName(),
+                                    m_device->docName(), *m_device, &answer))) {
+        const PrinterError error = DeviceError(*m_device, answer);
         KillDoc();
         throw error;
     }
     m_begun = false;
+    DropSpool();
     Reset();
 }
 
 void DevicePrinter::KillDoc()
 {
     if (m_painter.isActive()) {
-        m_device->abort();
+        Target().abort();
         m_painter.end();
     }
     // A PDF that was abandoned is incomplete: better no file than a broken one.
     if (m_begun && m_device->outputFormat() == QPrinter::PdfFormat)
         QFile::remove(m_device->outputFileName());
+    DropSpool();
     m_begun = false;
     Reset();
 }

@@ -9,10 +9,13 @@
 #include <memory>
 
 class QPrinter;
+class QTemporaryFile;
 
 // The printer operations over a real QPrinter, a print queue or a PDF file. Positions are twips
 // from the top-left corner of the printable area; the document opens at the first drawing
 // operation, so a printer that cannot be opened fails there, inside the caller's error path.
+// For a print queue the pages go to a temporary PDF file laid out as the queue's, which EndDoc
+// hands to the queue itself: Qt's own hand-over drops a job the queue refuses without a word.
 class DevicePrinter final : public Printer
 {
 public:
@@ -62,12 +65,18 @@ public:
 
 private:
     void Open();
+    void StartSpool();
+    void DropSpool();
+    QPrinter &Target() const { return m_spool ? *m_spool : *m_device; }
     void Reset();
     QFont CurrentFont() const;
     double DevicePerTwip() const;
     QPointF ToDevice(double x, double y) const;
 
     std::unique_ptr<QPrinter> m_device;
+    // While a document for a print queue is open: the PDF printer painted instead, and its file.
+    std::unique_ptr<QTemporaryFile> m_spoolFile;
+    std::unique_ptr<QPrinter> m_spool;
     QPainter m_painter;
     double m_twipsPerPixelX;
     double m_twipsPerPixelY;

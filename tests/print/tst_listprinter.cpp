@@ -1,6 +1,7 @@
 #include "DevicePrinter.h"
 #include "ListPrinter.h"
 #include "ListSnapshot.h"
+#include "PrintQueue.h"
 #include "PrintSteps.h"
 #include "RecordingPrinter.h"
 
@@ -30,12 +31,15 @@ class TestListPrinter : public QObject
 {
     Q_OBJECT
 private slots:
+    // No print system of the machine's is asked: ours is on a server that is not there.
+    void initTestCase() { qputenv("CUPS_SERVER", "127.0.0.1:9"); }
     void layout();
     void printouts_data();
     void printouts();
     void pdfDevice();
     void failuresLeaveNoFile_data();
     void failuresLeaveNoFile();
+    void jobRefused();
     void snapshotOfAView();
 
 private:
@@ -319,6 +323,15 @@ void TestListPrinter::failuresLeaveNoFile()
     QCOMPARE(result.errorText.contains(m_dir.filePath(name)), number == ErrorNumber::PrinterFailed);
     QVERIFY(!QFile::exists(m_dir.filePath(name)));
     QCOMPARE(printer->Page(), 1);
+}
+
+// A job the print system did not take is never reported as printed, and the reason is kept.
+void TestListPrinter::jobRefused()
+{
+    QString answer;
+    QVERIFY(!SubmitPrintJob(u"nowhere"_s, QCoreApplication::applicationFilePath(), u"Quarnel - x"_s,
+                            QPrinter(), &answer));
+    QVERIFY2(answer.contains(u"127.0.0.1"_s), qPrintable(answer));
 }
 
 void TestListPrinter::snapshotOfAView()
