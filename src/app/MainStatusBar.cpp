@@ -55,7 +55,8 @@ void MainStatusBar::setPanelText(int panel, const QString &text)
     if (panel < 1 || panel > PanelCount)
         return;
     QLabel *label = m_panels[panel - 1];
-    label->setText(text);
+    // A panel is one line: a line break in a folder's name shows as a mark.
+    label->setText(QString(text).replace(u'\n', QChar(0x21B5)));
     if (panel > 1)
         label->setVisible(!text.isEmpty());
     sharePanelWidths();

@@ -346,6 +346,8 @@ void TestWindow::oddNames()
         QCOMPARE(window->folderTree()->selectedfolder(), root + names[row] + '/');
         QCOMPARE(window->listModel()->rowCount(), 1);
         QCOMPARE(window->listModel()->index(0, DirListModel::Name).data(), u"inside.txt"_s);
+        const QString status = window->statusPanels()->panelText(1); // on one line
+        QVERIFY2(status.startsWith(u"[-"_s) && !status.contains(u'\n'), qPrintable(status));
         QVERIFY(::unlink(root + names[row] + "/inside.txt") == 0 &&
                 ::rmdir(root + names[row]) == 0);
     }
