@@ -106,6 +106,12 @@ void TestUnits::settingsJunk_data()
     line("text fraction", "Name=2250.6"_ba, with([](auto &s) { s.columnWidths[0] = 2251; }));
     line("text exponent too large", "Name=1e99"_ba, defaults);
     line("text as rectangle", "Name=@Rect(1 2 3 4)"_ba, defaults);
+    line("map shown, its height", "MapView=-1\nMapHeight=4000"_ba, with([](auto &s) {
+             s.mapShown = true;
+             s.mapHeight = 4000;
+         }));
+    line("map neither true nor false", "MapView=7"_ba, defaults);
+    line("map as text", "MapView=oui"_ba, defaults);
 
     QByteArray garbage(1 << 16, Qt::Uninitialized);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
