@@ -82,31 +82,40 @@ FileKind KindOfMimeType(const QMimeType &mime)
     return FileKind::Other;
 }
 
+bool IsVersionDigit(char c)
+{
+    return c == '.' || (c >= '0' && c <= '9');
+}
+
 // "libc.so.6": the MIME database knows only the unversioned name of a shared library.
 bool IsVersionedLibrary(QByteArrayView name)
 {
-    const qsizetype at = name.indexOf(".so.");
-    if (at <= 0)
-        return false;
-    for (const char c : name.sliced(at + 4))
-        if (!(c == '.' || (c >= '0' && c <= '9')))
-            return false;
-    return true;
+    qsizetype end = name.size();
+    while (end > 0 && IsVersionDigit(name[end - 1]))
+        --end;
+    return end < name.size() && name[end] == '.' && name.first(end).endsWith(".so");
 }
 
 // The last two dot-separated suffixes, lowered: enough for "tar.gz", and the same key for every
-// file of one extension, whatever comes before it.
+// file of one extension, whatever comes before it. One pass from the end: this runs for every
+// file the map shows.
 std::string ExtensionKey(QByteArrayView name)
 {
-    const qsizetype last = name.lastIndexOf('.');
-    if (last <= 0)
+    qsizetype start = 0;
+    int dots = 0;
+    for (qsizetype i = name.size() - 1; i > 0 && dots < 2; --i) {
+        if (name[i] == '.') {
+            ++dots;
+            start = i + 1;
+        }
+    }
+    if (dots == 0)
         return {};
-    const qsizetype before = name.first(last).lastIndexOf('.');
-    const QByteArrayView key = name.sliced(before > 0 ? before + 1 : last + 1);
-    std::string lowered(size_t(key.size()), '\0');
-    for (qsizetype i = 0; i < key.size(); ++i)
-        lowered[size_t(i)] = key[i] >= 'A' && key[i] <= 'Z' ? char(key[i] + ('a' - 'A')) : key[i];
-    return lowered;
+    std::string key(name.data() + start, size_t(name.size() - start));
+    for (char &c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + ('a' - 'A'));
+    return key;
 }
 
 class KindCache
@@ -135,6 +144,8 @@ private:
     std::unordered_map<std::string, FileKind> m_kinds;
 };
 
+constexpr size_t MaxKnown = 4096;
+
 } // namespace
 
 FileKind FileKindOf(QByteArrayView fileName)
@@ -144,8 +155,16 @@ FileKind FileKindOf(QByteArrayView fileName)
     const std::string key = ExtensionKey(fileName);
     if (key.empty())
         return FileKind::Other;
+    // Each thread keeps the answers it has had, so the shared cache's lock is taken once per
+    // extension and thread rather than once per file.
+    thread_local std::unordered_map<std::string, FileKind> known;
+    if (const auto it = known.find(key); it != known.end())
+        return it->second;
     static KindCache cache;
-    return cache.kindOf(key);
+    const FileKind kind = cache.kindOf(key);
+    if (known.size() < MaxKnown)
+        known.emplace(key, kind);
+    return kind;
 }
 
 QColor KindColour(FileKind kind)

@@ -36,7 +36,7 @@ struct Rect
 constexpr double MinThickness = 1.0;
 // Only this many of the largest items of a rest decide its colour: enough to find the kind
 // holding most bytes in practice, and no work for the thousands of crumbs behind them.
-constexpr size_t RestSample = 256;
+constexpr size_t RestSample = 8;
 
 // The worst ratio of long to short side in a row of items along `side`, given the row's total
 // area and its largest and smallest area.

@@ -1,6 +1,7 @@
 #include "MapRenderer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -9,12 +10,13 @@ namespace {
 // Every tile raises a parabolic ridge along x and along y over its own extent; the ridges of a
 // tile and its folders add up to a surface whose bumps show the nesting. Deeper ridges are lower,
 // so a folder's outline stays stronger than its files'.
-constexpr double TopRidge = 0.5;
+constexpr double TopRidge = 0.4;
 constexpr double RidgeFalloff = 0.75;
-// Light from the top left and above; ambient keeps the far slopes from going black.
-constexpr float Ambient = 0.3f;
-constexpr float Diffuse = 0.75f;
-constexpr float LightX = -0.408248f, LightY = -0.408248f, LightZ = 0.816497f;
+// Light from the top left and mostly from above, so flat ground is bright and only the far slopes
+// darken; ambient keeps them from going black.
+constexpr float Ambient = 0.25f;
+constexpr float Diffuse = 0.8f;
+constexpr float LightX = -0.160128f, LightY = -0.160128f, LightZ = 0.973994f; // (-1, -1, 6.08)
 
 // The surface as z = x2 * x^2 + x1 * x + y2 * y^2 + y1 * y, in device pixels.
 struct Cushion
@@ -49,12 +51,14 @@ PixelRect ToPixels(const MapTile &tile, qreal ratio, QSize image)
             at(tile.x + tile.width, image.width()), at(tile.y + tile.height, image.height())};
 }
 
-void Shade(QImage &image, const PixelRect &r, const Cushion &c, QRgb colour)
+// `slopeX` is scratch space, kept from tile to tile.
+void Shade(QImage &image, const PixelRect &r, const Cushion &c, QRgb colour,
+           std::vector<float> &slopeX)
 {
     if (r.left >= r.right || r.top >= r.bottom)
         return;
     // The slope across a column is the same on every row: work it out once.
-    std::vector<float> slopeX(size_t(r.right - r.left));
+    slopeX.resize(size_t(r.right - r.left));
     for (int x = r.left; x < r.right; ++x)
         slopeX[size_t(x - r.left)] = float(-(2 * c.x2 * (x + 0.5) + c.x1));
     const float red = float(qRed(colour)), green = float(qGreen(colour)),
@@ -89,6 +93,11 @@ QImage RenderMap(const MapLayout &layout, qreal devicePixelRatio,
     for (const MapTile &tile : tiles)
         if (tile.parent != MapLayout::NoTile)
             hasChildren[tile.parent] = true;
+    std::vector<double> ridges(1, TopRidge); // by depth
+    std::array<QRgb, size_t(FileKind::Folder) + 1> colours;
+    for (size_t kind = 0; kind < colours.size(); ++kind)
+        colours[kind] = KindColour(FileKind(kind)).rgb();
+    std::vector<float> scratch;
     // A folder's tile comes before its items, so its surface is known when theirs is needed.
     std::vector<Cushion> cushions(tiles.size());
     for (size_t i = 0; i < tiles.size(); ++i) {
@@ -98,12 +107,15 @@ QImage RenderMap(const MapLayout &layout, qreal devicePixelRatio,
         Cushion &c = cushions[i];
         if (tile.parent != MapLayout::NoTile)
             c = cushions[tile.parent];
-        const double height = TopRidge * std::pow(RidgeFalloff, tile.depth);
+        while (ridges.size() <= tile.depth)
+            ridges.push_back(ridges.back() * RidgeFalloff);
+        const double height = ridges[tile.depth];
         const double x = double(tile.x) * devicePixelRatio, y = double(tile.y) * devicePixelRatio;
         AddRidge(c.x2, c.x1, x, x + double(tile.width) * devicePixelRatio, height);
         AddRidge(c.y2, c.y1, y, y + double(tile.height) * devicePixelRatio, height);
         if (!hasChildren[i])
-            Shade(image, ToPixels(tile, devicePixelRatio, pixels), c, KindColour(tile.kind).rgb());
+            Shade(image, ToPixels(tile, devicePixelRatio, pixels), c, colours[size_t(tile.kind)],
+                  scratch);
     }
     return image;
 }
