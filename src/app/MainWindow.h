@@ -93,7 +93,7 @@ private:
     QAction *m_driveEntriesEnd = nullptr; // the separator the drives' entries go before
     QAction *m_mapToggle = nullptr;       // the map's menu entry and button
     MapCommand *m_map = nullptr;
-    Commands m_commands;                  // the actions above whose states follow the window's
+    Commands m_commands; // the actions above whose states follow the window's
 
     std::unique_ptr<PrintCommand> m_print;
     std::unique_ptr<LayoutSettings> m_layout;

@@ -21,8 +21,7 @@ constexpr qint64 WalkDrawingMs = 500;
 
 } // namespace
 
-MapCommand::MapCommand(WorkArea *workArea, ScanController *scans, QAction *toggle,
-                       QObject *parent)
+MapCommand::MapCommand(WorkArea *workArea, ScanController *scans, QAction *toggle, QObject *parent)
     : QObject(parent)
     , m_workArea(workArea)
     , m_scans(scans)
@@ -92,9 +91,9 @@ void MapCommand::walkProgressed(const QByteArray &root)
     quint64 files = 0;
     for (qsizetype folder = 0; folder < folders; ++folder)
         files += scan->fileCountOf(WalkSink::FolderId(folder));
-    m_workArea->mapPane()->setCaption(FormatText(
-        Text(TextId::MapCaption), folders, files, KilobyteText(scan->totalSize()),
-        QString::number(double(m_walkClock.elapsed()) / 1000, 'f', 1)));
+    m_workArea->mapPane()->setCaption(
+        FormatText(Text(TextId::MapCaption), folders, files, KilobyteText(scan->totalSize()),
+                   QString::number(double(m_walkClock.elapsed()) / 1000, 'f', 1)));
 }
 
 // A file's folder is selected in the tree, then the file's row in the list, in view.

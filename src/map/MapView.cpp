@@ -49,8 +49,8 @@ std::vector<MapView::Label> Labels(const DriveScan &scan, const MapLayout &layou
     std::unordered_map<quint32, std::vector<std::pair<quint32, size_t>>> wanted; // folder: files
     const std::vector<MapTile> &tiles = layout.tiles();
     for (const MapTile &tile : tiles) {
-        if (tile.width < LabelWidth || tile.height < LabelHeight || tile.file == MapLayout::NoFile ||
-            tile.file == MapLayout::Rest)
+        if (tile.width < LabelWidth || tile.height < LabelHeight ||
+            tile.file == MapLayout::NoFile || tile.file == MapLayout::Rest)
             continue;
         wanted[tile.folder].emplace_back(tile.file, labels.size());
         const bool dark = KindColour(tile.kind).lightness() < 140;
@@ -108,8 +108,8 @@ void MapView::showFolder(const FolderCollection *folders, const QByteArray &path
     m_folders = folders;
     m_path = path;
     m_highlightPath.clear();
-    const auto [scan, top] = folders ? folders->locate(path)
-                                     : std::pair<const DriveScan *, quint32>{nullptr, 0};
+    const auto [scan, top] =
+        folders ? folders->locate(path) : std::pair<const DriveScan *, quint32>{nullptr, 0};
     m_scan = scan;
     m_top = top;
     request();

@@ -42,6 +42,8 @@ public:
     // The tiles shown, null before the first drawing.
     const MapLayout *layout() const { return m_shown ? &m_shown->layout : nullptr; }
     const QImage &image() const;
+    // The path of a tile of the drawing shown: a folder's ends with "/".
+    QByteArray pathOf(quint32 tile) const;
 
 signals:
     void folderClicked(const QByteArray &path);
@@ -77,7 +79,6 @@ private:
     void outline(QPainter &painter, quint32 tile, const QColor &colour) const;
     quint32 tileAt(const QPointF &point) const;
     QString tipFor(quint32 tile) const;
-    QByteArray pathOf(quint32 tile) const;
 
     const FolderCollection *m_folders = nullptr;
     QByteArray m_path;

@@ -74,15 +74,16 @@ void TestUnits::settingsFirstRunThenSave()
                    SettingName::MainWidth, SettingName::MainHeight, TwipsScale(15, 15));
     QCOMPARE(window.width(), 200);
 
-    SaveWindowSettings(store,
-                       {false, true, 7, 3001, {1500, 900, 1200, 2250}, -150, 300, 9000, 6000});
+    SaveWindowSettings(
+        store, {false, true, 7, 3001, {1500, 900, 1200, 2250}, -150, 300, 9000, 6000, true, 2000});
     QFile file(store.fileName());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
     lines.sort();
     QCOMPARE(lines, QStringList({u"Date=2250"_s, u"FolderSize=3001"_s, u"MainHeight=6000"_s,
                                  u"MainLeft=-150"_s, u"MainTop=300"_s, u"MainWidth=9000"_s,
-                                 u"Name=1500"_s, u"Size1=900"_s, u"Size2=1200"_s, u"ViewBar=0"_s,
+                                 u"MapHeight=2000"_s, u"MapView=-1"_s, u"Name=1500"_s,
+                                 u"Size1=900"_s, u"Size2=1200"_s, u"ViewBar=0"_s,
                                  u"ViewStatus=-1"_s, u"ViewType=7"_s, u"[Option]"_s}));
 }
 
