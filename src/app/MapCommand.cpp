@@ -34,8 +34,10 @@ MapCommand::MapCommand(WorkArea *workArea, ScanController *scans, QAction *toggl
             &MapCommand::follow);
     connect(scans, &ScanController::listOutdated, this, &MapCommand::follow);
     connect(scans, &ScanController::phaseChanged, this, [this] {
-        if (!m_scans->isScanning())
-            m_workArea->mapPane()->setCaption({});
+        if (m_scans->isScanning()) {
+            m_walkClock.start();
+            m_lastDrawing.invalidate();
+        }
     });
     connect(scans, &ScanController::recordsGoing, m_map, &MapView::dropRecords);
     connect(scans, &ScanController::walkProgressed, this, &MapCommand::walkProgressed);
@@ -69,6 +71,8 @@ void MapCommand::follow()
 {
     if (!m_workArea->mapShown())
         return;
+    // After a walk the list is filled again: what it counted is then the list's to show.
+    m_workArea->mapPane()->setCaption({});
     m_map->showFolder(&m_scans->folders(), m_workArea->folderTree()->selectedfolder());
     listRowChanged();
 }
@@ -78,8 +82,6 @@ void MapCommand::walkProgressed(const QByteArray &root)
 {
     if (!m_workArea->mapShown())
         return;
-    if (m_map->folder() != root || !m_walkClock.isValid())
-        m_walkClock.start();
     if (m_lastDrawing.isValid() && m_lastDrawing.elapsed() < WalkDrawingMs)
         return;
     m_lastDrawing.start();
