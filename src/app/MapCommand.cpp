@@ -16,8 +16,11 @@
 
 namespace {
 
-// A walk redraws the map at most this often: twice a second.
+// A walk redraws the map at most twice a second, and leaves the drawings no more than a
+// twelfth of one core's time, so that the walk itself is hardly slowed.
 constexpr qint64 WalkDrawingMs = 500;
+constexpr double WalkDrawingShare = 12;
+constexpr qint64 FirstWalkDrawingMs = 1000;
 
 } // namespace
 
@@ -77,15 +80,12 @@ void MapCommand::follow()
     listRowChanged();
 }
 
-// The volume being walked, from its totals so far, with what has been counted under the map.
+// The volume being walked, with what has been counted under the map, and the map itself from its
+// totals so far once the walk has gone on for a while: a short walk shows only its final map.
 void MapCommand::walkProgressed(const QByteArray &root)
 {
     if (!m_workArea->mapShown())
         return;
-    if (m_lastDrawing.isValid() && m_lastDrawing.elapsed() < WalkDrawingMs)
-        return;
-    m_lastDrawing.start();
-    m_map->showFolder(&m_scans->folders(), root);
     const auto [scan, top] = m_scans->folders().locate(root);
     if (!scan)
         return;
@@ -96,6 +96,14 @@ void MapCommand::walkProgressed(const QByteArray &root)
     m_workArea->mapPane()->setCaption(
         FormatText(Text(TextId::MapCaption), folders, files, KilobyteText(scan->totalSize()),
                    QString::number(double(m_walkClock.elapsed()) / 1000, 'f', 1)));
+
+    const auto interval =
+        std::max(WalkDrawingMs, qint64(m_map->drawingCostMs() * WalkDrawingShare));
+    if (m_walkClock.elapsed() < FirstWalkDrawingMs ||
+        (m_lastDrawing.isValid() && m_lastDrawing.elapsed() < interval))
+        return;
+    m_lastDrawing.start();
+    m_map->showFolder(&m_scans->folders(), root);
 }
 
 // A file's folder is selected in the tree, then the file's row in the list, in view.

@@ -6,6 +6,7 @@
 #include "Formatting.h"
 #include "MapRenderer.h"
 
+#include <QElapsedTimer>
 #include <QFile>
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -75,12 +76,15 @@ std::vector<MapView::Label> Labels(const DriveScan &scan, const MapLayout &layou
 std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top, QSizeF size,
                                              qreal pixelRatio, const std::atomic<bool> *cancel)
 {
+    QElapsedTimer clock;
+    clock.start();
     auto drawing = std::make_shared<MapView::Drawing>();
     drawing->layout = MapLayout::Build(*scan, top, size, cancel);
     if (!cancel->load())
         drawing->image = RenderMap(drawing->layout, pixelRatio, cancel);
     if (!cancel->load())
         drawing->labels = Labels(*scan, drawing->layout);
+    drawing->costMs = double(clock.nsecsElapsed()) / 1e6;
     return drawing;
 }
 

@@ -42,6 +42,8 @@ public:
     // The tiles shown, null before the first drawing.
     const MapLayout *layout() const { return m_shown ? &m_shown->layout : nullptr; }
     const QImage &image() const;
+    // What the last drawing shown cost the worker, in milliseconds.
+    double drawingCostMs() const { return m_shown ? m_shown->costMs : 0; }
     // The path of a tile of the drawing shown: a folder's ends with "/".
     QByteArray pathOf(quint32 tile) const;
 
@@ -71,6 +73,7 @@ public:
         MapLayout layout;
         QImage image;
         std::vector<Label> labels;
+        double costMs = 0; // the worker's time on it
     };
 
 private:
