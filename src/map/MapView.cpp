@@ -298,6 +298,7 @@ QString MapView::tipFor(quint32 tile) const
 {
     const MapTile &t = m_shown->layout.tiles()[tile];
     const quint64 whole = m_shown->layout.tiles().front().size;
-    return QFile::decodeName(pathOf(tile)) + u'\n' + SizeText(t.size) + u"  ("_s +
-           PercentText(Percentage(t.size, whole)) + u')';
+    // The list's percentage without its bars.
+    const QString share = PercentText(Percentage(t.size, whole)).section(u' ', -1);
+    return QFile::decodeName(pathOf(tile)) + u'\n' + SizeText(t.size) + u"  ("_s + share + u')';
 }
