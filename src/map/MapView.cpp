@@ -79,6 +79,7 @@ std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top,
     QElapsedTimer clock;
     clock.start();
     auto drawing = std::make_shared<MapView::Drawing>();
+    drawing->scan = scan;
     drawing->layout = MapLayout::Build(*scan, top, size, cancel);
     if (!cancel->load())
         drawing->image = RenderMap(drawing->layout, pixelRatio, cancel);
@@ -140,15 +141,7 @@ void MapView::dropRecords()
 void MapView::setHighlight(const QByteArray &path)
 {
     m_highlightPath = path;
-    m_highlighted = MapLayout::NoTile;
-    if (m_shown && !path.isEmpty()) {
-        const MapLayout &layout = m_shown->layout;
-        for (quint32 tile = 0; tile < layout.tiles().size(); ++tile)
-            if (layout.pathOf(*m_scan, tile) == path) {
-                m_highlighted = tile;
-                break;
-            }
-    }
+    m_highlighted = m_shown && !path.isEmpty() ? tileOf(path) : MapLayout::NoTile;
     update();
 }
 
@@ -236,6 +229,27 @@ void MapView::resizeEvent(QResizeEvent *)
     request();
 }
 
+// Found through the records, by the folder's id and the file's place among its files, rather than
+// by asking every tile for its path.
+quint32 MapView::tileOf(const QByteArray &path) const
+{
+    const DriveScan &scan = *m_shown->scan;
+    const qsizetype slash = path.lastIndexOf('/', path.endsWith('/') ? path.size() - 2 : -1);
+    const qsizetype folder = scan.indexOf(
+        path.endsWith('/') ? QByteArrayView(path) : QByteArrayView(path).first(slash + 1));
+    if (folder < 0)
+        return MapLayout::NoTile;
+    if (path.endsWith('/'))
+        return m_shown->layout.tileOf(quint32(folder));
+    const QByteArrayView name = QByteArrayView(path).sliced(slash + 1);
+    FileRecordReader reader = scan.filesOf(WalkSink::FolderId(folder));
+    FileRecord file;
+    for (quint32 ordinal = 0; reader.next(file); ++ordinal)
+        if (file.name == name)
+            return m_shown->layout.tileOf(quint32(folder), ordinal);
+    return MapLayout::NoTile;
+}
+
 quint32 MapView::tileAt(const QPointF &point) const
 {
     if (!m_shown || width() <= 0 || height() <= 0)
@@ -247,7 +261,8 @@ quint32 MapView::tileAt(const QPointF &point) const
 
 QByteArray MapView::pathOf(quint32 tile) const
 {
-    return m_shown && tile != MapLayout::NoTile ? m_shown->layout.pathOf(*m_scan, tile)
+    // The drawing's own records: the view may have moved on to another scan's folder meanwhile.
+    return m_shown && tile != MapLayout::NoTile ? m_shown->layout.pathOf(*m_shown->scan, tile)
                                                 : QByteArray();
 }
 

@@ -42,6 +42,8 @@ public:
     // The tiles shown, null before the first drawing.
     const MapLayout *layout() const { return m_shown ? &m_shown->layout : nullptr; }
     const QImage &image() const;
+    // The tile outlined for the list's current row.
+    quint32 highlighted() const { return m_highlighted; }
     // What the last drawing shown cost the worker, in milliseconds.
     double drawingCostMs() const { return m_shown ? m_shown->costMs : 0; }
     // The path of a tile of the drawing shown: a folder's ends with "/".
@@ -73,7 +75,8 @@ public:
         MapLayout layout;
         QImage image;
         std::vector<Label> labels;
-        double costMs = 0; // the worker's time on it
+        double costMs = 0;               // the worker's time on it
+        const DriveScan *scan = nullptr; // whose folders the tiles name
     };
 
 private:
@@ -81,6 +84,7 @@ private:
     void drawn();
     void outline(QPainter &painter, quint32 tile, const QColor &colour) const;
     quint32 tileAt(const QPointF &point) const;
+    quint32 tileOf(const QByteArray &path) const;
     QString tipFor(quint32 tile) const;
 
     const FolderCollection *m_folders = nullptr;

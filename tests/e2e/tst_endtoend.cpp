@@ -329,6 +329,9 @@ void TestEndToEnd::mapAnswersClicks()
     QCOMPARE(m_window->folderTree()->selectedfolder(), QFile::encodeName(m_known + u"/photos/"_s));
     const auto *list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
     QCOMPARE(list->currentIndex().data().toString(), u"p2.jpg"_s);
+    // The map of the photos, with the row's rectangle outlined.
+    QTRY_VERIFY(!map->isDrawing() && map->folder().endsWith("/photos/"));
+    QCOMPARE(map->pathOf(map->highlighted()), photo);
     shot(u"06-map"_s);
 }
 
