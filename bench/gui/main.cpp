@@ -10,6 +10,9 @@
 #include "FolderTreeModel.h"
 #include "FolderTreeView.h"
 #include "MainWindow.h"
+#include "MapLayout.h"
+#include "MapRenderer.h"
+#include "MapView.h"
 #include "TextTable.h"
 #include "Volume.h"
 
@@ -68,7 +71,8 @@ constexpr const char *Usage =
     "  --reps N              repetitions of each list case (default 5)\n"
     "  --locale NAME         collation of the names (default en_US; \"system\": the "
     "environment's)\n"
-    "  --only window|list    run one half only\n";
+    "  --only window|list|map  run one part only (map: the map of TREE, drawn, resized, and\n"
+    "                        shown during scans from the window)\n";
 
 constexpr int TickMs = 10;
 constexpr double StallTargetMs = 50;
@@ -97,6 +101,7 @@ struct Arguments
     QString locale = QStringLiteral("en_US");
     bool window = true;
     bool list = true;
+    bool map = true;
 };
 
 [[noreturn]] void Fail(const QString &message)
@@ -146,10 +151,11 @@ Arguments Parse(const QStringList &argv)
             args.locale = value(i);
         } else if (arg == u"--only") {
             const QString part = value(i);
-            if (part != u"window" && part != u"list")
-                Fail(QStringLiteral("--only takes window or list"));
+            if (part != u"window" && part != u"list" && part != u"map")
+                Fail(QStringLiteral("--only takes window, list or map"));
             args.window = part == u"window";
             args.list = part == u"list";
+            args.map = part == u"map";
         } else if (arg.startsWith(u'-')) {
             Fail(QStringLiteral("unknown option ") + arg + QStringLiteral("; try --help"));
         } else if (!treeGiven) {
@@ -290,14 +296,19 @@ struct WindowRun
 
 // Creates a window over one volume whose mount point is `root`, shows it, and picks the volume
 // while a 10 ms timer records how late each of its ticks comes.
-WindowRun ScanFromWindow(const QString &root)
+// With the map: shown under the list, with the window at `size`.
+WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size = {})
 {
     WindowRun run;
     Volume volume;
     volume.mountPoint = QFile::encodeName(root);
     volume.kind = DriveKind::Fixed;
     auto window = std::make_unique<MainWindow>(QList<Volume>{volume}, nullptr);
+    if (size.isValid())
+        window->resize(size);
     window->show();
+    if (withMap)
+        window->findChild<QAction *>(QStringLiteral("mnuViewMap"))->trigger();
     // Let the first show and paint pass: they are no part of the scan.
     {
         QEventLoop settle;
@@ -739,6 +750,124 @@ ListResult MeasureList(const QString &wide, int reps)
     return result;
 }
 
+// --- The map ------------------------------------------------------------------------------------
+
+constexpr QSize MapSize(1600, 500);
+constexpr QSize MapWindowSize(1850, 1000); // leaves the map about MapSize
+constexpr double MapDrawTargetMs = 250;
+constexpr double MapResizeTargetMs = 100;
+constexpr double MapStallTargetMs = 16;
+constexpr double MapBytesTarget = 16;
+constexpr double MapSlowdownTarget = 1.05;
+
+struct MapResult
+{
+    qint64 entries = 0; // folders and files of TREE
+    std::vector<double> drawMs;
+    size_t layoutBytes = 0;
+    size_t imageBytes = 0;
+    std::vector<double> resizeMs; // from a resize to the first new image
+    double dragLongestMs = 0;     // longest event-loop gap while the map is resized continuously
+    std::vector<WindowRun> with, without;
+};
+
+// Runs the event loop until `done` holds or the time is up.
+void WaitFor(const std::function<bool()> &done, int ms = 20000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(1, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+MapResult MeasureMap(const QString &tree, int reps, int windowRuns)
+{
+    MapResult result;
+    FolderCollection folders;
+    const QByteArray root = QFile::encodeName(tree) + '/';
+    {
+        DriveScanJob job(folders, root);
+        if (!job.start())
+            Fail(QStringLiteral("cannot walk ") + tree);
+        job.wait();
+        job.finish();
+    }
+    const auto [scan, top] = folders.locate(root);
+    if (!scan)
+        Fail(QStringLiteral("no record for ") + tree);
+    for (qsizetype folder = 0; folder < scan->count(); ++folder)
+        result.entries += 1 + scan->fileCountOf(WalkSink::FolderId(folder));
+
+    Log(QStringLiteral("drawing the map of ") + tree + QStringLiteral(" ..."));
+    g_load.begin();
+    for (int rep = 0; rep < reps; ++rep) {
+        MapLayout layout;
+        QImage image;
+        result.drawMs.push_back(TimeMs([&] {
+            layout = MapLayout::Build(*scan, top, QSizeF(MapSize));
+            image = RenderMap(layout, 1);
+        }));
+        result.layoutBytes = layout.memoryUsed();
+        result.imageBytes = size_t(image.sizeInBytes());
+    }
+    g_load.end();
+
+    Log(QStringLiteral("resizing the map ..."));
+    MapView view;
+    view.resize(MapSize);
+    view.show();
+    view.showFolder(&folders, root);
+    WaitFor([&] { return !view.isDrawing() && view.layout(); });
+    QElapsedTimer clock;
+    double shownAt = -1;
+    QObject::connect(&view, &MapView::drawingShown,
+                     [&] { shownAt = double(clock.nsecsElapsed()) / 1e6; });
+    for (int rep = 0; rep < reps; ++rep) {
+        shownAt = -1;
+        clock.start();
+        view.resize(MapSize - QSize(20 * (rep + 1), 8 * (rep + 1)));
+        WaitFor([&] { return shownAt >= 0; });
+        result.resizeMs.push_back(shownAt);
+        WaitFor([&] { return !view.isDrawing(); });
+    }
+    // A drag of the bar above the map: a new height every 16 ms for two seconds.
+    qint64 last = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(2);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        result.dragLongestMs = std::max(result.dragLongestMs, double(now - last) / 1e6);
+        last = now;
+    });
+    QTimer drag;
+    drag.setInterval(16);
+    int step = 0;
+    QObject::connect(&drag, &QTimer::timeout,
+                     [&] { view.resize(MapSize.width(), MapSize.height() - 4 * (++step % 50)); });
+    clock.start();
+    ticker.start();
+    drag.start();
+    WaitFor([] { return false; }, 2000);
+    drag.stop();
+    ticker.stop();
+    view.dropRecords();
+    folders.clear();
+
+    // Interleaved, so that a slow spell falls on both.
+    for (int round = 0; round < windowRuns; ++round) {
+        Log(QStringLiteral("scan from the window without and with the map, %1/%2 ...")
+                .arg(round + 1)
+                .arg(windowRuns));
+        result.without.push_back(ScanFromWindow(tree, false, MapWindowSize));
+        result.with.push_back(ScanFromWindow(tree, true, MapWindowSize));
+    }
+    return result;
+}
+
 // --- The report --------------------------------------------------------------------------------
 
 QString FirstLine(const QString &path, const QString &key)
@@ -832,6 +961,76 @@ void Print(const QString &line = {})
     std::fprintf(stdout, "%s\n", qPrintable(line));
 }
 
+void ReportMap(const QString &tree, const MapResult &map, std::vector<Target> &targets)
+{
+    Print();
+    Print(QStringLiteral("the map of TREE = %1 (%2 entries) at %3 x %4, in one process")
+              .arg(tree, Thousands(map.entries))
+              .arg(MapSize.width())
+              .arg(MapSize.height()));
+    const double draw = Median(map.drawMs);
+    const double bytes =
+        double(map.layoutBytes + map.imageBytes) / double(std::max<qint64>(1, map.entries));
+    Print(QStringLiteral("  layout and drawing, records to image: median %1 ms, runs %2")
+              .arg(Ms(draw), Series(map.drawMs, 1)));
+    Print(QStringLiteral("  memory: tiles %1 MiB + image %2 MiB = %3 bytes per entry")
+              .arg(double(map.layoutBytes) / 1048576, 0, 'f', 1)
+              .arg(double(map.imageBytes) / 1048576, 0, 'f', 1)
+              .arg(bytes, 0, 'f', 1));
+    const double resize = Median(map.resizeMs);
+    Print(QStringLiteral("  a resize to its first new image: median %1 ms, runs %2; longest "
+                         "event-loop gap over a 2 s drag: %3 ms")
+              .arg(Ms(resize), Series(map.resizeMs, 1), Ms(map.dragLongestMs)));
+    std::vector<double> withWall, withoutWall;
+    double withLongest = 0, withoutLongest = 0;
+    const WindowRun *worst = nullptr;
+    for (const WindowRun &w : map.with) {
+        withWall.push_back(w.wallS);
+        withLongest = std::max(withLongest, w.longestMs);
+        if (!worst || w.longestMs > worst->longestMs)
+            worst = &w;
+    }
+    for (const WindowRun &w : map.without) {
+        withoutWall.push_back(w.wallS);
+        withoutLongest = std::max(withoutLongest, w.longestMs);
+    }
+    if (worst)
+        Print(
+            QStringLiteral("    its longest gap ended %1 s into a pick of %2 s (the walk ended at "
+                           "%3 s); the window's thread ran %4 ms of it, preempted %5 times")
+                .arg(worst->longestAtS, 0, 'f', 3)
+                .arg(worst->wallS, 0, 'f', 3)
+                .arg(worst->toFillS, 0, 'f', 3)
+                .arg(Ms(worst->longestCpuMs))
+                .arg(worst->longestPreempted));
+    const double slowdown = Median(withoutWall) > 0 ? Median(withWall) / Median(withoutWall) : 0;
+    Print(QStringLiteral("  scan from the window, map shown: %1 s (runs %2), longest gap %3 ms; "
+                         "map hidden: %4 s (runs %5), longest gap %6 ms")
+              .arg(Median(withWall), 0, 'f', 3)
+              .arg(Series(withWall, 3), Ms(withLongest))
+              .arg(Median(withoutWall), 0, 'f', 3)
+              .arg(Series(withoutWall, 3), Ms(withoutLongest)));
+    targets.push_back({QStringLiteral("map, records to image"), Ms(draw) + QStringLiteral(" ms"),
+                       QStringLiteral("<= %1 ms").arg(MapDrawTargetMs), draw <= MapDrawTargetMs});
+    targets.push_back(
+        {QStringLiteral("map, resize to first new image"), Ms(resize) + QStringLiteral(" ms"),
+         QStringLiteral("<= %1 ms").arg(MapResizeTargetMs), resize <= MapResizeTargetMs});
+    targets.push_back({QStringLiteral("map, longest stall while resized"),
+                       Ms(map.dragLongestMs) + QStringLiteral(" ms"),
+                       QStringLiteral("<= %1 ms").arg(MapStallTargetMs),
+                       map.dragLongestMs <= MapStallTargetMs});
+    targets.push_back({QStringLiteral("map, longest stall while scanning"),
+                       Ms(withLongest) + QStringLiteral(" ms"),
+                       QStringLiteral("<= %1 ms").arg(MapStallTargetMs),
+                       withLongest <= MapStallTargetMs});
+    targets.push_back({QStringLiteral("map, bytes per entry"), QString::number(bytes, 'f', 1),
+                       QStringLiteral("<= %1").arg(MapBytesTarget), bytes <= MapBytesTarget});
+    targets.push_back({QStringLiteral("scan wall, map shown / hidden"),
+                       QString::number(slowdown, 'f', 3),
+                       QStringLiteral("<= %1").arg(MapSlowdownTarget),
+                       slowdown > 0 && slowdown <= MapSlowdownTarget});
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -857,7 +1056,7 @@ int main(int argc, char *argv[])
     std::vector<ChildRun> scanRuns;
     QString scanPath;
     QJsonObject manifest;
-    if (args.window) {
+    if (args.window || args.map) {
         const QString manifestPath = QFileInfo(args.tree).absolutePath() + u'/' +
                                      QFileInfo(args.tree).fileName() +
                                      QStringLiteral(".manifest.json");
@@ -876,6 +1075,8 @@ int main(int argc, char *argv[])
             if (mf.open(QIODevice::ReadOnly))
                 manifest = QJsonDocument::fromJson(mf.readAll()).object();
         }
+    }
+    if (args.window) {
         scanPath = FindQuarnelScan(args.scan);
         if (scanPath.isEmpty())
             Fail(QStringLiteral("no quarnel-scan found: build it, or give --quarnel-scan PATH"));
@@ -917,6 +1118,9 @@ int main(int argc, char *argv[])
         Log(QStringLiteral("timing the list of ") + args.wide + QStringLiteral(" ..."));
         list = MeasureList(args.wide, args.reps);
     }
+    MapResult map;
+    if (args.map)
+        map = MeasureMap(args.tree, args.reps, std::max(3, args.windowRuns));
 
     // The report.
     Print(QStringLiteral("Quarnel window benchmark, ") +
@@ -1102,6 +1306,9 @@ int main(int argc, char *argv[])
                            Ms(worst) + QStringLiteral(" ms"),
                            QStringLiteral("<= %1 ms").arg(SortTargetMs), worst <= SortTargetMs});
     }
+
+    if (args.map)
+        ReportMap(args.tree, map, targets);
 
     Print();
     Print(QStringLiteral("targets"));

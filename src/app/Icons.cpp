@@ -42,6 +42,7 @@ QIcon ToolIcon(const QString &key)
         {u"UP"_s, u"go-up"_s, u"up"_s},
         {u"REFRESH"_s, u"view-refresh"_s, u"refresh"_s},
         {u"STOP"_s, u"process-stop"_s, u"stop"_s},
+        {u"MAP"_s, u"view-grid"_s, u"map"_s},
     };
     for (const Entry &e : entries)
         if (e.key == key)

@@ -9,6 +9,7 @@
 #include "Icons.h"
 #include "LayoutSettings.h"
 #include "MainStatusBar.h"
+#include "MapCommand.h"
 #include "Paths.h"
 #include "PrintCommand.h"
 #include "ScanController.h"
@@ -91,6 +92,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
+    m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
     for (int index = 0; index < drives.size(); ++index)
         addDriveCommands(index, drives[index]);
 
@@ -104,6 +106,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
                               m_commands.viewStatusBar, m_workArea},
         m_pixelTwips);
     m_percentBase = m_layout->restore();
+    m_map->restored();
     applyCommandStates();
     m_keys = std::make_unique<WindowKeys>(
         this, int(drives.size()), [this] { m_scans->stopCommand(); },
@@ -158,6 +161,14 @@ void MainWindow::buildMenus()
         toggle->setCheckable(true);
     m_commands.sizeCommands = {m_commands.sizeDisk, m_commands.sizeParent};
     buildSortMenu(view);
+    view->addSeparator();
+    // One action for the entry and the button, so that both show whether the map is shown.
+    m_mapToggle = view->addAction(ToolIcon(QStringLiteral("MAP")), Text(TextId::MenuViewMap));
+    m_mapToggle->setObjectName(QStringLiteral("mnuViewMap"));
+    m_mapToggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
+    m_mapToggle->setToolTip(Text(TextId::MapTip));
+    m_mapToggle->setIconVisibleInMenu(false);
+    m_commands.alwaysOn.append(m_mapToggle);
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -246,6 +257,9 @@ void MainWindow::buildFunctionBar()
     m_commands.alwaysOn << up << refresh;
     m_functionBar->addSeparator();
     m_commands.stop.append(addButton("STOP", TextId::StopTip, [this] { m_scans->stopCommand(); }));
+    m_functionBar->addSeparator();
+    m_functionBar->addAction(m_mapToggle);
+    m_functionBar->widgetForAction(m_mapToggle)->setAccessibleName(Text(TextId::MapTip));
 }
 
 // One button and one scan-menu entry per drive, labelled by the volume's mount point, with a

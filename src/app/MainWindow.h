@@ -17,6 +17,7 @@ class DirListModel;
 class FolderTreeView;
 class LayoutSettings;
 class MainStatusBar;
+class MapCommand;
 class PrintCommand;
 class QAction;
 class QMenu;
@@ -90,7 +91,9 @@ private:
     ScanController *m_scans = nullptr;
     QMenu *m_scanMenu = nullptr;
     QAction *m_driveEntriesEnd = nullptr; // the separator the drives' entries go before
-    Commands m_commands;                  // the actions above whose states follow the window's
+    QAction *m_mapToggle = nullptr;       // the map's menu entry and button
+    MapCommand *m_map = nullptr;
+    Commands m_commands; // the actions above whose states follow the window's
 
     std::unique_ptr<PrintCommand> m_print;
     std::unique_ptr<LayoutSettings> m_layout;

@@ -127,6 +127,8 @@ quint64 ScanController::ScanDrive(const Volume &drive)
         job.requestStop();
     QTimer progress;
     connect(&progress, &QTimer::timeout, this, &ScanController::showScanProgress);
+    connect(&progress, &QTimer::timeout, this,
+            [this, root = drive.root()] { emit walkProgressed(root); });
     progress.start(200);
     showScanProgress();
     walking.exec();
@@ -187,6 +189,7 @@ void ScanController::refillList()
 
 void ScanController::removeDrive(const QByteArray &root)
 {
+    emit recordsGoing();
     m_folders.removeDrive(root);
     m_workArea->forgetList();
 }

@@ -52,6 +52,10 @@ signals:
     void phaseChanged();
     // The records behind the selected folder may have changed: the list is to be filled again.
     void listOutdated();
+    // Records are about to be removed: whatever reads them stops.
+    void recordsGoing();
+    // A walk of the volume with this root went on a little further; a few times a second.
+    void walkProgressed(const QByteArray &root);
 
 private:
     void setPhase(ScanPhase phase);

@@ -290,6 +290,9 @@ WindowSettings LoadWindowSettings(const SettingsStore &store)
     settings.mainTop = RestoreLength(store, SettingName::MainTop);
     settings.mainWidth = RestoreLength(store, SettingName::MainWidth);
     settings.mainHeight = RestoreLength(store, SettingName::MainHeight);
+    const auto map = ReadSetting(store, SettingName::MapView, SettingKind::Number);
+    settings.mapShown = map && (map->toInt() == -1 || map->toInt() == 1);
+    settings.mapHeight = RestoreLength(store, SettingName::MapHeight).value_or(settings.mapHeight);
     return settings;
 }
 
@@ -309,4 +312,6 @@ void SaveWindowSettings(const SettingsStore &store, const WindowSettings &settin
     writeIfKnown(SettingName::MainTop, settings.mainTop);
     writeIfKnown(SettingName::MainWidth, settings.mainWidth);
     writeIfKnown(SettingName::MainHeight, settings.mainHeight);
+    WriteSetting(store, SettingName::MapView, settings.mapShown, SettingKind::Number);
+    WriteLength(store, SettingName::MapHeight, settings.mapHeight);
 }

@@ -65,6 +65,9 @@ inline constexpr QStringView MainLeft = u"MainLeft";
 inline constexpr QStringView MainTop = u"MainTop";
 inline constexpr QStringView MainWidth = u"MainWidth";
 inline constexpr QStringView MainHeight = u"MainHeight";
+// After the twelve: the map under the list, and its height.
+inline constexpr QStringView MapView = u"MapView";
+inline constexpr QStringView MapHeight = u"MapHeight";
 } // namespace SettingName
 
 // What the main window remembers, each member holding its default. Lengths are in twips.
@@ -83,6 +86,8 @@ struct WindowSettings
     std::optional<int> mainTop;
     std::optional<int> mainWidth; // outer size; absent: the client area above
     std::optional<int> mainHeight;
+    bool mapShown = false; // only a stored true shows it
+    int mapHeight = 3600;
 
     friend bool operator==(const WindowSettings &, const WindowSettings &) = default;
 };

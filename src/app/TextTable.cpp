@@ -56,6 +56,18 @@ constexpr Entry Texts[] = {
     {1016, "&Analyser un dossier..."},
     {1017, "Choisir le dossier à analyser"},
     {1018, "%s n'est pas un dossier que Quarnel peut analyser."},
+    {1019, "&Carte des fichiers"},
+    {1020, "Carte des fichiers"},
+    {1021, "Images"},
+    {1022, "Vidéos"},
+    {1023, "Sons"},
+    {1024, "Archives et images disque"},
+    {1025, "Documents"},
+    {1026, "Code source"},
+    {1027, "Programmes et bibliothèques"},
+    {1028, "Autres fichiers"},
+    {1029, "Dossiers et petits fichiers"},
+    {1030, "Scan en cours : %s Repertoires, %s Fichiers, %s Kb comptés en %s s"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

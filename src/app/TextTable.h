@@ -48,6 +48,12 @@ enum class TextId : quint16 {
     MenuScanFolder = 1016,
     ScanFolderTitle = 1017,
     NotAFolder = 1018,
+    MenuViewMap = 1019,
+    MapTip = 1020,
+    // The map's key, in the order of the kinds of file, the folders' surface last.
+    MapKindPictures = 1021,
+    MapKindFolders = 1029,
+    MapCaption = 1030,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

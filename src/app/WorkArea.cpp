@@ -5,9 +5,11 @@
 #include "FolderTreeView.h"
 #include "Icons.h"
 #include "MainLayout.h"
+#include "MapPane.h"
 #include "Paths.h"
 #include "SettingsStore.h"
 #include "SortArrowStyle.h"
+#include "SplitBar.h"
 #include "TextTable.h"
 
 #include <QApplication>
@@ -25,6 +27,9 @@
 namespace {
 
 constexpr int SplitterWidth = 30; // twips
+constexpr int MapBarHeight = 5;   // pixels
+// Neither the list nor the map gets smaller than this, in pixels.
+constexpr int MinimumPane = 60;
 // How far Left and Right move the focused splitter bar: 10 pixels at 96 DPI.
 constexpr int SplitterKeyStep = 150; // twips
 
@@ -52,6 +57,16 @@ WorkArea::WorkArea(QMainWindow *window, QToolBar *functionBar, QToolBar *driveBa
     m_splitter->installEventFilter(this);
 
     buildList();
+    QStringList kinds;
+    for (int id = int(TextId::MapKindPictures); id <= int(TextId::MapKindFolders); ++id)
+        kinds.append(Text(TextId(id)));
+    m_mapPane = new MapPane(kinds, this);
+    m_mapPane->hide();
+    m_mapBar = new SplitBar(this);
+    m_mapBar->setObjectName(QStringLiteral("picMapSplitter"));
+    m_mapBar->setAccessibleName(QStringLiteral("Barre de séparation de la carte"));
+    m_mapBar->hide();
+    connect(m_mapBar, &SplitBar::moved, this, &WorkArea::moveMapBar);
     // The empty list starts sorted by name, ascending.
     m_sort.startUp();
     sortList();
@@ -116,7 +131,31 @@ void WorkArea::ArrangeControls()
     const int room = out.room / ty;
     m_folderTree->setGeometry(m_folderTree->x(), top, m_folderTree->width(), room);
     m_splitter->setGeometry(out.splitterLeft / tx, top, std::max(1, SplitterWidth / tx), room);
-    m_listView->setGeometry(out.listLeft / tx, top, out.listWidth / tx, room);
+    if (!m_mapShown) {
+        m_listView->setGeometry(out.listLeft / tx, top, out.listWidth / tx, room);
+        return;
+    }
+    const int map = std::clamp(m_mapHeight, std::min(MinimumPane, room / 2),
+                               std::max(room - MapBarHeight - MinimumPane, room / 2));
+    const int list = std::max(1, room - map - MapBarHeight);
+    m_listView->setGeometry(out.listLeft / tx, top, out.listWidth / tx, list);
+    m_mapBar->setGeometry(out.listLeft / tx, top + list, out.listWidth / tx, MapBarHeight);
+    m_mapPane->setGeometry(out.listLeft / tx, top + list + MapBarHeight, out.listWidth / tx,
+                           std::max(1, room - list - MapBarHeight));
+}
+
+void WorkArea::setMapShown(bool shown)
+{
+    m_mapShown = shown;
+    m_mapPane->setVisible(shown);
+    m_mapBar->setVisible(shown);
+    ArrangeControls();
+}
+
+void WorkArea::moveMapBar(int dy)
+{
+    m_mapHeight = std::max(1, m_mapPane->height() - dy);
+    ArrangeControls();
 }
 
 bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize)
@@ -152,6 +191,8 @@ void WorkArea::restoreWidths(const WindowSettings &stored)
     for (int column = 0; column < DirListModel::ColumnCount; ++column)
         m_listView->header()->resizeSection(
             column, m_pixelTwips.toPixelsX(stored.columnWidths[size_t(column)]));
+    m_mapHeight = std::max(1, m_pixelTwips.toPixelsY(stored.mapHeight));
+    setMapShown(stored.mapShown);
 }
 
 void WorkArea::saveWidths(WindowSettings &settings) const
@@ -160,6 +201,8 @@ void WorkArea::saveWidths(WindowSettings &settings) const
     settings.folderSize = m_folderTree->width() * tx;
     for (int column = 0; column < DirListModel::ColumnCount; ++column)
         settings.columnWidths[size_t(column)] = m_listView->header()->sectionSize(column) * tx;
+    settings.mapShown = m_mapShown;
+    settings.mapHeight = m_mapHeight * m_pixelTwips.perPixelY();
 }
 
 void WorkArea::resizeEvent(QResizeEvent *event)

@@ -9,6 +9,8 @@
 
 class FolderCollection;
 class FolderTreeView;
+class MapPane;
+class SplitBar;
 class QMainWindow;
 class QStatusBar;
 class QToolBar;
@@ -44,6 +46,11 @@ public:
     void headingClicked(int logicalIndex);
     int sortColumn() const { return m_sort.column() - 1; }
 
+    // The map under the list, and the bar between them; hidden until the user turns it on.
+    MapPane *mapPane() const { return m_mapPane; }
+    bool mapShown() const { return m_mapShown; }
+    void setMapShown(bool shown);
+
     void restoreWidths(const WindowSettings &stored);
     void saveWidths(WindowSettings &settings) const;
 
@@ -56,6 +63,7 @@ private:
     bool handleSplitter(const QEvent *event);
     void moveSplitter(int dx);
     void sortList();
+    void moveMapBar(int dy);
 
     QMainWindow *m_window;
     QToolBar *m_functionBar;
@@ -67,6 +75,10 @@ private:
     QTreeView *m_listView = nullptr;
     DirListModel *m_listModel = nullptr;
     ListSort m_sort;
+    SplitBar *m_mapBar = nullptr;
+    MapPane *m_mapPane = nullptr;
+    bool m_mapShown = false;
+    int m_mapHeight = 240; // pixels
     bool m_listHasRows = false;
     bool m_dragging = false;
     QPoint m_drag; // the screen cursor when the splitter last moved

@@ -28,13 +28,19 @@ qsizetype FolderCollection::count() const
 
 FolderRecord FolderCollection::find(QByteArrayView path) const
 {
+    const auto [drive, folder] = locate(path);
+    return drive ? drive->folder(qsizetype(folder)) : FolderRecord();
+}
+
+std::pair<const DriveScan *, WalkSink::FolderId> FolderCollection::locate(QByteArrayView path) const
+{
     for (const auto &drive : m_drives) {
         if (!path.startsWith(drive->rootPath()))
             continue;
         if (const qsizetype index = drive->indexOf(path); index >= 0)
-            return drive->folder(index);
+            return {drive.get(), WalkSink::FolderId(index)};
     }
-    return {};
+    return {nullptr, WalkSink::NoFolder};
 }
 
 quint32 FolderCollection::unreadCount() const

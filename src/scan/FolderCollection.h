@@ -7,6 +7,7 @@
 #include <QByteArrayList>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 // Every folder record of every drive scanned so far (the main window's colFolders). Records are
@@ -27,6 +28,9 @@ public:
     // The record whose path is exactly `path` (ending with "/"); a null record when the folder
     // has not been scanned.
     FolderRecord find(QByteArrayView path) const;
+    // The scan holding the record of `path` and the record's folder id there; {nullptr, NoFolder}
+    // when none.
+    std::pair<const DriveScan *, WalkSink::FolderId> locate(QByteArrayView path) const;
     // Folders and files the walks could not read, and the first few of them with why.
     quint32 unreadCount() const;
     QByteArrayList unreadSample() const;

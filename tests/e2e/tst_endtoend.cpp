@@ -2,6 +2,7 @@
 #include "FolderTreeView.h"
 #include "MainStatusBar.h"
 #include "MainWindow.h"
+#include "MapView.h"
 #include "SettingsStore.h"
 #include "StartUp.h"
 
@@ -71,6 +72,7 @@ private slots:
     void scanGivesTheKnownTotals();
     void browseIntoAFolderAndSort();
     void percentagesOfTheDisk();
+    void mapAnswersClicks();
     void stopALongScanThenRescan();
     void printToPdf();
     void aboutAndHelp();
@@ -305,6 +307,34 @@ void TestEndToEnd::percentagesOfTheDisk()
     shot(u"05-percent-of-disk"_s);
 }
 
+// From the volume's root, a click on a photo's rectangle selects its folder in the tree and its
+// row in the list; the map stays on for the restart below.
+void TestEndToEnd::mapAnswersClicks()
+{
+    type(Qt::Key_Up, Qt::AltModifier);
+    type(Qt::Key_M, Qt::ControlModifier);
+    QVERIFY(action("mnuViewMap")->isChecked());
+    auto *map = m_window->findChild<MapView *>(u"picMap"_s);
+    QTRY_VERIFY(map->isVisible() && map->layout() && !map->isDrawing());
+    QCOMPARE(map->folder(), QFile::encodeName(m_known + u'/'));
+    const MapLayout &layout = *map->layout();
+    const QByteArray photo = QFile::encodeName(m_known + u"/photos/p2.jpg"_s);
+    quint32 tile = 0;
+    while (tile < layout.tiles().size() && map->pathOf(tile) != photo)
+        ++tile;
+    QVERIFY(tile < layout.tiles().size());
+    const MapTile &t = layout.tiles()[tile];
+    QTest::mouseClick(map, Qt::LeftButton, {},
+                      QPoint(int(t.x + t.width / 2), int(t.y + t.height / 2)));
+    QCOMPARE(m_window->folderTree()->selectedfolder(), QFile::encodeName(m_known + u"/photos/"_s));
+    const auto *list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
+    QCOMPARE(list->currentIndex().data().toString(), u"p2.jpg"_s);
+    // The map of the photos, with the row's rectangle outlined.
+    QTRY_VERIFY(!map->isDrawing() && map->folder().endsWith("/photos/"));
+    QCOMPARE(map->pathOf(map->highlighted()), photo);
+    shot(u"06-map"_s);
+}
+
 void TestEndToEnd::stopALongScanThenRescan()
 {
     // Esc as soon as the walk is under way: the window must answer while it runs.
@@ -417,6 +447,7 @@ void TestEndToEnd::closeAndStartAgainRestoresEverything()
     QCOMPARE(list->header()->sectionSize(DirListModel::Name), 260);
     QTRY_COMPARE(m_window->geometry(), geometry);
     QCOMPARE(m_window->folderTree()->width(), treeWidth);
+    QVERIFY(action("mnuViewMap")->isChecked() && m_window->findChild<MapView *>()->isVisible());
     shot(u"11-restarted"_s);
     m_window->close();
 }

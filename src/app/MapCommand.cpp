@@ -1,0 +1,135 @@
+#include "MapCommand.h"
+
+#include "DirListModel.h"
+#include "DriveScan.h"
+#include "FolderTreeView.h"
+#include "FormatText.h"
+#include "Formatting.h"
+#include "MapPane.h"
+#include "MapView.h"
+#include "ScanController.h"
+#include "TextTable.h"
+#include "WorkArea.h"
+
+#include <QAction>
+#include <QTreeView>
+
+namespace {
+
+// A walk redraws the map at most twice a second, and leaves the drawings no more than a
+// twelfth of one core's time, so that the walk itself is hardly slowed.
+constexpr qint64 WalkDrawingMs = 500;
+constexpr double WalkDrawingShare = 12;
+constexpr qint64 FirstWalkDrawingMs = 1000;
+
+} // namespace
+
+MapCommand::MapCommand(WorkArea *workArea, ScanController *scans, QAction *toggle, QObject *parent)
+    : QObject(parent)
+    , m_workArea(workArea)
+    , m_scans(scans)
+    , m_toggle(toggle)
+    , m_map(workArea->mapPane()->view())
+{
+    m_toggle->setCheckable(true);
+    connect(m_toggle, &QAction::triggered, this, &MapCommand::setShown);
+    connect(workArea->folderTree(), &FolderTreeView::selectedFolderChanged, this,
+            &MapCommand::follow);
+    connect(scans, &ScanController::listOutdated, this, &MapCommand::follow);
+    connect(scans, &ScanController::phaseChanged, this, [this] {
+        if (m_scans->isScanning()) {
+            m_walkClock.start();
+            m_lastDrawing.invalidate();
+        }
+    });
+    connect(scans, &ScanController::recordsGoing, m_map, &MapView::dropRecords);
+    connect(scans, &ScanController::walkProgressed, this, &MapCommand::walkProgressed);
+    connect(m_map, &MapView::folderClicked, workArea->folderTree(),
+            &FolderTreeView::setSelectedfolder);
+    connect(m_map, &MapView::fileClicked, this, &MapCommand::fileClicked);
+    connect(workArea->listView()->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &MapCommand::listRowChanged);
+    // A refill moves the rows without a change of the current one.
+    connect(workArea->listModel(), &QAbstractItemModel::modelReset, this,
+            &MapCommand::listRowChanged);
+}
+
+void MapCommand::restored()
+{
+    m_toggle->setChecked(m_workArea->mapShown());
+    follow();
+}
+
+void MapCommand::setShown(bool shown)
+{
+    m_toggle->setChecked(shown);
+    m_workArea->setMapShown(shown);
+    if (shown)
+        follow();
+    else
+        m_map->dropRecords(); // a hidden map holds nothing
+}
+
+void MapCommand::follow()
+{
+    if (!m_workArea->mapShown())
+        return;
+    // After a walk the list is filled again: what it counted is then the list's to show.
+    m_workArea->mapPane()->setCaption({});
+    m_map->showFolder(&m_scans->folders(), m_workArea->folderTree()->selectedfolder());
+    listRowChanged();
+}
+
+// The volume being walked, with what has been counted under the map, and the map itself from its
+// totals so far once the walk has gone on for a while: a short walk shows only its final map.
+void MapCommand::walkProgressed(const QByteArray &root)
+{
+    if (!m_workArea->mapShown())
+        return;
+    const auto [scan, top] = m_scans->folders().locate(root);
+    if (!scan)
+        return;
+    const qsizetype folders = scan->count();
+    quint64 files = 0;
+    for (qsizetype folder = 0; folder < folders; ++folder)
+        files += scan->fileCountOf(WalkSink::FolderId(folder));
+    m_workArea->mapPane()->setCaption(
+        FormatText(Text(TextId::MapCaption), folders, files, KilobyteText(scan->totalSize()),
+                   QString::number(double(m_walkClock.elapsed()) / 1000, 'f', 1)));
+
+    const auto interval =
+        std::max(WalkDrawingMs, qint64(m_map->drawingCostMs() * WalkDrawingShare));
+    if (m_walkClock.elapsed() < FirstWalkDrawingMs ||
+        (m_lastDrawing.isValid() && m_lastDrawing.elapsed() < interval))
+        return;
+    m_lastDrawing.start();
+    m_map->showFolder(&m_scans->folders(), root);
+}
+
+// A file's folder is selected in the tree, then the file's row in the list, in view.
+void MapCommand::fileClicked(const QByteArray &folder, const QByteArray &name)
+{
+    m_workArea->folderTree()->setSelectedfolder(folder);
+    const DirListModel *model = m_workArea->listModel();
+    for (int row = 0; row < model->rowCount(); ++row) {
+        const QModelIndex index = model->index(row, DirListModel::Name);
+        if (!index.data(DirListModel::IsFolderRole).toBool() &&
+            index.data(DirListModel::KeyRole).toByteArray() == name) {
+            m_workArea->listView()->setCurrentIndex(index);
+            m_workArea->listView()->scrollTo(index);
+            return;
+        }
+    }
+}
+
+void MapCommand::listRowChanged()
+{
+    if (!m_workArea->mapShown())
+        return;
+    const QModelIndex current = m_workArea->listView()->currentIndex();
+    const QByteArray key = current.data(DirListModel::KeyRole).toByteArray();
+    // A subfolder's key is its path already.
+    m_map->setHighlight(key.isEmpty() || current.data(DirListModel::IsFolderRole).toBool()
+                            ? key
+                            : m_workArea->folderTree()->selectedfolder() + key);
+}

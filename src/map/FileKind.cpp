@@ -1,0 +1,186 @@
+#include "FileKind.h"
+
+#include <QMimeDatabase>
+#include <QMimeType>
+
+#include <array>
+#include <mutex>
+#include <shared_mutex>
+#include <string>
+#include <unordered_map>
+
+namespace {
+
+bool StartsWithAny(const QString &name, std::initializer_list<const char *> prefixes)
+{
+    for (const char *prefix : prefixes)
+        if (name.startsWith(QLatin1StringView(prefix)))
+            return true;
+    return false;
+}
+
+bool InheritsAny(const QMimeType &mime, std::initializer_list<const char *> types)
+{
+    for (const char *type : types)
+        if (mime.inherits(QLatin1StringView(type)))
+            return true;
+    return false;
+}
+
+// Order matters: office files and e-books are zip files underneath, and scripts are both text
+// and executables; each goes to the kind a user would name first.
+FileKind KindOfMimeType(const QMimeType &mime)
+{
+    const QString name = mime.name();
+    if (name.startsWith(u"image/"))
+        return FileKind::Picture;
+    if (name.startsWith(u"video/"))
+        return FileKind::Video;
+    if (name.startsWith(u"audio/"))
+        return FileKind::Audio;
+    if (StartsWithAny(name, {"application/pdf", "application/postscript", "application/rtf",
+                             "application/msword", "application/vnd.ms-",
+                             "application/vnd.oasis.opendocument",
+                             "application/vnd.openxmlformats-officedocument",
+                             "application/epub+zip", "application/x-mobipocket-ebook", "text/plain",
+                             "text/markdown", "text/csv", "text/rtf"}))
+        return FileKind::Document;
+    if (mime.inherits(QStringLiteral("text/plain")))
+        return FileKind::Source;
+    if (InheritsAny(mime,
+                    {"application/x-executable", "application/x-sharedlib", "application/x-object",
+                     "application/x-archive", "application/x-java-archive",
+                     "application/x-ms-dos-executable", "application/x-msi"}))
+        return FileKind::Program;
+    if (InheritsAny(mime, {"application/zip",
+                           "application/gzip",
+                           "application/x-tar",
+                           "application/x-bzip",
+                           "application/x-bzip2",
+                           "application/x-xz",
+                           "application/zstd",
+                           "application/x-7z-compressed",
+                           "application/vnd.rar",
+                           "application/x-rar",
+                           "application/x-lzma",
+                           "application/x-lzip",
+                           "application/x-lz4",
+                           "application/x-compress",
+                           "application/x-cpio",
+                           "application/x-raw-disk-image",
+                           "application/x-qemu-disk",
+                           "application/x-vdi-disk",
+                           "application/x-vhd-disk",
+                           "application/x-vhdx-disk",
+                           "application/x-vmdk-disk",
+                           "application/x-apple-diskimage",
+                           "application/vnd.squashfs",
+                           "application/x-ms-wim",
+                           "application/vnd.debian.binary-package",
+                           "application/x-rpm"}))
+        return FileKind::Archive;
+    return FileKind::Other;
+}
+
+bool IsVersionDigit(char c)
+{
+    return c == '.' || (c >= '0' && c <= '9');
+}
+
+// "libc.so.6": the MIME database knows only the unversioned name of a shared library.
+bool IsVersionedLibrary(QByteArrayView name)
+{
+    qsizetype end = name.size();
+    while (end > 0 && IsVersionDigit(name[end - 1]))
+        --end;
+    return end < name.size() && name[end] == '.' && name.first(end).endsWith(".so");
+}
+
+// The last two dot-separated suffixes, lowered: enough for "tar.gz", and the same key for every
+// file of one extension, whatever comes before it. One pass from the end: this runs for every
+// file the map shows.
+std::string ExtensionKey(QByteArrayView name)
+{
+    qsizetype start = 0;
+    int dots = 0;
+    for (qsizetype i = name.size() - 1; i > 0 && dots < 2; --i) {
+        if (name[i] == '.') {
+            ++dots;
+            start = i + 1;
+        }
+    }
+    if (dots == 0)
+        return {};
+    std::string key(name.data() + start, size_t(name.size() - start));
+    for (char &c : key)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c + ('a' - 'A'));
+    return key;
+}
+
+class KindCache
+{
+public:
+    FileKind kindOf(const std::string &key)
+    {
+        {
+            std::shared_lock lock(m_lock);
+            if (const auto it = m_kinds.find(key); it != m_kinds.end())
+                return it->second;
+        }
+        const QMimeType mime = QMimeDatabase().mimeTypeForFile(
+            QStringLiteral("x.") + QString::fromUtf8(key), QMimeDatabase::MatchExtension);
+        const FileKind kind = KindOfMimeType(mime);
+        std::unique_lock lock(m_lock);
+        // Names made of numbers ("run.20240101.1200") would grow it without end.
+        if (m_kinds.size() < MaxEntries)
+            m_kinds.emplace(key, kind);
+        return kind;
+    }
+
+private:
+    static constexpr size_t MaxEntries = 16384;
+    std::shared_mutex m_lock;
+    std::unordered_map<std::string, FileKind> m_kinds;
+};
+
+constexpr size_t MaxKnown = 4096;
+
+} // namespace
+
+FileKind FileKindOf(QByteArrayView fileName)
+{
+    if (IsVersionedLibrary(fileName))
+        return FileKind::Program;
+    const std::string key = ExtensionKey(fileName);
+    if (key.empty())
+        return FileKind::Other;
+    // Each thread keeps the answers it has had, so the shared cache's lock is taken once per
+    // extension and thread rather than once per file.
+    thread_local std::unordered_map<std::string, FileKind> known;
+    if (const auto it = known.find(key); it != known.end())
+        return it->second;
+    static KindCache cache;
+    const FileKind kind = cache.kindOf(key);
+    if (known.size() < MaxKnown)
+        known.emplace(key, kind);
+    return kind;
+}
+
+QColor KindColour(FileKind kind)
+{
+    // Okabe and Ito's eight colours for colour-blind readers, with black (which would hide the
+    // shading) traded for a light grey, and a darker grey for folders.
+    static constexpr std::array<QRgb, 9> Colours = {
+        0xe69f00, // Picture: orange
+        0xd55e00, // Video: vermillion
+        0xcc79a7, // Audio: reddish purple
+        0xf0e442, // Archive: yellow
+        0x56b4e9, // Document: sky blue
+        0x009e73, // Source: bluish green
+        0x0072b2, // Program: blue
+        0xb4b4b4, // Other: light grey
+        0x707070, // Folder: mid grey
+    };
+    return QColor::fromRgb(Colours[size_t(kind)]);
+}

@@ -1,0 +1,319 @@
+#include "MapView.h"
+
+#include "DriveScan.h"
+#include "FileKind.h"
+#include "FolderCollection.h"
+#include "Formatting.h"
+#include "MapRenderer.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QPromise>
+#include <QThreadPool>
+#include <QToolTip>
+
+#include <unordered_map>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// A tile this large, in logical pixels, carries its name and size.
+constexpr float LabelWidth = 90;
+constexpr float LabelHeight = 36;
+
+// The drawings run one at a time on a thread of their own, so that waiting for the one under way
+// never waits for anything else.
+QThreadPool &DrawingThread()
+{
+    static QThreadPool *pool = [] {
+        auto *p = new QThreadPool;
+        p->setMaxThreadCount(1);
+        return p;
+    }();
+    return *pool;
+}
+
+QByteArray LastName(const QByteArray &path)
+{
+    const QByteArray trimmed = path.endsWith('/') ? path.chopped(1) : path;
+    return trimmed.mid(trimmed.lastIndexOf('/') + 1);
+}
+
+// The names of the large file tiles, each folder's files read once.
+std::vector<MapView::Label> Labels(const DriveScan &scan, const MapLayout &layout)
+{
+    std::vector<MapView::Label> labels;
+    std::unordered_map<quint32, std::vector<std::pair<quint32, size_t>>> wanted; // folder: files
+    const std::vector<MapTile> &tiles = layout.tiles();
+    for (const MapTile &tile : tiles) {
+        if (tile.width < LabelWidth || tile.height < LabelHeight ||
+            tile.file == MapLayout::NoFile || tile.file == MapLayout::Rest)
+            continue;
+        wanted[tile.folder].emplace_back(tile.file, labels.size());
+        const bool dark = KindColour(tile.kind).lightness() < 140;
+        labels.push_back({QRectF(tile.x, tile.y, tile.width, tile.height), SizeText(tile.size),
+                          dark ? QColor(Qt::white) : QColor(Qt::black)});
+    }
+    for (auto &[folder, files] : wanted) {
+        std::sort(files.begin(), files.end());
+        FileRecordReader reader = scan.filesOf(folder);
+        FileRecord file;
+        quint32 ordinal = 0;
+        for (const auto &[wantedOrdinal, label] : files) {
+            while (ordinal <= wantedOrdinal && reader.next(file))
+                ++ordinal;
+            if (ordinal == wantedOrdinal + 1)
+                labels[label].text.prepend(QFile::decodeName(file.name.toByteArray()) + u'\n');
+        }
+    }
+    return labels;
+}
+
+std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top, QSizeF size,
+                                             qreal pixelRatio, const std::atomic<bool> *cancel)
+{
+    QElapsedTimer clock;
+    clock.start();
+    auto drawing = std::make_shared<MapView::Drawing>();
+    drawing->scan = scan;
+    drawing->layout = MapLayout::Build(*scan, top, size, cancel);
+    if (!cancel->load())
+        drawing->image = RenderMap(drawing->layout, pixelRatio, cancel);
+    if (!cancel->load())
+        drawing->labels = Labels(*scan, drawing->layout);
+    drawing->costMs = double(clock.nsecsElapsed()) / 1e6;
+    return drawing;
+}
+
+} // namespace
+
+MapView::MapView(QWidget *parent)
+    : QWidget(parent)
+{
+    setObjectName(u"picMap"_s);
+    setAccessibleName(u"Carte des fichiers"_s);
+    setMouseTracking(true);
+    setMinimumSize(40, 30);
+    connect(&m_watcher, &QFutureWatcherBase::finished, this, &MapView::drawn);
+}
+
+MapView::~MapView()
+{
+    if (m_cancel)
+        m_cancel->store(true);
+    m_watcher.waitForFinished();
+}
+
+void MapView::showFolder(const FolderCollection *folders, const QByteArray &path)
+{
+    m_folders = folders;
+    m_path = path;
+    m_highlightPath.clear();
+    const auto [scan, top] =
+        folders ? folders->locate(path) : std::pair<const DriveScan *, quint32>{nullptr, 0};
+    m_scan = scan;
+    m_top = top;
+    request();
+}
+
+void MapView::refresh()
+{
+    showFolder(m_folders, m_path);
+}
+
+void MapView::dropRecords()
+{
+    if (m_cancel)
+        m_cancel->store(true);
+    m_watcher.waitForFinished();
+    m_again = false;
+    m_folders = nullptr;
+    m_scan = nullptr;
+    m_shown.reset();
+    m_hovered = m_highlighted = MapLayout::NoTile;
+    update();
+}
+
+void MapView::setHighlight(const QByteArray &path)
+{
+    m_highlightPath = path;
+    m_highlighted = m_shown && !path.isEmpty() ? tileOf(path) : MapLayout::NoTile;
+    update();
+}
+
+const QImage &MapView::image() const
+{
+    static const QImage none;
+    return m_shown ? m_shown->image : none;
+}
+
+void MapView::request()
+{
+    if (m_watcher.isRunning()) {
+        m_cancel->store(true);
+        m_again = true;
+        return;
+    }
+    m_again = false;
+    if (!m_scan || width() <= 0 || height() <= 0) {
+        m_shown.reset();
+        update();
+        return;
+    }
+    m_cancel = std::make_shared<std::atomic<bool>>(false);
+    auto promise = std::make_shared<QPromise<std::shared_ptr<const Drawing>>>();
+    m_watcher.setFuture(promise->future());
+    DrawingThread().start([promise, scan = m_scan, top = m_top, size = QSizeF(size()),
+                           ratio = devicePixelRatioF(), cancel = m_cancel] {
+        promise->start();
+        promise->addResult(Draw(scan, top, size, ratio, cancel.get()));
+        promise->finish();
+    });
+}
+
+void MapView::drawn()
+{
+    if (!m_again && m_cancel && !m_cancel->load() && m_watcher.future().resultCount() > 0) {
+        m_shown = m_watcher.result();
+        m_hovered = MapLayout::NoTile;
+        setHighlight(m_highlightPath);
+        emit drawingShown();
+    }
+    if (m_again)
+        request();
+}
+
+void MapView::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), palette().window());
+    if (!m_shown)
+        return;
+    const QSizeF drawn = m_shown->layout.size();
+    // While a new size is drawn, the last image stretches to fill the room.
+    painter.scale(width() / drawn.width(), height() / drawn.height());
+    painter.drawImage(QRectF(QPointF(0, 0), drawn), m_shown->image);
+    const QFontMetrics metrics = painter.fontMetrics();
+    for (const Label &label : m_shown->labels) {
+        const QRectF room = label.rect.adjusted(4, 2, -4, -2);
+        QStringList lines = label.text.split(u'\n');
+        for (QString &line : lines)
+            line = metrics.elidedText(line, Qt::ElideMiddle, int(room.width()));
+        painter.setPen(label.ink);
+        painter.drawText(room, Qt::AlignLeft | Qt::AlignTop, lines.join(u'\n'));
+    }
+    if (m_hovered != MapLayout::NoTile) {
+        const quint32 folder = m_shown->layout.tiles()[m_hovered].parent;
+        outline(painter, folder, palette().color(QPalette::Highlight));
+        outline(painter, m_hovered, palette().color(QPalette::HighlightedText));
+    }
+    outline(painter, m_highlighted, palette().color(QPalette::Highlight));
+}
+
+void MapView::outline(QPainter &painter, quint32 tile, const QColor &colour) const
+{
+    if (tile == MapLayout::NoTile)
+        return;
+    const MapTile &t = m_shown->layout.tiles()[tile];
+    painter.setPen(QPen(colour, 2));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(QRectF(t.x, t.y, t.width, t.height).adjusted(1, 1, -1, -1));
+}
+
+void MapView::resizeEvent(QResizeEvent *)
+{
+    request();
+}
+
+// Found through the records, by the folder's id and the file's place among its files, rather than
+// by asking every tile for its path.
+quint32 MapView::tileOf(const QByteArray &path) const
+{
+    const DriveScan &scan = *m_shown->scan;
+    const qsizetype slash = path.lastIndexOf('/', path.endsWith('/') ? path.size() - 2 : -1);
+    const qsizetype folder = scan.indexOf(
+        path.endsWith('/') ? QByteArrayView(path) : QByteArrayView(path).first(slash + 1));
+    if (folder < 0)
+        return MapLayout::NoTile;
+    if (path.endsWith('/'))
+        return m_shown->layout.tileOf(quint32(folder));
+    const QByteArrayView name = QByteArrayView(path).sliced(slash + 1);
+    FileRecordReader reader = scan.filesOf(WalkSink::FolderId(folder));
+    FileRecord file;
+    for (quint32 ordinal = 0; reader.next(file); ++ordinal)
+        if (file.name == name)
+            return m_shown->layout.tileOf(quint32(folder), ordinal);
+    return MapLayout::NoTile;
+}
+
+quint32 MapView::tileAt(const QPointF &point) const
+{
+    if (!m_shown || width() <= 0 || height() <= 0)
+        return MapLayout::NoTile;
+    const QSizeF drawn = m_shown->layout.size();
+    return m_shown->layout.tileAt(
+        QPointF(point.x() * drawn.width() / width(), point.y() * drawn.height() / height()));
+}
+
+QByteArray MapView::pathOf(quint32 tile) const
+{
+    // The drawing's own records: the view may have moved on to another scan's folder meanwhile.
+    return m_shown && tile != MapLayout::NoTile ? m_shown->layout.pathOf(*m_shown->scan, tile)
+                                                : QByteArray();
+}
+
+void MapView::mouseMoveEvent(QMouseEvent *event)
+{
+    const quint32 tile = tileAt(event->position());
+    if (tile != m_hovered) {
+        m_hovered = tile;
+        update();
+    }
+}
+
+void MapView::leaveEvent(QEvent *)
+{
+    m_hovered = MapLayout::NoTile;
+    update();
+}
+
+void MapView::mouseReleaseEvent(QMouseEvent *event)
+{
+    const quint32 tile = tileAt(event->position());
+    if (event->button() != Qt::LeftButton || tile == MapLayout::NoTile)
+        return;
+    const MapTile &t = m_shown->layout.tiles()[tile];
+    const QByteArray path = pathOf(tile);
+    if (t.file == MapLayout::NoFile || t.file == MapLayout::Rest)
+        emit folderClicked(path);
+    else
+        emit fileClicked(path.left(path.lastIndexOf('/') + 1), LastName(path));
+}
+
+bool MapView::event(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        const quint32 tile = tileAt(help->pos());
+        if (tile == MapLayout::NoTile)
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tipFor(tile), this);
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+// The path, the size as the list shows it and the share of the mapped folder.
+QString MapView::tipFor(quint32 tile) const
+{
+    const MapTile &t = m_shown->layout.tiles()[tile];
+    const quint64 whole = m_shown->layout.tiles().front().size;
+    // The list's percentage without its bars.
+    const QString share = PercentText(Percentage(t.size, whole)).section(u' ', -1);
+    return QFile::decodeName(pathOf(tile)) + u'\n' + SizeText(t.size) + u"  ("_s + share + u')';
+}

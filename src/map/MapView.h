@@ -1,0 +1,101 @@
+#pragma once
+
+#include "MapLayout.h"
+
+#include <QByteArray>
+#include <QFutureWatcher>
+#include <QImage>
+#include <QWidget>
+
+#include <atomic>
+#include <memory>
+
+class DriveScan;
+class FolderCollection;
+
+// The map of one folder of the scans' records: a treemap laid out and drawn on a worker thread
+// into an image, shown here with the hovered and the highlighted tiles outlined and the large
+// tiles named. A newer request (another folder, a new size, newer totals) supersedes the one
+// under way, so the window never waits for a drawing.
+class MapView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MapView(QWidget *parent = nullptr);
+    // Waits for the drawing under way, which reads the records.
+    ~MapView() override;
+
+    // Maps the folder of the records with this path (ending with "/"); an empty map when it has
+    // no record. The records must outlive the view or be dropped first.
+    void showFolder(const FolderCollection *folders, const QByteArray &path);
+    // Draws the same folder again from its records as they are now, while a walk adds to them.
+    void refresh();
+    // The records are about to go: stops reading them and shows an empty map.
+    void dropRecords();
+    // Outlines the tile of a folder (ending with "/") or a file; none for an empty path.
+    void setHighlight(const QByteArray &path);
+
+    QByteArray folder() const { return m_path; }
+    // True while a drawing is under way or waiting.
+    bool isDrawing() const { return m_watcher.isRunning() || m_again; }
+    // The tiles shown, null before the first drawing.
+    const MapLayout *layout() const { return m_shown ? &m_shown->layout : nullptr; }
+    const QImage &image() const;
+    // The tile outlined for the list's current row.
+    quint32 highlighted() const { return m_highlighted; }
+    // What the last drawing shown cost the worker, in milliseconds.
+    double drawingCostMs() const { return m_shown ? m_shown->costMs : 0; }
+    // The path of a tile of the drawing shown: a folder's ends with "/".
+    QByteArray pathOf(quint32 tile) const;
+
+signals:
+    void folderClicked(const QByteArray &path);
+    void fileClicked(const QByteArray &folder, const QByteArray &name);
+    // A new drawing is on screen.
+    void drawingShown();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    bool event(QEvent *event) override;
+
+public:
+    struct Label
+    {
+        QRectF rect;
+        QString text; // name and size, on two lines
+        QColor ink;   // readable on the tile's colour
+    };
+    struct Drawing
+    {
+        MapLayout layout;
+        QImage image;
+        std::vector<Label> labels;
+        double costMs = 0;               // the worker's time on it
+        const DriveScan *scan = nullptr; // whose folders the tiles name
+    };
+
+private:
+    void request();
+    void drawn();
+    void outline(QPainter &painter, quint32 tile, const QColor &colour) const;
+    quint32 tileAt(const QPointF &point) const;
+    quint32 tileOf(const QByteArray &path) const;
+    QString tipFor(quint32 tile) const;
+
+    const FolderCollection *m_folders = nullptr;
+    QByteArray m_path;
+    const DriveScan *m_scan = nullptr;
+    quint32 m_top = 0;
+    std::shared_ptr<const Drawing> m_shown;
+    QFutureWatcher<std::shared_ptr<const Drawing>> m_watcher;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    bool m_again = false; // a newer request waits for the drawing under way to stop
+    QByteArray m_highlightPath;
+    quint32 m_highlighted = MapLayout::NoTile;
+    quint32 m_hovered = MapLayout::NoTile;
+};
