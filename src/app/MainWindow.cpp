@@ -13,6 +13,7 @@
 #include "Paths.h"
 #include "PrintCommand.h"
 #include "ScanController.h"
+#include "SearchWindow.h"
 #include "SettingsStore.h"
 #include "TextTable.h"
 #include "WindowKeys.h"
@@ -138,6 +139,9 @@ void MainWindow::buildMenus()
     file->addSeparator();
     m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", TextId::MenuFileExit,
                                           QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); }));
+    file->addSeparator();
+    m_commands.alwaysOn.append(addCommand(file, "mnuFileSearch", TextId::MenuFileSearch,
+                                          QKeySequence(Qt::Key_F3), [this] { searchCommand(); }));
 
     QMenu *view = menuBar()->addMenu(Text(TextId::MenuView));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -334,6 +338,24 @@ void MainWindow::applyCommandStates()
     state.driveBarShown = m_driveBar->isVisibleTo(this);
     state.statusBarShown = m_statusBar->isVisibleTo(this);
     SetCommandStates(m_commands, state);
+}
+
+// The search window is made the first time it is asked for, and searches the shown volume.
+void MainWindow::searchCommand()
+{
+    if (!m_search) {
+        m_search = new SearchWindow(this);
+        connect(m_search, &SearchWindow::fileChosen, m_workArea, &WorkArea::selectFile);
+        connect(m_scans, &ScanController::recordsGoing, m_search, &SearchWindow::dropRecords);
+        connect(m_scans, &ScanController::listOutdated, m_search, [this] {
+            if (m_search->isVisible())
+                m_search->setRecords(m_scans->folders().locate(m_scans->shownDrive().root()).first);
+        });
+    }
+    m_search->setRecords(m_scans->folders().locate(m_scans->shownDrive().root()).first);
+    m_search->show();
+    m_search->raise();
+    m_search->activateWindow();
 }
 
 void MainWindow::FillDirView()

@@ -19,6 +19,7 @@ class LayoutSettings;
 class MainStatusBar;
 class MapCommand;
 class PrintCommand;
+class SearchWindow;
 class QAction;
 class QMenu;
 class QToolBar;
@@ -69,6 +70,7 @@ private:
     void buildFunctionBar();
     void addDriveCommands(int index, const Volume &drive);
     void scanFolderCommand();
+    void searchCommand();
     using Command = std::function<void()>;
     QAction *addCommand(QMenu *menu, const char *name, TextId textId, const QKeySequence &key,
                         const Command &command);
@@ -93,7 +95,8 @@ private:
     QAction *m_driveEntriesEnd = nullptr; // the separator the drives' entries go before
     QAction *m_mapToggle = nullptr;       // the map's menu entry and button
     MapCommand *m_map = nullptr;
-    Commands m_commands; // the actions above whose states follow the window's
+    SearchWindow *m_search = nullptr; // made when first asked for
+    Commands m_commands;              // the actions above whose states follow the window's
 
     std::unique_ptr<PrintCommand> m_print;
     std::unique_ptr<LayoutSettings> m_layout;

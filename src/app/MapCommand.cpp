@@ -46,7 +46,7 @@ MapCommand::MapCommand(WorkArea *workArea, ScanController *scans, QAction *toggl
     connect(scans, &ScanController::walkProgressed, this, &MapCommand::walkProgressed);
     connect(m_map, &MapView::folderClicked, workArea->folderTree(),
             &FolderTreeView::setSelectedfolder);
-    connect(m_map, &MapView::fileClicked, this, &MapCommand::fileClicked);
+    connect(m_map, &MapView::fileClicked, workArea, &WorkArea::selectFile);
     connect(workArea->listView()->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &MapCommand::listRowChanged);
     // A refill moves the rows without a change of the current one.
@@ -104,22 +104,6 @@ void MapCommand::walkProgressed(const QByteArray &root)
         return;
     m_lastDrawing.start();
     m_map->showFolder(&m_scans->folders(), root);
-}
-
-// A file's folder is selected in the tree, then the file's row in the list, in view.
-void MapCommand::fileClicked(const QByteArray &folder, const QByteArray &name)
-{
-    m_workArea->folderTree()->setSelectedfolder(folder);
-    const DirListModel *model = m_workArea->listModel();
-    for (int row = 0; row < model->rowCount(); ++row) {
-        const QModelIndex index = model->index(row, DirListModel::Name);
-        if (!index.data(DirListModel::IsFolderRole).toBool() &&
-            index.data(DirListModel::KeyRole).toByteArray() == name) {
-            m_workArea->listView()->setCurrentIndex(index);
-            m_workArea->listView()->scrollTo(index);
-            return;
-        }
-    }
 }
 
 void MapCommand::listRowChanged()

@@ -26,7 +26,6 @@ public:
 private:
     void follow();
     void walkProgressed(const QByteArray &root);
-    void fileClicked(const QByteArray &folder, const QByteArray &name);
     void listRowChanged();
 
     WorkArea *m_workArea;

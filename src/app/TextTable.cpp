@@ -68,6 +68,11 @@ constexpr Entry Texts[] = {
     {1028, "Autres fichiers"},
     {1029, "Dossiers et petits fichiers"},
     {1030, "Scan en cours : %s Repertoires, %s Fichiers, %s Kb comptés en %s s"},
+    {1031, "&Rechercher..."},
+    {1032, "Rechercher des fichiers"},
+    {1033, "&Nom ou partie du nom (* et ? acceptés) :"},
+    {1034, "%s Fichiers trouvés"},
+    {1035, "Dossier"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -54,6 +54,11 @@ enum class TextId : quint16 {
     MapKindPictures = 1021,
     MapKindFolders = 1029,
     MapCaption = 1030,
+    MenuFileSearch = 1031,
+    SearchTitle = 1032,
+    SearchPattern = 1033,
+    SearchFound = 1034,
+    SearchFolderColumn = 1035,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

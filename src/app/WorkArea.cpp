@@ -172,6 +172,20 @@ bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, qu
     return filled;
 }
 
+void WorkArea::selectFile(const QByteArray &folder, const QByteArray &name)
+{
+    m_folderTree->setSelectedfolder(folder);
+    for (int row = 0; row < m_listModel->rowCount(); ++row) {
+        const QModelIndex index = m_listModel->index(row, DirListModel::Name);
+        if (!index.data(DirListModel::IsFolderRole).toBool() &&
+            index.data(DirListModel::KeyRole).toByteArray() == name) {
+            m_listView->setCurrentIndex(index);
+            m_listView->scrollTo(index);
+            return;
+        }
+    }
+}
+
 void WorkArea::upCommand()
 {
     const QByteArray folder = m_folderTree->selectedfolder();

@@ -39,6 +39,8 @@ public:
     // Refills the list for the folder selected in the tree, in its sort; false when that folder
     // has no record.
     bool FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize);
+    // Selects a file's folder in the tree, then its row in the list, scrolled into view.
+    void selectFile(const QByteArray &folder, const QByteArray &name);
     // Selects the parent of the selected folder; at the drive's root there is none.
     void upCommand();
     // Sorts the list as a click on a column's heading does (column 0 is the name): the same

@@ -8,6 +8,8 @@
 #include "MainWindow.h"
 #include "PrintCommand.h"
 #include "RecordingPrinter.h"
+#include "SearchModel.h"
+#include "SearchWindow.h"
 #include "SettingsStore.h"
 #include "WindowFixtures.h"
 
@@ -15,6 +17,7 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -336,6 +339,19 @@ void TestWindow::oddNames()
         QVERIFY(::close(::creat(root + name + "/inside.txt", 0644)) == 0);
     }
     const auto window = ScannedWindow(volume);
+    // Found by F3 from the records, as shown; a result chosen is shown in the tree and the list.
+    window->findChild<QAction *>(u"mnuFileSearch"_s)->trigger();
+    auto *search = window->findChild<SearchWindow *>();
+    search->patternEdit()->setText(u"INSIDE"_s);
+    QTRY_COMPARE(search->model()->rowCount(), 2);
+    QTRY_VERIFY(!search->isSearching());
+    const int chosen =
+        search->model()->index(0, 0).data(SearchModel::FolderPathRole) == root + names[1] + '/' ? 0
+                                                                                                : 1;
+    search->findChild<QTreeView *>()->setCurrentIndex(search->model()->index(chosen, 0));
+    QCOMPARE(window->folderTree()->selectedfolder(), root + names[1] + '/');
+    QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(),
+             u"inside.txt"_s);
     window->folderTree()->setEnabled(true);
     auto *tree = window->folderTree()->findChild<QTreeView *>();
     const QModelIndex top = tree->model()->index(0, 0);

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "FileSearch.h"
+
+#include <QDialog>
+#include <QFutureWatcher>
+
+#include <atomic>
+#include <memory>
+
+class QLabel;
+class QLineEdit;
+class QTimer;
+class QTreeView;
+class SearchModel;
+
+// Finds files by name in the records of the shown volume: the search runs on a worker thread a
+// moment after the user stops typing, a newer pattern cancels the search under way, and the
+// biggest files found come first. Choosing a result shows it in the tree and the list.
+class SearchWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit SearchWindow(QWidget *parent = nullptr);
+    // Waits for the search under way, which reads the records.
+    ~SearchWindow() override;
+
+    // The records searched from now on; null for none. They must outlive the window or be
+    // dropped first.
+    void setRecords(const DriveScan *scan);
+    void dropRecords() { setRecords(nullptr); }
+    bool isSearching() const { return m_watcher.isRunning() || m_again; }
+    SearchModel *model() const { return m_model; }
+    QLineEdit *patternEdit() const { return m_pattern; }
+
+signals:
+    void fileChosen(const QByteArray &folder, const QByteArray &name);
+
+private:
+    void search();
+    void searched();
+    void stop();
+
+    QLineEdit *m_pattern;
+    QLabel *m_count;
+    QTreeView *m_results;
+    SearchModel *m_model;
+    QTimer *m_pause;
+    const DriveScan *m_scan = nullptr;
+    QFutureWatcher<SearchResult> m_watcher;
+    std::shared_ptr<std::atomic<bool>> m_cancel;
+    bool m_again = false; // a newer pattern waits for the search under way to stop
+};
