@@ -1,7 +1,5 @@
 #include "FileSearch.h"
 
-#include <QFile>
-
 #include <algorithm>
 
 SearchResult SearchRecords(const DriveScan &scan, const NamePattern &pattern, size_t keep,
@@ -19,8 +17,7 @@ SearchResult SearchRecords(const DriveScan &scan, const NamePattern &pattern, si
         FileRecordReader reader = scan.filesOf(folder);
         FileRecord file;
         while (reader.next(file)) {
-            if (!pattern.matches(
-                    QFile::decodeName(QByteArray::fromRawData(file.name.data(), file.name.size()))))
+            if (!pattern.matchesName(file.name))
                 continue;
             ++result.found;
             result.hits.push_back({folder, file.name.toByteArray(), file.size, file.date});

@@ -14,8 +14,12 @@ public:
 
     bool isEmpty() const { return m_text.isEmpty(); }
     bool matches(QStringView name) const;
+    // A name as the file system gives it. Plain ASCII names are matched as they are, without
+    // being decoded: most names are, and a search reads a million of them.
+    bool matchesName(QByteArrayView name) const;
 
 private:
     QString m_text;
     QRegularExpression m_glob; // invalid unless the text holds * or ?
+    QByteArray m_ascii;        // the text, when it is a part of a name in ASCII
 };

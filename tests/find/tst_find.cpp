@@ -42,6 +42,7 @@ void TestFind::pattern()
     QFETCH(QString, pattern);
     QFETCH(QString, name);
     QTEST(NamePattern(pattern).matches(name), "matches");
+    QTEST(NamePattern(pattern).matchesName(name.toUtf8()), "matches"); // as the records hold it
 }
 
 // The biggest first, however many are kept; every match counted; a name in no valid UTF-8 found
