@@ -7,7 +7,6 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPromise>
 #include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
@@ -29,6 +28,8 @@ SearchWindow::SearchWindow(QWidget *parent)
     , m_results(new QTreeView(this))
     , m_model(new SearchModel(this))
     , m_pause(new QTimer(this))
+    , m_searching(QThreadPool::globalInstance(),
+                  [this](SearchResult result) { searched(std::move(result)); })
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(Text(TextId::SearchTitle));
@@ -59,7 +60,6 @@ SearchWindow::SearchWindow(QWidget *parent)
     m_pause->setInterval(TypingPauseMs);
     connect(m_pause, &QTimer::timeout, this, &SearchWindow::search);
     connect(m_pattern, &QLineEdit::textChanged, this, [this] { m_pause->start(); });
-    connect(&m_watcher, &QFutureWatcherBase::finished, this, &SearchWindow::searched);
     connect(m_results->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex &current) {
                 if (current.isValid())
@@ -68,24 +68,11 @@ SearchWindow::SearchWindow(QWidget *parent)
             });
 }
 
-SearchWindow::~SearchWindow()
-{
-    stop();
-}
-
-void SearchWindow::stop()
-{
-    if (m_cancel)
-        m_cancel->store(true);
-    m_watcher.waitForFinished();
-    m_again = false;
-}
-
 void SearchWindow::setRecords(const DriveScan *scan)
 {
     if (scan == m_scan && scan)
         return;
-    stop();
+    m_searching.stop();
     m_scan = scan;
     m_model->clear();
     m_count->clear();
@@ -95,39 +82,20 @@ void SearchWindow::setRecords(const DriveScan *scan)
 
 void SearchWindow::search()
 {
-    if (m_watcher.isRunning()) {
-        m_cancel->store(true);
-        m_again = true;
-        return;
-    }
-    m_again = false;
     const NamePattern pattern(m_pattern->text());
     if (!m_scan || pattern.isEmpty()) {
+        m_searching.cancel();
         m_model->clear();
         m_count->clear();
         return;
     }
-    m_cancel = std::make_shared<std::atomic<bool>>(false);
-    auto promise = std::make_shared<QPromise<SearchResult>>();
-    m_watcher.setFuture(promise->future());
-    QThreadPool::globalInstance()->start([promise, scan = m_scan, pattern, cancel = m_cancel] {
-        promise->start();
-        promise->addResult(SearchRecords(*scan, pattern, KeptResults, cancel.get()));
-        promise->finish();
+    m_searching.run([scan = m_scan, pattern](const std::atomic<bool> &cancelled) {
+        return SearchRecords(*scan, pattern, KeptResults, &cancelled);
     });
 }
 
-void SearchWindow::searched()
+void SearchWindow::searched(SearchResult result)
 {
-    if (m_again) {
-        search();
-        return;
-    }
-    if (!m_scan || m_watcher.future().resultCount() == 0)
-        return;
-    SearchResult result = m_watcher.result();
-    if (!result.complete)
-        return;
     m_count->setText(FormatText(Text(TextId::SearchFound), result.found));
     m_model->setResult(*m_scan, std::move(result));
 }

@@ -1,12 +1,9 @@
 #pragma once
 
 #include "FileSearch.h"
+#include "SupersedingTask.h"
 
 #include <QDialog>
-#include <QFutureWatcher>
-
-#include <atomic>
-#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -23,14 +20,12 @@ class SearchWindow : public QDialog
 
 public:
     explicit SearchWindow(QWidget *parent = nullptr);
-    // Waits for the search under way, which reads the records.
-    ~SearchWindow() override;
 
     // The records searched from now on; null for none. They must outlive the window or be
     // dropped first.
     void setRecords(const DriveScan *scan);
     void dropRecords() { setRecords(nullptr); }
-    bool isSearching() const { return m_watcher.isRunning() || m_again; }
+    bool isSearching() const { return m_searching.isBusy(); }
     SearchModel *model() const { return m_model; }
     QLineEdit *patternEdit() const { return m_pattern; }
 
@@ -39,8 +34,7 @@ signals:
 
 private:
     void search();
-    void searched();
-    void stop();
+    void searched(SearchResult result);
 
     QLineEdit *m_pattern;
     QLabel *m_count;
@@ -48,7 +42,6 @@ private:
     SearchModel *m_model;
     QTimer *m_pause;
     const DriveScan *m_scan = nullptr;
-    QFutureWatcher<SearchResult> m_watcher;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
-    bool m_again = false; // a newer pattern waits for the search under way to stop
+    // Declared last, so that it goes first: the search under way reads the records.
+    SupersedingTask<SearchResult> m_searching;
 };

@@ -11,7 +11,6 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QPromise>
 #include <QThreadPool>
 #include <QToolTip>
 
@@ -93,20 +92,16 @@ std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top,
 
 MapView::MapView(QWidget *parent)
     : QWidget(parent)
+    , m_drawing(&DrawingThread(),
+                [this](std::shared_ptr<const Drawing> drawing) { drawn(std::move(drawing)); })
 {
     setObjectName(u"picMap"_s);
     setAccessibleName(u"Carte des fichiers"_s);
     setMouseTracking(true);
     setMinimumSize(40, 30);
-    connect(&m_watcher, &QFutureWatcherBase::finished, this, &MapView::drawn);
 }
 
-MapView::~MapView()
-{
-    if (m_cancel)
-        m_cancel->store(true);
-    m_watcher.waitForFinished();
-}
+MapView::~MapView() = default;
 
 void MapView::showFolder(const FolderCollection *folders, const QByteArray &path)
 {
@@ -127,10 +122,7 @@ void MapView::refresh()
 
 void MapView::dropRecords()
 {
-    if (m_cancel)
-        m_cancel->store(true);
-    m_watcher.waitForFinished();
-    m_again = false;
+    m_drawing.stop();
     m_folders = nullptr;
     m_scan = nullptr;
     m_shown.reset();
@@ -153,38 +145,24 @@ const QImage &MapView::image() const
 
 void MapView::request()
 {
-    if (m_watcher.isRunning()) {
-        m_cancel->store(true);
-        m_again = true;
-        return;
-    }
-    m_again = false;
     if (!m_scan || width() <= 0 || height() <= 0) {
+        m_drawing.cancel();
         m_shown.reset();
         update();
         return;
     }
-    m_cancel = std::make_shared<std::atomic<bool>>(false);
-    auto promise = std::make_shared<QPromise<std::shared_ptr<const Drawing>>>();
-    m_watcher.setFuture(promise->future());
-    DrawingThread().start([promise, scan = m_scan, top = m_top, size = QSizeF(size()),
-                           ratio = devicePixelRatioF(), cancel = m_cancel] {
-        promise->start();
-        promise->addResult(Draw(scan, top, size, ratio, cancel.get()));
-        promise->finish();
+    m_drawing.run([scan = m_scan, top = m_top, size = QSizeF(size()),
+                   ratio = devicePixelRatioF()](const std::atomic<bool> &cancelled) {
+        return Draw(scan, top, size, ratio, &cancelled);
     });
 }
 
-void MapView::drawn()
+void MapView::drawn(std::shared_ptr<const Drawing> drawing)
 {
-    if (!m_again && m_cancel && !m_cancel->load() && m_watcher.future().resultCount() > 0) {
-        m_shown = m_watcher.result();
-        m_hovered = MapLayout::NoTile;
-        setHighlight(m_highlightPath);
-        emit drawingShown();
-    }
-    if (m_again)
-        request();
+    m_shown = std::move(drawing);
+    m_hovered = MapLayout::NoTile;
+    setHighlight(m_highlightPath);
+    emit drawingShown();
 }
 
 void MapView::paintEvent(QPaintEvent *)

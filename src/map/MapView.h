@@ -1,9 +1,9 @@
 #pragma once
 
 #include "MapLayout.h"
+#include "SupersedingTask.h"
 
 #include <QByteArray>
-#include <QFutureWatcher>
 #include <QImage>
 #include <QWidget>
 
@@ -38,7 +38,7 @@ public:
 
     QByteArray folder() const { return m_path; }
     // True while a drawing is under way or waiting.
-    bool isDrawing() const { return m_watcher.isRunning() || m_again; }
+    bool isDrawing() const { return m_drawing.isBusy(); }
     // The tiles shown, null before the first drawing.
     const MapLayout *layout() const { return m_shown ? &m_shown->layout : nullptr; }
     const QImage &image() const;
@@ -81,7 +81,7 @@ public:
 
 private:
     void request();
-    void drawn();
+    void drawn(std::shared_ptr<const Drawing> drawing);
     void outline(QPainter &painter, quint32 tile, const QColor &colour) const;
     quint32 tileAt(const QPointF &point) const;
     quint32 tileOf(const QByteArray &path) const;
@@ -92,9 +92,7 @@ private:
     const DriveScan *m_scan = nullptr;
     quint32 m_top = 0;
     std::shared_ptr<const Drawing> m_shown;
-    QFutureWatcher<std::shared_ptr<const Drawing>> m_watcher;
-    std::shared_ptr<std::atomic<bool>> m_cancel;
-    bool m_again = false; // a newer request waits for the drawing under way to stop
+    SupersedingTask<std::shared_ptr<const Drawing>> m_drawing; // declared last: it goes first
     QByteArray m_highlightPath;
     quint32 m_highlighted = MapLayout::NoTile;
     quint32 m_hovered = MapLayout::NoTile;
