@@ -1,5 +1,6 @@
 #include "FolderTreeModel.h"
 
+#include "ListSubfolders.h"
 #include "Paths.h"
 #include "PosixDirectory.h"
 
@@ -77,19 +78,10 @@ std::vector<FolderTreeModel::Listed> ListFolders(const QByteArray &root, const Q
         ::close(rootFd);
     if (fd < 0)
         return folders;
-    std::vector<char> buffer(32 * 1024);
-    PosixDirectory::Listing listing(fd, buffer);
-    PosixDirectory::Listing::Entry entry;
-    PosixDirectory::Status status;
-    while (listing.next(entry)) {
-        if (!entry.maybeDirectory || !PosixDirectory::StatusAt(fd, entry.name, status) ||
-            !status.isDirectory)
-            continue;
-        // A folder's link count is 2 plus its subfolders where the file system keeps that count;
-        // others give 1.
-        QByteArray name(entry.name, entry.nameLength);
-        QString text = DisplayText(name);
-        folders.push_back({std::move(name), std::move(text), status.links != 2});
+    // A folder's link count of 2 says it holds no folder.
+    for (Subfolder &folder : ReadSubfolders(fd, true)) {
+        QString text = DisplayText(folder.name);
+        folders.push_back({std::move(folder.name), std::move(text), folder.links != 2});
     }
     ::close(fd);
 
