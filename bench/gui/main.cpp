@@ -296,6 +296,34 @@ struct WindowRun
 
 // Creates a window over one volume whose mount point is `root`, shows it, and picks the volume
 // while a 10 ms timer records how late each of its ticks comes.
+// Runs the event loop until `done` holds or the time is up.
+void WaitFor(const std::function<bool()> &done, int ms = 20000)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < ms) {
+        QEventLoop loop;
+        QTimer::singleShot(1, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+}
+
+// Runs the event loop for so long: work left to it (layout, paint) gets done, or measured.
+void Settle(int ms)
+{
+    WaitFor([] { return false; }, ms);
+}
+
+// Walks a folder into the records, as the window's scan does; returns its total.
+quint64 WalkInto(FolderCollection &folders, const QString &folder)
+{
+    DriveScanJob job(folders, QFile::encodeName(folder) + '/');
+    if (!job.start())
+        Fail(QStringLiteral("cannot walk ") + folder);
+    job.wait();
+    return job.finish();
+}
+
 // With the map: shown under the list, with the window at `size`. tickMs: the timer that finds the
 // gaps; a gap is at least one tick, so a finer one measures a short stall more closely.
 WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size = {},
@@ -311,12 +339,7 @@ WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size =
     window->show();
     if (withMap)
         window->findChild<QAction *>(QStringLiteral("mnuViewMap"))->trigger();
-    // Let the first show and paint pass: they are no part of the scan.
-    {
-        QEventLoop settle;
-        QTimer::singleShot(300, &settle, &QEventLoop::quit);
-        settle.exec();
-    }
+    Settle(300); // the first show and paint are no part of the scan
 
     QElapsedTimer clock;
     qint64 lastTickNs = 0;
@@ -379,11 +402,7 @@ WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size =
     run.cpuS = OwnCpuSeconds() - cpu0;
     g_load.end();
     // Keep ticking a little: work the fill left to the event loop (layout, paint) is a stall too.
-    {
-        QEventLoop settle;
-        QTimer::singleShot(250, &settle, &QEventLoop::quit);
-        settle.exec();
-    }
+    Settle(250);
     ticker.stop();
     gap(clock.nsecsElapsed()); // a tail with no tick counts as a gap, however it ends
 
@@ -645,14 +664,8 @@ std::pair<double, double> ExpandInTree(const QString &wide)
     tree.show();
     tree.setRootfolder(QFile::encodeName(QFileInfo(wide).absolutePath()) + '/');
     FolderTreeModel *model = tree.model();
-    const auto settle = [](int ms) {
-        QEventLoop loop;
-        QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-        loop.exec();
-    };
-    for (int waited = 0; model->isListing() && waited < 10000; waited += 50)
-        settle(50);
-    settle(100);
+    WaitFor([model] { return !model->isListing(); }, 10000);
+    Settle(100);
     const QModelIndex item = model->indexOf(QFile::encodeName(wide) + '/');
 
     QElapsedTimer clock;
@@ -672,9 +685,8 @@ std::pair<double, double> ExpandInTree(const QString &wide)
     clock.start();
     ticker.start();
     tree.findChild<QTreeView *>()->expand(item);
-    for (int waited = 0; listed < 0 && waited < 60000; waited += 10)
-        settle(10);
-    settle(250);
+    WaitFor([&listed] { return listed >= 0; }, 60000);
+    Settle(250);
     ticker.stop();
     longest = std::max(longest, double(clock.nsecsElapsed() - last) / 1e6);
     return {listed, longest};
@@ -693,13 +705,7 @@ ListResult MeasureList(const QString &wide, int reps)
     ListResult result;
     FolderCollection folders;
     const QByteArray path = QFile::encodeName(wide) + '/';
-    {
-        DriveScanJob job(folders, path);
-        if (!job.start())
-            Fail(QStringLiteral("cannot walk ") + wide);
-        job.wait();
-        result.folderTotal = job.finish();
-    }
+    result.folderTotal = WalkInto(folders, wide);
     QStringList headings;
     for (int column = 0; column < DirListModel::ColumnCount; ++column)
         headings.append(TextTable::text(309 + column));
@@ -775,30 +781,12 @@ struct MapResult
     std::vector<WindowRun> with, without;
 };
 
-// Runs the event loop until `done` holds or the time is up.
-void WaitFor(const std::function<bool()> &done, int ms = 20000)
-{
-    QElapsedTimer clock;
-    clock.start();
-    while (!done() && clock.elapsed() < ms) {
-        QEventLoop loop;
-        QTimer::singleShot(1, &loop, &QEventLoop::quit);
-        loop.exec();
-    }
-}
-
 MapResult MeasureMap(const QString &tree, int reps, int windowRuns)
 {
     MapResult result;
     FolderCollection folders;
     const QByteArray root = QFile::encodeName(tree) + '/';
-    {
-        DriveScanJob job(folders, root);
-        if (!job.start())
-            Fail(QStringLiteral("cannot walk ") + tree);
-        job.wait();
-        job.finish();
-    }
+    WalkInto(folders, tree);
     const auto [scan, top] = folders.locate(root);
     if (!scan)
         Fail(QStringLiteral("no record for ") + tree);
@@ -855,7 +843,7 @@ MapResult MeasureMap(const QString &tree, int reps, int windowRuns)
     clock.start();
     ticker.start();
     drag.start();
-    WaitFor([] { return false; }, 2000);
+    Settle(2000);
     drag.stop();
     ticker.stop();
     view.dropRecords();
