@@ -18,7 +18,8 @@ std::vector<Subfolder> ReadSubfolders(int fd, bool linkCounts)
         if (!entry.maybeDirectory ||
             (asked && (!PosixDirectory::StatusAt(fd, entry.name, status) || !status.isDirectory)))
             continue;
-        folders.push_back({QByteArray(entry.name, entry.nameLength), linkCounts ? status.links : 0});
+        folders.push_back(
+            {QByteArray(entry.name, entry.nameLength), linkCounts ? status.links : 0});
     }
     return folders;
 }
