@@ -70,6 +70,7 @@ private:
     struct LinkSeen;
     class Worker;
 
+    void startWorkers(int threads);
     void runWorker(int index);
     void fail(int error);
     bool pop(Task &task);
@@ -118,6 +119,7 @@ private:
     std::atomic<int> m_running{0};
     std::unique_ptr<std::atomic<WalkSink::FolderId>[]> m_current; // per thread
     std::vector<std::thread> m_threads;
+    std::thread m_launcher; // starts the threads of a walk that yields
     std::function<void()> m_finished;
 };
 
