@@ -345,6 +345,8 @@ void MainWindow::searchCommand()
 {
     if (!m_search) {
         m_search = new SearchWindow(this);
+        if (m_settings)
+            LoadToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
         connect(m_search, &SearchWindow::fileChosen, m_workArea, &WorkArea::selectFile);
         connect(m_scans, &ScanController::recordsGoing, m_search, &SearchWindow::dropRecords);
         connect(m_scans, &ScanController::listOutdated, m_search, [this] {
@@ -399,6 +401,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     m_scans->clearFolders();
     m_layout->save(m_percentBase);
+    if (m_settings && m_search)
+        SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
     event->accept();
 }
 

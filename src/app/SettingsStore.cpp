@@ -255,6 +255,27 @@ void LoadWindowPos(const SettingsStore &store, QWidget &window, QStringView left
                     top ? twips.toPixelsY(*top) : window.y());
 }
 
+void LoadToolWindow(const SettingsStore &store, QWidget &window, QStringView prefix,
+                    const TwipsScale &twips)
+{
+    const QString name = prefix.toString();
+    LoadWindowPos(store, window, name + QStringLiteral("Left"), name + QStringLiteral("Top"),
+                  twips);
+    LoadWindowSize(store, window, name + QStringLiteral("Width"), name + QStringLiteral("Height"),
+                   twips);
+}
+
+void SaveToolWindow(const SettingsStore &store, const QWidget &window, QStringView prefix,
+                    const TwipsScale &twips)
+{
+    const QString name = prefix.toString();
+    const QRect outer = window.frameGeometry();
+    WriteLength(store, name + QStringLiteral("Left"), qint64(outer.x()) * twips.perPixelX());
+    WriteLength(store, name + QStringLiteral("Top"), qint64(outer.y()) * twips.perPixelY());
+    WriteLength(store, name + QStringLiteral("Width"), qint64(outer.width()) * twips.perPixelX());
+    WriteLength(store, name + QStringLiteral("Height"), qint64(outer.height()) * twips.perPixelY());
+}
+
 void LoadWindowSize(const SettingsStore &store, QWidget &window, QStringView widthName,
                     QStringView heightName, const TwipsScale &twips)
 {

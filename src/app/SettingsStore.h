@@ -54,6 +54,13 @@ void LoadWindowPos(const SettingsStore &store, QWidget &window, QStringView left
 void LoadWindowSize(const SettingsStore &store, QWidget &window, QStringView widthName,
                     QStringView heightName, const TwipsScale &twips);
 
+// A secondary window (search, views) is placed as the main window is, under its own four names:
+// the prefix followed by Left, Top, Width and Height. Saving writes all four.
+void LoadToolWindow(const SettingsStore &store, QWidget &window, QStringView prefix,
+                    const TwipsScale &twips);
+void SaveToolWindow(const SettingsStore &store, const QWidget &window, QStringView prefix,
+                    const TwipsScale &twips);
+
 // The twelve value names, in the order the main window restores and saves them.
 namespace SettingName {
 inline constexpr QStringView ViewBar = u"ViewBar";
@@ -68,6 +75,8 @@ inline constexpr QStringView MainHeight = u"MainHeight";
 // After the twelve: the map under the list, and its height.
 inline constexpr QStringView MapView = u"MapView";
 inline constexpr QStringView MapHeight = u"MapHeight";
+// Prefixes of the secondary windows' places.
+inline constexpr QStringView SearchWindow = u"Search";
 } // namespace SettingName
 
 // What the main window remembers, each member holding its default. Lengths are in twips.

@@ -11,6 +11,7 @@
 struct DriveScan::Node
 {
     std::atomic<quint64> size{0};
+    std::atomic<quint64> allocated{0};
     std::atomic<const std::uint8_t *> files{nullptr}; // set once the listing is complete
     qint64 date = 0;
     quint64 inode = 0;
@@ -120,6 +121,11 @@ size_t DriveScan::memoryUsed() const
 quint64 DriveScan::sizeOf(FolderId folder) const
 {
     return node(folder).size.load(std::memory_order_relaxed);
+}
+
+quint64 DriveScan::allocatedOf(FolderId folder) const
+{
+    return node(folder).allocated.load(std::memory_order_relaxed);
 }
 
 qint64 DriveScan::dateOf(FolderId folder) const

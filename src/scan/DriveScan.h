@@ -49,6 +49,8 @@ public:
 
     // Reading one record; `folder` must be below count().
     quint64 sizeOf(FolderId folder) const;
+    // As sizeOf, in bytes taken on the disk.
+    quint64 allocatedOf(FolderId folder) const;
     qint64 dateOf(FolderId folder) const;
     QByteArrayView nameOf(FolderId folder) const;
     quint32 fileCountOf(FolderId folder) const;

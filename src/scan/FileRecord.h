@@ -6,8 +6,9 @@
 #include <limits>
 
 // One file of a folder as the walk recorded it: its name (the bytes the file system gave, viewed
-// in the records' storage, valid as long as they live), its size in bytes, and its last-write time
-// in seconds since the epoch, or UnknownDate.
+// in the records' storage, valid as long as they live), its size in bytes, the bytes it takes on
+// the disk (its allocated blocks: less than its size when sparse or compressed, more when its last
+// block is part empty), and its last-write time in seconds since the epoch, or UnknownDate.
 struct FileRecord
 {
     // The date of an entry whose details could not be read (its size is then 0): no date is
@@ -16,5 +17,6 @@ struct FileRecord
 
     QByteArrayView name;
     quint64 size = 0;
+    quint64 allocated = 0;
     qint64 date = 0;
 };

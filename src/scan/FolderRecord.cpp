@@ -7,6 +7,11 @@ quint64 FolderRecord::size() const
     return m_scan ? m_scan->sizeOf(m_id) : 0;
 }
 
+quint64 FolderRecord::allocated() const
+{
+    return m_scan ? m_scan->allocatedOf(m_id) : 0;
+}
+
 QByteArray FolderRecord::path() const
 {
     return m_scan ? m_scan->pathOf(m_id) : QByteArray();

@@ -62,6 +62,8 @@ public:
 
     // Total bytes of every file in the folder and below it, as counted so far.
     quint64 size() const;
+    // As size, in bytes taken on the disk.
+    quint64 allocated() const;
     // The full path, ending with "/".
     QByteArray path() const;
     // The folder's own last-write time, in seconds since the epoch.
