@@ -187,7 +187,7 @@ WalkSink::FolderId DriveScan::openedFolder(FolderId parent, QByteArrayView name,
     return id;
 }
 
-void DriveScan::listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
+void DriveScan::listedFolder(FolderId folder, const FileRecordWriter &files, CountedBytes counted,
                              quint32 subfolderEntries)
 {
     Node &n = node(folder);
@@ -198,20 +198,22 @@ void DriveScan::listedFolder(FolderId folder, const FileRecordWriter &files, qui
         n.subfolderEntries = subfolderEntries;
         n.files.store(m_arena.store(files.data(), files.byteCount()), std::memory_order_release);
     }
-    addToTotals(folder, countedBytes);
+    addToTotals(folder, counted);
 }
 
-void DriveScan::addToTotals(FolderId folder, quint64 bytes)
+void DriveScan::addToTotals(FolderId folder, CountedBytes bytes)
 {
-    if (bytes == 0)
+    if (bytes.size == 0 && bytes.allocated == 0)
         return;
-    for (FolderId at = folder; at != NoFolder; at = node(at).parent)
-        SaturatingAdd(node(at).size, bytes);
+    for (FolderId at = folder; at != NoFolder; at = node(at).parent) {
+        SaturatingAdd(node(at).size, bytes.size);
+        SaturatingAdd(node(at).allocated, bytes.allocated);
+    }
 }
 
 // Folders the two share above them keep their totals: only the two branches below the deepest
 // shared folder change, so no total shown meanwhile dips.
-void DriveScan::moveBytes(FolderId from, FolderId to, quint64 bytes)
+void DriveScan::moveBytes(FolderId from, FolderId to, CountedBytes bytes)
 {
     std::vector<FolderId> fromChain, toChain; // each from the folder up to the root
     for (FolderId at = from; at != NoFolder; at = node(at).parent)
@@ -222,10 +224,14 @@ void DriveScan::moveBytes(FolderId from, FolderId to, quint64 bytes)
         fromChain.pop_back();
         toChain.pop_back();
     }
-    for (FolderId at : toChain)
-        SaturatingAdd(node(at).size, bytes);
-    for (FolderId at : fromChain)
-        SaturatingSubtract(node(at).size, bytes);
+    for (FolderId at : toChain) {
+        SaturatingAdd(node(at).size, bytes.size);
+        SaturatingAdd(node(at).allocated, bytes.allocated);
+    }
+    for (FolderId at : fromChain) {
+        SaturatingSubtract(node(at).size, bytes.size);
+        SaturatingSubtract(node(at).allocated, bytes.allocated);
+    }
 }
 
 WalkSink::FolderId DriveScan::parentOf(FolderId folder) const

@@ -60,12 +60,12 @@ public:
     // WalkSink
     FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal,
                           quint64 inode) override;
-    void listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
+    void listedFolder(FolderId folder, const FileRecordWriter &files, CountedBytes counted,
                       quint32 subfolderEntries) override;
     void skippedFolder(FolderId parent, QByteArrayView name, int error) override;
     void unreadEntry(FolderId folder, QByteArrayView name, int error) override;
     void cycleFolder(FolderId, QByteArrayView) override {}
-    void moveBytes(FolderId from, FolderId to, quint64 bytes) override;
+    void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override;
     FolderId parentOf(FolderId folder) const override;
     quint32 ordinalOf(FolderId folder) const override;
     quint64 inodeOf(FolderId folder) const override;
@@ -83,7 +83,7 @@ private:
     using Page = std::atomic<Node *>[PageSize];
 
     Node &node(FolderId folder) const;
-    void addToTotals(FolderId folder, quint64 bytes);
+    void addToTotals(FolderId folder, CountedBytes bytes);
     bool pathEquals(FolderId folder, QByteArrayView path) const;
     void noteUnread(std::atomic<quint32> &count, FolderId folder, QByteArrayView name, int error);
 

@@ -23,7 +23,7 @@ void FileRecordWriter::clear()
     m_lastDate = 0;
 }
 
-void FileRecordWriter::add(QByteArrayView name, quint64 size, qint64 date)
+void FileRecordWriter::add(QByteArrayView name, quint64 size, qint64 date, quint64 allocated)
 {
     putVarint(quint64(name.size()));
     const size_t at = m_bytes.size();
@@ -31,6 +31,9 @@ void FileRecordWriter::add(QByteArrayView name, quint64 size, qint64 date)
     if (!name.isEmpty())
         std::memcpy(m_bytes.data() + at, name.data(), size_t(name.size()));
     putVarint(size);
+    // Blocks, with the low bit clear; a count not in whole blocks (never from a file system) is
+    // kept in bytes with the low bit set.
+    putVarint(allocated % 512 == 0 ? (allocated / 512) << 1 : (allocated << 1) | 1);
     // Wrapping subtraction: the decoder adds it back the same way, so any pair of dates works.
     putVarint(ZigZag(qint64(quint64(date) - quint64(m_lastDate))));
     m_lastDate = date;
@@ -54,6 +57,8 @@ bool FileRecordReader::next(FileRecord &file)
     file.name = QByteArrayView(reinterpret_cast<const char *>(m_at), qsizetype(length));
     m_at += length;
     file.size = getVarint();
+    const quint64 allocated = getVarint();
+    file.allocated = allocated & 1 ? allocated >> 1 : (allocated >> 1) * 512;
     m_lastDate = qint64(quint64(m_lastDate) + quint64(UnZigZag(getVarint())));
     file.date = m_lastDate;
     return true;

@@ -8,14 +8,15 @@
 #include <vector>
 
 // The packed form of a folder's file records, in listing order: per file the name's length, the
-// name, the size and the date as the change from the previous file's date, all as variable-length
-// integers. A file costs its name plus about five bytes, which is what lets the records of a
+// name, the size, the bytes on disk (in 512-byte blocks, as the file system counts them) and the
+// date as the change from the previous file's date, all as variable-length integers. A file costs
+// its name plus about six bytes, which is what lets the records of a
 // ten-million-file volume sit comfortably in memory.
 class FileRecordWriter
 {
 public:
     void clear();
-    void add(QByteArrayView name, quint64 size, qint64 date);
+    void add(QByteArrayView name, quint64 size, qint64 date, quint64 allocated = 0);
 
     const std::uint8_t *data() const { return m_bytes.data(); }
     quint32 byteCount() const { return quint32(m_bytes.size()); }

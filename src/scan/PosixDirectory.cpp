@@ -36,6 +36,8 @@ void Fill(const struct stat &st, Status &status)
     status.device = st.st_dev;
     status.inode = st.st_ino;
     status.size = st.st_size > 0 ? quint64(st.st_size) : 0;
+    // st_blocks counts 512-byte units whatever the file system's block size.
+    status.allocated = st.st_blocks > 0 ? quint64(st.st_blocks) * 512 : 0;
     status.links = st.st_nlink;
     status.modified = st.st_mtim.tv_sec;
 }

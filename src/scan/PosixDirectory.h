@@ -16,6 +16,7 @@ struct Status
     quint64 device = 0;
     quint64 inode = 0;
     quint64 size = 0;
+    quint64 allocated = 0; // the blocks it takes, in bytes
     quint64 links = 1;
     qint64 modified = 0; // seconds since the epoch
 };

@@ -7,6 +7,19 @@
 
 class FileRecordWriter;
 
+// Bytes that count in the totals, in both measures: the files' sizes and what they take on the
+// disk.
+struct CountedBytes
+{
+    // From a size alone, for a sink that keeps only sizes.
+    CountedBytes(quint64 apparent = 0, quint64 onDisk = 0)
+        : size(apparent)
+        , allocated(onDisk)
+    {}
+    quint64 size;
+    quint64 allocated;
+};
+
 // What the walk reports to. Every call may come from any of the walk's threads at once, so an
 // implementation guards what it shares. Folder ids are the sink's own.
 class WalkSink
@@ -33,7 +46,7 @@ public:
 
     // The folder's listing is complete: its files in listing order, the bytes of them that count
     // in the totals (hard links count once), and how many directory entries it holds.
-    virtual void listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
+    virtual void listedFolder(FolderId folder, const FileRecordWriter &files, CountedBytes counted,
                               quint32 subfolderEntries) = 0;
 
     // A subfolder that could not be opened, with the errno that said why; it gets no record.
@@ -51,7 +64,7 @@ public:
 
     // Moves bytes of the totals from one folder (and its ancestors) to another (and its
     // ancestors); the walk uses it to settle which link of a hard-linked file counts.
-    virtual void moveBytes(FolderId from, FolderId to, quint64 bytes) = 0;
+    virtual void moveBytes(FolderId from, FolderId to, CountedBytes bytes) = 0;
 
     virtual FolderId parentOf(FolderId folder) const = 0;
     virtual quint32 ordinalOf(FolderId folder) const = 0;

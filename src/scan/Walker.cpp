@@ -32,7 +32,7 @@ struct Walker::LinkSeen
 {
     quint64 device;
     quint64 inode;
-    quint64 size;
+    CountedBytes bytes;
     FolderId folder;
     quint32 position; // among the folder's files
     bool counted;
@@ -212,7 +212,7 @@ private:
     {
         m_files.clear();
         m_children.clear();
-        quint64 counted = 0;
+        CountedBytes counted;
         quint32 subfolders = 0;
         bool denied = false;
         PosixDirectory::Listing listing(fd, m_buffer);
@@ -258,12 +258,18 @@ private:
             bool counts = true;
             if (status.links > 1) {
                 counts = m_walker.claimInode(status.device, status.inode);
-                m_links.push_back(
-                    {status.device, status.inode, status.size, folder, m_files.count(), counts});
+                m_links.push_back({status.device,
+                                   status.inode,
+                                   {status.size, status.allocated},
+                                   folder,
+                                   m_files.count(),
+                                   counts});
             }
-            if (counts)
-                counted = SaturatingAdd(counted, status.size);
-            m_files.add(name, status.size, status.modified);
+            if (counts) {
+                counted.size = SaturatingAdd(counted.size, status.size);
+                counted.allocated = SaturatingAdd(counted.allocated, status.allocated);
+            }
+            m_files.add(name, status.size, status.modified, status.allocated);
         }
         if (listing.error() != 0 && !WalkSink::Vanished(listing.error()))
             m_walker.m_sink.unreadEntry(folder, {}, listing.error());
@@ -509,7 +515,7 @@ void Walker::settleHardLinks()
             });
         const auto counted = std::find_if(group, end, [](const LinkSeen &l) { return l.counted; });
         if (counted != end && counted != first && counted->folder != first->folder)
-            m_sink.moveBytes(counted->folder, first->folder, counted->size);
+            m_sink.moveBytes(counted->folder, first->folder, counted->bytes);
         group = end;
     }
     m_links.clear();

@@ -22,13 +22,15 @@
 namespace {
 
 constexpr const char *Usage =
-    "Usage: quarnel-scan [--threads N] [--summary] [--] ROOT\n"
+    "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--] ROOT\n"
     "       quarnel-scan --help\n"
     "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
     "ROOT that is itself a link to a folder is followed), and prints one line per folder: path\n"
     "(relative to ROOT, \".\" for ROOT), total bytes of the files in and below it (hard links\n"
     "counted once), files directly in it, directory entries directly in it, separated by tabs.\n"
     "  --threads N  walk with at most N threads (default: four per core, 4 to 16)\n"
+    "  --disk-usage total the bytes the files take on the disk (their allocated blocks)\n"
+    "               rather than their sizes\n"
     "  --summary    print totals, threads and timings on standard error\n"
     "  --help       print this help\n"
     "What cannot be read is named on standard error and left out of the totals.\n"
@@ -42,6 +44,7 @@ struct Arguments
     QByteArray root;
     int threads = 0;
     bool summary = false;
+    bool diskUsage = false;
 };
 
 [[noreturn]] void Fail(const char *message, const char *detail = "")
@@ -61,6 +64,8 @@ Arguments Parse(int argc, char **argv)
             std::exit(0);
         } else if (!optionsEnded && arg == "--summary") {
             args.summary = true;
+        } else if (!optionsEnded && arg == "--disk-usage") {
+            args.diskUsage = true;
         } else if (!optionsEnded && (arg == "--threads" || arg.starts_with("--threads="))) {
             const char *value = arg == "--threads" ? (i + 1 < argc ? argv[++i] : nullptr)
                                                    : argv[i] + std::strlen("--threads=");
@@ -98,10 +103,10 @@ public:
     {
         return m_scan.openedFolder(parent, name, date, ordinal, inode);
     }
-    void listedFolder(FolderId folder, const FileRecordWriter &files, quint64 countedBytes,
+    void listedFolder(FolderId folder, const FileRecordWriter &files, CountedBytes counted,
                       quint32 subfolderEntries) override
     {
-        m_scan.listedFolder(folder, files, countedBytes, subfolderEntries);
+        m_scan.listedFolder(folder, files, counted, subfolderEntries);
     }
     void skippedFolder(FolderId parent, QByteArrayView name, int error) override
     {
@@ -130,7 +135,7 @@ public:
                      "mount), already counted\n",
                      path.constData());
     }
-    void moveBytes(FolderId from, FolderId to, quint64 bytes) override
+    void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override
     {
         m_scan.moveBytes(from, to, bytes);
     }
@@ -158,7 +163,7 @@ private:
     std::atomic<bool> m_incomplete{false};
 };
 
-void PrintRecords(const DriveScan &scan)
+void PrintRecords(const DriveScan &scan, bool diskUsage)
 {
     const qsizetype rootLength = scan.rootPath().size();
     QByteArray out;
@@ -169,7 +174,7 @@ void PrintRecords(const DriveScan &scan)
         const QByteArray relative = scan.pathOf(id).sliced(rootLength).chopped(i == 0 ? 0 : 1);
         out += relative.isEmpty() ? QByteArray(".") : EscapePath(relative);
         out += '\t';
-        out += QByteArray::number(scan.sizeOf(id));
+        out += QByteArray::number(diskUsage ? scan.allocatedOf(id) : scan.sizeOf(id));
         out += '\t';
         out += QByteArray::number(scan.fileCountOf(id));
         out += '\t';
@@ -206,7 +211,7 @@ int Run(const Arguments &args)
         return 1;
     }
     const auto walked = std::chrono::steady_clock::now();
-    PrintRecords(scan);
+    PrintRecords(scan, args.diskUsage);
     std::fflush(stdout);
 
     if (args.summary) {
