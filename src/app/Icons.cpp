@@ -43,6 +43,8 @@ QIcon ToolIcon(const QString &key)
         {u"REFRESH"_s, u"view-refresh"_s, u"refresh"_s},
         {u"STOP"_s, u"process-stop"_s, u"stop"_s},
         {u"MAP"_s, u"view-grid"_s, u"map"_s},
+        // No theme has a picture for "blocks taken", so ours is always used.
+        {u"ONDISK"_s, u"quarnel-on-disk"_s, u"on-disk"_s},
     };
     for (const Entry &e : entries)
         if (e.key == key)

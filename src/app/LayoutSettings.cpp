@@ -27,7 +27,13 @@ PercentBase LayoutSettings::restore() const
     return stored.viewType == int(PercentBase::Disk) ? PercentBase::Disk : PercentBase::Folder;
 }
 
-void LayoutSettings::save(PercentBase base) const
+SizeMeasure LayoutSettings::measure() const
+{
+    return m_store && LoadWindowSettings(*m_store).sizeOnDisk ? SizeMeasure::OnDisk
+                                                              : SizeMeasure::Apparent;
+}
+
+void LayoutSettings::save(PercentBase base, SizeMeasure measure) const
 {
     if (!m_store)
         return;
@@ -37,6 +43,7 @@ void LayoutSettings::save(PercentBase base) const
     settings.viewBar = m_parts.driveBarToggle->isChecked();
     settings.viewStatus = m_parts.statusBarToggle->isChecked();
     settings.viewType = int(base);
+    settings.sizeOnDisk = measure == SizeMeasure::OnDisk;
     m_parts.workArea->saveWidths(settings);
     const QRect outer = m_parts.window->frameGeometry();
     settings.mainLeft = outer.x() * tx;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DirListModel.h"
+#include "SizeMeasure.h"
 #include "TwipsScale.h"
 
 class QAction;
@@ -29,7 +30,9 @@ public:
 
     // Shows or hides the bars, sizes the tree, the columns and the window; the size reference.
     PercentBase restore() const;
-    void save(PercentBase base) const;
+    // The measure of sizes the settings hold.
+    SizeMeasure measure() const;
+    void save(PercentBase base, SizeMeasure measure) const;
 
 private:
     SettingsStore *m_store;

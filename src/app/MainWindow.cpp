@@ -108,6 +108,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
         m_pixelTwips);
     m_percentBase = m_layout->restore();
     m_map->restored();
+    m_onDiskToggle->setChecked(m_layout->measure() == SizeMeasure::OnDisk);
     applyCommandStates();
     m_keys = std::make_unique<WindowKeys>(
         this, int(drives.size()), [this] { m_scans->stopCommand(); },
@@ -164,6 +165,18 @@ void MainWindow::buildMenus()
                             m_commands.sizeParent})
         toggle->setCheckable(true);
     m_commands.sizeCommands = {m_commands.sizeDisk, m_commands.sizeParent};
+    size->addSeparator();
+    // One action for the entry and the button, so that both show which measure is in use.
+    m_onDiskToggle =
+        size->addAction(ToolIcon(QStringLiteral("ONDISK")), Text(TextId::MenuViewOnDisk));
+    m_onDiskToggle->setObjectName(QStringLiteral("mnuViewSizeOnDisk"));
+    m_onDiskToggle->setCheckable(true);
+    m_onDiskToggle->setToolTip(Text(TextId::OnDiskTip));
+    m_onDiskToggle->setIconVisibleInMenu(false);
+    connect(m_onDiskToggle, &QAction::toggled, this, [this](bool onDisk) {
+        setSizeMeasure(onDisk ? SizeMeasure::OnDisk : SizeMeasure::Apparent);
+    });
+    m_commands.alwaysOn.append(m_onDiskToggle);
     buildSortMenu(view);
     view->addSeparator();
     // One action for the entry and the button, so that both show whether the map is shown.
@@ -248,6 +261,8 @@ void MainWindow::buildFunctionBar()
         addButton("SIZEDISK", TextId::SizeDiskTip, [this] { setPercentBase(PercentBase::Disk); }));
     m_commands.sizeCommands.append(addButton("SIZEPARENT", TextId::SizeParentTip,
                                              [this] { setPercentBase(PercentBase::Folder); }));
+    m_functionBar->addAction(m_onDiskToggle);
+    m_functionBar->widgetForAction(m_onDiskToggle)->setAccessibleName(Text(TextId::OnDiskTip));
     m_functionBar->addSeparator();
     m_commands.print.append(
         addButton("PRINT", TextId::PrintTip, [this] { m_print->run(m_scans->shownDrive()); }));
@@ -375,6 +390,19 @@ void MainWindow::FillDirView()
     applyCommandStates();
 }
 
+// Every view of sizes follows: the list, the totals and percentages, the status texts, the map
+// and the printout's title.
+void MainWindow::setSizeMeasure(SizeMeasure measure)
+{
+    m_measure = measure;
+    listModel()->setSizeMeasure(measure);
+    m_scans->setSizeMeasure(measure);
+    m_map->setSizeMeasure(measure);
+    m_print->setSizeMeasure(measure);
+    if (m_scans->folders().count() > 0)
+        FillDirView();
+}
+
 void MainWindow::setPercentBase(PercentBase base)
 {
     m_percentBase = base;
@@ -400,7 +428,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_scans->clearFolders();
-    m_layout->save(m_percentBase);
+    m_layout->save(m_percentBase, m_measure);
     if (m_settings && m_search)
         SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
     event->accept();

@@ -79,11 +79,14 @@ private:
     void showFolderCount();
 
     void setPercentBase(PercentBase base);
+    SizeMeasure sizeMeasure() const { return m_measure; }
+    void setSizeMeasure(SizeMeasure measure);
     void toggleBar(QWidget *bar, const QAction *toggle);
 
     TwipsScale m_pixelTwips;
     SettingsStore *m_settings = nullptr; // may be null: nothing is restored or saved
     PercentBase m_percentBase = PercentBase::Folder;
+    SizeMeasure m_measure = SizeMeasure::Apparent;
 
     // Owned through Qt's parenting.
     QToolBar *m_functionBar = nullptr;
@@ -94,6 +97,7 @@ private:
     QMenu *m_scanMenu = nullptr;
     QAction *m_driveEntriesEnd = nullptr; // the separator the drives' entries go before
     QAction *m_mapToggle = nullptr;       // the map's menu entry and button
+    QAction *m_onDiskToggle = nullptr;    // the measure's menu entry and button
     MapCommand *m_map = nullptr;
     SearchWindow *m_search = nullptr; // made when first asked for
     Commands m_commands;              // the actions above whose states follow the window's

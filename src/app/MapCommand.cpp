@@ -117,3 +117,8 @@ void MapCommand::listRowChanged()
                             ? key
                             : m_workArea->folderTree()->selectedfolder() + key);
 }
+
+void MapCommand::setSizeMeasure(SizeMeasure measure)
+{
+    m_map->setSizeMeasure(measure);
+}

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SizeMeasure.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 
@@ -22,6 +24,7 @@ public:
     // The map as the settings left it, once they are restored.
     void restored();
     void setShown(bool shown);
+    void setSizeMeasure(SizeMeasure measure);
 
 private:
     void follow();

@@ -79,8 +79,12 @@ void PrintCommand::setUpPrintout(ListPrinter &printout, const Volume &drive) con
     footer.SetAlignment(TextAlign::Centre);
     // The drive's label and root, whichever folder of it is shown.
     TextItem &title = printout.Title();
-    title.SetText(FormatText(TextTable::text(TextId::PrintTitle), QFile::decodeName(drive.label()),
-                             QFile::decodeName(drive.root())));
+    const QString heading =
+        FormatText(TextTable::text(TextId::PrintTitle), QFile::decodeName(drive.label()),
+                   QFile::decodeName(drive.root()));
+    title.SetText(m_measure == SizeMeasure::OnDisk
+                      ? FormatText(TextTable::text(TextId::PrintTitleOnDisk), heading)
+                      : heading);
     title.Font().bold = true;
     title.SetAlignment(TextAlign::Centre);
     title.Font().italic = false;

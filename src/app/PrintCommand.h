@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SizeMeasure.h"
 #include "TwipsScale.h"
 #include "Volume.h"
 
@@ -28,6 +29,8 @@ public:
     // The window takes no events until the document is done.
     void run(const Volume &shownDrive);
     void setPrinterFactory(PrinterFactory factory) { m_printerFactory = std::move(factory); }
+    // The title says when the sizes printed are bytes on disk.
+    void setSizeMeasure(SizeMeasure measure) { m_measure = measure; }
     // The list printer of the last run, with its settings; null before the first.
     const ListPrinter *lastPrintout() const { return m_printout.get(); }
 
@@ -41,6 +44,7 @@ private:
     MainStatusBar *m_statusBar;
     TwipsScale m_pixelTwips;
     PrinterFactory m_printerFactory;
+    SizeMeasure m_measure = SizeMeasure::Apparent;
     // Kept until the next run; the list printer refers to the printer, so it is declared after
     // it and goes first.
     std::unique_ptr<Printer> m_printDevice;

@@ -57,8 +57,10 @@ void ScanController::driveCommand(int index)
     const Volume &drive = m_drives[index];
     const QByteArray root = drive.root();
     const FolderRecord record = m_folders.find(root);
-    if (!record.isNull())
+    if (!record.isNull()) {
         m_diskSize = record.size();
+        m_diskAllocated = record.allocated();
+    }
     FolderTreeView *tree = m_workArea->folderTree();
     const QByteArray kept = tree->rootfolder();
     tree->setRootfolder(root);
@@ -74,6 +76,8 @@ void ScanController::driveCommand(int index)
     if (record.isNull()) {
         setPhase(ScanPhase::ScanningDrive);
         m_diskSize = ScanDrive(drive);
+        m_diskAllocated = m_diskSize > 0 ? m_folders.find(drive.root()).allocated() : 0;
+        m_diskAllocated = m_diskSize > 0 ? m_folders.find(root).allocated() : 0;
     } else {
         setPhase(ScanPhase::Scanned);
     }
@@ -149,6 +153,13 @@ quint64 ScanController::ScanDrive(const Volume &drive)
     }
     setPhase(ScanPhase::Scanned);
     showFolderCount();
+    // Sparse disk images and preallocated files can make the files' sizes dwarf what the volume
+    // holds; said once, with where to look, in place of the folder count.
+    const quint64 used = job.diskSpace().TotalBytes -
+                         std::min(job.diskSpace().TotalBytes, job.diskSpace().FreeBytes);
+    if (m_measure == SizeMeasure::Apparent && used > 0 && total / 2 > used)
+        m_statusBar->setPanelText(
+            1, FormatText(Text(TextId::ScanAboveUsed), MegabyteText(total), MegabyteText(used)));
     m_statusBar->setPanelText(
         2, FormatText(Text(TextId::FreeSpace), MegabyteText(job.diskSpace().FreeBytes)));
     m_statusBar->setPanelText(

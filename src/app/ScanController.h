@@ -2,6 +2,7 @@
 
 #include "CommandStates.h"
 #include "FolderCollection.h"
+#include "SizeMeasure.h"
 #include "Volume.h"
 
 #include <QList>
@@ -24,7 +25,12 @@ public:
 
     const FolderCollection &folders() const { return m_folders; }
     void clearFolders() { m_folders.clear(); }
-    quint64 diskSize() const { return m_diskSize; }
+    // The shown volume's total in the measure chosen, or 0 when it has no complete scan.
+    quint64 diskSize() const
+    {
+        return m_measure == SizeMeasure::OnDisk ? m_diskAllocated : m_diskSize;
+    }
+    void setSizeMeasure(SizeMeasure measure) { m_measure = measure; }
     bool isScanning() const { return m_scanning; }
     ScanPhase phase() const { return m_phase; }
     // The listed drive whose root the tree shows, or one named by that root's path.
@@ -72,6 +78,8 @@ private:
     QWidget *m_window;
     FolderCollection m_folders;
     quint64 m_diskSize = 0;
+    quint64 m_diskAllocated = 0;
+    SizeMeasure m_measure = SizeMeasure::Apparent;
     ScanPhase m_phase = ScanPhase::Start;
     bool m_scanning = false;
     bool m_stopRequested = false;

@@ -314,6 +314,8 @@ WindowSettings LoadWindowSettings(const SettingsStore &store)
     const auto map = ReadSetting(store, SettingName::MapView, SettingKind::Number);
     settings.mapShown = map && (map->toInt() == -1 || map->toInt() == 1);
     settings.mapHeight = RestoreLength(store, SettingName::MapHeight).value_or(settings.mapHeight);
+    const auto onDisk = ReadSetting(store, SettingName::SizeOnDisk, SettingKind::Number);
+    settings.sizeOnDisk = onDisk && (onDisk->toInt() == -1 || onDisk->toInt() == 1);
     return settings;
 }
 
@@ -335,4 +337,5 @@ void SaveWindowSettings(const SettingsStore &store, const WindowSettings &settin
     writeIfKnown(SettingName::MainHeight, settings.mainHeight);
     WriteSetting(store, SettingName::MapView, settings.mapShown, SettingKind::Number);
     WriteLength(store, SettingName::MapHeight, settings.mapHeight);
+    WriteSetting(store, SettingName::SizeOnDisk, settings.sizeOnDisk, SettingKind::Number);
 }

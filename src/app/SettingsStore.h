@@ -75,6 +75,8 @@ inline constexpr QStringView MainHeight = u"MainHeight";
 // After the twelve: the map under the list, and its height.
 inline constexpr QStringView MapView = u"MapView";
 inline constexpr QStringView MapHeight = u"MapHeight";
+// Then the measure of sizes: -1 for the bytes on disk.
+inline constexpr QStringView SizeOnDisk = u"SizeOnDisk";
 // Prefixes of the secondary windows' places.
 inline constexpr QStringView SearchWindow = u"Search";
 } // namespace SettingName
@@ -97,6 +99,7 @@ struct WindowSettings
     std::optional<int> mainHeight;
     bool mapShown = false; // only a stored true shows it
     int mapHeight = 3600;
+    bool sizeOnDisk = false; // only a stored true sets it
 
     friend bool operator==(const WindowSettings &, const WindowSettings &) = default;
 };

@@ -73,6 +73,11 @@ constexpr Entry Texts[] = {
     {1033, "&Nom ou partie du nom (* et ? acceptés) :"},
     {1034, "%s Fichiers trouvés"},
     {1035, "Dossier"},
+    {1036, "Taille sur &disque"},
+    {1037, "Tailles sur disque (blocs occupés) plutôt que tailles des fichiers"},
+    {1038, "%s - Taille sur disque"},
+    {1039, "Total Scanné %s Mb, bien plus que l'Espace Utilisé du Disque %s Mb (fichiers creux) : "
+           "voir Affichage > Taille > Taille sur disque"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

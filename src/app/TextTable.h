@@ -59,6 +59,10 @@ enum class TextId : quint16 {
     SearchPattern = 1033,
     SearchFound = 1034,
     SearchFolderColumn = 1035,
+    MenuViewOnDisk = 1036,
+    OnDiskTip = 1037,
+    PrintTitleOnDisk = 1038,
+    ScanAboveUsed = 1039,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

@@ -54,6 +54,7 @@ struct MapLayout::Builder
     const DriveScan &scan;
     MapLayout &layout;
     WalkSink::FolderId top;
+    SizeMeasure measure;
     // Subfolders of every folder from `top` on, as offsets into one array: O(folders), and no
     // per-folder allocation.
     std::vector<quint32> childStart;
@@ -99,11 +100,15 @@ quint32 MapLayout::Builder::gather(WalkSink::FolderId folder)
     items.clear();
     const quint32 local = folder - top;
     for (quint32 i = childStart[local]; i < childStart[local + 1]; ++i)
-        items.push_back({scan.sizeOf(children[i]), {}, children[i], true});
+        items.push_back({measure == SizeMeasure::OnDisk ? scan.allocatedOf(children[i])
+                                                        : scan.sizeOf(children[i]),
+                         {},
+                         children[i],
+                         true});
     FileRecordReader reader = scan.filesOf(folder);
     FileRecord file;
     for (quint32 ordinal = 0; reader.next(file); ++ordinal)
-        items.push_back({file.size, file.name, ordinal, false});
+        items.push_back({SizeIn(measure, file), file.name, ordinal, false});
     const auto empty =
         std::partition(items.begin(), items.end(), [](const Item &item) { return item.size > 0; });
     return quint32(empty - items.begin());
@@ -247,17 +252,19 @@ void MapLayout::Builder::indexFolders()
 }
 
 MapLayout MapLayout::Build(const DriveScan &scan, WalkSink::FolderId top, QSizeF size,
-                           const std::atomic<bool> *cancelled)
+                           const std::atomic<bool> *cancelled, SizeMeasure measure)
 {
     MapLayout layout;
     layout.m_size = size;
     const auto count = quint32(scan.count());
     if (top >= count || size.isEmpty())
         return layout;
-    Builder builder{scan, layout, top, {}, {}, {}, {}};
+    Builder builder{scan, layout, top, measure, {}, {}, {}, {}};
     builder.indexChildren(count);
-    layout.m_tiles.push_back({0, 0, float(size.width()), float(size.height()), NoTile, top, NoFile,
-                              scan.sizeOf(top), FileKind::Folder, 0});
+    layout.m_tiles.push_back(
+        {0, 0, float(size.width()), float(size.height()), NoTile, top, NoFile,
+         measure == SizeMeasure::OnDisk ? scan.allocatedOf(top) : scan.sizeOf(top),
+         FileKind::Folder, 0});
     layout.m_firstChild.push_back(NoTile);
     builder.pending.push_back(0);
     while (!builder.pending.empty()) {

@@ -2,6 +2,7 @@
 
 #include "DriveScan.h"
 #include "FileKind.h"
+#include "SizeMeasure.h"
 
 #include <QByteArray>
 #include <QPointF>
@@ -38,7 +39,8 @@ public:
     // pixels. Reads the scan as it is now, while the walk may still be adding to it. Returns early,
     // with what it has, when *cancelled becomes true.
     static MapLayout Build(const DriveScan &scan, WalkSink::FolderId top, QSizeF size,
-                           const std::atomic<bool> *cancelled = nullptr);
+                           const std::atomic<bool> *cancelled = nullptr,
+                           SizeMeasure measure = SizeMeasure::Apparent);
 
     const std::vector<MapTile> &tiles() const { return m_tiles; }
     QSizeF size() const { return m_size; }

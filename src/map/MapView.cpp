@@ -73,13 +73,14 @@ std::vector<MapView::Label> Labels(const DriveScan &scan, const MapLayout &layou
 }
 
 std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top, QSizeF size,
-                                             qreal pixelRatio, const std::atomic<bool> *cancel)
+                                             qreal pixelRatio, SizeMeasure measure,
+                                             const std::atomic<bool> *cancel)
 {
     QElapsedTimer clock;
     clock.start();
     auto drawing = std::make_shared<MapView::Drawing>();
     drawing->scan = scan;
-    drawing->layout = MapLayout::Build(*scan, top, size, cancel);
+    drawing->layout = MapLayout::Build(*scan, top, size, cancel, measure);
     if (!cancel->load())
         drawing->image = RenderMap(drawing->layout, pixelRatio, cancel);
     if (!cancel->load())
@@ -151,10 +152,18 @@ void MapView::request()
         update();
         return;
     }
-    m_drawing.run([scan = m_scan, top = m_top, size = QSizeF(size()),
-                   ratio = devicePixelRatioF()](const std::atomic<bool> &cancelled) {
-        return Draw(scan, top, size, ratio, &cancelled);
+    m_drawing.run([scan = m_scan, top = m_top, size = QSizeF(size()), ratio = devicePixelRatioF(),
+                   measure = m_measure](const std::atomic<bool> &cancelled) {
+        return Draw(scan, top, size, ratio, measure, &cancelled);
     });
+}
+
+void MapView::setSizeMeasure(SizeMeasure measure)
+{
+    if (measure == m_measure)
+        return;
+    m_measure = measure;
+    request();
 }
 
 void MapView::drawn(std::shared_ptr<const Drawing> drawing)

@@ -33,6 +33,8 @@ public:
     void refresh();
     // The records are about to go: stops reading them and shows an empty map.
     void dropRecords();
+    // Areas in the files' sizes or in the bytes they take on the disk.
+    void setSizeMeasure(SizeMeasure measure);
     // Outlines the tile of a folder (ending with "/") or a file; none for an empty path.
     void setHighlight(const QByteArray &path);
 
@@ -91,6 +93,7 @@ private:
     QByteArray m_path;
     const DriveScan *m_scan = nullptr;
     quint32 m_top = 0;
+    SizeMeasure m_measure = SizeMeasure::Apparent;
     std::shared_ptr<const Drawing> m_shown;
     SupersedingTask<std::shared_ptr<const Drawing>> m_drawing; // declared last: it goes first
     QByteArray m_highlightPath;

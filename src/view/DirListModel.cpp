@@ -89,7 +89,7 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
     m_folderPath = AddSlash(folderPath);
     const FolderRecord folder = folders.find(m_folderPath);
     // Read once: during a scan the total grows, and every row must share one reference.
-    m_folderSize = folder.size();
+    m_folderSize = SizeIn(m_measure, folder);
     if (folder.isNull()) {
         endResetModel();
         return false;
@@ -122,13 +122,13 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
         folder.subfolderEntries() > 0 ? ListSubfolders(m_folderPath) : QList<QByteArray>();
     m_rows.reserve(folder.fileCount() + size_t(subfolders.size()));
     for (const FileRecord &file : folder.files())
-        add(file.name, file.name, file.size, file.date, false);
+        add(file.name, file.name, SizeIn(m_measure, file), file.date, false);
     for (const QByteArray &name : subfolders) {
         const QByteArray path = m_folderPath + name + '/';
         const FolderRecord subfolder = folders.find(path);
         if (subfolder.isNull()) // made after the scan, or not listable during it
             continue;
-        add(path, GetFolderName(path), subfolder.size(), subfolder.date(), true);
+        add(path, GetFolderName(path), SizeIn(m_measure, subfolder), subfolder.date(), true);
     }
     endResetModel();
     return true;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Formatting.h"
+#include "SizeMeasure.h"
 
 #include <QAbstractTableModel>
 #include <QByteArray>
@@ -50,6 +51,8 @@ public:
               quint64 diskSize);
     // The total of the folder of the last fill; 0 when it had no record.
     quint64 folderSize() const { return m_folderSize; }
+    // Sizes as the files' own or as the bytes they take on the disk, from the next fill on.
+    void setSizeMeasure(SizeMeasure measure) { m_measure = measure; }
     // The folder of the last fill, ending with "/".
     QByteArray folderPath() const { return m_folderPath; }
 
@@ -98,4 +101,5 @@ private:
     Rgb m_text = 0x000000;
     QByteArray m_folderPath;
     quint64 m_folderSize = 0;
+    SizeMeasure m_measure = SizeMeasure::Apparent;
 };

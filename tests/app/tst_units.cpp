@@ -75,16 +75,18 @@ void TestUnits::settingsFirstRunThenSave()
     QCOMPARE(window.width(), 200);
 
     SaveWindowSettings(
-        store, {false, true, 7, 3001, {1500, 900, 1200, 2250}, -150, 300, 9000, 6000, true, 2000});
+        store,
+        {false, true, 7, 3001, {1500, 900, 1200, 2250}, -150, 300, 9000, 6000, true, 2000, true});
     QFile file(store.fileName());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
     lines.sort();
-    QCOMPARE(lines, QStringList({u"Date=2250"_s, u"FolderSize=3001"_s, u"MainHeight=6000"_s,
-                                 u"MainLeft=-150"_s, u"MainTop=300"_s, u"MainWidth=9000"_s,
-                                 u"MapHeight=2000"_s, u"MapView=-1"_s, u"Name=1500"_s,
-                                 u"Size1=900"_s, u"Size2=1200"_s, u"ViewBar=0"_s,
-                                 u"ViewStatus=-1"_s, u"ViewType=7"_s, u"[Option]"_s}));
+    QCOMPARE(
+        lines,
+        QStringList({u"Date=2250"_s, u"FolderSize=3001"_s, u"MainHeight=6000"_s, u"MainLeft=-150"_s,
+                     u"MainTop=300"_s, u"MainWidth=9000"_s, u"MapHeight=2000"_s, u"MapView=-1"_s,
+                     u"Name=1500"_s, u"Size1=900"_s, u"Size2=1200"_s, u"SizeOnDisk=-1"_s,
+                     u"ViewBar=0"_s, u"ViewStatus=-1"_s, u"ViewType=7"_s, u"[Option]"_s}));
 }
 
 // What a store reads as; junk never stops it from saving all twelve values and reading them back
@@ -113,6 +115,8 @@ void TestUnits::settingsJunk_data()
          }));
     line("map neither true nor false", "MapView=7"_ba, defaults);
     line("map as text", "MapView=oui"_ba, defaults);
+    line("sizes on disk", "SizeOnDisk=-1"_ba, with([](auto &s) { s.sizeOnDisk = true; }));
+    line("sizes on disk neither true nor false", "SizeOnDisk=2"_ba, defaults);
 
     QByteArray garbage(1 << 16, Qt::Uninitialized);
     QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(garbage.data()), garbage.size() / 4);
