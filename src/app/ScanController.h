@@ -21,9 +21,15 @@ class ScanController : public QObject
 public:
     ScanController(const QList<Volume> &drives, WorkArea *workArea, MainStatusBar *statusBar,
                    QWidget *window);
+    // Whatever still reads the records lets go of them first.
+    ~ScanController() override { emit recordsGoing(); }
 
     const FolderCollection &folders() const { return m_folders; }
-    void clearFolders() { m_folders.clear(); }
+    void clearFolders()
+    {
+        emit recordsGoing();
+        m_folders.clear();
+    }
     quint64 diskSize() const { return m_diskSize; }
     bool isScanning() const { return m_scanning; }
     ScanPhase phase() const { return m_phase; }

@@ -73,6 +73,11 @@ constexpr Entry Texts[] = {
     {1033, "&Nom ou partie du nom (* et ? acceptés) :"},
     {1034, "%s Fichiers trouvés"},
     {1035, "Dossier"},
+    {1040, "Les plus gros &fichiers"},
+    {1041, "Les plus gros fichiers"},
+    {1042, "%s Fichiers affichés sur %s Fichiers du disque"},
+    {1043, "Aucun disque scanné"},
+    {1044, "Taille sur disque"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

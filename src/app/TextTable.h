@@ -59,6 +59,11 @@ enum class TextId : quint16 {
     SearchPattern = 1033,
     SearchFound = 1034,
     SearchFolderColumn = 1035,
+    MenuViewBiggest = 1040,
+    BiggestTitle = 1041,
+    BiggestCount = 1042,
+    BiggestNoVolume = 1043,
+    ColumnOnDisk = 1044,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.
