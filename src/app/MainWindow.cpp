@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AboutWindow.h"
+#include "BiggestCommand.h"
 #include "DirListModel.h"
 #include "FolderTreeView.h"
 #include "FormatText.h"
@@ -94,6 +95,8 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
+    m_biggest =
+        new BiggestCommand(this, m_workArea, m_scans, m_biggestEntry, m_settings, m_pixelTwips);
     for (int index = 0; index < drives.size(); ++index)
         addDriveCommands(index, drives[index]);
 
@@ -186,6 +189,11 @@ void MainWindow::buildMenus()
     m_mapToggle->setToolTip(Text(TextId::MapTip));
     m_mapToggle->setIconVisibleInMenu(false);
     m_commands.alwaysOn.append(m_mapToggle);
+    // Its window says so when no volume is scanned.
+    m_biggestEntry = view->addAction(Text(TextId::MenuViewBiggest));
+    m_biggestEntry->setObjectName(QStringLiteral("mnuViewBiggest"));
+    m_biggestEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
+    m_commands.alwaysOn.append(m_biggestEntry);
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -399,6 +407,7 @@ void MainWindow::setSizeMeasure(SizeMeasure measure)
     m_scans->setSizeMeasure(measure);
     m_map->setSizeMeasure(measure);
     m_print->setSizeMeasure(measure);
+    m_biggest->setSizeMeasure(measure);
     if (m_scans->folders().count() > 0)
         FillDirView();
 }
@@ -431,6 +440,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_layout->save(m_percentBase, m_measure);
     if (m_settings && m_search)
         SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
+    m_biggest->save();
     event->accept();
 }
 

@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 
+class BiggestCommand;
 class DirListModel;
 class FolderTreeView;
 class LayoutSettings;
@@ -39,6 +40,7 @@ public:
     ScanController *scans() const { return m_scans; }
     WorkArea *workArea() const { return m_workArea; }
     PrintCommand &print() { return *m_print; }
+    BiggestCommand &biggest() { return *m_biggest; }
     const Commands &commands() const { return m_commands; }
 
     // The state the commands share, as tests and the benchmark read it.
@@ -99,6 +101,8 @@ private:
     QAction *m_mapToggle = nullptr;       // the map's menu entry and button
     QAction *m_onDiskToggle = nullptr;    // the measure's menu entry and button
     MapCommand *m_map = nullptr;
+    QAction *m_biggestEntry = nullptr;
+    BiggestCommand *m_biggest = nullptr;
     SearchWindow *m_search = nullptr; // made when first asked for
     Commands m_commands;              // the actions above whose states follow the window's
 

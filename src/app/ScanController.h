@@ -22,9 +22,15 @@ class ScanController : public QObject
 public:
     ScanController(const QList<Volume> &drives, WorkArea *workArea, MainStatusBar *statusBar,
                    QWidget *window);
+    // Whatever still reads the records lets go of them first.
+    ~ScanController() override { emit recordsGoing(); }
 
     const FolderCollection &folders() const { return m_folders; }
-    void clearFolders() { m_folders.clear(); }
+    void clearFolders()
+    {
+        emit recordsGoing();
+        m_folders.clear();
+    }
     // The shown volume's total in the measure chosen, or 0 when it has no complete scan.
     quint64 diskSize() const
     {

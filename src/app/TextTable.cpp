@@ -78,6 +78,11 @@ constexpr Entry Texts[] = {
     {1038, "%s - Taille sur disque"},
     {1039, "Total Scanné %s Mb, bien plus que l'Espace Utilisé du Disque %s Mb (fichiers creux) : "
            "voir Affichage > Taille > Taille sur disque"},
+    {1040, "Les plus gros &fichiers"},
+    {1041, "Les plus gros fichiers"},
+    {1042, "%s Fichiers affichés sur %s Fichiers du disque"},
+    {1043, "Aucun disque scanné"},
+    {1044, "Taille sur disque"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -63,6 +63,11 @@ enum class TextId : quint16 {
     OnDiskTip = 1037,
     PrintTitleOnDisk = 1038,
     ScanAboveUsed = 1039,
+    MenuViewBiggest = 1040,
+    BiggestTitle = 1041,
+    BiggestCount = 1042,
+    BiggestNoVolume = 1043,
+    ColumnOnDisk = 1044,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

@@ -1,4 +1,6 @@
 #include "AboutWindow.h"
+#include "BiggestModel.h"
+#include "BiggestWindow.h"
 #include "DevicePrinter.h"
 #include "DirListModel.h"
 #include "FolderTreeView.h"
@@ -90,6 +92,7 @@ private slots:
     void scanCommands();
     void print();
     void oddNames();
+    void biggestFiles();
     void desktop();
     void aboutLauncher_data();
     void aboutLauncher();
@@ -321,6 +324,32 @@ void TestWindow::print()
     BoxCatcher box;
     window->findChild<QAction *>(u"PRINT"_s)->trigger();
     QCOMPARE(box.text, u"482 Printer error ("_s + pdf + u')');
+}
+
+// The biggest files' window before any scan says none was made; over a volume it shows its files,
+// the biggest first, with room for twenty rows; a row chosen is shown in the tree and the list; a
+// rescan is followed.
+void TestWindow::biggestFiles()
+{
+    QTemporaryDir volume;
+    Write(volume, Sample);
+    MainWindow window(QList{VolumeOf(volume)}, nullptr);
+    window.show();
+    window.findChild<QAction *>(u"mnuViewBiggest"_s)->trigger();
+    auto *biggest = window.findChild<BiggestWindow *>();
+    QCOMPARE(biggest->countText(), u"Aucun disque scanné"_s);
+    window.driveCommand(0);
+    QTRY_COMPARE(biggest->countText(), u"4 Fichiers affichés sur 4 Fichiers du disque"_s);
+    QTreeView *table = biggest->table();
+    QVERIFY(table->viewport()->height() >=
+            20 * table->visualRect(table->model()->index(0, 0)).height());
+    table->setCurrentIndex(table->model()->index(0, 0));
+    QCOMPARE(window.folderTree()->selectedfolder(), QFile::encodeName(volume.path()) + "/sub/");
+    QCOMPARE(window.findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"a.dat"_s);
+
+    Write(volume, {{u"z"_s, 5}});
+    window.findChild<QAction *>(u"REFRESH"_s)->trigger();
+    QTRY_COMPARE(biggest->model()->rowCount(), 5);
 }
 
 // As the desktop meets the window: on activation the folder count shows again; whatever a user

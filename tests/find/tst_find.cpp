@@ -1,8 +1,15 @@
+#include "BiggestModel.h"
 #include "FileSearch.h"
+#include "Formatting.h"
 #include "SearchModel.h"
 
 #include <QAbstractItemModelTester>
+#include <QRandomGenerator>
+#include <QSortFilterProxyModel>
 #include <QTest>
+
+#include <algorithm>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -13,7 +20,80 @@ private slots:
     void pattern_data();
     void pattern();
     void search();
+    void biggest_data();
+    void biggest();
+    void biggestModel_data();
+    void biggestModel();
 };
+
+namespace {
+
+// A file as made for a test, with the sizes it was given.
+struct Made
+{
+    QByteArray folderPath, name;
+    WalkSink::FolderId folder;
+    quint64 size, allocated;
+};
+
+// Folders whose names begin one another's ("a1", "a1.b", "a17"), files of few distinct sizes: ties
+// are many, and are broken on paths with long beginnings in common.
+std::vector<Made> MakeTree(DriveScan &scan)
+{
+    QRandomGenerator random(7);
+    const QByteArrayList stems{"a", "a.b", "ab", "B", "f", "f.txt"};
+    const auto stem = [&] { return stems[random.bounded(int(stems.size()))]; };
+    std::vector<std::pair<WalkSink::FolderId, QByteArray>> folders{
+        {scan.openedFolder(WalkSink::NoFolder, "/v/"_ba, 0, 0, 0), "/v/"_ba}};
+    for (int i = 1; i < 40; ++i) {
+        const auto parent = folders[random.bounded(quint32(folders.size()))];
+        const QByteArray name = stem() + QByteArray::number(i % 20) + QByteArray(i / 20, 'x');
+        folders.emplace_back(scan.openedFolder(parent.first, name, 0, quint32(i), 0),
+                             parent.second + name + '/');
+    }
+    std::vector<Made> files;
+    FileRecordWriter writer;
+    for (const auto &[folder, path] : folders) {
+        writer.clear();
+        for (int i = random.bounded(25); i > 0; --i) {
+            files.push_back({path, stem() + QByteArray::number(i), folder,
+                             random.bounded(8u) * 1000, random.bounded(5u) * 4096});
+            writer.add(files.back().name, files.back().size, 0);
+        }
+        scan.listedFolder(folder, writer, 0, 0);
+    }
+    return files;
+}
+
+// As "path size allocated" lines; the first `keep` of a full sort in the measure when one is given.
+QByteArrayList Lines(std::vector<Made> files, std::optional<SizeMeasure> measure = {}, int keep = 0)
+{
+    const auto key = [measure](const Made &f) {
+        return measure == SizeMeasure::OnDisk ? f.allocated : f.size;
+    };
+    if (measure) {
+        std::sort(files.begin(), files.end(), [&](const Made &a, const Made &b) {
+            return key(a) != key(b) ? key(a) > key(b)
+                                    : a.folderPath + a.name < b.folderPath + b.name;
+        });
+        files.resize(std::min(files.size(), size_t(keep)));
+    }
+    QByteArrayList lines;
+    for (const Made &f : files)
+        lines << f.folderPath + f.name + ' ' + QByteArray::number(f.size) + ' ' +
+                     QByteArray::number(f.allocated);
+    return lines;
+}
+
+QByteArrayList Lines(const DriveScan &scan, const std::vector<SearchHit> &hits)
+{
+    std::vector<Made> files;
+    for (const SearchHit &hit : hits)
+        files.push_back({scan.pathOf(hit.folder), hit.name, hit.folder, hit.size, hit.allocated});
+    return Lines(files);
+}
+
+} // namespace
 
 void TestFind::pattern_data()
 {
@@ -80,6 +160,81 @@ void TestFind::search()
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.index(0, SearchModel::Folder).data().toString(), u"/v/"_s);
     QCOMPARE(model.index(1, SearchModel::Name).data(SearchModel::NameRole), "caf\xe9.log"_ba);
+}
+
+void TestFind::biggest_data()
+{
+    QTest::addColumn<SizeMeasure>("measure");
+    QTest::addColumn<int>("keep");
+    for (const int keep : {0, 1, 37, 100000}) {
+        QTest::addRow("apparent, %d kept", keep) << SizeMeasure::Apparent << keep;
+        QTest::addRow("on disk, %d kept", keep) << SizeMeasure::OnDisk << keep;
+    }
+}
+
+// The files kept and their order are those of a full sort of every file, whatever order they
+// are offered in; a cancelled pass says so.
+void TestFind::biggest()
+{
+    QFETCH(SizeMeasure, measure);
+    QFETCH(int, keep);
+    DriveScan scan("/v/"_ba);
+    std::vector<Made> files = MakeTree(scan), stored; // as made, as the records read back
+    for (auto folder = WalkSink::FolderId(0); folder < quint32(scan.count()); ++folder) {
+        FileRecordReader reader = scan.filesOf(folder);
+        for (FileRecord f; reader.next(f);)
+            stored.push_back({scan.pathOf(folder), f.name.toByteArray(), 0, f.size, f.allocated});
+    }
+    const SearchResult result = BiggestFilesOf(scan, measure, size_t(keep));
+    QVERIFY(result.complete);
+    QCOMPARE(result.found, qint64(files.size()));
+    QCOMPARE(Lines(scan, result.hits), Lines(stored, measure, keep));
+
+    // Offered shuffled, with sizes on disk of their own.
+    std::shuffle(files.begin(), files.end(), QRandomGenerator(keep));
+    BiggestFiles biggest(scan, measure, size_t(keep));
+    for (const Made &file : files)
+        biggest.offer(file.folder, FileRecord{file.name, file.size, file.allocated, 0});
+    QCOMPARE(Lines(scan, biggest.take()), Lines(files, measure, keep));
+
+    const std::atomic<bool> cancelled{true};
+    QVERIFY(!BiggestFilesOf(scan, measure, size_t(keep), &cancelled).complete);
+}
+
+void TestFind::biggestModel_data()
+{
+    QTest::addColumn<int>("column");
+    QTest::addColumn<QString>("ascending"); // the names
+    QTest::newRow("name") << int(BiggestModel::Name) << u"a b c d"_s;
+    QTest::newRow("folder") << int(BiggestModel::Folder) << u"b c d a"_s;
+    QTest::newRow("size on disk, not as text") << int(BiggestModel::OnDisk) << u"c d b a"_s;
+    QTest::newRow("size, not as text") << int(BiggestModel::Size) << u"b a d c"_s;
+    QTest::newRow("date, not as text") << int(BiggestModel::Date) << u"a d b c"_s;
+}
+
+// Each column sorts on its raw values, under the model checker; both sizes are shown.
+void TestFind::biggestModel()
+{
+    QFETCH(int, column);
+    DriveScan scan("/v/"_ba);
+    const auto root = scan.openedFolder(WalkSink::NoFolder, "/v/"_ba, 0, 0, 0);
+    const auto sub = scan.openedFolder(root, "sub"_ba, 0, 0, 0);
+    BiggestModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    QSortFilterProxyModel sorted;
+    sorted.setSourceModel(&model);
+    sorted.setSortRole(BiggestModel::SortRole);
+    sorted.sort(column);
+    model.setResult(scan, {{{sub, "a"_ba, 100, 1000000, 9 * 86400},
+                            {root, "b"_ba, 9, 8192, 400 * 86400},
+                            {root, "c"_ba, 1000000000, 0, 20000 * 86400},
+                            {root, "d"_ba, 1000, 4096, 31 * 86400}}});
+    QStringList names;
+    for (int row = 0; row < sorted.rowCount(); ++row)
+        names << sorted.index(row, BiggestModel::Name).data().toString();
+    QTEST(names.join(u' '), "ascending");
+    QCOMPARE(model.index(0, BiggestModel::OnDisk).data().toString(), SizeText(1000000));
+    QCOMPARE(model.index(0, 0).data(BiggestModel::FolderPathRole), "/v/sub/"_ba);
 }
 
 QTEST_MAIN(TestFind)
