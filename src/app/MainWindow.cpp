@@ -12,6 +12,7 @@
 #include "MapCommand.h"
 #include "Paths.h"
 #include "PrintCommand.h"
+#include "ReportCommand.h"
 #include "ScanController.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
@@ -94,6 +95,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
+    m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
     for (int index = 0; index < drives.size(); ++index)
         addDriveCommands(index, drives[index]);
 
@@ -173,6 +175,8 @@ void MainWindow::buildMenus()
     m_mapToggle->setToolTip(Text(TextId::MapTip));
     m_mapToggle->setIconVisibleInMenu(false);
     m_commands.alwaysOn.append(m_mapToggle);
+    m_commands.alwaysOn.append(
+        addCommand(view, "mnuViewReport", TextId::MenuViewReport, {}, [this] { m_report->run(); }));
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -403,6 +407,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_layout->save(m_percentBase);
     if (m_settings && m_search)
         SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
+    m_report->save();
     event->accept();
 }
 

@@ -19,6 +19,7 @@ class LayoutSettings;
 class MainStatusBar;
 class MapCommand;
 class PrintCommand;
+class ReportCommand;
 class SearchWindow;
 class QAction;
 class QMenu;
@@ -95,6 +96,7 @@ private:
     QAction *m_driveEntriesEnd = nullptr; // the separator the drives' entries go before
     QAction *m_mapToggle = nullptr;       // the map's menu entry and button
     MapCommand *m_map = nullptr;
+    ReportCommand *m_report = nullptr;
     SearchWindow *m_search = nullptr; // made when first asked for
     Commands m_commands;              // the actions above whose states follow the window's
 

@@ -59,6 +59,23 @@ enum class TextId : quint16 {
     SearchPattern = 1033,
     SearchFound = 1034,
     SearchFolderColumn = 1035,
+    // The report of a volume's used space: a row's text is its name, a line break, then what it
+    // means.
+    MenuViewReport = 1060,
+    ReportRefresh = 1061,
+    ReportUsed = 1062,
+    ReportFound = 1063,
+    ReportDifference = 1064,
+    ReportDeletedOpen = 1065,
+    ReportMountPoints = 1066,
+    ReportUnread = 1067,
+    ReportRest = 1068,
+    ReportExcess = 1069,
+    ReportReserved = 1070,
+    ReportUnreadProcesses = 1071,
+    ReportProcessColumn = 1072,
+    ReportReading = 1073,
+    ReportNoScan = 1074,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

@@ -8,6 +8,7 @@
 #include "MainWindow.h"
 #include "PrintCommand.h"
 #include "RecordingPrinter.h"
+#include "ReportWindow.h"
 #include "SearchModel.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
@@ -90,6 +91,7 @@ private slots:
     void scanCommands();
     void print();
     void oddNames();
+    void report();
     void desktop();
     void aboutLauncher_data();
     void aboutLauncher();
@@ -367,6 +369,29 @@ void TestWindow::oddNames()
         QVERIFY(::unlink(root + names[row] + "/inside.txt") == 0 &&
                 ::rmdir(root + names[row]) == 0);
     }
+}
+
+// The report shows the scan's figures of the shown volume, follows a new scan and closes on
+// Escape.
+void TestWindow::report()
+{
+    QTemporaryDir volume;
+    const auto write = [&](const QString &name, qsizetype size) {
+        QFile file(volume.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'r')) == size;
+    };
+    QVERIFY(write(u"a.bin"_s, 8192));
+    const auto window = ScannedWindow(volume);
+    window->findChild<QAction *>(u"mnuViewReport"_s)->trigger();
+    auto *report = window->findChild<ReportWindow *>(u"frmReport"_s);
+    QTRY_VERIFY(report->report() && !report->isReading());
+    QCOMPARE(report->report()->scan.apparent, 8192u);
+    QVERIFY(report->view()->toPlainText().contains(u"Trouvé par le scan"_s));
+    QVERIFY(write(u"b.bin"_s, 100));
+    window->scans()->rescanCommand();
+    QTRY_VERIFY(report->report()->scan.apparent == 8292u && !report->isReading());
+    QTest::keyClick(report->view(), Qt::Key_Escape);
+    QVERIFY(!report->isVisible());
 }
 
 void TestWindow::desktop()
