@@ -30,14 +30,17 @@ QString Html(const QByteArray &bytes)
 }
 
 // One row of the table from a text "name\nwhat it means", its size shown as the list shows sizes
-// (none when it cannot be known).
-QString Row(const QString &text, std::optional<quint64> size, const QString &extra = {})
+// (none when it cannot be known), below zero with a minus sign.
+QString Row(const QString &text, std::optional<qint64> size, const QString &extra = {})
 {
     const qsizetype lineBreak = text.indexOf(u'\n');
+    QString shown;
+    if (size)
+        shown = (*size < 0 ? QStringLiteral("- ") : QString()) +
+                SizeText(quint64(*size < 0 ? -*size : *size));
     return QStringLiteral(
                "<tr><td><b>%1</b></td><td align=\"right\" nowrap>%2</td><td>%3%4</td></tr>")
-        .arg(Html(text.left(lineBreak)), size ? Html(SizeText(*size)) : QString(),
-             Html(text.mid(lineBreak + 1)), extra);
+        .arg(Html(text.left(lineBreak)), Html(shown), Html(text.mid(lineBreak + 1)), extra);
 }
 
 // A size within a sentence, kept on one line.
@@ -144,22 +147,19 @@ void ReportWindow::showReport()
     const DiskReport &report = *m_report;
     const VolumeSpace &space = report.space;
     QString rows = Row(FormatText(Text(TextId::ReportUsed), InlineSize(space.total)),
-                       space.known ? std::optional(space.used) : std::nullopt);
+                       space.known ? std::optional(qint64(space.used)) : std::nullopt);
     QString notes;
     if (m_scan) {
         rows += Row(FormatText(Text(TextId::ReportFound), InlineSize(report.scan.apparent)),
-                    report.scan.onDisk);
-        if (space.known) {
-            const qint64 difference = report.difference();
-            rows += Row(Text(TextId::ReportDifference),
-                        difference > 0 ? quint64(difference) : quint64(0));
-        }
+                    qint64(report.scan.onDisk));
+        if (space.known)
+            rows += Row(Text(TextId::ReportDifference), report.difference());
     } else {
         notes += QStringLiteral("<p>%1</p>").arg(Html(Text(TextId::ReportNoScan)));
     }
     const OpenDeletedFiles &deleted = report.deleted;
-    rows += Row(FormatText(Text(TextId::ReportDeletedOpen), deleted.count), deleted.allocated,
-                DeletedFilesTable(deleted));
+    rows += Row(FormatText(Text(TextId::ReportDeletedOpen), deleted.count),
+                qint64(deleted.allocated), DeletedFilesTable(deleted));
     if (!report.mountPoints.isEmpty()) {
         QStringList places;
         for (const QByteArray &place : report.mountPoints)
@@ -172,10 +172,10 @@ void ReportWindow::showReport()
                                report.scan.unreadFiles),
                     std::nullopt);
     if (m_scan && space.known)
-        rows += report.excess() > 0 ? Row(Text(TextId::ReportExcess), report.excess())
-                                    : Row(Text(TextId::ReportRest), report.rest());
+        rows += report.excess() > 0 ? Row(Text(TextId::ReportExcess), qint64(report.excess()))
+                                    : Row(Text(TextId::ReportRest), qint64(report.rest()));
     if (space.known && space.reserved > 0)
-        rows += Row(Text(TextId::ReportReserved), space.reserved);
+        rows += Row(Text(TextId::ReportReserved), qint64(space.reserved));
     if (deleted.unreadProcesses > 0)
         notes += QStringLiteral("<p>%1</p>")
                      .arg(Html(
