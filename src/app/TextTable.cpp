@@ -73,7 +73,7 @@ constexpr Entry Texts[] = {
     {1033, "&Nom ou partie du nom (* et ? acceptés) :"},
     {1034, "%s Fichiers trouvés"},
     {1035, "Dossier"},
-    {1060, "&Bilan du disque"},
+    {1060, "Bilan du &disque"},
     {1061, "&Actualiser"},
     {1062, "Utilisé selon le volume\nCe que le système de fichiers compte comme occupé, sur %s "
            "octets en tout."},
