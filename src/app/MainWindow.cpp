@@ -13,6 +13,7 @@
 #include "MapCommand.h"
 #include "Paths.h"
 #include "PrintCommand.h"
+#include "ReportCommand.h"
 #include "ScanController.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
@@ -97,6 +98,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
     m_biggest =
         new BiggestCommand(this, m_workArea, m_scans, m_biggestEntry, m_settings, m_pixelTwips);
+    m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
     for (int index = 0; index < drives.size(); ++index)
         addDriveCommands(index, drives[index]);
 
@@ -194,6 +196,8 @@ void MainWindow::buildMenus()
     m_biggestEntry->setObjectName(QStringLiteral("mnuViewBiggest"));
     m_biggestEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     m_commands.alwaysOn.append(m_biggestEntry);
+    m_commands.alwaysOn.append(
+        addCommand(view, "mnuViewReport", TextId::MenuViewReport, {}, [this] { m_report->run(); }));
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -441,6 +445,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (m_settings && m_search)
         SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
     m_biggest->save();
+    m_report->save();
     event->accept();
 }
 

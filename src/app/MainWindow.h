@@ -20,6 +20,7 @@ class LayoutSettings;
 class MainStatusBar;
 class MapCommand;
 class PrintCommand;
+class ReportCommand;
 class SearchWindow;
 class QAction;
 class QMenu;
@@ -103,6 +104,7 @@ private:
     MapCommand *m_map = nullptr;
     QAction *m_biggestEntry = nullptr;
     BiggestCommand *m_biggest = nullptr;
+    ReportCommand *m_report = nullptr;
     SearchWindow *m_search = nullptr; // made when first asked for
     Commands m_commands;              // the actions above whose states follow the window's
 

@@ -80,6 +80,7 @@ inline constexpr QStringView SizeOnDisk = u"SizeOnDisk";
 // Prefixes of the secondary windows' places.
 inline constexpr QStringView SearchWindow = u"Search";
 inline constexpr QStringView BiggestWindow = u"Biggest";
+inline constexpr QStringView ReportWindow = u"Report";
 } // namespace SettingName
 
 // What the main window remembers, each member holding its default. Lengths are in twips.

@@ -83,6 +83,33 @@ constexpr Entry Texts[] = {
     {1042, "%s Fichiers affichés sur %s Fichiers du disque"},
     {1043, "Aucun disque scanné"},
     {1044, "Taille sur disque"},
+    {1060, "Bilan du &disque"},
+    {1061, "&Actualiser"},
+    {1062, "Utilisé selon le volume\nCe que le système de fichiers compte comme occupé, sur %s "
+           "octets en tout."},
+    {1063, "Trouvé par le scan (sur disque)\nLa place sur disque des fichiers que le scan a vus ; "
+           "leur contenu fait %s octets."},
+    {1064, "Différence\nCe que le scan n'a pas vu, détaillé ci-dessous."},
+    {1065, "Fichiers supprimés encore ouverts\n%s fichiers effacés qu'un programme tient encore "
+           "ouverts : leur place ne revient qu'à leur fermeture."},
+    {1066, "Sous les points de montage\nDes fichiers écrits dans un dossier avant qu'un autre "
+           "volume y soit monté prennent la place de ce volume, mais aucun scan ne les voit. "
+           "Taille inconnue ; à vérifier : %s"},
+    {1067, "Illisibles\n%s dossiers et %s fichiers n'ont pu être lus : leur place n'est pas "
+           "comptée."},
+    {1068, "Reste\nLe système de fichiers lui-même (inodes, dossiers, journal), ses instantanés, "
+           "et ce qui a changé depuis le scan."},
+    {1069, "Scan au-dessus du volume\nLe scan et les fichiers ouverts dépassent ce que le volume "
+           "dit utiliser. Les tailles étant prises sur disque, ni les fichiers creux, ni la "
+           "compression, ni les liens physiques n'en sont la cause : le disque a changé depuis le "
+           "scan."},
+    {1070, "Blocs réservés\nGardés pour l'administrateur : sur ext4 ils ne comptent pas dans "
+           "l'espace utilisé, ni donc dans la différence."},
+    {1071, "%s processus n'ont pu être examinés (droits insuffisants) : ce qu'ils tiennent "
+           "ouvert n'est pas compté."},
+    {1072, "Processus"},
+    {1073, "Examen des processus en cours..."},
+    {1074, "Aucun scan de ce volume : lancez-en un pour comparer."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

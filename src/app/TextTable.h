@@ -68,6 +68,23 @@ enum class TextId : quint16 {
     BiggestCount = 1042,
     BiggestNoVolume = 1043,
     ColumnOnDisk = 1044,
+    // The report of a volume's used space: a row's text is its name, a line break, then what it
+    // means.
+    MenuViewReport = 1060,
+    ReportRefresh = 1061,
+    ReportUsed = 1062,
+    ReportFound = 1063,
+    ReportDifference = 1064,
+    ReportDeletedOpen = 1065,
+    ReportMountPoints = 1066,
+    ReportUnread = 1067,
+    ReportRest = 1068,
+    ReportExcess = 1069,
+    ReportReserved = 1070,
+    ReportUnreadProcesses = 1071,
+    ReportProcessColumn = 1072,
+    ReportReading = 1073,
+    ReportNoScan = 1074,
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

@@ -10,6 +10,7 @@
 #include "MainWindow.h"
 #include "PrintCommand.h"
 #include "RecordingPrinter.h"
+#include "ReportWindow.h"
 #include "SearchModel.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
@@ -93,6 +94,7 @@ private slots:
     void print();
     void oddNames();
     void biggestFiles();
+    void report();
     void desktop();
     void aboutLauncher_data();
     void aboutLauncher();
@@ -396,6 +398,29 @@ void TestWindow::oddNames()
         QVERIFY(::unlink(root + names[row] + "/inside.txt") == 0 &&
                 ::rmdir(root + names[row]) == 0);
     }
+}
+
+// The report shows the scan's figures of the shown volume, follows a new scan and closes on
+// Escape.
+void TestWindow::report()
+{
+    QTemporaryDir volume;
+    const auto write = [&](const QString &name, qsizetype size) {
+        QFile file(volume.filePath(name));
+        return file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'r')) == size;
+    };
+    QVERIFY(write(u"a.bin"_s, 8192));
+    const auto window = ScannedWindow(volume);
+    window->findChild<QAction *>(u"mnuViewReport"_s)->trigger();
+    auto *report = window->findChild<ReportWindow *>(u"frmReport"_s);
+    QTRY_VERIFY(report->report() && !report->isReading());
+    QCOMPARE(report->report()->scan.apparent, 8192u);
+    QVERIFY(report->view()->toPlainText().contains(u"Trouvé par le scan"_s));
+    QVERIFY(write(u"b.bin"_s, 100));
+    window->scans()->rescanCommand();
+    QTRY_VERIFY(report->report()->scan.apparent == 8292u && !report->isReading());
+    QTest::keyClick(report->view(), Qt::Key_Escape);
+    QVERIFY(!report->isVisible());
 }
 
 void TestWindow::desktop()

@@ -1,0 +1,185 @@
+#include "ReportWindow.h"
+
+#include "FormatText.h"
+#include "Formatting.h"
+#include "TextTable.h"
+
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextBrowser>
+#include <QThreadPool>
+#include <QVBoxLayout>
+
+#include <sys/stat.h>
+
+namespace {
+
+// The deleted files listed by name; the total counts them all.
+constexpr size_t ListedFiles = 10;
+
+QString Html(const QString &text)
+{
+    return text.toHtmlEscaped();
+}
+
+QString Html(const QByteArray &bytes)
+{
+    return QFile::decodeName(bytes).toHtmlEscaped();
+}
+
+// One row of the table from a text "name\nwhat it means", its size shown as the list shows sizes
+// (none when it cannot be known), below zero with a minus sign.
+QString Row(const QString &text, std::optional<qint64> size, const QString &extra = {})
+{
+    const qsizetype lineBreak = text.indexOf(u'\n');
+    QString shown;
+    if (size)
+        shown = (*size < 0 ? QStringLiteral("- ") : QString()) +
+                SizeText(quint64(*size < 0 ? -*size : *size));
+    return QStringLiteral(
+               "<tr><td><b>%1</b></td><td align=\"right\" nowrap>%2</td><td>%3%4</td></tr>")
+        .arg(Html(text.left(lineBreak)), Html(shown), Html(text.mid(lineBreak + 1)), extra);
+}
+
+// A size within a sentence, kept on one line.
+QString InlineSize(quint64 bytes)
+{
+    return SizeText(bytes).trimmed().replace(u' ', QChar::Nbsp);
+}
+
+QString DeletedFilesTable(const OpenDeletedFiles &deleted)
+{
+    if (deleted.biggest.empty())
+        return {};
+    QString table = QStringLiteral("<table cellspacing=\"0\" cellpadding=\"2\"><tr><th "
+                                   "align=\"left\">%1</th><th align=\"left\">%2</th><th "
+                                   "align=\"right\">%3</th></tr>")
+                        .arg(Html(Text(TextId::ReportProcessColumn)),
+                             Html(Text(TextId::ColumnName)), Html(Text(TextId::ColumnSize)));
+    for (const OpenDeletedFile &file : deleted.biggest)
+        table +=
+            QStringLiteral("<tr><td>%1 (%2)</td><td>%3</td><td align=\"right\" nowrap>%4</td></tr>")
+                .arg(Html(file.process), QString::number(file.pid), Html(file.link),
+                     Html(SizeText(file.allocated)));
+    return table + QStringLiteral("</table>");
+}
+
+} // namespace
+
+ReportWindow::ReportWindow(QWidget *parent)
+    : QDialog(parent)
+    , m_view(new QTextBrowser(this))
+    , m_status(new QLabel(this))
+    , m_refresh(new QPushButton(Text(TextId::ReportRefresh), this))
+    , m_reading(QThreadPool::globalInstance(), [this](DiskReport report) { read(report); })
+{
+    setObjectName(QStringLiteral("frmReport"));
+    setModal(false);
+    resize(760, 480);
+    m_view->setObjectName(QStringLiteral("txtReport"));
+    m_view->setAccessibleName(Text(TextId::MenuViewReport).remove(u'&'));
+    m_view->setOpenLinks(false);
+    m_view->setTabChangesFocus(true);
+    m_view->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    m_status->setObjectName(QStringLiteral("lblReportStatus"));
+    m_status->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_refresh->setObjectName(QStringLiteral("cmdRefresh"));
+    m_refresh->setAutoDefault(false);
+    auto *buttons = new QDialogButtonBox(this);
+    buttons->addButton(m_refresh, QDialogButtonBox::ActionRole);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_view, 1);
+    layout->addWidget(m_status);
+    layout->addWidget(buttons);
+    connect(m_refresh, &QPushButton::clicked, this, &ReportWindow::refresh);
+}
+
+void ReportWindow::setVolume(const QByteArray &mountPoint, std::optional<ScanFigures> scan)
+{
+    m_mountPoint = mountPoint;
+    m_scan = scan;
+    setWindowTitle(Text(TextId::MenuViewReport).remove(u'&') + QStringLiteral(" - ") +
+                   QFile::decodeName(mountPoint));
+    refresh();
+}
+
+void ReportWindow::dropRecords()
+{
+    m_scan.reset();
+    if (m_report)
+        m_report->scan = {};
+    showReport();
+}
+
+void ReportWindow::refresh()
+{
+    if (m_mountPoint.isEmpty())
+        return;
+    m_status->setText(Text(TextId::ReportReading));
+    const QByteArray root = m_mountPoint.endsWith('/') ? m_mountPoint : m_mountPoint + '/';
+    m_reading.run(
+        [root, scan = m_scan.value_or(ScanFigures{})](const std::atomic<bool> &cancelled) {
+            struct stat status;
+            if (stat(root.constData(), &status) != 0)
+                return DiskReport{root, {}, scan, {}, {}};
+            return MakeDiskReport(root, quint64(status.st_dev), scan, ListedFiles, {}, &cancelled);
+        });
+}
+
+void ReportWindow::read(DiskReport report)
+{
+    // Records dropped while the job ran: its copy of their figures is no longer true.
+    if (!m_scan)
+        report.scan = {};
+    m_report = std::move(report);
+    m_status->clear();
+    showReport();
+}
+
+void ReportWindow::showReport()
+{
+    if (!m_report) {
+        m_view->clear();
+        return;
+    }
+    const DiskReport &report = *m_report;
+    const VolumeSpace &space = report.space;
+    QString rows = Row(FormatText(Text(TextId::ReportUsed), InlineSize(space.total)),
+                       space.known ? std::optional(qint64(space.used)) : std::nullopt);
+    QString notes;
+    if (m_scan) {
+        rows += Row(FormatText(Text(TextId::ReportFound), InlineSize(report.scan.apparent)),
+                    qint64(report.scan.onDisk));
+        if (space.known)
+            rows += Row(Text(TextId::ReportDifference), report.difference());
+    } else {
+        notes += QStringLiteral("<p>%1</p>").arg(Html(Text(TextId::ReportNoScan)));
+    }
+    const OpenDeletedFiles &deleted = report.deleted;
+    rows += Row(FormatText(Text(TextId::ReportDeletedOpen), deleted.count),
+                qint64(deleted.allocated), DeletedFilesTable(deleted));
+    if (!report.mountPoints.isEmpty()) {
+        QStringList places;
+        for (const QByteArray &place : report.mountPoints)
+            places.append(QFile::decodeName(place));
+        rows += Row(FormatText(Text(TextId::ReportMountPoints), places.join(QStringLiteral(", "))),
+                    std::nullopt);
+    }
+    if (m_scan && (report.scan.unreadFolders > 0 || report.scan.unreadFiles > 0))
+        rows += Row(FormatText(Text(TextId::ReportUnread), report.scan.unreadFolders,
+                               report.scan.unreadFiles),
+                    std::nullopt);
+    if (m_scan && space.known)
+        rows += report.excess() > 0 ? Row(Text(TextId::ReportExcess), qint64(report.excess()))
+                                    : Row(Text(TextId::ReportRest), qint64(report.rest()));
+    if (space.known && space.reserved > 0)
+        rows += Row(Text(TextId::ReportReserved), qint64(space.reserved));
+    if (deleted.unreadProcesses > 0)
+        notes += QStringLiteral("<p>%1</p>")
+                     .arg(Html(
+                         FormatText(Text(TextId::ReportUnreadProcesses), deleted.unreadProcesses)));
+    m_view->setHtml(
+        QStringLiteral("<table cellspacing=\"0\" cellpadding=\"4\">%1</table>%2").arg(rows, notes));
+}

@@ -1,0 +1,78 @@
+#include "DiskReport.h"
+
+#include <QFile>
+#include <QSet>
+
+#include <algorithm>
+
+#include <sys/statvfs.h>
+
+VolumeSpace VolumeSpace::fromBlocks(quint64 blocks, quint64 free, quint64 available,
+                                    quint64 blockSize)
+{
+    // A file system in the middle of a change may report counts out of order: clamp, do not wrap.
+    free = std::min(free, blocks);
+    available = std::min(available, free);
+    return {blocks * blockSize, (blocks - free) * blockSize, (free - available) * blockSize, true};
+}
+
+qint64 DiskReport::difference() const
+{
+    return qint64(space.used) - qint64(scan.onDisk);
+}
+
+quint64 DiskReport::rest() const
+{
+    const qint64 rest = difference() - qint64(deleted.allocated);
+    return rest > 0 ? quint64(rest) : 0;
+}
+
+quint64 DiskReport::excess() const
+{
+    const qint64 rest = difference() - qint64(deleted.allocated);
+    return rest < 0 ? quint64(-rest) : 0;
+}
+
+QByteArrayList MountPointsInside(const QList<MountEntry> &entries, QByteArrayView root)
+{
+    QByteArrayList inside;
+    for (const MountEntry &entry : entries) {
+        const QByteArray folder =
+            entry.mountPoint.endsWith('/') ? entry.mountPoint : entry.mountPoint + '/';
+        if (folder.size() > root.size() && folder.startsWith(root) && !inside.contains(folder))
+            inside.append(folder);
+    }
+    // A folder sorts right before everything inside it, so one pass keeps the outermost.
+    std::sort(inside.begin(), inside.end());
+    QByteArrayList outermost;
+    for (const QByteArray &folder : std::as_const(inside))
+        if (outermost.isEmpty() || !folder.startsWith(outermost.last()))
+            outermost.append(folder);
+    for (QByteArray &folder : outermost)
+        folder.chop(1);
+    return outermost;
+}
+
+VolumeSpace ReadVolumeSpace(const QByteArray &path)
+{
+    struct statvfs status;
+    if (statvfs(path.constData(), &status) != 0)
+        return {};
+    return VolumeSpace::fromBlocks(status.f_blocks, status.f_bfree, status.f_bavail,
+                                   status.f_frsize);
+}
+
+DiskReport MakeDiskReport(const QByteArray &root, quint64 device, const ScanFigures &scan,
+                          size_t keptFiles, const ReportSources &sources,
+                          const std::atomic<bool> *cancelled)
+{
+    DiskReport report;
+    report.root = root;
+    report.scan = scan;
+    report.space = ReadVolumeSpace(root);
+    QFile mountInfo(QFile::decodeName(sources.mountInfo));
+    if (mountInfo.open(QIODevice::ReadOnly))
+        report.mountPoints = MountPointsInside(ParseMountInfo(mountInfo.readAll()), root);
+    report.deleted = FindOpenDeletedFiles(sources.procRoot, device, keptFiles, cancelled);
+    return report;
+}
