@@ -49,6 +49,7 @@ public:
     bool isScanning() const { return m_scans->isScanning(); }
     quint64 diskSize() const { return m_scans->diskSize(); }
     PercentBase percentBase() const { return m_percentBase; }
+    SizeMeasure sizeMeasure() const { return m_measure; }
     const TwipsScale &pixelTwips() const { return m_pixelTwips; }
     MainStatusBar *statusPanels() const { return m_statusBar; }
     FolderTreeView *folderTree() const { return m_workArea->folderTree(); }
@@ -82,7 +83,6 @@ private:
     void showFolderCount();
 
     void setPercentBase(PercentBase base);
-    SizeMeasure sizeMeasure() const { return m_measure; }
     void setSizeMeasure(SizeMeasure measure);
     void toggleBar(QWidget *bar, const QAction *toggle);
 

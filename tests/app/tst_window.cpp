@@ -35,6 +35,8 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <map>
+
 #include <fcntl.h>
 #include <linux/capability.h>
 #include <sys/stat.h>
@@ -94,6 +96,7 @@ private slots:
     void print();
     void oddNames();
     void biggestFiles();
+    void sizeOnDisk();
     void report();
     void desktop();
     void aboutLauncher_data();
@@ -352,6 +355,43 @@ void TestWindow::biggestFiles()
     Write(volume, {{u"z"_s, 5}});
     window.findChild<QAction *>(u"REFRESH"_s)->trigger();
     QTRY_COMPARE(biggest->model()->rowCount(), 5);
+}
+
+// The bytes on disk replace the sizes in the list and its percentages, and go back: a hole
+// counts nothing, a part-filled block a whole one.
+void TestWindow::sizeOnDisk()
+{
+    QTemporaryDir volume;
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    QFile hole(volume.filePath(u"hole"_s)), full(volume.filePath(u"full"_s));
+    QVERIFY(hole.open(QIODevice::WriteOnly) && hole.resize(10'000'000));
+    QVERIFY(full.open(QIODevice::WriteOnly) && full.write(QByteArray(5000, 'x')) == 5000);
+    hole.close();
+    full.close();
+    const auto window = ScannedWindow(volume);
+    const auto sizes = [&] {
+        std::map<QString, quint64> bytes;
+        const QAbstractItemModel *list = window->findChild<QTreeView *>(u"LVDirView"_s)->model();
+        for (int row = 0; row < list->rowCount(); ++row)
+            bytes[list->index(row, 0).data().toString()] =
+                list->index(row, DirListModel::Size).data(DirListModel::SortRole).toULongLong();
+        return bytes;
+    };
+    const auto blocks = [&](const char *name) {
+        struct stat st
+        {
+        };
+        return ::stat(root + name, &st) == 0 ? quint64(st.st_blocks) * 512 : 1;
+    };
+    QCOMPARE(sizes(), (std::map<QString, quint64>{{u"full"_s, 5000}, {u"hole"_s, 10'000'000}}));
+    QAction *toggle = window->findChild<QAction *>(u"mnuViewSizeOnDisk"_s);
+    toggle->trigger();
+    QCOMPARE(window->sizeMeasure(), SizeMeasure::OnDisk);
+    QCOMPARE(sizes(), (std::map<QString, quint64>{{u"full"_s, blocks("full")},
+                                                  {u"hole"_s, blocks("hole")}}));
+    QVERIFY(blocks("full") >= 5000 && blocks("hole") < 10'000'000);
+    toggle->trigger();
+    QCOMPARE(sizes()[u"hole"_s], quint64(10'000'000));
 }
 
 // As the desktop meets the window: on activation the folder count shows again; whatever a user
