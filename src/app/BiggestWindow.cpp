@@ -65,12 +65,14 @@ BiggestWindow::BiggestWindow(QWidget *parent)
     layout->addWidget(m_table, 1);
     resize(FirstWidth, 560);
 
-    connect(m_table->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    emit fileChosen(current.data(BiggestModel::FolderPathRole).toByteArray(),
-                                    current.data(BiggestModel::NameRole).toByteArray());
-            });
+    // A row the user picks is selected; the current row a view gives itself when it takes the
+    // focus is not, and must not move the tree.
+    connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = m_table->selectionModel()->selectedRows();
+        if (!rows.isEmpty())
+            emit fileChosen(rows.first().data(BiggestModel::FolderPathRole).toByteArray(),
+                            rows.first().data(BiggestModel::NameRole).toByteArray());
+    });
 }
 
 void BiggestWindow::setRecords(const DriveScan *scan)

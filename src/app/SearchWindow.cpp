@@ -60,12 +60,14 @@ SearchWindow::SearchWindow(QWidget *parent)
     m_pause->setInterval(TypingPauseMs);
     connect(m_pause, &QTimer::timeout, this, &SearchWindow::search);
     connect(m_pattern, &QLineEdit::textChanged, this, [this] { m_pause->start(); });
-    connect(m_results->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            [this](const QModelIndex &current) {
-                if (current.isValid())
-                    emit fileChosen(current.data(SearchModel::FolderPathRole).toByteArray(),
-                                    current.data(SearchModel::NameRole).toByteArray());
-            });
+    // A row the user picks is selected; the current row a view gives itself when it takes the
+    // focus is not, and must not move the tree.
+    connect(m_results->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        const QModelIndexList rows = m_results->selectionModel()->selectedRows();
+        if (!rows.isEmpty())
+            emit fileChosen(rows.first().data(SearchModel::FolderPathRole).toByteArray(),
+                            rows.first().data(SearchModel::NameRole).toByteArray());
+    });
 }
 
 void SearchWindow::setRecords(const DriveScan *scan)
