@@ -398,6 +398,7 @@ void MainWindow::FillDirView()
         m_statusBar->setPanelText(
             1, QStringLiteral("[-") + QFile::decodeName(name) + QStringLiteral("-] : ") +
                    KilobyteText(listModel()->folderSize()) + QStringLiteral(" Kb"));
+        m_scans->forgetAboveUsed();
     }
     applyCommandStates();
 }
@@ -408,6 +409,12 @@ void MainWindow::setSizeMeasure(SizeMeasure measure)
 {
     m_measure = measure;
     listModel()->setSizeMeasure(measure);
+    QStringList headings;
+    for (int column = 0; column < DirListModel::ColumnCount; ++column)
+        headings.append(listModel()->headerData(column, Qt::Horizontal).toString());
+    headings[DirListModel::Size] =
+        Text(measure == SizeMeasure::OnDisk ? TextId::ColumnOnDisk : TextId::ColumnSize);
+    listModel()->setHeaders(headings);
     m_scans->setSizeMeasure(measure);
     m_map->setSizeMeasure(measure);
     m_print->setSizeMeasure(measure);

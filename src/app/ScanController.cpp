@@ -152,14 +152,14 @@ quint64 ScanController::ScanDrive(const Volume &drive)
         return 0;
     }
     setPhase(ScanPhase::Scanned);
-    showFolderCount();
     // Sparse disk images and preallocated files can make the files' sizes dwarf what the volume
-    // holds; said once, with where to look, in place of the folder count.
+    // holds; said in place of the folder count until the user moves on, with where to look.
     const quint64 used = job.diskSpace().TotalBytes -
                          std::min(job.diskSpace().TotalBytes, job.diskSpace().FreeBytes);
-    if (m_measure == SizeMeasure::Apparent && used > 0 && total / 2 > used)
-        m_statusBar->setPanelText(
-            1, FormatText(Text(TextId::ScanAboveUsed), MegabyteText(total), MegabyteText(used)));
+    m_aboveUsed = used > 0 && total / 2 > used ? FormatText(Text(TextId::ScanAboveUsed),
+                                                            MegabyteText(total), MegabyteText(used))
+                                               : QString();
+    showFolderCount();
     m_statusBar->setPanelText(
         2, FormatText(Text(TextId::FreeSpace), MegabyteText(job.diskSpace().FreeBytes)));
     m_statusBar->setPanelText(
@@ -170,6 +170,11 @@ quint64 ScanController::ScanDrive(const Volume &drive)
 
 void ScanController::showFolderCount()
 {
+    if (!m_aboveUsed.isEmpty() && m_measure == SizeMeasure::Apparent) {
+        m_statusBar->setPanelText(1, m_aboveUsed);
+        m_statusBar->setPanelToolTip(1, QString());
+        return;
+    }
     const quint32 unread = m_folders.unreadCount();
     if (unread == 0) {
         m_statusBar->setPanelText(1, FormatText(Text(TextId::FoldersScanned), m_folders.count()));

@@ -58,6 +58,8 @@ public:
     // The folders recorded in the status bar, with how many folders or files could not be read
     // and, in the panel's tooltip, which.
     void showFolderCount();
+    // The user has moved on: the note that sizes far exceed the volume's use has been seen.
+    void forgetAboveUsed() { m_aboveUsed.clear(); }
 
 signals:
     // The phase changed: the commands' states follow.
@@ -85,6 +87,7 @@ private:
     FolderCollection m_folders;
     quint64 m_diskSize = 0;
     quint64 m_diskAllocated = 0;
+    QString m_aboveUsed; // said after a scan instead of the folder count, once
     SizeMeasure m_measure = SizeMeasure::Apparent;
     ScanPhase m_phase = ScanPhase::Start;
     bool m_scanning = false;
