@@ -7,6 +7,7 @@
 #include "Formatting.h"
 #include "HelpWindow.h"
 #include "Icons.h"
+#include "KindsCommand.h"
 #include "LayoutSettings.h"
 #include "MainStatusBar.h"
 #include "MapCommand.h"
@@ -94,6 +95,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
+    m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
     for (int index = 0; index < drives.size(); ++index)
         addDriveCommands(index, drives[index]);
 
@@ -173,6 +175,11 @@ void MainWindow::buildMenus()
     m_mapToggle->setToolTip(Text(TextId::MapTip));
     m_mapToggle->setIconVisibleInMenu(false);
     m_commands.alwaysOn.append(m_mapToggle);
+    // The kinds' command answers it.
+    m_kindsEntry = view->addAction(Text(TextId::MenuViewKinds));
+    m_kindsEntry->setObjectName(QStringLiteral("mnuViewKinds"));
+    m_kindsEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_commands.alwaysOn.append(m_kindsEntry);
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -403,6 +410,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_layout->save(m_percentBase);
     if (m_settings && m_search)
         SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
+    m_kinds->save();
     event->accept();
 }
 

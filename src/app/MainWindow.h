@@ -17,6 +17,7 @@ class DirListModel;
 class FolderTreeView;
 class LayoutSettings;
 class MainStatusBar;
+class KindsCommand;
 class MapCommand;
 class PrintCommand;
 class SearchWindow;
@@ -95,6 +96,8 @@ private:
     QAction *m_driveEntriesEnd = nullptr; // the separator the drives' entries go before
     QAction *m_mapToggle = nullptr;       // the map's menu entry and button
     MapCommand *m_map = nullptr;
+    QAction *m_kindsEntry = nullptr;
+    KindsCommand *m_kinds = nullptr;
     SearchWindow *m_search = nullptr; // made when first asked for
     Commands m_commands;              // the actions above whose states follow the window's
 

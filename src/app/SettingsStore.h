@@ -77,6 +77,7 @@ inline constexpr QStringView MapView = u"MapView";
 inline constexpr QStringView MapHeight = u"MapHeight";
 // Prefixes of the secondary windows' places.
 inline constexpr QStringView SearchWindow = u"Search";
+inline constexpr QStringView KindsWindow = u"Kinds";
 } // namespace SettingName
 
 // What the main window remembers, each member holding its default. Lengths are in twips.
