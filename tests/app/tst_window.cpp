@@ -3,9 +3,13 @@
 #include "DirListModel.h"
 #include "FolderTreeView.h"
 #include "HelpWindow.h"
+#include "KindsModel.h"
+#include "KindsWindow.h"
 #include "ListPrinter.h"
 #include "MainStatusBar.h"
 #include "MainWindow.h"
+#include "MapPane.h"
+#include "MapView.h"
 #include "PrintCommand.h"
 #include "RecordingPrinter.h"
 #include "SearchModel.h"
@@ -90,6 +94,7 @@ private slots:
     void scanCommands();
     void print();
     void oddNames();
+    void kinds();
     void desktop();
     void aboutLauncher_data();
     void aboutLauncher();
@@ -321,6 +326,36 @@ void TestWindow::print()
     BoxCatcher box;
     window->findChild<QAction *>(u"PRINT"_s)->trigger();
     QCOMPARE(box.text, u"482 Printer error ("_s + pdf + u')');
+}
+
+// Ctrl+T counts the selected folder and below; Enter on a kind lists its files; one chosen is
+// shown in the tree and the list while the window keeps its folder; the kind selected stands out
+// on the map until the window closes.
+void TestWindow::kinds()
+{
+    QTemporaryDir volume;
+    Write(volume, Sample + Files{{u"sub/vm.ISO"_s, 5000}});
+    const auto window = ScannedWindow(volume);
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+    auto *kinds = window->findChild<KindsWindow *>();
+    QTRY_COMPARE(kinds->model()->census().count, 5u);
+    QTreeView *view = kinds->kindsView();
+    const QModelIndexList images = view->model()->match(
+        view->model()->index(0, 0), KindsModel::KindRole, int(FileKind::DiskImage));
+    QCOMPARE(images.size(), 1);
+    view->setCurrentIndex(images[0]);
+    MapView *map = window->findChild<MapView *>();
+    QCOMPARE(map->emphasis(), FileKind::DiskImage);
+    QTest::keyClick(view, Qt::Key_Return);
+    QTRY_COMPARE(kinds->filesView()->model()->rowCount(), 1);
+    kinds->filesView()->setCurrentIndex(kinds->filesView()->model()->index(0, 0));
+    QCOMPARE(window->folderTree()->selectedfolder(), root + "sub/");
+    QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"vm.ISO"_s);
+    QVERIFY(!kinds->isCounting());
+    QCOMPARE(kinds->model()->census().count, 5u);
+    kinds->close();
+    QCOMPARE(map->emphasis(), std::nullopt);
 }
 
 // As the desktop meets the window: on activation the folder count shows again; whatever a user
