@@ -111,6 +111,7 @@ void KindsWindow::setFolder(const DriveScan *scan, WalkSink::FolderId folder,
     } else {
         m_model->setCensus({});
         m_folderLine->clear();
+        selectionMoved();
     }
 }
 
@@ -136,6 +137,7 @@ void KindsWindow::counted(KindCensus census)
     m_folderLine->setText(FormatText(Text(TextId::KindsFolder), QFile::decodeName(m_path),
                                      census.count, SizeText(census.bytes).trimmed()));
     m_model->setCensus(std::move(census));
+    selectionMoved(); // a new count selects nothing
 }
 
 void KindsWindow::listFiles(const QModelIndex &row)
