@@ -8,6 +8,7 @@
 #include "Formatting.h"
 #include "HelpWindow.h"
 #include "Icons.h"
+#include "KindsCommand.h"
 #include "LayoutSettings.h"
 #include "MainStatusBar.h"
 #include "MapCommand.h"
@@ -99,6 +100,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_biggest =
         new BiggestCommand(this, m_workArea, m_scans, m_biggestEntry, m_settings, m_pixelTwips);
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
+    m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
     for (int index = 0; index < drives.size(); ++index)
         addDriveCommands(index, drives[index]);
 
@@ -196,6 +198,11 @@ void MainWindow::buildMenus()
     m_biggestEntry->setObjectName(QStringLiteral("mnuViewBiggest"));
     m_biggestEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
     m_commands.alwaysOn.append(m_biggestEntry);
+    // The kinds' command answers it.
+    m_kindsEntry = view->addAction(Text(TextId::MenuViewKinds));
+    m_kindsEntry->setObjectName(QStringLiteral("mnuViewKinds"));
+    m_kindsEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    m_commands.alwaysOn.append(m_kindsEntry);
     m_commands.alwaysOn.append(
         addCommand(view, "mnuViewReport", TextId::MenuViewReport, {}, [this] { m_report->run(); }));
 
@@ -419,6 +426,7 @@ void MainWindow::setSizeMeasure(SizeMeasure measure)
     m_map->setSizeMeasure(measure);
     m_print->setSizeMeasure(measure);
     m_biggest->setSizeMeasure(measure);
+    m_kinds->setSizeMeasure(measure);
     if (m_scans->folders().count() > 0)
         FillDirView();
 }
@@ -453,6 +461,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
     m_biggest->save();
     m_report->save();
+    m_kinds->save();
     event->accept();
 }
 

@@ -18,6 +18,7 @@ class DirListModel;
 class FolderTreeView;
 class LayoutSettings;
 class MainStatusBar;
+class KindsCommand;
 class MapCommand;
 class PrintCommand;
 class ReportCommand;
@@ -105,6 +106,8 @@ private:
     QAction *m_biggestEntry = nullptr;
     BiggestCommand *m_biggest = nullptr;
     ReportCommand *m_report = nullptr;
+    QAction *m_kindsEntry = nullptr;
+    KindsCommand *m_kinds = nullptr;
     SearchWindow *m_search = nullptr; // made when first asked for
     Commands m_commands;              // the actions above whose states follow the window's
 

@@ -85,6 +85,15 @@ enum class TextId : quint16 {
     ReportProcessColumn = 1072,
     ReportReading = 1073,
     ReportNoScan = 1074,
+    MenuViewKinds = 1050,
+    KindsTitle = 1051,
+    MapKindDiskImages = 1052,
+    KindsKindColumn = 1053,
+    KindsCountColumn = 1054,
+    KindsNoExtension = 1055,
+    KindsFolder = 1056,   // the folder, its files and their total
+    KindsFilesOf = 1057,  // a kind or extension, and how many files it has
+    KindsTreeName = 1058, // the kinds' tree, for screen readers
 };
 
 // The one table of French texts that captions, tooltips, status texts and messages come from.

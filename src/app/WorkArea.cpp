@@ -4,6 +4,7 @@
 #include "FileIconCache.h"
 #include "FolderTreeView.h"
 #include "Icons.h"
+#include "KindNames.h"
 #include "MainLayout.h"
 #include "MapPane.h"
 #include "Paths.h"
@@ -57,10 +58,7 @@ WorkArea::WorkArea(QMainWindow *window, QToolBar *functionBar, QToolBar *driveBa
     m_splitter->installEventFilter(this);
 
     buildList();
-    QStringList kinds;
-    for (int id = int(TextId::MapKindPictures); id <= int(TextId::MapKindFolders); ++id)
-        kinds.append(Text(TextId(id)));
-    m_mapPane = new MapPane(kinds, this);
+    m_mapPane = new MapPane(KindNames(), this);
     m_mapPane->hide();
     m_mapBar = new SplitBar(this);
     m_mapBar->setObjectName(QStringLiteral("picMapSplitter"));

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -52,32 +53,18 @@ FileKind KindOfMimeType(const QMimeType &mime)
                      "application/x-archive", "application/x-java-archive",
                      "application/x-ms-dos-executable", "application/x-msi"}))
         return FileKind::Program;
-    if (InheritsAny(mime, {"application/zip",
-                           "application/gzip",
-                           "application/x-tar",
-                           "application/x-bzip",
-                           "application/x-bzip2",
-                           "application/x-xz",
-                           "application/zstd",
-                           "application/x-7z-compressed",
-                           "application/vnd.rar",
-                           "application/x-rar",
-                           "application/x-lzma",
-                           "application/x-lzip",
-                           "application/x-lz4",
-                           "application/x-compress",
-                           "application/x-cpio",
-                           "application/x-raw-disk-image",
-                           "application/x-qemu-disk",
-                           "application/x-vdi-disk",
-                           "application/x-vhd-disk",
-                           "application/x-vhdx-disk",
-                           "application/x-vmdk-disk",
-                           "application/x-apple-diskimage",
-                           "application/vnd.squashfs",
-                           "application/x-ms-wim",
-                           "application/vnd.debian.binary-package",
-                           "application/x-rpm"}))
+    if (InheritsAny(mime,
+                    {"application/x-raw-disk-image", "application/x-qemu-disk",
+                     "application/x-vdi-disk", "application/x-vhd-disk", "application/x-vhdx-disk",
+                     "application/x-vmdk-disk", "application/x-apple-diskimage"}))
+        return FileKind::DiskImage;
+    if (InheritsAny(mime, {"application/zip", "application/gzip", "application/x-tar",
+                           "application/x-bzip", "application/x-bzip2", "application/x-xz",
+                           "application/zstd", "application/x-7z-compressed", "application/vnd.rar",
+                           "application/x-rar", "application/x-lzma", "application/x-lzip",
+                           "application/x-lz4", "application/x-compress", "application/x-cpio",
+                           "application/vnd.squashfs", "application/x-ms-wim",
+                           "application/vnd.debian.binary-package", "application/x-rpm"}))
         return FileKind::Archive;
     return FileKind::Other;
 }
@@ -87,35 +74,27 @@ bool IsVersionDigit(char c)
     return c == '.' || (c >= '0' && c <= '9');
 }
 
-// "libc.so.6": the MIME database knows only the unversioned name of a shared library.
-bool IsVersionedLibrary(QByteArrayView name)
-{
-    qsizetype end = name.size();
-    while (end > 0 && IsVersionDigit(name[end - 1]))
-        --end;
-    return end < name.size() && name[end] == '.' && name.first(end).endsWith(".so");
-}
-
-// The last two dot-separated suffixes, lowered: enough for "tar.gz", and the same key for every
-// file of one extension, whatever comes before it. One pass from the end: this runs for every
-// file the map shows.
+// The suffixes lowered: the same key for every file of one extension, whatever comes before it.
 std::string ExtensionKey(QByteArrayView name)
 {
-    qsizetype start = 0;
-    int dots = 0;
-    for (qsizetype i = name.size() - 1; i > 0 && dots < 2; --i) {
-        if (name[i] == '.') {
-            ++dots;
-            start = i + 1;
-        }
-    }
-    if (dots == 0)
-        return {};
-    std::string key(name.data() + start, size_t(name.size() - start));
+    const QByteArrayView suffixes = KindSuffixes(name);
+    std::string key(suffixes.data(), size_t(suffixes.size()));
     for (char &c : key)
         if (c >= 'A' && c <= 'Z')
             c = char(c + ('a' - 'A'));
     return key;
+}
+
+// The extensions of copies of whole disks. Some have a MIME type of another kind (".raw" is also a
+// camera's picture, ".img" a bitmap), but on a disk the big ones are images of disks.
+bool IsDiskImageExtension(std::string_view suffixes)
+{
+    const std::string_view last = suffixes.substr(suffixes.rfind('.') + 1);
+    for (const std::string_view known :
+         {"iso", "img", "qcow2", "vdi", "vmdk", "vhd", "vhdx", "dmg", "raw"})
+        if (last == known)
+            return true;
+    return false;
 }
 
 class KindCache
@@ -128,9 +107,11 @@ public:
             if (const auto it = m_kinds.find(key); it != m_kinds.end())
                 return it->second;
         }
-        const QMimeType mime = QMimeDatabase().mimeTypeForFile(
-            QStringLiteral("x.") + QString::fromUtf8(key), QMimeDatabase::MatchExtension);
-        const FileKind kind = KindOfMimeType(mime);
+        const FileKind kind = IsDiskImageExtension(key)
+                                  ? FileKind::DiskImage
+                                  : KindOfMimeType(QMimeDatabase().mimeTypeForFile(
+                                        QStringLiteral("x.") + QString::fromUtf8(key),
+                                        QMimeDatabase::MatchExtension));
         std::unique_lock lock(m_lock);
         // Names made of numbers ("run.20240101.1200") would grow it without end.
         if (m_kinds.size() < MaxEntries)
@@ -147,6 +128,30 @@ private:
 constexpr size_t MaxKnown = 4096;
 
 } // namespace
+
+// "libc.so.6": the MIME database knows only the unversioned name of a shared library.
+bool IsVersionedLibrary(QByteArrayView name)
+{
+    qsizetype end = name.size();
+    while (end > 0 && IsVersionDigit(name[end - 1]))
+        --end;
+    return end < name.size() && name[end] == '.' && name.first(end).endsWith(".so");
+}
+
+// One pass from the end: this runs for every file the map shows. A leading dot starts a hidden
+// name, not an extension.
+QByteArrayView KindSuffixes(QByteArrayView name)
+{
+    qsizetype start = 0;
+    int dots = 0;
+    for (qsizetype i = name.size() - 1; i > 0 && dots < 2; --i) {
+        if (name[i] == '.') {
+            ++dots;
+            start = i + 1;
+        }
+    }
+    return dots == 0 ? QByteArrayView() : name.sliced(start);
+}
 
 FileKind FileKindOf(QByteArrayView fileName)
 {
@@ -170,12 +175,15 @@ FileKind FileKindOf(QByteArrayView fileName)
 QColor KindColour(FileKind kind)
 {
     // Okabe and Ito's eight colours for colour-blind readers, with black (which would hide the
-    // shading) traded for a light grey, and a darker grey for folders.
-    static constexpr std::array<QRgb, 9> Colours = {
+    // shading) traded for a light grey, and a darker grey for folders. Disk images needed a ninth:
+    // the violet stays apart from the blues and purples in every common colour blindness, and
+    // reads on a light background as on a dark one.
+    static constexpr std::array<QRgb, 10> Colours = {
         0xe69f00, // Picture: orange
         0xd55e00, // Video: vermillion
         0xcc79a7, // Audio: reddish purple
         0xf0e442, // Archive: yellow
+        0x785ef0, // DiskImage: violet, from a palette for colour-blind readers too
         0x56b4e9, // Document: sky blue
         0x009e73, // Source: bluish green
         0x0072b2, // Program: blue

@@ -10,6 +10,7 @@ enum class FileKind : quint8 {
     Video,
     Audio,
     Archive,
+    DiskImage,
     Document,
     Source,
     Program,
@@ -18,9 +19,17 @@ enum class FileKind : quint8 {
 };
 
 // From the name alone (its extension, through the MIME database, as the list's icons are), never
-// opening the file. Disk images and packages are archives; executables, libraries and object files
-// are programs. Thread-safe: the map is laid out on worker threads.
+// opening the file. Disk images (of CDs, virtual machines, raw copies) are a kind of their own,
+// packages are archives; executables, libraries and object files are programs. Thread-safe: the
+// map is laid out on worker threads.
 FileKind FileKindOf(QByteArrayView fileName);
+
+// What FileKindOf's answer depends on, for callers that keep their own answers per name: the last
+// two dot-separated suffixes as written ("tar.gz", "Tar.GZ"), empty when there is no extension.
+// Names whose suffixes are alike but for case have the same kind, except versioned shared
+// libraries ("libc.so.6"), which are programs whatever the suffixes.
+QByteArrayView KindSuffixes(QByteArrayView fileName);
+bool IsVersionedLibrary(QByteArrayView fileName);
 
 // The map's palette: a colour per kind, told apart on light and dark backgrounds and by people
 // with the common colour blindnesses. Folder is the neutral grey of a folder's own surface.

@@ -127,6 +127,7 @@ void MapView::dropRecords()
     m_folders = nullptr;
     m_scan = nullptr;
     m_shown.reset();
+    m_fadeFor = nullptr;
     m_hovered = m_highlighted = MapLayout::NoTile;
     update();
 }
@@ -136,6 +137,34 @@ void MapView::setHighlight(const QByteArray &path)
     m_highlightPath = path;
     m_highlighted = m_shown && !path.isEmpty() ? tileOf(path) : MapLayout::NoTile;
     update();
+}
+
+void MapView::setEmphasis(std::optional<FileKind> kind)
+{
+    if (kind == m_emphasis)
+        return;
+    m_emphasis = kind;
+    update();
+}
+
+const QImage &MapView::fade()
+{
+    if (m_fadeFor == m_shown.get() && m_fadeKind == *m_emphasis)
+        return m_fade;
+    m_fadeFor = m_shown.get();
+    m_fadeKind = *m_emphasis;
+    const QSizeF size = m_shown->layout.size();
+    m_fade = QImage(size.toSize(), QImage::Format_ARGB32_Premultiplied);
+    m_fade.fill(Qt::transparent);
+    QPainter painter(&m_fade);
+    QColor veil = palette().color(QPalette::Window);
+    veil.setAlpha(200);
+    // Files and rests only: a folder's own surface is hardly seen, and fading it would fade its
+    // files twice.
+    for (const MapTile &tile : m_shown->layout.tiles())
+        if (tile.file != MapLayout::NoFile && tile.kind != m_fadeKind)
+            painter.fillRect(QRectF(tile.x, tile.y, tile.width, tile.height), veil);
+    return m_fade;
 }
 
 const QImage &MapView::image() const
@@ -149,6 +178,7 @@ void MapView::request()
     if (!m_scan || width() <= 0 || height() <= 0) {
         m_drawing.cancel();
         m_shown.reset();
+        m_fadeFor = nullptr;
         update();
         return;
     }
@@ -169,6 +199,7 @@ void MapView::setSizeMeasure(SizeMeasure measure)
 void MapView::drawn(std::shared_ptr<const Drawing> drawing)
 {
     m_shown = std::move(drawing);
+    m_fadeFor = nullptr; // a new drawing may take the freed one's address
     m_hovered = MapLayout::NoTile;
     setHighlight(m_highlightPath);
     emit drawingShown();
@@ -184,6 +215,8 @@ void MapView::paintEvent(QPaintEvent *)
     // While a new size is drawn, the last image stretches to fill the room.
     painter.scale(width() / drawn.width(), height() / drawn.height());
     painter.drawImage(QRectF(QPointF(0, 0), drawn), m_shown->image);
+    if (m_emphasis)
+        painter.drawImage(QRectF(QPointF(0, 0), drawn), fade());
     const QFontMetrics metrics = painter.fontMetrics();
     for (const Label &label : m_shown->labels) {
         const QRectF room = label.rect.adjusted(4, 2, -4, -2);

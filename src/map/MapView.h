@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <memory>
+#include <optional>
 
 class DriveScan;
 class FolderCollection;
@@ -37,6 +38,9 @@ public:
     void setSizeMeasure(SizeMeasure measure);
     // Outlines the tile of a folder (ending with "/") or a file; none for an empty path.
     void setHighlight(const QByteArray &path);
+    // Fades every file but those of one kind, so that they stand out; nullopt shows all alike.
+    void setEmphasis(std::optional<FileKind> kind);
+    std::optional<FileKind> emphasis() const { return m_emphasis; }
 
     QByteArray folder() const { return m_path; }
     // True while a drawing is under way or waiting.
@@ -88,6 +92,7 @@ private:
     quint32 tileAt(const QPointF &point) const;
     quint32 tileOf(const QByteArray &path) const;
     QString tipFor(quint32 tile) const;
+    const QImage &fade();
 
     const FolderCollection *m_folders = nullptr;
     QByteArray m_path;
@@ -99,4 +104,9 @@ private:
     QByteArray m_highlightPath;
     quint32 m_highlighted = MapLayout::NoTile;
     quint32 m_hovered = MapLayout::NoTile;
+    std::optional<FileKind> m_emphasis;
+    // What covers the other kinds' tiles, made again only for another drawing or kind.
+    QImage m_fade;
+    const Drawing *m_fadeFor = nullptr;
+    FileKind m_fadeKind = FileKind::Folder;
 };

@@ -5,9 +5,13 @@
 #include "DirListModel.h"
 #include "FolderTreeView.h"
 #include "HelpWindow.h"
+#include "KindsModel.h"
+#include "KindsWindow.h"
 #include "ListPrinter.h"
 #include "MainStatusBar.h"
 #include "MainWindow.h"
+#include "MapPane.h"
+#include "MapView.h"
 #include "PrintCommand.h"
 #include "RecordingPrinter.h"
 #include "ReportWindow.h"
@@ -98,6 +102,7 @@ private slots:
     void biggestFiles();
     void sizeOnDisk();
     void report();
+    void kinds();
     void desktop();
     void aboutLauncher_data();
     void aboutLauncher();
@@ -408,12 +413,42 @@ void TestWindow::sizeOnDisk()
     QCOMPARE(window->statusPanels()->panelText(1).left(2), u"[-"_s); // the user has moved on
 }
 
+// Ctrl+T counts the selected folder and below; Enter on a kind lists its files; one chosen is
+// shown in the tree and the list while the window keeps its folder; the kind selected stands
+// out on the map until the window closes.
+void TestWindow::kinds()
+{
+    QTemporaryDir volume;
+    Write(volume, Sample + Files{{u"sub/vm.ISO"_s, 5000}});
+    const auto window = ScannedWindow(volume);
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
+    auto *kinds = window->findChild<KindsWindow *>();
+    QTRY_COMPARE(kinds->model()->census().count, 5u);
+    QTreeView *view = kinds->kindsView();
+    const QModelIndexList images = view->model()->match(
+        view->model()->index(0, 0), KindsModel::KindRole, int(FileKind::DiskImage));
+    QCOMPARE(images.size(), 1);
+    view->setCurrentIndex(images[0]);
+    MapView *map = window->findChild<MapView *>();
+    QCOMPARE(map->emphasis(), FileKind::DiskImage);
+    QTest::keyClick(view, Qt::Key_Return);
+    QTRY_COMPARE(kinds->filesView()->model()->rowCount(), 1);
+    kinds->filesView()->setCurrentIndex(kinds->filesView()->model()->index(0, 0));
+    QCOMPARE(window->folderTree()->selectedfolder(), root + "sub/");
+    QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"vm.ISO"_s);
+    QVERIFY(!kinds->isCounting());
+    QCOMPARE(kinds->model()->census().count, 5u);
+    kinds->close();
+    QCOMPARE(map->emphasis(), std::nullopt);
+}
+
 // As the desktop meets the window: on activation the folder count shows again; whatever a user
 // can reach or read has a name for screen readers, an emptied panel included; the list's
 // percentages take colours that read on the palette's background, while the help keeps a light
-// page under its dark text; Tab goes round tree, splitter and list; the focused splitter moves by
-// 150 twips for Left and Right and lets other keys through; Alt+Up is Monter.
-// Folders named in no valid UTF-8 or with a line break are clicked in the tree and list their file.
+// page under its dark text; Tab goes round tree, splitter and list; the focused splitter moves
+// by 150 twips for Left and Right and lets other keys through; Alt+Up is Monter. Folders named
+// in no valid UTF-8 or with a line break are clicked in the tree and list their file.
 void TestWindow::oddNames()
 {
     QTemporaryDir volume;
@@ -424,7 +459,8 @@ void TestWindow::oddNames()
         QVERIFY(::close(::creat(root + name + "/inside.txt", 0644)) == 0);
     }
     const auto window = ScannedWindow(volume);
-    // Found by F3 from the records, as shown; a result chosen is shown in the tree and the list.
+    // Found by F3 from the records, as shown; a result chosen is shown in the tree and the
+    // list.
     window->findChild<QAction *>(u"mnuFileSearch"_s)->trigger();
     auto *search = window->findChild<SearchWindow *>();
     search->patternEdit()->setText(u"INSIDE"_s);
@@ -504,7 +540,8 @@ void TestWindow::desktop()
     QVariantList percentColours;
     for (const QPalette &palette : {dark, light}) {
         QApplication::setPalette(palette);
-        QCoreApplication::processEvents(); // as the desktop's would, the palette comes as an event
+        QCoreApplication::processEvents(); // as the desktop's would, the palette comes as an
+                                           // event
         percentColours
             << window->listModel()->index(0, DirListModel::Percent).data(Qt::ForegroundRole);
         QVERIFY(help.browser()->palette().color(QPalette::Base).lightness() > 200);
@@ -529,7 +566,8 @@ void TestWindow::desktop()
     QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
     QCOMPARE(folders->selectedfolder(), folders->rootfolder());
 
-    // An empty panel shows no sliver; a long first panel gets its width before the space panels.
+    // An empty panel shows no sliver; a long first panel gets its width before the space
+    // panels.
     MainStatusBar *bar = window->statusPanels();
     const auto panel = [bar](int n) { return bar->findChild<QLabel *>(u"panel%1"_s.arg(n)); };
     QVERIFY(!panel(2)->isVisible());

@@ -1,6 +1,9 @@
 #include "BiggestModel.h"
 #include "FileSearch.h"
 #include "Formatting.h"
+#include "KindCensus.h"
+#include "KindCounter.h"
+#include "KindsModel.h"
 #include "SearchModel.h"
 
 #include <QAbstractItemModelTester>
@@ -9,6 +12,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <map>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -24,6 +28,8 @@ private slots:
     void biggest();
     void biggestModel_data();
     void biggestModel();
+    void kinds_data();
+    void kinds();
 };
 
 namespace {
@@ -58,7 +64,7 @@ std::vector<Made> MakeTree(DriveScan &scan)
         for (int i = random.bounded(25); i > 0; --i) {
             files.push_back({path, stem() + QByteArray::number(i), folder,
                              random.bounded(8u) * 1000, random.bounded(5u) * 4096});
-            writer.add(files.back().name, files.back().size, 0);
+            writer.add(files.back().name, files.back().size, 0, files.back().allocated);
         }
         scan.listedFolder(folder, writer, 0, 0);
     }
@@ -235,6 +241,124 @@ void TestFind::biggestModel()
     QTEST(names.join(u' '), "ascending");
     QCOMPARE(model.index(0, BiggestModel::OnDisk).data().toString(), SizeText(1000000));
     QCOMPARE(model.index(0, 0).data(BiggestModel::FolderPathRole), "/v/sub/"_ba);
+}
+
+namespace {
+
+using Tally = std::map<std::pair<FileKind, QByteArray>, std::pair<quint64, quint64>>;
+
+Tally TallyOf(const KindCensus &census)
+{
+    Tally tally;
+    for (const KindTally &kind : census.kinds)
+        for (const ExtensionTally &extension : kind.extensions)
+            tally[{kind.kind, extension.extension}] = {extension.count, extension.bytes};
+    return tally;
+}
+
+} // namespace
+
+void TestFind::kinds_data()
+{
+    QTest::addColumn<int>("top"); // among 40 random folders; 0 is the root
+    QTest::addColumn<SizeMeasure>("measure");
+    QTest::newRow("the volume, apparent sizes") << 0 << SizeMeasure::Apparent;
+    QTest::newRow("the volume, on the disk") << 0 << SizeMeasure::OnDisk;
+    QTest::newRow("a subfolder, apparent sizes") << 3 << SizeMeasure::Apparent;
+    QTest::newRow("a subfolder, on the disk") << 3 << SizeMeasure::OnDisk;
+}
+
+// Against a count made here by the last dot of each name, over a random tree whose files the
+// records cannot give bytes on the disk to yet: those are fed to a counter of their own.
+void TestFind::kinds()
+{
+    QFETCH(int, top);
+    QFETCH(SizeMeasure, measure);
+    const QByteArray names[] = {"a.JPG",     "b.jpg",    "Makefile",  ".bashrc",
+                                "x.tar.gz",  "vm.QCOW2", "cd.iso",    "disk.img",
+                                "libc.so.6", "notes.6",  "trailing.", "m.cpp",
+                                "r.Pdf",     "s.flac",   "t.mkv",     "v2.0.unknownext"};
+    QRandomGenerator random(11);
+    DriveScan scan("/v/"_ba);
+    std::vector<int> parents{-1};
+    scan.openedFolder(WalkSink::NoFolder, "/v/"_ba, 0, 0, 0);
+    for (int i = 1; i < 40; ++i) {
+        parents.push_back(int(random.bounded(i)));
+        scan.openedFolder(quint32(parents.back()), "d" + QByteArray::number(i), 0, 0, 0);
+    }
+    const auto below = [&](int folder) {
+        for (; folder >= 0; folder = parents[size_t(folder)])
+            if (folder == top)
+                return true;
+        return false;
+    };
+    Tally expected;
+    KindCounter onDisk(SizeMeasure::OnDisk);
+    for (int folder = 0; folder < 40; ++folder) {
+        FileRecordWriter files;
+        for (quint32 f = random.bounded(12u); f > 0; --f) {
+            const FileRecord file{names[random.bounded(16)], random.bounded(1u << 20),
+                                  random.bounded(1u << 20), 0};
+            files.add(file.name, file.size, file.date);
+            if (!below(folder))
+                continue;
+            const qsizetype dot = file.name.lastIndexOf('.');
+            auto &[count, bytes] = expected[{
+                FileKindOf(file.name),
+                dot > 0 ? file.name.sliced(dot + 1).toByteArray().toLower() : QByteArray()}];
+            ++count;
+            bytes += SizeIn(measure, file);
+            onDisk.add(file);
+        }
+        scan.listedFolder(quint32(folder), files, 0, 0);
+    }
+    QVERIFY(expected.size() >= 10);
+    const KindCensus census =
+        measure == SizeMeasure::OnDisk ? onDisk.census() : CountKinds(scan, quint32(top), measure);
+    QCOMPARE(TallyOf(census), expected);
+    quint64 count = 0;
+    for (const KindTally &kind : census.kinds) {
+        count += kind.count;
+        for (size_t i = 1; i < kind.extensions.size(); ++i)
+            QCOMPARE_GE(kind.extensions[i - 1].bytes, kind.extensions[i].bytes);
+    }
+    QCOMPARE(count, census.count);
+
+    // The files of a kind and of an extension: as many as counted, the biggest first.
+    for (const std::optional<QByteArray> &extension :
+         {std::optional<QByteArray>(), std::optional("6"_ba)}) {
+        const SearchResult files =
+            FilesOfKind(scan, quint32(top), FileKind::Program, extension, SizeMeasure::Apparent, 3);
+        quint64 programs = 0;
+        for (const auto &[group, tally] : expected)
+            programs +=
+                group.first == FileKind::Program && (!extension || group.second == *extension)
+                    ? tally.first
+                    : 0;
+        QCOMPARE(quint64(files.found), programs);
+        QVERIFY(
+            std::is_sorted(files.hits.begin(), files.hits.end(),
+                           [](const SearchHit &a, const SearchHit &b) { return a.size > b.size; }));
+    }
+    const std::atomic<bool> cancelled{true};
+    QVERIFY(!CountKinds(scan, quint32(top), measure, &cancelled).complete);
+
+    KindsModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setCensus(census);
+    QCOMPARE(model.rowCount(), int(census.kinds.size()));
+    double shares = 0;
+    for (int row = 0; row < model.rowCount(); ++row) {
+        const QModelIndex kind = model.index(row, KindsModel::Share);
+        shares += kind.data(KindsModel::SortRole).toDouble();
+        QCOMPARE(model.rowCount(kind.siblingAtColumn(0)),
+                 int(census.kinds[size_t(row)].extensions.size()));
+        QCOMPARE(model.index(0, KindsModel::Size, kind.siblingAtColumn(0))
+                     .data(KindsModel::SortRole)
+                     .toULongLong(),
+                 census.kinds[size_t(row)].extensions[0].bytes);
+    }
+    QVERIFY(std::abs(shares - 100) < 1e-6);
 }
 
 QTEST_MAIN(TestFind)

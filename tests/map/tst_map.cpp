@@ -129,7 +129,10 @@ void TestMap::kinds_data()
     QTest::addColumn<FileKind>("kind");
     const std::pair<const char *, FileKind> rows[] = {
         {"photo.JPG", FileKind::Picture},     {"film.mkv", FileKind::Video},
-        {"song.flac", FileKind::Audio},       {"disk.iso", FileKind::Archive},
+        {"song.flac", FileKind::Audio},       {"disk.iso", FileKind::DiskImage},
+        {"vm.QCOW2", FileKind::DiskImage},    {"sd-card.img", FileKind::DiskImage},
+        {"copy.raw", FileKind::DiskImage},    {"win.vhdx", FileKind::DiskImage},
+        {"mac.dmg", FileKind::DiskImage},     {"box.vmdk", FileKind::DiskImage},
         {"backup.tar.gz", FileKind::Archive}, {"pkg_1.0.deb", FileKind::Archive},
         {"notes.odt", FileKind::Document},    {"main.cpp", FileKind::Source},
         {"run.sh", FileKind::Source},         {"libx.so.6", FileKind::Program},

@@ -1,0 +1,76 @@
+#include "KindsCommand.h"
+
+#include "FolderCollection.h"
+#include "FolderTreeView.h"
+#include "KindsWindow.h"
+#include "MapPane.h"
+#include "MapView.h"
+#include "ScanController.h"
+#include "SettingsStore.h"
+#include "WorkArea.h"
+
+#include <QAction>
+
+KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
+                           const SettingsStore *settings, const TwipsScale &twips, QWidget *window)
+    : QObject(window)
+    , m_workArea(workArea)
+    , m_scans(scans)
+    , m_parent(window)
+    , m_settings(settings)
+    , m_twips(twips)
+{
+    connect(entry, &QAction::triggered, this, &KindsCommand::show);
+}
+
+void KindsCommand::setSizeMeasure(SizeMeasure measure)
+{
+    m_measure = measure;
+    if (m_window)
+        m_window->setSizeMeasure(measure);
+}
+
+void KindsCommand::save() const
+{
+    if (m_settings && m_window)
+        SaveToolWindow(*m_settings, *m_window, SettingName::KindsWindow, m_twips);
+}
+
+void KindsCommand::show()
+{
+    if (!m_window) {
+        m_window = new KindsWindow(m_parent);
+        m_window->setSizeMeasure(m_measure);
+        if (m_settings)
+            LoadToolWindow(*m_settings, *m_window, SettingName::KindsWindow, m_twips);
+        connect(m_window, &KindsWindow::fileChosen, this, &KindsCommand::chooseFile);
+        connect(m_window, &KindsWindow::kindSelected, this, [this](int kind) {
+            m_workArea->mapPane()->view()->setEmphasis(kind < 0 ? std::nullopt
+                                                                : std::optional(FileKind(kind)));
+        });
+        connect(m_scans, &ScanController::recordsGoing, m_window, &KindsWindow::dropRecords);
+        connect(m_scans, &ScanController::listOutdated, this, &KindsCommand::follow);
+        connect(m_workArea->folderTree(), &FolderTreeView::selectedFolderChanged, this,
+                &KindsCommand::follow);
+    }
+    m_window->show();
+    follow();
+    m_window->raise();
+    m_window->activateWindow();
+}
+
+void KindsCommand::follow()
+{
+    if (!m_window->isVisible() || m_choosing)
+        return;
+    const QByteArray path = m_workArea->folderTree()->selectedfolder();
+    const auto [scan, folder] = m_scans->folders().locate(path);
+    m_window->setFolder(scan, folder, path);
+}
+
+void KindsCommand::chooseFile(const QByteArray &folder, const QByteArray &name)
+{
+    m_choosing = true;
+    m_workArea->selectFile(folder, name);
+    m_choosing = false;
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "SizeMeasure.h"
+#include "TwipsScale.h"
+
+#include <QObject>
+
+class KindsWindow;
+class QAction;
+class ScanController;
+class SettingsStore;
+class WorkArea;
+
+// The kinds of file window's command and its ties to the rest of the window: it counts the
+// folder selected in the tree, again after each scan, shows a chosen file in the tree and the
+// list, and has the map bring out the selected kind. The window is made when first asked for.
+// Owned by the main window through Qt's parenting.
+class KindsCommand : public QObject
+{
+    Q_OBJECT
+
+public:
+    // settings: where the window's place and size are kept, or null.
+    KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
+                 const SettingsStore *settings, const TwipsScale &twips, QWidget *window);
+
+    void setSizeMeasure(SizeMeasure measure);
+    // Keeps the window's place and size, if it was ever shown.
+    void save() const;
+    KindsWindow *window() const { return m_window; }
+
+private:
+    void show();
+    void follow();
+    void chooseFile(const QByteArray &folder, const QByteArray &name);
+
+    WorkArea *m_workArea;
+    ScanController *m_scans;
+    QWidget *m_parent;
+    KindsWindow *m_window = nullptr;
+    SizeMeasure m_measure = SizeMeasure::Apparent;
+    const SettingsStore *m_settings;
+    TwipsScale m_twips;
+    bool m_choosing = false; // the tree moves to a file chosen here: the count stays
+};

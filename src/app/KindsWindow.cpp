@@ -1,0 +1,181 @@
+#include "KindsWindow.h"
+
+#include "FormatText.h"
+#include "Formatting.h"
+#include "KindNames.h"
+#include "KindsModel.h"
+#include "SearchModel.h"
+#include "TextTable.h"
+
+#include <QFile>
+#include <QHeaderView>
+#include <QLabel>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QThreadPool>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+// The files of a kind listed, the biggest first; the line above says how many there are in all.
+constexpr size_t KeptFiles = 1000;
+
+} // namespace
+
+KindsWindow::KindsWindow(QWidget *parent)
+    : QDialog(parent)
+    , m_folderLine(new QLabel(this))
+    , m_kindsView(new QTreeView(this))
+    , m_model(new KindsModel(this))
+    , m_sorted(new QSortFilterProxyModel(this))
+    , m_filesLine(new QLabel(this))
+    , m_filesView(new QTreeView(this))
+    , m_files(new SearchModel(this))
+    , m_counting(QThreadPool::globalInstance(),
+                 [this](KindCensus census) { counted(std::move(census)); })
+    , m_listing(QThreadPool::globalInstance(),
+                [this](SearchResult result) { listed(std::move(result)); })
+{
+    setObjectName(QStringLiteral("frmKinds"));
+    setWindowTitle(Text(TextId::KindsTitle));
+    setModal(false);
+    resize(640, 520);
+
+    m_folderLine->setObjectName(QStringLiteral("lblKindsFolder"));
+    m_folderLine->setTextFormat(Qt::PlainText);
+    m_model->setHeaders({Text(TextId::KindsKindColumn), Text(TextId::KindsCountColumn),
+                         Text(TextId::ColumnSize), Text(TextId::ColumnPercent)});
+    m_model->setNames(KindNames(), Text(TextId::KindsNoExtension));
+    m_sorted->setSourceModel(m_model);
+    m_sorted->setSortRole(KindsModel::SortRole);
+    m_sorted->setSortLocaleAware(true);
+    m_kindsView->setObjectName(QStringLiteral("LVKinds"));
+    m_kindsView->setAccessibleName(Text(TextId::KindsTreeName));
+    m_kindsView->setUniformRowHeights(true);
+    m_kindsView->setModel(m_sorted);
+    m_kindsView->setSortingEnabled(true);
+    m_kindsView->sortByColumn(KindsModel::Size, Qt::DescendingOrder);
+    m_kindsView->header()->resizeSection(KindsModel::Name, 220);
+    m_model->setViewPalette(m_kindsView->palette());
+
+    m_filesLine->setObjectName(QStringLiteral("lblKindFiles"));
+    m_filesLine->setTextFormat(Qt::PlainText);
+    m_filesLine->setWordWrap(true);
+    m_files->setHeaders({Text(TextId::ColumnName), Text(TextId::SearchFolderColumn),
+                         Text(TextId::ColumnSize), Text(TextId::ColumnDate)});
+    m_filesView->setObjectName(QStringLiteral("LVKindFiles"));
+    m_filesView->setRootIsDecorated(false);
+    m_filesView->setUniformRowHeights(true);
+    m_filesView->setModel(m_files);
+    m_filesView->header()->resizeSection(SearchModel::Name, 200);
+    m_filesView->header()->resizeSection(SearchModel::Folder, 220);
+
+    auto *lower = new QWidget(this);
+    auto *lowerLayout = new QVBoxLayout(lower);
+    lowerLayout->setContentsMargins(0, 0, 0, 0);
+    lowerLayout->addWidget(m_filesLine);
+    lowerLayout->addWidget(m_filesView, 1);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->setObjectName(QStringLiteral("picKindsSplitter"));
+    split->setChildrenCollapsible(false);
+    split->addWidget(m_kindsView);
+    split->addWidget(lower);
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_folderLine);
+    layout->addWidget(split, 1);
+
+    connect(m_kindsView, &QAbstractItemView::activated, this, &KindsWindow::listFiles);
+    connect(m_kindsView->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &KindsWindow::selectionMoved);
+    connect(m_filesView->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (current.isValid())
+                    emit fileChosen(current.data(SearchModel::FolderPathRole).toByteArray(),
+                                    current.data(SearchModel::NameRole).toByteArray());
+            });
+}
+
+void KindsWindow::setFolder(const DriveScan *scan, WalkSink::FolderId folder,
+                            const QByteArray &path)
+{
+    m_counting.stop();
+    m_listing.stop();
+    m_scan = scan;
+    m_folder = folder;
+    m_path = path;
+    m_files->clear();
+    m_filesLine->clear();
+    if (m_scan) {
+        count();
+    } else {
+        m_model->setCensus({});
+        m_folderLine->clear();
+        selectionMoved();
+    }
+}
+
+void KindsWindow::setSizeMeasure(SizeMeasure measure)
+{
+    if (measure == m_measure)
+        return;
+    m_measure = measure;
+    if (m_scan)
+        setFolder(m_scan, m_folder, m_path);
+}
+
+void KindsWindow::count()
+{
+    m_counting.run([scan = m_scan, folder = m_folder,
+                    measure = m_measure](const std::atomic<bool> &cancelled) {
+        return CountKinds(*scan, folder, measure, &cancelled);
+    });
+}
+
+void KindsWindow::counted(KindCensus census)
+{
+    m_folderLine->setText(FormatText(Text(TextId::KindsFolder), QFile::decodeName(m_path),
+                                     census.count, SizeText(census.bytes).trimmed()));
+    m_model->setCensus(std::move(census));
+    selectionMoved(); // a new count selects nothing
+}
+
+void KindsWindow::listFiles(const QModelIndex &row)
+{
+    if (!m_scan || !row.isValid())
+        return;
+    const QModelIndex name = row.siblingAtColumn(KindsModel::Name);
+    const auto kind = FileKind(name.data(KindsModel::KindRole).toInt());
+    const QVariant extension = name.data(KindsModel::ExtensionRole);
+    m_listedName = name.data().toString();
+    m_listing.run([scan = m_scan, folder = m_folder, measure = m_measure, kind,
+                   extension = extension.isNull() ? std::optional<QByteArray>()
+                                                  : std::optional(extension.toByteArray())](
+                      const std::atomic<bool> &cancelled) {
+        return FilesOfKind(*scan, folder, kind, extension, measure, KeptFiles, &cancelled);
+    });
+}
+
+void KindsWindow::listed(SearchResult result)
+{
+    m_filesLine->setText(FormatText(Text(TextId::KindsFilesOf), m_listedName, result.found));
+    m_files->setResult(*m_scan, std::move(result));
+}
+
+void KindsWindow::selectionMoved()
+{
+    const QModelIndexList rows = m_kindsView->selectionModel()->selectedRows();
+    emit kindSelected(rows.isEmpty() ? -1 : rows.front().data(KindsModel::KindRole).toInt());
+}
+
+void KindsWindow::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    selectionMoved();
+}
+
+void KindsWindow::hideEvent(QHideEvent *event)
+{
+    emit kindSelected(-1);
+    QDialog::hideEvent(event);
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "KindCensus.h"
+#include "SupersedingTask.h"
+
+#include <QDialog>
+
+class KindsModel;
+class QLabel;
+class QSortFilterProxyModel;
+class QTreeView;
+class SearchModel;
+
+// The kinds of file of one folder and everything below it, by kind and extension, counted on a
+// worker thread; a newer folder or measure cancels the count under way. Activating a kind or an
+// extension lists its files, the biggest first, below; choosing one shows it in the tree and the
+// list.
+class KindsWindow : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit KindsWindow(QWidget *parent = nullptr);
+
+    // The folder counted from now on; null records for none. The records must outlive the window
+    // or be dropped first.
+    void setFolder(const DriveScan *scan, WalkSink::FolderId folder, const QByteArray &path);
+    void dropRecords() { setFolder(nullptr, 0, {}); }
+    void setSizeMeasure(SizeMeasure measure);
+    bool isCounting() const { return m_counting.isBusy() || m_listing.isBusy(); }
+    QTreeView *kindsView() const { return m_kindsView; }
+    QTreeView *filesView() const { return m_filesView; }
+    KindsModel *model() const { return m_model; }
+
+signals:
+    void fileChosen(const QByteArray &folder, const QByteArray &name);
+    // The kind of the selected row; -1 when none is selected or the window is hidden.
+    void kindSelected(int kind);
+
+protected:
+    void hideEvent(QHideEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+
+private:
+    void count();
+    void counted(KindCensus census);
+    void listFiles(const QModelIndex &row);
+    void listed(SearchResult result);
+    void selectionMoved();
+
+    QLabel *m_folderLine;
+    QTreeView *m_kindsView;
+    KindsModel *m_model;
+    QSortFilterProxyModel *m_sorted;
+    QLabel *m_filesLine;
+    QTreeView *m_filesView;
+    SearchModel *m_files;
+    const DriveScan *m_scan = nullptr;
+    WalkSink::FolderId m_folder = 0;
+    QByteArray m_path;
+    SizeMeasure m_measure = SizeMeasure::Apparent;
+    QString m_listedName; // the kind or extension whose files are listed
+    // Declared last, so that they go first: the work under way reads the records.
+    SupersedingTask<KindCensus> m_counting;
+    SupersedingTask<SearchResult> m_listing;
+};

@@ -1,0 +1,56 @@
+#pragma once
+
+#include "FileKind.h"
+#include "FileRecord.h"
+#include "SizeMeasure.h"
+
+#include <QByteArray>
+
+#include <map>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+struct KindCensus;
+
+// Sorts files into groups by kind and, within a kind, by extension, and adds up each group's
+// files and bytes. A group's kind is the map's (FileKindOf), asked once per distinct suffix: the
+// MIME database behind it is far too slow to ask for every file. Names are read as bytes, never
+// decoded. Not thread-safe: one counter per pass.
+class KindCounter
+{
+public:
+    using Group = quint32;
+
+    explicit KindCounter(SizeMeasure measure = SizeMeasure::Apparent);
+
+    Group groupOf(QByteArrayView name);
+    FileKind kindOf(Group group) const { return m_groups[group].kind; }
+    // Lower-cased, after the last dot; empty for a name without one (a leading dot does not count).
+    const QByteArray &extensionOf(Group group) const { return m_groups[group].extension; }
+
+    void add(const FileRecord &file)
+    {
+        Tally &tally = m_groups[groupOf(file.name)];
+        ++tally.count;
+        tally.bytes += SizeIn(m_measure, file);
+    }
+    // Every kind that has files, in the kinds' order; its extensions the biggest first.
+    KindCensus census() const;
+
+private:
+    struct Tally
+    {
+        FileKind kind;
+        QByteArray extension;
+        quint64 count = 0;
+        quint64 bytes = 0;
+    };
+
+    SizeMeasure m_measure;
+    std::vector<Tally> m_groups;
+    // By the lower-cased suffixes FileKindOf reads, versioned libraries apart.
+    std::unordered_map<std::string, Group> m_bySuffixes;
+    std::map<std::pair<FileKind, QByteArray>, Group> m_byKindAndExtension;
+    std::string m_key; // kept between files, so that a look-up allocates nothing
+};
