@@ -1,5 +1,6 @@
 #include "KindsCommand.h"
 
+#include "FileKind.h"
 #include "FolderCollection.h"
 #include "FolderTreeView.h"
 #include "KindsWindow.h"
@@ -10,6 +11,7 @@
 #include "WorkArea.h"
 
 #include <QAction>
+#include <QThreadPool>
 
 KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
                            const SettingsStore *settings, const TwipsScale &twips, QWidget *window)
@@ -21,6 +23,9 @@ KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *e
     , m_twips(twips)
 {
     connect(entry, &QAction::triggered, this, &KindsCommand::show);
+    // The MIME database loads on its first question, which takes a third of a second: asked now,
+    // off the window's thread, the first count does not wait for it.
+    QThreadPool::globalInstance()->start([] { FileKindOf("warm-up.txt"); });
 }
 
 void KindsCommand::setSizeMeasure(SizeMeasure measure)
