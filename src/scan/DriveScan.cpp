@@ -77,6 +77,10 @@ FolderRecord DriveScan::folder(qsizetype index) const
 
 qsizetype DriveScan::indexOf(QByteArrayView path) const
 {
+    // The root is the first record: found without the lock, which a window asks for its totals
+    // a few times a second while the walk's threads take it for every folder.
+    if (path == QByteArrayView(m_rootPath))
+        return count() > 0 ? 0 : -1;
     const quint64 hash = ContinueHash(HashSeed, path);
     std::shared_lock lock(m_lock);
     const auto [first, last] = m_byPathHash.equal_range(hash);
