@@ -44,8 +44,7 @@ KindsWindow::KindsWindow(QWidget *parent)
 
     m_folderLine->setObjectName(QStringLiteral("lblKindsFolder"));
     m_folderLine->setTextFormat(Qt::PlainText);
-    m_model->setHeaders({Text(TextId::KindsKindColumn), Text(TextId::KindsCountColumn),
-                         Text(TextId::ColumnSize), Text(TextId::ColumnPercent)});
+    nameSizes();
     m_model->setNames(KindNames(), Text(TextId::KindsNoExtension));
     m_sorted->setSourceModel(m_model);
     m_sorted->setSortRole(KindsModel::SortRole);
@@ -57,13 +56,13 @@ KindsWindow::KindsWindow(QWidget *parent)
     m_kindsView->setSortingEnabled(true);
     m_kindsView->sortByColumn(KindsModel::Size, Qt::DescendingOrder);
     m_kindsView->header()->resizeSection(KindsModel::Name, 220);
+    // Room for a volume's total in bytes, as the list shows them.
+    m_kindsView->header()->resizeSection(KindsModel::Size, 150);
     m_model->setViewPalette(m_kindsView->palette());
 
     m_filesLine->setObjectName(QStringLiteral("lblKindFiles"));
     m_filesLine->setTextFormat(Qt::PlainText);
     m_filesLine->setWordWrap(true);
-    m_files->setHeaders({Text(TextId::ColumnName), Text(TextId::SearchFolderColumn),
-                         Text(TextId::ColumnSize), Text(TextId::ColumnDate)});
     m_filesView->setObjectName(QStringLiteral("LVKindFiles"));
     m_filesView->setRootIsDecorated(false);
     m_filesView->setUniformRowHeights(true);
@@ -120,8 +119,20 @@ void KindsWindow::setSizeMeasure(SizeMeasure measure)
     if (measure == m_measure)
         return;
     m_measure = measure;
+    nameSizes();
     if (m_scan)
         setFolder(m_scan, m_folder, m_path);
+}
+
+// The sizes' heading says which measure they are in.
+void KindsWindow::nameSizes()
+{
+    const QString size =
+        Text(m_measure == SizeMeasure::OnDisk ? TextId::ColumnOnDisk : TextId::ColumnSize);
+    m_model->setHeaders({Text(TextId::KindsKindColumn), Text(TextId::KindsCountColumn), size,
+                         Text(TextId::ColumnPercent)});
+    m_files->setHeaders({Text(TextId::ColumnName), Text(TextId::SearchFolderColumn), size,
+                         Text(TextId::ColumnDate)});
 }
 
 void KindsWindow::count()

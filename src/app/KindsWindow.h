@@ -42,6 +42,7 @@ protected:
     void showEvent(QShowEvent *event) override;
 
 private:
+    void nameSizes();
     void count();
     void counted(KindCensus census);
     void listFiles(const QModelIndex &row);

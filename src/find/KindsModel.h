@@ -25,7 +25,11 @@ public:
 
     using QAbstractItemModel::QAbstractItemModel;
 
-    void setHeaders(const QStringList &headers) { m_headers = headers; }
+    void setHeaders(const QStringList &headers)
+    {
+        m_headers = headers;
+        emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    }
     // One per FileKind, in their order; and the name shown for the files without an extension.
     void setNames(const QStringList &kindNames, const QString &noExtension);
     // The view's background and text colours, which the share's colours must read against.

@@ -19,7 +19,11 @@ public:
 
     using QAbstractTableModel::QAbstractTableModel;
 
-    void setHeaders(const QStringList &headers) { m_headers = headers; }
+    void setHeaders(const QStringList &headers)
+    {
+        m_headers = headers;
+        emit headerDataChanged(Qt::Horizontal, 0, ColumnCount - 1);
+    }
     // The hits name their folders by id in `scan`, which is read here for their paths.
     void setResult(const DriveScan &scan, SearchResult result);
     void clear();
