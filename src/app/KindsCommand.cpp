@@ -1,8 +1,8 @@
 #include "KindsCommand.h"
 
-#include "FileKind.h"
 #include "FolderCollection.h"
 #include "FolderTreeView.h"
+#include "KindCensus.h"
 #include "KindsWindow.h"
 #include "MapPane.h"
 #include "MapView.h"
@@ -11,7 +11,6 @@
 #include "WorkArea.h"
 
 #include <QAction>
-#include <QThreadPool>
 
 KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
                            const SettingsStore *settings, const TwipsScale &twips, QWidget *window)
@@ -23,9 +22,25 @@ KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *e
     , m_twips(twips)
 {
     connect(entry, &QAction::triggered, this, &KindsCommand::show);
-    // The MIME database loads on its first question, which takes a third of a second: asked now,
-    // off the window's thread, the first count does not wait for it.
-    QThreadPool::globalInstance()->start([] { FileKindOf("warm-up.txt"); });
+    connect(scans, &ScanController::listOutdated, this, &KindsCommand::learnKinds);
+    connect(scans, &ScanController::recordsGoing, this, [this] {
+        m_learning.stop();
+        m_learned = nullptr;
+    });
+}
+
+// Telling a kind from a name goes through the MIME database, a few microseconds for each new
+// ending and a third of a second to load: after a scan, every ending of the volume is looked up
+// once on a worker thread, so that the first count of its kinds finds them known.
+void KindsCommand::learnKinds()
+{
+    const DriveScan *scan = m_scans->folders().locate(m_scans->shownDrive().root()).first;
+    if (!scan || scan == m_learned)
+        return;
+    m_learned = scan;
+    m_learning.run([scan](const std::atomic<bool> &cancelled) {
+        return CountKinds(*scan, 0, SizeMeasure::Apparent, &cancelled).complete;
+    });
 }
 
 void KindsCommand::setSizeMeasure(SizeMeasure measure)

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "SizeMeasure.h"
+#include "SupersedingTask.h"
 #include "TwipsScale.h"
 
 #include <QObject>
 
+class DriveScan;
 class KindsWindow;
 class QAction;
 class ScanController;
@@ -33,6 +35,7 @@ private:
     void show();
     void follow();
     void chooseFile(const QByteArray &folder, const QByteArray &name);
+    void learnKinds();
 
     WorkArea *m_workArea;
     ScanController *m_scans;
@@ -41,5 +44,8 @@ private:
     SizeMeasure m_measure = SizeMeasure::Apparent;
     const SettingsStore *m_settings;
     TwipsScale m_twips;
-    bool m_choosing = false; // the tree moves to a file chosen here: the count stays
+    bool m_choosing = false;              // the tree moves to a file chosen here: the count stays
+    const DriveScan *m_learned = nullptr; // whose endings are known
+    // Declared last, so that it goes first: the lookups under way read the records.
+    SupersedingTask<bool> m_learning{QThreadPool::globalInstance(), [](bool) {}};
 };

@@ -124,7 +124,12 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     showFolderCount();
 }
 
-MainWindow::~MainWindow() = default;
+// Whatever still reads the records (a drawing, a count, a search) lets go of them first, while
+// every part of the window that hears of it is still there.
+MainWindow::~MainWindow()
+{
+    m_scans->clearFolders();
+}
 
 QAction *MainWindow::addCommand(QMenu *menu, const char *name, TextId textId,
                                 const QKeySequence &key, const Command &command)

@@ -22,8 +22,6 @@ class ScanController : public QObject
 public:
     ScanController(const QList<Volume> &drives, WorkArea *workArea, MainStatusBar *statusBar,
                    QWidget *window);
-    // Whatever still reads the records lets go of them first.
-    ~ScanController() override { emit recordsGoing(); }
 
     const FolderCollection &folders() const { return m_folders; }
     void clearFolders()
