@@ -323,6 +323,14 @@ void TestWindow::print()
     // After the opening space: the drive's label and root, whichever folder is shown.
     QCOMPARE(texts[1], u"Disque [-%1-] Répertoire [-%1/-]"_s.arg(m_volume.path()));
     QCOMPARE(texts.last(), u"Page. 1"_s);
+    // In bytes on disk, the title says so.
+    window->findChild<QAction *>(u"mnuViewSizeOnDisk"_s)->trigger();
+    window->findChild<QAction *>(u"PRINT"_s)->trigger();
+    QStringList onDisk;
+    for (const RecordingPrinter::Call &call : printer->Calls())
+        if (call.kind == RecordingPrinter::Kind::Print)
+            onDisk << call.text;
+    QCOMPARE(onDisk[1], texts[1] + u" - Taille sur disque"_s);
 
     const QString pdf = m_volume.filePath(u"no/such/folder/out.pdf"_s);
     window->print().setPrinterFactory([&] {
