@@ -73,6 +73,13 @@ void TestUnits::settingsFirstRunThenSave()
     LoadWindowSize(SettingsStore(storeFile("[Option]\nMainWidth=3000\n")), window,
                    SettingName::MainWidth, SettingName::MainHeight, TwipsScale(15, 15));
     QCOMPARE(window.width(), 200);
+    // A view's window is placed as the main window is, under its own names.
+    const SettingsStore views(storeFile("[Option]\nKindsLeft=1500\nKindsTop=750\n"));
+    LoadToolWindow(views, window, SettingName::KindsWindow, TwipsScale(15, 15));
+    QCOMPARE(window.pos(), QPoint(100, 50));
+    SaveToolWindow(views, window, SettingName::KindsWindow, TwipsScale(15, 15));
+    QCOMPARE(QSettings(views.fileName(), QSettings::IniFormat).value(u"Option/KindsWidth"_s),
+             QString::number(window.frameGeometry().width() * 15));
 
     SaveWindowSettings(
         store,
