@@ -119,6 +119,9 @@ constexpr Entry Texts[] = {
     {1072, "Processus"},
     {1073, "Examen des processus en cours..."},
     {1074, "Aucun scan de ce volume : lancez-en un pour comparer."},
+    {1080, "&Ouvrir"},
+    {1081, "Afficher dans le &gestionnaire de fichiers"},
+    {1082, "&Copier le chemin"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -85,6 +85,10 @@ enum class TextId : quint16 {
     ReportProcessColumn = 1072,
     ReportReading = 1073,
     ReportNoScan = 1074,
+    // The menu of a file or folder.
+    ItemOpen = 1080,
+    ItemShowInFileManager = 1081,
+    ItemCopyPath = 1082,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,
