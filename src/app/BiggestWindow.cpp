@@ -2,6 +2,7 @@
 
 #include "BiggestModel.h"
 #include "FormatText.h"
+#include "ItemMenu.h"
 #include "TextTable.h"
 
 #include <QHeaderView>
@@ -65,6 +66,10 @@ BiggestWindow::BiggestWindow(QWidget *parent)
     layout->addWidget(m_table, 1);
     resize(FirstWidth, 560);
 
+    ItemMenu::attach(m_table, [](const QModelIndex &index) {
+        return index.data(BiggestModel::FolderPathRole).toByteArray() +
+               index.data(BiggestModel::NameRole).toByteArray();
+    });
     // A row the user picks is selected; the current row a view gives itself when it takes the
     // focus is not, and must not move the tree.
     connect(m_table->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {

@@ -1,5 +1,7 @@
 #include "FolderTreeView.h"
 
+#include "ItemMenu.h"
+
 #include "FolderTreeModel.h"
 #include "Icons.h"
 #include "Paths.h"
@@ -91,6 +93,10 @@ FolderTreeView::FolderTreeView(QWidget *parent)
     for (QScrollBar *bar : {m_view->verticalScrollBar(), m_view->horizontalScrollBar()})
         connect(bar, &QAbstractSlider::actionTriggered, this,
                 [this] { m_followSelection = false; });
+
+    ItemMenu::attach(m_view, [](const QModelIndex &index) {
+        return index.data(FolderTreeModel::PathRole).toByteArray();
+    });
 
     rebuild({});
     showSelection();

@@ -2,6 +2,7 @@
 
 #include "FormatText.h"
 #include "Formatting.h"
+#include "ItemMenu.h"
 #include "KindNames.h"
 #include "KindsModel.h"
 #include "SearchModel.h"
@@ -69,6 +70,10 @@ KindsWindow::KindsWindow(QWidget *parent)
     m_filesView->setModel(m_files);
     m_filesView->header()->resizeSection(SearchModel::Name, 200);
     m_filesView->header()->resizeSection(SearchModel::Folder, 220);
+    ItemMenu::attach(m_filesView, [](const QModelIndex &index) {
+        return index.data(SearchModel::FolderPathRole).toByteArray() +
+               index.data(SearchModel::NameRole).toByteArray();
+    });
 
     auto *lower = new QWidget(this);
     auto *lowerLayout = new QVBoxLayout(lower);

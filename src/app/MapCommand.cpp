@@ -5,6 +5,7 @@
 #include "FolderTreeView.h"
 #include "FormatText.h"
 #include "Formatting.h"
+#include "ItemMenu.h"
 #include "MapPane.h"
 #include "MapView.h"
 #include "ScanController.h"
@@ -47,6 +48,8 @@ MapCommand::MapCommand(WorkArea *workArea, ScanController *scans, QAction *toggl
     connect(m_map, &MapView::folderClicked, workArea->folderTree(),
             &FolderTreeView::setSelectedfolder);
     connect(m_map, &MapView::fileClicked, workArea, &WorkArea::selectFile);
+    connect(m_map, &MapView::menuRequested, this,
+            [this](const QByteArray &path, const QPoint &at) { ItemMenu::popup(path, at, m_map); });
     connect(workArea->listView()->selectionModel(), &QItemSelectionModel::currentChanged, this,
             &MapCommand::listRowChanged);
     // A refill moves the rows without a change of the current one.

@@ -1,6 +1,7 @@
 #include "SearchWindow.h"
 
 #include "FormatText.h"
+#include "ItemMenu.h"
 #include "SearchModel.h"
 #include "TextTable.h"
 
@@ -60,6 +61,10 @@ SearchWindow::SearchWindow(QWidget *parent)
     m_pause->setInterval(TypingPauseMs);
     connect(m_pause, &QTimer::timeout, this, &SearchWindow::search);
     connect(m_pattern, &QLineEdit::textChanged, this, [this] { m_pause->start(); });
+    ItemMenu::attach(m_results, [](const QModelIndex &index) {
+        return index.data(SearchModel::FolderPathRole).toByteArray() +
+               index.data(SearchModel::NameRole).toByteArray();
+    });
     // A row the user picks is selected; the current row a view gives itself when it takes the
     // focus is not, and must not move the tree.
     connect(m_results->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {

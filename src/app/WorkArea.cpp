@@ -4,6 +4,7 @@
 #include "FileIconCache.h"
 #include "FolderTreeView.h"
 #include "Icons.h"
+#include "ItemMenu.h"
 #include "KindNames.h"
 #include "MainLayout.h"
 #include "MapPane.h"
@@ -98,6 +99,13 @@ void WorkArea::buildList()
     // The percentage colours must read on the list's background, dark or light.
     m_listModel->setViewPalette(m_listView->palette());
     m_listView->installEventFilter(this);
+    // A subfolder's key is its path already.
+    ItemMenu::attach(m_listView, [this](const QModelIndex &index) {
+        const QByteArray key = index.siblingAtColumn(0).data(DirListModel::KeyRole).toByteArray();
+        return key.isEmpty() || index.siblingAtColumn(0).data(DirListModel::IsFolderRole).toBool()
+                   ? key
+                   : m_folderTree->selectedfolder() + key;
+    });
     // The list takes the keys first, rather than the splitter before it in the Tab order.
     m_listView->setFocus();
 }

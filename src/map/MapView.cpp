@@ -6,6 +6,7 @@
 #include "Formatting.h"
 #include "MapRenderer.h"
 
+#include <QContextMenuEvent>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHelpEvent>
@@ -312,6 +313,25 @@ void MapView::mouseReleaseEvent(QMouseEvent *event)
         emit folderClicked(path);
     else
         emit fileClicked(path.left(path.lastIndexOf('/') + 1), LastName(path));
+}
+
+// From the keyboard, the tile outlined for the list's current row.
+void MapView::contextMenuEvent(QContextMenuEvent *event)
+{
+    const bool keyboard = event->reason() != QContextMenuEvent::Mouse;
+    const quint32 tile = keyboard ? m_highlighted : tileAt(event->pos());
+    const QByteArray path = pathOf(tile);
+    if (path.isEmpty())
+        return;
+    QPoint at = event->globalPos();
+    if (keyboard) {
+        const MapTile &t = m_shown->layout.tiles()[tile];
+        const QSizeF drawn = m_shown->layout.size();
+        at = mapToGlobal(QPointF((double(t.x) + double(t.width) / 2) * width() / drawn.width(),
+                                 (double(t.y) + double(t.height) / 2) * height() / drawn.height())
+                             .toPoint());
+    }
+    emit menuRequested(path, at);
 }
 
 bool MapView::event(QEvent *event)

@@ -58,6 +58,8 @@ public:
 signals:
     void folderClicked(const QByteArray &path);
     void fileClicked(const QByteArray &folder, const QByteArray &name);
+    // The menu of a tile's file or folder (a folder's path ends with "/") is asked for.
+    void menuRequested(const QByteArray &path, const QPoint &globalPos);
     // A new drawing is on screen.
     void drawingShown();
 
@@ -66,6 +68,7 @@ protected:
     void resizeEvent(QResizeEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
     void leaveEvent(QEvent *event) override;
     bool event(QEvent *event) override;
 
