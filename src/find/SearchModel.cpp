@@ -5,6 +5,11 @@
 #include <QDateTime>
 #include <QFile>
 
+SearchModel::SearchModel(std::vector<Field> fields, QObject *parent)
+    : QAbstractTableModel(parent)
+    , m_fields(std::move(fields))
+{}
+
 void SearchModel::setResult(const DriveScan &scan, SearchResult result)
 {
     beginResetModel();
@@ -31,38 +36,68 @@ int SearchModel::rowCount(const QModelIndex &parent) const
 
 int SearchModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : int(m_fields.size());
 }
 
 QVariant SearchModel::data(const QModelIndex &index, int role) const
 {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid))
         return {};
-    const SearchHit &hit = m_hits[size_t(index.row())];
+    const auto row = size_t(index.row());
+    const Field field = m_fields[size_t(index.column())];
     switch (role) {
     case Qt::DisplayRole:
-        switch (index.column()) {
-        case Name:
-            return QFile::decodeName(hit.name);
-        case Folder:
-            return QFile::decodeName(m_folders[size_t(index.row())]);
-        case Size:
-            return hit.date == FileRecord::UnknownDate ? QString() : SizeText(hit.size);
-        case Date:
-            return hit.date == FileRecord::UnknownDate
-                       ? QString()
-                       : DateText(QDateTime::fromSecsSinceEpoch(hit.date));
-        }
-        return {};
+        return displayed(row, field);
+    case SortRole:
+        return raw(row, field);
     case Qt::TextAlignmentRole:
-        return index.column() == Size ? QVariant(Qt::AlignRight | Qt::AlignVCenter) : QVariant();
+        return field == Field::OnDisk || field == Field::Size
+                   ? QVariant(Qt::AlignRight | Qt::AlignVCenter)
+                   : QVariant();
     case FolderPathRole:
-        return m_folders[size_t(index.row())];
+        return m_folders[row];
     case NameRole:
-        return hit.name;
+        return m_hits[row].name;
     default:
         return {};
     }
+}
+
+// A file whose details could not be read has no sizes or date to show.
+QVariant SearchModel::displayed(size_t row, Field field) const
+{
+    const SearchHit &hit = m_hits[row];
+    const bool unread = hit.date == FileRecord::UnknownDate;
+    switch (field) {
+    case Field::Name:
+    case Field::Folder:
+        return raw(row, field);
+    case Field::OnDisk:
+        return unread ? QString() : SizeText(hit.allocated);
+    case Field::Size:
+        return unread ? QString() : SizeText(hit.size);
+    case Field::Date:
+        return unread ? QString() : DateText(QDateTime::fromSecsSinceEpoch(hit.date));
+    }
+    return {};
+}
+
+QVariant SearchModel::raw(size_t row, Field field) const
+{
+    const SearchHit &hit = m_hits[row];
+    switch (field) {
+    case Field::Name:
+        return QFile::decodeName(hit.name);
+    case Field::Folder:
+        return QFile::decodeName(m_folders[row]);
+    case Field::OnDisk:
+        return hit.allocated;
+    case Field::Size:
+        return hit.size;
+    case Field::Date:
+        return hit.date;
+    }
+    return {};
 }
 
 QVariant SearchModel::headerData(int section, Qt::Orientation orientation, int role) const
