@@ -136,6 +136,10 @@ void KindsWindow::nameSizes()
         Text(m_measure == SizeMeasure::OnDisk ? TextId::ColumnOnDisk : TextId::ColumnSize);
     m_model->setHeaders({Text(TextId::KindsKindColumn), Text(TextId::KindsCountColumn), size,
                          Text(TextId::ColumnPercent)});
+    using Field = SearchModel::Field;
+    m_files->setFields({Field::Name, Field::Folder,
+                        m_measure == SizeMeasure::OnDisk ? Field::OnDisk : Field::Size,
+                        Field::Date});
     m_files->setHeaders({Text(TextId::ColumnName), Text(TextId::SearchFolderColumn), size,
                          Text(TextId::ColumnDate)});
 }

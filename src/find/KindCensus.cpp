@@ -2,7 +2,6 @@
 
 #include "KindCounter.h"
 
-#include <algorithm>
 
 namespace {
 
@@ -54,10 +53,8 @@ SearchResult FilesOfKind(const DriveScan &scan, WalkSink::FolderId top, FileKind
 {
     SearchResult result;
     KindCounter counter;
+    BiggestFiles biggest(scan, measure, keep);
     std::vector<signed char> wanted; // per group: -1 not known yet, else 0 or 1
-    const auto bigger = [](const SearchHit &a, const SearchHit &b) {
-        return a.size != b.size ? a.size > b.size : a.name < b.name;
-    };
     const bool complete = ForEachFolderBelow(scan, top, cancelled, [&](WalkSink::FolderId folder) {
         FileRecordReader reader = scan.filesOf(folder);
         FileRecord file;
@@ -71,19 +68,10 @@ SearchResult FilesOfKind(const DriveScan &scan, WalkSink::FolderId top, FileKind
             if (!wanted[group])
                 continue;
             ++result.found;
-            result.hits.push_back({folder, file.name.toByteArray(), SizeIn(measure, file),
-                                   file.allocated, file.date});
-            // Kept to twice what is asked, then cut back: the biggest survive.
-            if (result.hits.size() >= 2 * keep + 1) {
-                std::nth_element(result.hits.begin(), result.hits.begin() + qsizetype(keep),
-                                 result.hits.end(), bigger);
-                result.hits.resize(keep);
-            }
+            biggest.offer(folder, file);
         }
     });
-    std::sort(result.hits.begin(), result.hits.end(), bigger);
-    if (result.hits.size() > keep)
-        result.hits.resize(keep);
+    result.hits = biggest.take();
     result.complete = complete;
     return result;
 }

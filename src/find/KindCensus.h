@@ -41,7 +41,7 @@ KindCensus CountKinds(const DriveScan &scan, WalkSink::FolderId top, SizeMeasure
                       const std::atomic<bool> *cancelled = nullptr);
 
 // The files of one kind below `top` (and of one extension of it, when given), the biggest in
-// `measure` first, at most `keep`; their sizes are in `measure`.
+// `measure` first, at most `keep`, ties in path order.
 SearchResult FilesOfKind(const DriveScan &scan, WalkSink::FolderId top, FileKind kind,
                          const std::optional<QByteArray> &extension, SizeMeasure measure,
                          size_t keep, const std::atomic<bool> *cancelled = nullptr);

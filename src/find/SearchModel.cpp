@@ -10,6 +10,13 @@ SearchModel::SearchModel(std::vector<Field> fields, QObject *parent)
     , m_fields(std::move(fields))
 {}
 
+void SearchModel::setFields(std::vector<Field> fields)
+{
+    beginResetModel();
+    m_fields = std::move(fields);
+    endResetModel();
+}
+
 void SearchModel::setResult(const DriveScan &scan, SearchResult result)
 {
     beginResetModel();

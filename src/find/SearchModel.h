@@ -33,6 +33,8 @@ public:
         m_headers = headers;
         emit headerDataChanged(Qt::Horizontal, 0, int(m_fields.size()) - 1);
     }
+    // Shows other fields in the columns, the hits kept.
+    void setFields(std::vector<Field> fields);
     // The hits name their folders by id in `scan`, which is read here for their paths.
     void setResult(const DriveScan &scan, SearchResult result);
     void clear();
