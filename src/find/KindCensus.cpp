@@ -2,7 +2,6 @@
 
 #include "KindCounter.h"
 
-
 namespace {
 
 // Calls visit(folder) for `top` and every folder below it. A folder's record is made before those
