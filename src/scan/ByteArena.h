@@ -18,9 +18,10 @@ public:
     // Bytes taken from the system so far.
     size_t reservedBytes() const { return m_reserved; }
 
-private:
+    // A piece of `size` bytes for the caller to fill.
     std::uint8_t *allocate(size_t size);
 
+private:
     std::vector<std::unique_ptr<std::uint8_t[]>> m_blocks;
     std::uint8_t *m_free = nullptr;
     size_t m_left = 0;

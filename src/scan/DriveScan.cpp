@@ -12,7 +12,9 @@ struct DriveScan::Node
 {
     std::atomic<quint64> size{0};
     std::atomic<quint64> allocated{0};
-    std::atomic<const std::uint8_t *> files{nullptr}; // set once the listing is complete
+    // The packed file records behind a FileBlock header; set once the listing is complete, and
+    // swapped whole when the records are edited, so a reader sees the old block or the new one.
+    std::atomic<const std::uint8_t *> files{nullptr};
     qint64 date = 0;
     quint64 inode = 0;
     quint64 pathHash = 0;
@@ -20,12 +22,28 @@ struct DriveScan::Node
     quint32 nameLength = 0;
     FolderId parent = NoFolder;
     quint32 ordinal = 0;
-    quint32 fileBytes = 0; // written before `files` is published
-    quint32 fileCount = 0;
-    quint32 subfolderEntries = 0;
+    std::atomic<quint32> subfolderEntries{0};
+    std::atomic<bool> removed{false};
 };
 
 namespace {
+
+// Leads a folder's packed file records in the arena; read with memcpy, as arena pieces are not
+// aligned.
+struct FileBlock
+{
+    quint32 byteCount;
+    quint32 fileCount;
+};
+
+const std::uint8_t EmptyBlock[sizeof(FileBlock)] = {};
+
+FileBlock HeaderOf(const std::uint8_t *block)
+{
+    FileBlock header;
+    std::memcpy(&header, block, sizeof header);
+    return header;
+}
 
 // FNV-1a, continued from a parent's hash over the child's "name/", so a path's hash never needs
 // the whole path in one piece.
@@ -145,21 +163,28 @@ QByteArrayView DriveScan::nameOf(FolderId folder) const
 
 quint32 DriveScan::fileCountOf(FolderId folder) const
 {
-    const Node &n = node(folder);
-    return n.files.load(std::memory_order_acquire) ? n.fileCount : 0;
+    const std::uint8_t *files = node(folder).files.load(std::memory_order_acquire);
+    return files ? HeaderOf(files).fileCount : 0;
 }
 
 quint32 DriveScan::subfolderEntriesOf(FolderId folder) const
 {
     const Node &n = node(folder);
-    return n.files.load(std::memory_order_acquire) ? n.subfolderEntries : 0;
+    return n.files.load(std::memory_order_acquire)
+               ? n.subfolderEntries.load(std::memory_order_relaxed)
+               : 0;
 }
 
 FileRecordReader DriveScan::filesOf(FolderId folder) const
 {
-    const Node &n = node(folder);
-    const std::uint8_t *files = n.files.load(std::memory_order_acquire);
-    return files ? FileRecordReader(files, n.fileBytes) : FileRecordReader();
+    const std::uint8_t *files = node(folder).files.load(std::memory_order_acquire);
+    return files ? FileRecordReader(files + sizeof(FileBlock), HeaderOf(files).byteCount)
+                 : FileRecordReader();
+}
+
+bool DriveScan::isRemoved(FolderId folder) const
+{
+    return node(folder).removed.load(std::memory_order_acquire);
 }
 
 WalkSink::FolderId DriveScan::openedFolder(FolderId parent, QByteArrayView name, qint64 date,
@@ -194,15 +219,68 @@ WalkSink::FolderId DriveScan::openedFolder(FolderId parent, QByteArrayView name,
 void DriveScan::listedFolder(FolderId folder, const FileRecordWriter &files, CountedBytes counted,
                              quint32 subfolderEntries)
 {
-    Node &n = node(folder);
-    {
-        std::unique_lock lock(m_lock);
-        n.fileBytes = files.byteCount();
-        n.fileCount = files.count();
-        n.subfolderEntries = subfolderEntries;
-        n.files.store(m_arena.store(files.data(), files.byteCount()), std::memory_order_release);
-    }
+    node(folder).subfolderEntries.store(subfolderEntries, std::memory_order_relaxed);
+    replaceFiles(folder, files);
     addToTotals(folder, counted);
+}
+
+void DriveScan::replaceFiles(FolderId folder, const FileRecordWriter &files)
+{
+    const FileBlock header{files.byteCount(), files.count()};
+    std::unique_lock lock(m_lock);
+    std::uint8_t *block = m_arena.allocate(sizeof header + files.byteCount());
+    std::memcpy(block, &header, sizeof header);
+    if (files.byteCount() > 0)
+        std::memcpy(block + sizeof header, files.data(), files.byteCount());
+    node(folder).files.store(block, std::memory_order_release);
+}
+
+void DriveScan::setSubfolderEntries(FolderId folder, quint32 entries)
+{
+    node(folder).subfolderEntries.store(entries, std::memory_order_relaxed);
+}
+
+void DriveScan::setTotals(FolderId folder, CountedBytes bytes)
+{
+    node(folder).size.store(bytes.size, std::memory_order_relaxed);
+    node(folder).allocated.store(bytes.allocated, std::memory_order_relaxed);
+}
+
+void DriveScan::subtractFromTotals(FolderId folder, CountedBytes bytes)
+{
+    for (FolderId at = folder; at != NoFolder; at = node(at).parent) {
+        SaturatingSubtract(node(at).size, bytes.size);
+        SaturatingSubtract(node(at).allocated, bytes.allocated);
+    }
+}
+
+void DriveScan::forget(FolderId folder)
+{
+    Node &n = node(folder);
+    n.removed.store(true, std::memory_order_release);
+    n.files.store(EmptyBlock, std::memory_order_release);
+    n.subfolderEntries.store(0, std::memory_order_relaxed);
+    setTotals(folder, {});
+    std::unique_lock lock(m_lock);
+    const auto [first, last] = m_byPathHash.equal_range(n.pathHash);
+    for (auto it = first; it != last; ++it) {
+        if (it->second == folder) {
+            m_byPathHash.erase(it);
+            break;
+        }
+    }
+}
+
+void DriveScan::keepHardLinks(std::vector<HardLink> links)
+{
+    std::unique_lock lock(m_lock);
+    m_hardLinks = std::move(links);
+}
+
+std::vector<HardLink> DriveScan::hardLinks() const
+{
+    std::shared_lock lock(m_lock);
+    return m_hardLinks;
 }
 
 void DriveScan::addToTotals(FolderId folder, CountedBytes bytes)

@@ -13,6 +13,7 @@
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
+#include <vector>
 
 class FolderRecord;
 
@@ -57,6 +58,24 @@ public:
     quint32 subfolderEntriesOf(FolderId folder) const;
     FileRecordReader filesOf(FolderId folder) const;
 
+    // Whether the folder's records were removed after the walk: it then has no files and no
+    // bytes, and its path finds it no more.
+    bool isRemoved(FolderId folder) const;
+    // The links of the files with more than one, as kept at the end of the walk and after edits.
+    std::vector<HardLink> hardLinks() const;
+
+    // Editing the records after the walk (see RecordsEdit), by one thread at a time while
+    // others read: a reader sees each change whole or not at all.
+    void replaceFiles(FolderId folder, const FileRecordWriter &files);
+    void setSubfolderEntries(FolderId folder, quint32 entries);
+    // The folder's own totals, its ancestors' untouched.
+    void setTotals(FolderId folder, CountedBytes bytes);
+    // To the folder's totals and its ancestors'.
+    void addToTotals(FolderId folder, CountedBytes bytes);
+    void subtractFromTotals(FolderId folder, CountedBytes bytes);
+    // Marks the folder's record removed; its ancestors' totals are the caller's.
+    void forget(FolderId folder);
+
     // WalkSink
     FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal,
                           quint64 inode) override;
@@ -66,6 +85,7 @@ public:
     void unreadEntry(FolderId folder, QByteArrayView name, int error) override;
     void cycleFolder(FolderId, QByteArrayView) override {}
     void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override;
+    void keepHardLinks(std::vector<HardLink> links) override;
     FolderId parentOf(FolderId folder) const override;
     quint32 ordinalOf(FolderId folder) const override;
     quint64 inodeOf(FolderId folder) const override;
@@ -83,7 +103,6 @@ private:
     using Page = std::atomic<Node *>[PageSize];
 
     Node &node(FolderId folder) const;
-    void addToTotals(FolderId folder, CountedBytes bytes);
     bool pathEquals(FolderId folder, QByteArrayView path) const;
     void noteUnread(std::atomic<quint32> &count, FolderId folder, QByteArrayView name, int error);
 
@@ -99,4 +118,5 @@ private:
     std::atomic<quint32> m_unreadFiles{0};
     mutable std::mutex m_unreadLock;
     QByteArrayList m_unreadSample;
+    std::vector<HardLink> m_hardLinks; // guarded by m_lock
 };

@@ -1,24 +1,15 @@
 #pragma once
 
+#include "CountedBytes.h"
+#include "HardLink.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
 #include <cerrno>
+#include <vector>
 
 class FileRecordWriter;
-
-// Bytes that count in the totals, in both measures: the files' sizes and what they take on the
-// disk.
-struct CountedBytes
-{
-    // From a size alone, for a sink that keeps only sizes.
-    CountedBytes(quint64 apparent = 0, quint64 onDisk = 0)
-        : size(apparent)
-        , allocated(onDisk)
-    {}
-    quint64 size;
-    quint64 allocated;
-};
 
 // What the walk reports to. Every call may come from any of the walk's threads at once, so an
 // implementation guards what it shares. Folder ids are the sink's own.
@@ -65,6 +56,11 @@ public:
     // Moves bytes of the totals from one folder (and its ancestors) to another (and its
     // ancestors); the walk uses it to settle which link of a hard-linked file counts.
     virtual void moveBytes(FolderId from, FolderId to, CountedBytes bytes) = 0;
+
+    // The walk is complete: every link met of the files with more than one, grouped by file,
+    // each group's counted link marked. A sink that changes its records later keeps them, so
+    // that a file's bytes can move to its next link when the counted one goes.
+    virtual void keepHardLinks(std::vector<HardLink> links) { (void)links; }
 
     virtual FolderId parentOf(FolderId folder) const = 0;
     virtual quint32 ordinalOf(FolderId folder) const = 0;

@@ -1,5 +1,7 @@
 #include "Walker.h"
 
+#include "WalkOrder.h"
+
 #include "FileRecordCodec.h"
 #include "PosixDirectory.h"
 #include "SaturatingMath.h"
@@ -25,17 +27,6 @@ struct Walker::Task
     quint64 inode = 0;
     qint64 date = 0; // the folder's own last-write time, from its parent's listing
     QByteArray name;
-};
-
-// A file with more than one link, as one folder listed it.
-struct Walker::LinkSeen
-{
-    quint64 device;
-    quint64 inode;
-    CountedBytes bytes;
-    FolderId folder;
-    quint32 position; // among the folder's files
-    bool counted;
 };
 
 namespace {
@@ -258,12 +249,9 @@ private:
             bool counts = true;
             if (status.links > 1) {
                 counts = m_walker.claimInode(status.device, status.inode);
-                m_links.push_back({status.device,
-                                   status.inode,
-                                   {status.size, status.allocated},
-                                   folder,
-                                   m_files.count(),
-                                   counts});
+                m_links.push_back({status.device, status.inode, status.links,
+                                   CountedBytes(status.size, status.allocated), folder,
+                                   m_files.count(), counts});
             }
             if (counts) {
                 counted.size = SaturatingAdd(counted.size, status.size);
@@ -291,7 +279,7 @@ private:
     std::vector<char> m_buffer;
     FileRecordWriter m_files;
     std::vector<Task> m_children;
-    std::vector<LinkSeen> m_links;
+    std::vector<HardLink> m_links;
     DescriptorCache m_cache;
 };
 
@@ -503,46 +491,26 @@ bool Walker::isAncestor(quint64 inode, FolderId folder) const
 // counts is the first in a one-thread walk's order, so move each file's size there.
 void Walker::settleHardLinks()
 {
-    const auto id = [](const LinkSeen &l) { return std::pair(l.device, l.inode); };
+    const auto id = [](const HardLink &l) { return std::pair(l.device, l.inode); };
     std::sort(m_links.begin(), m_links.end(),
-              [&](const LinkSeen &a, const LinkSeen &b) { return id(a) < id(b); });
+              [&](const HardLink &a, const HardLink &b) { return id(a) < id(b); });
     for (auto group = m_links.begin(); group != m_links.end();) {
         const auto end = std::find_if(group, m_links.end(),
-                                      [&](const LinkSeen &l) { return id(l) != id(*group); });
+                                      [&](const HardLink &l) { return !l.sameFile(*group); });
         const auto first =
-            std::min_element(group, end, [this](const LinkSeen &a, const LinkSeen &b) {
-                return walksBefore(a.folder, a.position, b.folder, b.position);
+            std::min_element(group, end, [this](const HardLink &a, const HardLink &b) {
+                return WalksBefore(m_sink, a.folder, a.position, b.folder, b.position);
             });
-        const auto counted = std::find_if(group, end, [](const LinkSeen &l) { return l.counted; });
+        const auto counted = std::find_if(group, end, [](const HardLink &l) { return l.counted; });
         if (counted != end && counted != first && counted->folder != first->folder)
             m_sink.moveBytes(counted->folder, first->folder, counted->bytes);
+        if (counted != end)
+            counted->counted = false;
+        first->counted = true;
         group = end;
     }
-    m_links.clear();
-}
-
-// Order of a one-thread walk: a folder's files, then its subfolders one after another in
-// listing order, each with everything below it.
-bool Walker::walksBefore(FolderId a, quint32 positionA, FolderId b, quint32 positionB) const
-{
-    if (a == b)
-        return positionA < positionB;
-    std::vector<FolderId> chainA, chainB; // from the folder up to the root
-    for (FolderId f = a; f != WalkSink::NoFolder; f = m_sink.parentOf(f))
-        chainA.push_back(f);
-    for (FolderId f = b; f != WalkSink::NoFolder; f = m_sink.parentOf(f))
-        chainB.push_back(f);
-    auto itA = chainA.rbegin();
-    auto itB = chainB.rbegin();
-    while (itA != chainA.rend() && itB != chainB.rend() && *itA == *itB) {
-        ++itA;
-        ++itB;
-    }
-    if (itA == chainA.rend())
-        return true; // a holds b: a's own files come before its subfolders
-    if (itB == chainB.rend())
-        return false;
-    return m_sink.ordinalOf(*itA) < m_sink.ordinalOf(*itB);
+    m_sink.keepHardLinks(std::move(m_links));
+    m_links = {};
 }
 
 bool Walk(const QByteArray &rootPath, WalkSink &sink, Walker::Options options)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "HardLink.h"
 #include "WalkSink.h"
 
 #include <QByteArray>
@@ -67,7 +68,6 @@ public:
 
 private:
     struct Task;
-    struct LinkSeen;
     class Worker;
 
     void startWorkers(int threads);
@@ -80,8 +80,6 @@ private:
     void settleHardLinks();
     bool claimInode(quint64 device, quint64 inode);
     bool isAncestor(quint64 inode, WalkSink::FolderId folder) const;
-    bool walksBefore(WalkSink::FolderId a, quint32 positionA, WalkSink::FolderId b,
-                     quint32 positionB) const;
 
     QByteArray m_rootPath;
     WalkSink &m_sink;
@@ -111,7 +109,7 @@ private:
     std::unordered_set<std::pair<quint64, quint64>, FileIdHash> m_claimedInodes;
 
     std::mutex m_linksLock;
-    std::vector<LinkSeen> m_links;
+    std::vector<HardLink> m_links;
 
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_done{false};

@@ -1,0 +1,197 @@
+#include "RecordsEdit.h"
+
+#include "FileRecordCodec.h"
+#include "WalkOrder.h"
+
+#include <algorithm>
+
+namespace {
+
+bool ByFile(const HardLink &a, const HardLink &b)
+{
+    return std::pair(a.device, a.inode) < std::pair(b.device, b.inode);
+}
+
+} // namespace
+
+bool RecordsEdit::walksBefore(const HardLink &a, const HardLink &b) const
+{
+    return WalksBefore(m_scan, a.folder, a.position, b.folder, b.position);
+}
+
+bool RecordsEdit::removeFile(FolderId folder, QByteArrayView name)
+{
+    FileRecordWriter kept;
+    FileRecord file, gone;
+    quint32 position = 0, at = 0;
+    bool found = false;
+    for (FileRecordReader reader = m_scan.filesOf(folder); reader.next(file); ++at) {
+        if (!found && file.name == name) {
+            found = true;
+            gone = file;
+            position = at;
+            continue;
+        }
+        kept.add(file.name, file.size, file.date, file.allocated);
+    }
+    if (!found)
+        return false;
+
+    std::vector<HardLink> links = m_scan.hardLinks();
+    const auto isGone = [&](const HardLink &l) {
+        return l.folder == folder && l.position == position;
+    };
+    const bool linked = std::any_of(links.begin(), links.end(), isGone);
+    const CountedBytes leaving =
+        linked ? dropLinks(links, isGone) : CountedBytes(gone.size, gone.allocated);
+    for (HardLink &l : links)
+        if (l.folder == folder && l.position > position)
+            --l.position;
+    m_scan.keepHardLinks(std::move(links));
+    m_scan.subtractFromTotals(folder, leaving);
+    m_scan.replaceFiles(folder, kept);
+    return true;
+}
+
+bool RecordsEdit::removeFolder(FolderId folder)
+{
+    const FolderId parent = m_scan.parentOf(folder);
+    if (parent == WalkSink::NoFolder || m_scan.isRemoved(folder))
+        return false;
+    removeSubtree(folder);
+    const quint32 entries = m_scan.subfolderEntriesOf(parent);
+    m_scan.setSubfolderEntries(parent, entries > 0 ? entries - 1 : 0);
+    return true;
+}
+
+void RecordsEdit::removeSubtree(FolderId folder)
+{
+    const std::vector<FolderId> folders = subtree(folder);
+    std::vector<bool> inside(size_t(m_scan.count()) - folder);
+    for (FolderId f : folders)
+        inside[f - folder] = true;
+    std::vector<HardLink> links = m_scan.hardLinks();
+    // Bytes of links that counted inside move to the next link outside first, so that what is
+    // left in the folder's totals is exactly what leaves with it.
+    dropLinks(links,
+              [&](const HardLink &l) { return l.folder >= folder && inside[l.folder - folder]; });
+    m_scan.keepHardLinks(std::move(links));
+    m_scan.subtractFromTotals(m_scan.parentOf(folder),
+                              CountedBytes(m_scan.sizeOf(folder), m_scan.allocatedOf(folder)));
+    for (FolderId f : folders)
+        m_scan.forget(f);
+}
+
+WalkSink::FolderId RecordsEdit::replaceFolder(FolderId folder, const DriveScan &part)
+{
+    const FolderId parent = m_scan.parentOf(folder);
+    if (parent == WalkSink::NoFolder || part.count() == 0)
+        return WalkSink::NoFolder;
+    const QByteArray name = m_scan.nameOf(folder).toByteArray();
+    const quint32 ordinal = m_scan.ordinalOf(folder);
+    if (!m_scan.isRemoved(folder))
+        removeSubtree(folder);
+
+    // The part's records are made in walk order, a folder before those below it, so each new
+    // parent exists before its children.
+    std::vector<FolderId> newId(size_t(part.count()), WalkSink::NoFolder);
+    FileRecordWriter files;
+    FileRecord file;
+    for (qsizetype i = 0; i < part.count(); ++i) {
+        const auto from = FolderId(i);
+        const bool top = i == 0;
+        const FolderId to =
+            m_scan.openedFolder(top ? parent : newId[part.parentOf(from)],
+                                top ? QByteArrayView(name) : part.nameOf(from), part.dateOf(from),
+                                top ? ordinal : part.ordinalOf(from), part.inodeOf(from));
+        newId[size_t(i)] = to;
+        files.clear();
+        for (FileRecordReader reader = part.filesOf(from); reader.next(file);)
+            files.add(file.name, file.size, file.date, file.allocated);
+        m_scan.setSubfolderEntries(to, part.subfolderEntriesOf(from));
+        m_scan.setTotals(to, CountedBytes(part.sizeOf(from), part.allocatedOf(from)));
+        m_scan.replaceFiles(to, files);
+    }
+    m_scan.addToTotals(parent, CountedBytes(part.sizeOf(0), part.allocatedOf(0)));
+
+    std::vector<HardLink> added = part.hardLinks();
+    for (HardLink &l : added)
+        l.folder = newId[l.folder];
+    std::vector<HardLink> links = m_scan.hardLinks();
+    mergeLinks(links, std::move(added));
+    m_scan.keepHardLinks(std::move(links));
+    return newId[0];
+}
+
+std::vector<WalkSink::FolderId> RecordsEdit::subtree(FolderId folder) const
+{
+    // A folder's record is made after its parent's, so one pass in record order finds them all.
+    const auto count = FolderId(m_scan.count());
+    std::vector<bool> inside(count - folder);
+    std::vector<FolderId> folders;
+    for (FolderId f = folder; f < count; ++f) {
+        const FolderId parent = m_scan.parentOf(f);
+        if (m_scan.isRemoved(f))
+            continue;
+        if (f == folder ||
+            (parent != WalkSink::NoFolder && parent >= folder && inside[parent - folder])) {
+            inside[f - folder] = true;
+            folders.push_back(f);
+        }
+    }
+    return folders;
+}
+
+CountedBytes RecordsEdit::dropLinks(std::vector<HardLink> &links,
+                                    const std::function<bool(const HardLink &)> &gone)
+{
+    CountedBytes leaving;
+    for (auto group = links.begin(); group != links.end();) {
+        const auto end = std::find_if(group, links.end(),
+                                      [&](const HardLink &l) { return !l.sameFile(*group); });
+        const auto counted = std::find_if(group, end, [](const HardLink &l) { return l.counted; });
+        if (counted != end && gone(*counted)) {
+            auto next = end;
+            for (auto it = group; it != end; ++it)
+                if (!gone(*it) && (next == end || walksBefore(*it, *next)))
+                    next = it;
+            if (next != end) {
+                m_scan.moveBytes(counted->folder, next->folder, counted->bytes);
+                next->counted = true;
+            } else {
+                leaving.size += counted->bytes.size;
+                leaving.allocated += counted->bytes.allocated;
+            }
+            counted->counted = false;
+        }
+        group = end;
+    }
+    std::erase_if(links, gone);
+    return leaving;
+}
+
+// Each file ends with one counted link: where both sides counted it, the link later in walk
+// order gives its bytes back.
+void RecordsEdit::mergeLinks(std::vector<HardLink> &links, std::vector<HardLink> added)
+{
+    std::sort(added.begin(), added.end(), ByFile);
+    for (auto group = added.begin(); group != added.end();) {
+        const auto end = std::find_if(group, added.end(),
+                                      [&](const HardLink &l) { return !l.sameFile(*group); });
+        const auto [first, last] = std::equal_range(links.begin(), links.end(), *group, ByFile);
+        const auto counted = std::find_if(first, last, [](const HardLink &l) { return l.counted; });
+        const auto newCounted =
+            std::find_if(group, end, [](const HardLink &l) { return l.counted; });
+        if (counted != last && newCounted != end) {
+            HardLink &later = walksBefore(*counted, *newCounted) ? *newCounted : *counted;
+            m_scan.subtractFromTotals(later.folder, later.bytes);
+            later.counted = false;
+        }
+        group = end;
+    }
+    std::vector<HardLink> merged;
+    merged.reserve(links.size() + added.size());
+    std::merge(links.begin(), links.end(), added.begin(), added.end(), std::back_inserter(merged),
+               ByFile);
+    links = std::move(merged);
+}

@@ -1,0 +1,45 @@
+#pragma once
+
+#include "DriveScan.h"
+
+#include <QByteArrayView>
+
+#include <functional>
+#include <vector>
+
+// Brings a volume's records in line with a change made on the disk after its walk, without
+// walking the volume again: a file or a folder gone, or a folder walked afresh. The totals
+// afterwards are those a full walk of the changed volume would give, hard links included: when
+// the link whose bytes count goes, the bytes move to the link a full walk would count next.
+// Edits run on one thread at a time while others read the records.
+class RecordsEdit
+{
+public:
+    using FolderId = WalkSink::FolderId;
+
+    explicit RecordsEdit(DriveScan &scan)
+        : m_scan(scan)
+    {}
+
+    // The file `name` of the folder is gone; false when the folder has no such file record.
+    bool removeFile(FolderId folder, QByteArrayView name);
+    // The folder is gone, with everything below it. The volume's root cannot go.
+    bool removeFolder(FolderId folder);
+    // `part` holds a complete walk of the folder's path: its records take the place of the
+    // folder's. Returns the folder's new id, or NoFolder for the root, which a walk of the whole
+    // volume replaces instead.
+    FolderId replaceFolder(FolderId folder, const DriveScan &part);
+
+private:
+    // The folder and every folder below it that is not already removed.
+    std::vector<FolderId> subtree(FolderId folder) const;
+    void removeSubtree(FolderId folder);
+    // Drops the links that `gone` picks, moving the bytes of a counted one to the file's next
+    // link; returns the bytes of counted links whose file has no link left.
+    CountedBytes dropLinks(std::vector<HardLink> &links,
+                           const std::function<bool(const HardLink &)> &gone);
+    void mergeLinks(std::vector<HardLink> &links, std::vector<HardLink> added);
+    bool walksBefore(const HardLink &a, const HardLink &b) const;
+
+    DriveScan &m_scan;
+};
