@@ -15,13 +15,13 @@ struct DriveScan::Node
     // The packed file records behind a FileBlock header; set once the listing is complete, and
     // swapped whole when the records are edited, so a reader sees the old block or the new one.
     std::atomic<const std::uint8_t *> files{nullptr};
-    qint64 date = 0;
+    std::atomic<qint64> date{0};
     quint64 inode = 0;
     quint64 pathHash = 0;
     const char *name = nullptr; // in the arena; the root's is the root path
     quint32 nameLength = 0;
     FolderId parent = NoFolder;
-    quint32 ordinal = 0;
+    std::atomic<quint32> ordinal{0};
     std::atomic<quint32> subfolderEntries{0};
     std::atomic<bool> removed{false};
 };
@@ -152,7 +152,7 @@ quint64 DriveScan::allocatedOf(FolderId folder) const
 
 qint64 DriveScan::dateOf(FolderId folder) const
 {
-    return node(folder).date;
+    return node(folder).date.load(std::memory_order_relaxed);
 }
 
 QByteArrayView DriveScan::nameOf(FolderId folder) const
@@ -203,10 +203,10 @@ WalkSink::FolderId DriveScan::openedFolder(FolderId parent, QByteArrayView name,
             std::memory_order_release);
     }
     Node *n = new (&node(id)) Node;
-    n->date = date;
+    n->date.store(date, std::memory_order_relaxed);
     n->inode = inode;
     n->parent = parent;
-    n->ordinal = ordinal;
+    n->ordinal.store(ordinal, std::memory_order_relaxed);
     n->nameLength = quint32(name.size());
     n->name = reinterpret_cast<const char *>(m_arena.store(name.data(), size_t(name.size())));
     n->pathHash = parent == NoFolder ? ContinueHash(HashSeed, name)
@@ -238,6 +238,16 @@ void DriveScan::replaceFiles(FolderId folder, const FileRecordWriter &files)
 void DriveScan::setSubfolderEntries(FolderId folder, quint32 entries)
 {
     node(folder).subfolderEntries.store(entries, std::memory_order_relaxed);
+}
+
+void DriveScan::setDate(FolderId folder, qint64 date)
+{
+    node(folder).date.store(date, std::memory_order_relaxed);
+}
+
+void DriveScan::setOrdinal(FolderId folder, quint32 ordinal)
+{
+    node(folder).ordinal.store(ordinal, std::memory_order_relaxed);
 }
 
 void DriveScan::setTotals(FolderId folder, CountedBytes bytes)
@@ -323,7 +333,7 @@ WalkSink::FolderId DriveScan::parentOf(FolderId folder) const
 
 quint32 DriveScan::ordinalOf(FolderId folder) const
 {
-    return node(folder).ordinal;
+    return node(folder).ordinal.load(std::memory_order_relaxed);
 }
 
 quint64 DriveScan::inodeOf(FolderId folder) const

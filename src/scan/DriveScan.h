@@ -68,6 +68,8 @@ public:
     // others read: a reader sees each change whole or not at all.
     void replaceFiles(FolderId folder, const FileRecordWriter &files);
     void setSubfolderEntries(FolderId folder, quint32 entries);
+    void setDate(FolderId folder, qint64 date);
+    void setOrdinal(FolderId folder, quint32 ordinal);
     // The folder's own totals, its ancestors' untouched.
     void setTotals(FolderId folder, CountedBytes bytes);
     // To the folder's totals and its ancestors'.

@@ -4,6 +4,9 @@
 #include "WalkOrder.h"
 
 #include <algorithm>
+#include <unordered_map>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -88,10 +91,29 @@ WalkSink::FolderId RecordsEdit::replaceFolder(FolderId folder, const DriveScan &
     if (parent == WalkSink::NoFolder || part.count() == 0)
         return WalkSink::NoFolder;
     const QByteArray name = m_scan.nameOf(folder).toByteArray();
-    const quint32 ordinal = m_scan.ordinalOf(folder);
     if (!m_scan.isRemoved(folder))
         removeSubtree(folder);
+    return graft(parent, name, m_scan.ordinalOf(folder), part);
+}
 
+WalkSink::FolderId RecordsEdit::addFolder(FolderId parent, QByteArrayView name,
+                                          const QByteArrayList &listing, const DriveScan &part)
+{
+    const qsizetype ordinal = listing.indexOf(name);
+    if (part.count() == 0 || ordinal < 0)
+        return WalkSink::NoFolder;
+    // The siblings listed after it moved one place on in the walk's order.
+    const QByteArray parentPath = m_scan.pathOf(parent);
+    for (qsizetype i = ordinal + 1; i < listing.size(); ++i)
+        if (const qsizetype sibling = m_scan.indexOf(parentPath + listing[i] + '/'); sibling >= 0)
+            m_scan.setOrdinal(FolderId(sibling), quint32(i));
+    m_scan.setSubfolderEntries(parent, m_scan.subfolderEntriesOf(parent) + 1);
+    return graft(parent, name, quint32(ordinal), part);
+}
+
+WalkSink::FolderId RecordsEdit::graft(FolderId parent, QByteArrayView name, quint32 ordinal,
+                                      const DriveScan &part)
+{
     // The part's records are made in walk order, a folder before those below it, so each new
     // parent exists before its children.
     std::vector<FolderId> newId(size_t(part.count()), WalkSink::NoFolder);
@@ -100,10 +122,9 @@ WalkSink::FolderId RecordsEdit::replaceFolder(FolderId folder, const DriveScan &
     for (qsizetype i = 0; i < part.count(); ++i) {
         const auto from = FolderId(i);
         const bool top = i == 0;
-        const FolderId to =
-            m_scan.openedFolder(top ? parent : newId[part.parentOf(from)],
-                                top ? QByteArrayView(name) : part.nameOf(from), part.dateOf(from),
-                                top ? ordinal : part.ordinalOf(from), part.inodeOf(from));
+        const FolderId to = m_scan.openedFolder(
+            top ? parent : newId[part.parentOf(from)], top ? name : part.nameOf(from),
+            part.dateOf(from), top ? ordinal : part.ordinalOf(from), part.inodeOf(from));
         newId[size_t(i)] = to;
         files.clear();
         for (FileRecordReader reader = part.filesOf(from); reader.next(file);)
@@ -118,6 +139,7 @@ WalkSink::FolderId RecordsEdit::replaceFolder(FolderId folder, const DriveScan &
     for (HardLink &l : added)
         l.folder = newId[l.folder];
     std::vector<HardLink> links = m_scan.hardLinks();
+    adoptLateLinks(links, added, newId[0]);
     mergeLinks(links, std::move(added));
     m_scan.keepHardLinks(std::move(links));
     return newId[0];
@@ -168,6 +190,53 @@ CountedBytes RecordsEdit::dropLinks(std::vector<HardLink> &links,
     }
     std::erase_if(links, gone);
     return leaving;
+}
+
+// A file the walk met with one link may have been linked into the new records since: its bytes
+// then count there too. Such a file is found by its size among the records made before them,
+// and told by its inode on the disk.
+void RecordsEdit::adoptLateLinks(std::vector<HardLink> &links, const std::vector<HardLink> &added,
+                                 FolderId firstNew)
+{
+    std::unordered_multimap<quint64, const HardLink *> wanted; // by size
+    for (auto group = added.begin(); group != added.end();) {
+        const auto end = std::find_if(group, added.end(),
+                                      [&](const HardLink &l) { return !l.sameFile(*group); });
+        const bool known = std::binary_search(links.begin(), links.end(), *group, ByFile);
+        if (!known && group->links > quint64(end - group) && group->bytes.size > 0)
+            wanted.emplace(group->bytes.size, &*group);
+        group = end;
+    }
+    if (wanted.empty())
+        return;
+    FileRecord file;
+    for (FolderId folder = 0; folder < firstNew; ++folder) {
+        if (m_scan.isRemoved(folder))
+            continue;
+        quint32 position = 0;
+        QByteArray path;
+        for (FileRecordReader reader = m_scan.filesOf(folder); reader.next(file); ++position) {
+            const auto [first, last] = wanted.equal_range(file.size);
+            if (first == last)
+                continue;
+            if (path.isEmpty())
+                path = m_scan.pathOf(folder);
+            struct stat st;
+            const QByteArray filePath = path + file.name.toByteArray();
+            if (::lstat(filePath.constData(), &st) != 0)
+                continue;
+            for (auto it = first; it != last; ++it) {
+                const HardLink &link = *it->second;
+                if (quint64(st.st_dev) == link.device && quint64(st.st_ino) == link.inode) {
+                    HardLink twin = link;
+                    twin.folder = folder;
+                    twin.position = position;
+                    twin.counted = true;
+                    links.insert(std::upper_bound(links.begin(), links.end(), twin, ByFile), twin);
+                }
+            }
+        }
+    }
 }
 
 // Each file ends with one counted link: where both sides counted it, the link later in walk

@@ -2,6 +2,7 @@
 
 #include "DriveScan.h"
 
+#include <QByteArrayList>
 #include <QByteArrayView>
 
 #include <functional>
@@ -29,15 +30,23 @@ public:
     // folder's. Returns the folder's new id, or NoFolder for the root, which a walk of the whole
     // volume replaces instead.
     FolderId replaceFolder(FolderId folder, const DriveScan &part);
+    // `part` holds a complete walk of a folder `name` in `parent` that has no record yet;
+    // `listing` names the parent's subfolders in listing order now, which places the new one
+    // among its siblings. Returns the new folder's id.
+    FolderId addFolder(FolderId parent, QByteArrayView name, const QByteArrayList &listing,
+                       const DriveScan &part);
 
 private:
     // The folder and every folder below it that is not already removed.
     std::vector<FolderId> subtree(FolderId folder) const;
     void removeSubtree(FolderId folder);
+    FolderId graft(FolderId parent, QByteArrayView name, quint32 ordinal, const DriveScan &part);
     // Drops the links that `gone` picks, moving the bytes of a counted one to the file's next
     // link; returns the bytes of counted links whose file has no link left.
     CountedBytes dropLinks(std::vector<HardLink> &links,
                            const std::function<bool(const HardLink &)> &gone);
+    void adoptLateLinks(std::vector<HardLink> &links, const std::vector<HardLink> &added,
+                        FolderId firstNew);
     void mergeLinks(std::vector<HardLink> &links, std::vector<HardLink> added);
     bool walksBefore(const HardLink &a, const HardLink &b) const;
 

@@ -3,6 +3,7 @@
 #include "FolderCollection.h"
 #include "FolderRecord.h"
 #include "ListSubfolders.h"
+#include "TreeOracle.h"
 #include "Walker.h"
 
 #include <QDir>
@@ -32,98 +33,6 @@ using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
 
 namespace {
-
-// "path=size" makes a file of that many bytes (a hole, mostly), "path/" a folder, each with the
-// folders on its way below the working folder. Bytes, not text: names need not be UTF-8.
-void Make(const QByteArray &spec)
-{
-    const qsizetype equals = spec.lastIndexOf('=');
-    const QByteArray path = equals < 0 ? spec : spec.first(equals);
-    for (qsizetype slash = path.indexOf('/'); slash >= 0; slash = path.indexOf('/', slash + 1))
-        ::mkdir(path.first(slash).constData(), 0755);
-    if (equals < 0)
-        return;
-    const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0 || ::ftruncate(fd, spec.sliced(equals + 1).toLongLong()) != 0)
-        qFatal("cannot make %s", path.constData());
-    ::close(fd);
-}
-
-struct Expected
-{
-    quint64 total = 0;
-    quint32 subfolders = 0;
-    qint64 date = 0;
-    QByteArrayList files{}; // "name | size | date" of each, in listing order
-};
-using Expectation = std::map<QByteArray, Expected>; // by path below the root: "", "a/b/"
-
-QByteArray FileLine(QByteArrayView name, quint64 size, qint64 date)
-{
-    return name.toByteArray() + " | " + QByteArray::number(size) + " | " + QByteArray::number(date);
-}
-
-// The oracle: a one-thread walk with readdir and lstat, in pre-order: a folder's own files, then
-// its subfolders in listing order. The first link of a hard-linked file met this way is the one
-// that counts. The trees it walks stay on one volume and can be read throughout.
-quint64 Expect(int parentFd, const QByteArray &name, const QByteArray &relative,
-               std::set<ino_t> &links, Expectation &out)
-{
-    DIR *dir = ::fdopendir(::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY));
-    struct stat st;
-    ::fstat(::dirfd(dir), &st);
-    Expected &e = out[relative]; // stays where it is while others are added
-    e.date = st.st_mtim.tv_sec;
-    QByteArrayList subfolders;
-    while (const dirent *d = ::readdir(dir)) {
-        const QByteArray entry(d->d_name);
-        if (entry == "." || entry == ".." ||
-            ::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
-            continue;
-        if (S_ISDIR(st.st_mode)) {
-            subfolders.append(entry);
-            continue;
-        }
-        e.files.append(FileLine(entry, quint64(st.st_size), st.st_mtim.tv_sec));
-        if (st.st_nlink == 1 || links.insert(st.st_ino).second)
-            e.total += quint64(st.st_size);
-    }
-    e.subfolders = quint32(subfolders.size());
-    for (const QByteArray &sub : subfolders)
-        e.total += Expect(::dirfd(dir), sub, relative + sub + '/', links, out);
-    ::closedir(dir);
-    return e.total;
-}
-
-Expectation Oracle(const QByteArray &root)
-{
-    Expectation out;
-    std::set<ino_t> links;
-    Expect(AT_FDCWD, root, {}, links, out);
-    return out;
-}
-
-// The records are the oracle's, each found by its path and made after its parent's.
-void Verify(const DriveScan &scan, const Expectation &expected)
-{
-    QCOMPARE(size_t(scan.count()), expected.size());
-    for (qsizetype i = 0; i < scan.count(); ++i) {
-        const FolderRecord folder = scan.folder(i);
-        QCOMPARE(scan.indexOf(folder.path()), i);
-        QVERIFY(i == 0 || scan.parentOf(WalkSink::FolderId(i)) < WalkSink::FolderId(i));
-        const QByteArray relative = folder.path().sliced(scan.rootPath().size());
-        const auto it = expected.find(relative);
-        QVERIFY2(it != expected.end(), relative.constData());
-        QByteArrayList files;
-        for (const FileRecord &file : folder.files())
-            files.append(FileLine(file.name, file.size, file.date));
-        QCOMPARE(files, it->second.files);
-        QCOMPARE(std::tuple(relative, folder.size(), folder.subfolderEntries(), folder.date(),
-                            qsizetype(folder.fileCount())),
-                 std::tuple(relative, it->second.total, it->second.subfolders, it->second.date,
-                            files.size()));
-    }
-}
 
 QByteArrayList SortedLines(const QByteArray &text)
 {
