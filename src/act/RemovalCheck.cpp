@@ -1,0 +1,63 @@
+#include "RemovalCheck.h"
+
+#include "Trash.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+bool Inside(const QByteArray &path, const QByteArray &folder) // both without a final "/"
+{
+    return path == folder || (path.startsWith(folder) && path.at(folder.size()) == '/') ||
+           folder == "/";
+}
+
+bool IsTrashName(const QByteArray &path, const QByteArray &trash) // trash ending with "/"
+{
+    const QByteArray folder = trash.chopped(1);
+    return Inside(folder, path) || path == folder + "/files" || path == folder + "/info";
+}
+
+} // namespace
+
+Refusal CheckRemoval(const QByteArray &volumeRoot, const QByteArray &path,
+                     const QByteArrayList &mountPoints)
+{
+    const QByteArray root = volumeRoot.endsWith('/') ? volumeRoot.chopped(1) : volumeRoot;
+    const QByteArray item = path.endsWith('/') ? path.chopped(1) : path;
+    if (!item.startsWith('/') || item.contains("/./") || item.contains("/../") ||
+        item.endsWith("/.") || item.endsWith("/.."))
+        return Refusal::OutsideVolume;
+    if (item == root || item.isEmpty())
+        return Refusal::VolumeRoot;
+    if (!Inside(item, root))
+        return Refusal::OutsideVolume;
+    struct stat st;
+    if (::lstat(item.constData(), &st) != 0)
+        return Refusal::Missing;
+    for (const QByteArray &mount : mountPoints)
+        if (mount != "/" && Inside(mount, item))
+            return Refusal::MountPoint;
+    if (S_ISDIR(st.st_mode)) {
+        const QByteArray trash = Trash::folderFor(item, false);
+        if (!trash.isEmpty() && IsTrashName(item, trash))
+            return Refusal::TrashFolder;
+        // The other trashes a file manager knows, at the volume's top or the home's.
+        const qsizetype slash = item.lastIndexOf('/');
+        const QByteArray name = item.sliced(slash + 1);
+        if (name == ".Trash" || name.startsWith(".Trash-"))
+            return Refusal::TrashFolder;
+    }
+    return Refusal::None;
+}
+
+bool ChangedSinceScan(const QByteArray &path, quint64 size, qint64 date)
+{
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
+        return true;
+    if (S_ISDIR(st.st_mode))
+        return st.st_mtim.tv_sec != date;
+    return quint64(st.st_size) != size || st.st_mtim.tv_sec != date;
+}
