@@ -42,7 +42,25 @@ bool OpenParent(const QByteArray &path, const ItemMenu::Opener &open)
     return ShellOpen(u"Open"_s, QFileInfo(LocalPath(path)).absolutePath(), {}, open);
 }
 
+ItemMenu::Extender &Extension()
+{
+    static ItemMenu::Extender extend;
+    return extend;
+}
+
+ItemMenu::DeleteKey &DeleteKeyHandler()
+{
+    static ItemMenu::DeleteKey handler;
+    return handler;
+}
+
 } // namespace
+
+void ItemMenu::setActions(Extender extend, DeleteKey deleteKey)
+{
+    Extension() = std::move(extend);
+    DeleteKeyHandler() = std::move(deleteKey);
+}
 
 ItemMenu::ItemMenu(QAbstractItemView *view, PathOf pathOf)
     : QObject(view)
@@ -74,6 +92,13 @@ bool ItemMenu::eventFilter(QObject *watched, QEvent *event)
         const auto *key = static_cast<QKeyEvent *>(event);
         if (key->key() == Qt::Key_F10 && key->modifiers() == Qt::ShiftModifier) {
             showFor(m_view->currentIndex(), {});
+            return true;
+        }
+        const bool shifted = key->modifiers() == Qt::ShiftModifier;
+        if (key->key() == Qt::Key_Delete && (shifted || key->modifiers() == Qt::NoModifier) &&
+            DeleteKeyHandler() && m_view->currentIndex().isValid()) {
+            if (const QByteArray path = m_pathOf(m_view->currentIndex()); !path.isEmpty())
+                DeleteKeyHandler()(path, shifted);
             return true;
         }
     }
@@ -117,6 +142,8 @@ QMenu *ItemMenu::build(const QByteArray &path, QWidget *parent, const Opener &op
         [path, open] { showInFileManager(path, open); });
     add("mnuItemCopyPath", TextId::ItemCopyPath,
         [path] { QApplication::clipboard()->setMimeData(pathData(path)); });
+    if (Extension())
+        Extension()(menu, path);
     return menu;
 }
 

@@ -26,6 +26,12 @@ public:
     // The path of a row's item; empty for a row that stands for nothing.
     using PathOf = std::function<QByteArray(const QModelIndex &)>;
 
+    // The window's commands that change the disk: added to every item's menu, and called by
+    // Delete (to the trash) and Shift+Delete (for good) on the views' rows.
+    using Extender = std::function<void(QMenu *, const QByteArray &)>;
+    using DeleteKey = std::function<void(const QByteArray &, bool permanently)>;
+    static void setActions(Extender extend, DeleteKey deleteKey);
+
     // The menu on right click, the Menu key and Shift+F10 (the current row) over the view's rows.
     // The menu object lives as the view's child.
     static void attach(QAbstractItemView *view, PathOf pathOf);

@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "AboutWindow.h"
+#include "ActCommand.h"
 #include "BiggestCommand.h"
 #include "DirListModel.h"
 #include "FolderTreeView.h"
@@ -8,6 +9,7 @@
 #include "Formatting.h"
 #include "HelpWindow.h"
 #include "Icons.h"
+#include "ItemMenu.h"
 #include "KindsCommand.h"
 #include "LayoutSettings.h"
 #include "MainStatusBar.h"
@@ -101,6 +103,12 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
         new BiggestCommand(this, m_workArea, m_scans, m_biggestEntry, m_settings, m_pixelTwips);
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
     m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
+    auto *act = new ActCommand(m_scans, this);
+    ItemMenu::setActions(
+        [act](QMenu *menu, const QByteArray &path) { act->addEntries(menu, path); },
+        [act](const QByteArray &path, bool permanently) {
+            permanently ? act->deletePermanently(path) : act->moveToTrash(path);
+        });
     for (int index = 0; index < drives.size(); ++index)
         addDriveCommands(index, drives[index]);
 
@@ -128,6 +136,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
 // every part of the window that hears of it is still there.
 MainWindow::~MainWindow()
 {
+    ItemMenu::setActions({}, {});
     m_scans->clearFolders();
 }
 

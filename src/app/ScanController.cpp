@@ -1,6 +1,7 @@
 #include "ScanController.h"
 
 #include "DriveScanJob.h"
+#include "FolderRefresh.h"
 #include "FolderTreeView.h"
 #include "FormatText.h"
 #include "Formatting.h"
@@ -16,6 +17,7 @@
 #include <QTimer>
 
 #include <cstring>
+#include <thread>
 
 ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
                                MainStatusBar *statusBar, QWidget *window)
@@ -105,6 +107,84 @@ void ScanController::stopCommand()
     m_stopRequested = true;
     if (m_scanJob)
         m_scanJob->requestStop();
+    if (m_refresh)
+        m_refresh->requestStop();
+}
+
+void ScanController::refreshFolder(const QByteArray &path)
+{
+    m_stopRequested = false;
+    DriveScan *scan = m_folders.scanHolding(path);
+    if (m_scanning || !scan)
+        return;
+    if (path == scan->rootPath()) {
+        rescanCommand();
+        return;
+    }
+    m_scanning = true;
+    setPhase(ScanPhase::Rescanning);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    FolderRefresh refresh(*scan, path, Walker::Options{0, 10});
+    QEventLoop walking;
+    refresh.setFinishedHandler([&walking] {
+        QMetaObject::invokeMethod(&walking, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    const QString shown = QFile::decodeName(path);
+    if (refresh.start()) {
+        m_refresh = &refresh;
+        QTimer progress;
+        connect(&progress, &QTimer::timeout, this, [this, &refresh, shown] {
+            m_statusBar->setPanelText(1, FormatText(Text(TextId::RefreshingFolder), shown) +
+                                             QStringLiteral(" (%1)").arg(refresh.foldersListed()));
+        });
+        progress.start(200);
+        walking.exec();
+        refresh.wait();
+        m_refresh = nullptr;
+    }
+    QApplication::restoreOverrideCursor();
+    m_scanning = false;
+    setPhase(ScanPhase::Scanned);
+    followEdit();
+    if (refresh.wasStopped())
+        m_statusBar->setPanelText(1, FormatText(Text(TextId::RefreshStopped), shown));
+    else if (refresh.error() != 0)
+        showError(refresh.error(), QString::fromLocal8Bit(std::strerror(refresh.error())));
+}
+
+bool ScanController::runEdit(const QByteArray &path, const QString &progress,
+                             const std::function<void(DriveScan &)> &work)
+{
+    DriveScan *scan = m_folders.scanHolding(path);
+    if (m_scanning || !scan)
+        return false;
+    m_scanning = true;
+    setPhase(ScanPhase::Rescanning);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_statusBar->setPanelText(1, progress);
+    QEventLoop working;
+    std::thread worker([&] {
+        work(*scan);
+        QMetaObject::invokeMethod(&working, &QEventLoop::quit, Qt::QueuedConnection);
+    });
+    working.exec();
+    worker.join();
+    QApplication::restoreOverrideCursor();
+    m_scanning = false;
+    setPhase(ScanPhase::Scanned);
+    followEdit();
+    return true;
+}
+
+void ScanController::followEdit()
+{
+    if (const FolderRecord record = m_folders.find(shownDrive().root()); !record.isNull()) {
+        m_diskSize = record.size();
+        m_diskAllocated = record.allocated();
+    }
+    m_workArea->folderTree()->reload();
+    refillList();
+    showFolderCount();
 }
 
 quint64 ScanController::ScanDrive(const Volume &drive)

@@ -7,8 +7,10 @@
 
 #include <QList>
 #include <QObject>
+#include <functional>
 
 class DriveScanJob;
+class FolderRefresh;
 class MainStatusBar;
 class QWidget;
 class WorkArea;
@@ -48,6 +50,14 @@ public:
     void driveCommand(int index);
     // Walks the shown drive anew: its old records go first.
     void rescanCommand();
+    // Walks one folder of the shown records again, in place, with progress and stop as for a
+    // drive; a volume's root is rescanned whole.
+    void refreshFolder(const QByteArray &path);
+    // Runs an edit of the records of the volume holding `path` off the window's thread, the
+    // window live meanwhile and no scan beside it; then every view follows. False when no scan
+    // holds the path or a scan runs.
+    bool runEdit(const QByteArray &path, const QString &progress,
+                 const std::function<void(DriveScan &)> &work);
     // Asks the running walk to stop; with none running, the next walk stops at once unless a
     // scan command clears the request first.
     void stopCommand();
@@ -77,6 +87,8 @@ private:
     void removeDrive(const QByteArray &root);
     void showScanProgress();
     void showError(int number, const QString &description);
+    // After an edit of the records: totals, tree, list and views follow.
+    void followEdit();
 
     QList<Volume> m_drives;
     WorkArea *m_workArea;
@@ -90,5 +102,6 @@ private:
     ScanPhase m_phase = ScanPhase::Start;
     bool m_scanning = false;
     bool m_stopRequested = false;
-    DriveScanJob *m_scanJob = nullptr; // the running walk, owned by ScanDrive while it runs
+    DriveScanJob *m_scanJob = nullptr;  // the running walk, owned by ScanDrive while it runs
+    FolderRefresh *m_refresh = nullptr; // the running refresh, owned by refreshFolder
 };

@@ -122,6 +122,33 @@ constexpr Entry Texts[] = {
     {1080, "&Ouvrir"},
     {1081, "Afficher dans le &gestionnaire de fichiers"},
     {1082, "&Copier le chemin"},
+    {1083, "&Actualiser ce dossier"},
+    {1084, "Mettre à la &corbeille"},
+    {1085, "&Supprimer définitivement"},
+    {1086, "Actualisation de %s"},
+    {1087, "Actualisation arrêtée : %s est tel qu'avant."},
+    {1088, "Mettre à la corbeille"},
+    {1089, "Supprimer"},
+    {1100, "Mettre « %s » à la corbeille ?"},
+    {1101, "%s, %s Fichiers."},
+    {1102, "La corbeille est sur le même volume : la place ne sera libérée qu'une fois la "
+           "corbeille vidée. Elle occupe aujourd'hui %s."},
+    {1103, "Supprimer définitivement « %s » ? Cette suppression ne pourra pas être annulée."},
+    {1104, "Dernière confirmation : « %s » et tout ce qu'il contient (%s) seront effacés du "
+           "disque, sans passer par la corbeille."},
+    {1105, "Attention : « %s » a changé depuis le scan (taille ou date)."},
+    {1106, "Impossible de mettre « %s » à la corbeille : %s"},
+    {1107, "Impossible de supprimer « %s » : %s"},
+    {1108, "Ce volume n'a pas de corbeille utilisable (%s). Supprimer « %s » définitivement ?"},
+    {1109, "%s éléments n'ont pu être supprimés ; le dossier a été actualisé. Les premiers :"},
+    {1110, "La racine du volume n'est pas supprimée."},
+    {1111, "« %s » est un point de montage, ou en contient un : un autre volume n'est pas "
+           "touché."},
+    {1112, "« %s » est une corbeille ou en contient une : videz-la depuis le gestionnaire de "
+           "fichiers."},
+    {1113, "« %s » n'appartient pas au volume scanné."},
+    {1114, "« %s » n'existe plus sur le disque : actualisez son dossier."},
+    {1115, "Rien n'est modifié pendant un scan."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

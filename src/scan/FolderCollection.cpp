@@ -18,6 +18,17 @@ void FolderCollection::clear()
     m_drives.clear();
 }
 
+DriveScan *FolderCollection::scanHolding(QByteArrayView path)
+{
+    // The deepest root wins: a folder scanned as a drive of its own inside a scanned volume.
+    DriveScan *found = nullptr;
+    for (const auto &drive : m_drives)
+        if (path.startsWith(drive->rootPath()) &&
+            (!found || drive->rootPath().size() > found->rootPath().size()))
+            found = drive.get();
+    return found;
+}
+
 qsizetype FolderCollection::count() const
 {
     qsizetype total = 0;

@@ -25,6 +25,8 @@ public:
     void clear();
 
     qsizetype count() const;
+    // The scan whose volume holds `path`, to edit its records; nullptr when none.
+    DriveScan *scanHolding(QByteArrayView path);
     // The record whose path is exactly `path` (ending with "/"); a null record when the folder
     // has not been scanned.
     FolderRecord find(QByteArrayView path) const;
