@@ -49,10 +49,9 @@ std::vector<PermanentDelete::Failure> PermanentDelete::remove(const QByteArray &
             const QByteArray name = level.name;
             const QByteArray folder = level.path.chopped(1);
             levels.pop_back();
-            const int gone = levels.empty()
-                                 ? ::rmdir(folder.constData())
-                                 : ::unlinkat(::dirfd(levels.back().dir), name.constData(),
-                                              AT_REMOVEDIR);
+            const int gone = levels.empty() ? ::rmdir(folder.constData())
+                                            : ::unlinkat(::dirfd(levels.back().dir),
+                                                         name.constData(), AT_REMOVEDIR);
             // A folder that keeps what could not go is not a failure of its own.
             if (gone != 0 && errno != ENOTEMPTY && errno != EEXIST)
                 failures.push_back({folder, errno});

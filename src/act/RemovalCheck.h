@@ -5,8 +5,7 @@
 
 // Why an item of a scanned volume may not be moved to the trash or deleted. The rails hold
 // whatever the records say: they look at the disk as it is now.
-enum class Refusal
-{
+enum class Refusal {
     None,
     OutsideVolume, // not below the scanned volume's root
     VolumeRoot,

@@ -111,20 +111,20 @@ int Trash::move(const QByteArray &path, QByteArray *trashedAs)
     // mounted elsewhere and its trash still restores.
     const QByteArray source = path.endsWith('/') ? path.chopped(1) : path;
     QByteArray original = source;
-    const QByteArray top = trash.contains("/.Trash") ? trash.first(trash.indexOf("/.Trash") + 1)
-                                                     : QByteArray();
+    const QByteArray top =
+        trash.contains("/.Trash") ? trash.first(trash.indexOf("/.Trash") + 1) : QByteArray();
     if (!top.isEmpty() && original.startsWith(top))
         original = original.sliced(top.size());
-    const QByteArray info = "[Trash Info]\nPath=" + original.toPercentEncoding("/") +
-                            "\nDeletionDate=" +
-                            QDateTime::currentDateTime().toString(Qt::ISODate).left(19).toUtf8() +
-                            "\n";
+    const QByteArray info =
+        "[Trash Info]\nPath=" + original.toPercentEncoding("/") +
+        "\nDeletionDate=" + QDateTime::currentDateTime().toString(Qt::ISODate).left(19).toUtf8() +
+        "\n";
     // The info file, made exclusively, claims the name in the trash.
     for (int attempt = 1; attempt < 10000; ++attempt) {
         const QByteArray trashed = attempt == 1 ? base : base + '.' + QByteArray::number(attempt);
         const QByteArray infoPath = trash + "info/" + trashed + ".trashinfo";
-        const int fd =
-            ::open(infoPath.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const int fd = ::open(infoPath.constData(),
+                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;

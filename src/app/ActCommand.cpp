@@ -35,6 +35,8 @@ QString Shown(const QByteArray &path)
 
 QString AmountText(quint64 bytes)
 {
+    if (bytes == 0)
+        return u"0 Kb"_s;
     return bytes < 1048576 ? KilobyteText(bytes).trimmed() + u" Kb"_s
                            : MegabyteText(bytes).trimmed() + u" Mb"_s;
 }
@@ -211,11 +213,11 @@ void ActCommand::moveToTrash(const QByteArray &path)
     (void)folder;
     if (!holder || refused(*holder, path))
         return;
+    // A trash is always on the item's volume; one not made yet holds nothing.
     const QByteArray trash = Trash::folderFor(ItemPath(path), false);
-    QString details = describe(*holder, path);
-    if (!trash.isEmpty())
-        details +=
-            u"\n\n"_s + FormatText(Text(TextId::TrashSameVolume), AmountText(TrashSize(trash)));
+    const QString details = describe(*holder, path) + u"\n\n"_s +
+                            FormatText(Text(TextId::TrashSameVolume),
+                                       AmountText(trash.isEmpty() ? 0 : TrashSize(trash)));
     if (!confirm(FormatText(Text(TextId::TrashQuestion), Shown(path)), details,
                  Text(TextId::TrashButton)))
         return;

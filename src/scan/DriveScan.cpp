@@ -267,7 +267,8 @@ void DriveScan::subtractFromTotals(FolderId folder, CountedBytes bytes)
 void DriveScan::forget(FolderId folder)
 {
     Node &n = node(folder);
-    n.removed.store(true, std::memory_order_release);
+    if (!n.removed.exchange(true, std::memory_order_acq_rel))
+        m_removed.fetch_add(1, std::memory_order_relaxed);
     n.files.store(EmptyBlock, std::memory_order_release);
     n.subfolderEntries.store(0, std::memory_order_relaxed);
     setTotals(folder, {});

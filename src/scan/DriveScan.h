@@ -34,6 +34,8 @@ public:
 
     // Folder records made so far, in the order they were made: a folder before everything below it.
     qsizetype count() const { return qsizetype(m_count.load(std::memory_order_acquire)); }
+    // Records removed after the walk, among count().
+    qsizetype removedCount() const { return qsizetype(m_removed.load(std::memory_order_relaxed)); }
     FolderRecord folder(qsizetype index) const;
     // The record whose path is exactly `path` (ending with "/"), or -1.
     qsizetype indexOf(QByteArrayView path) const;
@@ -113,6 +115,7 @@ private:
     // path index.
     std::array<std::atomic<std::atomic<Node *> *>, PageCount> m_pages{};
     std::atomic<quint32> m_count{0};
+    std::atomic<quint32> m_removed{0};
     mutable std::shared_mutex m_lock;
     ByteArena m_arena;
     std::unordered_multimap<quint64, FolderId> m_byPathHash;

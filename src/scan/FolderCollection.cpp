@@ -33,7 +33,7 @@ qsizetype FolderCollection::count() const
 {
     qsizetype total = 0;
     for (const auto &drive : m_drives)
-        total += drive->count();
+        total += drive->count() - drive->removedCount();
     return total;
 }
 

@@ -24,6 +24,7 @@ public:
     void removeDrive(QByteArrayView rootPath);
     void clear();
 
+    // Folder records, those removed after their walk aside.
     qsizetype count() const;
     // The scan whose volume holds `path`, to edit its records; nullptr when none.
     DriveScan *scanHolding(QByteArrayView path);

@@ -1,5 +1,6 @@
 #include "DirListModel.h"
 #include "FolderTreeView.h"
+#include "ItemMenu.h"
 #include "MainStatusBar.h"
 #include "MainWindow.h"
 #include "MapView.h"
@@ -14,6 +15,8 @@
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMessageBox>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
@@ -73,6 +76,7 @@ private slots:
     void browseIntoAFolderAndSort();
     void percentagesOfTheDisk();
     void mapAnswersClicks();
+    void refreshAFolderThenTrashAFile();
     void stopALongScanThenRescan();
     void printToPdf();
     void aboutAndHelp();
@@ -93,6 +97,7 @@ private:
     QString m_known;
     QString m_big;
     QString m_shots;
+    quint64 m_trashInfoSize = 0;
     QStringList m_mounts;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<MainWindow> m_window;
@@ -335,6 +340,54 @@ void TestEndToEnd::mapAnswersClicks()
     shot(u"06-map"_s);
 }
 
+// A file added behind the scan's back is counted once its folder is refreshed; a file trashed
+// with the Delete key leaves its folder's total for the trash's at the top of the volume. The
+// totals are a fresh walk's each time.
+void TestEndToEnd::refreshAFolderThenTrashAFile()
+{
+    const QByteArray root = QFile::encodeName(m_known + u'/');
+    Write(m_known + u"/docs/nouveau.txt"_s, 7000);
+    std::unique_ptr<QMenu> menu(ItemMenu::build(root + "docs/", m_window.get()));
+    auto *refresh = menu->findChild<QAction *>(u"mnuItemRefresh"_s);
+    QVERIFY(refresh && refresh->isEnabled());
+    refresh->trigger();
+    QVERIFY(!m_window->isScanning());
+    QCOMPARE(m_window->diskSize(), quint64(433004));
+    QCOMPARE(m_window->folders().find(root + "docs/").size(), quint64(28000));
+
+    m_window->folderTree()->setSelectedfolder(root);
+    QTRY_COMPARE(names().size(), 4);
+    auto *list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
+    list->setCurrentIndex(list->model()->index(int(names().indexOf(u"a.bin"_s)), 0));
+    list->setFocus();
+    bool asked = false;
+    whenModal([&](QWidget *box) {
+        auto *question = qobject_cast<QMessageBox *>(box);
+        QVERIFY(question && question->text().contains(u"a.bin"_s));
+        QVERIFY(question->informativeText().contains(u"corbeille"_s));
+        QCOMPARE(question->defaultButton(), question->button(QMessageBox::Cancel));
+        shot(u"07-trash-question"_s);
+        asked = true;
+        for (QAbstractButton *button : question->buttons())
+            if (question->buttonRole(button) == QMessageBox::DestructiveRole)
+                button->click();
+    });
+    QTest::keyClick(list, Qt::Key_Delete);
+    QTRY_VERIFY(asked);
+    QTRY_VERIFY(!m_window->isScanning());
+    QVERIFY(!QFile::exists(m_known + u"/a.bin"_s));
+    QVERIFY(QFile::exists(m_known + u"/.Trash-0/files/a.bin"_s));
+    const QFileInfo info(m_known + u"/.Trash-0/info/a.bin.trashinfo"_s);
+    QVERIFY(info.exists());
+    m_trashInfoSize = quint64(info.size());
+    QCOMPARE(m_window->diskSize(), quint64(433004 + info.size()));
+    QCOMPARE(m_window->folders().find(root).fileCount(), 1u); // the link stays
+    QTRY_COMPARE(names().size(), 4);                          // .Trash-0 in a.bin's place
+    QVERIFY(!names().contains(u"a.bin"_s));
+    QTest::qWait(300); // for the screen to show it
+    shot(u"08-trashed"_s);
+}
+
 void TestEndToEnd::stopALongScanThenRescan()
 {
     // Esc as soon as the walk is under way: the window must answer while it runs.
@@ -353,13 +406,13 @@ void TestEndToEnd::stopALongScanThenRescan()
     // F5 walks the shown drive again, to the end this time.
     type(Qt::Key_F5);
     QVERIFY(!m_window->isScanning());
-    // 101 folders of this drive beside the 4 of the other.
-    QCOMPARE(m_window->folders().count(), 105);
-    QCOMPARE(m_window->statusPanels()->panelText(1), u"105 Repertoires Scannés"_s);
+    // 101 folders of this drive beside the 4 of the other and its trash's 3.
+    QCOMPARE(m_window->folders().count(), 108);
+    QCOMPARE(m_window->statusPanels()->panelText(1), u"108 Repertoires Scannés"_s);
     QCOMPARE(m_window->listModel()->rowCount(), 100);
     // The other volume's records are untouched: back to it without a walk.
     pickDrive(m_known);
-    QCOMPARE(m_window->diskSize(), quint64(426004));
+    QCOMPARE(m_window->diskSize(), 433004 + m_trashInfoSize);
 }
 
 void TestEndToEnd::printToPdf()
