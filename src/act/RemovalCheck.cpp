@@ -43,10 +43,16 @@ Refusal CheckRemoval(const QByteArray &volumeRoot, const QByteArray &path,
         const QByteArray trash = Trash::folderFor(item, false);
         if (!trash.isEmpty() && IsTrashName(item, trash))
             return Refusal::TrashFolder;
-        // The other trashes a file manager knows, at the volume's top or the home's.
-        const qsizetype slash = item.lastIndexOf('/');
-        const QByteArray name = item.sliced(slash + 1);
-        if (name == ".Trash" || name.startsWith(".Trash-"))
+        // The trashes at the top of volumes, and their files/ and info/.
+        const auto nameOf = [](const QByteArray &p) { return p.sliced(p.lastIndexOf('/') + 1); };
+        const auto parentOf = [](const QByteArray &p) { return p.first(p.lastIndexOf('/')); };
+        const auto isTrash = [&](const QByteArray &p) {
+            const QByteArray name = nameOf(p);
+            return name == ".Trash" || name.startsWith(".Trash-") ||
+                   nameOf(parentOf(p)) == ".Trash";
+        };
+        const QByteArray name = nameOf(item);
+        if (isTrash(item) || ((name == "files" || name == "info") && isTrash(parentOf(item))))
             return Refusal::TrashFolder;
     }
     return Refusal::None;

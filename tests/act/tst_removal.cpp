@@ -1,5 +1,6 @@
 #include "DriveScan.h"
 #include "ItemRemoval.h"
+#include "RemovalCheck.h"
 #include "TreeOracle.h"
 #include "Walker.h"
 
@@ -25,6 +26,8 @@ private slots:
     void initTestCase();
     void removal_data();
     void removal();
+    void rails_data();
+    void rails();
 
 private:
     bool m_canMount = false;
@@ -141,6 +144,35 @@ void TestRemoval::removal()
         QVERIFY(info.readAll().startsWith("[Trash Info]\nPath=" + path + "\nDeletionDate="));
     }
     Verify(scan, Oracle(root));
+}
+
+void TestRemoval::rails_data()
+{
+    QTest::addColumn<QByteArray>("path"); // below the volume's root
+    QTest::addColumn<int>("refusal");
+    QTest::newRow("a file") << "a/f"_ba << int(Refusal::None);
+    QTest::newRow("a folder") << "a/"_ba << int(Refusal::None);
+    QTest::newRow("the root") << ""_ba << int(Refusal::VolumeRoot);
+    QTest::newRow("out by ..") << "a/../../x"_ba << int(Refusal::OutsideVolume);
+    QTest::newRow("gone") << "a/nothing"_ba << int(Refusal::Missing);
+    QTest::newRow("a mount point") << "m"_ba << int(Refusal::MountPoint);
+    QTest::newRow("holds a mount point") << "n/"_ba << int(Refusal::MountPoint);
+    QTest::newRow("a trash") << ".Trash-0"_ba << int(Refusal::TrashFolder);
+    QTest::newRow("a trash's files") << ".Trash-0/files"_ba << int(Refusal::TrashFolder);
+    QTest::newRow("in a trash") << ".Trash-0/files/old"_ba << int(Refusal::None);
+}
+
+void TestRemoval::rails()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(int, refusal);
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    QVERIFY(QDir::setCurrent(dir.path()));
+    for (const char *spec : {"a/f=1", "m/", "n/o/", ".Trash-0/files/old=1", ".Trash-0/info/"})
+        Make(spec);
+    const QByteArrayList mounts{"/", root + "m", root + "n/o"};
+    QCOMPARE(int(CheckRemoval(root, root + path, mounts)), refusal);
 }
 
 QTEST_GUILESS_MAIN(TestRemoval)
