@@ -70,6 +70,8 @@ QIcon DriveIcon(DriveKind kind)
         return Themed(u"media-memory"_s, u"drive-unknown"_s);
     case DriveKind::Folder:
         return FolderIcon();
+    case DriveKind::Saved:
+        return Themed(u"document-open-recent"_s, u"drive-remote"_s);
     case DriveKind::Unknown:
         break;
     }

@@ -3,6 +3,7 @@
 #include "FolderRecord.h"
 #include "SaturatingMath.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -180,6 +181,19 @@ FileRecordReader DriveScan::filesOf(FolderId folder) const
     const std::uint8_t *files = node(folder).files.load(std::memory_order_acquire);
     return files ? FileRecordReader(files + sizeof(FileBlock), HeaderOf(files).byteCount)
                  : FileRecordReader();
+}
+
+std::vector<WalkSink::FolderId> DriveScan::subfoldersOf(FolderId folder) const
+{
+    std::vector<FolderId> children;
+    const auto made = FolderId(count());
+    // A child's record is made after its parent's.
+    for (FolderId at = folder + 1; at < made; ++at)
+        if (node(at).parent == folder && !isRemoved(at))
+            children.push_back(at);
+    std::sort(children.begin(), children.end(),
+              [this](FolderId a, FolderId b) { return ordinalOf(a) < ordinalOf(b); });
+    return children;
 }
 
 bool DriveScan::isRemoved(FolderId folder) const

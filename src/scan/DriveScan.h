@@ -60,6 +60,9 @@ public:
     quint32 subfolderEntriesOf(FolderId folder) const;
     FileRecordReader filesOf(FolderId folder) const;
 
+    // The folder's subfolders that have records, in listing order. Goes through every record:
+    // for records that are all there is of a tree, such as a saved scan's.
+    std::vector<FolderId> subfoldersOf(FolderId folder) const;
     // Whether the folder's records were removed after the walk: it then has no files and no
     // bytes, and its path finds it no more.
     bool isRemoved(FolderId folder) const;

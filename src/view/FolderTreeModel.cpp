@@ -1,5 +1,6 @@
 #include "FolderTreeModel.h"
 
+#include "DriveScan.h"
 #include "ListSubfolders.h"
 #include "Paths.h"
 #include "PosixDirectory.h"
@@ -64,6 +65,9 @@ QCollator FileNameCollator(const QLocale &locale)
     return collator;
 }
 
+std::vector<FolderTreeModel::Listed> SortListed(std::vector<FolderTreeModel::Listed> folders,
+                                                const QLocale &locale);
+
 // Runs on a worker thread. Only folders are asked for their status: the entries' types come with
 // the listing, so a folder of files costs one read of the folder.
 std::vector<FolderTreeModel::Listed> ListFolders(const QByteArray &root, const QByteArray &relative,
@@ -84,7 +88,29 @@ std::vector<FolderTreeModel::Listed> ListFolders(const QByteArray &root, const Q
         folders.push_back({std::move(folder.name), std::move(text), folder.links != 2});
     }
     ::close(fd);
+    return SortListed(std::move(folders), locale);
+}
 
+// A saved scan's folders: its records are all there is of them.
+std::vector<FolderTreeModel::Listed>
+ListRecordFolders(const DriveScan &records, const QByteArray &path, const QLocale &locale)
+{
+    std::vector<FolderTreeModel::Listed> folders;
+    const qsizetype folder = records.indexOf(path);
+    if (folder < 0)
+        return folders;
+    for (const WalkSink::FolderId child : records.subfoldersOf(WalkSink::FolderId(folder))) {
+        QByteArray name = records.nameOf(child).toByteArray();
+        QString text = DisplayText(name);
+        folders.push_back(
+            {std::move(name), std::move(text), records.subfolderEntriesOf(child) > 0});
+    }
+    return SortListed(std::move(folders), locale);
+}
+
+std::vector<FolderTreeModel::Listed> SortListed(std::vector<FolderTreeModel::Listed> folders,
+                                                const QLocale &locale)
+{
     const QCollator collator = FileNameCollator(locale);
     std::vector<QCollatorSortKey> keys;
     keys.reserve(folders.size());
@@ -119,9 +145,10 @@ FolderTreeModel::FolderTreeModel(QObject *parent)
 
 FolderTreeModel::~FolderTreeModel() = default;
 
-void FolderTreeModel::setRoot(const QByteArray &root)
+void FolderTreeModel::setRoot(const QByteArray &root, const DriveScan *records)
 {
     beginResetModel();
+    m_records = records;
     // Listings under way belong to the old items: their results are dropped with their watchers.
     delete m_listings;
     m_listings = new QObject(this);
@@ -253,11 +280,13 @@ void FolderTreeModel::fetchMore(const QModelIndex &parent)
             });
     watcher->setFuture(promise->future());
     ++m_pending;
-    QThreadPool::globalInstance()->start([promise, top, relative, locale = m_collator.locale()] {
-        promise->start();
-        promise->addResult(ListFolders(top, relative, locale));
-        promise->finish();
-    });
+    QThreadPool::globalInstance()->start(
+        [promise, top, relative, records = m_records, locale = m_collator.locale()] {
+            promise->start();
+            promise->addResult(records ? ListRecordFolders(*records, top + relative, locale)
+                                       : ListFolders(top, relative, locale));
+            promise->finish();
+        });
 }
 
 void FolderTreeModel::listed(const QPersistentModelIndex &item, std::vector<Listed> folders)
