@@ -148,7 +148,6 @@ qint64 SavedInput::read(char *into, qint64 capacity)
             return -1;
         const size_t before = m_rawAt;
         size_t produced = 0;
-        bool ended = false;
         if (d.kind == Decompressor::Gzip) {
             if (d.memberEnded) {
                 // Concatenated gzip members are one stream, as gzip itself reads them.
@@ -168,7 +167,6 @@ qint64 SavedInput::read(char *into, qint64 capacity)
             m_rawAt = m_rawEnd - d.gzip.avail_in;
             produced = size_t(capacity) - d.gzip.avail_out;
             d.memberEnded = result == Z_STREAM_END;
-            ended = d.memberEnded;
         } else {
             ZSTD_inBuffer in{m_raw.data(), m_rawEnd, m_rawAt};
             ZSTD_outBuffer out{into, size_t(capacity), 0};
@@ -176,9 +174,10 @@ qint64 SavedInput::read(char *into, qint64 capacity)
             if (ZSTD_isError(result))
                 return fail(ImportError::Compression,
                             QString::fromLatin1(ZSTD_getErrorName(result)));
+            if (in.pos != m_rawAt || out.pos > 0)
+                d.memberEnded = result == 0; // a frame ends; another may follow
             m_rawAt = in.pos;
             produced = out.pos;
-            ended = result == 0;
         }
         m_textRead += produced;
         // A pipe's size is not known ahead: what came so far stands for it.
@@ -187,7 +186,7 @@ qint64 SavedInput::read(char *into, qint64 capacity)
         if (produced > 0)
             return qint64(produced);
         if (m_rawAt == before) {
-            if (m_rawEof && ended && m_rawAt == m_rawEnd)
+            if (m_rawEof && d.memberEnded && m_rawAt == m_rawEnd)
                 return 0;
             if (m_rawEof)
                 return fail(ImportError::Compression, QStringLiteral("the stream ends early"));

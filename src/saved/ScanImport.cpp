@@ -1,6 +1,7 @@
 #include "ScanImport.h"
 
 #include "SavedInput.h"
+#include "WalkOrder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -15,12 +16,17 @@ constexpr size_t BufferSize = 1 << 20;
 // Nesting inside values this reader does not use (other tools' extra keys).
 constexpr int MaxValueDepth = 64;
 
-quint64 HashName(QByteArrayView name)
+quint64 HashName(const std::string &name)
 {
-    return std::hash<std::string_view>()(std::string_view(name.data(), size_t(name.size())));
+    return std::hash<std::string_view>()(name);
 }
 
-void AppendUtf8(QByteArray &to, char32_t c)
+QByteArrayView View(const std::string &s)
+{
+    return QByteArrayView(s.data(), qsizetype(s.size()));
+}
+
+void AppendUtf8(std::string &to, char32_t c)
 {
     if (c < 0x80) {
         to += char(c);
@@ -44,9 +50,9 @@ void AppendUtf8(QByteArray &to, char32_t c)
 // The fields of one object this reader uses; the rest are skipped.
 struct ScanImport::Entry
 {
-    QByteArray name;
-    QByteArray excluded;
-    QByteArray program; // in the header: the tool that wrote the file
+    std::string name;
+    std::string excluded;
+    std::string program; // in the header: the tool that wrote the file
     quint64 size = 0, allocated = 0, inode = 0, links = 0, device = 0;
     qint64 date = FileRecord::UnknownDate;
     bool hasName = false, hasDevice = false, hasInode = false, linked = false, readError = false;
@@ -207,7 +213,7 @@ bool ScanImport::skipNumber()
 
 // A string's bytes into `into` (or nowhere), its escapes undone: \udc80 to \udcff is the byte
 // 0x80 to 0xff that was not valid UTF-8, as ScanExport writes it.
-bool ScanImport::readString(QByteArray *into, qsizetype limit)
+bool ScanImport::readString(std::string *into, qsizetype limit)
 {
     if (peekAfterSpace() != '"')
         return peek() < 0 ? fail(ImportError::Truncated)
@@ -217,7 +223,7 @@ bool ScanImport::readString(QByteArray *into, qsizetype limit)
     const auto add = [&](const char *bytes, qsizetype n) {
         length += n;
         if (into && length <= limit)
-            into->append(bytes, n);
+            into->append(bytes, size_t(n));
     };
     const auto hex4 = [&](char32_t &unit) {
         unit = 0;
@@ -239,7 +245,8 @@ bool ScanImport::readString(QByteArray *into, qsizetype limit)
     };
     for (;;) {
         const char *plain = m_at;
-        while (m_at < m_end && *m_at != '"' && *m_at != '\\' && std::uint8_t(*m_at) >= 0x20)
+        while (m_at < m_end && *m_at != '"' && *m_at != '\\' && std::uint8_t(*m_at) >= 0x20 &&
+               std::uint8_t(*m_at) != 0xED)
             ++m_at;
         add(plain, m_at - plain);
         if (length > limit)
@@ -250,6 +257,26 @@ bool ScanImport::readString(QByteArray *into, qsizetype limit)
         ++m_at;
         if (c == '"')
             return true;
+        if (c == 0xED) {
+            // ncdu writes the escapes \udc80 to \udcff back as their UTF-8-like bytes ED B2 80
+            // to ED B3 BF, which no valid name holds: they stand for the one byte too.
+            const int second = peek();
+            if (second != 0xB2 && second != 0xB3) {
+                add("\xED", 1);
+                continue;
+            }
+            ++m_at;
+            const int third = peek();
+            if (third < 0x80 || third > 0xBF) {
+                const char both[] = {'\xED', char(second)};
+                add(both, 2);
+                continue;
+            }
+            ++m_at;
+            const char byte = char(0x80 | ((second & 1) << 6) | (third & 0x3F));
+            add(&byte, 1);
+            continue;
+        }
         if (c < 0x20) {
             --m_at;
             return fail(ImportError::Syntax, QStringLiteral("a control character in a string"));
@@ -301,13 +328,16 @@ bool ScanImport::readString(QByteArray *into, qsizetype limit)
         char32_t unit;
         if (!hex4(unit))
             return false;
-        QByteArray bytes;
+        std::string bytes;
         if (unit >= 0xDC80 && unit <= 0xDCFF) {
             bytes += char(unit - 0xDC00);
         } else if (unit >= 0xD800 && unit <= 0xDBFF) {
             char32_t low;
-            if (!expectWord("\\u") || !hex4(low))
+            if (peek() != '\\' || (++m_at, peek()) != 'u')
                 return fail(ImportError::BadEscape, QStringLiteral("a lone surrogate"));
+            ++m_at;
+            if (!hex4(low))
+                return false;
             if (low < 0xDC00 || low > 0xDFFF)
                 return fail(ImportError::BadEscape, QStringLiteral("a lone surrogate"));
             AppendUtf8(bytes, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
@@ -316,7 +346,7 @@ bool ScanImport::readString(QByteArray *into, qsizetype limit)
         } else {
             AppendUtf8(bytes, unit);
         }
-        add(bytes.constData(), bytes.size());
+        add(bytes.data(), qsizetype(bytes.size()));
     }
 }
 
@@ -388,8 +418,7 @@ bool ScanImport::readObject(Entry &entry, bool named)
         ++m_at;
         return true;
     }
-    QByteArray key;
-    key.reserve(16);
+    std::string &key = m_key;
     for (;;) {
         key.clear();
         if (!readString(&key, MaxName))
@@ -450,7 +479,7 @@ bool ScanImport::openFolder(Entry &entry)
     Frame &frame = m_frames[size_t(m_depth)];
     const qint64 date = entry.date;
     if (m_depth == 0) {
-        QByteArray root = entry.name;
+        QByteArray root(entry.name.data(), qsizetype(entry.name.size()));
         if (!root.endsWith('/'))
             root += '/';
         m_scan = std::make_unique<DriveScan>(root);
@@ -458,10 +487,10 @@ bool ScanImport::openFolder(Entry &entry)
         frame.device = entry.device;
     } else {
         Frame &parent = m_frames[size_t(m_depth - 1)];
-        if (entry.name.isEmpty() || entry.name.contains('/'))
+        if (entry.name.empty() || entry.name.find('/') != std::string::npos)
             return fail(ImportError::Syntax, QStringLiteral("a folder name with '/' or empty"));
-        frame.folder =
-            m_scan->openedFolder(parent.folder, entry.name, date, parent.subfolders++, entry.inode);
+        frame.folder = m_scan->openedFolder(parent.folder, View(entry.name), date,
+                                            parent.subfolders++, entry.inode);
         parent.names.push_back({HashName(entry.name), frame.folder, true});
         frame.device = entry.hasDevice ? entry.device : parent.device;
     }
@@ -477,15 +506,15 @@ bool ScanImport::openFolder(Entry &entry)
 bool ScanImport::addEntry(Entry &entry)
 {
     Frame &frame = m_frames[size_t(m_depth - 1)];
-    if (entry.name.isEmpty() || entry.name.contains('/'))
+    if (entry.name.empty() || entry.name.find('/') != std::string::npos)
         return fail(ImportError::Syntax, QStringLiteral("a name with '/' or empty"));
-    if (!entry.excluded.isEmpty()) {
+    if (!entry.excluded.empty()) {
         // Another volume's mount point, as the walk reports one; entries left out for other
         // reasons (a pattern) are left out here too.
         if (entry.excluded == "otherfs" || entry.excluded == "kernfs" ||
             entry.excluded == "frmlnk") {
             frame.names.push_back({HashName(entry.name), ~0u, true});
-            m_scan->otherVolume(frame.folder, entry.name);
+            m_scan->otherVolume(frame.folder, View(entry.name));
             ++frame.subfolders;
         }
         return true;
@@ -506,9 +535,9 @@ bool ScanImport::addEntry(Entry &entry)
         frame.counted.allocated += entry.allocated;
     }
     if (entry.readError)
-        m_scan->unreadEntry(frame.folder, entry.name, EIO);
+        m_scan->unreadEntry(frame.folder, View(entry.name), EIO);
     frame.names.push_back({HashName(entry.name), position, false});
-    frame.files.add(entry.name, entry.size, entry.date, entry.allocated);
+    frame.files.add(View(entry.name), entry.size, entry.date, entry.allocated);
     return true;
 }
 
@@ -560,9 +589,9 @@ bool ScanImport::parse()
     while (m_depth > 0) {
         int c = peekAfterSpace();
         if (c == ']') {
-            ++m_at;
             if (!closeFolder())
                 return false;
+            ++m_at;
             continue;
         }
         if (c != ',')
@@ -600,18 +629,26 @@ std::unique_ptr<DriveScan> ScanImport::read(SavedInput &input)
         m_scan.reset();
         return nullptr;
     }
-    // As the walk leaves them: grouped by file, the first link in the file's order counted.
+    // As the walk leaves them: grouped by file, the bytes counted at the first link in a walk's
+    // order (a folder's files before its subfolders), which in another tool's file may come
+    // after a link in a subfolder: then the bytes move, so the folders' totals are a walk's.
     std::stable_sort(m_links.begin(), m_links.end(), [](const HardLink &a, const HardLink &b) {
         return a.device != b.device ? a.device < b.device : a.inode < b.inode;
     });
-    for (size_t i = 0; i < m_links.size();) {
-        size_t end = i + 1;
-        while (end < m_links.size() && m_links[end].sameFile(m_links[i]))
-            ++end;
-        for (size_t j = i; j < end; ++j)
-            if (m_links[j].links == 0) // a tool that does not say
-                m_links[j].links = end - i;
-        i = end;
+    for (auto group = m_links.begin(); group != m_links.end();) {
+        const auto end = std::find_if(group, m_links.end(),
+                                      [&](const HardLink &l) { return !l.sameFile(*group); });
+        const auto first = std::min_element(group, end, [&](const HardLink &a, const HardLink &b) {
+            return WalksBefore(*m_scan, a.folder, a.position, b.folder, b.position);
+        });
+        if (group->folder != first->folder) // the group's first in the file is the counted one
+            m_scan->moveBytes(group->folder, first->folder, group->bytes);
+        for (auto it = group; it != end; ++it) {
+            it->counted = it == first;
+            if (it->links == 0) // a tool that does not say
+                it->links = quint64(end - group);
+        }
+        group = end;
     }
     m_scan->keepHardLinks(std::move(m_links));
     return std::move(m_scan);

@@ -6,6 +6,7 @@
 #include <QByteArray>
 
 #include <memory>
+#include <string>
 #include <string_view>
 #include <unordered_set>
 #include <vector>
@@ -43,7 +44,7 @@ private:
     bool closeFolder();
     bool addEntry(Entry &entry);
     bool readObject(Entry &entry, bool named = true);
-    bool readString(QByteArray *into, qsizetype limit);
+    bool readString(std::string *into, qsizetype limit);
     bool readUnsigned(quint64 &value);
     bool readSigned(qint64 &value);
     bool readBool(bool &value);
@@ -64,6 +65,7 @@ private:
     qint64 m_base = 0; // offset of m_buffer's first byte in the text
     bool m_readFailed = false;
     ImportError m_error;
+    std::string m_key; // kept between objects, as its buffer is
 
     std::unique_ptr<DriveScan> m_scan;
     std::vector<Frame> m_frames; // kept across folders, so their buffers are reused
