@@ -22,6 +22,14 @@ void AppendNumber(std::string &text, std::integral auto value)
     text.append(digits, size_t(end - digits));
 }
 
+// ncdu refuses a negative mtime: a date before 1970 goes under a key of ours, which the other
+// tools skip.
+void AppendDate(std::string &text, qint64 date)
+{
+    text += date >= 0 ? ",\"mtime\":" : ",\"quarnel_mtime\":";
+    AppendNumber(text, date);
+}
+
 // The length of the valid UTF-8 sequence at `at`, or 0: overlong forms, surrogates and code
 // points past U+10FFFF are not valid.
 size_t Utf8Length(const unsigned char *at, const unsigned char *end)
@@ -164,10 +172,8 @@ bool ScanExport::write(SavedOutput &out)
         if (f == 0 && name.size() > 1 && name.endsWith('/'))
             name.chop(1); // the root's path, as the other tools write it
         AppendString(text, name.data(), size_t(name.size()));
-        if (const qint64 date = m_scan.dateOf(f); date != FileRecord::UnknownDate) {
-            text += ",\"mtime\":";
-            AppendNumber(text, date);
-        }
+        if (const qint64 date = m_scan.dateOf(f); date != FileRecord::UnknownDate)
+            AppendDate(text, date);
         if (f == 0 && !links.empty()) {
             text += ",\"dev\":";
             AppendNumber(text, links.front().device);
@@ -194,8 +200,7 @@ bool ScanExport::write(SavedOutput &out)
             text += ",\"dsize\":";
             AppendNumber(text, file.allocated);
             if (file.date != FileRecord::UnknownDate) {
-                text += ",\"mtime\":";
-                AppendNumber(text, file.date);
+                AppendDate(text, file.date);
             } else {
                 text += ",\"read_error\":true";
             }

@@ -191,8 +191,9 @@ bool ScanImport::readSigned(qint64 &value)
     quint64 magnitude = 0;
     if (!readUnsigned(magnitude))
         return false;
-    if (magnitude > quint64(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0))
-        return fail(ImportError::NumberTooLarge, QStringLiteral("past 2^63"));
+    // ncdu writes a date before 1970 as the unsigned number of the same 64 bits.
+    if (negative && magnitude > quint64(std::numeric_limits<qint64>::max()) + 1)
+        return fail(ImportError::NumberTooLarge, QStringLiteral("past -2^63"));
     value = negative ? qint64(0 - magnitude) : qint64(magnitude);
     return true;
 }
@@ -433,7 +434,7 @@ bool ScanImport::readObject(Entry &entry, bool named)
             ok = readUnsigned(entry.size);
         } else if (key == "dsize") {
             ok = readUnsigned(entry.allocated);
-        } else if (key == "mtime") {
+        } else if (key == "mtime" || key == "quarnel_mtime") {
             ok = readSigned(entry.date);
         } else if (key == "ino") {
             ok = readUnsigned(entry.inode);

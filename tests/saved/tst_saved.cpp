@@ -142,6 +142,8 @@ private slots:
         QVERIFY(m_dir.isValid());
         m_root = QFile::encodeName(m_dir.path()) + "/tree";
         Make(m_root, TreeSpec);
+        const timespec before1970[2] = {{-86400, 0}, {-86400, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, m_root + "/plain", before1970, AT_SYMLINK_NOFOLLOW) == 0);
         m_scan = std::make_unique<DriveScan>(m_root + '/');
         QVERIFY(Walk(m_root, *m_scan));
     }
