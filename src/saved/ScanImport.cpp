@@ -21,6 +21,14 @@ quint64 HashName(const std::string &name)
     return std::hash<std::string_view>()(name);
 }
 
+// A name a folder's listing can hold: records' paths are made of them, and a path through ".."
+// would lead out of the scanned tree.
+bool IsEntryName(const std::string &name)
+{
+    return !name.empty() && name != "." && name != ".." &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+}
+
 QByteArrayView View(const std::string &s)
 {
     return QByteArrayView(s.data(), qsizetype(s.size()));
@@ -488,8 +496,8 @@ bool ScanImport::openFolder(Entry &entry)
         frame.device = entry.device;
     } else {
         Frame &parent = m_frames[size_t(m_depth - 1)];
-        if (entry.name.empty() || entry.name.find('/') != std::string::npos)
-            return fail(ImportError::Syntax, QStringLiteral("a folder name with '/' or empty"));
+        if (!IsEntryName(entry.name))
+            return fail(ImportError::Syntax, QStringLiteral("a name no file system gives"));
         frame.folder = m_scan->openedFolder(parent.folder, View(entry.name), date,
                                             parent.subfolders++, entry.inode);
         parent.names.push_back({HashName(entry.name), frame.folder, true});
@@ -507,8 +515,8 @@ bool ScanImport::openFolder(Entry &entry)
 bool ScanImport::addEntry(Entry &entry)
 {
     Frame &frame = m_frames[size_t(m_depth - 1)];
-    if (entry.name.empty() || entry.name.find('/') != std::string::npos)
-        return fail(ImportError::Syntax, QStringLiteral("a name with '/' or empty"));
+    if (!IsEntryName(entry.name))
+        return fail(ImportError::Syntax, QStringLiteral("a name no file system gives"));
     if (!entry.excluded.empty()) {
         // Another volume's mount point, as the walk reports one; entries left out for other
         // reasons (a pattern) are left out here too.

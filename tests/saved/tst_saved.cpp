@@ -275,6 +275,8 @@ private slots:
         row("lone high surrogate", head + R"(,{"name":"a\ud800b"}]])", ImportError::BadEscape, -1);
         row("control character", head + ",{\"name\":\"a\nb\"}]]", ImportError::Syntax, -1);
         row("slash in a name", head + R"(,{"name":"a/b"}]])", ImportError::Syntax, -1);
+        row("folder named ..", head + R"(,[{"name":".."}]]])", ImportError::Syntax, -1);
+        row("NUL in a name", head + R"(,{"name":"a\u0000"}]])", ImportError::Syntax, -1);
         row("a second root", head + R"(],[{"name":"/s"}]])", ImportError::TrailingData, -1);
         row("a megabyte name", head + ",{\"name\":\"" + QByteArray(1 << 20, 'n') + "\"}]]",
             ImportError::NameTooLong, -1);
