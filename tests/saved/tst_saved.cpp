@@ -331,10 +331,17 @@ private slots:
             return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
         }();
         QVERIFY(!text.isEmpty());
-        const QByteArrayList seeds = {
+        QByteArrayList seeds = {
             text, R"([1,2,{"x":[1,{"y":null}]},[{"name":"/","dev":1},{"name":"a\udcff\u00e9",)"
                   R"("asize":1,"ino":5,"hlnkc":true},[{"name":"d","read_error":true}],)"
                   R"({"name":"m","excluded":"otherfs"}]])"_ba};
+        const QByteArray gz = QFile::encodeName(m_dir.path()) + "/fuzz.json.gz";
+        SavedOutput out;
+        QVERIFY(out.open(gz) && out.write(seeds[1].constData(), size_t(seeds[1].size())) &&
+                out.finish());
+        QFile compressed(QFile::decodeName(gz));
+        QVERIFY(compressed.open(QIODevice::ReadOnly));
+        seeds.append(compressed.readAll()); // damage to the compressed stream, too
         QRandomGenerator random(1234);
         int loaded = 0, refused = 0;
         for (int i = 0; i < 3000; ++i) {
