@@ -25,8 +25,12 @@ quint64 HashName(const std::string &name)
 // would lead out of the scanned tree.
 bool IsEntryName(const std::string &name)
 {
-    return !name.empty() && name != "." && name != ".." &&
-           name.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+    if (name.empty() || name == "." || name == "..")
+        return false;
+    for (const char c : name) // a plain loop: find_first_of looks each byte up in the set
+        if (c == '/' || c == 0)
+            return false;
+    return true;
 }
 
 QByteArrayView View(const std::string &s)
@@ -130,10 +134,14 @@ bool ScanImport::refill()
 int ScanImport::peekAfterSpace()
 {
     for (;;) {
-        const int c = peek();
-        if (c != ' ' && c != '\n' && c != '\r' && c != '\t')
-            return c;
-        ++m_at;
+        const char *at = m_at;
+        while (at < m_end && (*at == ' ' || *at == '\n' || *at == '\r' || *at == '\t'))
+            ++at;
+        m_at = at;
+        if (at < m_end)
+            return static_cast<unsigned char>(*at);
+        if (!refill())
+            return -1;
     }
 }
 
@@ -177,7 +185,14 @@ bool ScanImport::readUnsigned(quint64 &value)
     if (c < '0' || c > '9')
         return c < 0 ? fail(ImportError::Truncated)
                      : fail(ImportError::Syntax, QStringLiteral("expected a number"));
-    value = 0;
+    // Up to 19 digits cannot overflow: taken straight from the buffer while it lasts.
+    quint64 fast = 0;
+    const char *at = m_at, *end = std::min(m_end, m_at + 19);
+    while (at < end && *at >= '0' && *at <= '9')
+        fast = fast * 10 + unsigned(*at++ - '0');
+    m_at = at;
+    value = fast;
+    c = peek();
     while (c >= '0' && c <= '9') {
         const unsigned digit = unsigned(c - '0');
         if (value > (~quint64(0) - digit) / 10)
@@ -253,11 +268,13 @@ bool ScanImport::readString(std::string *into, qsizetype limit)
         return true;
     };
     for (;;) {
-        const char *plain = m_at;
-        while (m_at < m_end && *m_at != '"' && *m_at != '\\' && std::uint8_t(*m_at) >= 0x20 &&
-               std::uint8_t(*m_at) != 0xED)
-            ++m_at;
-        add(plain, m_at - plain);
+        // Local copies of the members keep the loop in registers.
+        const char *plain = m_at, *at = m_at, *end = m_end;
+        while (at < end && *at != '"' && *at != '\\' && std::uint8_t(*at) >= 0x20 &&
+               std::uint8_t(*at) != 0xED)
+            ++at;
+        m_at = at;
+        add(plain, at - plain);
         if (length > limit)
             return fail(ImportError::NameTooLong, QStringLiteral("over %1 bytes").arg(limit));
         const int c = peek();
@@ -435,30 +452,31 @@ bool ScanImport::readObject(Entry &entry, bool named)
         if (!expect(':'))
             return false;
         bool ok = true;
-        if (key == "name") {
+        const std::string_view k(key); // compared by size first
+        if (k == "name") {
             ok = readString(&entry.name, MaxName);
             entry.hasName = true;
-        } else if (key == "asize") {
+        } else if (k == "asize") {
             ok = readUnsigned(entry.size);
-        } else if (key == "dsize") {
+        } else if (k == "dsize") {
             ok = readUnsigned(entry.allocated);
-        } else if (key == "mtime" || key == "quarnel_mtime") {
+        } else if (k == "mtime" || k == "quarnel_mtime") {
             ok = readSigned(entry.date);
-        } else if (key == "ino") {
+        } else if (k == "ino") {
             ok = readUnsigned(entry.inode);
             entry.hasInode = true;
-        } else if (key == "nlink") {
+        } else if (k == "nlink") {
             ok = readUnsigned(entry.links);
-        } else if (key == "dev") {
+        } else if (k == "dev") {
             ok = readUnsigned(entry.device);
             entry.hasDevice = true;
-        } else if (key == "hlnkc") {
+        } else if (k == "hlnkc") {
             ok = readBool(entry.linked);
-        } else if (key == "read_error") {
+        } else if (k == "read_error") {
             ok = readBool(entry.readError);
-        } else if (key == "excluded") {
+        } else if (k == "excluded") {
             ok = readString(&entry.excluded, 64);
-        } else if (key == "progname") {
+        } else if (k == "progname") {
             ok = readString(&entry.program, 64);
         } else {
             ok = skipValue();
