@@ -359,11 +359,31 @@ quint64 DriveScan::inodeOf(FolderId folder) const
 void DriveScan::skippedFolder(FolderId parent, QByteArrayView name, int error)
 {
     noteUnread(m_unreadFolders, parent, name, error);
+    if (!Vanished(error)) {
+        std::lock_guard lock(m_unreadLock);
+        m_folderNotes.push_back({parent, name.toByteArray(), FolderNote::Unread});
+    }
 }
 
 void DriveScan::unreadEntry(FolderId folder, QByteArrayView name, int error)
 {
     noteUnread(name.isEmpty() ? m_unreadFolders : m_unreadFiles, folder, name, error);
+    if (name.isEmpty() && !Vanished(error)) {
+        std::lock_guard lock(m_unreadLock);
+        m_folderNotes.push_back({folder, {}, FolderNote::Unread});
+    }
+}
+
+void DriveScan::otherVolume(FolderId parent, QByteArrayView name)
+{
+    std::lock_guard lock(m_unreadLock);
+    m_folderNotes.push_back({parent, name.toByteArray(), FolderNote::OtherVolume});
+}
+
+std::vector<FolderNote> DriveScan::folderNotes() const
+{
+    std::lock_guard lock(m_unreadLock);
+    return m_folderNotes;
 }
 
 void DriveScan::noteUnread(std::atomic<quint32> &count, FolderId folder, QByteArrayView name,

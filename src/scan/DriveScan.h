@@ -2,6 +2,7 @@
 
 #include "ByteArena.h"
 #include "FileRecordCodec.h"
+#include "FolderNote.h"
 #include "WalkSink.h"
 
 #include <QByteArray>
@@ -68,6 +69,9 @@ public:
     bool isRemoved(FolderId folder) const;
     // The links of the files with more than one, as kept at the end of the walk and after edits.
     std::vector<HardLink> hardLinks() const;
+    // What a saved scan tells besides the records: folders not (fully) listed, other volumes'
+    // mount points. In the order the walk met them.
+    std::vector<FolderNote> folderNotes() const;
 
     // Editing the records after the walk (see RecordsEdit), by one thread at a time while
     // others read: a reader sees each change whole or not at all.
@@ -91,6 +95,7 @@ public:
     void skippedFolder(FolderId parent, QByteArrayView name, int error) override;
     void unreadEntry(FolderId folder, QByteArrayView name, int error) override;
     void cycleFolder(FolderId, QByteArrayView) override {}
+    void otherVolume(FolderId parent, QByteArrayView name) override;
     void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override;
     void keepHardLinks(std::vector<HardLink> links) override;
     FolderId parentOf(FolderId folder) const override;
@@ -126,5 +131,6 @@ private:
     std::atomic<quint32> m_unreadFiles{0};
     mutable std::mutex m_unreadLock;
     QByteArrayList m_unreadSample;
-    std::vector<HardLink> m_hardLinks; // guarded by m_lock
+    std::vector<HardLink> m_hardLinks;     // guarded by m_lock
+    std::vector<FolderNote> m_folderNotes; // guarded by m_unreadLock
 };

@@ -53,6 +53,14 @@ public:
     // would count the same files twice and never end. It gets no record.
     virtual void cycleFolder(FolderId parent, QByteArrayView name) = 0;
 
+    // A subfolder where another volume is mounted: it has its own drive, so it is counted among
+    // the entries but gets no record. Sinks that only total need not hear of it.
+    virtual void otherVolume(FolderId parent, QByteArrayView name)
+    {
+        (void)parent;
+        (void)name;
+    }
+
     // Moves bytes of the totals from one folder (and its ancestors) to another (and its
     // ancestors); the walk uses it to settle which link of a hard-linked file counts.
     virtual void moveBytes(FolderId from, FolderId to, CountedBytes bytes) = 0;

@@ -239,6 +239,8 @@ private:
                     else
                         m_children.push_back({folder, subfolders, status.inode, status.modified,
                                               name.toByteArray()});
+                } else {
+                    m_walker.m_sink.otherVolume(folder, name);
                 }
                 ++subfolders;
                 continue;

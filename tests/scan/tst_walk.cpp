@@ -301,6 +301,15 @@ void TestWalk::commandLine_data()
     row("dash root after --", "@ -- -dash", "cli", 0, {}, ".\t6\t1\t0");
     row("root is a link to a folder", "@ %1-link", "cli", 0, {}, ".\t12\t1\t1\n-dash\t6\t1\t0");
     row("names escaped", "@ %1", "hostile", 0, {"\nnames/dir\\x0anl\t1000\t1\t0\n"}, "*");
+    // A saved scan loads back as the walk's lines: through a pipe, and compressed in a file.
+    row("saved and loaded", "@ --export - %1 | @ --import -", "big", 0, {}, "=");
+    row("saved compressed, names escaped",
+        "t=$(mktemp -d) && @ %1 | sort >$t/a && @ --export $t/s.json.zst %1 && @ --import "
+        "$t/s.json.zst | sort >$t/b && cmp $t/a $t/b; s=$?; rm -rf $t; exit $s",
+        "hostile", 0, {}, "");
+    row("loads no other version", "printf '[2,0]' | @ --import -", "cli", 2,
+        {"cannot load -: byte 2: a format version"}, "");
+    row("import and a root", "@ --import x %1", "cli", 2, {"--import reads no ROOT"}, "");
     // Permissions alone leave out nothing the user could have seen: exit status 0. The r--
     // folder's files are listed with size 0, and said once, not file by file.
     row("unreadable folders",
@@ -341,6 +350,14 @@ void TestWalk::commandLine_data()
                 io ? QByteArrayList{said + ": Input/output error"} : QByteArrayList(), shown);
         }
     }
+    // A folder listed in part is marked in a saved scan, and counted unread again once loaded.
+    row("listing error, saved and loaded",
+        noLeaks + "strace -f -o /dev/null -e inject=getdents64:error=EIO -P %1/sub @ --threads 1 "
+                  "--export - %1 | @ --import - --summary",
+        "faults", 0,
+        {"cannot list all of %1/sub/: Input/output error",
+         "unreadable folders 1, unreadable files 0"},
+        ".\t17\t1\t2\nother\t7\t1\t0\nsub\t0\t0\t0");
     // Mounts made in a namespace of the tool's own, which they go with. "mp" becomes another
     // volume, which has a drive of its own: counted as an entry, never entered; "covered" a file
     // of that volume, which belongs to its total.
@@ -350,6 +367,11 @@ void TestWalk::commandLine_data()
         ".\t103\t0\t2\na\t100\t1\t1\nc\t3\t1\t1\nc/d\t0\t0\t1");
     row("another volume mounted inside",
         "unshare -m sh -c \"mount -t tmpfs none mp && >mp/f && mount --bind mp/f covered && @ %1\"",
+        "mounted", 0, {}, ".\t24\t1\t2\nafter\t13\t1\t0");
+    row("another volume mounted inside, saved and loaded",
+        "unshare -m sh -c \"mount -t tmpfs none mp && >mp/f && mount --bind mp/f covered && @ "
+        "--export "
+        "- %1 | @ --import -\"",
         "mounted", 0, {}, ".\t24\t1\t2\nafter\t13\t1\t0");
 }
 

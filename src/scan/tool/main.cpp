@@ -1,8 +1,13 @@
 // quarnel-scan: walks a folder with Quarnel's engine and prints one line per folder record:
-// path, total, files directly in it, directory entries directly in it.
+// path, total, files directly in it, directory entries directly in it. Or saves the scan in
+// ncdu's export format, or reads such a file instead of walking.
 
 #include "DriveScan.h"
 #include "PathEscape.h"
+#include "SavedInput.h"
+#include "SavedOutput.h"
+#include "ScanExport.h"
+#include "ScanImport.h"
 #include "Walker.h"
 
 #include <QByteArray>
@@ -13,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string_view>
@@ -22,7 +28,8 @@
 namespace {
 
 constexpr const char *Usage =
-    "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--] ROOT\n"
+    "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--export FILE] [--] ROOT\n"
+    "       quarnel-scan --import FILE [--disk-usage] [--summary] [--export FILE]\n"
     "       quarnel-scan --help\n"
     "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
     "ROOT that is itself a link to a folder is followed), and prints one line per folder: path\n"
@@ -32,6 +39,11 @@ constexpr const char *Usage =
     "  --disk-usage total the bytes the files take on the disk (their allocated blocks)\n"
     "               rather than their sizes\n"
     "  --summary    print totals, threads and timings on standard error\n"
+    "  --export FILE  write the scan to FILE in ncdu's JSON export format (which ncdu -f and\n"
+    "               gdu -f read) instead of printing the lines; \"-\" is standard output, a\n"
+    "               name ending in .gz or .zst is compressed with gzip or zstd\n"
+    "  --import FILE  read a scan saved by quarnel-scan --export, ncdu -o or gdu -o (plain,\n"
+    "               gzip or zstd) instead of walking, and print its lines as a walk would\n"
     "  --help       print this help\n"
     "What cannot be read is named on standard error and left out of the totals.\n"
     "Exit status: 0 when the walk completed, leaving out at most folders that could not be\n"
@@ -45,6 +57,8 @@ struct Arguments
     int threads = 0;
     bool summary = false;
     bool diskUsage = false;
+    QByteArray exportTo;
+    QByteArray importFrom;
 };
 
 [[noreturn]] void Fail(const char *message, const char *detail = "")
@@ -74,6 +88,10 @@ Arguments Parse(int argc, char **argv)
             if (!value || *value == 0 || *end != 0 || n < 1 || n > 256)
                 Fail("--threads needs a number from 1 to 256");
             args.threads = int(n);
+        } else if (!optionsEnded && (arg == "--export" || arg == "--import")) {
+            if (i + 1 >= argc || argv[i + 1][0] == 0)
+                Fail(arg == "--export" ? "--export needs a FILE" : "--import needs a FILE");
+            (arg == "--export" ? args.exportTo : args.importFrom) = QByteArray(argv[++i]);
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.starts_with("-") && arg.size() > 1) {
@@ -86,8 +104,8 @@ Arguments Parse(int argc, char **argv)
             Fail("only one ROOT may be given");
         }
     }
-    if (args.root.isEmpty())
-        Fail("no ROOT given");
+    if (args.root.isEmpty() == args.importFrom.isEmpty())
+        Fail(args.root.isEmpty() ? "no ROOT given" : "--import reads no ROOT");
     return args;
 }
 
@@ -135,9 +153,17 @@ public:
                      "mount), already counted\n",
                      path.constData());
     }
+    void otherVolume(FolderId parent, QByteArrayView name) override
+    {
+        m_scan.otherVolume(parent, name);
+    }
     void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override
     {
         m_scan.moveBytes(from, to, bytes);
+    }
+    void keepHardLinks(std::vector<HardLink> links) override
+    {
+        m_scan.keepHardLinks(std::move(links));
     }
     FolderId parentOf(FolderId folder) const override { return m_scan.parentOf(folder); }
     quint32 ordinalOf(FolderId folder) const override { return m_scan.ordinalOf(folder); }
@@ -189,8 +215,77 @@ void PrintRecords(const DriveScan &scan, bool diskUsage)
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
 }
 
+// Prints the records, or writes them to the export file; false when the export failed.
+bool Output(const DriveScan &scan, const Arguments &args)
+{
+    if (args.exportTo.isEmpty()) {
+        PrintRecords(scan, args.diskUsage);
+        std::fflush(stdout);
+        return true;
+    }
+    SavedOutput out;
+    ScanExport writer(scan);
+    if (!out.open(args.exportTo) || !writer.write(out)) {
+        const QString why = writer.error().isEmpty() ? out.error() : writer.error();
+        std::fprintf(stderr, "quarnel-scan: cannot write %s\n", qPrintable(why));
+        return false;
+    }
+    return true;
+}
+
+void PrintSummary(const DriveScan &scan, const char *what, double readMs, int threads,
+                  double outputMs)
+{
+    quint64 files = 0;
+    for (qsizetype i = 0; i < scan.count(); ++i)
+        files += scan.fileCountOf(WalkSink::FolderId(i));
+    struct rusage usage
+    {
+    };
+    getrusage(RUSAGE_SELF, &usage);
+    std::fprintf(
+        stderr,
+        "folders %lld, files %llu, total %llu bytes, unreadable folders %u, unreadable "
+        "files %u\n"
+        "%s %.1f ms with %d threads, report %.1f ms, records %.1f MiB, peak RSS %.1f MiB\n",
+        static_cast<long long>(scan.count()), static_cast<unsigned long long>(files),
+        static_cast<unsigned long long>(scan.totalSize()), scan.unreadFolders(), scan.unreadFiles(),
+        what, readMs, threads, outputMs, double(scan.memoryUsed()) / 1048576.0,
+        double(usage.ru_maxrss) / 1024.0);
+}
+
+double Milliseconds(std::chrono::steady_clock::duration d)
+{
+    return double(std::chrono::duration_cast<std::chrono::microseconds>(d).count()) / 1000;
+}
+
+int Import(const Arguments &args)
+{
+    const auto started = std::chrono::steady_clock::now();
+    SavedInput input;
+    ScanImport reader;
+    std::unique_ptr<DriveScan> scan;
+    if (input.open(args.importFrom))
+        scan = reader.read(input);
+    if (!scan) {
+        const ImportError &error =
+            input.error().problem != ImportError::None ? input.error() : reader.error();
+        std::fprintf(stderr, "quarnel-scan: cannot load %s: %s\n", args.importFrom.constData(),
+                     qPrintable(error.describe()));
+        return 2;
+    }
+    const auto loaded = std::chrono::steady_clock::now();
+    const bool written = Output(*scan, args);
+    if (args.summary)
+        PrintSummary(*scan, "load", Milliseconds(loaded - started), 1,
+                     Milliseconds(std::chrono::steady_clock::now() - loaded));
+    return written ? 0 : 1;
+}
+
 int Run(const Arguments &args)
 {
+    if (!args.importFrom.isEmpty())
+        return Import(args);
     const auto started = std::chrono::steady_clock::now();
 
     QByteArray rootPath = args.root;
@@ -211,32 +306,11 @@ int Run(const Arguments &args)
         return 1;
     }
     const auto walked = std::chrono::steady_clock::now();
-    PrintRecords(scan, args.diskUsage);
-    std::fflush(stdout);
-
-    if (args.summary) {
-        quint64 files = 0;
-        for (qsizetype i = 0; i < scan.count(); ++i)
-            files += scan.fileCountOf(WalkSink::FolderId(i));
-        struct rusage usage
-        {
-        };
-        getrusage(RUSAGE_SELF, &usage);
-        const auto ms = [](auto d) {
-            return double(std::chrono::duration_cast<std::chrono::microseconds>(d).count()) / 1000;
-        };
-        std::fprintf(
-            stderr,
-            "folders %lld, files %llu, total %llu bytes, unreadable folders %u, unreadable "
-            "files %u\n"
-            "walk %.1f ms with %d threads, report %.1f ms, records %.1f MiB, peak RSS %.1f MiB\n",
-            static_cast<long long>(scan.count()), static_cast<unsigned long long>(files),
-            static_cast<unsigned long long>(scan.totalSize()), scan.unreadFolders(),
-            scan.unreadFiles(), ms(walked - started), walker.threadCount(),
-            ms(std::chrono::steady_clock::now() - walked), double(scan.memoryUsed()) / 1048576.0,
-            double(usage.ru_maxrss) / 1024.0);
-    }
-    return reporting.incomplete() ? 1 : 0;
+    const bool written = Output(scan, args);
+    if (args.summary)
+        PrintSummary(scan, "walk", Milliseconds(walked - started), walker.threadCount(),
+                     Milliseconds(std::chrono::steady_clock::now() - walked));
+    return reporting.incomplete() || !written ? 1 : 0;
 }
 
 } // namespace

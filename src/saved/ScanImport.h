@@ -1,0 +1,83 @@
+#pragma once
+
+#include "DriveScan.h"
+#include "ImportError.h"
+
+#include <QByteArray>
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+class SavedInput;
+
+// Reads a scan saved in ncdu's JSON export format (by Quarnel, ncdu or gdu) into new records,
+// made through the calls a walk makes, so they are the records a walk of the same tree would
+// have made: a folder's own size is not counted, a hard-linked file counts once, at its first
+// link in the file. Names escaped as ScanExport writes them come back as the same bytes.
+//
+// The reader goes through the text once with an explicit stack and keeps nothing but the records
+// and the open folders' files: memory stays in step with the file's size. What is wrong with the
+// file (truncated, damaged, hostile) stops it with the offset and what was found, and no records.
+class ScanImport
+{
+public:
+    // Deeper than the folders of any real volume; keeps paths within what tools handle.
+    static constexpr int MaxDepth = 10000;
+    // Bytes of a name; the root's is a path.
+    static constexpr qsizetype MaxName = 4096;
+
+    ScanImport();
+    ~ScanImport();
+
+    std::unique_ptr<DriveScan> read(SavedInput &input);
+    const ImportError &error() const { return m_error; }
+
+private:
+    struct Entry;
+    struct Frame;
+
+    bool parse();
+    bool openFolder(Entry &entry);
+    bool closeFolder();
+    bool addEntry(Entry &entry);
+    bool readObject(Entry &entry, bool named = true);
+    bool readString(std::string *into, qsizetype limit);
+    bool readUnsigned(quint64 &value);
+    bool readSigned(qint64 &value);
+    bool readBool(bool &value);
+    bool skipValue();
+    bool skipNumber();
+    bool expectWord(std::string_view word);
+    bool expect(char c);
+    int peek() { return m_at < m_end || refill() ? static_cast<unsigned char>(*m_at) : -1; }
+    int peekAfterSpace();
+    bool refill();
+    bool fail(ImportError::Problem problem, const QString &detail = {});
+    qint64 offset() const;
+
+    SavedInput *m_input = nullptr;
+    std::vector<char> m_buffer;
+    const char *m_at = nullptr;
+    const char *m_end = nullptr;
+    qint64 m_base = 0; // offset of m_buffer's first byte in the text
+    bool m_readFailed = false;
+    ImportError m_error;
+    std::string m_key; // kept between objects, as its buffer is
+
+    std::unique_ptr<DriveScan> m_scan;
+    std::vector<Frame> m_frames; // kept across folders, so their buffers are reused
+    int m_depth = 0;
+    struct FileIdHash
+    {
+        size_t operator()(const std::pair<quint64, quint64> &id) const
+        {
+            return std::hash<quint64>()(id.second * 0x9e3779b97f4a7c15ull ^ id.first);
+        }
+    };
+    std::unordered_set<std::pair<quint64, quint64>, FileIdHash> m_claimed;
+    std::vector<HardLink> m_links;
+    bool m_laterLinksMarked = false;
+};

@@ -1,0 +1,382 @@
+#include "DriveScan.h"
+#include "FolderRecord.h"
+#include "SavedInput.h"
+#include "SavedOutput.h"
+#include "ScanExport.h"
+#include "ScanImport.h"
+#include "Walker.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <map>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// "path=size" makes a file of that many bytes (a hole, mostly, unless it is small), "path/" a
+// folder, "path>target" a second link to target. Bytes, not text: names need not be UTF-8.
+void Make(const QByteArray &root, const QByteArrayList &specs)
+{
+    ::mkdir(root.constData(), 0755);
+    for (const QByteArray &spec : specs) {
+        const qsizetype equals = spec.lastIndexOf('='), arrow = spec.indexOf('>');
+        const QByteArray path =
+            root + '/' +
+            spec.first(std::max(equals, arrow) < 0 ? spec.size() : std::max(equals, arrow));
+        for (qsizetype slash = path.indexOf('/', root.size() + 1); slash >= 0;
+             slash = path.indexOf('/', slash + 1))
+            ::mkdir(path.first(slash).constData(), 0755);
+        if (arrow >= 0) {
+            QVERIFY(::link((root + '/' + spec.sliced(arrow + 1)).constData(), path.constData()) ==
+                    0);
+        } else if (equals >= 0) {
+            const int fd = ::open(path.constData(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644);
+            const long long size = spec.sliced(equals + 1).toLongLong();
+            QVERIFY(fd >= 0);
+            if (size < 100000) { // written: it takes blocks
+                QVERIFY(::write(fd, QByteArray(size, 'x').constData(), size_t(size)) == size);
+            } else {
+                QVERIFY(::ftruncate(fd, size) == 0);
+            }
+            ::close(fd);
+        }
+    }
+}
+
+// Everything the records say, by paths below the root, so two scans of one tree compare equal
+// whatever order their folders were made in. `totalsOnly` leaves out what other tools do not
+// keep alike: dates, the files' order and names' spelling.
+QByteArrayList Dump(const DriveScan &scan, bool totalsOnly = false)
+{
+    QByteArrayList lines;
+    const qsizetype root = scan.rootPath().size();
+    for (qsizetype i = 0; i < scan.count(); ++i) {
+        const FolderRecord folder = scan.folder(i);
+        QByteArray line = folder.path().sliced(root) + ' ' + QByteArray::number(folder.size()) +
+                          ' ' + QByteArray::number(folder.allocated());
+        if (!totalsOnly) {
+            line += ' ' + QByteArray::number(folder.date()) + ' ' +
+                    QByteArray::number(folder.subfolderEntries()) + ':';
+            for (const FileRecord &f : folder.files())
+                line += " [" + f.name.toByteArray() + ' ' + QByteArray::number(f.size) + ' ' +
+                        QByteArray::number(f.allocated) + ' ' + QByteArray::number(f.date) + ']';
+        }
+        lines.append(line);
+    }
+    if (!totalsOnly) {
+        for (const HardLink &l : scan.hardLinks())
+            lines.append("link " + scan.pathOf(l.folder).sliced(root) + ' ' +
+                         QByteArray::number(l.position) + ' ' + QByteArray::number(l.inode) + ' ' +
+                         QByteArray::number(l.links) + ' ' + QByteArray::number(l.counted));
+        for (const FolderNote &n : scan.folderNotes())
+            lines.append("note " + scan.pathOf(n.folder).sliced(root) + n.name + ' ' +
+                         QByteArray::number(n.kind));
+    }
+    std::ranges::sort(lines);
+    return lines;
+}
+
+bool Save(const DriveScan &scan, const QByteArray &file)
+{
+    SavedOutput out;
+    ScanExport writer(scan);
+    return out.open(file) && writer.write(out);
+}
+
+std::unique_ptr<DriveScan> Load(const QByteArray &file, ImportError *error = nullptr)
+{
+    SavedInput in;
+    ScanImport reader;
+    std::unique_ptr<DriveScan> scan = in.open(file) ? reader.read(in) : nullptr;
+    if (error)
+        *error = in.error().problem != ImportError::None ? in.error() : reader.error();
+    return scan;
+}
+
+std::unique_ptr<DriveScan> LoadBytes(const QByteArray &bytes, ImportError &error)
+{
+    SavedInput in;
+    in.setData(bytes);
+    ScanImport reader;
+    std::unique_ptr<DriveScan> scan = reader.read(in);
+    error = reader.error();
+    return scan;
+}
+
+const QByteArrayList TreeSpec = {
+    "plain=5",
+    "bad\xff\xfe name=3",
+    "ctl\x01\n\t=1",
+    "q\"uo\\te=2",
+    "\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80=4",
+    "\xed\xb3\xbf surrogate bytes=6",
+    "sparse=5000000",
+    "empty/",
+    "a/b/c/deep=7",
+    "a/b/\xff dir/inner=8",
+    "a/second>plain",
+    "a/b/third>plain",
+    "z/same1=9",
+    "z/same2>z/same1",
+};
+
+} // namespace
+
+class SavedTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_root = QFile::encodeName(m_dir.path()) + "/tree";
+        Make(m_root, TreeSpec);
+        const timespec before1970[2] = {{-86400, 0}, {-86400, 0}};
+        QVERIFY(::utimensat(AT_FDCWD, m_root + "/plain", before1970, AT_SYMLINK_NOFOLLOW) == 0);
+        m_scan = std::make_unique<DriveScan>(m_root + '/');
+        QVERIFY(Walk(m_root, *m_scan));
+    }
+    // QDir removes by QString paths, which cannot name every byte of these names.
+    void cleanupTestCase() { QProcess::execute(u"rm"_s, {u"-rf"_s, m_dir.path()}); }
+
+    // Quarnel to a file and back gives the same records, in every compression.
+    void roundTrip_data()
+    {
+        QTest::addColumn<QByteArray>("name");
+        QTest::newRow("plain") << "scan.json"_ba;
+        QTest::newRow("gzip") << "scan.json.gz"_ba;
+        QTest::newRow("zstd") << "scan.zst"_ba;
+        QTest::newRow("compressed, named plain") << "scan.gz.json"_ba;
+    }
+    void roundTrip()
+    {
+        QFETCH(QByteArray, name);
+        const QByteArray file = QFile::encodeName(m_dir.path()) + '/' + name;
+        if (name == "scan.gz.json") // told by its first bytes, not its name
+            QVERIFY(Save(*m_scan, file.chopped(5)) &&
+                    ::rename(file.chopped(5).constData(), file.constData()) == 0);
+        else
+            QVERIFY(Save(*m_scan, file));
+        ImportError error;
+        const std::unique_ptr<DriveScan> loaded = Load(file, &error);
+        QVERIFY2(loaded, qPrintable(error.describe()));
+        QCOMPARE(loaded->rootPath(), m_scan->rootPath());
+        QCOMPARE(Dump(*loaded), Dump(*m_scan));
+        QVERIFY(m_scan->hardLinks().size() == 5);
+    }
+
+    // What the walk could not read or enter survives the trip, as ncdu marks it.
+    void unreadAndOtherVolumes()
+    {
+        DriveScan scan("/r/"_ba);
+        FileRecordWriter files;
+        const auto root = scan.openedFolder(WalkSink::NoFolder, "/r/", 10, 0, 1);
+        const auto sub = scan.openedFolder(root, "sub", 20, 0, 2);
+        scan.unreadEntry(sub, {}, EIO);
+        scan.unreadEntry(sub, "gone", EIO);
+        files.add("gone", 0, FileRecord::UnknownDate);
+        scan.listedFolder(sub, files, {}, 0);
+        scan.otherVolume(root, "mnt");
+        files.clear();
+        files.add("f", 100, 30, 512);
+        scan.listedFolder(root, files, {100, 512}, 2);
+        const QByteArray file = QFile::encodeName(m_dir.path()) + "/notes.json";
+        QVERIFY(Save(scan, file));
+        const std::unique_ptr<DriveScan> loaded = Load(file);
+        QVERIFY(loaded);
+        QCOMPARE(Dump(*loaded), Dump(scan));
+        QCOMPARE(std::pair(loaded->unreadFolders(), loaded->unreadFiles()), std::pair(1u, 1u));
+    }
+
+    // The peers' files of the same tree open with the totals of Quarnel's own scan, and
+    // Quarnel's file goes through ncdu unchanged in its totals.
+    void peers_data()
+    {
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QStringList>("arguments"); // %1: the tree, %2: the output, %3: ours
+        QTest::addColumn<bool>("everyFolder");      // or the root's total alone
+        QTest::newRow("ncdu -o") << u"ncdu"_s << QStringList{u"-x"_s, u"-o"_s, u"%2"_s, u"%1"_s}
+                                 << true;
+        QTest::newRow("ncdu -e -o")
+            << u"ncdu"_s << QStringList{u"-x"_s, u"-e"_s, u"-o"_s, u"%2"_s, u"%1"_s} << true;
+        // gdu spells bytes that are not UTF-8 as U+FFFD, and names no inode for the link of a
+        // file it counts: its folders' names and totals may differ, not the volume's total.
+        QTest::newRow("gdu -o") << u"gdu"_s
+                                << QStringList{u"-n"_s, u"-x"_s, u"-o"_s, u"%2"_s, u"%1"_s}
+                                << false;
+        QTest::newRow("ours through ncdu -f")
+            << u"ncdu"_s << QStringList{u"-f"_s, u"%3"_s, u"-o"_s, u"%2"_s} << true;
+    }
+    void peers()
+    {
+        QFETCH(QString, program);
+        QFETCH(QStringList, arguments);
+        QFETCH(bool, everyFolder);
+        if (QStandardPaths::findExecutable(program).isEmpty())
+            QSKIP("not installed");
+        const QString ours = m_dir.filePath(u"ours.json"_s), out = m_dir.filePath(u"peer.json"_s);
+        QVERIFY(Save(*m_scan, QFile::encodeName(ours)));
+        for (QString &a : arguments)
+            a = a.replace(u"%1"_s, QFile::decodeName(m_root))
+                    .replace(u"%2"_s, out)
+                    .replace(u"%3"_s, ours);
+        QProcess peer;
+        peer.start(program, arguments);
+        QVERIFY(peer.waitForFinished(30000));
+        QCOMPARE(peer.exitCode(), 0);
+        ImportError error;
+        const std::unique_ptr<DriveScan> loaded = Load(QFile::encodeName(out), &error);
+        QVERIFY2(loaded, qPrintable(error.describe()));
+        if (everyFolder) {
+            QCOMPARE(Dump(*loaded, true), Dump(*m_scan, true));
+        } else {
+            QCOMPARE(loaded->count(), m_scan->count());
+            QCOMPARE(std::pair(loaded->sizeOf(0), loaded->allocatedOf(0)),
+                     std::pair(m_scan->sizeOf(0), m_scan->allocatedOf(0)));
+        }
+    }
+
+    // Damaged and hostile files are refused with the fault and where it is, and load nothing.
+    void badInput_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("problem");
+        QTest::addColumn<qint64>("offset"); // -1: anywhere
+        const QByteArray head = R"([1,2,{"progname":"x"},[{"name":"/r"})"_ba;
+        const auto row = [](const char *name, const QByteArray &bytes, ImportError::Problem p,
+                            qint64 offset) { QTest::newRow(name) << bytes << int(p) << offset; };
+        row("empty", {}, ImportError::Truncated, 0);
+        row("not JSON", "hello", ImportError::Syntax, 0);
+        row("major version 2", R"([2,0,{},[{"name":"/r"}]])", ImportError::Version, 2);
+        row("truncated", head + R"(,{"name":"f","asize":1)", ImportError::Truncated,
+            head.size() + 22);
+        row("no name", head + R"(,{"asize":1}])", ImportError::Syntax, -1);
+        row("number past 2^64", head + R"(,{"name":"f","asize":18446744073709551616}]])",
+            ImportError::NumberTooLarge, head.size() + 40);
+        row("negative size", head + R"(,{"name":"f","asize":-1}]])", ImportError::NumberTooLarge,
+            -1);
+        row("folder listed twice", head + R"(,[{"name":"d"}],[{"name":"d"}]]])",
+            ImportError::DuplicateName, head.size() + 30);
+        row("file named twice", head + R"(,{"name":"f"},[{"name":"f"}]]])",
+            ImportError::DuplicateName, -1);
+        row("invalid escape", head + R"(,{"name":"a\x"}]])", ImportError::BadEscape,
+            head.size() + 12);
+        row("lone high surrogate", head + R"(,{"name":"a\ud800b"}]])", ImportError::BadEscape, -1);
+        row("control character", head + ",{\"name\":\"a\nb\"}]]", ImportError::Syntax, -1);
+        row("slash in a name", head + R"(,{"name":"a/b"}]])", ImportError::Syntax, -1);
+        row("folder named ..", head + R"(,[{"name":".."}]]])", ImportError::Syntax, -1);
+        row("NUL in a name", head + R"(,{"name":"a\u0000"}]])", ImportError::Syntax, -1);
+        row("a second root", head + R"(],[{"name":"/s"}]])", ImportError::TrailingData, -1);
+        row("a megabyte name", head + ",{\"name\":\"" + QByteArray(1 << 20, 'n') + "\"}]]",
+            ImportError::NameTooLong, -1);
+        QByteArray deep = head;
+        for (int i = 0; i < 100000; ++i)
+            deep += R"(,[{"name":"d"})";
+        row("nested 100000 deep", deep, ImportError::TooDeep, -1);
+        row("gzip damaged", QByteArray::fromHex("1f8b0800000000000003") + "garbage!",
+            ImportError::Compression, -1);
+    }
+    void badInput()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, problem);
+        QFETCH(qint64, offset);
+        ImportError error;
+        SavedInput in;
+        in.setData(bytes);
+        ScanImport reader;
+        QVERIFY(!reader.read(in));
+        error = in.error().problem != ImportError::None ? in.error() : reader.error();
+        QCOMPARE(int(error.problem), problem);
+        if (offset >= 0)
+            QCOMPARE(error.offset, offset);
+        QVERIFY(error.describe().contains(u"byte "_s));
+    }
+
+    // A small file that inflates without end is stopped at a bound set by its size.
+    void gzipBomb()
+    {
+        const QByteArray file = QFile::encodeName(m_dir.path()) + "/bomb.json.gz";
+        SavedOutput out;
+        QVERIFY(out.open(file));
+        const QByteArray head = R"([1,2,{},[{"name":"/r"})", spaces(1 << 20, ' ');
+        QVERIFY(out.write(head.constData(), size_t(head.size())));
+        for (int i = 0; i < 200; ++i)
+            QVERIFY(out.write(spaces.constData(), size_t(spaces.size())));
+        QVERIFY(out.finish());
+        ImportError error;
+        QVERIFY(!Load(file, &error));
+        QCOMPARE(error.problem, ImportError::TooLarge);
+        QVERIFY(quint64(error.offset) <=
+                SavedInput::DecompressedLimit(quint64(QFile(QFile::decodeName(file)).size())) +
+                    (1 << 20));
+    }
+
+    // Random damage to valid files never crashes the reader: it loads or says why not.
+    void fuzz()
+    {
+        QVERIFY(Save(*m_scan, QFile::encodeName(m_dir.filePath(u"fuzz.json"_s))));
+        const QByteArray text = [&] {
+            QFile f(m_dir.filePath(u"fuzz.json"_s));
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        }();
+        QVERIFY(!text.isEmpty());
+        QByteArrayList seeds = {
+            text, R"([1,2,{"x":[1,{"y":null}]},[{"name":"/","dev":1},{"name":"a\udcff\u00e9",)"
+                  R"("asize":1,"ino":5,"hlnkc":true},[{"name":"d","read_error":true}],)"
+                  R"({"name":"m","excluded":"otherfs"}]])"_ba};
+        const QByteArray gz = QFile::encodeName(m_dir.path()) + "/fuzz.json.gz";
+        SavedOutput out;
+        QVERIFY(out.open(gz) && out.write(seeds[1].constData(), size_t(seeds[1].size())) &&
+                out.finish());
+        QFile compressed(QFile::decodeName(gz));
+        QVERIFY(compressed.open(QIODevice::ReadOnly));
+        seeds.append(compressed.readAll()); // damage to the compressed stream, too
+        QRandomGenerator random(1234);
+        int loaded = 0, refused = 0;
+        for (int i = 0; i < 3000; ++i) {
+            QByteArray bytes = seeds[i % seeds.size()];
+            for (int n = int(random.bounded(1, 4)); n > 0 && !bytes.isEmpty(); --n) {
+                const qsizetype at = random.bounded(bytes.size());
+                switch (random.bounded(4)) {
+                case 0:
+                    bytes[at] = char(bytes[at] ^ (1 << random.bounded(8)));
+                    break;
+                case 1:
+                    bytes.truncate(at);
+                    break;
+                case 2:
+                    bytes.insert(at, "[{\",:}]\\0e-9"[random.bounded(12)]);
+                    break;
+                default:
+                    bytes.remove(at, random.bounded(1, 16));
+                    break;
+                }
+            }
+            ImportError error;
+            const std::unique_ptr<DriveScan> scan = LoadBytes(bytes, error);
+            QVERIFY(bool(scan) != (error.problem != ImportError::None));
+            ++(scan ? loaded : refused);
+        }
+        QVERIFY(loaded > 0 && refused > 0);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_root;
+    std::unique_ptr<DriveScan> m_scan;
+};
+
+QTEST_GUILESS_MAIN(SavedTest)
+#include "tst_saved.moc"
