@@ -5,8 +5,11 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <ctime>
 #include <vector>
+
+#include <unistd.h>
 
 using FolderId = WalkSink::FolderId;
 
@@ -159,6 +162,12 @@ bool ScanExport::write(SavedOutput &out)
     text.reserve(FlushSize + 64 * 1024);
     text += "[1,2,{\"progname\":\"quarnel\",\"progver\":\"" QUARNEL_VERSION "\",\"timestamp\":";
     AppendNumber(text, qint64(std::time(nullptr)));
+    // Ours, so that a scan opened elsewhere says which machine it shows; other tools skip it.
+    char host[256] = {};
+    if (::gethostname(host, sizeof host - 1) == 0 && host[0] != '\0') {
+        text += ",\"quarnel_host\":";
+        AppendString(text, host, std::strlen(host));
+    }
     text += "},\n";
 
     bool failed = false;

@@ -65,6 +65,7 @@ struct ScanImport::Entry
     std::string name;
     std::string excluded;
     std::string program; // in the header: the tool that wrote the file
+    std::string host;    // in the header of ours: the machine scanned
     quint64 size = 0, allocated = 0, inode = 0, links = 0, device = 0;
     qint64 date = FileRecord::UnknownDate;
     bool hasName = false, hasDevice = false, hasInode = false, linked = false, readError = false;
@@ -74,6 +75,7 @@ struct ScanImport::Entry
         name.clear();
         excluded.clear();
         program.clear();
+        host.clear();
         size = allocated = inode = links = device = 0;
         date = FileRecord::UnknownDate;
         hasName = hasDevice = hasInode = linked = readError = false;
@@ -460,7 +462,7 @@ bool ScanImport::readObject(Entry &entry, bool named)
             ok = readUnsigned(entry.size);
         } else if (k == "dsize") {
             ok = readUnsigned(entry.allocated);
-        } else if (k == "mtime" || k == "quarnel_mtime") {
+        } else if (k == "mtime" || k == "quarnel_mtime" || k == "timestamp") {
             ok = readSigned(entry.date);
         } else if (k == "ino") {
             ok = readUnsigned(entry.inode);
@@ -478,6 +480,8 @@ bool ScanImport::readObject(Entry &entry, bool named)
             ok = readString(&entry.excluded, 64);
         } else if (k == "progname") {
             ok = readString(&entry.program, 64);
+        } else if (k == "quarnel_host") {
+            ok = readString(&entry.host, 255);
         } else {
             ok = skipValue();
         }
@@ -506,7 +510,8 @@ bool ScanImport::openFolder(Entry &entry)
     Frame &frame = m_frames[size_t(m_depth)];
     const qint64 date = entry.date;
     if (m_depth == 0) {
-        QByteArray root(entry.name.data(), qsizetype(entry.name.size()));
+        QByteArray root =
+            m_rootPrefix + QByteArray(entry.name.data(), qsizetype(entry.name.size()));
         if (!root.endsWith('/'))
             root += '/';
         m_scan = std::make_unique<DriveScan>(root);
@@ -611,6 +616,8 @@ bool ScanImport::parse()
     // gdu marks only the links after the first it met, and names no inode for that one: a
     // marked link there is one whose bytes count elsewhere.
     m_laterLinksMarked = entry.program == "gdu";
+    m_savedAt = entry.date != FileRecord::UnknownDate ? entry.date : 0;
+    m_host = QByteArray(entry.host.data(), qsizetype(entry.host.size()));
     if (!readObject(entry) || !openFolder(entry))
         return false;
     while (m_depth > 0) {

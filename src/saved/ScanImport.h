@@ -32,7 +32,14 @@ public:
     ScanImport();
     ~ScanImport();
 
+    // Put before the saved root's path in the records' paths: a scan opened beside the machine's
+    // own volumes keeps to paths of its own.
+    void setRootPrefix(QByteArray prefix) { m_rootPrefix = std::move(prefix); }
     std::unique_ptr<DriveScan> read(SavedInput &input);
+    // From the file's header, once read: when it was saved (seconds since the epoch, 0 when not
+    // said) and, for a file of ours, the machine it was scanned on.
+    qint64 savedAt() const { return m_savedAt; }
+    const QByteArray &host() const { return m_host; }
     const ImportError &error() const { return m_error; }
 
 private:
@@ -68,6 +75,9 @@ private:
     std::string m_key; // kept between objects, as its buffer is
 
     std::unique_ptr<DriveScan> m_scan;
+    QByteArray m_rootPrefix;
+    qint64 m_savedAt = 0;
+    QByteArray m_host;
     std::vector<Frame> m_frames; // kept across folders, so their buffers are reused
     int m_depth = 0;
     struct FileIdHash
