@@ -113,7 +113,7 @@ ActCommand::ActCommand(ScanController *scans, QWidget *window)
 void ActCommand::addEntries(QMenu *menu, const QByteArray &path)
 {
     const QByteArray item = ItemPath(path);
-    const bool recorded = !m_scans->isScanning() &&
+    const bool recorded = !m_scans->isScanning() && path.startsWith('/') &&
                           (m_scans->folders().locate(item.first(item.lastIndexOf('/') + 1)).first ||
                            !m_scans->folders().find(item + '/').isNull());
     const auto add = [&](const char *name, TextId text, QKeySequence keys, auto action) {

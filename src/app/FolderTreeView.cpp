@@ -1,5 +1,6 @@
 #include "FolderTreeView.h"
 
+#include "DriveScan.h"
 #include "ItemMenu.h"
 
 #include "FolderTreeModel.h"
@@ -105,6 +106,15 @@ FolderTreeView::FolderTreeView(QWidget *parent)
 
 void FolderTreeView::setRootfolder(const QByteArray &root)
 {
+    if (m_records) {
+        // A saved scan's root is its records', no path on this machine.
+        if (AddSlash(root) != m_records->rootPath() || AddSlash(root) == m_root)
+            return;
+        m_root = AddSlash(root);
+        rebuild({});
+        changeSelection(m_root);
+        return;
+    }
     const QByteArray folder = normalFolder(root);
     if (folder.isEmpty() || folder == m_root)
         return;
@@ -121,7 +131,7 @@ void FolderTreeView::setRootfolder(const QByteArray &root)
 
 void FolderTreeView::setSelectedfolder(const QByteArray &path)
 {
-    const QByteArray folder = normalFolder(path);
+    const QByteArray folder = m_records ? AddSlash(path) : normalFolder(path);
     if (isShownFolder(folder))
         changeSelection(folder);
 }
@@ -155,7 +165,7 @@ bool FolderTreeView::eventFilter(QObject *watched, QEvent *event)
 
 void FolderTreeView::rebuild(const QByteArrayList &expanded)
 {
-    m_model->setRoot(m_root);
+    m_model->setRoot(m_root, m_records);
     m_view->expand(m_model->index(0, 0));
     for (const QByteArray &folder : expanded)
         if (isShownFolder(folder))
@@ -221,6 +231,8 @@ bool FolderTreeView::isShownFolder(const QByteArray &folder) const
 {
     if (!folder.startsWith(m_root))
         return false;
+    if (m_records)
+        return m_records->indexOf(AddSlash(folder)) >= 0;
     int fd = PosixDirectory::OpenRoot(m_root);
     for (const QByteArray &name : folder.mid(m_root.size()).split('/')) {
         if (fd < 0 || name.isEmpty())

@@ -4,6 +4,7 @@
 #include <QByteArrayList>
 #include <QWidget>
 
+class DriveScan;
 class FolderTreeModel;
 class QModelIndex;
 class QTimer;
@@ -27,6 +28,10 @@ public:
     FolderTreeModel *model() const { return m_model; }
 
     QByteArray rootfolder() const { return m_root; }
+    // The records whose folders the tree shows instead of the disk's (a saved scan's), or none;
+    // set before the root. They must outlive their use here.
+    void setRecords(const DriveScan *records) { m_records = records; }
+    const DriveScan *records() const { return m_records; }
     // Shows the folder and selects it. A folder that cannot be shown (missing, not a folder, not
     // readable) leaves everything as it was; callers find out by reading the property back.
     void setRootfolder(const QByteArray &root);
@@ -60,6 +65,7 @@ private:
     FolderTreeModel *m_model;
     QTimer *m_scrollTimer;
     QByteArray m_root;
+    const DriveScan *m_records = nullptr;
     QByteArray m_selected;
     bool m_followSelection = false; // keep the selection in view while folders load around it
 };

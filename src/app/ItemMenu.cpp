@@ -140,6 +140,10 @@ QMenu *ItemMenu::build(const QByteArray &path, QWidget *parent, const Opener &op
     add("mnuItemOpen", TextId::ItemOpen, [path, open] { ItemMenu::open(path, open); });
     add("mnuItemShow", TextId::ItemShowInFileManager,
         [path, open] { showInFileManager(path, open); });
+    // A saved scan's item is on no disk here: only its path can be had.
+    if (!path.startsWith('/'))
+        for (QAction *entry : menu->actions())
+            entry->setEnabled(false);
     add("mnuItemCopyPath", TextId::ItemCopyPath,
         [path] { QApplication::clipboard()->setMimeData(pathData(path)); });
     if (Extension())

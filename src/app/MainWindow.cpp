@@ -17,6 +17,7 @@
 #include "Paths.h"
 #include "PrintCommand.h"
 #include "ReportCommand.h"
+#include "SavedScanCommand.h"
 #include "ScanController.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
@@ -27,6 +28,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -97,12 +99,18 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_scans = new ScanController(drives, m_workArea, m_statusBar, this);
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
+    connect(m_scans, &ScanController::driveAdded, this, [this](int index) {
+        addDriveCommands(index, m_scans->drives()[index]);
+        m_keys->setDriveCount(int(m_scans->drives().size()));
+        applyCommandStates();
+    });
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
     m_biggest =
         new BiggestCommand(this, m_workArea, m_scans, m_biggestEntry, m_settings, m_pixelTwips);
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
     m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
+    m_saved = new SavedScanCommand(m_scans, this);
     auto *act = new ActCommand(m_scans, this);
     ItemMenu::setActions(
         [act](QMenu *menu, const QByteArray &path) { act->addEntries(menu, path); },
@@ -164,6 +172,12 @@ void MainWindow::buildMenus()
     file->addSeparator();
     m_commands.alwaysOn.append(addCommand(file, "mnuFileSearch", TextId::MenuFileSearch,
                                           QKeySequence(Qt::Key_F3), [this] { searchCommand(); }));
+    file->addSeparator();
+    m_commands.alwaysOn.append(addCommand(file, "mnuFileOpenScan", TextId::MenuFileOpenScan,
+                                          QKeySequence(Qt::CTRL | Qt::Key_O),
+                                          [this] { m_saved->openCommand(); }));
+    m_commands.alwaysOn.append(addCommand(file, "mnuFileSaveScan", TextId::MenuFileSaveScan, {},
+                                          [this] { m_saved->saveCommand(); }));
 
     QMenu *view = menuBar()->addMenu(Text(TextId::MenuView));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -327,6 +341,14 @@ void MainWindow::addDriveCommands(int index, const Volume &drive)
     connect(button, &QAction::triggered, this, [this, index] { m_scans->driveCommand(index); });
 
     QString caption = QStringLiteral("[-&") + EscapeAmpersands(label) + QStringLiteral("-]");
+    if (drive.kind == DriveKind::Saved) {
+        // A saved scan says when it was made, beside the volume it shows.
+        const QString when = FormatText(
+            Text(TextId::SavedOn),
+            QDateTime::fromSecsSinceEpoch(drive.savedAt).toString(QStringLiteral("dd/MM/yyyy")));
+        caption += u' ' + when;
+        button->setText(label + u' ' + when);
+    }
     if (index < 10)
         caption += QStringLiteral("\tCtrl+F") + QString::number(index + 1);
     auto *entry = new QAction(caption, m_scanMenu);

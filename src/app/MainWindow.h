@@ -19,6 +19,7 @@ class FolderTreeView;
 class LayoutSettings;
 class MainStatusBar;
 class KindsCommand;
+class SavedScanCommand;
 class MapCommand;
 class PrintCommand;
 class ReportCommand;
@@ -108,6 +109,7 @@ private:
     ReportCommand *m_report = nullptr;
     QAction *m_kindsEntry = nullptr;
     KindsCommand *m_kinds = nullptr;
+    SavedScanCommand *m_saved = nullptr;
     SearchWindow *m_search = nullptr; // made when first asked for
     Commands m_commands;              // the actions above whose states follow the window's
 

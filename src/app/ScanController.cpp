@@ -7,6 +7,7 @@
 #include "Formatting.h"
 #include "MainStatusBar.h"
 #include "Paths.h"
+#include "RunAside.h"
 #include "TextTable.h"
 #include "WorkArea.h"
 
@@ -17,7 +18,6 @@
 #include <QTimer>
 
 #include <cstring>
-#include <thread>
 
 ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
                                MainStatusBar *statusBar, QWidget *window)
@@ -49,6 +49,15 @@ int ScanController::addDrive(const Volume &drive)
     return int(m_drives.size() - 1);
 }
 
+int ScanController::addSavedDrive(const Volume &drive, std::unique_ptr<DriveScan> records)
+{
+    m_folders.adoptDrive(std::move(records));
+    m_drives.append(drive);
+    const int index = int(m_drives.size() - 1);
+    emit driveAdded(index);
+    return index;
+}
+
 void ScanController::driveCommand(int index)
 {
     if (index < 0 || index >= m_drives.size())
@@ -65,9 +74,12 @@ void ScanController::driveCommand(int index)
     }
     FolderTreeView *tree = m_workArea->folderTree();
     const QByteArray kept = tree->rootfolder();
+    const DriveScan *keptRecords = tree->records();
+    tree->setRecords(drive.kind == DriveKind::Saved ? m_folders.locate(root).first : nullptr);
     tree->setRootfolder(root);
     if (tree->rootfolder() != root) {
         // The drive cannot be shown (a reader without a medium, say): all stays as it was.
+        tree->setRecords(keptRecords);
         tree->setRootfolder(kept);
         tree->reload();
         refillList();
@@ -93,6 +105,9 @@ void ScanController::rescanCommand()
     if (m_scanning)
         return;
     const Volume drive = shownDrive();
+    // A saved scan is all there is of its volume here: nothing to walk, and its records stay.
+    if (drive.kind == DriveKind::Saved)
+        return;
     removeDrive(drive.root());
     m_scanning = true;
     setPhase(ScanPhase::Rescanning);
@@ -115,7 +130,8 @@ void ScanController::refreshFolder(const QByteArray &path)
 {
     m_stopRequested = false;
     DriveScan *scan = m_folders.scanHolding(path);
-    if (m_scanning || !scan)
+    // A saved scan's paths are on no disk here.
+    if (m_scanning || !scan || !path.startsWith('/'))
         return;
     if (path == scan->rootPath()) {
         rescanCommand();
@@ -156,19 +172,13 @@ bool ScanController::runEdit(const QByteArray &path, const QString &progress,
                              const std::function<void(DriveScan &)> &work)
 {
     DriveScan *scan = m_folders.scanHolding(path);
-    if (m_scanning || !scan)
+    if (m_scanning || !scan || !path.startsWith('/'))
         return false;
     m_scanning = true;
     setPhase(ScanPhase::Rescanning);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_statusBar->setPanelText(1, progress);
-    QEventLoop working;
-    std::thread worker([&] {
-        work(*scan);
-        QMetaObject::invokeMethod(&working, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    working.exec();
-    worker.join();
+    RunAside([&] { work(*scan); });
     QApplication::restoreOverrideCursor();
     m_scanning = false;
     setPhase(ScanPhase::Scanned);

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QObject>
 #include <functional>
+#include <memory>
 
 class DriveScanJob;
 class FolderRefresh;
@@ -26,6 +27,7 @@ public:
                    QWidget *window);
 
     const FolderCollection &folders() const { return m_folders; }
+    MainStatusBar *statusBar() const { return m_statusBar; }
     void clearFolders()
     {
         emit recordsGoing();
@@ -46,6 +48,8 @@ public:
     // Adds a drive for this run, a folder the user named; the index of the drive with the same
     // root when there is one already.
     int addDrive(const Volume &drive);
+    // Adds a scan read from a file as a drive of its own, its records taken over; its index.
+    int addSavedDrive(const Volume &drive, std::unique_ptr<DriveScan> records);
     // Shows a drive in the tree and the list, walking it first unless it was walked before.
     void driveCommand(int index);
     // Walks the shown drive anew: its old records go first.
@@ -76,6 +80,8 @@ signals:
     void listOutdated();
     // Records are about to be removed: whatever reads them stops.
     void recordsGoing();
+    // A drive was added to the list, at this index: its commands are to be made.
+    void driveAdded(int index);
     // A walk of the volume with this root went on a little further; a few times a second.
     void walkProgressed(const QByteArray &root);
 

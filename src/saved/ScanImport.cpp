@@ -510,10 +510,11 @@ bool ScanImport::openFolder(Entry &entry)
     Frame &frame = m_frames[size_t(m_depth)];
     const qint64 date = entry.date;
     if (m_depth == 0) {
-        QByteArray root =
-            m_rootPrefix + QByteArray(entry.name.data(), qsizetype(entry.name.size()));
+        QByteArray root(entry.name.data(), qsizetype(entry.name.size()));
         if (!root.endsWith('/'))
             root += '/';
+        if (m_rootNaming)
+            root = m_rootNaming(m_host, root);
         m_scan = std::make_unique<DriveScan>(root);
         frame.folder = m_scan->openedFolder(WalkSink::NoFolder, root, date, 0, entry.inode);
         frame.device = entry.device;

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -32,9 +33,11 @@ public:
     ScanImport();
     ~ScanImport();
 
-    // Put before the saved root's path in the records' paths: a scan opened beside the machine's
-    // own volumes keeps to paths of its own.
-    void setRootPrefix(QByteArray prefix) { m_rootPrefix = std::move(prefix); }
+    // Names the records' root from the machine the file names (empty when it names none) and the
+    // saved root's path: a scan opened beside the machine's own volumes keeps to paths of its
+    // own. Without it, the records' root is the saved root's path.
+    using RootNaming = std::function<QByteArray(const QByteArray &host, const QByteArray &root)>;
+    void setRootNaming(RootNaming naming) { m_rootNaming = std::move(naming); }
     std::unique_ptr<DriveScan> read(SavedInput &input);
     // From the file's header, once read: when it was saved (seconds since the epoch, 0 when not
     // said) and, for a file of ours, the machine it was scanned on.
@@ -75,7 +78,7 @@ private:
     std::string m_key; // kept between objects, as its buffer is
 
     std::unique_ptr<DriveScan> m_scan;
-    QByteArray m_rootPrefix;
+    RootNaming m_rootNaming;
     qint64 m_savedAt = 0;
     QByteArray m_host;
     std::vector<Frame> m_frames; // kept across folders, so their buffers are reused

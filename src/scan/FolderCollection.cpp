@@ -8,6 +8,12 @@ DriveScan &FolderCollection::addDrive(const QByteArray &rootPath)
     return *m_drives.back();
 }
 
+const DriveScan &FolderCollection::adoptDrive(std::unique_ptr<DriveScan> scan)
+{
+    m_drives.push_back(std::move(scan));
+    return *m_drives.back();
+}
+
 void FolderCollection::removeDrive(QByteArrayView rootPath)
 {
     std::erase_if(m_drives, [&](const auto &drive) { return drive->rootPath() == rootPath; });

@@ -19,6 +19,8 @@ public:
     // Starts the records of a new scan of the volume whose root path (ending with "/") is given,
     // behind those already present.
     DriveScan &addDrive(const QByteArray &rootPath);
+    // Takes over records made elsewhere (a saved scan's), behind those already present.
+    const DriveScan &adoptDrive(std::unique_ptr<DriveScan> scan);
 
     // Removes every record of the volume with this root path; records of other volumes stay.
     void removeDrive(QByteArrayView rootPath);

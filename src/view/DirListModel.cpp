@@ -118,8 +118,15 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
 
     // The disk decides which subfolders exist now, the records what they hold. A folder that
     // held none when scanned can only have unrecorded ones now, which get no row: skip the disk.
-    const QList<QByteArray> subfolders =
-        folder.subfolderEntries() > 0 ? ListSubfolders(m_folderPath) : QList<QByteArray>();
+    // A saved scan's folder is on no disk here: its records are all there is.
+    QList<QByteArray> subfolders;
+    if (!m_folderPath.startsWith('/')) {
+        const auto [scan, id] = folders.locate(m_folderPath);
+        for (const WalkSink::FolderId child : scan->subfoldersOf(id))
+            subfolders.append(scan->nameOf(child).toByteArray());
+    } else if (folder.subfolderEntries() > 0) {
+        subfolders = ListSubfolders(m_folderPath);
+    }
     m_rows.reserve(folder.fileCount() + size_t(subfolders.size()));
     for (const FileRecord &file : folder.files())
         add(file.name, file.name, SizeIn(m_measure, file), file.date, false);

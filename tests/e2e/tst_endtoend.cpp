@@ -79,6 +79,7 @@ private slots:
     void refreshAFolderThenTrashAFile();
     void stopALongScanThenRescan();
     void printToPdf();
+    void saveThenOpenTheScan();
     void aboutAndHelp();
     void closeAndStartAgainRestoresEverything();
 
@@ -449,6 +450,50 @@ void TestEndToEnd::printToPdf()
         QCOMPARE(QProcess::execute(pdftoppm, {u"-r"_s, u"80"_s, u"-png"_s, u"-singlefile"_s, pdf,
                                               m_shots + u"/08-printed-page"_s}),
                  0);
+}
+
+// The shown volume saved to a file, then opened as a drive of its own: same totals, its folders
+// from the records, its date beside its name.
+void TestEndToEnd::saveThenOpenTheScan()
+{
+    const QString saved = m_dir.filePath(u"connu.json.zst"_s);
+    const auto answer = [&](const QString &fileName) {
+        whenModal([this, fileName](QWidget *modal) {
+            auto *dialog = qobject_cast<QFileDialog *>(modal);
+            QVERIFY(dialog);
+            auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
+            QVERIFY(name);
+            name->selectAll();
+            QTest::keyClicks(name, fileName);
+            if (QCompleter *completer = name->completer(); completer && completer->popup())
+                completer->popup()->hide();
+            QTest::keyClick(name, Qt::Key_Return);
+        });
+    };
+    const quint64 total = m_window->diskSize();
+    answer(saved);
+    action("mnuFileSaveScan")->trigger();
+    QVERIFY(QFileInfo(saved).size() > 0);
+
+    answer(saved);
+    type(Qt::Key_O, Qt::ControlModifier);
+    const QByteArray root = m_window->folderTree()->rootfolder();
+    QVERIFY2(root.endsWith(":" + QFile::encodeName(m_known) + '/'), root.constData());
+    QCOMPARE(m_window->diskSize(), total);
+    QTRY_COMPARE(names().size(), 4);
+    auto *tree = m_window->folderTree()->findChild<QTreeView *>();
+    QTRY_COMPARE(tree->model()->rowCount(tree->model()->index(0, 0)), 3);
+    const QList<QAction *> buttons = m_window->findChildren<QAction *>();
+    QVERIFY(std::ranges::any_of(buttons, [&](QAction *a) {
+        return a->text().startsWith(QFile::decodeName(root.chopped(1))) &&
+               a->text().contains(u"(enregistré le "_s);
+    }));
+    // Nothing that would touch the disk is offered for it.
+    std::unique_ptr<QMenu> menu(ItemMenu::build(root + "docs/", m_window.get()));
+    QVERIFY(!menu->findChild<QAction *>(u"mnuItemTrash"_s)->isEnabled());
+    QVERIFY(!menu->findChild<QAction *>(u"mnuItemOpen"_s)->isEnabled());
+    shot(u"08b-saved-scan"_s);
+    pickDrive(m_known);
 }
 
 void TestEndToEnd::aboutAndHelp()

@@ -1,0 +1,152 @@
+#include "SavedScanCommand.h"
+
+#include "DriveScan.h"
+#include "FormatText.h"
+#include "MainStatusBar.h"
+#include "RunAside.h"
+#include "SavedInput.h"
+#include "SavedOutput.h"
+#include "ScanController.h"
+#include "ScanExport.h"
+#include "ScanImport.h"
+#include "TextTable.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString ProblemText(const ImportError &error)
+{
+    const QString what = Text(TextId(int(TextId::ImportUnreadable) + int(error.problem) - 1));
+    const QString where =
+        error.offset >= 0 ? FormatText(Text(TextId::ImportAt), error.offset, what) : what;
+    return error.detail.isEmpty() ? where : where + u" ("_s + error.detail + u')';
+}
+
+} // namespace
+
+SavedScanCommand::SavedScanCommand(ScanController *scans, QWidget *window)
+    : QObject(window)
+    , m_scans(scans)
+    , m_window(window)
+{}
+
+void SavedScanCommand::openCommand()
+{
+    if (m_scans->isScanning())
+        return;
+    const QString fileName = QFileDialog::getOpenFileName(
+        m_window, Text(TextId::MenuFileOpenScan).remove(u'&').remove(u"..."_s), QDir::homePath(),
+        Text(TextId::SavedScanFilter));
+    if (!fileName.isEmpty())
+        open(fileName);
+}
+
+bool SavedScanCommand::open(const QString &fileName)
+{
+    if (m_scans->isScanning())
+        return false;
+    // The records' root reads as the machine's name and the volume's path, "server:/srv/"; the
+    // file's name stands for a machine the file does not name, and a second scan of the same
+    // volume gets a number.
+    QSet<QByteArray> taken;
+    for (const Volume &drive : m_scans->drives())
+        taken.insert(drive.root());
+    const QByteArray stem = QFile::encodeName(QFileInfo(fileName).completeBaseName());
+    ScanImport import;
+    import.setRootNaming([&](const QByteArray &host, const QByteArray &root) {
+        const QByteArray machine = host.isEmpty() ? stem : host;
+    QByteArray named = machine + ':' + root;
+    for (int n = 2; taken.contains(named); ++n)
+        named = machine + " (" + QByteArray::number(n) + "):" + root;
+    return named;
+});
+std::unique_ptr<DriveScan> records;
+ImportError error;
+QApplication::setOverrideCursor(Qt::WaitCursor);
+m_scans->statusBar()->setPanelText(1, FormatText(Text(TextId::SavedScanReading),
+                                                 QDir::toNativeSeparators(fileName)));
+RunAside([&] {
+    SavedInput input;
+    if (!input.open(QFile::encodeName(fileName))) {
+        error = input.error();
+        return;
+    }
+    records = import.read(input);
+    error = import.error();
+});
+QApplication::restoreOverrideCursor();
+if (!records) {
+    m_scans->showFolderCount();
+    warn(FormatText(Text(TextId::SavedScanUnreadable), QDir::toNativeSeparators(fileName),
+                    ProblemText(error)));
+    return false;
+}
+Volume drive;
+drive.mountPoint = records->rootPath().chopped(1);
+drive.kind = DriveKind::Saved;
+drive.savedAt = import.savedAt() > 0 ? import.savedAt()
+                                     : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
+const int index = m_scans->addSavedDrive(drive, std::move(records));
+m_scans->driveCommand(index);
+return true;
+}
+
+void SavedScanCommand::saveCommand()
+{
+    const Volume drive = m_scans->shownDrive();
+    if (m_scans->isScanning() || m_scans->folders().find(drive.root()).isNull()) {
+        warn(Text(TextId::SavedScanNothing));
+        return;
+    }
+    QString suggested = QFile::decodeName(drive.label());
+    suggested = suggested.section(u'/', -1).isEmpty() ? u"racine"_s : suggested.section(u'/', -1);
+    const QString fileName = QFileDialog::getSaveFileName(
+        m_window, Text(TextId::MenuFileSaveScan).remove(u'&').remove(u"..."_s),
+        QDir::home().filePath(suggested + u".json"_s), Text(TextId::SavedScanFilter));
+    if (!fileName.isEmpty())
+        save(fileName);
+}
+
+bool SavedScanCommand::save(const QString &fileName)
+{
+    const auto [scan, root] = m_scans->folders().locate(m_scans->shownDrive().root());
+    if (m_scans->isScanning() || !scan || root != 0) {
+        warn(Text(TextId::SavedScanNothing));
+        return false;
+    }
+    QString failure;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_scans->statusBar()->setPanelText(
+        1, FormatText(Text(TextId::SavedScanWriting), QDir::toNativeSeparators(fileName)));
+    RunAside([&] {
+        SavedOutput output;
+        ScanExport writer(*scan);
+        if (!output.open(QFile::encodeName(fileName)))
+            failure = output.error();
+        else if (!writer.write(output)) // which finishes the file
+            failure = writer.error().isEmpty() ? output.error() : writer.error();
+    });
+    QApplication::restoreOverrideCursor();
+    m_scans->showFolderCount();
+    if (failure.isEmpty())
+        return true;
+    warn(
+        FormatText(Text(TextId::SavedScanNotWritten), QDir::toNativeSeparators(fileName), failure));
+    return false;
+}
+
+void SavedScanCommand::warn(const QString &text)
+{
+    QMessageBox box(QMessageBox::Warning, Text(TextId::ErrorTitle), text, QMessageBox::Ok,
+                    m_window);
+    box.exec();
+}
