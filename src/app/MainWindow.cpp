@@ -18,6 +18,7 @@
 #include "PrintCommand.h"
 #include "ReportCommand.h"
 #include "SavedScanCommand.h"
+#include "ScanComparison.h"
 #include "ScanController.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
@@ -111,6 +112,13 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
     m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
     m_saved = new SavedScanCommand(m_scans, this);
+    connect(m_saved, &SavedScanCommand::comparisonChanged, this,
+            [this](std::shared_ptr<const ScanComparison> earlier) {
+                m_earlier = earlier;
+                listModel()->setComparison(earlier, Text(TextId::ColumnGrowth),
+                                           Text(TextId::GrowthNew), Text(TextId::GrowthGone));
+                FillDirView();
+            });
     auto *act = new ActCommand(m_scans, this);
     ItemMenu::setActions(
         [act](QMenu *menu, const QByteArray &path) { act->addEntries(menu, path); },
@@ -178,6 +186,8 @@ void MainWindow::buildMenus()
                                           [this] { m_saved->openCommand(); }));
     m_commands.alwaysOn.append(addCommand(file, "mnuFileSaveScan", TextId::MenuFileSaveScan, {},
                                           [this] { m_saved->saveCommand(); }));
+    m_commands.alwaysOn.append(addCommand(file, "mnuFileCompareScan", TextId::MenuFileCompareScan,
+                                          {}, [this] { m_saved->compareCommand(); }));
 
     QMenu *view = menuBar()->addMenu(Text(TextId::MenuView));
     view->setObjectName(QStringLiteral("mnuView"));
@@ -438,9 +448,19 @@ void MainWindow::FillDirView()
         // A volume's root goes by the volume's label, as in the scan's own notices.
         const Volume drive = m_scans->shownDrive();
         const QByteArray name = folder == drive.root() ? drive.label() : GetFolderName(folder);
-        m_statusBar->setPanelText(
-            1, QStringLiteral("[-") + QFile::decodeName(name) + QStringLiteral("-] : ") +
-                   KilobyteText(listModel()->folderSize()) + QStringLiteral(" Kb"));
+        QString text = QStringLiteral("[-") + QFile::decodeName(name) + QStringLiteral("-] : ") +
+                       KilobyteText(listModel()->folderSize()) + QStringLiteral(" Kb");
+        // Compared with an earlier scan: what the folder gained since.
+        if (const auto growth = listModel()->folderGrowth(); growth && m_earlier)
+            text +=
+                QStringLiteral(" ; ") +
+                FormatText(Text(TextId::GrowthSince),
+                           (*growth >= 0 ? QStringLiteral("+") : QStringLiteral("-")) +
+                               KilobyteText(quint64(*growth >= 0 ? *growth : -*growth)).trimmed() +
+                               QStringLiteral(" Kb"),
+                           QDateTime::fromSecsSinceEpoch(m_earlier->savedAt())
+                               .toString(QStringLiteral("dd/MM/yyyy")));
+        m_statusBar->setPanelText(1, text);
         m_scans->forgetAboveUsed();
     }
     applyCommandStates();

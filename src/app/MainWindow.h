@@ -20,6 +20,7 @@ class LayoutSettings;
 class MainStatusBar;
 class KindsCommand;
 class SavedScanCommand;
+class ScanComparison;
 class MapCommand;
 class PrintCommand;
 class ReportCommand;
@@ -110,8 +111,9 @@ private:
     QAction *m_kindsEntry = nullptr;
     KindsCommand *m_kinds = nullptr;
     SavedScanCommand *m_saved = nullptr;
-    SearchWindow *m_search = nullptr; // made when first asked for
-    Commands m_commands;              // the actions above whose states follow the window's
+    std::shared_ptr<const ScanComparison> m_earlier; // the scan the shown volume is compared with
+    SearchWindow *m_search = nullptr;                // made when first asked for
+    Commands m_commands; // the actions above whose states follow the window's
 
     std::unique_ptr<PrintCommand> m_print;
     std::unique_ptr<LayoutSettings> m_layout;

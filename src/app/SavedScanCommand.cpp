@@ -6,6 +6,7 @@
 #include "RunAside.h"
 #include "SavedInput.h"
 #include "SavedOutput.h"
+#include "ScanComparison.h"
 #include "ScanController.h"
 #include "ScanExport.h"
 #include "ScanImport.h"
@@ -61,43 +62,79 @@ bool SavedScanCommand::open(const QString &fileName)
     for (const Volume &drive : m_scans->drives())
         taken.insert(drive.root());
     const QByteArray stem = QFile::encodeName(QFileInfo(fileName).completeBaseName());
-    ScanImport import;
-    import.setRootNaming([&](const QByteArray &host, const QByteArray &root) {
+    ScanImport reader;
+    reader.setRootNaming([&](const QByteArray &host, const QByteArray &root) {
         const QByteArray machine = host.isEmpty() ? stem : host;
-    QByteArray named = machine + ':' + root;
-    for (int n = 2; taken.contains(named); ++n)
-        named = machine + " (" + QByteArray::number(n) + "):" + root;
-    return named;
-});
-std::unique_ptr<DriveScan> records;
-ImportError error;
-QApplication::setOverrideCursor(Qt::WaitCursor);
-m_scans->statusBar()->setPanelText(1, FormatText(Text(TextId::SavedScanReading),
-                                                 QDir::toNativeSeparators(fileName)));
-RunAside([&] {
-    SavedInput input;
-    if (!input.open(QFile::encodeName(fileName))) {
-        error = input.error();
+        QByteArray named = machine + ':' + root;
+        for (int n = 2; taken.contains(named); ++n)
+            named = machine + " (" + QByteArray::number(n) + "):" + root;
+        return named;
+    });
+    std::unique_ptr<DriveScan> records = read(fileName, reader);
+    if (!records)
+        return false;
+    Volume drive;
+    drive.mountPoint = records->rootPath().chopped(1);
+    drive.kind = DriveKind::Saved;
+    drive.savedAt = reader.savedAt() > 0 ? reader.savedAt()
+                                         : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
+    const int index = m_scans->addSavedDrive(drive, std::move(records));
+    m_scans->driveCommand(index);
+    return true;
+}
+
+std::unique_ptr<DriveScan> SavedScanCommand::read(const QString &fileName, ScanImport &reader)
+{
+    std::unique_ptr<DriveScan> records;
+    ImportError error;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_scans->statusBar()->setPanelText(
+        1, FormatText(Text(TextId::SavedScanReading), QDir::toNativeSeparators(fileName)));
+    RunAside([&] {
+        SavedInput input;
+        if (!input.open(QFile::encodeName(fileName))) {
+            error = input.error();
+            return;
+        }
+        records = reader.read(input);
+        error = reader.error();
+    });
+    QApplication::restoreOverrideCursor();
+    m_scans->showFolderCount();
+    if (!records)
+        warn(FormatText(Text(TextId::SavedScanUnreadable), QDir::toNativeSeparators(fileName),
+                        ProblemText(error)));
+    return records;
+}
+
+void SavedScanCommand::compareCommand()
+{
+    if (m_scans->isScanning() || m_scans->folders().find(m_scans->shownDrive().root()).isNull()) {
+        warn(Text(TextId::CompareNothing));
         return;
     }
-    records = import.read(input);
-    error = import.error();
-});
-QApplication::restoreOverrideCursor();
-if (!records) {
-    m_scans->showFolderCount();
-    warn(FormatText(Text(TextId::SavedScanUnreadable), QDir::toNativeSeparators(fileName),
-                    ProblemText(error)));
-    return false;
+    const QString fileName = QFileDialog::getOpenFileName(
+        m_window, Text(TextId::MenuFileCompareScan).remove(u'&').remove(u"..."_s), QDir::homePath(),
+        Text(TextId::SavedScanFilter));
+    if (!fileName.isEmpty())
+        compare(fileName);
 }
-Volume drive;
-drive.mountPoint = records->rootPath().chopped(1);
-drive.kind = DriveKind::Saved;
-drive.savedAt = import.savedAt() > 0 ? import.savedAt()
-                                     : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
-const int index = m_scans->addSavedDrive(drive, std::move(records));
-m_scans->driveCommand(index);
-return true;
+
+bool SavedScanCommand::compare(const QString &fileName)
+{
+    const QByteArray root = m_scans->shownDrive().root();
+    if (m_scans->isScanning() || m_scans->folders().find(root).isNull())
+        return false;
+    ScanImport reader;
+    std::unique_ptr<DriveScan> earlier = read(fileName, reader);
+    if (!earlier)
+        return false;
+    const qint64 savedAt = reader.savedAt() > 0
+                               ? reader.savedAt()
+                               : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
+    emit comparisonChanged(
+        std::make_shared<const ScanComparison>(std::move(earlier), root, savedAt));
+    return true;
 }
 
 void SavedScanCommand::saveCommand()

@@ -3,7 +3,12 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <memory>
+
+class DriveScan;
 class QWidget;
+class ScanComparison;
+class ScanImport;
 class ScanController;
 
 // Saved scans in the window: opening one (ours, ncdu's or gdu's) as a drive of its own, and
@@ -17,12 +22,22 @@ public:
 
     void openCommand();
     void saveCommand();
+    void compareCommand();
     // Opens the file as a drive and shows it; false, with the user told why, when it cannot be
     // read.
     bool open(const QString &fileName);
     bool save(const QString &fileName);
+    // Compares the shown volume with the scan in the file; false, with the user told why, when
+    // it cannot be read.
+    bool compare(const QString &fileName);
+
+signals:
+    // The shown volume is now compared with an earlier scan: the views that show growth follow.
+    void comparisonChanged(std::shared_ptr<const ScanComparison> earlier);
 
 private:
+    // Reads a saved scan off the window's thread; null, with the user told why, when it fails.
+    std::unique_ptr<DriveScan> read(const QString &fileName, ScanImport &reader);
     void warn(const QString &text);
 
     ScanController *m_scans;

@@ -159,6 +159,10 @@ constexpr Entry Texts[] = {
     {1113, "« %s » n'appartient pas au volume scanné."},
     {1114, "« %s » n'existe plus sur le disque : actualisez son dossier."},
     {1115, "Rien n'est modifié pendant un scan."},
+    {1116, "Évolution"},
+    {1117, "nouveau"},
+    {1118, "supprimé"},
+    {1119, "%s depuis le %s"},
     {1120, "le fichier ne peut être lu"},
     {1121, "les données compressées sont abîmées"},
     {1122, "il se décompresse en bien plus qu'un scan de sa taille"},
@@ -172,6 +176,8 @@ constexpr Entry Texts[] = {
     {1130, "le même nom deux fois dans un dossier"},
     {1131, "des données après la fin du scan"},
     {1132, "à l'octet %s, %s"},
+    {1133, "Comparaison du volume affiché avec un scan enregistré : montrez d'abord le volume à "
+           "comparer."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

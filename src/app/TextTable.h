@@ -123,8 +123,13 @@ enum class TextId : quint16 {
     RefusedOutside = 1113,
     RefusedMissing = 1114,
     RefusedScanning = 1115,
+    ColumnGrowth = 1116,
+    GrowthNew = 1117,
+    GrowthGone = 1118,
+    GrowthSince = 1119,
     ImportUnreadable = 1120, // one per problem of a saved scan, in their order
     ImportAt = 1132,
+    CompareNothing = 1133,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

@@ -1,5 +1,7 @@
 #include "DirListModel.h"
 
+#include "ScanComparison.h"
+
 #include "FileIconCache.h"
 #include "FolderCollection.h"
 #include "ListSubfolders.h"
@@ -12,6 +14,7 @@
 
 #include <algorithm>
 #include <thread>
+#include <unordered_map>
 
 namespace {
 
@@ -87,6 +90,7 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
     m_names.clear();
     m_namesRanked = false;
     m_folderPath = AddSlash(folderPath);
+    m_folderGrowth.reset();
     const FolderRecord folder = folders.find(m_folderPath);
     // Read once: during a scan the total grows, and every row must share one reference.
     m_folderSize = SizeIn(m_measure, folder);
@@ -137,8 +141,66 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
             continue;
         add(path, GetFolderName(path), SizeIn(m_measure, subfolder), subfolder.date(), true);
     }
+    if (m_earlier && m_folderPath.startsWith(m_earlier->current()))
+        compareRows(folders);
     endResetModel();
     return true;
+}
+
+void DirListModel::setComparison(std::shared_ptr<const ScanComparison> earlier,
+                                 const QString &heading, const QString &newText,
+                                 const QString &goneText)
+{
+    m_earlier = std::move(earlier);
+    m_growthHeading = heading;
+    m_newText = newText;
+    m_goneText = goneText;
+}
+
+// Rows are matched by name and kind: a folder that became a file is one gone and one new.
+void DirListModel::compareRows(const FolderCollection &folders)
+{
+    const DriveScan *scan = folders.locate(m_folderPath).first;
+    const QByteArrayView relative = QByteArrayView(m_folderPath).sliced(scan->rootPath().size());
+    if (const auto then = m_earlier->folderSize(relative, m_measure))
+        m_folderGrowth = qint64(m_folderSize) - qint64(*then);
+    std::vector<ScanComparison::Earlier> earlier = m_earlier->entries(relative, m_measure);
+    std::unordered_map<QByteArray, size_t> byName; // "name" files, "name/" folders
+    byName.reserve(earlier.size());
+    for (size_t i = 0; i < earlier.size(); ++i)
+        byName.emplace(earlier[i].isFolder ? earlier[i].name + '/' : earlier[i].name, i);
+    std::vector<bool> matched(earlier.size());
+    for (Row &row : m_rows) {
+        QByteArray name =
+            row.isFolder ? GetFolderName(keyOf(row).toByteArray()) + '/' : keyOf(row).toByteArray();
+        const auto found = byName.find(name);
+        if (found == byName.end()) {
+            row.change = Change::New;
+            row.growth = qint64(row.size);
+            continue;
+        }
+        matched[found->second] = true;
+        row.change = Change::Kept;
+        row.growth = qint64(row.size) - qint64(earlier[found->second].size);
+    }
+    for (size_t i = 0; i < earlier.size(); ++i) {
+        if (matched[i])
+            continue;
+        const ScanComparison::Earlier &gone = earlier[i];
+        Row row;
+        const QByteArray key = gone.isFolder ? m_folderPath + gone.name + '/' : gone.name;
+        row.keyAt = m_keys.size();
+        row.keyLength = quint32(key.size());
+        m_keys.append(key);
+        row.nameAt = m_names.size();
+        m_names.append(QFile::decodeName(gone.name));
+        row.nameLength = quint32(m_names.size() - row.nameAt);
+        row.date = FileRecord::UnknownDate;
+        row.isFolder = gone.isFolder;
+        row.change = Change::Gone;
+        row.growth = -qint64(gone.size);
+        m_rows.push_back(row);
+    }
 }
 
 QByteArrayView DirListModel::keyOf(const Row &row) const
@@ -158,7 +220,7 @@ int DirListModel::rowCount(const QModelIndex &parent) const
 
 int DirListModel::columnCount(const QModelIndex &parent) const
 {
-    return parent.isValid() ? 0 : ColumnCount;
+    return parent.isValid() ? 0 : ColumnCount + (m_earlier ? 1 : 0);
 }
 
 QVariant DirListModel::data(const QModelIndex &index, int role) const
@@ -177,6 +239,10 @@ QVariant DirListModel::data(const QModelIndex &index, int role) const
     case Qt::TextAlignmentRole:
         return alignmentData(column);
     case Qt::ForegroundRole:
+        if (row.change == Change::Gone) // no longer there: greyed, as a disabled entry
+            return QColor(Qt::gray);
+        if (column == Growth && row.growth != 0)
+            return QColor(row.growth > 0 ? QColor(0xc0, 0x20, 0x20) : QColor(0x20, 0x80, 0x20));
         return column == Percent
                    ? QVariant(QColor::fromRgb(ReadablePercentColour(row.colour, m_base, m_text)))
                    : QVariant();
@@ -193,11 +259,11 @@ QVariant DirListModel::data(const QModelIndex &index, int role) const
 
 QVariant DirListModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= ColumnCount)
+    if (orientation != Qt::Horizontal || section < 0 || section >= columnCount())
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (role) {
     case Qt::DisplayRole:
-        return m_headers.value(section);
+        return section == Growth ? m_growthHeading : m_headers.value(section);
     case Qt::TextAlignmentRole:
         return alignmentData(section);
     default:
@@ -218,9 +284,29 @@ QVariant DirListModel::displayData(const Row &row, int column) const
         return row.date == FileRecord::UnknownDate
                    ? QString()
                    : DateText(QDateTime::fromSecsSinceEpoch(row.date));
+    case Growth:
+        return GrowthText(row);
     default:
         return {};
     }
+}
+
+QString DirListModel::GrowthText(const Row &row) const
+{
+    switch (row.change) {
+    case Change::New:
+        return m_newText;
+    case Change::Gone:
+        return m_goneText;
+    case Change::Kept:
+        if (row.growth == 0)
+            return QStringLiteral("0");
+        return (row.growth > 0 ? QStringLiteral("+") : QStringLiteral("-")) +
+               SizeText(quint64(row.growth > 0 ? row.growth : -row.growth)).trimmed();
+    case Change::Unknown:
+        break;
+    }
+    return {};
 }
 
 QVariant DirListModel::decorationData(const Row &row, int column) const
@@ -242,6 +328,8 @@ QVariant DirListModel::sortData(const Row &row, int column) const
         return row.percent;
     case Date:
         return row.date;
+    case Growth:
+        return row.growth;
     default:
         return {};
     }
@@ -250,7 +338,8 @@ QVariant DirListModel::sortData(const Row &row, int column) const
 QVariant DirListModel::alignmentData(int column)
 {
     // An int rather than Qt::Alignment: Qt 6.4's views read the role with toInt().
-    return int((column == Size ? Qt::AlignRight : Qt::AlignLeft) | Qt::AlignVCenter);
+    return int((column == Size || column == Growth ? Qt::AlignRight : Qt::AlignLeft) |
+               Qt::AlignVCenter);
 }
 
 void DirListModel::rankNames()
@@ -310,7 +399,7 @@ void DirListModel::rankNames()
 
 void DirListModel::sort(int column, Qt::SortOrder order)
 {
-    if (column < 0 || column >= ColumnCount || m_rows.size() < 2)
+    if (column < 0 || column >= columnCount() || m_rows.size() < 2)
         return;
     rankNames(); // every column falls back to the name on ties
 
@@ -328,6 +417,10 @@ void DirListModel::sort(int column, Qt::SortOrder order)
     case Date:
         sourceRows = OrderOfRows(
             m_rows, [](const Row &row) { return row.date; }, ascending);
+        break;
+    case Growth:
+        sourceRows = OrderOfRows(
+            m_rows, [](const Row &row) { return row.growth; }, ascending);
         break;
     default:
         sourceRows = OrderOfRows(

@@ -9,9 +9,12 @@
 #include <QPalette>
 #include <QStringList>
 
+#include <memory>
+#include <optional>
 #include <vector>
 
 class FolderCollection;
+class ScanComparison;
 
 // What a row's percentage is of; the numbers are the ones the settings keep.
 enum class PercentBase { Disk = 1, Folder = 2 };
@@ -26,10 +29,13 @@ class DirListModel : public QAbstractTableModel
     Q_OBJECT
 
 public:
-    enum Column { Name, Size, Percent, Date, ColumnCount };
+    // Growth is there only while the list is compared with an earlier scan; the window's loops
+    // over its columns stop at ColumnCount.
+    enum Column { Name, Size, Percent, Date, ColumnCount, Growth = ColumnCount };
     enum Role {
         // The raw value: the name (Name), quint64 bytes (Size), double (Percent), qint64
         // seconds since the epoch (Date).
+        // qint64 bytes gained since the earlier scan (Growth).
         SortRole = Qt::UserRole + 1,
         // A file's name bytes, or a subfolder's full path bytes ending with "/".
         KeyRole,
@@ -55,6 +61,13 @@ public:
     void setSizeMeasure(SizeMeasure measure) { m_measure = measure; }
     // The folder of the last fill, ending with "/".
     QByteArray folderPath() const { return m_folderPath; }
+    // Compares the rows with an earlier scan of the same volume, from the next fill on: a column
+    // of what each row gained, new rows marked, rows gone since listed greyed. None: no column.
+    void setComparison(std::shared_ptr<const ScanComparison> earlier, const QString &heading,
+                       const QString &newText = {}, const QString &goneText = {});
+    // What the folder of the last fill gained since the earlier scan; nullopt without one, or
+    // when the folder is new.
+    std::optional<qint64> folderGrowth() const { return m_folderGrowth; }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -66,6 +79,9 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
+    enum class Change : quint8 { Unknown, Kept, New, Gone };
+    void compareRows(const FolderCollection &folders);
+
     // Plain values only: the texts live in the two buffers below, so that a fill makes no
     // allocation per row and a refill frees everything at once.
     struct Row
@@ -80,6 +96,8 @@ private:
         quint32 nameRank = 0; // place in the complete name order, once the names are ranked
         Rgb colour = PercentColour::FirstRowFallback;
         bool isFolder = false;
+        Change change = Change::Unknown;
+        qint64 growth = 0;
     };
 
     QByteArrayView keyOf(const Row &row) const;
@@ -89,6 +107,7 @@ private:
     QVariant displayData(const Row &row, int column) const;
     QVariant decorationData(const Row &row, int column) const;
     QVariant sortData(const Row &row, int column) const;
+    QString GrowthText(const Row &row) const;
     static QVariant alignmentData(int column);
 
     std::vector<Row> m_rows;
@@ -102,4 +121,9 @@ private:
     QByteArray m_folderPath;
     quint64 m_folderSize = 0;
     SizeMeasure m_measure = SizeMeasure::Apparent;
+    std::shared_ptr<const ScanComparison> m_earlier;
+    QString m_growthHeading;
+    QString m_newText;
+    QString m_goneText;
+    std::optional<qint64> m_folderGrowth;
 };

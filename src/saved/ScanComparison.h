@@ -1,0 +1,47 @@
+#pragma once
+
+#include "DriveScan.h"
+#include "SizeMeasure.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <memory>
+#include <optional>
+#include <vector>
+
+// An earlier scan of a volume, to tell what grew since: items are matched by their path below
+// each scan's root, so the comparison holds across a rescan, a reboot, or the volume mounted
+// elsewhere. Read-only once made; any thread may ask.
+class ScanComparison
+{
+public:
+    // An item of a folder as the earlier scan saw it.
+    struct Earlier
+    {
+        QByteArray name;
+        quint64 size = 0;
+        bool isFolder = false;
+    };
+
+    // `current`: the root of the records compared with it, which no other volume's are.
+    ScanComparison(std::unique_ptr<DriveScan> earlier, QByteArray current, qint64 savedAt = 0);
+
+    const DriveScan &earlier() const { return *m_earlier; }
+    const QByteArray &current() const { return m_current; }
+    qint64 savedAt() const { return m_savedAt; }
+
+    // The folder's total then, by its path below the root ("" for the root, "a/b/" below);
+    // nullopt when it had no record then.
+    std::optional<quint64> folderSize(QByteArrayView relative, SizeMeasure measure) const;
+    // The folder's files and subfolders then, files first, in listing order; empty when it had
+    // no record then.
+    std::vector<Earlier> entries(QByteArrayView relative, SizeMeasure measure) const;
+
+private:
+    qsizetype find(QByteArrayView relative) const;
+
+    std::unique_ptr<DriveScan> m_earlier;
+    QByteArray m_current;
+    qint64 m_savedAt = 0;
+};

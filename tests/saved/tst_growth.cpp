@@ -1,0 +1,163 @@
+#include "DirListModel.h"
+#include "FolderCollection.h"
+#include "SavedInput.h"
+#include "SavedOutput.h"
+#include "ScanComparison.h"
+#include "ScanExport.h"
+#include "ScanImport.h"
+#include "TreeOracle.h"
+#include "Walker.h"
+
+#include <QAbstractItemModelTester>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <filesystem>
+#include <map>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Every file's and folder's bytes below the root, by relative path ("a/", "a/f"), counted
+// independently of the walk.
+std::map<QByteArray, qint64> Sizes(const QByteArray &root)
+{
+    std::map<QByteArray, qint64> sizes;
+    namespace fs = std::filesystem;
+    for (const auto &entry : fs::recursive_directory_iterator(root.toStdString())) {
+        if (!entry.is_regular_file())
+            continue;
+        const QByteArray relative =
+            QByteArray::fromStdString(entry.path().string()).sliced(root.size());
+        const auto bytes = qint64(entry.file_size());
+        sizes[relative] += bytes;
+        for (qsizetype slash = relative.indexOf('/'); slash >= 0;
+             slash = relative.indexOf('/', slash + 1))
+            sizes[relative.first(slash + 1)] += bytes;
+    }
+    return sizes;
+}
+
+// What the growth column should say of each item directly in `folder`, by its name.
+std::map<QString, QString> GrowthTexts(const std::map<QByteArray, qint64> &before,
+                                       const std::map<QByteArray, qint64> &after,
+                                       const QByteArray &folder)
+{
+    std::map<QString, QString> texts;
+    const auto direct = [&](const QByteArray &path) {
+        if (!path.startsWith(folder) || path == folder)
+            return QByteArray();
+        const QByteArray rest = path.sliced(folder.size());
+        const qsizetype slash = rest.indexOf('/');
+        return slash < 0 || slash == rest.size() - 1 ? rest : QByteArray();
+    };
+    for (const auto &[path, size] : after) {
+        if (const QByteArray name = direct(path); !name.isEmpty()) {
+            const auto then = before.find(path);
+            const qint64 growth = then == before.end() ? 0 : size - then->second;
+            texts[QString::fromUtf8(name.endsWith('/') ? name.chopped(1) : name)] =
+                then == before.end() ? u"nouveau"_s
+                : growth == 0        ? u"0"_s
+                              : (growth > 0 ? u"+"_s : u"-"_s) + QString::number(qAbs(growth));
+        }
+    }
+    for (const auto &[path, size] : before)
+        if (const QByteArray name = direct(path); !name.isEmpty() && !after.contains(path))
+            texts[QString::fromUtf8(name.endsWith('/') ? name.chopped(1) : name)] = u"supprimé"_s;
+    return texts;
+}
+
+} // namespace
+
+// The list's growth column, after a scan saved, the tree changed and scanned again, against
+// sizes taken from the disk before and after.
+class TestGrowth : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void column_data();
+    void column();
+    void sortsByGrowth();
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_root;
+    std::map<QByteArray, qint64> m_before, m_after;
+    FolderCollection m_folders;
+    std::shared_ptr<const ScanComparison> m_earlier;
+    DirListModel m_model;
+};
+
+void TestGrowth::initTestCase()
+{
+    m_root = QFile::encodeName(m_dir.path()) + "/t/";
+    QVERIFY(QDir::setCurrent(m_dir.path()));
+    for (const char *spec :
+         {"t/a/f=100", "t/a/g=50", "t/b/h=10", "t/b/c/i=5", "t/d/j=7", "t/e/k=900", "t/e/l/m=3"})
+        Make(spec);
+    DriveScan first(m_root);
+    QVERIFY(Walk(m_root, first));
+    m_before = Sizes(m_root);
+    const QByteArray saved = QFile::encodeName(m_dir.filePath(u"before.json.gz"_s));
+    SavedOutput out;
+    QVERIFY(out.open(saved));
+    QVERIFY(ScanExport(first).write(out));
+
+    // Added, grown, removed, a folder moved, a folder gone.
+    QCOMPARE(
+        QProcess::execute(u"sh"_s, {u"-ec"_s, u"cd t && truncate -s 30 a/new && truncate -s "
+                                              u"400 a/f && rm a/g && mv b/c d/c && rm -r e"_s}),
+        0);
+    m_after = Sizes(m_root);
+    QVERIFY(Walk(m_root, m_folders.addDrive(m_root)));
+
+    SavedInput in;
+    QVERIFY(in.open(saved));
+    ScanImport reader;
+    std::unique_ptr<DriveScan> earlier = reader.read(in);
+    QVERIFY2(earlier, qPrintable(reader.error().describe()));
+    m_earlier = std::make_shared<const ScanComparison>(std::move(earlier), m_root);
+    m_model.setComparison(m_earlier, u"Évolution"_s, u"nouveau"_s, u"supprimé"_s);
+    new QAbstractItemModelTester(&m_model, QAbstractItemModelTester::FailureReportingMode::QtTest,
+                                 this);
+}
+
+void TestGrowth::column_data()
+{
+    QTest::addColumn<QByteArray>("folder");
+    QTest::newRow("root") << QByteArray();
+    QTest::newRow("added, grown, removed") << "a/"_ba;
+    QTest::newRow("a folder moved out") << "b/"_ba;
+    QTest::newRow("a folder moved in") << "d/"_ba;
+}
+
+void TestGrowth::column()
+{
+    QFETCH(QByteArray, folder);
+    QVERIFY(m_model.fill(m_folders, m_root + folder, PercentBase::Folder, 0));
+    QCOMPARE(m_model.columnCount(), int(DirListModel::ColumnCount) + 1);
+    std::map<QString, QString> shown;
+    for (int row = 0; row < m_model.rowCount(); ++row)
+        shown[m_model.index(row, DirListModel::Name).data().toString()] =
+            m_model.index(row, DirListModel::Growth).data().toString();
+    QCOMPARE(shown, GrowthTexts(m_before, m_after, folder));
+}
+
+void TestGrowth::sortsByGrowth()
+{
+    QVERIFY(m_model.fill(m_folders, m_root, PercentBase::Folder, 0));
+    m_model.sort(DirListModel::Growth, Qt::DescendingOrder);
+    QStringList order;
+    for (int row = 0; row < m_model.rowCount(); ++row)
+        order << m_model.index(row, DirListModel::Name).data().toString();
+    // a gained 280, d 5; b lost 5; e, gone, lost 903.
+    QCOMPARE(order, (QStringList{u"a"_s, u"d"_s, u"b"_s, u"e"_s}));
+    QCOMPARE(m_model.folderGrowth(), std::optional<qint64>(280 + 5 - 5 - 903));
+}
+
+QTEST_GUILESS_MAIN(TestGrowth)
+#include "tst_growth.moc"
