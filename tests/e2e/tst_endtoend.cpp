@@ -494,6 +494,25 @@ void TestEndToEnd::saveThenOpenTheScan()
     QVERIFY(!menu->findChild<QAction *>(u"mnuItemOpen"_s)->isEnabled());
     shot(u"08b-saved-scan"_s);
     pickDrive(m_known);
+
+    // The volume grows, is walked again, and is compared with the saved scan.
+    Write(m_known + u"/docs/ajout.bin"_s, 9000);
+    type(Qt::Key_F5);
+    QVERIFY(!m_window->isScanning());
+    answer(saved);
+    action("mnuFileCompareScan")->trigger();
+    QTRY_COMPARE(m_window->listModel()->columnCount(), int(DirListModel::ColumnCount) + 1);
+    auto *list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
+    QHeaderView *header = list->header();
+    const QPoint growthHeading(header->sectionViewportPosition(DirListModel::Growth) + 5,
+                               header->height() / 2);
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, growthHeading);
+    if (names().constFirst() != u"docs"_s)
+        QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, growthHeading);
+    QCOMPARE(names().constFirst(), u"docs"_s);
+    QCOMPARE(m_window->listModel()->index(0, DirListModel::Growth).data().toString(), u"+9 000"_s);
+    QVERIFY(m_window->statusPanels()->panelText(1).contains(u"depuis le"_s));
+    shot(u"08c-growth"_s);
 }
 
 void TestEndToEnd::aboutAndHelp()
