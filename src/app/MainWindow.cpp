@@ -117,6 +117,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
                 m_earlier = earlier;
                 listModel()->setComparison(earlier, Text(TextId::ColumnGrowth),
                                            Text(TextId::GrowthNew), Text(TextId::GrowthGone));
+                m_map->setComparison(earlier);
                 FillDirView();
             });
     auto *act = new ActCommand(m_scans, this);

@@ -6,6 +6,9 @@
 #include "FormatText.h"
 #include "Formatting.h"
 #include "ItemMenu.h"
+#include "KindNames.h"
+#include "MapGrowth.h"
+#include "MapLegend.h"
 #include "MapPane.h"
 #include "MapView.h"
 #include "ScanController.h"
@@ -119,6 +122,18 @@ void MapCommand::listRowChanged()
     m_map->setHighlight(key.isEmpty() || current.data(DirListModel::IsFolderRole).toBool()
                             ? key
                             : m_workArea->folderTree()->selectedfolder() + key);
+}
+
+void MapCommand::setComparison(std::shared_ptr<const ScanComparison> earlier)
+{
+    MapLegend *legend = m_workArea->mapPane()->legend();
+    if (earlier)
+        legend->setEntries(
+            {Text(TextId::MapGrown), Text(TextId::MapShrunk), Text(TextId::MapUnchanged)},
+            {MapGrowth::Grown, MapGrowth::Shrunk, MapGrowth::Unchanged});
+    else
+        legend->setEntries(KindNames(), KindColours());
+    m_map->setComparison(std::move(earlier));
 }
 
 void MapCommand::setSizeMeasure(SizeMeasure measure)

@@ -5,7 +5,10 @@
 #include <QElapsedTimer>
 #include <QObject>
 
+#include <memory>
+
 class MapView;
+class ScanComparison;
 class QAction;
 class ScanController;
 class WorkArea;
@@ -25,6 +28,8 @@ public:
     void restored();
     void setShown(bool shown);
     void setSizeMeasure(SizeMeasure measure);
+    // Colours by growth since an earlier scan, with a key to match; none: by kind again.
+    void setComparison(std::shared_ptr<const ScanComparison> earlier);
 
 private:
     void follow();

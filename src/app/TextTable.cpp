@@ -178,6 +178,9 @@ constexpr Entry Texts[] = {
     {1132, "à l'octet %s, %s"},
     {1133, "Comparaison du volume affiché avec un scan enregistré : montrez d'abord le volume à "
            "comparer."},
+    {1134, "Grossi ou nouveau"},
+    {1135, "Réduit"},
+    {1136, "Inchangé"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -130,6 +130,9 @@ enum class TextId : quint16 {
     ImportUnreadable = 1120, // one per problem of a saved scan, in their order
     ImportAt = 1132,
     CompareNothing = 1133,
+    MapGrown = 1134,
+    MapShrunk = 1135,
+    MapUnchanged = 1136,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

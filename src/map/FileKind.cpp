@@ -192,3 +192,11 @@ QColor KindColour(FileKind kind)
     };
     return QColor::fromRgb(Colours[size_t(kind)]);
 }
+
+QList<QColor> KindColours()
+{
+    QList<QColor> colours;
+    for (int kind = 0; kind <= int(FileKind::Folder); ++kind)
+        colours.append(KindColour(FileKind(kind)));
+    return colours;
+}

@@ -2,6 +2,7 @@
 
 #include <QByteArrayView>
 #include <QColor>
+#include <QList>
 #include <QtGlobal>
 
 // What a file holds, as far as its name tells: the map colours each file by it.
@@ -34,3 +35,5 @@ bool IsVersionedLibrary(QByteArrayView fileName);
 // The map's palette: a colour per kind, told apart on light and dark backgrounds and by people
 // with the common colour blindnesses. Folder is the neutral grey of a folder's own surface.
 QColor KindColour(FileKind kind);
+// Every kind's colour, in the kinds' order, the folders' surface last.
+QList<QColor> KindColours();

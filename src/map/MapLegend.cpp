@@ -8,9 +8,19 @@ MapLegend::MapLegend(const QStringList &names, QWidget *parent)
     : QWidget(parent)
     , m_names(names)
 {
+    m_colours = KindColours();
     setObjectName(QStringLiteral("picMapLegend"));
     setAccessibleName(names.join(QStringLiteral(", ")));
     setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+}
+
+void MapLegend::setEntries(const QStringList &names, const QList<QColor> &colours)
+{
+    m_names = names;
+    m_colours = colours;
+    setAccessibleName(names.join(QStringLiteral(", ")));
+    updateGeometry();
+    update();
 }
 
 int MapLegend::place(int width, std::vector<QRect> *swatches, std::vector<QRect> *texts) const
@@ -51,7 +61,7 @@ void MapLegend::paintEvent(QPaintEvent *)
     place(width(), &swatches, &texts);
     QPainter painter(this);
     for (size_t kind = 0; kind < swatches.size(); ++kind) {
-        painter.fillRect(swatches[kind], KindColour(FileKind(kind)));
+        painter.fillRect(swatches[kind], m_colours.value(qsizetype(kind)));
         painter.setPen(palette().color(QPalette::WindowText));
         painter.drawRect(swatches[kind]);
         painter.drawText(texts[kind], Qt::AlignLeft | Qt::AlignVCenter, m_names[int(kind)]);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QColor>
+#include <QList>
 #include <QStringList>
 #include <QWidget>
 
@@ -12,6 +14,8 @@ class MapLegend : public QWidget
 public:
     // names: one per kind of file, in the kinds' order, the folders' surface last.
     explicit MapLegend(const QStringList &names, QWidget *parent = nullptr);
+    // Another key: a colour for each name (the map's colours by growth).
+    void setEntries(const QStringList &names, const QList<QColor> &colours);
 
     QSize sizeHint() const override;
     bool hasHeightForWidth() const override { return true; }
@@ -25,4 +29,5 @@ private:
     int place(int width, std::vector<QRect> *swatches, std::vector<QRect> *texts) const;
 
     QStringList m_names;
+    QList<QColor> m_colours;
 };

@@ -19,6 +19,7 @@ public:
     MapView *view() const { return m_view; }
     // Shown under the map while it has text.
     void setCaption(const QString &text);
+    MapLegend *legend() const { return m_legend; }
 
 private:
     MapView *m_view;

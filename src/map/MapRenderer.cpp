@@ -80,7 +80,7 @@ void Shade(QImage &image, const PixelRect &r, const Cushion &c, QRgb colour,
 } // namespace
 
 QImage RenderMap(const MapLayout &layout, qreal devicePixelRatio,
-                 const std::atomic<bool> *cancelled)
+                 const std::atomic<bool> *cancelled, const std::vector<QRgb> *tileColours)
 {
     const QSize pixels(qRound(layout.size().width() * devicePixelRatio),
                        qRound(layout.size().height() * devicePixelRatio));
@@ -114,8 +114,8 @@ QImage RenderMap(const MapLayout &layout, qreal devicePixelRatio,
         AddRidge(c.x2, c.x1, x, x + double(tile.width) * devicePixelRatio, height);
         AddRidge(c.y2, c.y1, y, y + double(tile.height) * devicePixelRatio, height);
         if (!hasChildren[i])
-            Shade(image, ToPixels(tile, devicePixelRatio, pixels), c, colours[size_t(tile.kind)],
-                  scratch);
+            Shade(image, ToPixels(tile, devicePixelRatio, pixels), c,
+                  tileColours ? (*tileColours)[i] : colours[size_t(tile.kind)], scratch);
     }
     return image;
 }

@@ -4,7 +4,9 @@
 #include "FileKind.h"
 #include "FolderCollection.h"
 #include "Formatting.h"
+#include "MapGrowth.h"
 #include "MapRenderer.h"
+#include "ScanComparison.h"
 
 #include <QContextMenuEvent>
 #include <QElapsedTimer>
@@ -75,6 +77,7 @@ std::vector<MapView::Label> Labels(const DriveScan &scan, const MapLayout &layou
 
 std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top, QSizeF size,
                                              qreal pixelRatio, SizeMeasure measure,
+                                             const ScanComparison *earlier,
                                              const std::atomic<bool> *cancel)
 {
     QElapsedTimer clock;
@@ -82,8 +85,13 @@ std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top,
     auto drawing = std::make_shared<MapView::Drawing>();
     drawing->scan = scan;
     drawing->layout = MapLayout::Build(*scan, top, size, cancel, measure);
+    std::vector<QRgb> growth;
+    // Compared with an earlier scan of this volume: coloured by what grew rather than by kind.
+    if (earlier && scan->rootPath() == earlier->current() && !cancel->load())
+        growth = MapGrowth::TileColours(*scan, drawing->layout, *earlier, measure);
     if (!cancel->load())
-        drawing->image = RenderMap(drawing->layout, pixelRatio, cancel);
+        drawing->image =
+            RenderMap(drawing->layout, pixelRatio, cancel, growth.empty() ? nullptr : &growth);
     if (!cancel->load())
         drawing->labels = Labels(*scan, drawing->layout);
     drawing->costMs = double(clock.nsecsElapsed()) / 1e6;
@@ -184,9 +192,15 @@ void MapView::request()
         return;
     }
     m_drawing.run([scan = m_scan, top = m_top, size = QSizeF(size()), ratio = devicePixelRatioF(),
-                   measure = m_measure](const std::atomic<bool> &cancelled) {
-        return Draw(scan, top, size, ratio, measure, &cancelled);
+                   measure = m_measure, earlier = m_earlier](const std::atomic<bool> &cancelled) {
+        return Draw(scan, top, size, ratio, measure, earlier.get(), &cancelled);
     });
+}
+
+void MapView::setComparison(std::shared_ptr<const ScanComparison> earlier)
+{
+    m_earlier = std::move(earlier);
+    request();
 }
 
 void MapView::setSizeMeasure(SizeMeasure measure)

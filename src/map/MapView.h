@@ -12,6 +12,7 @@
 #include <optional>
 
 class DriveScan;
+class ScanComparison;
 class FolderCollection;
 
 // The map of one folder of the scans' records: a treemap laid out and drawn on a worker thread
@@ -40,6 +41,8 @@ public:
     void setHighlight(const QByteArray &path);
     // Fades every file but those of one kind, so that they stand out; nullopt shows all alike.
     void setEmphasis(std::optional<FileKind> kind);
+    // Colours the map by growth since an earlier scan of the volume shown; none: by kind.
+    void setComparison(std::shared_ptr<const ScanComparison> earlier);
     std::optional<FileKind> emphasis() const { return m_emphasis; }
 
     QByteArray folder() const { return m_path; }
@@ -102,6 +105,7 @@ private:
     const DriveScan *m_scan = nullptr;
     quint32 m_top = 0;
     SizeMeasure m_measure = SizeMeasure::Apparent;
+    std::shared_ptr<const ScanComparison> m_earlier;
     std::shared_ptr<const Drawing> m_shown;
     SupersedingTask<std::shared_ptr<const Drawing>> m_drawing; // declared last: it goes first
     QByteArray m_highlightPath;

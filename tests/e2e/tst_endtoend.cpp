@@ -512,6 +512,9 @@ void TestEndToEnd::saveThenOpenTheScan()
     QCOMPARE(names().constFirst(), u"docs"_s);
     QCOMPARE(m_window->listModel()->index(0, DirListModel::Growth).data().toString(), u"+9 000"_s);
     QVERIFY(m_window->statusPanels()->panelText(1).contains(u"depuis le"_s));
+    auto *map = m_window->findChild<MapView *>(u"picMap"_s);
+    QTRY_VERIFY(!map->isDrawing());
+    QTest::qWait(200); // for the screen to show it
     shot(u"08c-growth"_s);
 }
 

@@ -1,5 +1,6 @@
 #include "DirListModel.h"
 #include "FolderCollection.h"
+#include "MapGrowth.h"
 #include "SavedInput.h"
 #include "SavedOutput.h"
 #include "ScanComparison.h"
@@ -82,6 +83,7 @@ private slots:
     void column_data();
     void column();
     void sortsByGrowth();
+    void mapColours();
 
 private:
     QTemporaryDir m_dir;
@@ -157,6 +159,23 @@ void TestGrowth::sortsByGrowth()
     // a gained 280, d 5; b lost 5; e, gone, lost 903.
     QCOMPARE(order, (QStringList{u"a"_s, u"d"_s, u"b"_s, u"e"_s}));
     QCOMPARE(m_model.folderGrowth(), std::optional<qint64>(280 + 5 - 5 - 903));
+}
+
+// Each file's tile: red when it grew or is new, grey when unchanged, as the sizes say.
+void TestGrowth::mapColours()
+{
+    const auto [scan, root] = m_folders.locate(m_root);
+    const MapLayout layout = MapLayout::Build(*scan, root, QSizeF(400, 300));
+    const std::vector<QRgb> colours =
+        MapGrowth::TileColours(*scan, layout, *m_earlier, SizeMeasure::Apparent);
+    std::map<QByteArray, QRgb> byPath;
+    for (quint32 tile = 0; tile < layout.tiles().size(); ++tile)
+        if (layout.tiles()[tile].file != MapLayout::NoFile)
+            byPath[layout.pathOf(*scan, tile).sliced(m_root.size())] = colours[tile];
+    const QRgb red = MapGrowth::Grown.rgb(), grey = MapGrowth::Unchanged.rgb();
+    const std::map<QByteArray, QRgb> expected{
+        {"a/f", red}, {"a/new", red}, {"b/h", grey}, {"d/c/i", red}, {"d/j", grey}};
+    QCOMPARE(byPath, expected);
 }
 
 QTEST_GUILESS_MAIN(TestGrowth)
