@@ -17,6 +17,7 @@
 #include "MapLayout.h"
 #include "MapRenderer.h"
 #include "MapView.h"
+#include "SavedScanCommand.h"
 #include "SearchModel.h"
 #include "SearchWindow.h"
 #include "TextTable.h"
@@ -78,7 +79,10 @@ constexpr const char *Usage =
     "  --reps N              repetitions of each list case (default 5)\n"
     "  --locale NAME         collation of the names (default en_US; \"system\": the "
     "environment's)\n"
-    "  --only window|list|map|find  run one part only (map: the map of TREE, drawn, resized,\n"
+    "  --saved FILE          the saved scan --only saved opens (default\n"
+    "                        /var/tmp/quarnel-bench/ten-million.json, from bench/make-export.py)\n"
+    "  --only window|list|map|find|saved  run one part only (map: the map of TREE, drawn, "
+    "resized,\n"
     "                        and shown during scans from the window; find: the biggest files\n"
     "                        and a search over TREE's records, from the command to the view)\n";
 
@@ -111,6 +115,8 @@ struct Arguments
     bool list = true;
     bool map = true;
     bool find = true;
+    bool saved = false; // only when asked: its file takes a while to make
+    QString savedFile = QStringLiteral("/var/tmp/quarnel-bench/ten-million.json");
 };
 
 [[noreturn]] void Fail(const QString &message)
@@ -160,12 +166,16 @@ Arguments Parse(const QStringList &argv)
             args.locale = value(i);
         } else if (arg == u"--only") {
             const QString part = value(i);
-            if (part != u"window" && part != u"list" && part != u"map" && part != u"find")
-                Fail(QStringLiteral("--only takes window, list, map or find"));
+            if (part != u"window" && part != u"list" && part != u"map" && part != u"find" &&
+                part != u"saved")
+                Fail(QStringLiteral("--only takes window, list, map, find or saved"));
             args.window = part == u"window";
             args.list = part == u"list";
             args.map = part == u"map";
             args.find = part == u"find";
+            args.saved = part == u"saved";
+        } else if (arg == u"--saved") {
+            args.savedFile = value(i);
         } else if (arg.startsWith(u'-')) {
             Fail(QStringLiteral("unknown option ") + arg + QStringLiteral("; try --help"));
         } else if (!treeGiven) {
@@ -1183,6 +1193,56 @@ void ReportFind(const QString &tree, const FindResult &find, std::vector<Target>
 
 } // namespace
 
+// Opening a saved scan in the window, from the command to the list of its root, with the longest
+// wait of the window's event loop meanwhile and the process's peak memory.
+struct SavedResult
+{
+    double openS = 0;
+    double longestGapMs = 0;
+    double longestAtS = 0; // when it ended, from the command
+    double peakMiB = 0;
+    quint64 entries = 0;
+    bool ok = false;
+};
+
+SavedResult MeasureSaved(const QString &file)
+{
+    SavedResult result;
+    auto window = std::make_unique<MainWindow>(QList<Volume>{}, nullptr);
+    window->show();
+    Settle(300);
+    auto *command = window->findChild<SavedScanCommand *>();
+    QElapsedTimer clock;
+    qint64 lastTickNs = 0;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    ticker.setInterval(MapTickMs);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        const qint64 now = clock.nsecsElapsed();
+        if (double(now - lastTickNs) / 1e6 > result.longestGapMs) {
+            result.longestGapMs = double(now - lastTickNs) / 1e6;
+            result.longestAtS = double(now) / 1e9;
+        }
+        lastTickNs = now;
+    });
+    Log(QStringLiteral("opening ") + file + QStringLiteral(" in the window ..."));
+    clock.start();
+    ticker.start();
+    result.ok = command && command->open(file);
+    result.openS = double(clock.nsecsElapsed()) / 1e9;
+    Settle(500); // the tree and the map of its root, from the records
+    ticker.stop();
+    struct rusage usage
+    {
+    };
+    getrusage(RUSAGE_SELF, &usage);
+    result.peakMiB = double(usage.ru_maxrss) / 1024.0;
+    if (const FolderRecord root = window->folders().find(window->folderTree()->rootfolder());
+        !root.isNull())
+        result.entries = root.size();
+    return result;
+}
+
 int main(int argc, char *argv[])
 {
     // The window needs no screen; another platform may still be asked for.
@@ -1274,6 +1334,23 @@ int main(int argc, char *argv[])
     FindResult find;
     if (args.find)
         find = MeasureFind(args.tree, args.reps);
+    SavedResult saved;
+    if (args.saved) {
+        saved = MeasureSaved(args.savedFile);
+        const ChildRun ncdu = RunChild(
+            {"ncdu", "-f", QFile::encodeName(args.savedFile).toStdString(), "-o", "/dev/null"});
+        Print(QStringLiteral("saved scan %1: opened in the window in %2 s (ncdu -f: %3 s, x%4), "
+                             "longest event-loop gap %5 ms (ended %8 s in), peak memory %6 MiB%7")
+                  .arg(args.savedFile)
+                  .arg(saved.openS, 0, 'f', 2)
+                  .arg(ncdu.wallS, 0, 'f', 2)
+                  .arg(ncdu.wallS > 0 ? saved.openS / ncdu.wallS : 0, 0, 'f', 2)
+                  .arg(saved.longestGapMs, 0, 'f', 1)
+                  .arg(saved.peakMiB, 0, 'f', 0)
+                  .arg(saved.ok ? QString() : QStringLiteral(" (NOT OPENED)"))
+                  .arg(saved.longestAtS, 0, 'f', 3));
+        return saved.ok ? 0 : 1;
+    }
 
     // The report.
     Print(QStringLiteral("Quarnel window benchmark, ") +

@@ -85,7 +85,9 @@ void ScanController::driveCommand(int index)
         refillList();
         return;
     }
-    tree->reload();
+    // A new root was just read whole; the same root is read again, for what changed since.
+    if (root == kept)
+        tree->reload();
     m_scanning = true;
     if (record.isNull()) {
         setPhase(ScanPhase::ScanningDrive);

@@ -122,24 +122,32 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
 
     // The disk decides which subfolders exist now, the records what they hold. A folder that
     // held none when scanned can only have unrecorded ones now, which get no row: skip the disk.
-    // A saved scan's folder is on no disk here: its records are all there is.
-    QList<QByteArray> subfolders;
+    // A saved scan's folder is on no disk here: its records are all there is, and give its
+    // subfolders' records at once.
     if (!m_folderPath.startsWith('/')) {
         const auto [scan, id] = folders.locate(m_folderPath);
-        for (const WalkSink::FolderId child : scan->subfoldersOf(id))
-            subfolders.append(scan->nameOf(child).toByteArray());
-    } else if (folder.subfolderEntries() > 0) {
-        subfolders = ListSubfolders(m_folderPath);
-    }
-    m_rows.reserve(folder.fileCount() + size_t(subfolders.size()));
-    for (const FileRecord &file : folder.files())
-        add(file.name, file.name, SizeIn(m_measure, file), file.date, false);
-    for (const QByteArray &name : subfolders) {
-        const QByteArray path = m_folderPath + name + '/';
-        const FolderRecord subfolder = folders.find(path);
-        if (subfolder.isNull()) // made after the scan, or not listable during it
-            continue;
-        add(path, GetFolderName(path), SizeIn(m_measure, subfolder), subfolder.date(), true);
+        const std::vector<WalkSink::FolderId> children = scan->subfoldersOf(id);
+        m_rows.reserve(folder.fileCount() + children.size());
+        for (const FileRecord &file : folder.files())
+            add(file.name, file.name, SizeIn(m_measure, file), file.date, false);
+        for (const WalkSink::FolderId child : children) {
+            const QByteArray path = m_folderPath + scan->nameOf(child).toByteArray() + '/';
+            const FolderRecord subfolder = scan->folder(child);
+            add(path, scan->nameOf(child), SizeIn(m_measure, subfolder), subfolder.date(), true);
+        }
+    } else {
+        const QList<QByteArray> subfolders =
+            folder.subfolderEntries() > 0 ? ListSubfolders(m_folderPath) : QList<QByteArray>();
+        m_rows.reserve(folder.fileCount() + size_t(subfolders.size()));
+        for (const FileRecord &file : folder.files())
+            add(file.name, file.name, SizeIn(m_measure, file), file.date, false);
+        for (const QByteArray &name : subfolders) {
+            const QByteArray path = m_folderPath + name + '/';
+            const FolderRecord subfolder = folders.find(path);
+            if (subfolder.isNull()) // made after the scan, or not listable during it
+                continue;
+            add(path, GetFolderName(path), SizeIn(m_measure, subfolder), subfolder.date(), true);
+        }
     }
     if (m_earlier && m_folderPath.startsWith(m_earlier->current()))
         compareRows(folders);
