@@ -6,6 +6,7 @@
 #include "FormatText.h"
 #include "Formatting.h"
 #include "MainStatusBar.h"
+#include "PaintHold.h"
 #include "Paths.h"
 #include "RunAside.h"
 #include "TextTable.h"
@@ -26,6 +27,7 @@ ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
     , m_workArea(workArea)
     , m_statusBar(statusBar)
     , m_window(window)
+    , m_paintHold(new PaintHold(this))
 {}
 
 Volume ScanController::shownDrive() const
@@ -142,7 +144,7 @@ void ScanController::refreshFolder(const QByteArray &path)
     m_scanning = true;
     setPhase(ScanPhase::Rescanning);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    FolderRefresh refresh(*scan, path, Walker::Options{0, 10});
+    FolderRefresh refresh(*scan, path, Walker::Options{0, 10, m_paintHold->flag()});
     QEventLoop walking;
     refresh.setFinishedHandler([&walking] {
         QMetaObject::invokeMethod(&walking, &QEventLoop::quit, Qt::QueuedConnection);
@@ -203,7 +205,7 @@ quint64 ScanController::ScanDrive(const Volume &drive)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The walk yields the cores to this window's thread, so the window never waits on it.
-    DriveScanJob job(m_folders, drive.root(), Walker::Options{0, 10});
+    DriveScanJob job(m_folders, drive.root(), Walker::Options{0, 10, m_paintHold->flag()});
     QEventLoop walking;
     job.setFinishedHandler([&walking] {
         QMetaObject::invokeMethod(&walking, &QEventLoop::quit, Qt::QueuedConnection);

@@ -12,6 +12,7 @@
 
 class DriveScanJob;
 class FolderRefresh;
+class PaintHold;
 class MainStatusBar;
 class QWidget;
 class WorkArea;
@@ -100,6 +101,7 @@ private:
     WorkArea *m_workArea;
     MainStatusBar *m_statusBar;
     QWidget *m_window;
+    PaintHold *m_paintHold; // the walks step aside while the windows paint
     FolderCollection m_folders;
     quint64 m_diskSize = 0;
     quint64 m_diskAllocated = 0;

@@ -122,6 +122,7 @@ public:
             ::setpriority(PRIO_PROCESS, pid_t(::gettid()), m_walker.m_niceness);
         Task task;
         while (m_walker.pop(task)) {
+            m_walker.waitWhileHeld();
             process(task);
             m_walker.taskDone();
         }
@@ -212,6 +213,7 @@ private:
         while (listing.next(entry)) {
             if (m_walker.m_stop.load(std::memory_order_relaxed))
                 return;
+            m_walker.waitWhileHeld();
             const QByteArrayView name(entry.name, entry.nameLength);
             if (!PosixDirectory::StatusAt(fd, entry.name, status)) {
                 const int error = errno;
@@ -297,6 +299,7 @@ Walker::Walker(QByteArray rootPath, WalkSink &sink, Options options)
     const int byDefault = std::clamp(4 * cores, 4, 16);
     m_threadCount = std::clamp(options.threads > 0 ? options.threads : byDefault, 1, 256);
     m_niceness = std::clamp(options.niceness, 0, 19);
+    m_holdBack = options.holdBack;
     m_current.reset(new std::atomic<FolderId>[size_t(m_threadCount)]);
     for (int i = 0; i < m_threadCount; ++i)
         m_current[i].store(WalkSink::NoFolder, std::memory_order_relaxed);
@@ -352,6 +355,16 @@ bool Walker::start()
     }
     startWorkers(threads);
     return true;
+}
+
+void Walker::waitWhileHeld() const
+{
+    if (!m_holdBack)
+        return;
+    // Nothing is held here: the thread is between two entries, with no lock taken.
+    for (int held = m_holdBack->load(std::memory_order_acquire); held != 0;
+         held = m_holdBack->load(std::memory_order_acquire))
+        m_holdBack->wait(held, std::memory_order_acquire);
 }
 
 void Walker::startWorkers(int threads)

@@ -31,6 +31,10 @@ public:
         // Added to the walk threads' nice value, so that a window's thread, which shares the
         // cores with them, answers promptly; 0 for a walk nothing waits on.
         int niceness = 0;
+        // While it holds a value other than 0, the walk's threads pause between entries: a
+        // window sets it while it paints, as Qt's painting may wait on threads of its own that
+        // must then find a core at once. Must outlive the walk.
+        const std::atomic<int> *holdBack = nullptr;
     };
 
     Walker(QByteArray rootPath, WalkSink &sink, Options options);
@@ -71,6 +75,8 @@ private:
     class Worker;
 
     void startWorkers(int threads);
+    // Returns once the window no longer asks the walk to hold back.
+    void waitWhileHeld() const;
     void runWorker(int index);
     void fail(int error);
     bool pop(Task &task);
@@ -87,6 +93,7 @@ private:
     int m_started = 0;
     int m_keptDescriptors = 0; // per thread, within the process's limit
     int m_niceness = 0;
+    const std::atomic<int> *m_holdBack = nullptr;
     int m_rootFd = -1;
     quint64 m_rootDevice = 0;
     WalkSink::FolderId m_rootFolder = WalkSink::NoFolder;

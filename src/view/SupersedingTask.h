@@ -9,6 +9,9 @@
 #include <memory>
 #include <optional>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 // Work for a view that only its newest request matters to: a drawing, a search. A job runs on a
 // pool's thread; a newer one cancels it, waits for it to stop, then runs; only a job nobody
 // superseded or cancelled hands its result over, on the thread that owns this object. A job reads
@@ -16,6 +19,7 @@
 template<typename Result> class SupersedingTask
 {
 public:
+    static constexpr int BackgroundNiceness = 10;
     using Job = std::function<Result(const std::atomic<bool> &cancelled)>;
 
     SupersedingTask(QThreadPool *pool, std::function<void(Result)> done)
@@ -62,6 +66,9 @@ private:
         auto promise = std::make_shared<QPromise<Result>>();
         m_watcher.setFuture(promise->future());
         m_pool->start([promise, job = std::move(job), cancel = m_cancel] {
+            // A view's background work yields the cores to the window's thread and to the
+            // threads the window paints with; the pools' threads only ever run such work.
+            ::setpriority(PRIO_PROCESS, pid_t(::gettid()), BackgroundNiceness);
             promise->start();
             promise->addResult(job(*cancel));
             promise->finish();
