@@ -83,6 +83,7 @@ private slots:
     void diskUsage_data();
     void diskUsage();
     void descriptorsTakenMeanwhile();
+    void holdsBackWhileAsked();
     void job_data();
     void job();
     void subfolders();
@@ -461,6 +462,28 @@ void TestWalk::diskUsage()
 
 // Every free descriptor is taken for a moment, as a window loading icons might take them: the
 // walk's other threads must wait for them, not leave folders out.
+// A window's paint holds the walk back: nothing is listed while the flag is up, and the walk
+// ends whole once it is down.
+void TestWalk::holdsBackWhileAsked()
+{
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    for (const char *spec : {"t/a/f=10", "t/b/g=20", "t/b/c/h=30"})
+        Make(spec);
+    const QByteArray root = QFile::encodeName(dir.path()) + "/t/";
+    std::atomic<int> held{1};
+    DriveScan scan(root);
+    Walker walker(root, scan, Walker::Options{2, 0, &held});
+    QVERIFY(walker.start());
+    std::this_thread::sleep_for(100ms);
+    QVERIFY(!walker.isFinished());
+    QCOMPARE(walker.foldersListed(), quint64(0));
+    held.store(0);
+    held.notify_all();
+    walker.wait();
+    QCOMPARE(scan.totalSize(), quint64(60));
+}
+
 void TestWalk::descriptorsTakenMeanwhile()
 {
     rlimit saved{};
