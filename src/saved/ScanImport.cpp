@@ -686,5 +686,6 @@ std::unique_ptr<DriveScan> ScanImport::read(SavedInput &input)
         group = end;
     }
     m_scan->keepHardLinks(std::move(m_links));
+    m_scan->seal();
     return std::move(m_scan);
 }

@@ -61,9 +61,11 @@ public:
     quint32 subfolderEntriesOf(FolderId folder) const;
     FileRecordReader filesOf(FolderId folder) const;
 
-    // The folder's subfolders that have records, in listing order. Goes through every record:
-    // for records that are all there is of a tree, such as a saved scan's.
+    // The folder's subfolders that have records, in listing order. Goes through every record,
+    // or, once the records are sealed, through an index made at the first call.
     std::vector<FolderId> subfoldersOf(FolderId folder) const;
+    // No record will be added or edited any more (a saved scan's): lookups may index them.
+    void seal() { m_sealed = true; }
     // Whether the folder's records were removed after the walk: it then has no files and no
     // bytes, and its path finds it no more.
     bool isRemoved(FolderId folder) const;
@@ -133,4 +135,9 @@ private:
     QByteArrayList m_unreadSample;
     std::vector<HardLink> m_hardLinks;     // guarded by m_lock
     std::vector<FolderNote> m_folderNotes; // guarded by m_unreadLock
+    bool m_sealed = false;
+    // Once sealed: each folder's subfolders, in listing order, from m_childStart[f] on.
+    mutable std::once_flag m_childIndexMade;
+    mutable std::vector<FolderId> m_childStart;
+    mutable std::vector<FolderId> m_children;
 };
