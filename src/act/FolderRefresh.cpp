@@ -66,10 +66,7 @@ void FolderRefresh::apply()
         const WalkSink::FolderId parent = m_scan.parentOf(folder);
         m_applied = walked ? edit.replaceFolder(folder, *m_part) != WalkSink::NoFolder
                            : edit.removeFolder(folder);
-        struct stat st;
-        const QByteArray parentPath = m_scan.pathOf(parent);
-        if (::stat(parentPath.constData(), &st) == 0)
-            m_scan.setDate(parent, st.st_mtim.tv_sec);
+        edit.takeDateFromDisk(parent);
         return;
     }
     if (!walked)
@@ -86,9 +83,7 @@ void FolderRefresh::apply()
     const QByteArray name = m_path.sliced(slash + 1).chopped(1);
     m_applied = edit.addFolder(WalkSink::FolderId(parent), name, ListSubfolders(parentPath),
                                *m_part) != WalkSink::NoFolder;
-    struct stat st;
-    if (::stat(parentPath.constData(), &st) == 0)
-        m_scan.setDate(WalkSink::FolderId(parent), st.st_mtim.tv_sec);
+    edit.takeDateFromDisk(WalkSink::FolderId(parent));
 }
 
 void FolderRefresh::requestStop()

@@ -69,9 +69,7 @@ void ItemRemoval::forgetItem(const QByteArray &path)
         edit.removeFolder(WalkSink::FolderId(folder));
     else
         edit.removeFile(WalkSink::FolderId(parent), QByteArrayView(item).sliced(slash + 1));
-    struct stat st;
-    if (::stat(parentPath.constData(), &st) == 0)
-        m_scan.setDate(WalkSink::FolderId(parent), st.st_mtim.tv_sec);
+    edit.takeDateFromDisk(WalkSink::FolderId(parent));
 }
 
 // A trash inside the scanned volume holds what went there and its info file: a full walk would

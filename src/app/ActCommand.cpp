@@ -6,6 +6,7 @@
 #include "ItemRemoval.h"
 #include "MountTable.h"
 #include "RemovalCheck.h"
+#include "RunAside.h"
 #include "ScanController.h"
 #include "TextTable.h"
 #include "Trash.h"
@@ -72,16 +73,8 @@ Recorded RecordOf(const DriveScan &scan, const QByteArray &path)
     if (const qsizetype folder = scan.indexOf(ItemPath(path) + '/'); folder >= 0) {
         const auto top = WalkSink::FolderId(folder);
         item = {scan.sizeOf(top), 0, scan.dateOf(top), true};
-        // Made parent first: one pass finds every folder below.
-        std::vector<bool> inside(size_t(scan.count()) - top);
-        for (auto f = top; f < WalkSink::FolderId(scan.count()); ++f) {
-            const WalkSink::FolderId parent = scan.parentOf(f);
-            if (f == top ||
-                (parent >= top && parent != WalkSink::NoFolder && inside[parent - top])) {
-                inside[f - top] = true;
-                item.files += scan.fileCountOf(f);
-            }
-        }
+        for (const WalkSink::FolderId below : scan.foldersBelow(top))
+            item.files += scan.fileCountOf(below);
         return item;
     }
     const QByteArray file = ItemPath(path);
@@ -96,10 +89,15 @@ Recorded RecordOf(const DriveScan &scan, const QByteArray &path)
     return item;
 }
 
+// Walked aside: a trash can be large, and the window stays live meanwhile.
 quint64 TrashSize(const QByteArray &trash)
 {
-    DriveScan scan(trash);
-    return Walk(trash, scan) ? scan.totalSize() : 0;
+    quint64 size = 0;
+    RunAside([&] {
+        DriveScan scan(trash);
+        size = Walk(trash, scan) ? scan.totalSize() : 0;
+    });
+    return size;
 }
 
 } // namespace
@@ -110,12 +108,17 @@ ActCommand::ActCommand(ScanController *scans, QWidget *window)
     , m_window(window)
 {}
 
-void ActCommand::addEntries(QMenu *menu, const QByteArray &path)
+const DriveScan *ActCommand::holderOf(const QByteArray &path) const
 {
     const QByteArray item = ItemPath(path);
-    const bool recorded = !m_scans->isScanning() && path.startsWith('/') &&
-                          (m_scans->folders().locate(item.first(item.lastIndexOf('/') + 1)).first ||
-                           !m_scans->folders().find(item + '/').isNull());
+    return m_scans->folders().locate(item.first(item.lastIndexOf('/') + 1)).first;
+}
+
+void ActCommand::addEntries(QMenu *menu, const QByteArray &path)
+{
+    const bool recorded =
+        !m_scans->isScanning() && path.startsWith('/') &&
+        (holderOf(path) || !m_scans->folders().find(ItemPath(path) + '/').isNull());
     const auto add = [&](const char *name, TextId text, QKeySequence keys, auto action) {
         QAction *entry = menu->addAction(Text(text));
         entry->setObjectName(QString::fromLatin1(name));
@@ -208,9 +211,7 @@ void ActCommand::warn(const QString &text)
 
 void ActCommand::moveToTrash(const QByteArray &path)
 {
-    const auto [holder, folder] =
-        m_scans->folders().locate(ItemPath(path).first(ItemPath(path).lastIndexOf('/') + 1));
-    (void)folder;
+    const DriveScan *holder = holderOf(path);
     if (!holder || refused(*holder, path))
         return;
     // A trash is always on the item's volume; one not made yet holds nothing.
@@ -239,9 +240,7 @@ void ActCommand::moveToTrash(const QByteArray &path)
 
 void ActCommand::deletePermanently(const QByteArray &path)
 {
-    const auto [holder, folder] =
-        m_scans->folders().locate(ItemPath(path).first(ItemPath(path).lastIndexOf('/') + 1));
-    (void)folder;
+    const DriveScan *holder = holderOf(path);
     if (!holder || refused(*holder, path))
         return;
     if (!confirm(FormatText(Text(TextId::DeleteQuestion), Shown(path)), describe(*holder, path),
@@ -252,8 +251,7 @@ void ActCommand::deletePermanently(const QByteArray &path)
 
 void ActCommand::deleteConfirmed(const QByteArray &path)
 {
-    const auto holder =
-        m_scans->folders().locate(ItemPath(path).first(ItemPath(path).lastIndexOf('/') + 1)).first;
+    const DriveScan *holder = holderOf(path);
     if (!holder)
         return;
     const Recorded item = RecordOf(*holder, path);

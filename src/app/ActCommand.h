@@ -25,6 +25,8 @@ public:
     void deletePermanently(const QByteArray &path);
 
 private:
+    // The records of the volume holding the item, or null.
+    const DriveScan *holderOf(const QByteArray &path) const;
     // What the confirmation says of the item: its size, its files, whether it changed.
     QString describe(const DriveScan &scan, const QByteArray &path) const;
     // Says why the item may not go; false when it may.

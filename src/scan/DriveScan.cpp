@@ -216,6 +216,24 @@ std::vector<WalkSink::FolderId> DriveScan::subfoldersOf(FolderId folder) const
     return children;
 }
 
+std::vector<WalkSink::FolderId> DriveScan::foldersBelow(FolderId folder) const
+{
+    // A folder's record is made after its parent's, so one pass in record order finds them all.
+    const auto made = FolderId(count());
+    std::vector<bool> inside(made - folder);
+    std::vector<FolderId> folders;
+    for (FolderId at = folder; at < made; ++at) {
+        const FolderId parent = node(at).parent;
+        if (isRemoved(at))
+            continue;
+        if (at == folder || (parent != NoFolder && parent >= folder && inside[parent - folder])) {
+            inside[at - folder] = true;
+            folders.push_back(at);
+        }
+    }
+    return folders;
+}
+
 bool DriveScan::isRemoved(FolderId folder) const
 {
     return node(folder).removed.load(std::memory_order_acquire);

@@ -64,6 +64,8 @@ public:
     // The folder's subfolders that have records, in listing order. Goes through every record,
     // or, once the records are sealed, through an index made at the first call.
     std::vector<FolderId> subfoldersOf(FolderId folder) const;
+    // The folder and every folder below it whose records are not removed, in record order.
+    std::vector<FolderId> foldersBelow(FolderId folder) const;
     // No record will be added or edited any more (a saved scan's): lookups may index them.
     void seal() { m_sealed = true; }
     // Whether the folder's records were removed after the walk: it then has no files and no

@@ -56,6 +56,13 @@ bool RecordsEdit::removeFile(FolderId folder, QByteArrayView name)
     return true;
 }
 
+void RecordsEdit::takeDateFromDisk(FolderId folder)
+{
+    struct stat st;
+    if (::stat(m_scan.pathOf(folder).constData(), &st) == 0)
+        m_scan.setDate(folder, st.st_mtim.tv_sec);
+}
+
 bool RecordsEdit::removeFolder(FolderId folder)
 {
     const FolderId parent = m_scan.parentOf(folder);
@@ -69,7 +76,7 @@ bool RecordsEdit::removeFolder(FolderId folder)
 
 void RecordsEdit::removeSubtree(FolderId folder)
 {
-    const std::vector<FolderId> folders = subtree(folder);
+    const std::vector<FolderId> folders = m_scan.foldersBelow(folder);
     std::vector<bool> inside(size_t(m_scan.count()) - folder);
     for (FolderId f : folders)
         inside[f - folder] = true;
@@ -143,25 +150,6 @@ WalkSink::FolderId RecordsEdit::graft(FolderId parent, QByteArrayView name, quin
     mergeLinks(links, std::move(added));
     m_scan.keepHardLinks(std::move(links));
     return newId[0];
-}
-
-std::vector<WalkSink::FolderId> RecordsEdit::subtree(FolderId folder) const
-{
-    // A folder's record is made after its parent's, so one pass in record order finds them all.
-    const auto count = FolderId(m_scan.count());
-    std::vector<bool> inside(count - folder);
-    std::vector<FolderId> folders;
-    for (FolderId f = folder; f < count; ++f) {
-        const FolderId parent = m_scan.parentOf(f);
-        if (m_scan.isRemoved(f))
-            continue;
-        if (f == folder ||
-            (parent != WalkSink::NoFolder && parent >= folder && inside[parent - folder])) {
-            inside[f - folder] = true;
-            folders.push_back(f);
-        }
-    }
-    return folders;
 }
 
 CountedBytes RecordsEdit::dropLinks(std::vector<HardLink> &links,

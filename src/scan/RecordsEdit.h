@@ -36,9 +36,10 @@ public:
     FolderId addFolder(FolderId parent, QByteArrayView name, const QByteArrayList &listing,
                        const DriveScan &part);
 
+    // The folder's date as the disk gives it now: a folder's date moves with what it holds.
+    void takeDateFromDisk(FolderId folder);
+
 private:
-    // The folder and every folder below it that is not already removed.
-    std::vector<FolderId> subtree(FolderId folder) const;
     void removeSubtree(FolderId folder);
     FolderId graft(FolderId parent, QByteArrayView name, quint32 ordinal, const DriveScan &part);
     // Drops the links that `gone` picks, moving the bytes of a counted one to the file's next

@@ -104,55 +104,53 @@ bool DirListModel::fill(const FolderCollection &folders, const QByteArray &folde
     Rgb colour = PercentColour::FirstRowFallback;
     const auto add = [&](QByteArrayView key, QByteArrayView name, quint64 size, qint64 date,
                          bool isFolder) {
-        Row row;
-        row.keyAt = m_keys.size();
-        row.keyLength = quint32(key.size());
-        m_keys.append(key);
-        row.nameAt = m_names.size();
-        m_names.append(QFile::decodeName(QByteArray::fromRawData(name.data(), name.size())));
-        row.nameLength = quint32(m_names.size() - row.nameAt);
+        Row &row = appendRow(key, name);
         row.size = size;
         row.percent = Percentage(size, reference);
         row.date = date;
         colour = PercentColourOf(row.percent, colour);
         row.colour = colour;
         row.isFolder = isFolder;
-        m_rows.push_back(row);
     };
 
     // The disk decides which subfolders exist now, the records what they hold. A folder that
     // held none when scanned can only have unrecorded ones now, which get no row: skip the disk.
-    // A saved scan's folder is on no disk here: its records are all there is, and give its
-    // subfolders' records at once.
+    // A saved scan's folder is on no disk here: its records are all there is.
+    std::vector<std::pair<QByteArray, FolderRecord>> subfolders;
     if (!m_folderPath.startsWith('/')) {
         const auto [scan, id] = folders.locate(m_folderPath);
-        const std::vector<WalkSink::FolderId> children = scan->subfoldersOf(id);
-        m_rows.reserve(folder.fileCount() + children.size());
-        for (const FileRecord &file : folder.files())
-            add(file.name, file.name, SizeIn(m_measure, file), file.date, false);
-        for (const WalkSink::FolderId child : children) {
-            const QByteArray path = m_folderPath + scan->nameOf(child).toByteArray() + '/';
-            const FolderRecord subfolder = scan->folder(child);
-            add(path, scan->nameOf(child), SizeIn(m_measure, subfolder), subfolder.date(), true);
-        }
-    } else {
-        const QList<QByteArray> subfolders =
-            folder.subfolderEntries() > 0 ? ListSubfolders(m_folderPath) : QList<QByteArray>();
-        m_rows.reserve(folder.fileCount() + size_t(subfolders.size()));
-        for (const FileRecord &file : folder.files())
-            add(file.name, file.name, SizeIn(m_measure, file), file.date, false);
-        for (const QByteArray &name : subfolders) {
-            const QByteArray path = m_folderPath + name + '/';
-            const FolderRecord subfolder = folders.find(path);
-            if (subfolder.isNull()) // made after the scan, or not listable during it
-                continue;
-            add(path, GetFolderName(path), SizeIn(m_measure, subfolder), subfolder.date(), true);
+        for (const WalkSink::FolderId child : scan->subfoldersOf(id))
+            subfolders.emplace_back(m_folderPath + scan->nameOf(child).toByteArray() + '/',
+                                    scan->folder(child));
+    } else if (folder.subfolderEntries() > 0) {
+        for (const QByteArray &name : ListSubfolders(m_folderPath)) {
+            QByteArray path = m_folderPath + name + '/';
+            // None when made after the scan, or not listable during it.
+            if (const FolderRecord subfolder = folders.find(path); !subfolder.isNull())
+                subfolders.emplace_back(std::move(path), subfolder);
         }
     }
+    m_rows.reserve(folder.fileCount() + subfolders.size());
+    for (const FileRecord &file : folder.files())
+        add(file.name, file.name, SizeIn(m_measure, file), file.date, false);
+    for (const auto &[path, subfolder] : subfolders)
+        add(path, GetFolderName(path), SizeIn(m_measure, subfolder), subfolder.date(), true);
     if (m_earlier && m_folderPath.startsWith(m_earlier->current()))
         compareRows(folders);
     endResetModel();
     return true;
+}
+
+DirListModel::Row &DirListModel::appendRow(QByteArrayView key, QByteArrayView name)
+{
+    Row &row = m_rows.emplace_back();
+    row.keyAt = m_keys.size();
+    row.keyLength = quint32(key.size());
+    m_keys.append(key);
+    row.nameAt = m_names.size();
+    m_names.append(QFile::decodeName(QByteArray::fromRawData(name.data(), name.size())));
+    row.nameLength = quint32(m_names.size() - row.nameAt);
+    return row;
 }
 
 void DirListModel::setComparison(std::shared_ptr<const ScanComparison> earlier,
@@ -195,19 +193,11 @@ void DirListModel::compareRows(const FolderCollection &folders)
         if (matched[i])
             continue;
         const ScanComparison::Earlier &gone = earlier[i];
-        Row row;
-        const QByteArray key = gone.isFolder ? m_folderPath + gone.name + '/' : gone.name;
-        row.keyAt = m_keys.size();
-        row.keyLength = quint32(key.size());
-        m_keys.append(key);
-        row.nameAt = m_names.size();
-        m_names.append(QFile::decodeName(gone.name));
-        row.nameLength = quint32(m_names.size() - row.nameAt);
+        Row &row = appendRow(gone.isFolder ? m_folderPath + gone.name + '/' : gone.name, gone.name);
         row.date = FileRecord::UnknownDate;
         row.isFolder = gone.isFolder;
         row.change = Change::Gone;
         row.growth = -qint64(gone.size);
-        m_rows.push_back(row);
     }
 }
 

@@ -81,6 +81,9 @@ public:
 private:
     enum class Change : quint8 { Unknown, Kept, New, Gone };
     void compareRows(const FolderCollection &folders);
+    // A row with its key and its name in the buffers; the rest is the caller's.
+    struct Row;
+    Row &appendRow(QByteArrayView key, QByteArrayView name);
 
     // Plain values only: the texts live in the two buffers below, so that a fill makes no
     // allocation per row and a refill frees everything at once.
