@@ -889,6 +889,45 @@ constexpr double FindStallTargetMs = 16;
 // Three letters found in many of the tree's names, so that the search keeps its 1,000 biggest.
 constexpr const char *SearchPattern = "ora";
 
+// The longest wait of the event loop while it runs: a precise timer ticks every MapTickMs, and
+// a gap between two ticks is how long the window could not answer.
+class GapMeter
+{
+public:
+    GapMeter()
+    {
+        m_ticker.setTimerType(Qt::PreciseTimer);
+        m_ticker.setInterval(MapTickMs);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            if (double(now - m_lastTickNs) / 1e6 > m_longestMs) {
+                m_longestMs = double(now - m_lastTickNs) / 1e6;
+                m_longestEndedS = double(now) / 1e9;
+            }
+            m_lastTickNs = now;
+        });
+    }
+    // Starts afresh; the clock runs from here.
+    void start()
+    {
+        m_clock.start();
+        m_lastTickNs = 0;
+        m_longestMs = 0;
+        m_ticker.start();
+    }
+    void stop() { m_ticker.stop(); }
+    const QElapsedTimer &clock() const { return m_clock; }
+    double longestMs() const { return m_longestMs; }
+    double longestEndedS() const { return m_longestEndedS; } // from start()
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_ticker;
+    qint64 m_lastTickNs = 0;
+    double m_longestMs = 0;
+    double m_longestEndedS = 0;
+};
+
 struct FindResult
 {
     std::vector<double> biggestMs; // from the menu entry to the filled view
@@ -915,28 +954,19 @@ FindResult MeasureFind(const QString &tree, int reps)
     window->driveCommand(0);
     Settle(500);
 
-    QElapsedTimer clock;
-    qint64 lastTickNs = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(MapTickMs);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        result.longestGapMs = std::max(result.longestGapMs, double(now - lastTickNs) / 1e6);
-        lastTickNs = now;
-    });
+    GapMeter gaps;
+    const QElapsedTimer &clock = gaps.clock();
     qint64 startNs = -1, doneNs = -1;
     // Runs `command`, then the event loop until the view's model is reset; the time in between.
     const auto timed = [&](const std::function<void()> &command) {
         doneNs = -1;
-        clock.start();
-        lastTickNs = 0;
         startNs = 0;
-        ticker.start();
+        gaps.start();
         command();
         WaitFor([&] { return doneNs >= 0; });
         Settle(100); // painting what came is part of it
-        ticker.stop();
+        gaps.stop();
+        result.longestGapMs = std::max(result.longestGapMs, gaps.longestMs());
         return doneNs >= 0 && startNs >= 0 ? double(doneNs - startNs) / 1e6 : 1e9;
     };
 
@@ -1212,26 +1242,15 @@ SavedResult MeasureSaved(const QString &file)
     window->show();
     Settle(300);
     auto *command = window->findChild<SavedScanCommand *>();
-    QElapsedTimer clock;
-    qint64 lastTickNs = 0;
-    QTimer ticker;
-    ticker.setTimerType(Qt::PreciseTimer);
-    ticker.setInterval(MapTickMs);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        const qint64 now = clock.nsecsElapsed();
-        if (double(now - lastTickNs) / 1e6 > result.longestGapMs) {
-            result.longestGapMs = double(now - lastTickNs) / 1e6;
-            result.longestAtS = double(now) / 1e9;
-        }
-        lastTickNs = now;
-    });
+    GapMeter gaps;
     Log(QStringLiteral("opening ") + file + QStringLiteral(" in the window ..."));
-    clock.start();
-    ticker.start();
+    gaps.start();
     result.ok = command && command->open(file);
-    result.openS = double(clock.nsecsElapsed()) / 1e9;
+    result.openS = double(gaps.clock().nsecsElapsed()) / 1e9;
     Settle(500); // the tree and the map of its root, from the records
-    ticker.stop();
+    gaps.stop();
+    result.longestGapMs = gaps.longestMs();
+    result.longestAtS = gaps.longestEndedS();
     struct rusage usage
     {
     };

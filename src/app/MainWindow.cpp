@@ -46,6 +46,12 @@
 
 namespace {
 
+// A saved scan's day, as its drive and the growth since it say it.
+QString DayText(qint64 secondsSinceEpoch)
+{
+    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).toString(QStringLiteral("dd/MM/yyyy"));
+}
+
 // A caption as a screen reader should say it: without its access-key "&"s.
 QString WithoutAccessKeys(QString caption)
 {
@@ -354,9 +360,7 @@ void MainWindow::addDriveCommands(int index, const Volume &drive)
     QString caption = QStringLiteral("[-&") + EscapeAmpersands(label) + QStringLiteral("-]");
     if (drive.kind == DriveKind::Saved) {
         // A saved scan says when it was made, beside the volume it shows.
-        const QString when = FormatText(
-            Text(TextId::SavedOn),
-            QDateTime::fromSecsSinceEpoch(drive.savedAt).toString(QStringLiteral("dd/MM/yyyy")));
+        const QString when = FormatText(Text(TextId::SavedOn), DayText(drive.savedAt));
         caption += u' ' + when;
         button->setText(label + u' ' + when);
     }
@@ -459,8 +463,7 @@ void MainWindow::FillDirView()
                            (*growth >= 0 ? QStringLiteral("+") : QStringLiteral("-")) +
                                KilobyteText(quint64(*growth >= 0 ? *growth : -*growth)).trimmed() +
                                QStringLiteral(" Kb"),
-                           QDateTime::fromSecsSinceEpoch(m_earlier->savedAt())
-                               .toString(QStringLiteral("dd/MM/yyyy")));
+                           DayText(m_earlier->savedAt()));
         m_statusBar->setPanelText(1, text);
         m_scans->forgetAboveUsed();
     }

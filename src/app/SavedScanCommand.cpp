@@ -70,20 +70,19 @@ bool SavedScanCommand::open(const QString &fileName)
             named = machine + " (" + QByteArray::number(n) + "):" + root;
         return named;
     });
-    std::unique_ptr<DriveScan> records = read(fileName, reader);
+    Volume drive;
+    std::unique_ptr<DriveScan> records = read(fileName, reader, &drive.savedAt);
     if (!records)
         return false;
-    Volume drive;
     drive.mountPoint = records->rootPath().chopped(1);
     drive.kind = DriveKind::Saved;
-    drive.savedAt = reader.savedAt() > 0 ? reader.savedAt()
-                                         : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
     const int index = m_scans->addSavedDrive(drive, std::move(records));
     m_scans->driveCommand(index);
     return true;
 }
 
-std::unique_ptr<DriveScan> SavedScanCommand::read(const QString &fileName, ScanImport &reader)
+std::unique_ptr<DriveScan> SavedScanCommand::read(const QString &fileName, ScanImport &reader,
+                                                  qint64 *savedAt)
 {
     std::unique_ptr<DriveScan> records;
     ImportError error;
@@ -104,6 +103,9 @@ std::unique_ptr<DriveScan> SavedScanCommand::read(const QString &fileName, ScanI
     if (!records)
         warn(FormatText(Text(TextId::SavedScanUnreadable), QDir::toNativeSeparators(fileName),
                         ProblemText(error)));
+    // A file that does not say when it was saved was saved when it was last written.
+    *savedAt = reader.savedAt() > 0 ? reader.savedAt()
+                                    : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
     return records;
 }
 
@@ -126,12 +128,10 @@ bool SavedScanCommand::compare(const QString &fileName)
     if (m_scans->isScanning() || m_scans->folders().find(root).isNull())
         return false;
     ScanImport reader;
-    std::unique_ptr<DriveScan> earlier = read(fileName, reader);
+    qint64 savedAt = 0;
+    std::unique_ptr<DriveScan> earlier = read(fileName, reader, &savedAt);
     if (!earlier)
         return false;
-    const qint64 savedAt = reader.savedAt() > 0
-                               ? reader.savedAt()
-                               : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
     emit comparisonChanged(
         std::make_shared<const ScanComparison>(std::move(earlier), root, savedAt));
     return true;

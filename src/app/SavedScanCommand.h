@@ -37,7 +37,8 @@ signals:
 
 private:
     // Reads a saved scan off the window's thread; null, with the user told why, when it fails.
-    std::unique_ptr<DriveScan> read(const QString &fileName, ScanImport &reader);
+    // savedAt receives when the scan was saved.
+    std::unique_ptr<DriveScan> read(const QString &fileName, ScanImport &reader, qint64 *savedAt);
     void warn(const QString &text);
 
     ScanController *m_scans;
