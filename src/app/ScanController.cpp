@@ -94,7 +94,6 @@ void ScanController::driveCommand(int index)
     if (record.isNull()) {
         setPhase(ScanPhase::ScanningDrive);
         m_diskSize = ScanDrive(drive);
-        m_diskAllocated = m_diskSize > 0 ? m_folders.find(drive.root()).allocated() : 0;
         m_diskAllocated = m_diskSize > 0 ? m_folders.find(root).allocated() : 0;
     } else {
         setPhase(ScanPhase::Scanned);

@@ -183,28 +183,29 @@ FileRecordReader DriveScan::filesOf(FolderId folder) const
                  : FileRecordReader();
 }
 
+void DriveScan::seal()
+{
+    const auto made = FolderId(count());
+    m_childStart.assign(size_t(made) + 1, 0);
+    for (FolderId at = 1; at < made; ++at)
+        ++m_childStart[node(at).parent + 1];
+    for (FolderId at = 0; at < made; ++at)
+        m_childStart[at + 1] += m_childStart[at];
+    m_children.resize(m_childStart[made]);
+    std::vector<FolderId> fill(m_childStart.begin(), m_childStart.end() - 1);
+    for (FolderId at = 1; at < made; ++at)
+        m_children[fill[node(at).parent]++] = at;
+    for (FolderId at = 0; at < made; ++at)
+        std::sort(m_children.begin() + m_childStart[at], m_children.begin() + m_childStart[at + 1],
+                  [this](FolderId a, FolderId b) { return ordinalOf(a) < ordinalOf(b); });
+    m_sealed = true;
+}
+
 std::vector<WalkSink::FolderId> DriveScan::subfoldersOf(FolderId folder) const
 {
-    if (m_sealed) {
-        std::call_once(m_childIndexMade, [this] {
-            const auto made = FolderId(count());
-            m_childStart.assign(size_t(made) + 1, 0);
-            for (FolderId at = 1; at < made; ++at)
-                ++m_childStart[node(at).parent + 1];
-            for (FolderId at = 0; at < made; ++at)
-                m_childStart[at + 1] += m_childStart[at];
-            m_children.resize(m_childStart[made]);
-            std::vector<FolderId> fill(m_childStart.begin(), m_childStart.end() - 1);
-            for (FolderId at = 1; at < made; ++at)
-                m_children[fill[node(at).parent]++] = at;
-            for (FolderId at = 0; at < made; ++at)
-                std::sort(m_children.begin() + m_childStart[at],
-                          m_children.begin() + m_childStart[at + 1],
-                          [this](FolderId a, FolderId b) { return ordinalOf(a) < ordinalOf(b); });
-        });
+    if (m_sealed)
         return {m_children.begin() + m_childStart[folder],
                 m_children.begin() + m_childStart[folder + 1]};
-    }
     std::vector<FolderId> children;
     const auto made = FolderId(count());
     // A child's record is made after its parent's.

@@ -62,12 +62,13 @@ public:
     FileRecordReader filesOf(FolderId folder) const;
 
     // The folder's subfolders that have records, in listing order. Goes through every record,
-    // or, once the records are sealed, through an index made at the first call.
+    // or, once the records are sealed, through the index made then.
     std::vector<FolderId> subfoldersOf(FolderId folder) const;
     // The folder and every folder below it whose records are not removed, in record order.
     std::vector<FolderId> foldersBelow(FolderId folder) const;
-    // No record will be added or edited any more (a saved scan's): lookups may index them.
-    void seal() { m_sealed = true; }
+    // No record will be added or edited any more (a saved scan's): lookups may index them. The
+    // index is made here, on the thread that read the records, so that no window waits for it.
+    void seal();
     // Whether the folder's records were removed after the walk: it then has no files and no
     // bytes, and its path finds it no more.
     bool isRemoved(FolderId folder) const;
@@ -139,7 +140,6 @@ private:
     std::vector<FolderNote> m_folderNotes; // guarded by m_unreadLock
     bool m_sealed = false;
     // Once sealed: each folder's subfolders, in listing order, from m_childStart[f] on.
-    mutable std::once_flag m_childIndexMade;
-    mutable std::vector<FolderId> m_childStart;
-    mutable std::vector<FolderId> m_children;
+    std::vector<FolderId> m_childStart;
+    std::vector<FolderId> m_children;
 };
