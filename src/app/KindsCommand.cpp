@@ -22,8 +22,14 @@ KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *e
     , m_twips(twips)
 {
     connect(entry, &QAction::triggered, this, &KindsCommand::show);
-    connect(scans, &ScanController::listOutdated, this, &KindsCommand::learnKinds);
+    // The lookups start once the window has painted what the scan shows: their thread would take
+    // a core from the threads Qt paints the window with, and the window would wait for them.
+    m_learnDelay.setSingleShot(true);
+    m_learnDelay.setInterval(LearnDelayMs);
+    connect(&m_learnDelay, &QTimer::timeout, this, &KindsCommand::learnKinds);
+    connect(scans, &ScanController::listOutdated, &m_learnDelay, qOverload<>(&QTimer::start));
     connect(scans, &ScanController::recordsGoing, this, [this] {
+        m_learnDelay.stop();
         m_learning.stop();
         m_learned = nullptr;
     });

@@ -5,6 +5,7 @@
 #include "TwipsScale.h"
 
 #include <QObject>
+#include <QTimer>
 
 class DriveScan;
 class KindsWindow;
@@ -32,6 +33,8 @@ public:
     KindsWindow *window() const { return m_window; }
 
 private:
+    static constexpr int LearnDelayMs = 200;
+
     void show();
     void follow();
     void chooseFile(const QByteArray &folder, const QByteArray &name);
@@ -46,6 +49,7 @@ private:
     TwipsScale m_twips;
     bool m_choosing = false;              // the tree moves to a file chosen here: the count stays
     const DriveScan *m_learned = nullptr; // whose endings are known
+    QTimer m_learnDelay;
     // Declared last, so that it goes first: the lookups under way read the records.
     SupersedingTask<bool> m_learning{QThreadPool::globalInstance(), [](bool) {}};
 };
