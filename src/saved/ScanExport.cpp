@@ -230,7 +230,8 @@ bool ScanExport::write(SavedOutput &out)
             std::lower_bound(notes.begin(), notes.end(), f,
                              [](const FolderNote &n, FolderId id) { return n.folder < id; });
         for (auto it = own; it != notes.end() && it->folder == f; ++it) {
-            if (it->name.isEmpty())
+            // An unread file has its row among the files already.
+            if (it->name.isEmpty() || it->kind == FolderNote::UnreadFile)
                 continue;
             text += it->kind == FolderNote::OtherVolume ? ",\n{\"name\":" : ",\n[{\"name\":";
             AppendString(text, it->name.constData(), size_t(it->name.size()));

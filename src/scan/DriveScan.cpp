@@ -397,20 +397,13 @@ quint64 DriveScan::inodeOf(FolderId folder) const
 
 void DriveScan::skippedFolder(FolderId parent, QByteArrayView name, int error)
 {
-    noteUnread(m_unreadFolders, parent, name, error);
-    if (!Vanished(error)) {
-        std::lock_guard lock(m_unreadLock);
-        m_folderNotes.push_back({parent, name.toByteArray(), FolderNote::Unread});
-    }
+    noteUnread({parent, name.toByteArray(), FolderNote::Unread, error});
 }
 
 void DriveScan::unreadEntry(FolderId folder, QByteArrayView name, int error)
 {
-    noteUnread(name.isEmpty() ? m_unreadFolders : m_unreadFiles, folder, name, error);
-    if (name.isEmpty() && !Vanished(error)) {
-        std::lock_guard lock(m_unreadLock);
-        m_folderNotes.push_back({folder, {}, FolderNote::Unread});
-    }
+    noteUnread({folder, name.toByteArray(),
+                name.isEmpty() ? FolderNote::Unread : FolderNote::UnreadFile, error});
 }
 
 void DriveScan::otherVolume(FolderId parent, QByteArrayView name)
@@ -425,16 +418,39 @@ std::vector<FolderNote> DriveScan::folderNotes() const
     return m_folderNotes;
 }
 
-void DriveScan::noteUnread(std::atomic<quint32> &count, FolderId folder, QByteArrayView name,
-                           int error)
+void DriveScan::keepNotes(std::vector<FolderNote> notes)
 {
-    constexpr qsizetype SampleSize = 10;
-    if (Vanished(error))
-        return;
-    count.fetch_add(1, std::memory_order_relaxed);
+    quint32 folders = 0, files = 0;
+    QByteArrayList sample;
+    for (const FolderNote &note : notes) {
+        if (note.kind == FolderNote::OtherVolume)
+            continue;
+        ++(note.kind == FolderNote::Unread ? folders : files);
+        if (sample.size() < UnreadSampleSize)
+            sample.append(unreadLine(note));
+    }
     std::lock_guard lock(m_unreadLock);
-    if (m_unreadSample.size() < SampleSize)
-        m_unreadSample.append(pathOf(folder).append(name) + ": " + std::strerror(error));
+    m_folderNotes = std::move(notes);
+    m_unreadSample = std::move(sample);
+    m_unreadFolders.store(folders, std::memory_order_relaxed);
+    m_unreadFiles.store(files, std::memory_order_relaxed);
+}
+
+void DriveScan::noteUnread(FolderNote note)
+{
+    if (Vanished(note.error))
+        return;
+    (note.kind == FolderNote::Unread ? m_unreadFolders : m_unreadFiles)
+        .fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard lock(m_unreadLock);
+    if (m_unreadSample.size() < UnreadSampleSize)
+        m_unreadSample.append(unreadLine(note));
+    m_folderNotes.push_back(std::move(note));
+}
+
+QByteArray DriveScan::unreadLine(const FolderNote &note) const
+{
+    return pathOf(note.folder).append(note.name) + ": " + std::strerror(note.error);
 }
 
 QByteArrayList DriveScan::unreadSample() const

@@ -77,6 +77,8 @@ public:
     // What a saved scan tells besides the records: folders not (fully) listed, other volumes'
     // mount points. In the order the walk met them.
     std::vector<FolderNote> folderNotes() const;
+    // The notes after an edit; the unread counts and their sample follow them.
+    void keepNotes(std::vector<FolderNote> notes);
 
     // Editing the records after the walk (see RecordsEdit), by one thread at a time while
     // others read: a reader sees each change whole or not at all.
@@ -110,6 +112,7 @@ public:
 
 private:
     struct Node;
+    static constexpr qsizetype UnreadSampleSize = 10;
     // Records live in blocks, blocks are found through pages, pages through a small directory:
     // nothing but the directory is allocated before it is needed, and nothing ever moves.
     static constexpr int BlockBits = 10;
@@ -121,7 +124,8 @@ private:
 
     Node &node(FolderId folder) const;
     bool pathEquals(FolderId folder, QByteArrayView path) const;
-    void noteUnread(std::atomic<quint32> &count, FolderId folder, QByteArrayView name, int error);
+    void noteUnread(FolderNote note);
+    QByteArray unreadLine(const FolderNote &note) const;
 
     QByteArray m_rootPath;
     // A reader finds a record without a lock; the lock guards making records, the arena and the

@@ -3,14 +3,15 @@
 #include <QByteArray>
 #include <QtGlobal>
 
-// Something the walk met in a folder that has no record of its own: with an empty name, the
-// folder's own listing stopped short; with a name, a subfolder that could not be opened or where
-// another volume is mounted.
+// Something the walk met in a folder and could not take whole: with an empty name, the folder's
+// own listing stopped short; with a name, a subfolder that could not be opened or where another
+// volume is mounted, or a file whose size and date could not be read.
 struct FolderNote
 {
-    enum Kind { Unread, OtherVolume };
+    enum Kind { Unread, OtherVolume, UnreadFile };
 
     quint32 folder = ~0u; // a WalkSink::FolderId
     QByteArray name;
     Kind kind = Unread;
+    int error = 0; // errno, for what could not be read
 };

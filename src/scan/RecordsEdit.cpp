@@ -53,6 +53,9 @@ bool RecordsEdit::removeFile(FolderId folder, QByteArrayView name)
     m_scan.keepHardLinks(std::move(links));
     m_scan.subtractFromTotals(folder, leaving);
     m_scan.replaceFiles(folder, kept);
+    editNotes([&](const FolderNote &n) {
+        return n.folder == folder && n.kind == FolderNote::UnreadFile && n.name == name;
+    });
     return true;
 }
 
@@ -90,6 +93,7 @@ void RecordsEdit::removeSubtree(FolderId folder)
                               CountedBytes(m_scan.sizeOf(folder), m_scan.allocatedOf(folder)));
     for (FolderId f : folders)
         m_scan.forget(f);
+    editNotes([&](const FolderNote &n) { return n.folder >= folder && inside[n.folder - folder]; });
 }
 
 WalkSink::FolderId RecordsEdit::replaceFolder(FolderId folder, const DriveScan &part)
@@ -115,6 +119,10 @@ WalkSink::FolderId RecordsEdit::addFolder(FolderId parent, QByteArrayView name,
         if (const qsizetype sibling = m_scan.indexOf(parentPath + listing[i] + '/'); sibling >= 0)
             m_scan.setOrdinal(FolderId(sibling), quint32(i));
     m_scan.setSubfolderEntries(parent, m_scan.subfolderEntriesOf(parent) + 1);
+    // The walk may have met it once and been unable to open it.
+    editNotes([&](const FolderNote &n) {
+        return n.folder == parent && n.kind == FolderNote::Unread && n.name == name;
+    });
     return graft(parent, name, quint32(ordinal), part);
 }
 
@@ -149,6 +157,10 @@ WalkSink::FolderId RecordsEdit::graft(FolderId parent, QByteArrayView name, quin
     adoptLateLinks(links, added, newId[0]);
     mergeLinks(links, std::move(added));
     m_scan.keepHardLinks(std::move(links));
+    std::vector<FolderNote> notes = part.folderNotes();
+    for (FolderNote &n : notes)
+        n.folder = newId[n.folder];
+    editNotes([](const FolderNote &) { return false; }, std::move(notes));
     return newId[0];
 }
 
@@ -178,6 +190,16 @@ CountedBytes RecordsEdit::dropLinks(std::vector<HardLink> &links,
     }
     std::erase_if(links, gone);
     return leaving;
+}
+
+void RecordsEdit::editNotes(const std::function<bool(const FolderNote &)> &gone,
+                            std::vector<FolderNote> added)
+{
+    std::vector<FolderNote> notes = m_scan.folderNotes();
+    std::erase_if(notes, gone);
+    notes.insert(notes.end(), std::make_move_iterator(added.begin()),
+                 std::make_move_iterator(added.end()));
+    m_scan.keepNotes(std::move(notes));
 }
 
 // A file the walk met with one link may have been linked into the new records since: its bytes

@@ -49,6 +49,9 @@ private:
     void adoptLateLinks(std::vector<HardLink> &links, const std::vector<HardLink> &added,
                         FolderId firstNew);
     void mergeLinks(std::vector<HardLink> &links, std::vector<HardLink> added);
+    // What could not be read follows the records: notes that `gone` picks go, `added` come.
+    void editNotes(const std::function<bool(const FolderNote &)> &gone,
+                   std::vector<FolderNote> added = {});
     bool walksBefore(const HardLink &a, const HardLink &b) const;
 
     DriveScan &m_scan;

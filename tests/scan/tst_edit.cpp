@@ -9,7 +9,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +29,31 @@ void Shell(const QByteArray &commands)
         QCOMPARE(QProcess::execute(u"sh"_s, {u"-ec"_s, QString::fromUtf8(commands)}), 0);
 }
 
+// Walks as user nobody, whom permissions bind: root reads everything. The walk's threads take
+// the file-system identity of the thread that starts them.
+bool WalkAsNobody(const QByteArray &root, DriveScan &scan)
+{
+    ::setfsuid(65534);
+    const bool walked = Walk(root, scan);
+    ::setfsuid(0);
+    return walked;
+}
+
+// What the records say could not be read, with the root's total, in an order of its own.
+QByteArrayList Unread(const DriveScan &scan)
+{
+    QByteArrayList lines{"total " + QByteArray::number(scan.totalSize()),
+                         "counts " + QByteArray::number(scan.unreadFolders()) + ' ' +
+                             QByteArray::number(scan.unreadFiles())};
+    for (const FolderNote &n : scan.folderNotes())
+        lines.append("note " + scan.pathOf(n.folder).sliced(scan.rootPath().size()) + n.name + ' ' +
+                     QByteArray::number(n.kind) + ' ' + QByteArray::number(n.error));
+    for (const QByteArray &line : scan.unreadSample())
+        lines.append("sample " + line);
+    std::ranges::sort(lines);
+    return lines;
+}
+
 } // namespace
 
 // Records edited after a change on the disk equal a fresh walk of the changed tree.
@@ -36,6 +63,8 @@ class TestEdit : public QObject
 private slots:
     void matchesFreshWalk_data();
     void matchesFreshWalk();
+    void unreadFollowsEdits_data();
+    void unreadFollowsEdits();
 };
 
 void TestEdit::matchesFreshWalk_data()
@@ -119,6 +148,73 @@ void TestEdit::matchesFreshWalk()
         }
     }
     Verify(scan, Oracle(root));
+}
+
+// What could not be read follows an edit: the status and the saved scans say what a fresh walk
+// would.
+void TestEdit::unreadFollowsEdits_data()
+{
+    QTest::addColumn<QByteArray>("before"); // shell commands before the walk
+    QTest::addColumn<QByteArray>("change"); // and after it
+    QTest::addColumn<QByteArray>("edit");
+
+    QTest::newRow("refresh: readable again") << "chmod 000 a/b"_ba
+                                             << "chmod 755 a/b"_ba
+                                             << "refresh a/"_ba;
+    QTest::newRow("refresh: unreadable since") << ""_ba
+                                               << "chmod 000 a/b"_ba
+                                               << "refresh a/"_ba;
+    QTest::newRow("refresh: files unreadable since") << ""_ba
+                                                     << "chmod 644 a/b"_ba
+                                                     << "refresh a/"_ba;
+    QTest::newRow("refresh elsewhere") << "chmod 000 a/b"_ba
+                                       << ""_ba
+                                       << "refresh d/"_ba;
+    QTest::newRow("folder gone with an unreadable one in it") << "chmod 000 a/b"_ba
+                                                              << "rm -r a"_ba
+                                                              << "folder a/"_ba;
+    QTest::newRow("new folder that could not be opened before")
+        << "mkdir n; chmod 000 n"_ba
+        << "chmod 755 n; truncate -s 9 n/f"_ba
+        << "add n/"_ba;
+}
+
+void TestEdit::unreadFollowsEdits()
+{
+    if (::geteuid() != 0)
+        QSKIP("needs root, to walk as another user");
+    QFETCH(QByteArray, before);
+    QFETCH(QByteArray, change);
+    QFETCH(QByteArray, edit);
+    QTemporaryDir dir;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    QVERIFY(QDir::setCurrent(dir.path()));
+    for (const QByteArray spec : {"a/b/x=5", "a/b/y=6", "a/c=1", "d/z=2"})
+        Make(spec);
+    Shell(before);
+    DriveScan scan(root);
+    QVERIFY(WalkAsNobody(root, scan));
+    QVERIFY(scan.unreadFolders() > 0 || before.isEmpty());
+    Shell(change);
+
+    const QByteArray path = edit.sliced(edit.indexOf(' ') + 1);
+    RecordsEdit records(scan);
+    if (edit.startsWith("folder ")) {
+        QVERIFY(records.removeFolder(WalkSink::FolderId(scan.indexOf(root + path))));
+    } else {
+        DriveScan part(root + path);
+        QVERIFY(WalkAsNobody(root + path, part));
+        if (edit.startsWith("refresh "))
+            QVERIFY(records.replaceFolder(WalkSink::FolderId(scan.indexOf(root + path)), part) !=
+                    WalkSink::NoFolder);
+        else
+            QVERIFY(records.addFolder(0, path.chopped(1), ListSubfolders(root), part) !=
+                    WalkSink::NoFolder);
+    }
+    DriveScan fresh(root);
+    QVERIFY(WalkAsNobody(root, fresh));
+    QCOMPARE(Unread(scan), Unread(fresh));
 }
 
 QTEST_GUILESS_MAIN(TestEdit)
