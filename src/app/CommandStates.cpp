@@ -20,13 +20,14 @@ struct PhaseRow
 // The list can be printed whenever it shows a scanned folder's rows, even during a walk (a
 // folder walked already). With no record left, the tree and the size commands have nothing to
 // show, and rows still in the list are stale: nothing to print.
-constexpr std::array<PhaseRow, 6> Table = {{
+constexpr std::array<PhaseRow, 7> Table = {{
     {ScanPhase::Start, false, false, Print::Off},
     {ScanPhase::ScanningDrive, true, true, Print::FollowsList},
     {ScanPhase::Rescanning, true, true, Print::FollowsList},
     {ScanPhase::Scanned, true, false, Print::FollowsList},
     {ScanPhase::StoppedWithRecords, true, false, Print::FollowsList},
     {ScanPhase::StoppedWithoutRecords, false, false, Print::Off},
+    {ScanPhase::Editing, true, false, Print::FollowsList},
 }};
 
 constexpr bool InPhaseOrder()

@@ -15,6 +15,7 @@ enum class ScanPhase {
     Scanned,               // the last walk ended, or a drive walked before was picked
     StoppedWithRecords,    // the last walk was stopped; other drives' records remain
     StoppedWithoutRecords, // the last walk was stopped and no record is left
+    Editing,               // the records follow a trash or a deletion, which cannot be stopped
 };
 
 // What the commands' states are derived from.

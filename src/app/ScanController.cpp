@@ -178,7 +178,7 @@ bool ScanController::runEdit(const QByteArray &path, const QString &progress,
     if (m_scanning || !scan || !path.startsWith('/'))
         return false;
     m_scanning = true;
-    setPhase(ScanPhase::Rescanning);
+    setPhase(ScanPhase::Editing);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_statusBar->setPanelText(1, progress);
     RunAside([&] { work(*scan); });

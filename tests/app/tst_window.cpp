@@ -135,6 +135,7 @@ void TestWindow::commandStates_data()
         << P::StoppedWithRecords << false << 2 << true << u"100"_s;
     QTest::newRow("stopped, no record, old rows still shown")
         << P::StoppedWithoutRecords << true << 7 << false << u"000"_s;
+    QTest::newRow("trashing, nothing to stop") << P::Editing << true << 1 << true << u"101"_s;
 }
 
 // Every command is set, whatever its state before: each starts the opposite of what is expected.
