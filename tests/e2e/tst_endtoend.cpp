@@ -30,6 +30,7 @@
 #include <QTreeView>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -121,6 +122,10 @@ void TestEndToEnd::initTestCase()
     if (QGuiApplication::platformName() != u"xcb"_s)
         QSKIP("the end-to-end session needs an X display (it runs under xvfb-run in ctest)");
     QVERIFY(m_dir.isValid());
+    // A mount namespace of our own, so that the volumes go with the session however it ends. The
+    // threads started from here on share it.
+    QVERIFY(::unshare(CLONE_NEWNS) == 0 &&
+            ::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0);
     // As the program's own start sets them.
     QApplication::setApplicationName(u"Quarnel"_s);
     QApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
