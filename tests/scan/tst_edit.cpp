@@ -158,25 +158,17 @@ void TestEdit::unreadFollowsEdits_data()
     QTest::addColumn<QByteArray>("change"); // and after it
     QTest::addColumn<QByteArray>("edit");
 
-    QTest::newRow("refresh: readable again") << "chmod 000 a/b"_ba
-                                             << "chmod 755 a/b"_ba
-                                             << "refresh a/"_ba;
-    QTest::newRow("refresh: unreadable since") << ""_ba
-                                               << "chmod 000 a/b"_ba
-                                               << "refresh a/"_ba;
-    QTest::newRow("refresh: files unreadable since") << ""_ba
-                                                     << "chmod 644 a/b"_ba
-                                                     << "refresh a/"_ba;
-    QTest::newRow("refresh elsewhere") << "chmod 000 a/b"_ba
-                                       << ""_ba
-                                       << "refresh d/"_ba;
-    QTest::newRow("folder gone with an unreadable one in it") << "chmod 000 a/b"_ba
-                                                              << "rm -r a"_ba
-                                                              << "folder a/"_ba;
-    QTest::newRow("new folder that could not be opened before")
-        << "mkdir n; chmod 000 n"_ba
-        << "chmod 755 n; truncate -s 9 n/f"_ba
-        << "add n/"_ba;
+    const auto row = [](const char *name, const char *before, const char *change,
+                        const char *edit) {
+        QTest::newRow(name) << QByteArray(before) << QByteArray(change) << QByteArray(edit);
+    };
+    row("refresh: readable again", "chmod 000 a/b", "chmod 755 a/b", "refresh a/");
+    row("refresh: unreadable since", "", "chmod 000 a/b", "refresh a/");
+    row("refresh: files unreadable since", "", "chmod 644 a/b", "refresh a/");
+    row("refresh elsewhere", "chmod 000 a/b", "", "refresh d/");
+    row("folder gone with an unreadable one in it", "chmod 000 a/b", "rm -r a", "folder a/");
+    row("new folder that could not be opened before", "mkdir n; chmod 000 n",
+        "chmod 755 n; truncate -s 9 n/f", "add n/");
 }
 
 void TestEdit::unreadFollowsEdits()
