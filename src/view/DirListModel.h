@@ -1,6 +1,7 @@
 #pragma once
 
 #include "Formatting.h"
+#include "ListRows.h"
 #include "SizeMeasure.h"
 
 #include <QAbstractTableModel>
@@ -15,9 +16,6 @@
 
 class FolderCollection;
 class ScanComparison;
-
-// What a row's percentage is of; the numbers are the ones the settings keep.
-enum class PercentBase { Disk = 1, Folder = 2 };
 
 // The rows of the directory list (LVDirView): the files and the scanned subfolders of one folder,
 // read from the folder records of the last scans. Each fill starts from nothing and keeps only
@@ -55,19 +53,22 @@ public:
     // else of the folder's total. False, with no rows, when the folder has no record.
     bool fill(const FolderCollection &folders, const QByteArray &folderPath, PercentBase base,
               quint64 diskSize);
+    // What a fill reads rows with, for rows read elsewhere and handed over with adopt().
+    ListRows::Options readOptions(PercentBase base, quint64 diskSize) const;
+    void adopt(ListRows rows);
     // The total of the folder of the last fill; 0 when it had no record.
-    quint64 folderSize() const { return m_folderSize; }
+    quint64 folderSize() const { return m_list.folderSize(); }
     // Sizes as the files' own or as the bytes they take on the disk, from the next fill on.
     void setSizeMeasure(SizeMeasure measure) { m_measure = measure; }
     // The folder of the last fill, ending with "/".
-    QByteArray folderPath() const { return m_folderPath; }
+    QByteArray folderPath() const { return m_list.folderPath(); }
     // Compares the rows with an earlier scan of the same volume, from the next fill on: a column
     // of what each row gained, new rows marked, rows gone since listed greyed. None: no column.
     void setComparison(std::shared_ptr<const ScanComparison> earlier, const QString &heading,
                        const QString &newText = {}, const QString &goneText = {});
     // What the folder of the last fill gained since the earlier scan; nullopt without one, or
     // when the folder is new.
-    std::optional<qint64> folderGrowth() const { return m_folderGrowth; }
+    std::optional<qint64> folderGrowth() const { return m_list.folderGrowth(); }
 
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
@@ -79,33 +80,8 @@ public:
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
 private:
-    enum class Change : quint8 { Unknown, Kept, New, Gone };
-    void compareRows(const FolderCollection &folders);
-    // A row with its key and its name in the buffers; the rest is the caller's.
-    struct Row;
-    Row &appendRow(QByteArrayView key, QByteArrayView name);
-
-    // Plain values only: the texts live in the two buffers below, so that a fill makes no
-    // allocation per row and a refill frees everything at once.
-    struct Row
-    {
-        qsizetype keyAt = 0;
-        qsizetype nameAt = 0;
-        quint32 keyLength = 0;
-        quint32 nameLength = 0;
-        quint64 size = 0;
-        double percent = 0.0;
-        qint64 date = 0;
-        quint32 nameRank = 0; // place in the complete name order, once the names are ranked
-        Rgb colour = PercentColour::FirstRowFallback;
-        bool isFolder = false;
-        Change change = Change::Unknown;
-        qint64 growth = 0;
-    };
-
-    QByteArrayView keyOf(const Row &row) const;
-    QStringView nameOf(const Row &row) const;
-    void rankNames();
+    using Row = ListRows::Row;
+    using Change = ListRows::Change;
 
     QVariant displayData(const Row &row, int column) const;
     QVariant decorationData(const Row &row, int column) const;
@@ -113,20 +89,14 @@ private:
     QString GrowthText(const Row &row) const;
     static QVariant alignmentData(int column);
 
-    std::vector<Row> m_rows;
-    QByteArray m_keys; // every row's key, one after the other
-    QString m_names;   // every row's decoded name, one after the other
-    bool m_namesRanked = false;
+    ListRows m_list;
     QStringList m_headers;
     QIcon m_folderIcon;
     Rgb m_base = 0xFFFFFF;
     Rgb m_text = 0x000000;
-    QByteArray m_folderPath;
-    quint64 m_folderSize = 0;
     SizeMeasure m_measure = SizeMeasure::Apparent;
     std::shared_ptr<const ScanComparison> m_earlier;
     QString m_growthHeading;
     QString m_newText;
     QString m_goneText;
-    std::optional<qint64> m_folderGrowth;
 };

@@ -1,0 +1,249 @@
+#include "ListRows.h"
+
+#include "CollationKeys.h"
+#include "FolderCollection.h"
+#include "ListSubfolders.h"
+#include "Paths.h"
+#include "ScanComparison.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <thread>
+#include <unordered_map>
+
+namespace {
+
+// The rows in the order of (value, name rank). The ranks are unique, so the order is complete and
+// descending is the exact reverse of ascending. Sorting small items rather than row numbers keeps
+// every comparison within one cache line.
+template<typename Rows, typename ValueOf>
+std::vector<quint32> OrderOfRows(const Rows &rows, ValueOf valueOf, bool ascending)
+{
+    using Value = decltype(valueOf(rows.front()));
+    struct Item
+    {
+        Value value;
+        quint32 rank;
+        quint32 row;
+    };
+    std::vector<Item> items;
+    items.reserve(rows.size());
+    for (quint32 row = 0; row < rows.size(); ++row)
+        items.push_back({valueOf(rows[row]), rows[row].nameRank, row});
+    const auto less = [](const Item &a, const Item &b) {
+        return a.value < b.value || (!(b.value < a.value) && a.rank < b.rank);
+    };
+    if (ascending)
+        std::stable_sort(items.begin(), items.end(), less);
+    else
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const Item &a, const Item &b) { return less(b, a); });
+    std::vector<quint32> order;
+    order.reserve(items.size());
+    for (const Item &item : items)
+        order.push_back(item.row);
+    return order;
+}
+
+} // namespace
+
+bool ListRows::read(const FolderCollection &folders, const QByteArray &folderPath,
+                    const Options &options)
+{
+    m_rows.clear();
+    m_keys.clear();
+    m_names.clear();
+    m_namesRanked = false;
+    m_folderPath = AddSlash(folderPath);
+    m_folderGrowth.reset();
+    const FolderRecord folder = folders.find(m_folderPath);
+    // Read once: during a scan the total grows, and every row must share one reference.
+    m_folderSize = SizeIn(options.measure, folder);
+    if (folder.isNull())
+        return false;
+
+    const quint64 reference = options.base == PercentBase::Disk ? options.diskSize : m_folderSize;
+    // Outside 0 to 100 a row takes the colour of the row before it, in this order.
+    Rgb colour = PercentColour::FirstRowFallback;
+    const auto add = [&](QByteArrayView key, QByteArrayView name, quint64 size, qint64 date,
+                         bool isFolder) {
+        Row &row = appendRow(key, name);
+        row.size = size;
+        row.percent = Percentage(size, reference);
+        row.date = date;
+        colour = PercentColourOf(row.percent, colour);
+        row.colour = colour;
+        row.isFolder = isFolder;
+    };
+
+    // The disk decides which subfolders exist now, the records what they hold. A folder that
+    // held none when scanned can only have unrecorded ones now, which get no row: skip the disk.
+    // A saved scan's folder is on no disk here: its records are all there is.
+    std::vector<std::pair<QByteArray, FolderRecord>> subfolders;
+    if (!m_folderPath.startsWith('/')) {
+        const auto [scan, id] = folders.locate(m_folderPath);
+        for (const WalkSink::FolderId child : scan->subfoldersOf(id))
+            subfolders.emplace_back(m_folderPath + scan->nameOf(child).toByteArray() + '/',
+                                    scan->folder(child));
+    } else if (folder.subfolderEntries() > 0) {
+        for (const QByteArray &name : ListSubfolders(m_folderPath)) {
+            QByteArray path = m_folderPath + name + '/';
+            // None when made after the scan, or not listable during it.
+            if (const FolderRecord subfolder = folders.find(path); !subfolder.isNull())
+                subfolders.emplace_back(std::move(path), subfolder);
+        }
+    }
+    m_rows.reserve(folder.fileCount() + subfolders.size());
+    for (const FileRecord &file : folder.files())
+        add(file.name, file.name, SizeIn(options.measure, file), file.date, false);
+    for (const auto &[path, subfolder] : subfolders)
+        add(path, GetFolderName(path), SizeIn(options.measure, subfolder), subfolder.date(), true);
+    if (options.earlier && m_folderPath.startsWith(options.earlier->current()))
+        compareRows(folders, options);
+    return true;
+}
+
+ListRows::Row &ListRows::appendRow(QByteArrayView key, QByteArrayView name)
+{
+    Row &row = m_rows.emplace_back();
+    row.keyAt = m_keys.size();
+    row.keyLength = quint32(key.size());
+    m_keys.append(key);
+    row.nameAt = m_names.size();
+    m_names.append(QFile::decodeName(QByteArray::fromRawData(name.data(), name.size())));
+    row.nameLength = quint32(m_names.size() - row.nameAt);
+    return row;
+}
+
+// Rows are matched by name and kind: a folder that became a file is one gone and one new.
+void ListRows::compareRows(const FolderCollection &folders, const Options &options)
+{
+    const DriveScan *scan = folders.locate(m_folderPath).first;
+    const QByteArrayView relative = QByteArrayView(m_folderPath).sliced(scan->rootPath().size());
+    if (const auto then = options.earlier->folderSize(relative, options.measure))
+        m_folderGrowth = qint64(m_folderSize) - qint64(*then);
+    std::vector<ScanComparison::Earlier> earlier =
+        options.earlier->entries(relative, options.measure);
+    std::unordered_map<QByteArray, size_t> byName; // "name" files, "name/" folders
+    byName.reserve(earlier.size());
+    for (size_t i = 0; i < earlier.size(); ++i)
+        byName.emplace(earlier[i].isFolder ? earlier[i].name + '/' : earlier[i].name, i);
+    std::vector<bool> matched(earlier.size());
+    for (Row &row : m_rows) {
+        QByteArray name =
+            row.isFolder ? GetFolderName(keyOf(row).toByteArray()) + '/' : keyOf(row).toByteArray();
+        const auto found = byName.find(name);
+        if (found == byName.end()) {
+            row.change = Change::New;
+            row.growth = qint64(row.size);
+            continue;
+        }
+        matched[found->second] = true;
+        row.change = Change::Kept;
+        row.growth = qint64(row.size) - qint64(earlier[found->second].size);
+    }
+    for (size_t i = 0; i < earlier.size(); ++i) {
+        if (matched[i])
+            continue;
+        const ScanComparison::Earlier &gone = earlier[i];
+        Row &row = appendRow(gone.isFolder ? m_folderPath + gone.name + '/' : gone.name, gone.name);
+        row.date = FileRecord::UnknownDate;
+        row.isFolder = gone.isFolder;
+        row.change = Change::Gone;
+        row.growth = -qint64(gone.size);
+    }
+}
+
+QByteArrayView ListRows::keyOf(const Row &row) const
+{
+    return QByteArrayView(m_keys).sliced(row.keyAt, row.keyLength);
+}
+
+QStringView ListRows::nameOf(const Row &row) const
+{
+    return QStringView(m_names).sliced(row.nameAt, row.nameLength);
+}
+
+void ListRows::rankNames()
+{
+    if (m_namesRanked)
+        return;
+    // Collating once per fill and then comparing ranks is many times faster than comparing
+    // collation keys in every sort. Keys are slow to make, so for a large folder two halves are
+    // keyed and sorted at once, on two cores, and then merged.
+    struct Named
+    {
+        std::string_view key;
+        quint32 row;
+    };
+    const auto less = [this](const Named &a, const Named &b) {
+        int result = a.key.compare(b.key);
+        if (result == 0) // names that collate alike, or bytes that decode alike
+            result = keyOf(m_rows[a.row]).compare(keyOf(m_rows[b.row]));
+        return result < 0;
+    };
+    const auto sortedPart = [&](quint32 from, quint32 to, CollationKeys &keys) {
+        keys.reserve(to - from, size_t(to - from) * 48);
+        for (quint32 row = from; row < to; ++row)
+            keys.add(nameOf(m_rows[row]));
+        std::vector<Named> part;
+        part.reserve(to - from);
+        for (quint32 row = from; row < to; ++row)
+            part.push_back({keys.key(row - from), row});
+        std::stable_sort(part.begin(), part.end(), less); // fewer comparisons than std::sort
+        return part;
+    };
+
+    constexpr quint32 ShareFrom = 10000; // below this a second thread is not worth starting
+    const auto count = quint32(m_rows.size());
+    const quint32 half = count < ShareFrom ? count : count / 2;
+    CollationKeys firstKeys, secondKeys; // one collator per thread
+    std::vector<Named> second;
+    std::thread helper;
+    if (half < count)
+        helper = std::thread([&] { second = sortedPart(half, count, secondKeys); });
+    const std::vector<Named> first = sortedPart(0, half, firstKeys);
+    if (helper.joinable())
+        helper.join();
+
+    auto a = first.begin();
+    auto b = second.cbegin();
+    for (quint32 rank = 0; rank < count; ++rank) {
+        const bool fromFirst = b == second.cend() || (a != first.end() && !less(*b, *a));
+        m_rows[(fromFirst ? a++ : b++)->row].nameRank = rank;
+    }
+    m_namesRanked = true;
+}
+
+std::vector<quint32> ListRows::orderBy(Value value, bool ascending)
+{
+    rankNames(); // every value falls back to the name on ties
+    switch (value) {
+    case Value::Size:
+        return OrderOfRows(
+            m_rows, [](const Row &row) { return row.size; }, ascending);
+    case Value::Percent:
+        return OrderOfRows(
+            m_rows, [](const Row &row) { return row.percent; }, ascending);
+    case Value::Date:
+        return OrderOfRows(
+            m_rows, [](const Row &row) { return row.date; }, ascending);
+    case Value::Growth:
+        return OrderOfRows(
+            m_rows, [](const Row &row) { return row.growth; }, ascending);
+    case Value::Name:
+        break;
+    }
+    return OrderOfRows(
+        m_rows, [](const Row &row) { return row.nameRank; }, ascending);
+}
+
+void ListRows::reorder(const std::vector<quint32> &sourceRows)
+{
+    std::vector<Row> sorted;
+    sorted.reserve(m_rows.size());
+    for (const quint32 source : sourceRows)
+        sorted.push_back(m_rows[source]);
+    m_rows = std::move(sorted);
+}
