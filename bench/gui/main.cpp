@@ -397,9 +397,18 @@ WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size =
         lastCpuNs = cpuNs;
         lastPreemptions = preempted;
     };
-    // The list is reset by every fill; the last one is the fill after the walk.
+    // The list is reset by every fill; the last one before the command returns is the fill after
+    // the walk. A large folder's rows come later, read aside: the list is filled once they are in.
+    qint64 returnedNs = -1, filledNs = -1;
     QObject::connect(window->listModel(), &QAbstractItemModel::modelAboutToBeReset, window.get(),
-                     [&] { fillStartNs = clock.nsecsElapsed(); });
+                     [&] {
+                         if (returnedNs < 0)
+                             fillStartNs = clock.nsecsElapsed();
+                     });
+    QObject::connect(window->listModel(), &QAbstractItemModel::modelReset, window.get(), [&] {
+        if (window->listModel()->rowCount() > 0)
+            filledNs = clock.nsecsElapsed();
+    });
     QTimer ticker;
     ticker.setTimerType(Qt::PreciseTimer);
     ticker.setInterval(tickMs);
@@ -418,7 +427,8 @@ WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size =
     clock.start();
     ticker.start();
     window->driveCommand(0);
-    const qint64 returnedNs = clock.nsecsElapsed();
+    returnedNs = clock.nsecsElapsed();
+    WaitFor([&] { return filledNs >= 0; });
     run.cpuS = OwnCpuSeconds() - cpu0;
     g_load.end();
     // Keep ticking a little: work the fill left to the event loop (layout, paint) is a stall too.
@@ -426,7 +436,7 @@ WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size =
     ticker.stop();
     gap(clock.nsecsElapsed()); // a tail with no tick counts as a gap, however it ends
 
-    run.wallS = double(returnedNs) / 1e9;
+    run.wallS = double(std::max(returnedNs, filledNs)) / 1e9;
     run.toFillS = fillStartNs >= 0 ? double(fillStartNs) / 1e9 : run.wallS;
     run.total = window->diskSize();
     run.folders = window->folders().count();

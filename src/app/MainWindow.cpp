@@ -103,6 +103,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_commands.folderTree = m_workArea->folderTree();
     connect(m_workArea->folderTree(), &FolderTreeView::selectedFolderChanged, this,
             &MainWindow::FillDirView);
+    connect(m_workArea, &WorkArea::listFilled, this, &MainWindow::showListStatus);
     m_scans = new ScanController(drives, m_workArea, m_statusBar, this);
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
@@ -447,8 +448,13 @@ void MainWindow::searchCommand()
 
 void MainWindow::FillDirView()
 {
-    if (m_workArea->FillDirView(m_scans->folders(), m_percentBase, m_scans->diskSize()) &&
-        !m_scans->isScanning()) {
+    m_workArea->FillDirView(m_scans->folders(), m_percentBase, m_scans->diskSize());
+}
+
+// Once the list shows the selected folder, now or once read aside: its name and total.
+void MainWindow::showListStatus(bool filled)
+{
+    if (filled && !m_scans->isScanning()) {
         const QByteArray folder = folderTree()->selectedfolder();
         // A volume's root goes by the volume's label, as in the scan's own notices.
         const Volume drive = m_scans->shownDrive();

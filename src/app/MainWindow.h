@@ -63,7 +63,8 @@ public:
     // folder. Nothing happens while a walk runs.
     bool scanFolder(const QByteArray &path);
 
-    // Refills the list for the folder selected in the tree and shows the folder's total.
+    // Refills the list for the folder selected in the tree and shows the folder's total, at once
+    // or, for a large folder, once it is read.
     void FillDirView();
 
 protected:
@@ -83,6 +84,7 @@ private:
                         const Command &command);
     QAction *addButton(const char *key, TextId tipId, const Command &command);
     void applyCommandStates();
+    void showListStatus(bool filled);
     void showFolderCount();
 
     void setPercentBase(PercentBase base);

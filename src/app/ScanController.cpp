@@ -53,6 +53,7 @@ int ScanController::addDrive(const Volume &drive)
 
 int ScanController::addSavedDrive(const Volume &drive, std::unique_ptr<DriveScan> records)
 {
+    m_workArea->stopReading();
     m_folders.adoptDrive(std::move(records));
     m_drives.append(drive);
     const int index = int(m_drives.size() - 1);
@@ -287,6 +288,10 @@ void ScanController::showFolderCount()
 void ScanController::setPhase(ScanPhase phase)
 {
     m_phase = phase;
+    // A walk adds and may drop records, an edit changes them: the list reads them meanwhile
+    // on the window's thread only.
+    m_workArea->setReadAside(phase != ScanPhase::ScanningDrive && phase != ScanPhase::Rescanning &&
+                             phase != ScanPhase::Editing);
     emit phaseChanged();
 }
 
@@ -298,6 +303,7 @@ void ScanController::refillList()
 
 void ScanController::removeDrive(const QByteArray &root)
 {
+    m_workArea->stopReading();
     emit recordsGoing();
     m_folders.removeDrive(root);
     m_workArea->forgetList();

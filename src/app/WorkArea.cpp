@@ -2,6 +2,7 @@
 
 #include "DirListModel.h"
 #include "FileIconCache.h"
+#include "FolderCollection.h"
 #include "FolderTreeView.h"
 #include "Icons.h"
 #include "ItemMenu.h"
@@ -26,6 +27,8 @@
 #include <QToolBar>
 #include <QTreeView>
 
+#include <utility>
+
 namespace {
 
 constexpr int SplitterWidth = 30; // twips
@@ -34,6 +37,8 @@ constexpr int MapBarHeight = 5;   // pixels
 constexpr int MinimumPane = 60;
 // How far Left and Right move the focused splitter bar: 10 pixels at 96 DPI.
 constexpr int SplitterKeyStep = 150; // twips
+// From this many entries on, reading and sorting a folder would hold the window past a frame.
+constexpr quint64 ReadAsideFrom = 10000;
 
 } // namespace
 
@@ -166,8 +171,17 @@ void WorkArea::moveMapBar(int dy)
 
 bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize)
 {
+    m_reading.cancel(); // a folder read aside before is no longer wanted
+    m_fileToSelect.clear();
+    m_listView->viewport()->unsetCursor();
+    const QByteArray folder = AddSlash(m_folderTree->selectedfolder());
+    const FolderRecord record = folders.find(folder);
+    if (m_readAside && !record.isNull() &&
+        quint64(record.fileCount()) + record.subfolderEntries() >= ReadAsideFrom) {
+        readAside(folders, folder, m_listModel->readOptions(base, diskSize));
+        return true;
+    }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const QByteArray folder = m_folderTree->selectedfolder();
     const bool filled = m_listModel->fill(folders, folder, base, diskSize);
     if (filled) {
         m_sort.refill();
@@ -175,12 +189,71 @@ bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, qu
     }
     m_listHasRows = filled && m_listModel->rowCount() > 0;
     QApplication::restoreOverrideCursor();
+    emit listFilled(filled);
     return filled;
+}
+
+// The list empties at once and shows the folder in its sort once read; the rows are ordered on
+// the reading thread too, so the window only swaps them in.
+void WorkArea::readAside(const FolderCollection &folders, const QByteArray &folder,
+                         const ListRows::Options &options)
+{
+    m_listModel->adopt(ListRows());
+    m_listHasRows = false;
+    m_listView->viewport()->setCursor(Qt::BusyCursor);
+    m_sort.refill();
+    const int column = m_sort.column() - 1;
+    const bool sorted = column >= 0 && column < m_listModel->columnCount();
+    const ListRows::Value value = DirListModel::SortValue(column);
+    const bool ascending = m_sort.order() == Qt::AscendingOrder;
+    m_reading.run([&folders, folder, options, sorted, value, ascending](const std::atomic<bool> &) {
+        auto rows = std::make_shared<ListRows>();
+        if (!rows->read(folders, folder, options))
+            return std::shared_ptr<ListRows>();
+        if (sorted)
+            rows->reorder(rows->orderBy(value, ascending));
+        return rows;
+    });
+}
+
+void WorkArea::showRead(std::shared_ptr<ListRows> rows)
+{
+    m_listView->viewport()->unsetCursor();
+    const bool filled = rows != nullptr;
+    if (filled)
+        m_listModel->adopt(std::move(*rows));
+    m_listView->header()->setSortIndicator(m_sort.column() - 1, m_sort.order());
+    m_listHasRows = filled && m_listModel->rowCount() > 0;
+    if (!m_fileToSelect.isEmpty())
+        selectRow(std::exchange(m_fileToSelect, QByteArray()));
+    emit listFilled(filled);
+}
+
+void WorkArea::setReadAside(bool allowed)
+{
+    if (!allowed)
+        stopReading();
+    m_readAside = allowed;
+}
+
+void WorkArea::stopReading()
+{
+    if (!m_reading.isBusy())
+        return;
+    m_reading.stop();
+    m_listView->viewport()->unsetCursor();
 }
 
 void WorkArea::selectFile(const QByteArray &folder, const QByteArray &name)
 {
     m_folderTree->setSelectedfolder(folder);
+    // A large folder is still being read: its row is selected once it is shown.
+    m_fileToSelect = m_reading.isBusy() ? name : QByteArray();
+    selectRow(name);
+}
+
+void WorkArea::selectRow(const QByteArray &name)
+{
     for (int row = 0; row < m_listModel->rowCount(); ++row) {
         const QModelIndex index = m_listModel->index(row, DirListModel::Name);
         if (!index.data(DirListModel::IsFolderRole).toBool() &&

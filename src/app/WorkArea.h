@@ -2,6 +2,7 @@
 
 #include "DirListModel.h"
 #include "ListSort.h"
+#include "SupersedingTask.h"
 #include "TwipsScale.h"
 
 #include <QPoint>
@@ -37,8 +38,14 @@ public:
     // Places tree, splitter and list in the room the window's bars leave.
     void ArrangeControls();
     // Refills the list for the folder selected in the tree, in its sort; false when that folder
-    // has no record.
+    // has no record. A large folder is read and sorted on another thread, and the list shows it
+    // once done, while the window answers; listFilled() says when the list is filled, either way.
     bool FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize);
+    // Whether large folders may be read on another thread: not while a walk or an edit changes
+    // the records. Turning it off waits for a reading under way.
+    void setReadAside(bool allowed);
+    // Waits for a reading under way and drops it: the records are about to change.
+    void stopReading();
     // Selects a file's folder in the tree, then its row in the list, scrolled into view.
     void selectFile(const QByteArray &folder, const QByteArray &name);
     // Selects the parent of the selected folder; at the drive's root there is none.
@@ -56,6 +63,10 @@ public:
     void restoreWidths(const WindowSettings &stored);
     void saveWidths(WindowSettings &settings) const;
 
+signals:
+    // The list shows the selected folder's rows, or, when filled is false, has none for it.
+    void listFilled(bool filled);
+
 protected:
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -66,6 +77,10 @@ private:
     void moveSplitter(int dx);
     void sortList();
     void moveMapBar(int dy);
+    void readAside(const FolderCollection &folders, const QByteArray &folder,
+                   const ListRows::Options &options);
+    void showRead(std::shared_ptr<ListRows> rows);
+    void selectRow(const QByteArray &fileName);
 
     QMainWindow *m_window;
     QToolBar *m_functionBar;
@@ -84,4 +99,10 @@ private:
     bool m_listHasRows = false;
     bool m_dragging = false;
     QPoint m_drag; // the screen cursor when the splitter last moved
+    bool m_readAside = true;
+    QByteArray m_fileToSelect; // once the folder being read aside is shown
+    // Declared last, so that it goes first: a reading under way reads the records.
+    SupersedingTask<std::shared_ptr<ListRows>> m_reading{
+        QThreadPool::globalInstance(),
+        [this](std::shared_ptr<ListRows> rows) { showRead(std::move(rows)); }};
 };

@@ -9,26 +9,6 @@
 #include <QDateTime>
 #include <QFile>
 
-namespace {
-
-ListRows::Value ValueIn(DirListModel::Column column)
-{
-    switch (column) {
-    case DirListModel::Size:
-        return ListRows::Value::Size;
-    case DirListModel::Percent:
-        return ListRows::Value::Percent;
-    case DirListModel::Date:
-        return ListRows::Value::Date;
-    case DirListModel::Growth:
-        return ListRows::Value::Growth;
-    default:
-        return ListRows::Value::Name;
-    }
-}
-
-} // namespace
-
 DirListModel::DirListModel(QObject *parent)
     : QAbstractTableModel(parent)
 {}
@@ -224,7 +204,7 @@ void DirListModel::sort(int column, Qt::SortOrder order)
     if (column < 0 || column >= columnCount() || m_list.size() < 2)
         return;
     const std::vector<quint32> sourceRows =
-        m_list.orderBy(ValueIn(Column(column)), order == Qt::AscendingOrder);
+        m_list.orderBy(SortValue(column), order == Qt::AscendingOrder);
 
     emit layoutAboutToBeChanged({}, VerticalSortHint);
     std::vector<int> newRowOf(sourceRows.size());
@@ -239,4 +219,20 @@ void DirListModel::sort(int column, Qt::SortOrder order)
         to.append(createIndex(newRowOf[size_t(index.row())], index.column()));
     changePersistentIndexList(from, to);
     emit layoutChanged({}, VerticalSortHint);
+}
+
+ListRows::Value DirListModel::SortValue(int column)
+{
+    switch (column) {
+    case Size:
+        return ListRows::Value::Size;
+    case Percent:
+        return ListRows::Value::Percent;
+    case Date:
+        return ListRows::Value::Date;
+    case Growth:
+        return ListRows::Value::Growth;
+    default:
+        return ListRows::Value::Name;
+    }
 }

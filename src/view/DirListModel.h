@@ -78,6 +78,8 @@ public:
     // A complete order: ties fall back to the name, then to the key. Descending is the exact
     // reverse of ascending, so a second click on a heading reverses the list.
     void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    // What a column sorts by.
+    static ListRows::Value SortValue(int column);
 
 private:
     using Row = ListRows::Row;

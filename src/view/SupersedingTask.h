@@ -56,12 +56,13 @@ public:
         cancel();
         m_watcher.waitForFinished();
     }
-    // A job runs or waits.
-    bool isBusy() const { return m_watcher.isRunning() || m_next.has_value(); }
+    // A job runs or waits, from run() on: a pool's thread may not have started it yet.
+    bool isBusy() const { return m_started || m_next.has_value(); }
 
 private:
     void start(Job job)
     {
+        m_started = true;
         m_cancel = std::make_shared<std::atomic<bool>>(false);
         auto promise = std::make_shared<QPromise<Result>>();
         m_watcher.setFuture(promise->future());
@@ -77,6 +78,7 @@ private:
 
     void finished()
     {
+        m_started = false;
         if (m_next) {
             Job next = std::move(*m_next);
             m_next.reset();
@@ -91,4 +93,5 @@ private:
     QFutureWatcher<Result> m_watcher;
     std::shared_ptr<std::atomic<bool>> m_cancel;
     std::optional<Job> m_next;
+    bool m_started = false; // until its result is handed over or dropped
 };

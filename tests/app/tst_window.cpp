@@ -100,6 +100,7 @@ private slots:
     void print();
     void oddNames();
     void biggestFiles();
+    void largeFolderReadAside();
     void sizeOnDisk();
     void report();
     void kinds();
@@ -375,6 +376,42 @@ void TestWindow::biggestFiles()
     Write(volume, {{u"z"_s, 5}});
     window.findChild<QAction *>(u"REFRESH"_s)->trigger();
     QTRY_COMPARE(biggest->model()->rowCount(), 5);
+}
+
+// A large folder is read and sorted on another thread: the list empties at once and shows it
+// sorted once read, with its total in the status bar and a file chosen meanwhile selected. A
+// folder picked before it is read wins, and a rescan meanwhile waits for the reading.
+void TestWindow::largeFolderReadAside()
+{
+    QTemporaryDir volume;
+    Files files{{u"a"_s, 1}};
+    for (int i = 12000; i-- > 0;)
+        files.append({u"big/f%1"_s.arg(i, 5, 10, QChar(u'0')), 0});
+    Write(volume, files);
+    const auto window = ScannedWindow(volume);
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    QAbstractItemModel *list = window->findChild<QTreeView *>(u"LVDirView"_s)->model();
+    const auto pick = [&](const QByteArray &folder) {
+        window->folderTree()->setSelectedfolder(folder);
+    };
+
+    pick(root + "big/");
+    QCOMPARE(list->rowCount(), 0);
+    pick(root);
+    QCOMPARE(list->rowCount(), 2);
+    QTest::qWait(300);
+    QCOMPARE(list->rowCount(), 2);
+
+    window->workArea()->selectFile(root + "big/", "f11999");
+    QTRY_COMPARE(list->rowCount(), 12000);
+    QCOMPARE(list->index(0, 0).data(), u"f00000"_s);
+    QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"f11999"_s);
+    QVERIFY(window->statusPanels()->panelText(1).startsWith(u"[-big-] :"_s));
+
+    pick(root);
+    pick(root + "big/");
+    window->findChild<QAction *>(u"REFRESH"_s)->trigger();
+    QTRY_COMPARE(list->rowCount(), 12000);
 }
 
 // The bytes on disk replace the sizes in the list and its percentages, and go back: a hole
