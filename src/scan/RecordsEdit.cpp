@@ -118,11 +118,15 @@ WalkSink::FolderId RecordsEdit::addFolder(FolderId parent, QByteArrayView name,
     for (qsizetype i = ordinal + 1; i < listing.size(); ++i)
         if (const qsizetype sibling = m_scan.indexOf(parentPath + listing[i] + '/'); sibling >= 0)
             m_scan.setOrdinal(FolderId(sibling), quint32(i));
-    m_scan.setSubfolderEntries(parent, m_scan.subfolderEntriesOf(parent) + 1);
-    // The walk may have met it once and been unable to open it.
+    // The walk may have listed it and been unable to open it: it counted among the entries then.
+    bool listed = false;
     editNotes([&](const FolderNote &n) {
-        return n.folder == parent && n.kind == FolderNote::Unread && n.name == name;
+        const bool unopened = n.folder == parent && n.kind == FolderNote::Unread && n.name == name;
+        listed = listed || unopened;
+        return unopened;
     });
+    if (!listed)
+        m_scan.setSubfolderEntries(parent, m_scan.subfolderEntriesOf(parent) + 1);
     return graft(parent, name, quint32(ordinal), part);
 }
 
