@@ -36,7 +36,9 @@ public:
 
     void run(Job job)
     {
-        if (m_watcher.isRunning()) {
+        // Started but not yet taken by a pool's thread counts as running: two jobs at once
+        // would leave one that no stop() waits for.
+        if (m_started) {
             m_cancel->store(true);
             m_next = std::move(job);
             return;
