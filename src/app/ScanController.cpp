@@ -232,10 +232,14 @@ quint64 ScanController::ScanDrive(const Volume &drive)
     walking.exec();
     progress.stop();
     m_scanJob = nullptr;
+    job.wait();
+    // A stopped walk leaves no records: the views reading them (the map draws during a walk) are
+    // told before they go, not after.
+    if (job.wasStopped())
+        removeDrive(drive.root());
 
     const quint64 total = job.finish();
     if (job.wasStopped()) {
-        removeDrive(drive.root());
         setPhase(m_folders.count() > 0 ? ScanPhase::StoppedWithRecords
                                        : ScanPhase::StoppedWithoutRecords);
         m_statusBar->setPanelText(1, FormatText(Text(TextId::ScanStopped), label));

@@ -244,6 +244,10 @@ void TestWindow::scanCommands()
     Write(other, {{u"f"_s, 10}});
     MainWindow w({VolumeOf(volume), VolumeOf(other)}, nullptr);
     w.show();
+    // The views that read records are told before the records go, never after.
+    int toldLate = 0;
+    connect(w.scans(), &ScanController::recordsGoing, &w,
+            [&] { toldLate += w.folders().count() == 0; });
     for (const QString &step : steps.split(u' ')) {
         if (step == u"0"_s || step == u"1"_s)
             w.driveCommand(step.toInt());
@@ -276,6 +280,7 @@ void TestWindow::scanCommands()
         }
     }
     OverrideReadPermissions(true);
+    QCOMPARE(toldLate, 0);
     QVERIFY(!w.isScanning());
     QTEST(int(w.folders().count()), "folders");
     QTEST(w.diskSize(), "diskSize");
