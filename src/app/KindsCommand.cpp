@@ -11,6 +11,7 @@
 #include "WorkArea.h"
 
 #include <QAction>
+#include <QMimeDatabase>
 
 KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
                            const SettingsStore *settings, const TwipsScale &twips, QWidget *window)
@@ -22,14 +23,22 @@ KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *e
     , m_twips(twips)
 {
     connect(entry, &QAction::triggered, this, &KindsCommand::show);
-    // The lookups start once the window has painted what the scan shows: their thread would take
-    // a core from the threads Qt paints the window with, and the window would wait for them.
-    m_learnDelay.setSingleShot(true);
-    m_learnDelay.setInterval(LearnDelayMs);
-    connect(&m_learnDelay, &QTimer::timeout, this, &KindsCommand::learnKinds);
-    connect(scans, &ScanController::listOutdated, &m_learnDelay, qOverload<>(&QTimer::start));
+    // The MIME database takes a third of a second to load, once per run: loaded aside as the
+    // window starts, it is there when the list first asks for icons and when endings are learned.
+    m_learning.run([](const std::atomic<bool> &) {
+        return QMimeDatabase()
+            .mimeTypeForFile(QStringLiteral("x.txt"), QMimeDatabase::MatchExtension)
+            .isValid();
+    });
+    // The lookups start from the event loop, not in the midst of showing the scan's list: their
+    // thread takes a core, and the window's first paint of the scan waits for the threads Qt
+    // paints with.
+    m_learnSoon.setSingleShot(true);
+    m_learnSoon.setInterval(0);
+    connect(&m_learnSoon, &QTimer::timeout, this, &KindsCommand::learnKinds);
+    connect(scans, &ScanController::listOutdated, &m_learnSoon, qOverload<>(&QTimer::start));
     connect(scans, &ScanController::recordsGoing, this, [this] {
-        m_learnDelay.stop();
+        m_learnSoon.stop();
         m_learning.stop();
         m_learned = nullptr;
     });

@@ -33,8 +33,6 @@ public:
     KindsWindow *window() const { return m_window; }
 
 private:
-    static constexpr int LearnDelayMs = 200;
-
     void show();
     void follow();
     void chooseFile(const QByteArray &folder, const QByteArray &name);
@@ -49,7 +47,7 @@ private:
     TwipsScale m_twips;
     bool m_choosing = false;              // the tree moves to a file chosen here: the count stays
     const DriveScan *m_learned = nullptr; // whose endings are known
-    QTimer m_learnDelay;
+    QTimer m_learnSoon;
     // Declared last, so that it goes first: the lookups under way read the records.
     SupersedingTask<bool> m_learning{QThreadPool::globalInstance(), [](bool) {}};
 };
