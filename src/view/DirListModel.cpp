@@ -22,7 +22,7 @@ void DirListModel::setHeaders(const QStringList &headers)
 void DirListModel::setFolderIcon(const QIcon &icon)
 {
     m_folderIcon = icon;
-    if (!m_list.size() == 0)
+    if (m_list.size() > 0)
         emit dataChanged(index(0, Name), index(rowCount() - 1, Name), {Qt::DecorationRole});
 }
 
@@ -34,7 +34,7 @@ void DirListModel::setViewPalette(const QPalette &palette)
         return;
     m_base = base;
     m_text = text;
-    if (!m_list.size() == 0)
+    if (m_list.size() > 0)
         emit dataChanged(index(0, Percent), index(rowCount() - 1, Percent), {Qt::ForegroundRole});
 }
 
