@@ -1,11 +1,10 @@
 #include "FolderRefresh.h"
 
 #include "ListSubfolders.h"
+#include "RaceHook.h"
 #include "RecordsEdit.h"
 
 #include <cerrno>
-
-#include <sys/stat.h>
 
 FolderRefresh::FolderRefresh(DriveScan &scan, QByteArray path, Walker::Options options)
     : m_scan(scan)
@@ -32,14 +31,28 @@ bool FolderRefresh::start()
         m_error = EINVAL;
         return false;
     }
-    struct stat st;
-    if (::lstat(m_path.chopped(1).constData(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-        // Gone, or no longer a folder: what was recorded there goes.
+    RaceHook::Reach(RaceHook::Moment::Refreshing, m_path);
+    const QByteArray item = m_path.chopped(1);
+    const HeldPath held = HeldPath::open(m_scan, item, HeldPath::ItemRule::AnyFolder);
+    HeldPath::Check why = held.check();
+    if (why.ok())
+        m_folder.reset(held.openItem(&why));
+    // Gone, or no longer a folder: what was recorded there goes. Anything else that changed on
+    // the way is not this folder any more, and nothing is counted.
+    using Change = HeldPath::Change;
+    if (why.change == Change::Gone ||
+        (why.where == item && (why.change == Change::Link || why.change == Change::NotFolder))) {
         apply();
         if (m_finished)
             m_finished();
         return true;
     }
+    if (!why.ok()) {
+        m_changed = why;
+        m_error = why.error;
+        return false;
+    }
+    m_options.rootFd = m_folder.get();
     m_part = std::make_unique<DriveScan>(m_path);
     m_walker = std::make_unique<Walker>(m_path, *m_part, m_options);
     m_walker->setFinishedHandler([this] {

@@ -1,74 +1,90 @@
 #include "ItemRemoval.h"
 
 #include "FolderRefresh.h"
+#include "RaceHook.h"
 #include "RecordsEdit.h"
+#include "SafeOpen.h"
 #include "Trash.h"
 
 #include <cerrno>
 
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
 
-ItemRemoval::Result ItemRemoval::moveToTrash(const QByteArray &path)
+ItemRemoval::Result ItemRemoval::recheck(const HeldPath &item) const
 {
+    RaceHook::Reach(RaceHook::Moment::Acting, item.path());
     Result result;
-    result.error = Trash::move(path, &result.trashedAs);
+    result.changed = item.isHeld() ? item.recheck() : item.check();
+    if (result.changed.ok())
+        result.refusal = CheckRemoval(m_scan.rootPath(), item.path(), CurrentMountPoints());
+    return result;
+}
+
+ItemRemoval::Result ItemRemoval::moveToTrash(const HeldPath &item)
+{
+    Result result = recheck(item);
+    if (result.refused())
+        return result;
+    const Trash::Outcome moved = Trash::move(item);
+    result.error = moved.error;
+    result.trashUnusable = moved.unusable;
+    result.trashedAs = moved.trashedAs;
     if (result.error != 0)
         return result;
-    forgetItem(path);
+    forgetItem(item.path());
     recountTrash(result.trashedAs);
     return result;
 }
 
-ItemRemoval::Result ItemRemoval::deletePermanently(const QByteArray &path)
+ItemRemoval::Result ItemRemoval::deletePermanently(const HeldPath &item)
 {
-    Result result;
-    const QByteArray item = path.endsWith('/') ? path.chopped(1) : path;
+    Result result = recheck(item);
+    if (result.refused())
+        return result;
     // A volume or a folder that forbids removing the item itself refuses it whole, rather than
     // after emptying it.
-    const QByteArray parent = item.first(item.lastIndexOf('/') + 1);
     struct statvfs volume;
-    if (::statvfs(parent.constData(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
+    if (::fstatvfs(item.parentFd(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
         result.error = EROFS;
         return result;
     }
-    if (::faccessat(AT_FDCWD, parent.constData(), W_OK | X_OK, AT_EACCESS) != 0) {
+    if (::faccessat(item.parentFd(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
         result.error = errno;
         return result;
     }
     result.remaining = PermanentDelete::remove(item);
-    struct stat st;
-    if (::lstat(item.constData(), &st) != 0) {
-        forgetItem(item);
+    NodeIdentity now;
+    if (!SafeOpen::IdentityAt(item.parentFd(), item.name().constData(), now) ||
+        !now.sameAs(item.item())) {
+        forgetItem(item.path());
         return result;
     }
-    if (result.remaining.size() == 1 && result.remaining.front().path == item) {
+    if (result.remaining.size() == 1 && result.remaining.front().path == item.path()) {
         // Nothing went: the disk and the records stay as they were.
         result.error = result.remaining.front().error;
         result.remaining.clear();
         return result;
     }
     // Partly gone: what stayed is walked again.
-    if (S_ISDIR(st.st_mode))
-        FolderRefresh::Run(m_scan, item);
+    if (item.item().isFolder())
+        FolderRefresh::Run(m_scan, item.path());
     return result;
 }
 
 void ItemRemoval::forgetItem(const QByteArray &path)
 {
-    const QByteArray item = path.endsWith('/') ? path.chopped(1) : path;
-    const qsizetype slash = item.lastIndexOf('/');
-    const QByteArray parentPath = item.first(slash + 1);
+    const qsizetype slash = path.lastIndexOf('/');
+    const QByteArray parentPath = path.first(slash + 1);
     const qsizetype parent = m_scan.indexOf(parentPath);
     if (parent < 0)
         return;
     RecordsEdit edit(m_scan);
-    if (const qsizetype folder = m_scan.indexOf(item + '/'); folder >= 0)
+    if (const qsizetype folder = m_scan.indexOf(path + '/'); folder >= 0)
         edit.removeFolder(WalkSink::FolderId(folder));
     else
-        edit.removeFile(WalkSink::FolderId(parent), QByteArrayView(item).sliced(slash + 1));
+        edit.removeFile(WalkSink::FolderId(parent), QByteArrayView(path).sliced(slash + 1));
     edit.takeDateFromDisk(WalkSink::FolderId(parent));
 }
 

@@ -4,9 +4,12 @@
 
 #include <vector>
 
-// Deletes a file, a link or a folder with everything in it, for good. A link is removed as a
-// link, never followed; another volume mounted inside is never entered. What could not go stays,
-// and is told.
+class HeldPath;
+
+// Deletes a held file, link or folder with everything in it, for good, through descriptors opened
+// from the held item down: a link is removed as a link, never followed; another volume or a bind
+// mount met inside is never entered; a folder that changes while it is emptied is left as it is
+// found. What could not go stays, and is told.
 class PermanentDelete
 {
 public:
@@ -17,5 +20,5 @@ public:
     };
 
     // Empty when everything went.
-    static std::vector<Failure> remove(const QByteArray &path);
+    static std::vector<Failure> remove(const HeldPath &item);
 };

@@ -1,6 +1,9 @@
 #include "RemovalCheck.h"
 
+#include "MountTable.h"
 #include "Trash.h"
+
+#include <QFile>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -40,7 +43,7 @@ Refusal CheckRemoval(const QByteArray &volumeRoot, const QByteArray &path,
         if (mount != "/" && Inside(mount, item))
             return Refusal::MountPoint;
     if (S_ISDIR(st.st_mode)) {
-        const QByteArray trash = Trash::folderFor(item, false);
+        const QByteArray trash = Trash::folderFor(item);
         if (!trash.isEmpty() && IsTrashName(item, trash))
             return Refusal::TrashFolder;
         // The trashes at the top of volumes, and their files/ and info/.
@@ -56,6 +59,16 @@ Refusal CheckRemoval(const QByteArray &volumeRoot, const QByteArray &path,
             return Refusal::TrashFolder;
     }
     return Refusal::None;
+}
+
+QByteArrayList CurrentMountPoints()
+{
+    QFile table(QStringLiteral("/proc/self/mountinfo"));
+    QByteArrayList points;
+    if (table.open(QIODevice::ReadOnly))
+        for (const MountEntry &entry : ParseMountInfo(table.readAll()))
+            points.append(entry.mountPoint);
+    return points;
 }
 
 bool ChangedSinceScan(const QByteArray &path, quint64 size, qint64 date)

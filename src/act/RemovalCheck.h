@@ -18,6 +18,9 @@ enum class Refusal {
 Refusal CheckRemoval(const QByteArray &volumeRoot, const QByteArray &path,
                      const QByteArrayList &mountPoints);
 
+// The machine's mount points now, as CheckRemoval takes them.
+QByteArrayList CurrentMountPoints();
+
 // Whether the item's size or date differs from what the walk recorded: a file's size and date, a
 // folder's date.
 bool ChangedSinceScan(const QByteArray &path, quint64 size, qint64 date);

@@ -1,9 +1,12 @@
 #include "Trash.h"
 
+#include "HeldPath.h"
+#include "SafeOpen.h"
+#include "UniqueFd.h"
+
 #include <QDateTime>
 
 #include <cerrno>
-#include <cstdio>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -11,141 +14,203 @@
 
 namespace {
 
-QByteArray HomeTrash()
+QByteArray HomeData()
 {
     QByteArray data = qgetenv("XDG_DATA_HOME");
     if (data.isEmpty() || !data.startsWith('/'))
         data = qgetenv("HOME") + "/.local/share";
-    return data + "/Trash/";
-}
-
-bool SameDevice(const QByteArray &a, const QByteArray &b)
-{
-    struct stat sa, sb;
-    return ::lstat(a.constData(), &sa) == 0 && ::stat(b.constData(), &sb) == 0 &&
-           sa.st_dev == sb.st_dev;
+    return data;
 }
 
 // The folder at the top of the volume holding `path`: the last one on the way up that is on the
 // same device.
-QByteArray TopOfVolume(const QByteArray &path)
+QByteArray TopOfVolume(const QByteArray &path, quint64 device)
 {
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
-        return {};
     QByteArray top = path;
     while (top.size() > 1) {
         const qsizetype slash = top.lastIndexOf('/', top.endsWith('/') ? top.size() - 2 : -1);
         const QByteArray up = slash <= 0 ? QByteArray("/") : top.first(slash);
         struct stat above;
-        if (::stat(up.constData(), &above) != 0 || above.st_dev != st.st_dev)
+        if (::stat(up.constData(), &above) != 0 || quint64(above.st_dev) != device)
             break;
         top = up;
     }
     return top.endsWith('/') ? top : top + '/';
 }
 
-// A folder of the trash: made with only its owner's access when missing, refused when it is a
-// link or someone else's.
-bool UsableFolder(const QByteArray &path, bool make)
+// A trash opened folder by folder: each the user's own (the top of the volume and the data folder
+// aside), on the item's device, none of them a link.
+struct OpenTrash
 {
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0) {
-        if (!make || errno != ENOENT || ::mkdir(path.constData(), 0700) != 0)
-            return false;
-        return ::lstat(path.constData(), &st) == 0;
-    }
-    if (!S_ISDIR(st.st_mode) || st.st_uid != ::getuid()) {
-        errno = EPERM;
+    QByteArray path; // the trash folder, ending with "/"
+    QByteArray top;  // where the paths in its info files start; empty for the home trash
+    UniqueFd trash;
+    UniqueFd files;
+    UniqueFd info;
+    int error = 0;
+    QByteArray where;
+
+    bool fail(int code, const QByteArray &at)
+    {
+        error = code;
+        where = at.endsWith('/') && at.size() > 1 ? at.chopped(1) : at;
         return false;
     }
-    return true;
-}
 
-bool UsableTrash(const QByteArray &trash, bool make)
+    bool accept(UniqueFd &fd, const QByteArray &at, quint64 device, bool own)
+    {
+        struct stat st;
+        if (::fstat(fd.get(), &st) != 0)
+            return fail(errno, at);
+        if (quint64(st.st_dev) != device)
+            return fail(EXDEV, at);
+        if (own && st.st_uid != ::getuid())
+            return fail(EPERM, at);
+        return true;
+    }
+
+    // The start: a folder named by its path, links followed (the user's data folder may be
+    // reached through one), made when missing.
+    bool openStart(UniqueFd &fd, const QByteArray &at, quint64 device, bool make)
+    {
+        fd.reset(::open(at.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (!fd.isOpen() && errno == ENOENT && make && ::mkdir(at.constData(), 0700) == 0)
+            fd.reset(::open(at.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        return fd.isOpen() ? accept(fd, at, device, false) : fail(errno, at);
+    }
+
+    bool openChild(UniqueFd &fd, int dirFd, const QByteArray &at, quint64 device, bool make,
+                   bool own)
+    {
+        const QByteArray name = at.sliced(at.lastIndexOf('/') + 1);
+        fd.reset(SafeOpen::Folder(dirFd, name.constData(), O_PATH));
+        if (!fd.isOpen() && errno == ENOENT && make &&
+            ::mkdirat(dirFd, name.constData(), 0700) == 0)
+            fd.reset(SafeOpen::Folder(dirFd, name.constData(), O_PATH));
+        // ENOTDIR says no more than ELOOP here: what stands there is no folder to use.
+        if (!fd.isOpen())
+            return fail(errno == ENOTDIR ? ELOOP : errno, at);
+        return accept(fd, at, device, own);
+    }
+
+    bool openParts(quint64 device, bool make)
+    {
+        return openChild(files, trash.get(), path + "files", device, make, true) &&
+               openChild(info, trash.get(), path + "info", device, make, true);
+    }
+};
+
+OpenTrash Open(const QByteArray &itemPath, quint64 device, bool make)
 {
-    return UsableFolder(trash.chopped(1), make) && UsableFolder(trash + "files", make) &&
-           UsableFolder(trash + "info", make);
+    OpenTrash trash;
+    const QByteArray home = HomeData();
+    struct stat st;
+    if (::stat(home.constData(), &st) == 0 && quint64(st.st_dev) == device) {
+        UniqueFd data;
+        trash.path = home + "/Trash/";
+        if (trash.openStart(data, home, device, make) &&
+            trash.openChild(trash.trash, data.get(), home + "/Trash", device, make, true))
+            trash.openParts(device, make);
+        return trash;
+    }
+    const QByteArray top = TopOfVolume(itemPath, device);
+    UniqueFd topFd;
+    if (!trash.openStart(topFd, top, device, false))
+        return trash;
+    trash.top = top;
+    const QByteArray uid = QByteArray::number(::getuid());
+    // A shared .Trash counts only when sticky and not a link: otherwise anyone could read or
+    // replace what others throw away.
+    if (::fstatat(topFd.get(), ".Trash", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
+        (st.st_mode & S_ISVTX) != 0) {
+        OpenTrash shared;
+        shared.top = top;
+        shared.path = top + ".Trash/" + uid + '/';
+        UniqueFd folder;
+        if (shared.openChild(folder, topFd.get(), top + ".Trash", device, false, false) &&
+            shared.openChild(shared.trash, folder.get(), top + ".Trash/" + uid, device, make,
+                             true) &&
+            shared.openParts(device, make))
+            return shared;
+    }
+    trash.path = top + ".Trash-" + uid + '/';
+    if (trash.openChild(trash.trash, topFd.get(), trash.path.chopped(1), device, make, true))
+        trash.openParts(device, make);
+    return trash;
 }
 
 } // namespace
 
-QByteArray Trash::folderFor(const QByteArray &path, bool make)
+QByteArray Trash::folderFor(const QByteArray &path)
 {
-    const QByteArray home = HomeTrash();
-    const QByteArray homeData = home.chopped(sizeof("/Trash/") - 1);
-    if (SameDevice(path, homeData)) {
-        if (UsableFolder(homeData, make) && UsableTrash(home, make))
-            return home;
+    struct stat st;
+    if (::lstat(path.constData(), &st) != 0)
+        return {};
+    OpenTrash trash = Open(path, quint64(st.st_dev), false);
+    if (trash.error != 0) {
+        errno = trash.error;
         return {};
     }
-    const QByteArray top = TopOfVolume(path);
-    if (top.isEmpty())
-        return {};
-    const QByteArray uid = QByteArray::number(::getuid());
-    // A shared .Trash counts only when sticky and not a link: otherwise anyone could read what
-    // others throw away.
-    struct stat shared;
-    const QByteArray sharedPath = top + ".Trash";
-    if (::lstat(sharedPath.constData(), &shared) == 0 && S_ISDIR(shared.st_mode) &&
-        (shared.st_mode & S_ISVTX) != 0) {
-        const QByteArray mine = sharedPath + '/' + uid + '/';
-        if (UsableTrash(mine, make))
-            return mine;
-    }
-    const QByteArray own = top + ".Trash-" + uid + '/';
-    if (UsableTrash(own, make))
-        return own;
-    return {};
+    return trash.path;
 }
 
-int Trash::move(const QByteArray &path, QByteArray *trashedAs)
+Trash::Outcome Trash::move(const HeldPath &item)
 {
-    errno = 0;
-    const QByteArray trash = folderFor(path, true);
-    if (trash.isEmpty())
-        return errno != 0 ? errno : ENOTSUP;
-    const QByteArray name = path.sliced(path.lastIndexOf('/', path.size() - 2) + 1);
-    const QByteArray base = name.endsWith('/') ? name.chopped(1) : name;
+    Outcome outcome;
+    OpenTrash trash = Open(item.path(), item.item().device, true);
+    if (trash.error != 0) {
+        outcome.error = trash.error;
+        outcome.unusable = trash.where;
+        return outcome;
+    }
+    const QByteArray name = item.name();
     // A trash at the top of a volume keeps paths relative to that top, so the volume can be
     // mounted elsewhere and its trash still restores.
-    const QByteArray source = path.endsWith('/') ? path.chopped(1) : path;
-    QByteArray original = source;
-    const QByteArray top =
-        trash.contains("/.Trash") ? trash.first(trash.indexOf("/.Trash") + 1) : QByteArray();
-    if (!top.isEmpty() && original.startsWith(top))
-        original = original.sliced(top.size());
+    QByteArray original = item.path();
+    if (!trash.top.isEmpty() && original.startsWith(trash.top))
+        original = original.sliced(trash.top.size());
     const QByteArray info =
         "[Trash Info]\nPath=" + original.toPercentEncoding("/") +
         "\nDeletionDate=" + QDateTime::currentDateTime().toString(Qt::ISODate).left(19).toUtf8() +
         "\n";
     // The info file, made exclusively, claims the name in the trash.
     for (int attempt = 1; attempt < 10000; ++attempt) {
-        const QByteArray trashed = attempt == 1 ? base : base + '.' + QByteArray::number(attempt);
-        const QByteArray infoPath = trash + "info/" + trashed + ".trashinfo";
-        const int fd = ::open(infoPath.constData(),
-                              O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const QByteArray trashed = attempt == 1 ? name : name + '.' + QByteArray::number(attempt);
+        const QByteArray infoName = trashed + ".trashinfo";
+        const int fd = ::openat(trash.info.get(), infoName.constData(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
-            return errno;
+            outcome.error = errno;
+            return outcome;
         }
         const bool written = ::write(fd, info.constData(), size_t(info.size())) == info.size();
         const int closed = ::close(fd);
-        const QByteArray target = trash + "files/" + trashed;
         // Never over something already in files/ without its info.
-        if (!written || closed != 0 ||
-            ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(),
-                        RENAME_NOREPLACE) != 0) {
-            const int error = !written || closed != 0 || errno == 0 ? EIO : errno;
-            ::unlink(infoPath.constData());
+        int error = !written || closed != 0 ? EIO : 0;
+        if (error == 0 && ::renameat2(item.parentFd(), name.constData(), trash.files.get(),
+                                      trashed.constData(), RENAME_NOREPLACE) != 0)
+            error = errno;
+        NodeIdentity moved;
+        if (error == 0 &&
+            (!SafeOpen::IdentityAt(trash.files.get(), trashed.constData(), moved) ||
+             moved.device != item.item().device || moved.inode != item.item().inode)) {
+            // Something took the item's name between the last look and the move: it goes back.
+            ::renameat2(trash.files.get(), trashed.constData(), item.parentFd(), name.constData(),
+                        RENAME_NOREPLACE);
+            error = ESTALE;
+        }
+        if (error != 0) {
+            ::unlinkat(trash.info.get(), infoName.constData(), 0);
             if (error == EEXIST)
                 continue;
-            return error;
+            outcome.error = error;
+            return outcome;
         }
-        if (trashedAs)
-            *trashedAs = target;
-        return 0;
+        outcome.trashedAs = trash.path + "files/" + trashed;
+        return outcome;
     }
-    return EEXIST;
+    outcome.error = EEXIST;
+    return outcome;
 }

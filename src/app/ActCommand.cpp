@@ -1,10 +1,9 @@
 #include "ActCommand.h"
 
+#include "ActTexts.h"
 #include "FolderRecord.h"
 #include "FormatText.h"
-#include "Formatting.h"
 #include "ItemRemoval.h"
-#include "MountTable.h"
 #include "RemovalCheck.h"
 #include "RunAside.h"
 #include "ScanController.h"
@@ -18,8 +17,6 @@
 #include <QMessageBox>
 #include <QPushButton>
 
-#include <cstring>
-
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -27,34 +24,6 @@ namespace {
 QByteArray ItemPath(const QByteArray &path)
 {
     return path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path;
-}
-
-QString Shown(const QByteArray &path)
-{
-    return QFile::decodeName(ItemPath(path));
-}
-
-QString AmountText(quint64 bytes)
-{
-    if (bytes == 0)
-        return u"0 Kb"_s;
-    return bytes < 1048576 ? KilobyteText(bytes).trimmed() + u" Kb"_s
-                           : MegabyteText(bytes).trimmed() + u" Mb"_s;
-}
-
-QString ErrorText(int error)
-{
-    return QString::fromLocal8Bit(std::strerror(error));
-}
-
-QByteArrayList MountPoints()
-{
-    QFile table(u"/proc/self/mountinfo"_s);
-    QByteArrayList points;
-    if (table.open(QIODevice::ReadOnly))
-        for (const MountEntry &entry : ParseMountInfo(table.readAll()))
-            points.append(entry.mountPoint);
-    return points;
 }
 
 // What the records hold of an item: its bytes, its files, and the size and date to compare
@@ -108,17 +77,13 @@ ActCommand::ActCommand(ScanController *scans, QWidget *window)
     , m_window(window)
 {}
 
-const DriveScan *ActCommand::holderOf(const QByteArray &path) const
-{
-    const QByteArray item = ItemPath(path);
-    return m_scans->folders().locate(item.first(item.lastIndexOf('/') + 1)).first;
-}
-
 void ActCommand::addEntries(QMenu *menu, const QByteArray &path)
 {
+    // A saved scan's items are on no disk here: nothing is offered on them.
     const bool recorded =
-        !m_scans->isScanning() && path.startsWith('/') &&
-        (holderOf(path) || !m_scans->folders().find(ItemPath(path) + '/').isNull());
+        !m_scans->isScanning() && m_scans->recordsToActOn(path) &&
+        (!m_scans->folders().find(ItemPath(path) + '/').isNull() ||
+         !m_scans->folders().find(path.first(path.lastIndexOf('/') + 1)).isNull());
     const auto add = [&](const char *name, TextId text, QKeySequence keys, auto action) {
         QAction *entry = menu->addAction(Text(text));
         entry->setObjectName(QString::fromLatin1(name));
@@ -145,47 +110,53 @@ void ActCommand::refresh(const QByteArray &path)
         warn(Text(TextId::RefusedScanning));
         return;
     }
+    if (!m_scans->recordsToActOn(folder)) {
+        warn(FormatText(Text(TextId::SavedScanItem), ShownPath(path)));
+        return;
+    }
     m_scans->refreshFolder(folder);
 }
 
-bool ActCommand::refused(const DriveScan &scan, const QByteArray &path)
+std::optional<ActCommand::Chosen> ActCommand::choose(const QByteArray &path, TextId nothingDone)
 {
     if (m_scans->isScanning()) {
         warn(Text(TextId::RefusedScanning));
-        return true;
+        return {};
     }
-    TextId why = TextId::ItemOpen;
-    switch (CheckRemoval(scan.rootPath(), ItemPath(path), MountPoints())) {
-    case Refusal::None:
-        return false;
-    case Refusal::OutsideVolume:
-        why = TextId::RefusedOutside;
-        break;
-    case Refusal::VolumeRoot:
-        why = TextId::RefusedRoot;
-        break;
-    case Refusal::MountPoint:
-        why = TextId::RefusedMountPoint;
-        break;
-    case Refusal::TrashFolder:
-        why = TextId::RefusedTrash;
-        break;
-    case Refusal::Missing:
-        why = TextId::RefusedMissing;
-        break;
+    const QByteArray item = ItemPath(path);
+    const DriveScan *scan = m_scans->recordsToActOn(item);
+    if (!scan) {
+        warn(FormatText(Text(TextId::SavedScanItem), ShownPath(item)));
+        return {};
     }
-    warn(FormatText(Text(why), Shown(path)));
-    return true;
+    if (toldRefusal(item, {}, CheckRemoval(scan->rootPath(), item, CurrentMountPoints()),
+                    nothingDone))
+        return {};
+    const Recorded recorded = RecordOf(*scan, item);
+    if (!recorded.found) {
+        warn(FormatText(Text(TextId::RefusedMissing), ShownPath(item)));
+        return {};
+    }
+    Chosen chosen{HeldPath::open(*scan, item), AmountText(recorded.size, recorded.files), {}};
+    if (toldRefusal(item, chosen.held.check(), Refusal::None, nothingDone))
+        return {};
+    chosen.details = chosen.amount;
+    if (ChangedSinceScan(item, recorded.size, recorded.date))
+        chosen.details += u"\n\n"_s + FormatText(Text(TextId::RemovalChanged), ShownPath(item));
+    return chosen;
 }
 
-QString ActCommand::describe(const DriveScan &scan, const QByteArray &path) const
+bool ActCommand::toldRefusal(const QByteArray &item, const HeldPath::Check &changed,
+                             Refusal refusal, TextId nothingDone)
 {
-    const Recorded item = RecordOf(scan, path);
-    QString text = FormatText(Text(TextId::RemovalSize), AmountText(item.size),
-                              SizeText(item.files).trimmed());
-    if (item.found && ChangedSinceScan(ItemPath(path), item.size, item.date))
-        text += u"\n\n"_s + FormatText(Text(TextId::RemovalChanged), Shown(path));
-    return text;
+    if (!changed.ok()) {
+        warn(ChangeText(changed, nothingDone));
+        return true;
+    }
+    if (refusal == Refusal::None)
+        return false;
+    warn(RefusalText(refusal, item));
+    return true;
 }
 
 bool ActCommand::confirm(const QString &question, const QString &details, const QString &action)
@@ -211,69 +182,66 @@ void ActCommand::warn(const QString &text)
 
 void ActCommand::moveToTrash(const QByteArray &path)
 {
-    const DriveScan *holder = holderOf(path);
-    if (!holder || refused(*holder, path))
+    const std::optional<Chosen> chosen = choose(path, TextId::ChangedNothingTrashed);
+    if (!chosen)
         return;
+    const QByteArray &item = chosen->held.path();
     // A trash is always on the item's volume; one not made yet holds nothing.
-    const QByteArray trash = Trash::folderFor(ItemPath(path), false);
-    const QString details = describe(*holder, path) + u"\n\n"_s +
-                            FormatText(Text(TextId::TrashSameVolume),
-                                       AmountText(trash.isEmpty() ? 0 : TrashSize(trash)));
-    if (!confirm(FormatText(Text(TextId::TrashQuestion), Shown(path)), details,
+    const QByteArray trash = Trash::folderFor(item);
+    const QString details =
+        chosen->details + u"\n\n"_s +
+        FormatText(Text(TextId::TrashSameVolume),
+                   AmountText(trash.isEmpty() ? 0 : TrashSize(trash), std::nullopt));
+    if (!confirm(FormatText(Text(TextId::TrashQuestion), ShownPath(item)), details,
                  Text(TextId::TrashButton)))
         return;
     ItemRemoval::Result result;
-    m_scans->runEdit(path, Text(TextId::ItemTrash).remove(u'&'), [&](DriveScan &records) {
-        result = ItemRemoval(records).moveToTrash(ItemPath(path));
+    m_scans->runEdit(item, Text(TextId::ItemTrash).remove(u'&'), [&](DriveScan &records) {
+        result = ItemRemoval(records).moveToTrash(chosen->held);
     });
-    if (result.error == 0)
+    if (!result.refused() ||
+        toldRefusal(item, result.changed, result.refusal, TextId::ChangedNothingTrashed))
         return;
     // No trash could be used on that volume: deleting is offered, never done silently.
-    if (Trash::folderFor(ItemPath(path), false).isEmpty()) {
-        if (confirm(FormatText(Text(TextId::NoTrashDelete), ErrorText(result.error), Shown(path)),
-                    describe(*holder, path), Text(TextId::DeleteButton)))
-            deleteConfirmed(path);
+    if (!result.trashUnusable.isEmpty()) {
+        if (confirm(FormatText(Text(TextId::NoTrashDelete),
+                               TrashProblemText(result.error, result.trashUnusable),
+                               ShownPath(item)),
+                    chosen->details, Text(TextId::DeleteButton)))
+            deleteConfirmed(*chosen);
         return;
     }
-    warn(FormatText(Text(TextId::TrashFailed), Shown(path), ErrorText(result.error)));
+    warn(FormatText(Text(TextId::TrashFailed), ShownPath(item), ErrorText(result.error)));
 }
 
 void ActCommand::deletePermanently(const QByteArray &path)
 {
-    const DriveScan *holder = holderOf(path);
-    if (!holder || refused(*holder, path))
+    const std::optional<Chosen> chosen = choose(path, TextId::ChangedNothingDeleted);
+    if (!chosen)
         return;
-    if (!confirm(FormatText(Text(TextId::DeleteQuestion), Shown(path)), describe(*holder, path),
-                 Text(TextId::DeleteButton)))
+    if (!confirm(FormatText(Text(TextId::DeleteQuestion), ShownPath(chosen->held.path())),
+                 chosen->details, Text(TextId::DeleteButton)))
         return;
-    deleteConfirmed(path);
+    deleteConfirmed(*chosen);
 }
 
-void ActCommand::deleteConfirmed(const QByteArray &path)
+void ActCommand::deleteConfirmed(const Chosen &chosen)
 {
-    const DriveScan *holder = holderOf(path);
-    if (!holder)
-        return;
-    const Recorded item = RecordOf(*holder, path);
+    const QByteArray &item = chosen.held.path();
     // The second question is the stronger one: what goes, and that no trash keeps it.
-    if (!confirm(FormatText(Text(TextId::DeleteLastQuestion), Shown(path),
-                            FormatText(Text(TextId::RemovalSize), AmountText(item.size),
-                                       SizeText(item.files).trimmed())),
+    if (!confirm(FormatText(Text(TextId::DeleteLastQuestion), ShownPath(item), chosen.amount),
                  QString(), Text(TextId::DeleteButton)))
         return;
     ItemRemoval::Result result;
-    m_scans->runEdit(path, Text(TextId::ItemDelete).remove(u'&'), [&](DriveScan &records) {
-        result = ItemRemoval(records).deletePermanently(ItemPath(path));
+    m_scans->runEdit(item, Text(TextId::ItemDelete).remove(u'&'), [&](DriveScan &records) {
+        result = ItemRemoval(records).deletePermanently(chosen.held);
     });
+    if (toldRefusal(item, result.changed, result.refusal, TextId::ChangedNothingDeleted))
+        return;
     if (result.error != 0) {
-        warn(FormatText(Text(TextId::DeleteFailed), Shown(path), ErrorText(result.error)));
+        warn(FormatText(Text(TextId::DeleteFailed), ShownPath(item), ErrorText(result.error)));
         return;
     }
-    if (result.remaining.empty())
-        return;
-    QStringList lines{FormatText(Text(TextId::DeletePartly), qulonglong(result.remaining.size()))};
-    for (size_t i = 0; i < std::min<size_t>(result.remaining.size(), 8); ++i)
-        lines.append(QFile::decodeName(result.remaining[i].path) + u" : "_s +
-                     ErrorText(result.remaining[i].error));
-    warn(lines.join(u'\n'));
+    if (!result.remaining.empty())
+        warn(RemainingText(result.remaining));
 }

@@ -1,16 +1,24 @@
 #pragma once
 
+#include "HeldPath.h"
+#include "RemovalCheck.h"
+
 #include <QByteArray>
 #include <QObject>
+
+#include <optional>
 
 class DriveScan;
 class QMenu;
 class QWidget;
 class ScanController;
+enum class TextId : quint16;
 
 // The commands that change the disk or the records of an item the views show: walking a folder
 // again, moving an item to the trash, deleting it for good. Each asks first, naming what it will
-// touch; none runs during a scan; the work runs off the window's thread and every view follows.
+// touch; none runs during a scan, nor on a saved scan's items; the item is held from the volume's
+// root down when the question is asked and acted on through what was held, after one more look;
+// the work runs off the window's thread and every view follows.
 class ActCommand : public QObject
 {
     Q_OBJECT
@@ -25,14 +33,20 @@ public:
     void deletePermanently(const QByteArray &path);
 
 private:
-    // The records of the volume holding the item, or null.
-    const DriveScan *holderOf(const QByteArray &path) const;
-    // What the confirmation says of the item: its size, its files, whether it changed.
-    QString describe(const DriveScan &scan, const QByteArray &path) const;
-    // Says why the item may not go; false when it may.
-    bool refused(const DriveScan &scan, const QByteArray &path);
+    // An item the user is asked about: held, with what the questions say of it.
+    struct Chosen
+    {
+        HeldPath held;
+        QString amount;  // its size and files
+        QString details; // the amount, and whether it changed since the scan
+    };
+    // Holds the item, or says why it may not go; `nothingDone` closes a message on what changed.
+    std::optional<Chosen> choose(const QByteArray &path, TextId nothingDone);
+    // Says why an act on the item did nothing, if a change or a rail refused it; false otherwise.
+    bool toldRefusal(const QByteArray &item, const HeldPath::Check &changed, Refusal refusal,
+                     TextId nothingDone);
     bool confirm(const QString &question, const QString &details, const QString &action);
-    void deleteConfirmed(const QByteArray &path);
+    void deleteConfirmed(const Chosen &chosen);
     void warn(const QString &text);
 
     ScanController *m_scans;

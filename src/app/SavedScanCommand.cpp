@@ -6,6 +6,7 @@
 #include "RunAside.h"
 #include "SavedInput.h"
 #include "SavedOutput.h"
+#include "SavedRootName.h"
 #include "ScanComparison.h"
 #include "ScanController.h"
 #include "ScanExport.h"
@@ -55,20 +56,14 @@ bool SavedScanCommand::open(const QString &fileName)
 {
     if (m_scans->isScanning())
         return false;
-    // The records' root reads as the machine's name and the volume's path, "server:/srv/"; the
-    // file's name stands for a machine the file does not name, and a second scan of the same
-    // volume gets a number.
     QSet<QByteArray> taken;
     for (const Volume &drive : m_scans->drives())
         taken.insert(drive.root());
     const QByteArray stem = QFile::encodeName(QFileInfo(fileName).completeBaseName());
     ScanImport reader;
     reader.setRootNaming([&](const QByteArray &host, const QByteArray &root) {
-        const QByteArray machine = host.isEmpty() ? stem : host;
-        QByteArray named = machine + ':' + root;
-        for (int n = 2; taken.contains(named); ++n)
-            named = machine + " (" + QByteArray::number(n) + "):" + root;
-        return named;
+        return SavedRootName(host, stem, root,
+                             [&](const QByteArray &named) { return taken.contains(named); });
     });
     Volume drive;
     std::unique_ptr<DriveScan> records = read(fileName, reader, &drive.savedAt);

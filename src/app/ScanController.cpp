@@ -1,5 +1,6 @@
 #include "ScanController.h"
 
+#include "ActTexts.h"
 #include "DriveScanJob.h"
 #include "FolderRefresh.h"
 #include "FolderTreeView.h"
@@ -130,12 +131,23 @@ void ScanController::stopCommand()
         m_refresh->requestStop();
 }
 
+const DriveScan *ScanController::recordsToActOn(const QByteArray &path) const
+{
+    const DriveScan *scan = m_folders.scanHolding(path);
+    if (!scan || scan->device() == 0)
+        return nullptr;
+    for (const Volume &drive : m_drives)
+        if (drive.root() == scan->rootPath())
+            return drive.kind == DriveKind::Saved ? nullptr : scan;
+    return scan; // a volume walked before the list of drives was read again
+}
+
 void ScanController::refreshFolder(const QByteArray &path)
 {
     m_stopRequested = false;
-    DriveScan *scan = m_folders.scanHolding(path);
     // A saved scan's paths are on no disk here.
-    if (m_scanning || !scan || !path.startsWith('/'))
+    DriveScan *scan = m_scanning || !recordsToActOn(path) ? nullptr : m_folders.scanHolding(path);
+    if (!scan)
         return;
     if (path == scan->rootPath()) {
         rescanCommand();
@@ -168,6 +180,9 @@ void ScanController::refreshFolder(const QByteArray &path)
     followEdit();
     if (refresh.wasStopped())
         m_statusBar->setPanelText(1, FormatText(Text(TextId::RefreshStopped), shown));
+    else if (!refresh.changed().ok())
+        QMessageBox::warning(m_window, Text(TextId::ErrorTitle),
+                             ChangeText(refresh.changed(), TextId::ChangedNothingRefreshed));
     else if (refresh.error() != 0)
         showError(refresh.error(), QString::fromLocal8Bit(std::strerror(refresh.error())));
 }
@@ -175,8 +190,8 @@ void ScanController::refreshFolder(const QByteArray &path)
 bool ScanController::runEdit(const QByteArray &path, const QString &progress,
                              const std::function<void(DriveScan &)> &work)
 {
-    DriveScan *scan = m_folders.scanHolding(path);
-    if (m_scanning || !scan || !path.startsWith('/'))
+    DriveScan *scan = m_scanning || !recordsToActOn(path) ? nullptr : m_folders.scanHolding(path);
+    if (!scan)
         return false;
     m_scanning = true;
     setPhase(ScanPhase::Editing);

@@ -55,12 +55,15 @@ public:
     void driveCommand(int index);
     // Walks the shown drive anew: its old records go first.
     void rescanCommand();
+    // The records an item is acted on through: those of the deepest volume holding it, when that
+    // volume was walked on this machine; null for a saved scan's item, whatever its path says.
+    const DriveScan *recordsToActOn(const QByteArray &path) const;
     // Walks one folder of the shown records again, in place, with progress and stop as for a
     // drive; a volume's root is rescanned whole.
     void refreshFolder(const QByteArray &path);
     // Runs an edit of the records of the volume holding `path` off the window's thread, the
     // window live meanwhile and no scan beside it; then every view follows. False when no scan
-    // holds the path or a scan runs.
+    // holds the path, a scan runs, or the records are a saved scan's.
     bool runEdit(const QByteArray &path, const QString &progress,
                  const std::function<void(DriveScan &)> &work);
     // Asks the running walk to stop; with none running, the next walk stops at once unless a

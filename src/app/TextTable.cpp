@@ -181,6 +181,22 @@ constexpr Entry Texts[] = {
     {1134, "Grossi ou nouveau"},
     {1135, "Réduit"},
     {1136, "Inchangé"},
+    {1137, "« %s » a changé depuis l'analyse : %s. Rien n'a été supprimé."},
+    {1138, "« %s » a changé depuis l'analyse : %s. Rien n'a été mis à la corbeille."},
+    {1139, "« %s » a changé depuis l'analyse : %s. Rien n'a été actualisé."},
+    {1140, "il n'existe plus"},
+    {1141, "c'est maintenant un lien symbolique"},
+    {1142, "il a été renommé ou remplacé"},
+    {1143, "un autre volume, ou un autre montage de celui-ci, s'y trouve"},
+    {1144, "ce n'est plus un dossier"},
+    {1145, "il ne peut plus être ouvert (%s)"},
+    {1146, "« %s » appartient à un scan enregistré : il n'est sur aucun disque de cette machine, "
+           "et Quarnel n'y touche pas."},
+    {1147, "« %s » est un lien symbolique"},
+    {1148, "« %s » appartient à un autre utilisateur"},
+    {1149, "« %s » est sur un autre volume"},
+    {1150, "%s octet"},
+    {1151, "%s octets"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

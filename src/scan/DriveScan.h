@@ -32,6 +32,9 @@ public:
     DriveScan &operator=(const DriveScan &) = delete;
 
     const QByteArray &rootPath() const { return m_rootPath; }
+    // The device the walk found the volume on; 0 for records read from a file, which describe no
+    // folder of this machine.
+    quint64 device() const { return m_device.load(std::memory_order_acquire); }
 
     // Folder records made so far, in the order they were made: a folder before everything below it.
     qsizetype count() const { return qsizetype(m_count.load(std::memory_order_acquire)); }
@@ -95,6 +98,10 @@ public:
     void forget(FolderId folder);
 
     // WalkSink
+    void walkedDevice(quint64 device) override
+    {
+        m_device.store(device, std::memory_order_release);
+    }
     FolderId openedFolder(FolderId parent, QByteArrayView name, qint64 date, quint32 ordinal,
                           quint64 inode) override;
     void listedFolder(FolderId folder, const FileRecordWriter &files, CountedBytes counted,
@@ -128,6 +135,7 @@ private:
     QByteArray unreadLine(const FolderNote &note) const;
 
     QByteArray m_rootPath;
+    std::atomic<quint64> m_device{0};
     // A reader finds a record without a lock; the lock guards making records, the arena and the
     // path index.
     std::array<std::atomic<std::atomic<Node *> *>, PageCount> m_pages{};

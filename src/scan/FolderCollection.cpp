@@ -35,6 +35,11 @@ DriveScan *FolderCollection::scanHolding(QByteArrayView path)
     return found;
 }
 
+const DriveScan *FolderCollection::scanHolding(QByteArrayView path) const
+{
+    return const_cast<FolderCollection *>(this)->scanHolding(path);
+}
+
 qsizetype FolderCollection::count() const
 {
     qsizetype total = 0;

@@ -30,6 +30,7 @@ public:
     qsizetype count() const;
     // The scan whose volume holds `path`, to edit its records; nullptr when none.
     DriveScan *scanHolding(QByteArrayView path);
+    const DriveScan *scanHolding(QByteArrayView path) const;
     // The record whose path is exactly `path` (ending with "/"); a null record when the folder
     // has not been scanned.
     FolderRecord find(QByteArrayView path) const;

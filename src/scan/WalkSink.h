@@ -29,6 +29,9 @@ public:
 
     virtual ~WalkSink() = default;
 
+    // The walk's root was opened on this device: every folder recorded is on it.
+    virtual void walkedDevice(quint64 device) { (void)device; }
+
     // A folder's listing was opened: record it. The root has no parent and its name is the root
     // path. ordinal numbers the folder among its parent's subfolders, in listing order; inode is
     // the folder's on its volume.

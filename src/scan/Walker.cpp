@@ -300,6 +300,7 @@ Walker::Walker(QByteArray rootPath, WalkSink &sink, Options options)
     m_threadCount = std::clamp(options.threads > 0 ? options.threads : byDefault, 1, 256);
     m_niceness = std::clamp(options.niceness, 0, 19);
     m_holdBack = options.holdBack;
+    m_givenRoot = options.rootFd;
     m_current.reset(new std::atomic<FolderId>[size_t(m_threadCount)]);
     for (int i = 0; i < m_threadCount; ++i)
         m_current[i].store(WalkSink::NoFolder, std::memory_order_relaxed);
@@ -315,7 +316,8 @@ Walker::~Walker()
 
 bool Walker::start()
 {
-    m_rootFd = PosixDirectory::OpenRoot(m_rootPath);
+    m_rootFd = m_givenRoot >= 0 ? ::fcntl(m_givenRoot, F_DUPFD_CLOEXEC, 0)
+                                : PosixDirectory::OpenRoot(m_rootPath);
     Status status;
     if (m_rootFd < 0 || !PosixDirectory::StatusOf(m_rootFd, status)) {
         m_error.store(errno);
@@ -323,6 +325,7 @@ bool Walker::start()
         return false;
     }
     m_rootDevice = status.device;
+    m_sink.walkedDevice(status.device);
     // Each thread's descriptors come out of what the process has left; with too few for all of
     // them, fewer threads walk.
     const int free = PosixDirectory::FreeDescriptors() - SpareDescriptors;

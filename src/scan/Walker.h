@@ -35,6 +35,9 @@ public:
         // window sets it while it paints, as Qt's painting may wait on threads of its own that
         // must then find a core at once. Must outlive the walk.
         const std::atomic<int> *holdBack = nullptr;
+        // The root, already opened for listing by the caller, who keeps it: the walk takes a
+        // copy rather than finding the root again by its path. -1: the walk opens the path.
+        int rootFd = -1;
     };
 
     Walker(QByteArray rootPath, WalkSink &sink, Options options);
@@ -94,6 +97,7 @@ private:
     int m_keptDescriptors = 0; // per thread, within the process's limit
     int m_niceness = 0;
     const std::atomic<int> *m_holdBack = nullptr;
+    int m_givenRoot = -1;
     int m_rootFd = -1;
     quint64 m_rootDevice = 0;
     WalkSink::FolderId m_rootFolder = WalkSink::NoFolder;

@@ -1,0 +1,118 @@
+#include "ActTexts.h"
+
+#include "FormatText.h"
+#include "Formatting.h"
+#include "TextTable.h"
+
+#include <QFile>
+#include <QStringList>
+
+#include <cerrno>
+#include <cstring>
+
+using namespace Qt::StringLiterals;
+
+QString ShownPath(const QByteArray &path)
+{
+    return QFile::decodeName(path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path);
+}
+
+QString AmountText(quint64 bytes, std::optional<quint64> files)
+{
+    // Kilobytes round up from a tenth: anything from 103 bytes shows as at least 1 Kb, and less
+    // than that would show no number at all.
+    QString amount = KilobyteText(bytes).trimmed();
+    if (amount.isEmpty())
+        amount = FormatText(Text(bytes < 2 ? TextId::AmountByte : TextId::AmountBytes), bytes);
+    else if (bytes < 1048576)
+        amount += u" Kb"_s;
+    else
+        amount = MegabyteText(bytes).trimmed() + u" Mb"_s;
+    if (!files)
+        return amount;
+    const QString count = *files == 0 ? u"0"_s : SizeText(*files).trimmed();
+    return FormatText(Text(TextId::RemovalSize), amount, count);
+}
+
+QString ErrorText(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+QString ChangeText(const HeldPath::Check &change, TextId nothingDone)
+{
+    using Change = HeldPath::Change;
+    QString how;
+    switch (change.change) {
+    case Change::None:
+        return {};
+    case Change::NotOnThisMachine:
+        return FormatText(Text(TextId::SavedScanItem), ShownPath(change.where));
+    case Change::Gone:
+        how = Text(TextId::ChangeGone);
+        break;
+    case Change::Link:
+        how = Text(TextId::ChangeLink);
+        break;
+    case Change::Replaced:
+        how = Text(TextId::ChangeReplaced);
+        break;
+    case Change::OtherVolume:
+        how = Text(TextId::ChangeOtherVolume);
+        break;
+    case Change::NotFolder:
+        how = Text(TextId::ChangeNotFolder);
+        break;
+    case Change::Unreadable:
+        how = FormatText(Text(TextId::ChangeUnreadable), ErrorText(change.error));
+        break;
+    }
+    return FormatText(Text(nothingDone), ShownPath(change.where), how);
+}
+
+QString RefusalText(Refusal refusal, const QByteArray &path)
+{
+    TextId why = TextId::RefusedMissing;
+    switch (refusal) {
+    case Refusal::None:
+        return {};
+    case Refusal::OutsideVolume:
+        why = TextId::RefusedOutside;
+        break;
+    case Refusal::VolumeRoot:
+        why = TextId::RefusedRoot;
+        break;
+    case Refusal::MountPoint:
+        why = TextId::RefusedMountPoint;
+        break;
+    case Refusal::TrashFolder:
+        why = TextId::RefusedTrash;
+        break;
+    case Refusal::Missing:
+        why = TextId::RefusedMissing;
+        break;
+    }
+    return FormatText(Text(why), ShownPath(path));
+}
+
+QString TrashProblemText(int error, const QByteArray &where)
+{
+    switch (error) {
+    case ELOOP:
+        return FormatText(Text(TextId::TrashIsLink), ShownPath(where));
+    case EPERM:
+        return FormatText(Text(TextId::TrashNotOwned), ShownPath(where));
+    case EXDEV:
+        return FormatText(Text(TextId::TrashOtherVolume), ShownPath(where));
+    default:
+        return ShownPath(where) + u" : "_s + ErrorText(error);
+    }
+}
+
+QString RemainingText(const std::vector<PermanentDelete::Failure> &remaining)
+{
+    QStringList lines{FormatText(Text(TextId::DeletePartly), qulonglong(remaining.size()))};
+    for (size_t i = 0; i < std::min<size_t>(remaining.size(), 8); ++i)
+        lines.append(ShownPath(remaining[i].path) + u" : "_s + ErrorText(remaining[i].error));
+    return lines.join(u'\n');
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QByteArray>
+
+#include <functional>
+
+// The root path a saved scan's records get beside this machine's volumes: the machine's name and
+// the saved root, "server:/srv/". Whatever the file says, the name is no path of this machine:
+// the machine's name keeps no "/" and no control character, is never empty, and so the root
+// never starts with "/". `fallback` stands for a machine the file does not name (the file's own
+// name); a root `taken` already gets a number: "server (2):/srv/".
+QByteArray SavedRootName(const QByteArray &machine, const QByteArray &fallback,
+                         const QByteArray &root,
+                         const std::function<bool(const QByteArray &)> &taken);
