@@ -47,9 +47,12 @@ bool FolderRefresh::start()
             m_finished();
         return true;
     }
+    if (why.change == Change::Unreadable) {
+        m_error = why.error;
+        return false;
+    }
     if (!why.ok()) {
         m_changed = why;
-        m_error = why.error;
         return false;
     }
     m_options.rootFd = m_folder.get();

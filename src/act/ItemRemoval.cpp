@@ -28,6 +28,11 @@ ItemRemoval::Result ItemRemoval::moveToTrash(const HeldPath &item)
     if (result.refused())
         return result;
     const Trash::Outcome moved = Trash::move(item);
+    if (moved.error == ESTALE) {
+        // Another item took the name at the very last moment, and went back.
+        result.changed = {HeldPath::Change::Replaced, item.path()};
+        return result;
+    }
     result.error = moved.error;
     result.trashUnusable = moved.unusable;
     result.trashedAs = moved.trashedAs;
@@ -63,7 +68,10 @@ ItemRemoval::Result ItemRemoval::deletePermanently(const HeldPath &item)
     }
     if (result.remaining.size() == 1 && result.remaining.front().path == item.path()) {
         // Nothing went: the disk and the records stay as they were.
-        result.error = result.remaining.front().error;
+        if (result.remaining.front().error == ESTALE)
+            result.changed = {HeldPath::Change::Replaced, item.path()};
+        else
+            result.error = result.remaining.front().error;
         result.remaining.clear();
         return result;
     }

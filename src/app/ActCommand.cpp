@@ -159,6 +159,18 @@ bool ActCommand::toldRefusal(const QByteArray &item, const HeldPath::Check &chan
     return true;
 }
 
+bool ActCommand::toldActRefusal(const QByteArray &item, const ItemRemoval::Result &result,
+                                TextId nothingDone)
+{
+    // Checked before the questions, a mount inside is the item's nature; checked again after
+    // them, it is what changed meanwhile.
+    if (result.changed.ok() && result.refusal == Refusal::MountPoint) {
+        warn(FormatText(Text(nothingDone), ShownPath(item), Text(TextId::ChangeMountedInside)));
+        return true;
+    }
+    return toldRefusal(item, result.changed, result.refusal, nothingDone);
+}
+
 bool ActCommand::confirm(const QString &question, const QString &details, const QString &action)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Quarnel"), question,
@@ -199,8 +211,7 @@ void ActCommand::moveToTrash(const QByteArray &path)
     m_scans->runEdit(item, Text(TextId::ItemTrash).remove(u'&'), [&](DriveScan &records) {
         result = ItemRemoval(records).moveToTrash(chosen->held);
     });
-    if (!result.refused() ||
-        toldRefusal(item, result.changed, result.refusal, TextId::ChangedNothingTrashed))
+    if (!result.refused() || toldActRefusal(item, result, TextId::ChangedNothingTrashed))
         return;
     // No trash could be used on that volume: deleting is offered, never done silently.
     if (!result.trashUnusable.isEmpty()) {
@@ -236,7 +247,7 @@ void ActCommand::deleteConfirmed(const Chosen &chosen)
     m_scans->runEdit(item, Text(TextId::ItemDelete).remove(u'&'), [&](DriveScan &records) {
         result = ItemRemoval(records).deletePermanently(chosen.held);
     });
-    if (toldRefusal(item, result.changed, result.refusal, TextId::ChangedNothingDeleted))
+    if (toldActRefusal(item, result, TextId::ChangedNothingDeleted))
         return;
     if (result.error != 0) {
         warn(FormatText(Text(TextId::DeleteFailed), ShownPath(item), ErrorText(result.error)));

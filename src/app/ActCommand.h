@@ -1,6 +1,7 @@
 #pragma once
 
 #include "HeldPath.h"
+#include "ItemRemoval.h"
 #include "RemovalCheck.h"
 
 #include <QByteArray>
@@ -45,6 +46,9 @@ private:
     // Says why an act on the item did nothing, if a change or a rail refused it; false otherwise.
     bool toldRefusal(const QByteArray &item, const HeldPath::Check &changed, Refusal refusal,
                      TextId nothingDone);
+    // The same, after the questions: what refuses the act then has changed meanwhile.
+    bool toldActRefusal(const QByteArray &item, const ItemRemoval::Result &result,
+                        TextId nothingDone);
     bool confirm(const QString &question, const QString &details, const QString &action);
     void deleteConfirmed(const Chosen &chosen);
     void warn(const QString &text);

@@ -197,6 +197,7 @@ constexpr Entry Texts[] = {
     {1149, "« %s » est sur un autre volume"},
     {1150, "%s octet"},
     {1151, "%s octets"},
+    {1152, "un autre volume, ou un autre montage de celui-ci, y a été monté"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

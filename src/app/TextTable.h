@@ -149,6 +149,7 @@ enum class TextId : quint16 {
     TrashOtherVolume = 1149,
     AmountByte = 1150,
     AmountBytes = 1151,
+    ChangeMountedInside = 1152,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

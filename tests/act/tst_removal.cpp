@@ -140,160 +140,84 @@ QSet<QByteArray> TestRemoval::listing()
 
 void TestRemoval::races_data()
 {
-    QTest::addColumn<QByteArray>("action"); // trash, delete, refresh
-    QTest::addColumn<QByteArray>("item");   // below the scratch area
-    QTest::addColumn<int>("moment");        // -1: right after the walk, before the item is held
-    QTest::addColumn<QByteArray>("at");     // where the moment is reached, for a folder entered
-    QTest::addColumn<QByteArray>("race");   // the neighbour's commands then, in the scratch area
-    QTest::addColumn<QByteArray>("why");    // what is said; empty when all went, "partly"
-
-    const int scan = -1, acting = int(Moment::Acting), entering = int(Moment::EnteringFolder),
-              refreshing = int(Moment::Refreshing);
+    // "ACTION ITEM MOMENT": trash, delete or refresh an item below the scratch area, the race run
+    // at the moment named (scan: right after the walk, before the item is held; entering:PATH,
+    // as a deletion enters that folder). Then the neighbour's commands, in the scratch area, and
+    // what the act says: empty when all went, "partly" when some stayed.
+    QTest::addColumn<QByteArray>("act");
+    QTest::addColumn<QByteArray>("race");
+    QTest::addColumn<QByteArray>("why");
+    const auto row = [](const char *name, const char *act, const char *race, const char *why) {
+        QTest::newRow(name) << QByteArray(act) << QByteArray(race) << QByteArray(why);
+    };
+    const char *linkB = "mv v/a/b v/a/b.old && ln -s ../../out/a/b v/a/b";
     // Plain acts, nobody in the way.
-    QTest::newRow("trash a file") << "trash"_ba
-                                  << "v/a/b/g"_ba << acting << ""_ba
-                                  << ""_ba
-                                  << ""_ba;
-    QTest::newRow("trash a folder") << "trash"_ba
-                                    << "v/a/b"_ba << acting << ""_ba
-                                    << ""_ba
-                                    << ""_ba;
-    QTest::newRow("trash a link to a folder") << "trash"_ba
-                                              << "v/l"_ba << acting << ""_ba
-                                              << ""_ba
-                                              << ""_ba;
-    QTest::newRow("delete a file under 1 KB") << "delete"_ba
-                                              << "v/a/h"_ba << acting << ""_ba
-                                              << ""_ba
-                                              << ""_ba;
-    QTest::newRow("delete a folder") << "delete"_ba
-                                     << "v/a"_ba << acting << ""_ba
-                                     << ""_ba
-                                     << ""_ba;
-    QTest::newRow("delete a hard link whose twin stays") << "delete"_ba
-                                                         << "v/d/twin"_ba << acting << ""_ba
-                                                         << ""_ba
-                                                         << ""_ba;
-    QTest::newRow("refresh a folder") << "refresh"_ba
-                                      << "v/a/b"_ba << refreshing << ""_ba
-                                      << "truncate -s 77 v/a/b/new"_ba
-                                      << ""_ba;
-
+    row("trash a file", "trash v/a/b/g acting", "", "");
+    row("trash a folder", "trash v/a/b acting", "", "");
+    row("trash a link to a folder", "trash v/l acting", "", "");
+    row("delete a file under 1 KB", "delete v/a/h acting", "", "");
+    row("delete a folder", "delete v/a acting", "", "");
+    row("delete a hard link whose twin stays", "delete v/d/twin acting", "", "");
+    row("refresh a folder", "refresh v/a/b refreshing", "truncate -s 77 v/a/b/new", "");
     // A link swapped in on the way: after the walk, or while the question is on screen.
-    QTest::newRow("after the walk, the file's folder is a link")
-        << "delete"_ba
-        << "v/a/b/g"_ba << scan << ""_ba
-        << "mv v/a/b v/a/b.old && ln -s ../../out/a/b v/a/b"_ba
-        << "link v/a/b"_ba;
-    QTest::newRow("file: its folder becomes a link")
-        << "delete"_ba
-        << "v/a/b/g"_ba << acting << ""_ba
-        << "mv v/a/b v/a/b.old && ln -s ../../out/a/b v/a/b"_ba
-        << "link v/a/b"_ba;
-    QTest::newRow("file: trashed, its folder becomes a link")
-        << "trash"_ba
-        << "v/a/b/g"_ba << acting << ""_ba
-        << "mv v/a/b v/a/b.old && ln -s ../../out/a/b v/a/b"_ba
-        << "link v/a/b"_ba;
-    QTest::newRow("folder: becomes a link itself")
-        << "delete"_ba
-        << "v/a/b"_ba << acting << ""_ba
-        << "mv v/a/b v/a/b.old && ln -s ../../out/a/b v/a/b"_ba
-        << "link v/a/b"_ba;
-    QTest::newRow("several levels up becomes a link") << "delete"_ba
-                                                      << "v/a/b/c/f"_ba << acting << ""_ba
-                                                      << "mv v/a v/a.old && ln -s ../out/a v/a"_ba
-                                                      << "link v/a"_ba;
-    QTest::newRow("the file becomes a link")
-        << "delete"_ba
-        << "v/a/b/g"_ba << acting << ""_ba
-        << "mv v/a/b/g v/a/b/g.old && ln -s ../../../out/a/b/g v/a/b/g"_ba
-        << "link v/a/b/g"_ba;
+    row("after the walk, the file's folder is a link", "delete v/a/b/g scan", linkB, "link v/a/b");
+    row("file: its folder becomes a link", "delete v/a/b/g acting", linkB, "link v/a/b");
+    row("file: trashed, its folder becomes a link", "trash v/a/b/g acting", linkB, "link v/a/b");
+    row("folder: becomes a link itself", "delete v/a/b acting", linkB, "link v/a/b");
+    row("several levels up becomes a link", "delete v/a/b/c/f acting",
+        "mv v/a v/a.old && ln -s ../out/a v/a", "link v/a");
+    row("the file becomes a link", "delete v/a/b/g acting",
+        "mv v/a/b/g v/a/b/g.old && ln -s ../../../out/a/b/g v/a/b/g", "link v/a/b/g");
     // Renamed or replaced.
-    QTest::newRow("folder renamed") << "trash"_ba
-                                    << "v/a/b"_ba << acting << ""_ba
-                                    << "mv v/a/b v/a/z"_ba
-                                    << "gone v/a/b"_ba;
-    QTest::newRow("folder replaced by a look-alike")
-        << "delete"_ba
-        << "v/a/b"_ba << acting << ""_ba
-        << "mv v/a/b v/a/z && mkdir -p v/a/b/c && truncate -s 50 v/a/b/g"_ba
-        << "replaced v/a/b"_ba;
-    QTest::newRow("file's parent replaced") << "delete"_ba
-                                            << "v/a/b/g"_ba << acting << ""_ba
-                                            << "mv v/a v/z && cp -a v/z v/a"_ba
-                                            << "replaced v/a"_ba;
+    row("folder renamed", "trash v/a/b acting", "mv v/a/b v/a/z", "gone v/a/b");
+    row("folder replaced by a look-alike", "delete v/a/b acting",
+        "mv v/a/b v/a/z && mkdir -p v/a/b/c && truncate -s 50 v/a/b/g", "replaced v/a/b");
+    row("file's parent replaced", "delete v/a/b/g acting", "mv v/a v/z && cp -a v/z v/a",
+        "replaced v/a");
     // Mounts appearing while the question is on screen.
-    QTest::newRow("a volume mounted over the folder") << "delete"_ba
-                                                      << "v/a/b"_ba << acting << ""_ba
-                                                      << "mount -t tmpfs none v/a/b"_ba
-                                                      << "other volume v/a/b"_ba;
-    QTest::newRow("a volume mounted inside") << "delete"_ba
-                                             << "v/a"_ba << acting << ""_ba
-                                             << "mount -t tmpfs none v/a/b"_ba
-                                             << "mount point"_ba;
-    QTest::newRow("a bind mount inside") << "trash"_ba
-                                         << "v/a"_ba << acting << ""_ba
-                                         << "mount --bind v/d v/a/b/c"_ba
-                                         << "mount point"_ba;
-    QTest::newRow("a folder on the way bound over itself") << "delete"_ba
-                                                           << "v/a/b/g"_ba << acting << ""_ba
-                                                           << "mount --bind v/a v/a"_ba
-                                                           << "other volume v/a"_ba;
+    row("a volume mounted over the folder", "delete v/a/b acting", "mount -t tmpfs none v/a/b",
+        "other volume v/a/b");
+    row("a volume mounted inside", "delete v/a acting", "mount -t tmpfs none v/a/b", "mount point");
+    row("a bind mount inside", "trash v/a acting", "mount --bind v/d v/a/b/c", "mount point");
+    row("a folder on the way bound over itself", "delete v/a/b/g acting", "mount --bind v/a v/a",
+        "other volume v/a");
     // The trash.
-    QTest::newRow("trash folder planted as a link") << "trash"_ba
-                                                    << "v/a/h"_ba << acting << ""_ba
-                                                    << "ln -s ../out/trash v/.Trash-@"_ba
-                                                    << "trash ELOOP v/.Trash-@"_ba;
-    QTest::newRow("trash's files planted as a link")
-        << "trash"_ba
-        << "v/a/h"_ba << acting << ""_ba
-        << "mkdir -p v/.Trash-@ && chown @ v/.Trash-@ && ln -s ../../out/trash/files "
-           "v/.Trash-@/files"_ba
-        << "trash ELOOP v/.Trash-@/files"_ba;
-    QTest::newRow("trash folder someone else's")
-        << "trash"_ba
-        << "v/a/h"_ba << acting << ""_ba
-        << "mkdir -p v/.Trash-@/files v/.Trash-@/info && chown -R 1234 v/.Trash-@"_ba
-        << "trash EPERM v/.Trash-@"_ba;
+    row("trash folder planted as a link", "trash v/a/h acting", "ln -s ../out/trash v/.Trash-@",
+        "trash ELOOP v/.Trash-@");
+    row("trash's files planted as a link", "trash v/a/h acting",
+        "mkdir -p v/.Trash-@ && chown @ v/.Trash-@ && ln -s ../../out/trash/files v/.Trash-@/files",
+        "trash ELOOP v/.Trash-@/files");
+    row("trash folder someone else's", "trash v/a/h acting",
+        "mkdir -p v/.Trash-@/files v/.Trash-@/info && chown -R 1234 v/.Trash-@",
+        "trash EPERM v/.Trash-@");
     // Between two steps of a deletion.
-    QTest::newRow("mid-deletion, a folder becomes a link")
-        << "delete"_ba
-        << "v/a"_ba << entering << "v/a/b"_ba
-        << "rm -r v/a/b/c && ln -s ../../../out/a/b/c v/a/b/c"_ba
-        << ""_ba;
-    QTest::newRow("mid-deletion, a bind mount appears") << "delete"_ba
-                                                        << "v/a"_ba << entering << "v/a"_ba
-                                                        << "mount --bind v/d v/a/b/c"_ba
-                                                        << "partly"_ba;
-    QTest::newRow("mid-deletion, a volume appears")
-        << "delete"_ba
-        << "v/a"_ba << entering << "v/a/b"_ba
-        << "mount -t tmpfs none v/a/b/c && touch v/a/b/c/x"_ba
-        << "partly"_ba;
+    row("mid-deletion, a folder becomes a link", "delete v/a entering:v/a/b",
+        "rm -r v/a/b/c && ln -s ../../../out/a/b/c v/a/b/c", "");
+    row("mid-deletion, a bind mount appears", "delete v/a entering:v/a", "mount --bind v/d v/a/b/c",
+        "partly");
+    row("mid-deletion, a volume appears", "delete v/a entering:v/a/b",
+        "mount -t tmpfs none v/a/b/c && touch v/a/b/c/x", "partly");
     // Refresh.
-    QTest::newRow("refresh: the folder became a mount point")
-        << "refresh"_ba
-        << "v/a/b"_ba << refreshing << ""_ba
-        << "mount -t tmpfs none v/a/b && truncate -s 9999 v/a/b/big"_ba
-        << "other volume v/a/b"_ba;
-    QTest::newRow("refresh: a folder on the way became a link")
-        << "refresh"_ba
-        << "v/a/b"_ba << refreshing << ""_ba
-        << "mv v/a v/a.old && ln -s ../out/a v/a"_ba
-        << "link v/a"_ba;
+    row("refresh: the folder became a mount point", "refresh v/a/b refreshing",
+        "mount -t tmpfs none v/a/b && truncate -s 9999 v/a/b/big", "other volume v/a/b");
+    row("refresh: a folder on the way became a link", "refresh v/a/b refreshing",
+        "mv v/a v/a.old && ln -s ../out/a v/a", "link v/a");
 }
 
 void TestRemoval::races()
 {
     if (!m_ready)
         QSKIP("needs root");
-    QFETCH(QByteArray, action);
-    QFETCH(QByteArray, item);
-    QFETCH(int, moment);
-    QFETCH(QByteArray, at);
+    QFETCH(QByteArray, act);
     QFETCH(QByteArray, race);
     QFETCH(QByteArray, why);
+    const QByteArrayList words = act.split(' ');
+    const QByteArray action = words[0], item = words[1];
+    const QByteArray at = words[2].contains(':') ? words[2].sliced(words[2].indexOf(':') + 1) : "";
+    const int moment = words[2] == "scan"         ? -1
+                       : words[2] == "acting"     ? int(Moment::Acting)
+                       : words[2] == "refreshing" ? int(Moment::Refreshing)
+                                                  : int(Moment::EnteringFolder);
     const QByteArray uid = QByteArray::number(m_uid);
     race.replace('@', uid);
     why.replace('@', uid);

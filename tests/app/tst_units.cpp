@@ -1,3 +1,4 @@
+#include "ActTexts.h"
 #include "FormatText.h"
 #include "MainLayout.h"
 #include "SettingsStore.h"
@@ -37,6 +38,8 @@ private slots:
     void settingsRoundTripInTwips();
     void formatText_data();
     void formatText();
+    void amountText_data();
+    void amountText();
     void arrange_data();
     void arrange();
     void drag_data();
@@ -192,6 +195,32 @@ void TestUnits::formatText_data()
     QTest::newRow("trailing percent dropped") << u"100%"_s << QStringList{} << u"100"_s;
     QTest::newRow("sixth placeholder empty")
         << u"%s%s%s%s%s%s."_s << QStringList{u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s} << u"12345."_s;
+}
+
+// What a confirmation says an item holds: always a number, in bytes below what rounds to a
+// kilobyte.
+void TestUnits::amountText_data()
+{
+    QTest::addColumn<quint64>("bytes");
+    QTest::addColumn<qint64>("files"); // -1: not said
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("empty file") << quint64(0) << qint64(1) << u"0 octet, 1 Fichiers."_s;
+    QTest::newRow("one byte") << quint64(1) << qint64(-1) << u"1 octet"_s;
+    QTest::newRow("50 bytes") << quint64(50) << qint64(1) << u"50 octets, 1 Fichiers."_s;
+    QTest::newRow("102 bytes, the last in bytes") << quint64(102) << qint64(-1) << u"102 octets"_s;
+    QTest::newRow("103 bytes round up") << quint64(103) << qint64(-1) << u"1 Kb"_s;
+    QTest::newRow("empty folder") << quint64(0) << qint64(0) << u"0 octet, 0 Fichiers."_s;
+    QTest::newRow("megabytes, grouped files")
+        << quint64(5u << 20) << qint64(12345) << u"5 Mb, 12 345 Fichiers."_s;
+}
+
+void TestUnits::amountText()
+{
+    QFETCH(quint64, bytes);
+    QFETCH(qint64, files);
+    QFETCH(QString, expected);
+    QCOMPARE(AmountText(bytes, files < 0 ? std::nullopt : std::optional<quint64>(quint64(files))),
+             expected);
 }
 
 void TestUnits::formatText()

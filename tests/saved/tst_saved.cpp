@@ -2,6 +2,7 @@
 #include "FolderRecord.h"
 #include "SavedInput.h"
 #include "SavedOutput.h"
+#include "SavedRootName.h"
 #include "ScanExport.h"
 #include "ScanImport.h"
 #include "Walker.h"
@@ -137,6 +138,8 @@ class SavedTest : public QObject
     Q_OBJECT
 
 private slots:
+    void rootNames_data();
+    void rootNames();
     void initTestCase()
     {
         QVERIFY(m_dir.isValid());
@@ -377,6 +380,32 @@ private:
     QByteArray m_root;
     std::unique_ptr<DriveScan> m_scan;
 };
+
+// Whatever a file says of its machine, the root its records get is no path of this one.
+void SavedTest::rootNames_data()
+{
+    QTest::addColumn<QByteArray>("machine");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::newRow("a host") << "server"_ba
+                            << "server:/srv/"_ba;
+    QTest::newRow("a local path as the host") << "/x/att/"_ba
+                                              << "_x_att_:/srv/"_ba;
+    QTest::newRow("control characters") << "a\nb\x7f"_ba
+                                        << "a_b_:/srv/"_ba;
+    QTest::newRow("none: the file's name") << ""_ba
+                                           << "backup:/srv/"_ba;
+    QTest::newRow("taken: a number") << "taken"_ba
+                                     << "taken (2):/srv/"_ba;
+}
+
+void SavedTest::rootNames()
+{
+    QFETCH(QByteArray, machine);
+    QFETCH(QByteArray, expected);
+    QCOMPARE(SavedRootName(machine, "backup", "/srv/",
+                           [](const QByteArray &root) { return root == "taken:/srv/"; }),
+             expected);
+}
 
 QTEST_GUILESS_MAIN(SavedTest)
 #include "tst_saved.moc"
