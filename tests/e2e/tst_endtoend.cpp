@@ -78,6 +78,7 @@ private slots:
     void percentagesOfTheDisk();
     void mapAnswersClicks();
     void refreshAFolderThenTrashAFile();
+    void aChangeWhileAskingTouchesNothing();
     void stopALongScanThenRescan();
     void printToPdf();
     void saveThenOpenTheScan();
@@ -392,6 +393,41 @@ void TestEndToEnd::refreshAFolderThenTrashAFile()
     QVERIFY(!names().contains(u"a.bin"_s));
     QTest::qWait(300); // for the screen to show it
     shot(u"08-trashed"_s);
+}
+
+// The chosen file's folder is swapped for a link while the question is on screen: neither the
+// file nor the one of the same name the link leads to is deleted, and the message says why.
+void TestEndToEnd::aChangeWhileAskingTouchesNothing()
+{
+    const QString docs = m_known + u"/docs"_s, elsewhere = m_dir.filePath(u"ailleurs"_s);
+    m_window->folderTree()->setSelectedfolder(QFile::encodeName(docs + u'/'));
+    QTRY_VERIFY(names().contains(u"rapport.txt"_s));
+    auto *list = m_window->findChild<QTreeView *>(u"LVDirView"_s);
+    list->setCurrentIndex(list->model()->index(int(names().indexOf(u"rapport.txt"_s)), 0));
+    list->setFocus();
+    QString said;
+    whenModal([&](QWidget *box) {
+        auto *question = qobject_cast<QMessageBox *>(box);
+        QVERIFY(question);
+        Write(elsewhere + u"/rapport.txt"_s, 100);
+        QVERIFY(QDir().rename(docs, docs + u".avant"_s) && QFile::link(elsewhere, docs));
+        for (QAbstractButton *button : question->buttons())
+            if (question->buttonRole(button) == QMessageBox::DestructiveRole)
+                button->click();
+        whenModal([&](QWidget *warning) {
+            said = qobject_cast<QMessageBox *>(warning)->text();
+            shot(u"08c-changed-while-asking"_s);
+            warning->close();
+        });
+    });
+    QTest::keyClick(list, Qt::Key_Delete);
+    QTRY_VERIFY(!said.isEmpty());
+    QCOMPARE(said, u"« "_s + docs +
+                       u" » a changé depuis l'analyse : c'est maintenant un lien "
+                       u"symbolique. Rien n'a été mis à la corbeille."_s);
+    QVERIFY(QFile::exists(elsewhere + u"/rapport.txt"_s));
+    QVERIFY(QFile::exists(docs + u".avant/rapport.txt"_s));
+    QVERIFY(QFile::remove(docs) && QDir().rename(docs + u".avant"_s, docs));
 }
 
 void TestEndToEnd::stopALongScanThenRescan()
