@@ -27,8 +27,12 @@ bool IsTrashName(const QByteArray &path, const QByteArray &trash) // trash endin
 Refusal CheckRemoval(const QByteArray &volumeRoot, const QByteArray &path,
                      const QByteArrayList &mountPoints)
 {
-    const QByteArray root = volumeRoot.endsWith('/') ? volumeRoot.chopped(1) : volumeRoot;
-    const QByteArray item = path.endsWith('/') ? path.chopped(1) : path;
+    // "/" stays "/": it is the root of its volume, not a name outside it.
+    const auto withoutSlash = [](const QByteArray &p) {
+        return p.size() > 1 && p.endsWith('/') ? p.chopped(1) : p;
+    };
+    const QByteArray root = withoutSlash(volumeRoot);
+    const QByteArray item = withoutSlash(path);
     if (!item.startsWith('/') || item.contains("/./") || item.contains("/../") ||
         item.endsWith("/.") || item.endsWith("/.."))
         return Refusal::OutsideVolume;

@@ -124,7 +124,8 @@ std::optional<ActCommand::Chosen> ActCommand::choose(const QByteArray &path, Tex
         return {};
     }
     const QByteArray item = ItemPath(path);
-    const DriveScan *scan = m_scans->recordsToActOn(item);
+    // As a folder, so that a volume's root finds its own records and is refused for what it is.
+    const DriveScan *scan = m_scans->recordsToActOn(item.endsWith('/') ? item : item + '/');
     if (!scan) {
         warn(FormatText(Text(TextId::SavedScanItem), ShownPath(item)));
         return {};

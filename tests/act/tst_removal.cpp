@@ -345,6 +345,7 @@ void TestRemoval::rails_data()
     QTest::newRow("a file") << "a/f"_ba << int(Refusal::None);
     QTest::newRow("a folder") << "a/"_ba << int(Refusal::None);
     QTest::newRow("the root") << ""_ba << int(Refusal::VolumeRoot);
+    QTest::newRow("the root of /") << "/"_ba << int(Refusal::VolumeRoot);
     QTest::newRow("out by ..") << "a/../../x"_ba << int(Refusal::OutsideVolume);
     QTest::newRow("gone") << "a/nothing"_ba << int(Refusal::Missing);
     QTest::newRow("a mount point") << "m"_ba << int(Refusal::MountPoint);
@@ -364,7 +365,10 @@ void TestRemoval::rails()
     for (const char *spec : {"a/f=1", "m/", "n/o/", ".Trash-0/files/old=1", ".Trash-0/info/"})
         Make(spec);
     const QByteArrayList mounts{"/", root + "m", root + "n/o"};
-    QCOMPARE(int(CheckRemoval(root, root + path, mounts)), refusal);
+    if (path == "/")
+        QCOMPARE(int(CheckRemoval("/", "/", mounts)), refusal);
+    else
+        QCOMPARE(int(CheckRemoval(root, root + path, mounts)), refusal);
 }
 
 // Records read from a file name paths of another machine, even when the same path exists here:
