@@ -35,8 +35,10 @@ struct Commands
     QList<QAction *> sizeCommands; // menu entries and buttons of both size references
     QAction *sizeDisk = nullptr;
     QAction *sizeParent = nullptr;
-    QList<QAction *> stop;  // the menu entry and the button
-    QList<QAction *> print; // the menu entry and the button
+    QList<QAction *> stop;      // the menu entry and the button
+    QList<QAction *> print;     // the menu entry and the button
+    QList<QAction *> openScan;  // opening a saved scan: whenever no walk or edit runs
+    QList<QAction *> scanShown; // saving the shown scan, comparing it: once it is complete
     QAction *viewDriveBar = nullptr;
     QAction *viewStatusBar = nullptr;
     QList<QAction *> alwaysOn; // the drives, rescan, up, help, about, exit

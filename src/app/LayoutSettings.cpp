@@ -23,6 +23,7 @@ PercentBase LayoutSettings::restore() const
                       m_pixelTwips);
         LoadWindowSize(*m_store, *m_parts.window, SettingName::MainWidth, SettingName::MainHeight,
                        m_pixelTwips);
+        KeepOnScreen(*m_parts.window);
     }
     return stored.viewType == int(PercentBase::Disk) ? PercentBase::Disk : PercentBase::Folder;
 }

@@ -182,20 +182,21 @@ void MainWindow::buildMenus()
     m_commands.print.append(addCommand(file, "mnuFilePrint", TextId::MenuFilePrint,
                                        QKeySequence(Qt::CTRL | Qt::Key_P),
                                        [this] { m_print->run(m_scans->shownDrive()); }));
-    file->addSeparator();
-    m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", TextId::MenuFileExit,
-                                          QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); }));
+    // The search and the saved scans come after the printout, and Quitter stays last.
     file->addSeparator();
     m_commands.alwaysOn.append(addCommand(file, "mnuFileSearch", TextId::MenuFileSearch,
                                           QKeySequence(Qt::Key_F3), [this] { searchCommand(); }));
     file->addSeparator();
-    m_commands.alwaysOn.append(addCommand(file, "mnuFileOpenScan", TextId::MenuFileOpenScan,
+    m_commands.openScan.append(addCommand(file, "mnuFileOpenScan", TextId::MenuFileOpenScan,
                                           QKeySequence(Qt::CTRL | Qt::Key_O),
                                           [this] { m_saved->openCommand(); }));
-    m_commands.alwaysOn.append(addCommand(file, "mnuFileSaveScan", TextId::MenuFileSaveScan, {},
-                                          [this] { m_saved->saveCommand(); }));
-    m_commands.alwaysOn.append(addCommand(file, "mnuFileCompareScan", TextId::MenuFileCompareScan,
-                                          {}, [this] { m_saved->compareCommand(); }));
+    m_commands.scanShown.append(addCommand(file, "mnuFileSaveScan", TextId::MenuFileSaveScan, {},
+                                           [this] { m_saved->saveCommand(); }));
+    m_commands.scanShown.append(addCommand(file, "mnuFileCompareScan", TextId::MenuFileCompareScan,
+                                           {}, [this] { m_saved->compareCommand(); }));
+    file->addSeparator();
+    m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", TextId::MenuFileExit,
+                                          QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); }));
 
     QMenu *view = menuBar()->addMenu(Text(TextId::MenuView));
     view->setObjectName(QStringLiteral("mnuView"));

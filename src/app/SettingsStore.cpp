@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QTimer>
 #include <QWidget>
 
@@ -255,6 +257,31 @@ void LoadWindowPos(const SettingsStore &store, QWidget &window, QStringView left
                     top ? twips.toPixelsY(*top) : window.y());
 }
 
+void KeepOnScreen(QWidget &window)
+{
+    const QRect placed = window.geometry();
+    const QSize piece(std::min(placed.width(), 64), std::min(placed.height(), 32));
+    QScreen *nearest = QGuiApplication::primaryScreen();
+    qint64 nearestDistance = std::numeric_limits<qint64>::max();
+    for (QScreen *screen : QGuiApplication::screens()) {
+        const QRect seen = placed.intersected(screen->availableGeometry());
+        if (seen.width() >= piece.width() && seen.height() >= piece.height())
+            return;
+        const QPoint gap = screen->availableGeometry().center() - placed.center();
+        if (const qint64 distance = qint64(gap.x()) * gap.x() + qint64(gap.y()) * gap.y();
+            distance < nearestDistance) {
+            nearest = screen;
+            nearestDistance = distance;
+        }
+    }
+    if (!nearest)
+        return;
+    const QRect area = nearest->availableGeometry();
+    window.move(
+        std::clamp(placed.x(), area.left(), std::max(area.left(), area.right() - placed.width())),
+        std::clamp(placed.y(), area.top(), std::max(area.top(), area.bottom() - placed.height())));
+}
+
 void LoadToolWindow(const SettingsStore &store, QWidget &window, QStringView prefix,
                     const TwipsScale &twips)
 {
@@ -263,6 +290,7 @@ void LoadToolWindow(const SettingsStore &store, QWidget &window, QStringView pre
                   twips);
     LoadWindowSize(store, window, name + QStringLiteral("Width"), name + QStringLiteral("Height"),
                    twips);
+    KeepOnScreen(window);
 }
 
 void SaveToolWindow(const SettingsStore &store, const QWidget &window, QStringView prefix,

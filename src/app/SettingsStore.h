@@ -54,6 +54,10 @@ void LoadWindowPos(const SettingsStore &store, QWidget &window, QStringView left
 void LoadWindowSize(const SettingsStore &store, QWidget &window, QStringView widthName,
                     QStringView heightName, const TwipsScale &twips);
 
+// A window whose stored place left no usable piece of it on any screen (a title bar's worth) is
+// brought onto the nearest one; any other place is kept as stored.
+void KeepOnScreen(QWidget &window);
+
 // A secondary window (search, views) is placed as the main window is, under its own four names:
 // the prefix followed by Left, Top, Width and Height. Saving writes all four.
 void LoadToolWindow(const SettingsStore &store, QWidget &window, QStringView prefix,

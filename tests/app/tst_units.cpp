@@ -80,6 +80,14 @@ void TestUnits::settingsFirstRunThenSave()
     const SettingsStore views(storeFile("[Option]\nKindsLeft=1500\nKindsTop=750\n"));
     LoadToolWindow(views, window, SettingName::KindsWindow, TwipsScale(15, 15));
     QCOMPARE(window.pos(), QPoint(100, 50));
+    // Placed wholly off every screen, it comes back onto the nearest; half on one, it stays.
+    for (const auto &[stored, kept] :
+         {std::pair{"-1499985", QPoint(0, 0)}, {"-750", QPoint(-50, 0)}}) {
+        const QByteArray place = QByteArray("[Option]\nKindsLeft=") + stored + "\nKindsTop=0\n";
+        LoadToolWindow(SettingsStore(storeFile(place)), window, SettingName::KindsWindow,
+                       TwipsScale(15, 15));
+        QCOMPARE(window.pos(), kept);
+    }
     SaveToolWindow(views, window, SettingName::KindsWindow, TwipsScale(15, 15));
     QCOMPARE(QSettings(views.fileName(), QSettings::IniFormat).value(u"Option/KindsWidth"_s),
              QString::number(window.frameGeometry().width() * 15));

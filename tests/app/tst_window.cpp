@@ -5,6 +5,7 @@
 #include "DirListModel.h"
 #include "FolderTreeView.h"
 #include "HelpWindow.h"
+#include "ItemMenu.h"
 #include "KindsModel.h"
 #include "KindsWindow.h"
 #include "ListPrinter.h"
@@ -25,6 +26,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
 #include <QScopeGuard>
@@ -94,6 +96,7 @@ private slots:
     void initTestCase();
     void commandStates_data();
     void commandStates();
+    void accessKeys();
     void driveCommandsAndKeys();
     void scanCommands_data();
     void scanCommands();
@@ -123,20 +126,20 @@ void TestWindow::commandStates_data()
     QTest::addColumn<bool>("listHasRows");
     QTest::addColumn<int>("viewType");
     QTest::addColumn<bool>("barsShown");
-    QTest::addColumn<QString>("expected"); // tree, stop, print
+    QTest::addColumn<QString>("expected"); // tree, stop, print, open a scan, save and compare
     using P = ScanPhase;
-    QTest::newRow("start") << P::Start << false << 2 << true << u"000"_s;
-    QTest::newRow("scanning a drive") << P::ScanningDrive << false << 2 << true << u"110"_s;
+    QTest::newRow("start") << P::Start << false << 2 << true << u"00010"_s;
+    QTest::newRow("scanning a drive") << P::ScanningDrive << false << 2 << true << u"11000"_s;
     QTest::newRow("scanning, a walked folder listed")
-        << P::ScanningDrive << true << 1 << true << u"111"_s;
-    QTest::newRow("rescanning") << P::Rescanning << false << 2 << true << u"110"_s;
-    QTest::newRow("scanned") << P::Scanned << true << 1 << false << u"101"_s;
-    QTest::newRow("scanned, empty folder") << P::Scanned << false << 2 << true << u"100"_s;
+        << P::ScanningDrive << true << 1 << true << u"11100"_s;
+    QTest::newRow("rescanning") << P::Rescanning << false << 2 << true << u"11000"_s;
+    QTest::newRow("scanned") << P::Scanned << true << 1 << false << u"10111"_s;
+    QTest::newRow("scanned, empty folder") << P::Scanned << false << 2 << true << u"10011"_s;
     QTest::newRow("stopped, other drives' records")
-        << P::StoppedWithRecords << false << 2 << true << u"100"_s;
+        << P::StoppedWithRecords << false << 2 << true << u"10010"_s;
     QTest::newRow("stopped, no record, old rows still shown")
-        << P::StoppedWithoutRecords << true << 7 << false << u"000"_s;
-    QTest::newRow("trashing, nothing to stop") << P::Editing << true << 1 << true << u"101"_s;
+        << P::StoppedWithoutRecords << true << 7 << false << u"00010"_s;
+    QTest::newRow("trashing, nothing to stop") << P::Editing << true << 1 << true << u"10100"_s;
 }
 
 // Every command is set, whatever its state before: each starts the opposite of what is expected.
@@ -147,11 +150,14 @@ void TestWindow::commandStates()
     QFETCH(int, viewType);
     QFETCH(bool, barsShown);
     QFETCH(QString, expected);
-    // By the column that enables them: tree and size commands, stop, print, those always offered.
+    // By the column that enables them: tree and size commands, stop, print, the saved scans'
+    // two, those always offered.
     const QList<QStringList> groups = {{u"FolderTreeview"_s, u"mnuViewSizeDisk"_s,
                                         u"mnuViewSizeParent"_s, u"SIZEDISK"_s, u"SIZEPARENT"_s},
                                        {u"mnuScanStop"_s, u"STOP"_s},
                                        {u"mnuFilePrint"_s, u"PRINT"_s},
+                                       {u"mnuFileOpenScan"_s},
+                                       {u"mnuFileSaveScan"_s, u"mnuFileCompareScan"_s},
                                        {u"mnuFileExit"_s, u"mnuScanRefresh"_s, u"REFRESH"_s,
                                         u"UP"_s, u"mnuHelpIndex"_s, u"mnuAbout"_s, u"mnuScanDisk"_s,
                                         u"drive:/"_s, u"drive:/media/d1"_s}};
@@ -162,10 +168,10 @@ void TestWindow::commandStates()
     for (qsizetype group = 0; group < groups.size(); ++group)
         for (const QString &name : groups[group])
             for (QObject *command : window.findChildren<QObject *>(name)) {
-                enabled += group < 3 ? expected[group] : u'1';
+                enabled += group < 5 ? expected[group] : u'1';
                 command->setProperty("enabled", enabled.back() == u'0');
             }
-    QCOMPARE(enabled.size(), 19);
+    QCOMPARE(enabled.size(), 22);
     QString checked;
     for (bool on : {viewType == 1, viewType != 1, barsShown, barsShown})
         checked += on ? u'1' : u'0';
@@ -178,6 +184,28 @@ void TestWindow::commandStates()
         all += group;
     QCOMPARE(Flags(window, all, "enabled"), enabled);
     QCOMPARE(Flags(window, toggles, "checked"), checked);
+}
+
+// Within a menu, no two entries answer the same letter: the drives aside (each is a path, so
+// "/"), and the two bars' entries, whose shared letter is as it always was.
+void TestWindow::accessKeys()
+{
+    MainWindow window({Volume{"/"}, Volume{"/media/d1"}}, nullptr);
+    std::unique_ptr<QMenu> item(ItemMenu::build("/x/", &window));
+    QList<QMenu *> menus = window.menuBar()->findChildren<QMenu *>();
+    menus.append(item.get());
+    for (const QMenu *menu : std::as_const(menus)) {
+        QHash<QChar, QString> taken;
+        for (const QAction *entry : menu->actions()) {
+            const QString text = QString(entry->text()).remove(u"&&"_s);
+            const qsizetype at = text.indexOf(u'&');
+            if (at < 0 || entry->objectName() == u"mnuScanDisk"_s || text.startsWith(u"&Barre"_s))
+                continue;
+            const QChar key = text.at(at + 1).toLower();
+            QVERIFY2(!taken.contains(key), qPrintable(text + u" ~ "_s + taken.value(key)));
+            taken.insert(key, text);
+        }
+    }
 }
 
 // A menu entry and a button per drive, a spacer between two buttons, keys for the first ten, an
