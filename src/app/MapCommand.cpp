@@ -101,7 +101,8 @@ void MapCommand::walkProgressed(const QByteArray &root)
         files += scan->fileCountOf(WalkSink::FolderId(folder));
     m_workArea->mapPane()->setCaption(
         FormatText(Text(TextId::MapCaption), folders, files, KilobyteText(scan->totalSize()),
-                   QString::number(double(m_walkClock.elapsed()) / 1000, 'f', 1)));
+                   QString::number(double(m_walkClock.elapsed()) / 1000, 'f', 1)
+                       .replace(u'.', GetDecimalSeparator())));
 
     const auto interval =
         std::max(WalkDrawingMs, qint64(m_map->drawingCostMs() * WalkDrawingShare));

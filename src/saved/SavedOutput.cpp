@@ -58,13 +58,15 @@ bool SavedOutput::open(const QByteArray &fileName)
             return fail(QString::fromLocal8Bit(fileName), errno);
         m_ownsFd = true;
     }
-    if (fileName.endsWith(".gz")) {
+    // The ending chooses the compression whatever its case: "SCAN.JSON.GZ" is gzip too.
+    const QByteArray ending = fileName.toLower();
+    if (ending.endsWith(".gz")) {
         m_compressor = std::make_unique<Compressor>(Compressor::Gzip);
         // 15 + 16: a gzip header and trailer around the deflate stream, as gzip writes.
         if (deflateInit2(&m_compressor->gzip, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) !=
             Z_OK)
             return fail(QStringLiteral("gzip"), ENOMEM);
-    } else if (fileName.endsWith(".zst")) {
+    } else if (ending.endsWith(".zst")) {
         m_compressor = std::make_unique<Compressor>(Compressor::Zstd);
         m_compressor->zstd = ZSTD_createCCtx();
         if (!m_compressor->zstd)

@@ -161,6 +161,7 @@ private slots:
         QTest::newRow("gzip") << "scan.json.gz"_ba;
         QTest::newRow("zstd") << "scan.zst"_ba;
         QTest::newRow("compressed, named plain") << "scan.gz.json"_ba;
+        QTest::newRow("gzip, named in capitals") << "SCAN.JSON.GZ"_ba;
     }
     void roundTrip()
     {
@@ -171,6 +172,10 @@ private slots:
                     ::rename(file.chopped(5).constData(), file.constData()) == 0);
         else
             QVERIFY(Save(*m_scan, file));
+        QFile saved(QFile::decodeName(file));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        const QByteArray lower = name.toLower();
+        QCOMPARE(saved.read(1) != "[", lower.contains(".gz") || lower.contains(".zst"));
         ImportError error;
         const std::unique_ptr<DriveScan> loaded = Load(file, &error);
         QVERIFY2(loaded, qPrintable(error.describe()));
