@@ -2,13 +2,13 @@
 
 #include "FormatText.h"
 #include "Formatting.h"
+#include "SystemErrorText.h"
 #include "TextTable.h"
 
 #include <QFile>
 #include <QStringList>
 
 #include <cerrno>
-#include <cstring>
 
 using namespace Qt::StringLiterals;
 
@@ -36,7 +36,7 @@ QString AmountText(quint64 bytes, std::optional<quint64> files)
 
 QString ErrorText(int error)
 {
-    return QString::fromLocal8Bit(std::strerror(error));
+    return SystemErrorText(error);
 }
 
 QString ChangeText(const HeldPath::Check &change, TextId nothingDone)

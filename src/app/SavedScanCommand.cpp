@@ -11,6 +11,7 @@
 #include "ScanController.h"
 #include "ScanExport.h"
 #include "ScanImport.h"
+#include "SystemErrorText.h"
 #include "TextTable.h"
 
 #include <QApplication>
@@ -21,6 +22,8 @@
 #include <QMessageBox>
 #include <QSet>
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
 namespace {
@@ -30,7 +33,10 @@ QString ProblemText(const ImportError &error)
     const QString what = Text(TextId(int(TextId::ImportUnreadable) + int(error.problem) - 1));
     const QString where =
         error.offset >= 0 ? FormatText(Text(TextId::ImportAt), error.offset, what) : what;
-    return error.detail.isEmpty() ? where : where + u" ("_s + error.detail + u')';
+    // The reader's own details are English, for the command line: here only the system's
+    // reason, in French, is added.
+    return error.systemError == 0 ? where
+                                  : where + u" ("_s + SystemErrorText(error.systemError) + u')';
 }
 
 } // namespace
@@ -162,10 +168,8 @@ bool SavedScanCommand::save(const QString &fileName)
     RunAside([&] {
         SavedOutput output;
         ScanExport writer(*scan);
-        if (!output.open(QFile::encodeName(fileName)))
-            failure = output.error();
-        else if (!writer.write(output)) // which finishes the file
-            failure = writer.error().isEmpty() ? output.error() : writer.error();
+        if (!output.open(QFile::encodeName(fileName)) || !writer.write(output)) // which finishes
+            failure = SystemErrorText(output.errorNumber() != 0 ? output.errorNumber() : EIO);
     });
     QApplication::restoreOverrideCursor();
     m_scans->showFolderCount();

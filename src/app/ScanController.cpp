@@ -10,6 +10,7 @@
 #include "PaintHold.h"
 #include "Paths.h"
 #include "RunAside.h"
+#include "SystemErrorText.h"
 #include "TextTable.h"
 #include "WorkArea.h"
 
@@ -184,7 +185,7 @@ void ScanController::refreshFolder(const QByteArray &path)
         QMessageBox::warning(m_window, Text(TextId::ErrorTitle),
                              ChangeText(refresh.changed(), TextId::ChangedNothingRefreshed));
     else if (refresh.error() != 0)
-        showError(refresh.error(), QString::fromLocal8Bit(std::strerror(refresh.error())));
+        showError(refresh.error(), SystemErrorText(refresh.error()));
 }
 
 bool ScanController::runEdit(const QByteArray &path, const QString &progress,
@@ -230,7 +231,7 @@ quint64 ScanController::ScanDrive(const Volume &drive)
         QApplication::restoreOverrideCursor();
         setPhase(m_folders.count() > 0 ? ScanPhase::StoppedWithRecords
                                        : ScanPhase::StoppedWithoutRecords);
-        showError(job.error(), QString::fromLocal8Bit(std::strerror(job.error())));
+        showError(job.error(), SystemErrorText(job.error()));
         return 0;
     }
     // The walk runs on its own threads; the window stays live and shows where it is a few
@@ -261,7 +262,7 @@ quint64 ScanController::ScanDrive(const Volume &drive)
         QApplication::restoreOverrideCursor();
         // A walk that ran out of memory is said so; its partial records are gone.
         if (job.error() != 0)
-            showError(job.error(), QString::fromLocal8Bit(std::strerror(job.error())));
+            showError(job.error(), SystemErrorText(job.error()));
         return 0;
     }
     setPhase(ScanPhase::Scanned);

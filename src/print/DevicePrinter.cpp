@@ -1,9 +1,11 @@
 #include "DevicePrinter.h"
 
 #include "PrintQueue.h"
+#include "SystemErrorText.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontMetricsF>
 #include <QPageLayout>
 #include <QPageSize>
@@ -13,6 +15,11 @@
 #include <algorithm>
 #include <array>
 #include <utility>
+
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -42,16 +49,36 @@ constexpr std::array<std::pair<int, QPageSize::PageSizeId>, 17> PaperCodes{{
     {PaperCode::EnvelopeDL, QPageSize::DLE},
 }};
 
-// Names the file or the queue, and what the queue answered when it has a say.
+// Why a PDF file cannot be written where it was asked for, as the system says it; 0 when nothing
+// stands in the way that can be seen from here (a disk that fills while writing, say).
+int WriteProblem(const QString &fileName)
+{
+    const QByteArray path = QFile::encodeName(fileName);
+    if (const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC); fd >= 0) {
+        ::close(fd);
+        return 0;
+    }
+    if (errno != ENOENT)
+        return errno;
+    const QByteArray folder = QFile::encodeName(QFileInfo(fileName).absolutePath());
+    return ::access(folder.constData(), W_OK | X_OK) == 0 ? 0 : errno;
+}
+
+// Names the file or the queue, and why: what the system or the queue answered.
 PrinterError DeviceError(const QPrinter &device, const QString &answer = {})
 {
-    QString description = u"Printer error"_s;
-    if (device.outputFormat() == QPrinter::PdfFormat)
-        description += u" ("_s + device.outputFileName() + u')';
-    else
-        description +=
-            u" ("_s + device.printerName() + (answer.isEmpty() ? u""_s : u": "_s) + answer + u')';
-    return PrinterError{ErrorNumber::PrinterFailed, description};
+    QString description = u"Erreur d'imprimante ("_s;
+    QString cause = answer;
+    if (device.outputFormat() == QPrinter::PdfFormat) {
+        description += device.outputFileName();
+        if (const int problem = WriteProblem(device.outputFileName()); problem != 0)
+            cause = SystemErrorText(problem);
+    } else {
+        description += device.printerName();
+    }
+    if (!cause.isEmpty())
+        description += u" : "_s + cause;
+    return PrinterError{ErrorNumber::PrinterFailed, description + u')'};
 }
 
 // Qt does not report a PDF it could not finish writing (a full disk, say): a complete one ends
@@ -131,7 +158,7 @@ double DevicePrinter::TextHeight(const QString &text) const
 void DevicePrinter::SetFontSize(double points)
 {
     if (!(points > 0 && points <= 2160))
-        throw PrinterError{ErrorNumber::InvalidPropertyValue, u"Invalid property value"_s};
+        throw PrinterError{ErrorNumber::InvalidPropertyValue, u"Valeur de propriété non valide"_s};
     m_font.size = points;
 }
 

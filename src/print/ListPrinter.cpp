@@ -15,7 +15,7 @@ int MarginOrThrow(qint16 centimetres)
 {
     const std::optional<int> twips = MarginTwips(centimetres);
     if (!twips)
-        throw PrinterError{ErrorNumber::Overflow, u"Overflow"_s};
+        throw PrinterError{ErrorNumber::Overflow, u"Dépassement de capacité"_s};
     return *twips;
 }
 
@@ -61,7 +61,7 @@ PrintResult ListPrinter::PrintControl()
         result.errorText = error.description;
     } catch (const std::bad_alloc &) {
         result.errorNumber = ErrorNumber::OutOfMemory;
-        result.errorText = u"Out of memory"_s;
+        result.errorText = u"Mémoire insuffisante"_s;
     } catch (const std::exception &error) {
         result.errorNumber = ErrorNumber::PrinterFailed;
         result.errorText = QString::fromLocal8Bit(error.what());

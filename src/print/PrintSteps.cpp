@@ -75,7 +75,7 @@ int RoundTwips(double value)
     const double rounded = std::nearbyint(value);
     if (!(rounded >= std::numeric_limits<qint32>::min() &&
           rounded <= std::numeric_limits<qint32>::max()))
-        throw PrinterError{ErrorNumber::Overflow, u"Overflow"_s};
+        throw PrinterError{ErrorNumber::Overflow, u"Dépassement de capacité"_s};
     return static_cast<int>(rounded);
 }
 
@@ -165,7 +165,7 @@ void PrintListRow(Printer &printer, const PrintedRow &row, const PrintedList &li
     const int textHeight = RoundTwips(printer.TextHeight(firstText));
     if (!list.iconSize)
         throw PrinterError{ErrorNumber::ObjectNotSet,
-                           u"Object variable or With block variable not set"_s};
+                           u"Variable objet ou variable de bloc With non définie"_s};
     const QSize iconSize = *list.iconSize;
     const double twipsX = printer.TwipsPerPixelX();
     const double twipsY = printer.TwipsPerPixelY();

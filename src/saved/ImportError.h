@@ -25,7 +25,8 @@ struct ImportError
 
     Problem problem = None;
     qint64 offset = -1;
-    QString detail; // what was found, or the system's message
+    QString detail;      // what was found, or the system's message, in English
+    int systemError = 0; // the system's error number behind the detail, if one is
 
     // For a person: "byte 1234: a name longer than ... (detail)". English, as the tool speaks.
     QString describe() const;

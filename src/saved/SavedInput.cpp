@@ -46,6 +46,7 @@ bool SavedInput::open(const QByteArray &fileName)
     }
     m_fd = ::open(fileName.constData(), O_RDONLY | O_CLOEXEC);
     if (m_fd < 0) {
+        m_error.systemError = errno;
         fail(ImportError::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
@@ -83,8 +84,10 @@ qint64 SavedInput::readRaw(char *into, qint64 capacity)
         const ssize_t n = ::read(m_fd, into, size_t(capacity));
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0)
+        if (n < 0) {
+            m_error.systemError = errno;
             return fail(ImportError::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
+        }
         m_rawRead += quint64(n);
         return n;
     }

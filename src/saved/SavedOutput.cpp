@@ -44,6 +44,7 @@ SavedOutput::~SavedOutput()
 bool SavedOutput::fail(const QString &what, int error)
 {
     m_error = what + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
+    m_errorNumber = error;
     return false;
 }
 

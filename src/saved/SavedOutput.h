@@ -21,6 +21,8 @@ public:
     bool finish();
     // Why the last call failed.
     QString error() const { return m_error; }
+    // The system's error number behind error(), for a caller that words it itself.
+    int errorNumber() const { return m_errorNumber; }
 
 private:
     struct Compressor;
@@ -32,4 +34,5 @@ private:
     bool m_ownsFd = false;
     std::unique_ptr<Compressor> m_compressor;
     QString m_error;
+    int m_errorNumber = 0;
 };

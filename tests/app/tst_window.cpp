@@ -376,7 +376,8 @@ void TestWindow::print()
     });
     BoxCatcher box;
     window->findChild<QAction *>(u"PRINT"_s)->trigger();
-    QCOMPARE(box.text, u"482 Printer error ("_s + pdf + u')');
+    QCOMPARE(box.text, u"482 Erreur d'imprimante ("_s + pdf +
+                           u" : fichier ou dossier introuvable)"_s);
 }
 
 // The biggest files' window before any scan says none was made; over a volume it shows its files,
