@@ -181,7 +181,7 @@ void MainWindow::buildMenus()
     file->setObjectName(QStringLiteral("mnuFile"));
     m_commands.print.append(addCommand(file, "mnuFilePrint", TextId::MenuFilePrint,
                                        QKeySequence(Qt::CTRL | Qt::Key_P),
-                                       [this] { m_print->run(m_scans->shownDrive()); }));
+                                       [this] { printCommand(); }));
     // The search and the saved scans come after the printout, and Quitter stays last.
     file->addSeparator();
     m_commands.alwaysOn.append(addCommand(file, "mnuFileSearch", TextId::MenuFileSearch,
@@ -330,8 +330,7 @@ void MainWindow::buildFunctionBar()
     m_functionBar->addAction(m_onDiskToggle);
     m_functionBar->widgetForAction(m_onDiskToggle)->setAccessibleName(Text(TextId::OnDiskTip));
     m_functionBar->addSeparator();
-    m_commands.print.append(
-        addButton("PRINT", TextId::PrintTip, [this] { m_print->run(m_scans->shownDrive()); }));
+    m_commands.print.append(addButton("PRINT", TextId::PrintTip, [this] { printCommand(); }));
     m_functionBar->addSeparator();
     // The only command with no menu entry: its key is the file managers' "parent folder" key.
     QAction *up = addButton("UP", TextId::UpTip, [this] { m_workArea->upCommand(); });
@@ -447,6 +446,12 @@ void MainWindow::searchCommand()
     m_search->activateWindow();
 }
 
+// The printout is titled with the volume that holds the folder shown.
+void MainWindow::printCommand()
+{
+    m_print->run(m_scans->volumeHolding(folderTree()->selectedfolder()));
+}
+
 void MainWindow::FillDirView()
 {
     m_workArea->FillDirView(m_scans->folders(), m_percentBase, m_scans->diskSize());
@@ -458,7 +463,7 @@ void MainWindow::showListStatus(bool filled)
     if (filled && !m_scans->isScanning()) {
         const QByteArray folder = folderTree()->selectedfolder();
         // A volume's root goes by the volume's label, as in the scan's own notices.
-        const Volume drive = m_scans->shownDrive();
+        const Volume drive = m_scans->volumeHolding(folder);
         const QByteArray name = folder == drive.root() ? drive.label() : GetFolderName(folder);
         QString text = QStringLiteral("[-") + QFile::decodeName(name) + QStringLiteral("-] : ") +
                        KilobyteText(listModel()->folderSize()) + QStringLiteral(" Kb");

@@ -79,6 +79,7 @@ private:
     void addDriveCommands(int index, const Volume &drive);
     void scanFolderCommand();
     void searchCommand();
+    void printCommand();
     using Command = std::function<void()>;
     QAction *addCommand(QMenu *menu, const char *name, TextId textId, const QKeySequence &key,
                         const Command &command);

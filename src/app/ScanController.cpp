@@ -44,6 +44,19 @@ Volume ScanController::shownDrive() const
     return drive;
 }
 
+Volume ScanController::volumeHolding(const QByteArray &path) const
+{
+    Volume holding = shownDrive();
+    if (!path.startsWith(holding.root()))
+        return holding;
+    // Folders walked as drives and saved scans are no volumes of their own.
+    for (const Volume &drive : m_drives)
+        if (drive.kind != DriveKind::Folder && drive.kind != DriveKind::Saved &&
+            drive.root().size() > holding.root().size() && path.startsWith(drive.root()))
+            holding = drive;
+    return holding;
+}
+
 int ScanController::addDrive(const Volume &drive)
 {
     for (int index = 0; index < m_drives.size(); ++index)

@@ -44,6 +44,9 @@ public:
     ScanPhase phase() const { return m_phase; }
     // The listed drive whose root the tree shows, or one named by that root's path.
     Volume shownDrive() const;
+    // The volume that holds a folder of the tree: the mounted volume whose mount point is the
+    // longest start of its path (one mounted inside the shown drive, say), or the shown drive.
+    Volume volumeHolding(const QByteArray &path) const;
 
     const QList<Volume> &drives() const { return m_drives; }
     // Adds a drive for this run, a folder the user named; the index of the drive with the same

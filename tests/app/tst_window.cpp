@@ -366,6 +366,26 @@ void TestWindow::print()
         if (call.kind == RecordingPrinter::Kind::Print)
             onDisk << call.text;
     QCOMPARE(onDisk[1], texts[1] + u" - Taille sur disque"_s);
+    window->findChild<QAction *>(u"mnuViewSizeOnDisk"_s)->trigger();
+
+    // A folder on a volume mounted inside the walked one: that volume names the printout and the
+    // status bar.
+    MainWindow nested({VolumeOf(m_volume), Volume{QFile::encodeName(m_volume.filePath(u"sub"_s))}},
+                      nullptr);
+    nested.show();
+    nested.driveCommand(0);
+    nested.folderTree()->setSelectedfolder(QFile::encodeName(m_volume.filePath(u"sub/"_s)));
+    QTRY_VERIFY(nested.statusPanels()->panelText(1).startsWith(
+        u"[-"_s + m_volume.filePath(u"sub"_s) + u"-] : "_s));
+    nested.print().setPrinterFactory([&] {
+        auto made = std::make_unique<RecordingPrinter>();
+        printer = made.get();
+        return made;
+    });
+    nested.findChild<QAction *>(u"PRINT"_s)->trigger();
+    QVERIFY(std::ranges::any_of(printer->Calls(), [&](const RecordingPrinter::Call &call) {
+        return call.text == u"Disque [-%1-] Répertoire [-%1/-]"_s.arg(m_volume.filePath(u"sub"_s));
+    }));
 
     const QString pdf = m_volume.filePath(u"no/such/folder/out.pdf"_s);
     window->print().setPrinterFactory([&] {
@@ -376,8 +396,8 @@ void TestWindow::print()
     });
     BoxCatcher box;
     window->findChild<QAction *>(u"PRINT"_s)->trigger();
-    QCOMPARE(box.text, u"482 Erreur d'imprimante ("_s + pdf +
-                           u" : fichier ou dossier introuvable)"_s);
+    QCOMPARE(box.text,
+             u"482 Erreur d'imprimante ("_s + pdf + u" : fichier ou dossier introuvable)"_s);
 }
 
 // The biggest files' window before any scan says none was made; over a volume it shows its files,
