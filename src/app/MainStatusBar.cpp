@@ -31,9 +31,8 @@ MainStatusBar::MainStatusBar(QWidget *parent)
         panel->setObjectName(QStringLiteral("panel%1").arg(i + 1));
         panel->setAccessibleName(PanelName(i + 1));
         panel->setAccessibleDescription(PanelName(i + 1));
-        // The first panel takes what the others leave, its text's width first (see
-        // sharePanelWidths). Shortened, a path keeps its start and its last folder, a space
-        // panel its number.
+        // The first panel takes what the others leave (see sharePanelWidths). Shortened, a path
+        // keeps its start and its last folder, a space panel its number.
         if (i == 0) {
             panel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
             panel->setElideMode(Qt::ElideMiddle);
@@ -79,11 +78,13 @@ QString MainStatusBar::panelText(int panel) const
 
 void MainStatusBar::sharePanelWidths()
 {
-    // The first panel carries the scan's progress and the folder's total: it gets its text's
-    // width before the free and total space panels get theirs, which yield what it needs, each
-    // in proportion to its own text. The clock's panels keep their width.
+    // The free and total space panels are short and say one number each: they keep their text's
+    // width, and the first panel, whose paths and progress can be of any length, takes what is
+    // left, shortened in the middle. Only a window too narrow for even a little of the first
+    // panel squeezes the other two, each in proportion to its text.
     if (!isVisible())
         return;
+    constexpr int FirstPanelLeast = 100;
     QLabel *first = m_panels[0];
     int room = first->width();
     int wanted = 0;
@@ -93,11 +94,13 @@ void MainStatusBar::sharePanelWidths()
             wanted += m_panels[panel]->sizeHint().width();
         }
     }
-    const int left = std::clamp(room - first->sizeHint().width(), 0, wanted);
+    const int least = std::min(first->sizeHint().width(), FirstPanelLeast);
+    const int left = std::clamp(room - least, 0, wanted);
     for (const int panel : {1, 2}) {
         const int share = left == wanted
-                              ? QWIDGETSIZE_MAX
+                              ? m_panels[panel]->sizeHint().width()
                               : int(qint64(left) * m_panels[panel]->sizeHint().width() / wanted);
+        m_panels[panel]->setMinimumWidth(share);
         m_panels[panel]->setMaximumWidth(share);
     }
 }
