@@ -1,6 +1,7 @@
 #include "BiggestWindow.h"
 
 #include "BiggestModel.h"
+#include "ColumnFit.h"
 #include "FormatText.h"
 #include "ItemMenu.h"
 #include "TextTable.h"
@@ -59,6 +60,8 @@ BiggestWindow::BiggestWindow(QWidget *parent)
     m_table->header()->resizeSection(BiggestModel::Folder, 260);
     m_table->header()->resizeSection(BiggestModel::OnDisk, 110);
     m_table->header()->resizeSection(BiggestModel::Size, 110);
+    // The biggest come first: the rows in view hold the widest sizes.
+    m_fit = new ColumnFit(m_table, BiggestModel::Folder);
     sortByMeasure();
     m_count->setBuddy(m_table);
     auto *layout = new QVBoxLayout(this);
@@ -123,6 +126,7 @@ void BiggestWindow::computed(SearchResult result)
     m_count->setText(
         FormatText(Text(TextId::BiggestCount), qint64(result.hits.size()), result.found));
     m_model->setResult(*m_scan, std::move(result));
+    m_fit->fit();
 }
 
 QString BiggestWindow::countText() const

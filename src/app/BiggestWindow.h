@@ -8,6 +8,7 @@
 class BiggestModel;
 class QLabel;
 class QSortFilterProxyModel;
+class ColumnFit;
 class QTreeView;
 
 // The biggest files of the whole shown volume, in the size measure asked for, worked out on a
@@ -45,6 +46,7 @@ private:
 
     QLabel *m_count;
     QTreeView *m_table;
+    ColumnFit *m_fit = nullptr;
     BiggestModel *m_model;
     QSortFilterProxyModel *m_sorted;
     SizeMeasure m_measure = SizeMeasure::Apparent;

@@ -1,5 +1,6 @@
 #include "KindsWindow.h"
 
+#include "ColumnFit.h"
 #include "FormatText.h"
 #include "Formatting.h"
 #include "ItemMenu.h"
@@ -59,6 +60,7 @@ KindsWindow::KindsWindow(QWidget *parent)
     m_kindsView->header()->resizeSection(KindsModel::Name, 220);
     // Room for a volume's total in bytes, as the list shows them.
     m_kindsView->header()->resizeSection(KindsModel::Size, 150);
+    m_kindsFit = new ColumnFit(m_kindsView, KindsModel::Name);
     m_model->setViewPalette(m_kindsView->palette());
 
     m_filesLine->setObjectName(QStringLiteral("lblKindFiles"));
@@ -70,6 +72,7 @@ KindsWindow::KindsWindow(QWidget *parent)
     m_filesView->setModel(m_files);
     m_filesView->header()->resizeSection(SearchModel::Name, 200);
     m_filesView->header()->resizeSection(SearchModel::Folder, 220);
+    m_filesFit = new ColumnFit(m_filesView, SearchModel::Folder);
     ItemMenu::attach(m_filesView, [](const QModelIndex &index) {
         return index.data(SearchModel::FolderPathRole).toByteArray() +
                index.data(SearchModel::NameRole).toByteArray();
@@ -157,6 +160,7 @@ void KindsWindow::counted(KindCensus census)
     m_folderLine->setText(FormatText(Text(TextId::KindsFolder), QFile::decodeName(m_path),
                                      census.count, SizeText(census.bytes).trimmed()));
     m_model->setCensus(std::move(census));
+    m_kindsFit->fit();
     selectionMoved(); // a new count selects nothing
 }
 
@@ -180,6 +184,7 @@ void KindsWindow::listed(SearchResult result)
 {
     m_filesLine->setText(FormatText(Text(TextId::KindsFilesOf), m_listedName, result.found));
     m_files->setResult(*m_scan, std::move(result));
+    m_filesFit->fit();
 }
 
 void KindsWindow::selectionMoved()

@@ -8,6 +8,7 @@
 class KindsModel;
 class QLabel;
 class QSortFilterProxyModel;
+class ColumnFit;
 class QTreeView;
 class SearchModel;
 
@@ -51,10 +52,12 @@ private:
 
     QLabel *m_folderLine;
     QTreeView *m_kindsView;
+    ColumnFit *m_kindsFit = nullptr;
     KindsModel *m_model;
     QSortFilterProxyModel *m_sorted;
     QLabel *m_filesLine;
     QTreeView *m_filesView;
+    ColumnFit *m_filesFit = nullptr;
     SearchModel *m_files;
     const DriveScan *m_scan = nullptr;
     WalkSink::FolderId m_folder = 0;

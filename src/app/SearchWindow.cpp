@@ -1,5 +1,6 @@
 #include "SearchWindow.h"
 
+#include "ColumnFit.h"
 #include "FormatText.h"
 #include "ItemMenu.h"
 #include "SearchModel.h"
@@ -51,6 +52,7 @@ SearchWindow::SearchWindow(QWidget *parent)
                          Text(TextId::ColumnSize), Text(TextId::ColumnDate)});
     m_results->header()->resizeSection(SearchModel::Name, 220);
     m_results->header()->resizeSection(SearchModel::Folder, 260);
+    m_fit = new ColumnFit(m_results, SearchModel::Folder);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(label);
     layout->addWidget(m_pattern);
@@ -105,4 +107,5 @@ void SearchWindow::searched(SearchResult result)
 {
     m_count->setText(FormatText(Text(TextId::SearchFound), result.found));
     m_model->setResult(*m_scan, std::move(result));
+    m_fit->fit();
 }

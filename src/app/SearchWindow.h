@@ -8,6 +8,7 @@
 class QLabel;
 class QLineEdit;
 class QTimer;
+class ColumnFit;
 class QTreeView;
 class SearchModel;
 
@@ -39,6 +40,7 @@ private:
     QLineEdit *m_pattern;
     QLabel *m_count;
     QTreeView *m_results;
+    ColumnFit *m_fit = nullptr;
     SearchModel *m_model;
     QTimer *m_pause;
     const DriveScan *m_scan = nullptr;

@@ -332,9 +332,11 @@ WindowSettings LoadWindowSettings(const SettingsStore &store)
     settings.viewType = RestoreNumber(store, SettingName::ViewType).value_or(settings.viewType);
     settings.folderSize =
         RestoreNumber(store, SettingName::FolderSize).value_or(settings.folderSize);
-    for (std::size_t i = 0; i < settings.columnWidths.size(); ++i)
-        settings.columnWidths[i] =
-            RestoreLength(store, SettingName::Columns[i]).value_or(settings.columnWidths[i]);
+    for (std::size_t i = 0; i < settings.columnWidths.size(); ++i) {
+        const auto width = RestoreLength(store, SettingName::Columns[i]);
+        settings.columnWidths[i] = width.value_or(settings.columnWidths[i]);
+        settings.columnsStored = settings.columnsStored || width.has_value();
+    }
     settings.mainLeft = RestoreLength(store, SettingName::MainLeft);
     settings.mainTop = RestoreLength(store, SettingName::MainTop);
     settings.mainWidth = RestoreLength(store, SettingName::MainWidth);

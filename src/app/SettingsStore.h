@@ -106,7 +106,8 @@ struct WindowSettings
     std::optional<int> mainHeight;
     bool mapShown = false; // only a stored true shows it
     int mapHeight = 3600;
-    bool sizeOnDisk = false; // only a stored true sets it
+    bool sizeOnDisk = false;    // only a stored true sets it
+    bool columnsStored = false; // a width of the list's was read: the user's, to be kept
 
     friend bool operator==(const WindowSettings &, const WindowSettings &) = default;
 };

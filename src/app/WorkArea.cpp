@@ -1,9 +1,12 @@
 #include "WorkArea.h"
 
+#include "ColumnFit.h"
 #include "DirListModel.h"
+#include "ElideLeftDelegate.h"
 #include "FileIconCache.h"
 #include "FolderCollection.h"
 #include "FolderTreeView.h"
+#include "Formatting.h"
 #include "Icons.h"
 #include "ItemMenu.h"
 #include "KindNames.h"
@@ -101,6 +104,11 @@ void WorkArea::buildList()
     header->setStyle(arrows);
     connect(header, &QHeaderView::sectionClicked, this, &WorkArea::headingClicked);
     header->setStretchLastSection(false);
+    // Until the user sizes a column: sizes and dates whole, the name taking what is left; a
+    // percentage too narrow for its bar keeps its number.
+    m_columnFit = new ColumnFit(m_listView, DirListModel::Name);
+    m_listView->setItemDelegateForColumn(DirListModel::Percent, new ElideLeftDelegate(m_listView));
+    connect(this, &WorkArea::listFilled, this, &WorkArea::fitColumns);
     // The percentage colours must read on the list's background, dark or light.
     m_listModel->setViewPalette(m_listView->palette());
     m_listView->installEventFilter(this);
@@ -169,8 +177,23 @@ void WorkArea::moveMapBar(int dy)
     ArrangeControls();
 }
 
+// The widest a value of the volume can be: its total, a whole percentage, a date in two digits.
+void WorkArea::fitColumns()
+{
+    if (!m_columnFit->isActive())
+        return;
+    const QString percent = PercentText(100.0);
+    m_columnFit->setWidest(DirListModel::Size, SizeText(m_widestSize));
+    m_columnFit->setWidest(DirListModel::Percent,
+                           QString(10, u'|') + percent.sliced(percent.lastIndexOf(u' ')));
+    m_columnFit->setWidest(DirListModel::Date,
+                           DateText(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59))));
+    m_columnFit->fit();
+}
+
 bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize)
 {
+    m_widestSize = std::max(diskSize, folders.find(AddSlash(m_folderTree->rootfolder())).size());
     m_reading.cancel(); // a folder read aside before is no longer wanted
     m_fileToSelect.clear();
     m_listView->viewport()->unsetCursor();
@@ -281,9 +304,13 @@ void WorkArea::restoreWidths(const WindowSettings &stored)
 {
     m_folderTree->resize(std::max(1, m_pixelTwips.toPixelsX(stored.folderSize)),
                          m_folderTree->height());
-    for (int column = 0; column < DirListModel::ColumnCount; ++column)
-        m_listView->header()->resizeSection(
-            column, m_pixelTwips.toPixelsX(stored.columnWidths[size_t(column)]));
+    // Widths the user left are his (the fit stops once a column is sized); with none stored, the
+    // columns fit what they show.
+    if (stored.columnsStored)
+        for (int column = 0; column < DirListModel::ColumnCount; ++column)
+            m_listView->header()->resizeSection(
+                column, m_pixelTwips.toPixelsX(stored.columnWidths[size_t(column)]));
+    fitColumns();
     m_mapHeight = std::max(1, m_pixelTwips.toPixelsY(stored.mapHeight));
     setMapShown(stored.mapShown);
 }

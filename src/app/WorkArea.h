@@ -20,6 +20,8 @@ struct WindowSettings;
 
 // The main window's central widget: the folder tree, the splitter bar and the folder's list, laid
 // out by the window's layout rules. The bars it lays out around belong to the window.
+class ColumnFit;
+
 class WorkArea : public QWidget
 {
     Q_OBJECT
@@ -72,6 +74,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void fitColumns();
     void buildList();
     bool handleSplitter(const QEvent *event);
     void moveSplitter(int dx);
@@ -91,6 +94,8 @@ private:
     QWidget *m_splitter = nullptr;
     QTreeView *m_listView = nullptr;
     DirListModel *m_listModel = nullptr;
+    ColumnFit *m_columnFit = nullptr;
+    quint64 m_widestSize = 0; // the largest size the list may show: the volume's total
     ListSort m_sort;
     SplitBar *m_mapBar = nullptr;
     MapPane *m_mapPane = nullptr;

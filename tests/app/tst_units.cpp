@@ -92,9 +92,19 @@ void TestUnits::settingsFirstRunThenSave()
     QCOMPARE(QSettings(views.fileName(), QSettings::IniFormat).value(u"Option/KindsWidth"_s),
              QString::number(window.frameGeometry().width() * 15));
 
-    SaveWindowSettings(
-        store,
-        {false, true, 7, 3001, {1500, 900, 1200, 2250}, -150, 300, 9000, 6000, true, 2000, true});
+    SaveWindowSettings(store, {false,
+                               true,
+                               7,
+                               3001,
+                               {1500, 900, 1200, 2250},
+                               -150,
+                               300,
+                               9000,
+                               6000,
+                               true,
+                               2000,
+                               true,
+                               true});
     QFile file(store.fileName());
     QVERIFY(file.open(QIODevice::ReadOnly));
     QStringList lines = QString::fromLatin1(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
@@ -122,9 +132,15 @@ void TestUnits::settingsJunk_data()
     line("number as bytes", "FolderSize=@ByteArray(3000)"_ba, defaults);
     line("number typed", "FolderSize=@Variant(\\0\\0\\0\\x2\\0\\0\\v\\xb8)"_ba,
          with([](auto &s) { s.folderSize = 3000; }));
-    line("text NUL escaped", "Name=12\\0 34"_ba, with([](auto &s) { s.columnWidths[0] = 12; }));
+    line("text NUL escaped", "Name=12\\0 34"_ba, with([](auto &s) {
+             s.columnWidths[0] = 12;
+             s.columnsStored = true;
+         }));
     line("text NUL first", "Size2=\\0 34"_ba, defaults);
-    line("text fraction", "Name=2250.6"_ba, with([](auto &s) { s.columnWidths[0] = 2251; }));
+    line("text fraction", "Name=2250.6"_ba, with([](auto &s) {
+             s.columnWidths[0] = 2251;
+             s.columnsStored = true;
+         }));
     line("text exponent too large", "Name=1e99"_ba, defaults);
     line("text as rectangle", "Name=@Rect(1 2 3 4)"_ba, defaults);
     line("map shown, its height", "MapView=-1\nMapHeight=4000"_ba, with([](auto &s) {
@@ -142,6 +158,7 @@ void TestUnits::settingsJunk_data()
     const WindowSettings goodSettings = with([](auto &s) {
         s.viewType = 1;
         s.columnWidths[0] = 2000;
+        s.columnsStored = true;
     });
     QTest::newRow("values then garbage") << good + garbage << goodSettings;
     QTest::newRow("NUL bytes") << QByteArray(4096, '\0') << defaults;
@@ -161,7 +178,8 @@ void TestUnits::settingsJunk()
         QSKIP("this user may write any file");
     const SettingsStore store(name);
     QCOMPARE(LoadWindowSettings(store), expected);
-    const WindowSettings saved{false, false, 1, 99, {1, 2, 3, 4}, 5, 6, 7, 8};
+    const WindowSettings saved{false, false, 1,     99,   {1, 2, 3, 4}, 5,   6,
+                               7,     8,     false, 3600, false,        true};
     SaveWindowSettings(store, saved);
     QCOMPARE(LoadWindowSettings(store), unwritable ? expected : saved);
 }

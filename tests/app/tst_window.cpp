@@ -97,6 +97,7 @@ private slots:
     void commandStates_data();
     void commandStates();
     void accessKeys();
+    void listColumnsFit();
     void driveCommandsAndKeys();
     void scanCommands_data();
     void scanCommands();
@@ -206,6 +207,31 @@ void TestWindow::accessKeys()
             taken.insert(key, text);
         }
     }
+}
+
+// With no width stored, sizes show whole and the name takes the room left, as the window grows;
+// a column the user sizes stays as he leaves it.
+void TestWindow::listColumnsFit()
+{
+    const auto window = ScannedWindow(m_volume);
+    const auto *list = window->findChild<QTreeView *>(u"LVDirView"_s);
+    QHeaderView *header = list->header();
+    const auto widths = [header] {
+        int sum = 0;
+        for (int column = 0; column < header->count(); ++column)
+            sum += header->sectionSize(column);
+        return sum;
+    };
+    QTRY_COMPARE(widths(), list->viewport()->width());
+    QVERIFY(header->sectionSize(DirListModel::Size) >
+            list->fontMetrics().horizontalAdvance(SizeText(window->diskSize())));
+    window->resize(window->width() + 300, window->height());
+    QTRY_COMPARE(widths(), list->viewport()->width());
+    header->resizeSection(DirListModel::Date, 50);
+    const int chosen = widths(), viewport = list->viewport()->width();
+    window->resize(window->width() - 200, window->height());
+    QTRY_COMPARE(list->viewport()->width(), viewport - 200);
+    QCOMPARE(widths(), chosen);
 }
 
 // A menu entry and a button per drive, a spacer between two buttons, keys for the first ten, an
