@@ -26,6 +26,8 @@ MainStatusBar::MainStatusBar(QWidget *parent)
     , m_clock(new QTimer(this))
 {
     setObjectName(QStringLiteral("StatusBar"));
+    // The window's frame resizes it; the grip's room goes to the panels' texts.
+    setSizeGripEnabled(false);
     for (int i = 0; i < PanelCount; ++i) {
         auto *panel = new StatusPanel(this);
         panel->setObjectName(QStringLiteral("panel%1").arg(i + 1));
