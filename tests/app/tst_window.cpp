@@ -216,12 +216,7 @@ void TestWindow::listColumnsFit()
     const auto window = ScannedWindow(m_volume);
     const auto *list = window->findChild<QTreeView *>(u"LVDirView"_s);
     QHeaderView *header = list->header();
-    const auto widths = [header] {
-        int sum = 0;
-        for (int column = 0; column < header->count(); ++column)
-            sum += header->sectionSize(column);
-        return sum;
-    };
+    const auto widths = [header] { return header->length(); };
     QTRY_COMPARE(widths(), list->viewport()->width());
     QVERIFY(header->sectionSize(DirListModel::Size) >
             list->fontMetrics().horizontalAdvance(SizeText(window->diskSize())));
@@ -369,49 +364,38 @@ void TestWindow::print()
     for (int row = 0; row < window->listModel()->rowCount(); ++row)
         shown << window->listModel()->index(row, DirListModel::Name).data().toString();
     QCOMPARE(shown, (QStringList{u"sub"_s, u"b.txt"_s, u"p"_s}));
-    RecordingPrinter *printer = nullptr;
-    window->print().setPrinterFactory([&] {
-        auto made = std::make_unique<RecordingPrinter>();
-        printer = made.get();
-        return made;
-    });
-    window->findChild<QAction *>(u"PRINT"_s)->trigger();
-    QVERIFY(printer);
-    QStringList texts;
-    for (const RecordingPrinter::Call &call : printer->Calls())
-        if (call.kind == RecordingPrinter::Kind::Print)
-            texts << call.text;
+    // What a window prints: the texts of a printout to a recording printer.
+    const auto printed = [](MainWindow &printing) {
+        RecordingPrinter *printer = nullptr;
+        printing.print().setPrinterFactory([&] {
+            auto made = std::make_unique<RecordingPrinter>();
+            printer = made.get();
+            return made;
+        });
+        printing.findChild<QAction *>(u"PRINT"_s)->trigger();
+        QStringList texts;
+        for (const RecordingPrinter::Call &call : printer->Calls())
+            if (call.kind == RecordingPrinter::Kind::Print)
+                texts << call.text;
+        return texts;
+    };
+    const QStringList texts = printed(*window);
     // After the opening space: the drive's label and root, whichever folder is shown.
     QCOMPARE(texts[1], u"Disque [-%1-] Répertoire [-%1/-]"_s.arg(m_volume.path()));
     QCOMPARE(texts.last(), u"Page. 1"_s);
     // In bytes on disk, the title says so.
     window->findChild<QAction *>(u"mnuViewSizeOnDisk"_s)->trigger();
-    window->findChild<QAction *>(u"PRINT"_s)->trigger();
-    QStringList onDisk;
-    for (const RecordingPrinter::Call &call : printer->Calls())
-        if (call.kind == RecordingPrinter::Kind::Print)
-            onDisk << call.text;
-    QCOMPARE(onDisk[1], texts[1] + u" - Taille sur disque"_s);
+    QCOMPARE(printed(*window)[1], texts[1] + u" - Taille sur disque"_s);
     window->findChild<QAction *>(u"mnuViewSizeOnDisk"_s)->trigger();
-
     // A folder on a volume mounted inside the walked one: that volume names the printout and the
     // status bar.
-    MainWindow nested({VolumeOf(m_volume), Volume{QFile::encodeName(m_volume.filePath(u"sub"_s))}},
-                      nullptr);
+    const QString sub = m_volume.filePath(u"sub"_s);
+    MainWindow nested({VolumeOf(m_volume), Volume{QFile::encodeName(sub)}}, nullptr);
     nested.show();
     nested.driveCommand(0);
-    nested.folderTree()->setSelectedfolder(QFile::encodeName(m_volume.filePath(u"sub/"_s)));
-    QTRY_VERIFY(nested.statusPanels()->panelText(1).startsWith(
-        u"[-"_s + m_volume.filePath(u"sub"_s) + u"-] : "_s));
-    nested.print().setPrinterFactory([&] {
-        auto made = std::make_unique<RecordingPrinter>();
-        printer = made.get();
-        return made;
-    });
-    nested.findChild<QAction *>(u"PRINT"_s)->trigger();
-    QVERIFY(std::ranges::any_of(printer->Calls(), [&](const RecordingPrinter::Call &call) {
-        return call.text == u"Disque [-%1-] Répertoire [-%1/-]"_s.arg(m_volume.filePath(u"sub"_s));
-    }));
+    nested.folderTree()->setSelectedfolder(QFile::encodeName(sub + u'/'));
+    QTRY_VERIFY(nested.statusPanels()->panelText(1).startsWith(u"[-"_s + sub + u"-] : "_s));
+    QCOMPARE(printed(nested)[1], u"Disque [-%1-] Répertoire [-%1/-]"_s.arg(sub));
 
     const QString pdf = m_volume.filePath(u"no/such/folder/out.pdf"_s);
     window->print().setPrinterFactory([&] {

@@ -391,16 +391,13 @@ void SavedTest::rootNames_data()
 {
     QTest::addColumn<QByteArray>("machine");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("a host") << "server"_ba
-                            << "server:/srv/"_ba;
-    QTest::newRow("a local path as the host") << "/x/att/"_ba
-                                              << "_x_att_:/srv/"_ba;
-    QTest::newRow("control characters") << "a\nb\x7f"_ba
-                                        << "a_b_:/srv/"_ba;
-    QTest::newRow("none: the file's name") << ""_ba
-                                           << "backup:/srv/"_ba;
-    QTest::newRow("taken: a number") << "taken"_ba
-                                     << "taken (2):/srv/"_ba;
+    const auto row = [](const char *name, const char *machine, const char *expected) {
+        QTest::newRow(name) << QByteArray(machine) << QByteArray(expected);
+    };
+    row("a local path as the host", "/x/att/", "_x_att_:/srv/");
+    row("control characters", "a\nb\x7f", "a_b_:/srv/");
+    row("none: the file's name", "", "backup:/srv/");
+    row("taken: a number", "taken", "taken (2):/srv/");
 }
 
 void SavedTest::rootNames()
