@@ -10,9 +10,10 @@
 ColumnFit::ColumnFit(QTreeView *view, int nameColumn)
     : QObject(view)
     , m_view(view)
+    , m_viewport(view->viewport())
     , m_nameColumn(nameColumn)
 {
-    view->viewport()->installEventFilter(this);
+    m_viewport->installEventFilter(this);
     // A column the user drags is his: from then on every width stays where he leaves it.
     connect(view->header(), &QHeaderView::sectionResized, this, [this] {
         if (!m_fitting)
@@ -57,7 +58,8 @@ void ColumnFit::fit()
 
 bool ColumnFit::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == m_view->viewport() && event->type() == QEvent::Resize)
+    // Compared by address only: while the view is destroyed, its viewport hears events still.
+    if (event->type() == QEvent::Resize && watched == m_viewport)
         fit();
     return QObject::eventFilter(watched, event);
 }

@@ -26,6 +26,7 @@ protected:
 
 private:
     QTreeView *m_view;
+    QObject *m_viewport;
     int m_nameColumn;
     QHash<int, QString> m_widest;
     bool m_active = true;
