@@ -37,7 +37,7 @@ QString Row(const QString &text, std::optional<qint64> size, const QString &extr
     QString shown;
     if (size)
         shown = (*size < 0 ? QStringLiteral("- ") : QString()) +
-                SizeText(quint64(*size < 0 ? -*size : *size));
+                GroupedText(quint64(*size < 0 ? -*size : *size));
     return QStringLiteral(
                "<tr><td><b>%1</b></td><td align=\"right\" nowrap>%2</td><td>%3%4</td></tr>")
         .arg(Html(text.left(lineBreak)), Html(shown), Html(text.mid(lineBreak + 1)), extra);
@@ -46,7 +46,7 @@ QString Row(const QString &text, std::optional<qint64> size, const QString &extr
 // A size within a sentence, kept on one line.
 QString InlineSize(quint64 bytes)
 {
-    return SizeText(bytes).trimmed().replace(u' ', QChar::Nbsp);
+    return GroupedText(bytes).replace(u' ', QChar::Nbsp);
 }
 
 QString DeletedFilesTable(const OpenDeletedFiles &deleted)
@@ -62,7 +62,7 @@ QString DeletedFilesTable(const OpenDeletedFiles &deleted)
         table +=
             QStringLiteral("<tr><td>%1 (%2)</td><td>%3</td><td align=\"right\" nowrap>%4</td></tr>")
                 .arg(Html(file.process), QString::number(file.pid), Html(file.link),
-                     Html(SizeText(file.allocated)));
+                     Html(GroupedText(file.allocated)));
     return table + QStringLiteral("</table>");
 }
 

@@ -60,6 +60,14 @@ QString SizeText(quint64 bytes)
     return DigitPattern(bytes, 4);
 }
 
+QString GroupedText(quint64 value)
+{
+    QString digits = QString::number(value);
+    for (qsizetype at = digits.size() - 3; at > 0; at -= 3)
+        digits.insert(at, u' ');
+    return digits;
+}
+
 qint64 RoundUpTenths(FixedPoint amount)
 {
     return amount.wholePart() + (amount.tenthsDigit() > 0 ? 1 : 0);

@@ -30,6 +30,10 @@ QString SizeText(quint64 bytes);
 // zero (12.0488 gives 12, 12.1 gives 13). Exact over the whole range of the amount.
 qint64 RoundUpTenths(FixedPoint amount);
 
+// Every group of three digits set apart by a space, however long the number:
+// "5 360 403 804 557". For new texts; the list keeps its pattern.
+QString GroupedText(quint64 value);
+
 // Whole kilobytes (1024 bytes, a fraction of a tenth or more counts as one) as "### ### ### ###".
 QString KilobyteText(quint64 bytes);
 

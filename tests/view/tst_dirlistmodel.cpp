@@ -142,6 +142,7 @@ void TestDirListModel::formatting_data()
     row("Kb 0.0996 rounds down", u"   1"_s, [] { return KilobyteText(1126); });
     row("Kb 0.1006 rounds up", u"   2"_s, [] { return KilobyteText(1127); });
     row("Mb largest", u"17592186044 416"_s, [] { return MegabyteText(Max); });
+    row("grouped, 13 digits", u"5 360 403 804 557"_s, [] { return GroupedText(5360403804557); });
     // RoundUpTenths of signed ten-thousandths.
     const auto roundUp = [](qint64 raw) { return RoundUpTenths(FixedPoint::fromRaw(raw)); };
     row("round up -12.1", qint64(-11), [=] { return roundUp(-121000); });
