@@ -113,6 +113,7 @@ void ScanController::driveCommand(int index)
         m_diskAllocated = m_diskSize > 0 ? m_folders.find(root).allocated() : 0;
     } else {
         setPhase(ScanPhase::Scanned);
+        showDiskSpace(drive); // another volume's, not the one shown before
     }
     refillList();
     m_scanning = false;
@@ -228,6 +229,22 @@ void ScanController::followEdit()
     m_workArea->folderTree()->reload();
     refillList();
     showFolderCount();
+    // What a trash, a deletion or a walk of a folder changed on the volume shows at once.
+    showDiskSpace(shownDrive());
+}
+
+void ScanController::showDiskSpace(const Volume &drive)
+{
+    DiskSpace space;
+    if (drive.kind == DriveKind::Saved || !GetDiskSpace(drive.root(), space)) {
+        m_statusBar->setPanelText(2, {});
+        m_statusBar->setPanelText(3, {});
+        return;
+    }
+    m_statusBar->setPanelText(2,
+                              FormatText(Text(TextId::FreeSpace), MegabyteText(space.FreeBytes)));
+    m_statusBar->setPanelText(3,
+                              FormatText(Text(TextId::TotalSpace), MegabyteText(space.TotalBytes)));
 }
 
 quint64 ScanController::ScanDrive(const Volume &drive)

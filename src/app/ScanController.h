@@ -100,6 +100,9 @@ private:
     void removeDrive(const QByteArray &root);
     void showScanProgress();
     void showError(int number, const QString &description);
+    // The free and total space of the drive's volume, read now; none for a saved scan's, whose
+    // volume is on another machine.
+    void showDiskSpace(const Volume &drive);
     // After an edit of the records: totals, tree, list and views follow.
     void followEdit();
 

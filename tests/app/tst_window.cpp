@@ -609,7 +609,7 @@ void TestWindow::report()
         QFile file(volume.filePath(name));
         return file.open(QIODevice::WriteOnly) && file.write(QByteArray(size, 'r')) == size;
     };
-    QVERIFY(write(u"a.bin"_s, 8192));
+    QVERIFY(write(u"a.bin"_s, 8192) && QDir(volume.path()).mkdir(u"d"_s));
     const auto window = ScannedWindow(volume);
     window->findChild<QAction *>(u"mnuViewReport"_s)->trigger();
     auto *report = window->findChild<ReportWindow *>(u"frmReport"_s);
@@ -621,6 +621,11 @@ void TestWindow::report()
     QTRY_VERIFY(report->report()->scan.apparent == 8292u && !report->isReading());
     QTest::keyClick(report->view(), Qt::Key_Escape);
     QVERIFY(!report->isVisible());
+    // Free space follows what changed on the volume: read again after a folder is walked again.
+    const QString free = window->statusPanels()->panelText(2);
+    QVERIFY(write(u"d/big"_s, 8 << 20));
+    window->scans()->refreshFolder(QFile::encodeName(volume.filePath(u"d/"_s)));
+    QVERIFY2(window->statusPanels()->panelText(2) != free, qPrintable(free));
 }
 
 void TestWindow::desktop()
