@@ -70,21 +70,23 @@ QVariant SearchModel::data(const QModelIndex &index, int role) const
     }
 }
 
-// A file whose details could not be read has no sizes or date to show.
+// An unknown date hides the date only: a saved scan may give sizes without dates. A file whose
+// details could not be read has no bytes, which show as no digit.
 QVariant SearchModel::displayed(size_t row, Field field) const
 {
     const SearchHit &hit = m_hits[row];
-    const bool unread = hit.date == FileRecord::UnknownDate;
     switch (field) {
     case Field::Name:
     case Field::Folder:
         return raw(row, field);
     case Field::OnDisk:
-        return unread ? QString() : SizeText(hit.allocated);
+        return SizeText(hit.allocated);
     case Field::Size:
-        return unread ? QString() : SizeText(hit.size);
+        return SizeText(hit.size);
     case Field::Date:
-        return unread ? QString() : DateText(QDateTime::fromSecsSinceEpoch(hit.date));
+        return hit.date == FileRecord::UnknownDate
+                   ? QString()
+                   : DateText(QDateTime::fromSecsSinceEpoch(hit.date));
     }
     return {};
 }

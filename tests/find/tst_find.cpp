@@ -241,6 +241,10 @@ void TestFind::biggestModel()
     QTEST(names.join(u' '), "ascending");
     QCOMPARE(model.index(0, BiggestModel::OnDisk).data().toString(), SizeText(1000000));
     QCOMPARE(model.index(0, 0).data(BiggestModel::FolderPathRole), "/v/sub/"_ba);
+    // A scan saved without dates keeps its sizes.
+    model.setResult(scan, {{{root, "e"_ba, 512, 4096, FileRecord::UnknownDate}}});
+    QCOMPARE(model.index(0, BiggestModel::Size).data().toString(), SizeText(512));
+    QCOMPARE(model.index(0, BiggestModel::Date).data().toString(), QString());
 }
 
 namespace {
