@@ -1,6 +1,7 @@
 #include "HeldPath.h"
 
 #include "DriveScan.h"
+#include "Paths.h"
 #include "SafeOpen.h"
 
 #include <cerrno>
@@ -8,11 +9,6 @@
 #include <fcntl.h>
 
 namespace {
-
-QByteArray WithoutSlash(const QByteArray &path)
-{
-    return path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path;
-}
 
 // The root as the walk opened it: by its path, a link at its end followed, since a user who
 // names a link as the root means the folder it leads to. Its identity then vouches for it.
@@ -85,12 +81,12 @@ HeldPath HeldPath::open(const DriveScan &scan, const QByteArray &path, ItemRule 
     UniqueFd rootFd(OpenRoot(root));
     NodeIdentity identity;
     if (!rootFd.isOpen() || !SafeOpen::IdentityOf(rootFd.get(), identity)) {
-        held.m_check = {errno == ENOENT ? Change::Gone : Change::Unreadable, WithoutSlash(root),
+        held.m_check = {errno == ENOENT ? Change::Gone : Change::Unreadable, RemoveSlash(root),
                         errno};
         return held;
     }
     NodeIdentity expected{scan.device(), scan.inodeOf(0), 0, NodeIdentity::Kind::Folder};
-    if (held.m_check = compare(identity, expected, WithoutSlash(root)); !held.m_check.ok())
+    if (held.m_check = compare(identity, expected, RemoveSlash(root)); !held.m_check.ok())
         return held;
     held.m_levels.push_back({std::move(rootFd), identity, root});
 
@@ -152,7 +148,7 @@ HeldPath::Check HeldPath::recheck() const
         return m_check.ok() ? Check{Change::Gone, m_path} : m_check;
     UniqueFd fd(OpenRoot(m_levels.front().path));
     NodeIdentity identity;
-    const QByteArray root = WithoutSlash(m_levels.front().path);
+    const QByteArray root = RemoveSlash(m_levels.front().path);
     if (!fd.isOpen() || !SafeOpen::IdentityOf(fd.get(), identity))
         return {errno == ENOENT ? Change::Gone : Change::Unreadable, root, errno};
     if (Check check = compare(identity, m_levels.front().identity, root); !check.ok())

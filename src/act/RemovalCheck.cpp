@@ -1,6 +1,7 @@
 #include "RemovalCheck.h"
 
 #include "MountTable.h"
+#include "Paths.h"
 #include "Trash.h"
 
 #include <QFile>
@@ -28,11 +29,8 @@ Refusal CheckRemoval(const QByteArray &volumeRoot, const QByteArray &path,
                      const QByteArrayList &mountPoints)
 {
     // "/" stays "/": it is the root of its volume, not a name outside it.
-    const auto withoutSlash = [](const QByteArray &p) {
-        return p.size() > 1 && p.endsWith('/') ? p.chopped(1) : p;
-    };
-    const QByteArray root = withoutSlash(volumeRoot);
-    const QByteArray item = withoutSlash(path);
+    const QByteArray root = RemoveSlash(volumeRoot);
+    const QByteArray item = RemoveSlash(path);
     if (!item.startsWith('/') || item.contains("/./") || item.contains("/../") ||
         item.endsWith("/.") || item.endsWith("/.."))
         return Refusal::OutsideVolume;

@@ -1,6 +1,7 @@
 #include "Trash.h"
 
 #include "HeldPath.h"
+#include "Paths.h"
 #include "SafeOpen.h"
 #include "UniqueFd.h"
 
@@ -53,7 +54,7 @@ struct OpenTrash
     bool fail(int code, const QByteArray &at)
     {
         error = code;
-        where = at.endsWith('/') && at.size() > 1 ? at.chopped(1) : at;
+        where = RemoveSlash(at);
         return false;
     }
 

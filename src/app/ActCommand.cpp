@@ -4,6 +4,7 @@
 #include "FolderRecord.h"
 #include "FormatText.h"
 #include "ItemRemoval.h"
+#include "Paths.h"
 #include "RemovalCheck.h"
 #include "RunAside.h"
 #include "ScanController.h"
@@ -21,11 +22,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QByteArray ItemPath(const QByteArray &path)
-{
-    return path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path;
-}
-
 // What the records hold of an item: its bytes, its files, and the size and date to compare
 // with the disk's.
 struct Recorded
@@ -39,14 +35,14 @@ struct Recorded
 Recorded RecordOf(const DriveScan &scan, const QByteArray &path)
 {
     Recorded item;
-    if (const qsizetype folder = scan.indexOf(ItemPath(path) + '/'); folder >= 0) {
+    if (const qsizetype folder = scan.indexOf(RemoveSlash(path) + '/'); folder >= 0) {
         const auto top = WalkSink::FolderId(folder);
         item = {scan.sizeOf(top), 0, scan.dateOf(top), true};
         for (const WalkSink::FolderId below : scan.foldersBelow(top))
             item.files += scan.fileCountOf(below);
         return item;
     }
-    const QByteArray file = ItemPath(path);
+    const QByteArray file = RemoveSlash(path);
     const qsizetype slash = file.lastIndexOf('/');
     const qsizetype folder = scan.indexOf(file.first(slash + 1));
     if (folder < 0)
@@ -82,7 +78,7 @@ void ActCommand::addEntries(QMenu *menu, const QByteArray &path)
     // A saved scan's items are on no disk here: nothing is offered on them.
     const bool recorded =
         !m_scans->isScanning() && m_scans->recordsToActOn(path) &&
-        (!m_scans->folders().find(ItemPath(path) + '/').isNull() ||
+        (!m_scans->folders().find(RemoveSlash(path) + '/').isNull() ||
          !m_scans->folders().find(path.first(path.lastIndexOf('/') + 1)).isNull());
     const auto add = [&](const char *name, TextId text, QKeySequence keys, auto action) {
         QAction *entry = menu->addAction(Text(text));
@@ -123,7 +119,7 @@ std::optional<ActCommand::Chosen> ActCommand::choose(const QByteArray &path, Tex
         warn(Text(TextId::RefusedScanning));
         return {};
     }
-    const QByteArray item = ItemPath(path);
+    const QByteArray item = RemoveSlash(path);
     // As a folder, so that a volume's root finds its own records and is refused for what it is.
     const DriveScan *scan = m_scans->recordsToActOn(item.endsWith('/') ? item : item + '/');
     if (!scan) {

@@ -2,6 +2,7 @@
 
 #include "FormatText.h"
 #include "Formatting.h"
+#include "Paths.h"
 #include "SystemErrorText.h"
 #include "TextTable.h"
 
@@ -14,7 +15,7 @@ using namespace Qt::StringLiterals;
 
 QString ShownPath(const QByteArray &path)
 {
-    return QFile::decodeName(path.size() > 1 && path.endsWith('/') ? path.chopped(1) : path);
+    return QFile::decodeName(RemoveSlash(path));
 }
 
 QString AmountText(quint64 bytes, std::optional<quint64> files)
@@ -39,34 +40,21 @@ QString ErrorText(int error)
     return SystemErrorText(error);
 }
 
+static_assert(int(TextId::ChangeNotFolder) - int(TextId::ChangeGone) ==
+              int(HeldPath::Change::NotFolder) - int(HeldPath::Change::Gone));
+
 QString ChangeText(const HeldPath::Check &change, TextId nothingDone)
 {
     using Change = HeldPath::Change;
-    QString how;
-    switch (change.change) {
-    case Change::None:
+    if (change.change == Change::None)
         return {};
-    case Change::NotOnThisMachine:
+    if (change.change == Change::NotOnThisMachine)
         return FormatText(Text(TextId::SavedScanItem), ShownPath(change.where));
-    case Change::Gone:
-        how = Text(TextId::ChangeGone);
-        break;
-    case Change::Link:
-        how = Text(TextId::ChangeLink);
-        break;
-    case Change::Replaced:
-        how = Text(TextId::ChangeReplaced);
-        break;
-    case Change::OtherVolume:
-        how = Text(TextId::ChangeOtherVolume);
-        break;
-    case Change::NotFolder:
-        how = Text(TextId::ChangeNotFolder);
-        break;
-    case Change::Unreadable:
-        how = FormatText(Text(TextId::ChangeUnreadable), ErrorText(change.error));
-        break;
-    }
+    // The texts from ChangeGone on follow the changes from Gone on, in their order.
+    const QString how =
+        change.change == Change::Unreadable
+            ? FormatText(Text(TextId::ChangeUnreadable), ErrorText(change.error))
+            : Text(TextId(int(TextId::ChangeGone) + int(change.change) - int(Change::Gone)));
     return FormatText(Text(nothingDone), ShownPath(change.where), how);
 }
 

@@ -236,15 +236,17 @@ void ScanController::followEdit()
 void ScanController::showDiskSpace(const Volume &drive)
 {
     DiskSpace space;
-    if (drive.kind == DriveKind::Saved || !GetDiskSpace(drive.root(), space)) {
-        m_statusBar->setPanelText(2, {});
-        m_statusBar->setPanelText(3, {});
-        return;
-    }
-    m_statusBar->setPanelText(2,
-                              FormatText(Text(TextId::FreeSpace), MegabyteText(space.FreeBytes)));
-    m_statusBar->setPanelText(3,
-                              FormatText(Text(TextId::TotalSpace), MegabyteText(space.TotalBytes)));
+    const bool known = drive.kind != DriveKind::Saved && GetDiskSpace(drive.root(), space);
+    showDiskSpace(known ? &space : nullptr);
+}
+
+void ScanController::showDiskSpace(const DiskSpace *space)
+{
+    m_statusBar->setPanelText(
+        2, space ? FormatText(Text(TextId::FreeSpace), MegabyteText(space->FreeBytes)) : QString());
+    m_statusBar->setPanelText(
+        3,
+        space ? FormatText(Text(TextId::TotalSpace), MegabyteText(space->TotalBytes)) : QString());
 }
 
 quint64 ScanController::ScanDrive(const Volume &drive)
@@ -304,10 +306,7 @@ quint64 ScanController::ScanDrive(const Volume &drive)
                                                             MegabyteText(total), MegabyteText(used))
                                                : QString();
     showFolderCount();
-    m_statusBar->setPanelText(
-        2, FormatText(Text(TextId::FreeSpace), MegabyteText(job.diskSpace().FreeBytes)));
-    m_statusBar->setPanelText(
-        3, FormatText(Text(TextId::TotalSpace), MegabyteText(job.diskSpace().TotalBytes)));
+    showDiskSpace(&job.diskSpace());
     QApplication::restoreOverrideCursor();
     return total;
 }

@@ -11,6 +11,7 @@
 #include <memory>
 
 class DriveScanJob;
+struct DiskSpace;
 class FolderRefresh;
 class PaintHold;
 class MainStatusBar;
@@ -103,6 +104,8 @@ private:
     // The free and total space of the drive's volume, read now; none for a saved scan's, whose
     // volume is on another machine.
     void showDiskSpace(const Volume &drive);
+    // The space as read; none hides the two panels.
+    void showDiskSpace(const DiskSpace *space);
     // After an edit of the records: totals, tree, list and views follow.
     void followEdit();
 

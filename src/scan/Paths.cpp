@@ -34,6 +34,11 @@ template<PathText S> S AddSlash(const S &path)
     return path + Slash<S>;
 }
 
+template<PathText S> S RemoveSlash(const S &path)
+{
+    return path.size() > 1 && path.endsWith(Slash<S>) ? path.left(path.size() - 1) : path;
+}
+
 template<PathText S> S ParentFolder(const S &path)
 {
     if (path.count(Slash<S>) < 2)
@@ -52,6 +57,7 @@ template<PathText S> S GetFolderName(const S &path)
 
 #define QUARNEL_INSTANTIATE_PATHS(S)                                                               \
     template S AddSlash<S>(const S &);                                                             \
+    template S RemoveSlash<S>(const S &);                                                          \
     template S ParentFolder<S>(const S &);                                                         \
     template S GetFolderName<S>(const S &);
 

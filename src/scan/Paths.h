@@ -14,6 +14,9 @@ concept PathText = std::same_as<S, QByteArray> || std::same_as<S, QString>;
 // "" for "", the path itself if it already ends with "/", else the path followed by "/".
 template<PathText S> S AddSlash(const S &path);
 
+// The path without its final "/", an item's own name last: "/a/b/" gives "/a/b"; "/" stays "/".
+template<PathText S> S RemoveSlash(const S &path);
+
 // The parent of a folder path ending with "/", itself ending with "/" ("/a/b/" gives "/a/", "/a/"
 // gives "/"); "" for the root "/" and for any text with fewer than two "/".
 template<PathText S> S ParentFolder(const S &path);
