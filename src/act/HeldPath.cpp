@@ -106,6 +106,9 @@ HeldPath HeldPath::open(const DriveScan &scan, const QByteArray &path, ItemRule 
                     above.identity.mount, NodeIdentity::Kind::Folder};
         if (held.m_check = compare(identity, expected, at.chopped(1)); !held.m_check.ok())
             return held;
+        // Only the deepest folder stays open: a path of any depth holds one descriptor. The
+        // levels above are known by their identities, which the last look compares.
+        held.m_levels.back().fd.reset();
         held.m_levels.push_back({std::move(fd), identity, at});
     }
 

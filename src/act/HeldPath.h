@@ -10,9 +10,10 @@
 class DriveScan;
 
 // An item of a scanned volume, held from the volume's root down: each folder on its way opened
-// relative to the one above, never through a symbolic link nor onto another mount, and checked to
-// be the folder the records hold (its device and inode), so that what is done to the item later
-// is done to the one the user chose, whatever has been renamed, linked or mounted meanwhile.
+// relative to the one above (the parent kept open, whatever the depth), never through a symbolic
+// link nor onto another mount, and checked to be the folder the records hold (its device and
+// inode), so that what is done to the item later is done to the one the user chose, whatever has
+// been renamed, linked or mounted meanwhile.
 class HeldPath
 {
 public:
@@ -53,7 +54,6 @@ public:
     // Held as long as the levels above the item are, even when the item is not.
     int parentFd() const { return m_levels.empty() ? -1 : m_levels.back().fd.get(); }
     const NodeIdentity &item() const { return m_item; }
-    const NodeIdentity &volume() const { return m_levels.front().identity; }
 
     // Looks again, from the root's path down by name: None while every level and the item are
     // still those held.
@@ -65,7 +65,7 @@ public:
 private:
     struct Level
     {
-        UniqueFd fd; // O_PATH
+        UniqueFd fd; // O_PATH; the item's parent's only
         NodeIdentity identity;
         QByteArray path;
     };

@@ -18,10 +18,14 @@
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using Moment = RaceHook::Moment;
+
+// A path of 200 folders, which an act must not need a descriptor for each of.
+const QByteArray Deep = QByteArray("deep/") + QByteArray("d/").repeated(200);
 
 namespace {
 
@@ -147,8 +151,9 @@ void TestRemoval::races_data()
     QTest::addColumn<QByteArray>("act");
     QTest::addColumn<QByteArray>("race");
     QTest::addColumn<QByteArray>("why");
-    const auto row = [](const char *name, const char *act, const char *race, const char *why) {
-        QTest::newRow(name) << QByteArray(act) << QByteArray(race) << QByteArray(why);
+    const auto row = [](const char *name, const QByteArray &act, const char *race,
+                        const char *why) {
+        QTest::newRow(name) << act << QByteArray(race) << QByteArray(why);
     };
     const char *linkB = "mv v/a/b v/a/b.old && ln -s ../../out/a/b v/a/b";
     // Plain acts, nobody in the way.
@@ -158,6 +163,8 @@ void TestRemoval::races_data()
     row("delete a file under 1 KB", "delete v/a/h acting", "", "");
     row("delete a folder", "delete v/a acting", "", "");
     row("delete a hard link whose twin stays", "delete v/d/twin acting", "", "");
+    // Deeper than the descriptors the act may hold (see races()).
+    row("delete a file 200 folders deep", "delete v/" + Deep + "f acting", "", "");
     row("refresh a folder", "refresh v/a/b refreshing", "truncate -s 77 v/a/b/new", "");
     // A link swapped in on the way: after the walk, or while the question is on screen.
     row("after the walk, the file's folder is a link", "delete v/a/b/g scan", linkB, "link v/a/b");
@@ -231,9 +238,9 @@ void TestRemoval::races()
         why = m_uid != 0 ? "partly" : "";
 
     // The scanned volume v, and another one, out, holding the same names with other content.
-    const QByteArray tree = "mkdir -p a/b/c d && truncate -s 2000 a/b/c/f && truncate -s 50 "
-                            "a/b/g a/h && truncate -s 30 d/twin && ln d/twin a/twin && "
-                            "ln -s d l";
+    const QByteArray tree = "mkdir -p a/b/c d " + Deep +
+                            " && truncate -s 2000 a/b/c/f && truncate -s 50 a/b/g a/h " + Deep +
+                            "f && truncate -s 30 d/twin && ln d/twin a/twin && ln -s d l";
     m_neighbour.run("mkdir v out && mount -t tmpfs -o size=8m none v && mount -t tmpfs -o "
                     "size=8m none out && (cd v && " +
                         tree + ") && (cd out && " + tree +
@@ -271,6 +278,11 @@ void TestRemoval::races()
     const auto relative = [&](const QByteArray &p) { return p.sliced(m_scratch.size()); };
     const char *changes[] = {"",         "saved",        "gone",         "link",
                              "replaced", "other volume", "not a folder", "unreadable"};
+    // The act runs within a tight descriptor limit: it holds a few, whatever the depth.
+    struct rlimit limit;
+    QVERIFY(::getrlimit(RLIMIT_NOFILE, &limit) == 0);
+    const struct rlimit tight = {std::min<rlim_t>(128, limit.rlim_cur), limit.rlim_max};
+    QVERIFY(::setrlimit(RLIMIT_NOFILE, &tight) == 0);
     if (action == "refresh") {
         FolderRefresh refresh(scan, path + '/');
         if (refresh.start())
@@ -302,6 +314,7 @@ void TestRemoval::races()
         else if (!result.remaining.empty())
             said = "partly";
     }
+    QVERIFY(::setrlimit(RLIMIT_NOFILE, &limit) == 0);
     QVERIFY2(raced || race.isEmpty(), "the race's moment never came");
     QCOMPARE(said, why);
 
