@@ -179,8 +179,21 @@ quint32 DriveScan::subfolderEntriesOf(FolderId folder) const
 FileRecordReader DriveScan::filesOf(FolderId folder) const
 {
     const std::uint8_t *files = node(folder).files.load(std::memory_order_acquire);
-    return files ? FileRecordReader(files + sizeof(FileBlock), HeaderOf(files).byteCount)
-                 : FileRecordReader();
+    if (!files)
+        return {};
+    FileRecordReader reader(files + sizeof(FileBlock), HeaderOf(files).byteCount);
+    std::shared_ptr<const Uncounted> uncounted = m_uncounted.load(std::memory_order_acquire);
+    if (uncounted) {
+        const auto at =
+            std::lower_bound(uncounted->folders.begin(), uncounted->folders.end(), folder);
+        if (at != uncounted->folders.end() && *at == folder) {
+            const auto index = size_t(at - uncounted->folders.begin());
+            const quint32 *begin = uncounted->positions.data() + uncounted->starts[index];
+            const quint32 *end = uncounted->positions.data() + uncounted->starts[index + 1];
+            reader.setUncounted(std::move(uncounted), begin, end);
+        }
+    }
+    return reader;
 }
 
 void DriveScan::seal()
@@ -337,8 +350,24 @@ void DriveScan::forget(FolderId folder)
 
 void DriveScan::keepHardLinks(std::vector<HardLink> links)
 {
+    auto uncounted = std::make_shared<Uncounted>();
+    std::vector<std::pair<FolderId, quint32>> names;
+    for (const HardLink &link : links)
+        if (!link.counted)
+            names.emplace_back(link.folder, link.position);
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (const auto &[folder, position] : names) {
+        if (uncounted->folders.empty() || uncounted->folders.back() != folder) {
+            uncounted->folders.push_back(folder);
+            uncounted->starts.push_back(quint32(uncounted->positions.size()));
+        }
+        uncounted->positions.push_back(position);
+    }
+    uncounted->starts.push_back(quint32(uncounted->positions.size()));
     std::unique_lock lock(m_lock);
     m_hardLinks = std::move(links);
+    m_uncounted.store(names.empty() ? nullptr : std::move(uncounted), std::memory_order_release);
 }
 
 std::vector<HardLink> DriveScan::hardLinks() const

@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <shared_mutex>
 #include <unordered_map>
@@ -76,6 +77,7 @@ public:
     // bytes, and its path finds it no more.
     bool isRemoved(FolderId folder) const;
     // The links of the files with more than one, as kept at the end of the walk and after edits.
+    // filesOf marks from then on the links that do not count.
     std::vector<HardLink> hardLinks() const;
     // What a saved scan tells besides the records: folders not (fully) listed, other volumes'
     // mount points. In the order the walk met them.
@@ -148,7 +150,16 @@ private:
     std::atomic<quint32> m_unreadFiles{0};
     mutable std::mutex m_unreadLock;
     QByteArrayList m_unreadSample;
-    std::vector<HardLink> m_hardLinks;     // guarded by m_lock
+    std::vector<HardLink> m_hardLinks; // guarded by m_lock
+    // The names of hard-linked files that do not count, by folder, for filesOf to mark. Swapped
+    // whole, and held by the readers made before, so that an edit never pulls it from under one.
+    struct Uncounted
+    {
+        std::vector<FolderId> folders; // ascending
+        std::vector<quint32> starts;   // folders' first position in `positions`, and the end
+        std::vector<quint32> positions;
+    };
+    std::atomic<std::shared_ptr<const Uncounted>> m_uncounted;
     std::vector<FolderNote> m_folderNotes; // guarded by m_unreadLock
     bool m_sealed = false;
     // Once sealed: each folder's subfolders, in listing order, from m_childStart[f] on.

@@ -61,6 +61,10 @@ bool FileRecordReader::next(FileRecord &file)
     file.allocated = allocated & 1 ? allocated >> 1 : (allocated >> 1) * 512;
     m_lastDate = qint64(quint64(m_lastDate) + quint64(UnZigZag(getVarint())));
     file.date = m_lastDate;
+    file.counted = m_uncounted == m_uncountedEnd || *m_uncounted != m_position;
+    if (!file.counted)
+        ++m_uncounted;
+    ++m_position;
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 // The packed form of a folder's file records, in listing order: per file the name's length, the
@@ -39,6 +40,13 @@ public:
         : m_at(data)
         , m_end(data + byteCount)
     {}
+    // Positions whose files do not count, ascending; `keep` owns them.
+    void setUncounted(std::shared_ptr<const void> keep, const quint32 *begin, const quint32 *end)
+    {
+        m_keepUncounted = std::move(keep);
+        m_uncounted = begin;
+        m_uncountedEnd = end;
+    }
 
     // The next record, or false at the end.
     bool next(FileRecord &file);
@@ -49,4 +57,8 @@ private:
     const std::uint8_t *m_at = nullptr;
     const std::uint8_t *m_end = nullptr;
     qint64 m_lastDate = 0;
+    quint32 m_position = 0;
+    std::shared_ptr<const void> m_keepUncounted;
+    const quint32 *m_uncounted = nullptr;
+    const quint32 *m_uncountedEnd = nullptr;
 };
