@@ -7,6 +7,9 @@ QString KindName(FileKind kind)
     // Disk images came after the other kinds' texts were numbered.
     if (kind == FileKind::DiskImage)
         return Text(TextId::MapKindDiskImages);
+    // Logs are text, yet no source: the key says where they went.
+    if (kind == FileKind::Other)
+        return Text(TextId::MapKindOthers);
     const int index = int(kind) - (kind > FileKind::DiskImage ? 1 : 0);
     return Text(TextId(int(TextId::MapKindPictures) + index));
 }

@@ -150,6 +150,7 @@ enum class TextId : quint16 {
     AmountByte = 1150,
     AmountBytes = 1151,
     ChangeMountedInside = 1152,
+    MapKindOthers = 1153, // the other files, logs among them
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

@@ -5,6 +5,7 @@
 
 #include <array>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <string>
 #include <string_view>
@@ -85,16 +86,21 @@ std::string ExtensionKey(QByteArrayView name)
     return key;
 }
 
-// The extensions of copies of whole disks. Some have a MIME type of another kind (".raw" is also a
-// camera's picture, ".img" a bitmap), but on a disk the big ones are images of disks.
-bool IsDiskImageExtension(std::string_view suffixes)
+// Endings whose kind the MIME database gets wrong for what fills a disk. Copies of whole disks
+// and virtual machines' disks are disk images: some of those endings have a MIME type of another
+// kind (".img" is also a bitmap), but on a disk the big ones are images of disks. ".raw" is not
+// among them: cameras write millions of raw pictures, and a copy of a disk is rarely named so.
+// Logs are text, but nobody wrote them: they are other files, not source code.
+std::optional<FileKind> KindOfEnding(std::string_view suffixes)
 {
     const std::string_view last = suffixes.substr(suffixes.rfind('.') + 1);
     for (const std::string_view known :
-         {"iso", "img", "qcow2", "vdi", "vmdk", "vhd", "vhdx", "dmg", "raw"})
+         {"iso", "img", "qcow2", "vdi", "vmdk", "vhd", "vhdx", "dmg"})
         if (last == known)
-            return true;
-    return false;
+            return FileKind::DiskImage;
+    if (last == "log")
+        return FileKind::Other;
+    return std::nullopt;
 }
 
 class KindCache
@@ -107,11 +113,11 @@ public:
             if (const auto it = m_kinds.find(key); it != m_kinds.end())
                 return it->second;
         }
-        const FileKind kind = IsDiskImageExtension(key)
-                                  ? FileKind::DiskImage
-                                  : KindOfMimeType(QMimeDatabase().mimeTypeForFile(
-                                        QStringLiteral("x.") + QString::fromUtf8(key),
-                                        QMimeDatabase::MatchExtension));
+        const std::optional<FileKind> byEnding = KindOfEnding(key);
+        const FileKind kind = byEnding ? *byEnding
+                                       : KindOfMimeType(QMimeDatabase().mimeTypeForFile(
+                                             QStringLiteral("x.") + QString::fromUtf8(key),
+                                             QMimeDatabase::MatchExtension));
         std::unique_lock lock(m_lock);
         // Names made of numbers ("run.20240101.1200") would grow it without end.
         if (m_kinds.size() < MaxEntries)

@@ -20,9 +20,10 @@ enum class FileKind : quint8 {
 };
 
 // From the name alone (its extension, through the MIME database, as the list's icons are), never
-// opening the file. Disk images (of CDs, virtual machines, raw copies) are a kind of their own,
-// packages are archives; executables, libraries and object files are programs. Thread-safe: the
-// map is laid out on worker threads.
+// opening the file. Disk images (of CDs, virtual machines, copies of disks: .iso, .img, .qcow2,
+// .vdi, .vmdk, .vhd(x), .dmg) are a kind of their own; a camera's .raw is a picture; packages are
+// archives; executables, libraries and object files are programs; logs are other files.
+// Thread-safe: the map is laid out on worker threads.
 FileKind FileKindOf(QByteArrayView fileName);
 
 // What FileKindOf's answer depends on, for callers that keep their own answers per name: the last

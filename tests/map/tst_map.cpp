@@ -131,11 +131,12 @@ void TestMap::kinds_data()
         {"photo.JPG", FileKind::Picture},     {"film.mkv", FileKind::Video},
         {"song.flac", FileKind::Audio},       {"disk.iso", FileKind::DiskImage},
         {"vm.QCOW2", FileKind::DiskImage},    {"sd-card.img", FileKind::DiskImage},
-        {"copy.raw", FileKind::DiskImage},    {"win.vhdx", FileKind::DiskImage},
+        {"camera.RAW", FileKind::Picture},    {"win.vhdx", FileKind::DiskImage},
         {"mac.dmg", FileKind::DiskImage},     {"box.vmdk", FileKind::DiskImage},
         {"backup.tar.gz", FileKind::Archive}, {"pkg_1.0.deb", FileKind::Archive},
         {"notes.odt", FileKind::Document},    {"main.cpp", FileKind::Source},
         {"run.sh", FileKind::Source},         {"libx.so.6", FileKind::Program},
+        {"syslog.log", FileKind::Other},      {"old.tar.log", FileKind::Other},
         {"noext", FileKind::Other},           {"v1.2.unknownext", FileKind::Other}};
     for (const auto &[name, kind] : rows)
         QTest::newRow(name) << QByteArray(name) << kind;
