@@ -431,6 +431,7 @@ void MainWindow::searchCommand()
 {
     if (!m_search) {
         m_search = new SearchWindow(this);
+        m_search->setSizeMeasure(m_measure);
         if (m_settings)
             LoadToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
         connect(m_search, &SearchWindow::fileChosen, m_workArea, &WorkArea::selectFile);
@@ -482,8 +483,8 @@ void MainWindow::showListStatus(bool filled)
     applyCommandStates();
 }
 
-// Every view of sizes follows: the list, the totals and percentages, the status texts, the map
-// and the printout's title.
+// Every view of sizes follows: the list, the totals and percentages, the status texts, the map,
+// the printout's title and the tool windows.
 void MainWindow::setSizeMeasure(SizeMeasure measure)
 {
     m_measure = measure;
@@ -499,6 +500,8 @@ void MainWindow::setSizeMeasure(SizeMeasure measure)
     m_print->setSizeMeasure(measure);
     m_biggest->setSizeMeasure(measure);
     m_kinds->setSizeMeasure(measure);
+    if (m_search)
+        m_search->setSizeMeasure(measure);
     if (m_scans->folders().count() > 0)
         FillDirView();
 }

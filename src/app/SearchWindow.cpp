@@ -1,7 +1,7 @@
 #include "SearchWindow.h"
 
 #include "ColumnFit.h"
-#include "FormatText.h"
+#include "FoundText.h"
 #include "ItemMenu.h"
 #include "SearchModel.h"
 #include "TextTable.h"
@@ -48,8 +48,7 @@ SearchWindow::SearchWindow(QWidget *parent)
     m_results->setRootIsDecorated(false);
     m_results->setUniformRowHeights(true);
     m_results->setModel(m_model);
-    m_model->setHeaders({Text(TextId::ColumnName), Text(TextId::SearchFolderColumn),
-                         Text(TextId::ColumnSize), Text(TextId::ColumnDate)});
+    nameSizes();
     m_results->header()->resizeSection(SearchModel::Name, 220);
     m_results->header()->resizeSection(SearchModel::Folder, 260);
     m_fit = new ColumnFit(m_results, SearchModel::Folder);
@@ -89,6 +88,28 @@ void SearchWindow::setRecords(const DriveScan *scan)
         search();
 }
 
+void SearchWindow::setSizeMeasure(SizeMeasure measure)
+{
+    if (measure == m_measure)
+        return;
+    m_measure = measure;
+    nameSizes();
+    search();
+}
+
+// The size column shows the measure the files are ranked in, and says which.
+void SearchWindow::nameSizes()
+{
+    using Field = SearchModel::Field;
+    m_model->setFields({Field::Name, Field::Folder,
+                        m_measure == SizeMeasure::OnDisk ? Field::OnDisk : Field::Size,
+                        Field::Date});
+    m_model->setHeaders(
+        {Text(TextId::ColumnName), Text(TextId::SearchFolderColumn),
+         Text(m_measure == SizeMeasure::OnDisk ? TextId::ColumnOnDisk : TextId::ColumnSize),
+         Text(TextId::ColumnDate)});
+}
+
 void SearchWindow::search()
 {
     const NamePattern pattern(m_pattern->text());
@@ -98,14 +119,15 @@ void SearchWindow::search()
         m_count->clear();
         return;
     }
-    m_searching.run([scan = m_scan, pattern](const std::atomic<bool> &cancelled) {
-        return SearchRecords(*scan, pattern, KeptResults, &cancelled);
-    });
+    m_searching.run(
+        [scan = m_scan, pattern, measure = m_measure](const std::atomic<bool> &cancelled) {
+            return SearchRecords(*scan, pattern, measure, KeptResults, &cancelled);
+        });
 }
 
 void SearchWindow::searched(SearchResult result)
 {
-    m_count->setText(FormatText(Text(TextId::SearchFound), result.found));
+    m_count->setText(FoundText(quint64(result.found), result.bytes));
     m_model->setResult(*m_scan, std::move(result));
     m_fit->fit();
 }

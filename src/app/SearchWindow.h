@@ -14,7 +14,8 @@ class SearchModel;
 
 // Finds files by name in the records of the shown volume: the search runs on a worker thread a
 // moment after the user stops typing, a newer pattern cancels the search under way, and the
-// biggest files found come first. Choosing a result shows it in the tree and the list.
+// biggest files found in the measure of sizes come first, and a line says how many there are and
+// what they add up to. Choosing a result shows it in the tree and the list.
 class SearchWindow : public QDialog
 {
     Q_OBJECT
@@ -26,6 +27,8 @@ public:
     // dropped first.
     void setRecords(const DriveScan *scan);
     void dropRecords() { setRecords(nullptr); }
+    // Ranks, shows and adds up sizes in `measure` from now on, searching again.
+    void setSizeMeasure(SizeMeasure measure);
     bool isSearching() const { return m_searching.isBusy(); }
     SearchModel *model() const { return m_model; }
     QLineEdit *patternEdit() const { return m_pattern; }
@@ -36,6 +39,7 @@ signals:
 private:
     void search();
     void searched(SearchResult result);
+    void nameSizes();
 
     QLineEdit *m_pattern;
     QLabel *m_count;
@@ -44,6 +48,7 @@ private:
     SearchModel *m_model;
     QTimer *m_pause;
     const DriveScan *m_scan = nullptr;
+    SizeMeasure m_measure = SizeMeasure::Apparent;
     // Declared last, so that it goes first: the search under way reads the records.
     SupersedingTask<SearchResult> m_searching;
 };

@@ -199,6 +199,8 @@ constexpr Entry Texts[] = {
     {1151, "%s octets"},
     {1152, "un autre volume, ou un autre montage de celui-ci, y a été monté"},
     {1153, "Autres fichiers et journaux"},
+    {1154, "%s fichier, %s"},
+    {1155, "%s fichiers, %s"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

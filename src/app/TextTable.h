@@ -151,6 +151,8 @@ enum class TextId : quint16 {
     AmountBytes = 1151,
     ChangeMountedInside = 1152,
     MapKindOthers = 1153, // the other files, logs among them
+    FoundFile = 1154,     // one file found and its bytes
+    FoundFiles = 1155,    // the files found and their total
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

@@ -85,8 +85,9 @@ std::vector<SearchHit> BiggestFiles::take()
     std::vector<SearchHit> hits;
     hits.reserve(m_heap.size());
     for (const Kept &kept : m_heap)
-        hits.push_back({kept.folder, kept.file.name.toByteArray(), kept.file.size,
-                        kept.file.allocated, kept.file.date});
+        hits.push_back({kept.folder, kept.file.name.toByteArray(),
+                        SizeIn(SizeMeasure::Apparent, kept.file),
+                        SizeIn(SizeMeasure::OnDisk, kept.file), kept.file.date});
     m_heap.clear();
     m_paths.clear();
     return hits;
@@ -107,7 +108,7 @@ SearchResult BiggestFilesOf(const DriveScan &scan, SizeMeasure measure, size_t k
         while (reader.next(file)) {
             if (accepts && !accepts(file.name))
                 continue;
-            ++result.found;
+            result.accept(SizeIn(measure, file));
             biggest.offer(folder, file);
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DriveScan.h"
+#include "SaturatingMath.h"
 #include "SizeMeasure.h"
 
 #include <QByteArray>
@@ -10,7 +11,8 @@
 #include <unordered_map>
 #include <vector>
 
-// One file kept: its folder's id in the scan, its name bytes, both its sizes and its date.
+// One file kept: its folder's id in the scan, its name bytes, both its sizes as they count (none at
+// a hard link's names but the counted one, as in the list) and its date.
 struct SearchHit
 {
     WalkSink::FolderId folder;
@@ -24,7 +26,14 @@ struct SearchResult
 {
     std::vector<SearchHit> hits; // the biggest first, at most the number asked for
     qint64 found = 0;            // every file looked at and accepted, kept or not
+    quint64 bytes = 0;           // what they all add up to in the measure asked for, as totals do
     bool complete = false;       // false when cancelled
+
+    void accept(quint64 size)
+    {
+        ++found;
+        bytes = SaturatingAdd(bytes, size);
+    }
 };
 
 // Keeps the biggest of the files offered to it, in one measure. Among equal sizes the earlier
@@ -63,7 +72,8 @@ private:
 using NameFilter = std::function<bool(QByteArrayView name)>;
 
 // The `keep` biggest files of a whole scan in a measure, read from the records alone, on whatever
-// thread calls it; `found` counts every file accepted. Stops early when *cancelled becomes true.
+// thread calls it; `found` and `bytes` count every file accepted. Stops early when *cancelled
+// becomes true.
 SearchResult BiggestFilesOf(const DriveScan &scan, SizeMeasure measure, size_t keep,
                             const std::atomic<bool> *cancelled = nullptr,
                             const NameFilter &accepts = {});

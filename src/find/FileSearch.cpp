@@ -1,8 +1,8 @@
 #include "FileSearch.h"
 
-SearchResult SearchRecords(const DriveScan &scan, const NamePattern &pattern, size_t keep,
-                           const std::atomic<bool> *cancelled)
+SearchResult SearchRecords(const DriveScan &scan, const NamePattern &pattern, SizeMeasure measure,
+                           size_t keep, const std::atomic<bool> *cancelled)
 {
-    return BiggestFilesOf(scan, SizeMeasure::Apparent, keep, cancelled,
+    return BiggestFilesOf(scan, measure, keep, cancelled,
                           [&pattern](QByteArrayView name) { return pattern.matchesName(name); });
 }

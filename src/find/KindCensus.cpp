@@ -66,7 +66,7 @@ SearchResult FilesOfKind(const DriveScan &scan, WalkSink::FolderId top, FileKind
                                 (!extension || *extension == counter.extensionOf(group));
             if (!wanted[group])
                 continue;
-            ++result.found;
+            result.accept(SizeIn(measure, file));
             biggest.offer(folder, file);
         }
     });

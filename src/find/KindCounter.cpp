@@ -42,10 +42,10 @@ KindCensus KindCounter::census() const
         KindTally &kind = kinds[group.kind];
         kind.kind = group.kind;
         kind.count += group.count;
-        kind.bytes += group.bytes;
+        kind.bytes = SaturatingAdd(kind.bytes, group.bytes);
         kind.extensions.push_back({group.extension, group.count, group.bytes});
         census.count += group.count;
-        census.bytes += group.bytes;
+        census.bytes = SaturatingAdd(census.bytes, group.bytes);
     }
     for (auto &[kind, tally] : kinds) {
         std::sort(tally.extensions.begin(), tally.extensions.end(),

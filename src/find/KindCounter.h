@@ -2,6 +2,7 @@
 
 #include "FileKind.h"
 #include "FileRecord.h"
+#include "SaturatingMath.h"
 #include "SizeMeasure.h"
 
 #include <QByteArray>
@@ -16,7 +17,9 @@ struct KindCensus;
 // Sorts files into groups by kind and, within a kind, by extension, and adds up each group's
 // files and bytes. A group's kind is the map's (FileKindOf), asked once per distinct suffix: the
 // MIME database behind it is far too slow to ask for every file. Names are read as bytes, never
-// decoded. Not thread-safe: one counter per pass.
+// decoded. Every name is a file, a hard link's too; its bytes count at the name the totals count
+// them at (SizeIn), and add up as the folders' totals do, so that a folder's kinds hold exactly
+// its total. Not thread-safe: one counter per pass.
 class KindCounter
 {
 public:
@@ -33,7 +36,7 @@ public:
     {
         Tally &tally = m_groups[groupOf(file.name)];
         ++tally.count;
-        tally.bytes += SizeIn(m_measure, file);
+        tally.bytes = SaturatingAdd(tally.bytes, SizeIn(m_measure, file));
     }
     // Every kind that has files, in the kinds' order; its extensions the biggest first.
     KindCensus census() const;

@@ -5,10 +5,13 @@
 #include "KindCounter.h"
 #include "KindsModel.h"
 #include "SearchModel.h"
+#include "Walker.h"
 
 #include <QAbstractItemModelTester>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSortFilterProxyModel>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -30,6 +33,7 @@ private slots:
     void biggestModel();
     void kinds_data();
     void kinds();
+    void totals();
 };
 
 namespace {
@@ -148,21 +152,22 @@ void TestFind::search()
     files.add("other"_ba, 5000, 0);
     scan.listedFolder(root, files, 0, 1);
 
-    const SearchResult all = SearchRecords(scan, NamePattern(u"LOG"_s), 5);
+    constexpr auto Apparent = SizeMeasure::Apparent;
+    const SearchResult all = SearchRecords(scan, NamePattern(u"LOG"_s), Apparent, 5);
     QVERIFY(all.complete);
     QCOMPARE(all.found, 52);
     QList<quint64> sizes;
     for (const SearchHit &hit : all.hits)
         sizes << hit.size;
     QCOMPARE(sizes, (QList<quint64>{1000, 49, 48, 47, 46}));
-    QCOMPARE(SearchRecords(scan, NamePattern(u"caf\uFFFD*"_s), 5).hits.front().name,
+    QCOMPARE(SearchRecords(scan, NamePattern(u"caf\uFFFD*"_s), Apparent, 5).hits.front().name,
              "caf\xe9.log"_ba);
     const std::atomic<bool> cancelled{true};
-    QVERIFY(!SearchRecords(scan, NamePattern(u"log"_s), 5, &cancelled).complete);
+    QVERIFY(!SearchRecords(scan, NamePattern(u"log"_s), Apparent, 5, &cancelled).complete);
 
     SearchModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-    model.setResult(scan, SearchRecords(scan, NamePattern(u"*.log"_s), 10));
+    model.setResult(scan, SearchRecords(scan, NamePattern(u"*.log"_s), Apparent, 10));
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.index(0, SearchModel::Folder).data().toString(), u"/v/"_s);
     QCOMPARE(model.index(1, SearchModel::Name).data(SearchModel::NameRole), "caf\xe9.log"_ba);
@@ -272,8 +277,7 @@ void TestFind::kinds_data()
     QTest::newRow("a subfolder, on the disk") << 3 << SizeMeasure::OnDisk;
 }
 
-// Against a count made here by the last dot of each name, over a random tree whose files the
-// records cannot give bytes on the disk to yet: those are fed to a counter of their own.
+// Against a count made here by the last dot of each name, over a random tree.
 void TestFind::kinds()
 {
     QFETCH(int, top);
@@ -297,13 +301,12 @@ void TestFind::kinds()
         return false;
     };
     Tally expected;
-    KindCounter onDisk(SizeMeasure::OnDisk);
     for (int folder = 0; folder < 40; ++folder) {
         FileRecordWriter files;
         for (quint32 f = random.bounded(12u); f > 0; --f) {
             const FileRecord file{names[random.bounded(16)], random.bounded(1u << 20),
                                   random.bounded(1u << 20), 0};
-            files.add(file.name, file.size, file.date);
+            files.add(file.name, file.size, file.date, file.allocated);
             if (!below(folder))
                 continue;
             const qsizetype dot = file.name.lastIndexOf('.');
@@ -312,13 +315,11 @@ void TestFind::kinds()
                 dot > 0 ? file.name.sliced(dot + 1).toByteArray().toLower() : QByteArray()}];
             ++count;
             bytes += SizeIn(measure, file);
-            onDisk.add(file);
         }
         scan.listedFolder(quint32(folder), files, 0, 0);
     }
     QVERIFY(expected.size() >= 10);
-    const KindCensus census =
-        measure == SizeMeasure::OnDisk ? onDisk.census() : CountKinds(scan, quint32(top), measure);
+    const KindCensus census = CountKinds(scan, quint32(top), measure);
     QCOMPARE(TallyOf(census), expected);
     quint64 count = 0;
     for (const KindTally &kind : census.kinds) {
@@ -363,6 +364,39 @@ void TestFind::kinds()
                  census.kinds[size_t(row)].extensions[0].bytes);
     }
     QVERIFY(std::abs(shares - 100) < 1e-6);
+}
+
+// A file named twice in a folder, in others and deeper; a sparse image that takes nothing: the
+// kinds, each kind's files and a search add up to the folders' totals in either measure, even past
+// 64 bits; the search ranks in the measure; every name is a file.
+void TestFind::totals()
+{
+    QTemporaryDir dir;
+    const QString make = u"cd \"$0\"; mkdir -p a b/c; truncate -s 4G vm.qcow2; head -c 20000 "
+                         "/dev/zero >a/p.jpg; head -c 5000 /dev/zero >b/r.log; ln a/p.jpg a/q.jpg; "
+                         "ln a/p.jpg b/p.jpg; ln a/p.jpg b/c/p.jpg"_s;
+    QCOMPARE(QProcess::execute(u"sh"_s, {u"-ec"_s, make, dir.path()}), 0);
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    DriveScan scan(root);
+    QVERIFY(Walk(root, scan));
+    for (const auto &[measure, first] :
+         {std::pair(SizeMeasure::Apparent, "vm.qcow2"), {SizeMeasure::OnDisk, ".jpg"}}) {
+        for (const quint32 folder : {0u, quint32(scan.indexOf(root + "b/"))}) {
+            const KindCensus census = CountKinds(scan, folder, measure);
+            QCOMPARE(census.bytes, measure == SizeMeasure::OnDisk ? scan.allocatedOf(folder)
+                                                                  : scan.sizeOf(folder));
+            for (const KindTally &kind : census.kinds)
+                QCOMPARE(FilesOfKind(scan, folder, kind.kind, {}, measure, 1).bytes, kind.bytes);
+        }
+        const SearchResult found = SearchRecords(scan, NamePattern(u"*"_s), measure, 1);
+        QCOMPARE(found.bytes, CountKinds(scan, 0, measure).bytes);
+        QVERIFY(found.hits.front().name.endsWith(first));
+    }
+    QCOMPARE(CountKinds(scan, 0, SizeMeasure::OnDisk).count, 6u);
+    KindCounter huge(SizeMeasure::OnDisk);
+    for (const char *name : {"a.iso", "b.iso"})
+        huge.add({name, 0, 1ull << 63, 0});
+    QCOMPARE(huge.census().bytes, ~0ull);
 }
 
 QTEST_MAIN(TestFind)
