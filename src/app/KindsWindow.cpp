@@ -12,9 +12,11 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QThreadPool>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -22,12 +24,16 @@ namespace {
 
 // The files of a kind listed, the biggest first; the line above says how many there are in all.
 constexpr size_t KeptFiles = 1000;
+// A count shorter than this shows its result at once; a longer one says it is under way.
+constexpr int SlowCountMs = 300;
 
 } // namespace
 
 KindsWindow::KindsWindow(QWidget *parent)
     : QDialog(parent)
     , m_folderLine(new QLabel(this))
+    , m_busy(new QProgressBar(this))
+    , m_slowCount(new QTimer(this))
     , m_kindsView(new QTreeView(this))
     , m_model(new KindsModel(this))
     , m_sorted(new QSortFilterProxyModel(this))
@@ -46,6 +52,14 @@ KindsWindow::KindsWindow(QWidget *parent)
 
     m_folderLine->setObjectName(QStringLiteral("lblKindsFolder"));
     m_folderLine->setTextFormat(Qt::PlainText);
+    m_busy->setObjectName(QStringLiteral("barKindsCounting"));
+    m_busy->setRange(0, 0); // busy: how long the count takes is not known beforehand
+    m_busy->setTextVisible(false);
+    m_busy->setMaximumHeight(m_folderLine->sizeHint().height());
+    m_busy->hide();
+    m_slowCount->setSingleShot(true);
+    m_slowCount->setInterval(SlowCountMs);
+    connect(m_slowCount, &QTimer::timeout, this, &KindsWindow::showCounting);
     nameSizes();
     m_model->setNames(KindNames(), Text(TextId::KindsNoExtension));
     m_sorted->setSourceModel(m_model);
@@ -90,6 +104,7 @@ KindsWindow::KindsWindow(QWidget *parent)
     split->addWidget(lower);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_folderLine);
+    layout->addWidget(m_busy);
     layout->addWidget(split, 1);
 
     connect(m_kindsView, &QAbstractItemView::activated, this, &KindsWindow::listFiles);
@@ -106,8 +121,15 @@ KindsWindow::KindsWindow(QWidget *parent)
 void KindsWindow::setFolder(const DriveScan *scan, WalkSink::FolderId folder,
                             const QByteArray &path)
 {
-    m_counting.stop();
-    m_listing.stop();
+    // Records about to go must be read no more: the work under way is waited for. Otherwise the
+    // newer count only supersedes it, as waiting could hold the window until the pool's threads,
+    // busy with other work, took up the cancelled job.
+    if (!scan) {
+        m_counting.stop();
+        m_listing.stop();
+    } else {
+        m_listing.cancel();
+    }
     m_scan = scan;
     m_folder = folder;
     m_path = path;
@@ -116,6 +138,8 @@ void KindsWindow::setFolder(const DriveScan *scan, WalkSink::FolderId folder,
     if (m_scan) {
         count();
     } else {
+        m_slowCount->stop();
+        m_busy->hide();
         m_model->setCensus({});
         m_folderLine->clear();
         selectionMoved();
@@ -153,10 +177,28 @@ void KindsWindow::count()
                     measure = m_measure](const std::atomic<bool> &cancelled) {
         return CountKinds(*scan, folder, measure, &cancelled);
     });
+    if (m_busy->isHidden())
+        m_slowCount->start();
+    else
+        showCounting(); // of the newer folder
+}
+
+// What the window showed was of another folder or measure: it makes way for the sign that the
+// new count is under way.
+void KindsWindow::showCounting()
+{
+    if (!m_counting.isBusy())
+        return;
+    m_model->setCensus({});
+    selectionMoved();
+    m_folderLine->setText(FormatText(Text(TextId::KindsCounting), QFile::decodeName(m_path)));
+    m_busy->show();
 }
 
 void KindsWindow::counted(KindCensus census)
 {
+    m_slowCount->stop();
+    m_busy->hide();
     m_folderLine->setText(FormatText(Text(TextId::KindsFolder), QFile::decodeName(m_path),
                                      census.count, SizeText(census.bytes).trimmed()));
     m_model->setCensus(std::move(census));

@@ -7,13 +7,16 @@
 
 class KindsModel;
 class QLabel;
+class QProgressBar;
+class QTimer;
 class QSortFilterProxyModel;
 class ColumnFit;
 class QTreeView;
 class SearchModel;
 
 // The kinds of file of one folder and everything below it, by kind and extension, counted on a
-// worker thread; a newer folder or measure cancels the count under way. Activating a kind or an
+// worker thread; a newer folder or measure cancels the count under way, and a count that lasts
+// says so, with a busy bar, rather than leave the window blank. Activating a kind or an
 // extension lists its files, the biggest first, below; choosing one shows it in the tree and the
 // list.
 class KindsWindow : public QDialog
@@ -46,11 +49,14 @@ private:
     void nameSizes();
     void count();
     void counted(KindCensus census);
+    void showCounting();
     void listFiles(const QModelIndex &row);
     void listed(SearchResult result);
     void selectionMoved();
 
     QLabel *m_folderLine;
+    QProgressBar *m_busy;
+    QTimer *m_slowCount; // shows the busy bar once a count has lasted
     QTreeView *m_kindsView;
     ColumnFit *m_kindsFit = nullptr;
     KindsModel *m_model;

@@ -201,6 +201,7 @@ constexpr Entry Texts[] = {
     {1153, "Autres fichiers et journaux"},
     {1154, "%s fichier, %s"},
     {1155, "%s fichiers, %s"},
+    {1156, "[-%s-] : comptage des fichiers…"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -153,6 +153,7 @@ enum class TextId : quint16 {
     MapKindOthers = 1153, // the other files, logs among them
     FoundFile = 1154,     // one file found and its bytes
     FoundFiles = 1155,    // the files found and their total
+    KindsCounting = 1156, // the folder whose files are being counted
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,
