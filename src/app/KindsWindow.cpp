@@ -199,8 +199,9 @@ void KindsWindow::counted(KindCensus census)
 {
     m_slowCount->stop();
     m_busy->hide();
-    m_folderLine->setText(FormatText(Text(TextId::KindsFolder), QFile::decodeName(m_path),
-                                     census.count, SizeText(census.bytes).trimmed()));
+    m_folderLine->setText(
+        FormatText(Text(TextId::KindsFolder), QFile::decodeName(m_path), census.count,
+                   census.bytes == 0 ? QStringLiteral("0") : SizeText(census.bytes).trimmed()));
     m_model->setCensus(std::move(census));
     m_kindsFit->fit();
     selectionMoved(); // a new count selects nothing
