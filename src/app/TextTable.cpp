@@ -198,6 +198,11 @@ constexpr Entry Texts[] = {
     {1150, "%s octet"},
     {1151, "%s octets"},
     {1152, "un autre volume, ou un autre montage de celui-ci, y a été monté"},
+    {1163, "Scan enregistré : son volume n'est pas celui de cette machine, seul ce que le scan a "
+           "trouvé est montré, sans comparaison."},
+    {1164, "Dossier scanné seul : son volume contient aussi ce qui est hors du dossier, seul ce "
+           "que le scan a trouvé et les points de montage du dossier sont montrés, sans "
+           "comparaison avec l'espace utilisé du volume."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),
