@@ -47,5 +47,8 @@ void ReportCommand::follow()
     if (scan)
         figures = ScanFigures{scan->allocatedOf(root), scan->sizeOf(root), scan->unreadFolders(),
                               scan->unreadFiles()};
-    m_window->setVolume(drive.mountPoint, figures);
+    m_window->setVolume(drive.mountPoint, figures,
+                        drive.kind == DriveKind::Saved    ? ReportScope::Saved
+                        : drive.kind == DriveKind::Folder ? ReportScope::Folder
+                                                          : ReportScope::Volume);
 }

@@ -96,10 +96,12 @@ ReportWindow::ReportWindow(QWidget *parent)
     connect(m_refresh, &QPushButton::clicked, this, &ReportWindow::refresh);
 }
 
-void ReportWindow::setVolume(const QByteArray &mountPoint, std::optional<ScanFigures> scan)
+void ReportWindow::setVolume(const QByteArray &mountPoint, std::optional<ScanFigures> scan,
+                             ReportScope scope)
 {
     m_mountPoint = mountPoint;
     m_scan = scan;
+    m_scope = scope;
     setWindowTitle(Text(TextId::MenuViewReport).remove(u'&') + QStringLiteral(" - ") +
                    QFile::decodeName(mountPoint));
     refresh();
@@ -119,13 +121,15 @@ void ReportWindow::refresh()
         return;
     m_status->setText(Text(TextId::ReportReading));
     const QByteArray root = m_mountPoint.endsWith('/') ? m_mountPoint : m_mountPoint + '/';
-    m_reading.run(
-        [root, scan = m_scan.value_or(ScanFigures{})](const std::atomic<bool> &cancelled) {
-            struct stat status;
-            if (stat(root.constData(), &status) != 0)
-                return DiskReport{root, {}, scan, {}, {}};
-            return MakeDiskReport(root, quint64(status.st_dev), scan, ListedFiles, {}, &cancelled);
-        });
+    m_reading.run([root, scan = m_scan.value_or(ScanFigures{}),
+                   scope = m_scope](const std::atomic<bool> &cancelled) {
+        // A saved scan's root ("server:/srv/") is no path of this machine.
+        struct stat status;
+        if (scope == ReportScope::Saved || stat(root.constData(), &status) != 0)
+            return DiskReport{root, {}, scan, {}, {}, scope};
+        return MakeDiskReport(root, quint64(status.st_dev), scan, ListedFiles, {}, &cancelled,
+                              scope);
+    });
 }
 
 void ReportWindow::read(DiskReport report)
@@ -146,20 +150,30 @@ void ReportWindow::showReport()
     }
     const DiskReport &report = *m_report;
     const VolumeSpace &space = report.space;
-    QString rows = Row(FormatText(Text(TextId::ReportUsed), InlineSize(space.total)),
-                       space.known ? std::optional(qint64(space.used)) : std::nullopt);
-    QString notes;
+    // Only a whole volume's scan is set against what the volume says it uses; a volume whose
+    // figures could not be read has no row rather than a made-up one.
+    const bool volume = report.scope == ReportScope::Volume;
+    QString rows, notes;
+    if (volume && space.known)
+        rows +=
+            Row(FormatText(Text(TextId::ReportUsed), InlineSize(space.total)), qint64(space.used));
     if (m_scan) {
         rows += Row(FormatText(Text(TextId::ReportFound), InlineSize(report.scan.apparent)),
                     qint64(report.scan.onDisk));
-        if (space.known)
+        if (volume && space.known)
             rows += Row(Text(TextId::ReportDifference), report.difference());
     } else {
         notes += QStringLiteral("<p>%1</p>").arg(Html(Text(TextId::ReportNoScan)));
     }
+    if (!volume)
+        notes +=
+            QStringLiteral("<p>%1</p>")
+                .arg(Html(Text(report.scope == ReportScope::Saved ? TextId::ReportSavedScope
+                                                                  : TextId::ReportFolderScope)));
     const OpenDeletedFiles &deleted = report.deleted;
-    rows += Row(FormatText(Text(TextId::ReportDeletedOpen), deleted.count),
-                qint64(deleted.allocated), DeletedFilesTable(deleted));
+    if (volume)
+        rows += Row(FormatText(Text(TextId::ReportDeletedOpen), deleted.count),
+                    qint64(deleted.allocated), DeletedFilesTable(deleted));
     if (!report.mountPoints.isEmpty()) {
         QStringList places;
         for (const QByteArray &place : report.mountPoints)
@@ -171,10 +185,10 @@ void ReportWindow::showReport()
         rows += Row(FormatText(Text(TextId::ReportUnread), report.scan.unreadFolders,
                                report.scan.unreadFiles),
                     std::nullopt);
-    if (m_scan && space.known)
+    if (m_scan && volume && space.known)
         rows += report.excess() > 0 ? Row(Text(TextId::ReportExcess), qint64(report.excess()))
                                     : Row(Text(TextId::ReportRest), qint64(report.rest()));
-    if (space.known && space.reserved > 0)
+    if (volume && space.known && space.reserved > 0)
         rows += Row(Text(TextId::ReportReserved), qint64(space.reserved));
     if (deleted.unreadProcesses > 0)
         notes += QStringLiteral("<p>%1</p>")

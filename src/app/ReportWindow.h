@@ -21,9 +21,10 @@ class ReportWindow : public QDialog
 public:
     explicit ReportWindow(QWidget *parent = nullptr);
 
-    // The volume reported on from now on, with its scan's figures (none when it has no scan);
-    // reads it again.
-    void setVolume(const QByteArray &mountPoint, std::optional<ScanFigures> scan);
+    // The volume reported on from now on, with its scan's figures (none when it has no scan)
+    // and what the scan covers; reads it again.
+    void setVolume(const QByteArray &mountPoint, std::optional<ScanFigures> scan,
+                   ReportScope scope = ReportScope::Volume);
     // The records are going: their figures are no longer shown.
     void dropRecords();
     // Reads the volume and the processes again.
@@ -42,6 +43,7 @@ private:
     QPushButton *m_refresh;
     QByteArray m_mountPoint;
     std::optional<ScanFigures> m_scan;
+    ReportScope m_scope = ReportScope::Volume;
     std::optional<DiskReport> m_report;
     SupersedingTask<DiskReport> m_reading;
 };

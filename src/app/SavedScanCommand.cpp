@@ -67,7 +67,9 @@ bool SavedScanCommand::open(const QString &fileName)
         taken.insert(drive.root());
     const QByteArray stem = QFile::encodeName(QFileInfo(fileName).completeBaseName());
     ScanImport reader;
+    QByteArray savedRoot;
     reader.setRootNaming([&](const QByteArray &host, const QByteArray &root) {
+        savedRoot = root;
         return SavedRootName(host, stem, root,
                              [&](const QByteArray &named) { return taken.contains(named); });
     });
@@ -75,7 +77,7 @@ bool SavedScanCommand::open(const QString &fileName)
     std::unique_ptr<DriveScan> records = read(fileName, reader, &drive.savedAt);
     if (!records)
         return false;
-    drive.mountPoint = records->rootPath().chopped(1);
+    drive.mountPoint = SavedRootLabel(records->rootPath(), savedRoot);
     drive.kind = DriveKind::Saved;
     const int index = m_scans->addSavedDrive(drive, std::move(records));
     m_scans->driveCommand(index);
@@ -107,6 +109,11 @@ std::unique_ptr<DriveScan> SavedScanCommand::read(const QString &fileName, ScanI
     // A file that does not say when it was saved was saved when it was last written.
     *savedAt = reader.savedAt() > 0 ? reader.savedAt()
                                     : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
+    if (records && records->origin()) { // saved again, the scan keeps the date it is shown with
+        SavedOrigin origin = *records->origin();
+        origin.savedAt = *savedAt;
+        records->setOrigin(std::move(origin));
+    }
     return records;
 }
 

@@ -202,6 +202,11 @@ constexpr Entry Texts[] = {
     {1154, "%s fichier, %s"},
     {1155, "%s fichiers, %s"},
     {1156, "[-%s-] : comptage des fichiers…"},
+    {1163, "Scan enregistré : son volume n'est pas celui de cette machine, seul ce que le scan a "
+           "trouvé est montré, sans comparaison."},
+    {1164, "Dossier scanné seul : son volume contient aussi ce qui est hors du dossier, seul ce "
+           "que le scan a trouvé et les points de montage du dossier sont montrés, sans "
+           "comparaison avec l'espace utilisé du volume."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

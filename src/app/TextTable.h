@@ -85,6 +85,8 @@ enum class TextId : quint16 {
     ReportProcessColumn = 1072,
     ReportReading = 1073,
     ReportNoScan = 1074,
+    ReportSavedScope = 1163,
+    ReportFolderScope = 1164,
     // The menu of a file or folder.
     ItemOpen = 1080,
     ItemShowInFileManager = 1081,

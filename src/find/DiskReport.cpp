@@ -64,15 +64,22 @@ VolumeSpace ReadVolumeSpace(const QByteArray &path)
 
 DiskReport MakeDiskReport(const QByteArray &root, quint64 device, const ScanFigures &scan,
                           size_t keptFiles, const ReportSources &sources,
-                          const std::atomic<bool> *cancelled)
+                          const std::atomic<bool> *cancelled, ReportScope scope)
 {
     DiskReport report;
     report.root = root;
     report.scan = scan;
-    report.space = ReadVolumeSpace(root);
+    report.scope = scope;
+    // A saved scan's root is no path here; a folder's volume holds more than the folder, and its
+    // processes' deleted files may have been anywhere on it.
+    if (scope == ReportScope::Saved)
+        return report;
     QFile mountInfo(QFile::decodeName(sources.mountInfo));
     if (mountInfo.open(QIODevice::ReadOnly))
         report.mountPoints = MountPointsInside(ParseMountInfo(mountInfo.readAll()), root);
-    report.deleted = FindOpenDeletedFiles(sources.procRoot, device, keptFiles, cancelled);
+    if (scope == ReportScope::Volume) {
+        report.space = ReadVolumeSpace(root);
+        report.deleted = FindOpenDeletedFiles(sources.procRoot, device, keptFiles, cancelled);
+    }
     return report;
 }

@@ -43,6 +43,14 @@ struct ReportSources
     QByteArray procRoot = "/proc";
 };
 
+// What a scan covers, and so what of the machine its figures can be set against.
+enum class ReportScope {
+    Volume, // a whole volume: against what it says it uses, and all that hides there
+    Folder, // a folder walked as a drive: its volume holds more than it, so only the mount
+            // points inside it are looked for
+    Saved,  // read from a file: nothing of this machine belongs to it
+};
+
 struct DiskReport
 {
     QByteArray root; // the volume's root folder, ending with "/"
@@ -50,6 +58,7 @@ struct DiskReport
     ScanFigures scan;
     QByteArrayList mountPoints; // other volumes mounted inside the root, outermost only
     OpenDeletedFiles deleted;
+    ReportScope scope = ReportScope::Volume;
 
     // The volume's used bytes less the scan's; below zero when the scan found more.
     qint64 difference() const;
@@ -70,7 +79,9 @@ QByteArrayList MountPointsInside(const QList<MountEntry> &entries, QByteArrayVie
 VolumeSpace ReadVolumeSpace(const QByteArray &path);
 
 // Reads the volume (statvfs), the mount table and the processes' open files, on whatever thread
-// calls it: reading every process can take a while. device is the root's st_dev.
+// calls it: reading every process can take a while. device is the root's st_dev. What the scope
+// cannot be compared with is not read.
 DiskReport MakeDiskReport(const QByteArray &root, quint64 device, const ScanFigures &scan,
                           size_t keptFiles, const ReportSources &sources = {},
-                          const std::atomic<bool> *cancelled = nullptr);
+                          const std::atomic<bool> *cancelled = nullptr,
+                          ReportScope scope = ReportScope::Volume);

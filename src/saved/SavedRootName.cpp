@@ -25,3 +25,8 @@ QByteArray SavedRootName(const QByteArray &machine, const QByteArray &fallback,
         named = name + " (" + QByteArray::number(n) + "):" + root;
     return named;
 }
+
+QByteArray SavedRootLabel(const QByteArray &named, const QByteArray &root)
+{
+    return root == "/" || !named.endsWith('/') ? named : named.chopped(1);
+}

@@ -12,3 +12,7 @@
 QByteArray SavedRootName(const QByteArray &machine, const QByteArray &fallback,
                          const QByteArray &root,
                          const std::function<bool(const QByteArray &)> &taken);
+
+// What the drive is called, from the root SavedRootName gave for `root`: less its final slash,
+// as a volume's mount point is written, unless that slash is the saved root itself ("server:/").
+QByteArray SavedRootLabel(const QByteArray &named, const QByteArray &root);

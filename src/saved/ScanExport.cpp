@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <charconv>
-#include <cstring>
 #include <ctime>
+#include <string_view>
 #include <vector>
 
 #include <unistd.h>
@@ -160,16 +160,31 @@ bool ScanExport::write(SavedOutput &out)
 
     std::string text;
     text.reserve(FlushSize + 64 * 1024);
-    text += "[1,2,{\"progname\":\"quarnel\",\"progver\":\"" QUARNEL_VERSION "\",\"timestamp\":";
-    AppendNumber(text, qint64(std::time(nullptr)));
+    text += "[1,2,{\"progname\":\"quarnel\",\"progver\":\"" QUARNEL_VERSION "\"";
+    // A scan read from a file is saved as of the walk it shows: its date and machine, or none
+    // where the file said none, never this machine's and today's.
+    const SavedOrigin *origin = m_scan.origin();
+    const qint64 savedAt = origin ? origin->savedAt : qint64(std::time(nullptr));
+    if (savedAt > 0) {
+        text += ",\"timestamp\":";
+        AppendNumber(text, savedAt);
+    }
     // Ours, so that a scan opened elsewhere says which machine it shows; other tools skip it.
-    char host[256] = {};
-    if (::gethostname(host, sizeof host - 1) == 0 && host[0] != '\0') {
+    QByteArray host;
+    if (origin) {
+        host = origin->host;
+    } else {
+        char name[256] = {};
+        if (::gethostname(name, sizeof name - 1) == 0)
+            host = name;
+    }
+    if (!host.isEmpty()) {
         text += ",\"quarnel_host\":";
-        AppendString(text, host, std::strlen(host));
+        AppendString(text, host.constData(), size_t(host.size()));
     }
     text += "},\n";
 
+    std::vector<std::string_view> unreadFiles; // the open folder's, sorted
     bool failed = false;
     const auto flush = [&] {
         failed = failed || !out.write(text.data(), text.size());
@@ -177,7 +192,7 @@ bool ScanExport::write(SavedOutput &out)
     };
     const auto openFolder = [&](FolderId f) {
         text += f == 0 ? "[{\"name\":" : ",\n[{\"name\":";
-        QByteArrayView name = m_scan.nameOf(f);
+        QByteArrayView name = f == 0 && origin ? QByteArrayView(origin->root) : m_scan.nameOf(f);
         if (f == 0 && name.size() > 1 && name.endsWith('/'))
             name.chop(1); // the root's path, as the other tools write it
         AppendString(text, name.data(), size_t(name.size()));
@@ -190,11 +205,16 @@ bool ScanExport::write(SavedOutput &out)
         const auto own =
             std::lower_bound(notes.begin(), notes.end(), f,
                              [](const FolderNote &n, FolderId id) { return n.folder < id; });
-        for (auto it = own; it != notes.end() && it->folder == f; ++it)
-            if (it->name.isEmpty()) {
-                text += ",\"read_error\":true";
-                break;
-            }
+        bool unread = false;
+        unreadFiles.clear();
+        for (auto it = own; it != notes.end() && it->folder == f; ++it) {
+            unread = unread || it->name.isEmpty();
+            if (it->kind == FolderNote::UnreadFile)
+                unreadFiles.emplace_back(it->name.constData(), size_t(it->name.size()));
+        }
+        std::sort(unreadFiles.begin(), unreadFiles.end());
+        if (unread)
+            text += ",\"read_error\":true";
         text += '}';
 
         auto link = std::lower_bound(links.begin(), links.end(), f,
@@ -208,11 +228,14 @@ bool ScanExport::write(SavedOutput &out)
             AppendNumber(text, file.size);
             text += ",\"dsize\":";
             AppendNumber(text, file.allocated);
-            if (file.date != FileRecord::UnknownDate) {
+            // Only the files the walk could not read are marked so: a date may be unknown
+            // because the scan was read from a file that kept none.
+            if (file.date != FileRecord::UnknownDate)
                 AppendDate(text, file.date);
-            } else {
+            if (!unreadFiles.empty() &&
+                std::binary_search(unreadFiles.begin(), unreadFiles.end(),
+                                   std::string_view(file.name.data(), size_t(file.name.size()))))
                 text += ",\"read_error\":true";
-            }
             if (link != links.end() && link->folder == f && link->position == position) {
                 text += ",\"ino\":";
                 AppendNumber(text, link->inode);

@@ -1,5 +1,6 @@
 #include "ScanImport.h"
 
+#include "SaturatingMath.h"
 #include "SavedInput.h"
 #include "WalkOrder.h"
 
@@ -7,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 #include <limits>
+#include <set>
+#include <string>
 
 using FolderId = WalkSink::FolderId;
 
@@ -16,9 +19,18 @@ constexpr size_t BufferSize = 1 << 20;
 // Nesting inside values this reader does not use (other tools' extra keys).
 constexpr int MaxValueDepth = 64;
 
-quint64 HashName(const std::string &name)
+// U+FFFD, which gdu writes for every byte of a name that is not UTF-8.
+constexpr std::string_view Replacement = "\xEF\xBF\xBD";
+
+// The first bytes of a name as a number that orders as they do: most names in a folder are told
+// apart by it alone, without a look at their bytes. A name holds no NUL, so the padding sorts
+// before any byte, as a shorter name does.
+quint64 LeadingBytes(std::string_view name)
 {
-    return std::hash<std::string_view>()(name);
+    quint64 key = 0;
+    for (size_t i = 0; i < 8; ++i)
+        key = key << 8 | (i < name.size() ? std::uint8_t(name[i]) : 0);
+    return key;
 }
 
 // A name a folder's listing can hold: records' paths are made of them, and a path through ".."
@@ -82,22 +94,40 @@ struct ScanImport::Entry
     }
 };
 
-// A folder whose array is open: its files so far and the names in it, to find one named twice.
+// A folder whose array is open: its files so far and the names in it, of every kind, to find one
+// named twice. The names are sorted when the folder closes, so that the check costs n log n
+// comparisons whatever the names: no hash an attacker could make collide.
 struct ScanImport::Frame
 {
     struct Name
     {
-        quint64 hash;
-        quint32 index; // among its files, or a folder id
-        bool folder;
+        quint64 leading;
+        size_t offset; // in `bytes`
+        size_t size;
     };
     FolderId folder = WalkSink::NoFolder;
     quint64 device = 0;
     quint32 subfolders = 0;
+    quint32 renamed = 0;
     bool readError = false;
     CountedBytes counted;
     FileRecordWriter files;
+    std::string bytes;
     std::vector<Name> names;
+    // The names holding U+FFFD, checked as they come so that a twin can be renamed before its
+    // record is made.
+    std::set<std::string, std::less<>> lossy;
+
+    void clear()
+    {
+        subfolders = renamed = 0;
+        counted = {};
+        files.clear();
+        bytes.clear();
+        names.clear();
+        lossy.clear();
+    }
+    std::string_view nameAt(const Name &n) const { return {bytes.data() + n.offset, n.size}; }
 };
 
 ScanImport::ScanImport() = default;
@@ -516,22 +546,21 @@ bool ScanImport::openFolder(Entry &entry)
         if (m_rootNaming)
             root = m_rootNaming(m_host, root);
         m_scan = std::make_unique<DriveScan>(root);
+        m_scan->setOrigin(
+            {m_host, QByteArray(entry.name.data(), qsizetype(entry.name.size())), m_savedAt});
         frame.folder = m_scan->openedFolder(WalkSink::NoFolder, root, date, 0, entry.inode);
         frame.device = entry.device;
     } else {
         Frame &parent = m_frames[size_t(m_depth - 1)];
         if (!IsEntryName(entry.name))
             return fail(ImportError::Syntax, QStringLiteral("a name no file system gives"));
+        claimName(parent, entry.name);
         frame.folder = m_scan->openedFolder(parent.folder, View(entry.name), date,
                                             parent.subfolders++, entry.inode);
-        parent.names.push_back({HashName(entry.name), frame.folder, true});
         frame.device = entry.hasDevice ? entry.device : parent.device;
     }
-    frame.subfolders = 0;
+    frame.clear();
     frame.readError = entry.readError;
-    frame.counted = {};
-    frame.files.clear();
-    frame.names.clear();
     ++m_depth;
     return true;
 }
@@ -546,12 +575,13 @@ bool ScanImport::addEntry(Entry &entry)
         // reasons (a pattern) are left out here too.
         if (entry.excluded == "otherfs" || entry.excluded == "kernfs" ||
             entry.excluded == "frmlnk") {
-            frame.names.push_back({HashName(entry.name), ~0u, true});
+            claimName(frame, entry.name);
             m_scan->otherVolume(frame.folder, View(entry.name));
             ++frame.subfolders;
         }
         return true;
     }
+    claimName(frame, entry.name);
     const quint32 position = frame.files.count();
     bool counts = true;
     if (entry.linked && m_laterLinksMarked) {
@@ -563,38 +593,53 @@ bool ScanImport::addEntry(Entry &entry)
                            CountedBytes(entry.size, entry.allocated), frame.folder, position,
                            counts});
     }
-    if (counts) {
-        frame.counted.size += entry.size;
-        frame.counted.allocated += entry.allocated;
-    }
+    if (counts) // as the walk adds: a hostile file's sizes saturate rather than wrap
+        frame.counted = {SaturatingAdd(frame.counted.size, entry.size),
+                         SaturatingAdd(frame.counted.allocated, entry.allocated)};
     if (entry.readError)
         m_scan->unreadEntry(frame.folder, View(entry.name), EIO);
-    frame.names.push_back({HashName(entry.name), position, false});
     frame.files.add(View(entry.name), entry.size, entry.date, entry.allocated);
     return true;
+}
+
+// gdu writes two names that differ only in bytes that are not UTF-8 as one name, with U+FFFD
+// for those bytes. Such a twin is kept under a name of its own, numbered as a copy is, rather
+// than the whole file refused: a saved scan is only looked at. Other names twice are a damaged
+// or forged file, refused when the folder closes. The numbers go up within the folder, never
+// back, so that names already there that look like renamed ones cost one try each at most.
+void ScanImport::claimName(Frame &frame, std::string &name)
+{
+    if (name.find(Replacement) != std::string::npos) {
+        if (frame.lossy.contains(name)) {
+            const size_t size = name.size();
+            do {
+                name.resize(size);
+                name += " (" + std::to_string(++frame.renamed + 1) + ')';
+            } while (frame.lossy.contains(name));
+        }
+        frame.lossy.insert(name);
+    }
+    frame.names.push_back({LeadingBytes(name), frame.bytes.size(), name.size()});
+    frame.bytes += name;
 }
 
 bool ScanImport::closeFolder()
 {
     Frame &frame = m_frames[size_t(m_depth - 1)];
+    // Sorted, equal names are neighbours: files, folders and mount points alike.
     std::sort(frame.names.begin(), frame.names.end(),
-              [](const Frame::Name &a, const Frame::Name &b) { return a.hash < b.hash; });
-    const auto nameOf = [&](const Frame::Name &n) -> QByteArray {
-        if (n.folder)
-            return n.index == ~0u ? QByteArray() : m_scan->nameOf(n.index).toByteArray();
-        FileRecordReader files(frame.files.data(), frame.files.byteCount());
-        FileRecord file;
-        for (quint32 i = 0; files.next(file) && i < n.index; ++i) {
-        }
-        return file.name.toByteArray();
-    };
-    for (size_t i = 1; i < frame.names.size(); ++i) {
-        // Equal hashes are compared by name; a mount point's name is not kept, so two of
-        // them with one hash count as the same.
-        if (frame.names[i].hash == frame.names[i - 1].hash &&
-            nameOf(frame.names[i]) == nameOf(frame.names[i - 1]))
-            return fail(ImportError::DuplicateName,
-                        QString::fromUtf8(nameOf(frame.names[i]).left(200)));
+              [&](const Frame::Name &a, const Frame::Name &b) {
+                  return a.leading != b.leading ? a.leading < b.leading
+                                                : frame.nameAt(a) < frame.nameAt(b);
+              });
+    const auto twice = std::adjacent_find(
+        frame.names.begin(), frame.names.end(), [&](const Frame::Name &a, const Frame::Name &b) {
+            return a.leading == b.leading && frame.nameAt(a) == frame.nameAt(b);
+        });
+    if (twice != frame.names.end()) {
+        const std::string_view name = frame.nameAt(*twice).substr(0, 200);
+        return fail(ImportError::DuplicateName,
+                    QString::fromUtf8(name.data(), qsizetype(name.size())));
     }
     if (frame.readError)
         m_scan->unreadEntry(frame.folder, {}, EIO);

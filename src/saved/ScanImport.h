@@ -53,6 +53,7 @@ private:
     bool openFolder(Entry &entry);
     bool closeFolder();
     bool addEntry(Entry &entry);
+    void claimName(Frame &frame, std::string &name);
     bool readObject(Entry &entry, bool named = true);
     bool readString(std::string *into, qsizetype limit);
     bool readUnsigned(quint64 &value);

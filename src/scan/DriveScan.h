@@ -3,6 +3,7 @@
 #include "ByteArena.h"
 #include "FileRecordCodec.h"
 #include "FolderNote.h"
+#include "SavedOrigin.h"
 #include "WalkSink.h"
 
 #include <QByteArray>
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <shared_mutex>
 #include <unordered_map>
 #include <vector>
@@ -49,6 +51,11 @@ public:
     quint64 totalSize() const;
     // Memory held by the records, names and file records.
     size_t memoryUsed() const;
+    // Where records read from a saved scan were made; null for a walk's. Set by the reader
+    // before anyone else sees the records.
+    const SavedOrigin *origin() const { return m_origin ? &*m_origin : nullptr; }
+    void setOrigin(SavedOrigin origin) { m_origin = std::move(origin); }
+
     // Folders (their listing) and files the walk could not read, vanished ones aside.
     quint32 unreadFolders() const { return m_unreadFolders.load(std::memory_order_relaxed); }
     quint32 unreadFiles() const { return m_unreadFiles.load(std::memory_order_relaxed); }
@@ -161,6 +168,7 @@ private:
     };
     std::atomic<std::shared_ptr<const Uncounted>> m_uncounted;
     std::vector<FolderNote> m_folderNotes; // guarded by m_unreadLock
+    std::optional<SavedOrigin> m_origin;
     bool m_sealed = false;
     // Once sealed: each folder's subfolders, in listing order, from m_childStart[f] on.
     std::vector<FolderId> m_childStart;

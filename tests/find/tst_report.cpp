@@ -133,6 +133,9 @@ void TestReport::openDeletedFile()
     QVERIFY(mine->link.endsWith("held.bin (deleted)"));
     QVERIFY(!mine->process.isEmpty());
     QVERIFY(report.deleted.allocated >= mine->allocated && report.deleted.complete);
+    // A folder's scan, or a saved one, is set against neither the volume nor its open files.
+    for (const ReportScope scope : {ReportScope::Folder, ReportScope::Saved})
+        QVERIFY(MakeDiskReport(root, folder.st_dev, {}, 50, sources, {}, scope).deleted.count == 0);
 
     file.close();
     report = MakeDiskReport(root, folder.st_dev, {}, 50, sources);

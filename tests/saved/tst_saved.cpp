@@ -13,6 +13,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 
 #include <map>
 
@@ -114,9 +115,32 @@ std::unique_ptr<DriveScan> LoadBytes(const QByteArray &bytes, ImportError &error
     return scan;
 }
 
+// Files of 16-byte names that std::hash gives one value, as a folder's entries: each 8-byte
+// block's mix is invertible, so the second block is worked out to bring the state to one value.
+QByteArray CollidingEntries(int count)
+{
+    constexpr quint64 m = 0xc6a4a7935bd1e995ull, inverse = 0x5f7a0ea7e59b19bdull;
+    const auto mix = [](quint64 k, quint64 by) { return ((k * by) ^ (k * by) >> 47) * by; };
+    std::string entries;
+    for (int n = 0; count > 0; ++n) {
+        QByteArray name = 'n' + QByteArray::number(n).rightJustified(7, '0') + "12345678";
+        const quint64 state =
+            (0xc70f6907 ^ 16 * m ^ mix(qFromLittleEndian<quint64>(name.data()), m)) * m;
+        qToLittleEndian(mix(state ^ 12345, inverse), name.data() + 8);
+        if (name.contains('\0') || name.contains('/'))
+            continue;
+        entries += ",{\"name\":";
+        ScanExport::AppendString(entries, name.data(), size_t(name.size()));
+        entries += '}';
+        --count;
+    }
+    return QByteArray::fromStdString(entries);
+}
+
 const QByteArrayList TreeSpec = {
     "plain=5",
     "bad\xff\xfe name=3",
+    "bad\xfe\xff name=4", // one name for gdu, which spells each byte U+FFFD
     "ctl\x01\n\t=1",
     "q\"uo\\te=2",
     "\xc3\xa9t\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80=4",
@@ -207,6 +231,33 @@ private slots:
         QCOMPARE(std::pair(loaded->unreadFolders(), loaded->unreadFiles()), std::pair(1u, 1u));
     }
 
+    // A scan read from a file and saved again keeps the walk's machine, root and date, and what
+    // was readable: ncdu -o names no machine and keeps no dates, which marks no file unreadable.
+    void savedAgain()
+    {
+        const QString ncdu = m_dir.filePath(u"ncdu.json"_s),
+                      again = m_dir.filePath(u"again.json"_s);
+        if (QProcess::execute(u"ncdu"_s, {u"-x"_s, u"-o"_s, ncdu, QFile::decodeName(m_root)}) != 0)
+            QSKIP("no ncdu");
+        const std::unique_ptr<DriveScan> read = Load(QFile::encodeName(ncdu));
+        QVERIFY(read && read->origin() && Save(*read, QFile::encodeName(again)));
+        const std::unique_ptr<DriveScan> back = Load(QFile::encodeName(again));
+        QVERIFY(back && back->origin() && read->origin()->savedAt > 0);
+        QCOMPARE(std::tuple(back->origin()->host, back->origin()->root, back->origin()->savedAt),
+                 std::tuple(QByteArray(), m_root, read->origin()->savedAt));
+        QCOMPARE(Dump(*back), Dump(*read));
+    }
+
+    // Sizes that add past 2^64 stop there, as the walk's do.
+    void saturated()
+    {
+        ImportError error;
+        const auto scan = LoadBytes(
+            R"([1,2,{},[{"name":"/r"},{"name":"a","asize":18446744073709551615},{"name":"b","asize":2}]])"_ba,
+            error);
+        QVERIFY(scan && scan->sizeOf(0) == ~0ull);
+    }
+
     // The peers' files of the same tree open with the totals of Quarnel's own scan, and
     // Quarnel's file goes through ncdu unchanged in its totals.
     void peers_data()
@@ -219,7 +270,8 @@ private slots:
         QTest::newRow("ncdu -e -o")
             << u"ncdu"_s << QStringList{u"-x"_s, u"-e"_s, u"-o"_s, u"%2"_s, u"%1"_s} << true;
         // gdu spells bytes that are not UTF-8 as U+FFFD, and names no inode for the link of a
-        // file it counts: its folders' names and totals may differ, not the volume's total.
+        // file it counts: its folders' names and totals may differ, not the volume's total, and
+        // two names it spells alike are both kept.
         QTest::newRow("gdu -o") << u"gdu"_s
                                 << QStringList{u"-n"_s, u"-x"_s, u"-o"_s, u"%2"_s, u"%1"_s}
                                 << false;
@@ -278,6 +330,13 @@ private slots:
             ImportError::DuplicateName, head.size() + 30);
         row("file named twice", head + R"(,{"name":"f"},[{"name":"f"}]]])",
             ImportError::DuplicateName, -1);
+        row("a file and a mount point",
+            head + R"(,{"name":"m"},{"name":"m","excluded":"otherfs"}]])",
+            ImportError::DuplicateName, -1);
+        // std::hash gives these names one value: a name twice among them is found all the same.
+        row("twice among colliding names",
+            head + CollidingEntries(2000) + CollidingEntries(1) + "]]", ImportError::DuplicateName,
+            -1);
         row("invalid escape", head + R"(,{"name":"a\x"}]])", ImportError::BadEscape,
             head.size() + 12);
         row("lone high surrogate", head + R"(,{"name":"a\ud800b"}]])", ImportError::BadEscape, -1);
@@ -407,6 +466,9 @@ void SavedTest::rootNames()
     QCOMPARE(SavedRootName(machine, "backup", "/srv/",
                            [](const QByteArray &root) { return root == "taken:/srv/"; }),
              expected);
+    // The drive's label drops the final slash, not the one that is the whole saved disk.
+    QCOMPARE(SavedRootLabel(expected, "/srv/") + SavedRootLabel(machine + ":/", "/"),
+             expected.chopped(1) + machine + ":/");
 }
 
 QTEST_GUILESS_MAIN(SavedTest)
