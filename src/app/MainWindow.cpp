@@ -52,6 +52,16 @@ QString DayText(qint64 secondsSinceEpoch)
     return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).toString(QStringLiteral("dd/MM/yyyy"));
 }
 
+// Whole kilobytes gained ("+12") or lost ("-12"); under a tenth of a kilobyte, 0 with no sign,
+// which the size pattern would leave blank.
+QString SignedKilobytes(qint64 bytes)
+{
+    const QString amount = KilobyteText(bytes >= 0 ? quint64(bytes) : 0 - quint64(bytes)).trimmed();
+    if (amount.isEmpty())
+        return QStringLiteral("0");
+    return (bytes > 0 ? QStringLiteral("+") : QStringLiteral("-")) + amount;
+}
+
 // A caption as a screen reader should say it: without its access-key "&"s.
 QString WithoutAccessKeys(QString caption)
 {
@@ -121,10 +131,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_saved = new SavedScanCommand(m_scans, this);
     connect(m_saved, &SavedScanCommand::comparisonChanged, this,
             [this](std::shared_ptr<const ScanComparison> earlier) {
-                m_earlier = earlier;
-                listModel()->setComparison(earlier, Text(TextId::ColumnGrowth),
-                                           Text(TextId::GrowthNew), Text(TextId::GrowthGone));
-                m_map->setComparison(earlier);
+                setComparison(std::move(earlier));
                 FillDirView();
             });
     auto *act = new ActCommand(m_scans, this);
@@ -470,12 +477,9 @@ void MainWindow::showListStatus(bool filled)
         // Compared with an earlier scan: what the folder gained since.
         if (const auto growth = listModel()->folderGrowth(); growth && m_earlier)
             text +=
-                QStringLiteral(" ; ") +
-                FormatText(Text(TextId::GrowthSince),
-                           (*growth >= 0 ? QStringLiteral("+") : QStringLiteral("-")) +
-                               KilobyteText(quint64(*growth >= 0 ? *growth : -*growth)).trimmed() +
-                               QStringLiteral(" Kb"),
-                           DayText(m_earlier->savedAt()));
+                QStringLiteral(" ; ") + FormatText(Text(TextId::GrowthSince),
+                                                   SignedKilobytes(*growth) + QStringLiteral(" Kb"),
+                                                   DayText(m_earlier->savedAt()));
         m_statusBar->setPanelText(1, text);
         m_scans->forgetAboveUsed();
     }
@@ -501,6 +505,15 @@ void MainWindow::setSizeMeasure(SizeMeasure measure)
     m_kinds->setSizeMeasure(measure);
     if (m_scans->folders().count() > 0)
         FillDirView();
+}
+
+void MainWindow::setComparison(std::shared_ptr<const ScanComparison> earlier)
+{
+    m_earlier = std::move(earlier);
+    listModel()->setComparison(m_earlier, {Text(TextId::ColumnGrowth), Text(TextId::GrowthNew),
+                                           Text(TextId::GrowthGone), Text(TextId::GrowthUnread)});
+    m_map->setComparison(m_earlier);
+    applyCommandStates();
 }
 
 void MainWindow::setPercentBase(PercentBase base)

@@ -88,6 +88,9 @@ private:
     void showListStatus(bool filled);
     void showFolderCount();
 
+    // Compares the shown volume with an earlier scan in every view that shows growth; none ends
+    // the comparison: the list loses its column, the map its colours by growth and their key.
+    void setComparison(std::shared_ptr<const ScanComparison> earlier);
     void setPercentBase(PercentBase base);
     void setSizeMeasure(SizeMeasure measure);
     void toggleBar(QWidget *bar, const QAction *toggle);

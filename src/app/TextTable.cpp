@@ -198,6 +198,8 @@ constexpr Entry Texts[] = {
     {1150, "%s octet"},
     {1151, "%s octets"},
     {1152, "un autre volume, ou un autre montage de celui-ci, y a été monté"},
+    {1177, "illisible"},
+    {1178, "Illisible"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

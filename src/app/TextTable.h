@@ -150,6 +150,9 @@ enum class TextId : quint16 {
     AmountByte = 1150,
     AmountBytes = 1151,
     ChangeMountedInside = 1152,
+    // What could not be read.
+    GrowthUnread = 1177,
+    MapUnread = 1178,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,
