@@ -150,7 +150,10 @@ enum class TextId : quint16 {
     AmountByte = 1150,
     AmountBytes = 1151,
     ChangeMountedInside = 1152,
-    // What could not be read.
+    // A saved scan of another volume; what could not be read.
+    CompareOtherVolume = 1174,
+    AnswerYes = 1175,
+    AnswerNo = 1176,
     GrowthUnread = 1177,
     MapUnread = 1178,
     MenuViewKinds = 1050,
