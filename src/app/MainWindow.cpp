@@ -201,6 +201,11 @@ void MainWindow::buildMenus()
                                            [this] { m_saved->saveCommand(); }));
     m_commands.scanShown.append(addCommand(file, "mnuFileCompareScan", TextId::MenuFileCompareScan,
                                            {}, [this] { m_saved->compareCommand(); }));
+    m_commands.endComparison =
+        addCommand(file, "mnuFileEndCompare", TextId::MenuFileEndCompare, {}, [this] {
+            setComparison(nullptr);
+            FillDirView();
+        });
     file->addSeparator();
     m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", TextId::MenuFileExit,
                                           QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); }));
@@ -430,6 +435,7 @@ void MainWindow::applyCommandStates()
     state.percentBase = m_percentBase;
     state.driveBarShown = m_driveBar->isVisibleTo(this);
     state.statusBarShown = m_statusBar->isVisibleTo(this);
+    state.comparing = m_earlier != nullptr;
     SetCommandStates(m_commands, state);
 }
 
@@ -461,6 +467,9 @@ void MainWindow::printCommand()
 
 void MainWindow::FillDirView()
 {
+    // Another volume is shown: the comparison was of the one before, and ends.
+    if (m_earlier && m_scans->shownDrive().root() != m_earlier->current())
+        setComparison(nullptr);
     m_workArea->FillDirView(m_scans->folders(), m_percentBase, m_scans->diskSize());
 }
 

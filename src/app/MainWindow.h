@@ -46,6 +46,7 @@ public:
     PrintCommand &print() { return *m_print; }
     BiggestCommand &biggest() { return *m_biggest; }
     const Commands &commands() const { return m_commands; }
+    SavedScanCommand &savedScans() { return *m_saved; }
 
     // The state the commands share, as tests and the benchmark read it.
     const FolderCollection &folders() const { return m_scans->folders(); }

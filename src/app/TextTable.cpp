@@ -198,6 +198,7 @@ constexpr Entry Texts[] = {
     {1150, "%s octet"},
     {1151, "%s octets"},
     {1152, "un autre volume, ou un autre montage de celui-ci, y a été monté"},
+    {1173, "&Ne plus comparer"},
     {1174, "Le scan « %s » a été fait sur %s, et non sur le volume affiché (%s) : ses éléments "
            "ne se retrouveront sans doute pas ici. Comparer quand même ?"},
     {1175, "&Oui"},

@@ -150,7 +150,8 @@ enum class TextId : quint16 {
     AmountByte = 1150,
     AmountBytes = 1151,
     ChangeMountedInside = 1152,
-    // A saved scan of another volume; what could not be read.
+    // Ending a comparison; a saved scan of another volume; what could not be read.
+    MenuFileEndCompare = 1173,
     CompareOtherVolume = 1174,
     AnswerYes = 1175,
     AnswerNo = 1176,
