@@ -62,6 +62,7 @@ void SetCommandStates(const Commands &commands, const WindowState &state)
     Enable(commands.openScan, row.saved != Saved::Off);
     Enable(commands.scanShown, row.saved == Saved::All);
     Enable(commands.alwaysOn, true);
+    commands.endComparison->setEnabled(state.comparing);
     commands.sizeDisk->setChecked(state.percentBase == PercentBase::Disk);
     commands.sizeParent->setChecked(state.percentBase != PercentBase::Disk);
     commands.viewDriveBar->setChecked(state.driveBarShown);

@@ -26,6 +26,7 @@ struct WindowState
     PercentBase percentBase = PercentBase::Folder;
     bool driveBarShown = true;
     bool statusBarShown = true;
+    bool comparing = false; // the shown volume is compared with an earlier scan
 };
 
 // Every command and widget whose state follows the window's; owned by the window.
@@ -35,10 +36,11 @@ struct Commands
     QList<QAction *> sizeCommands; // menu entries and buttons of both size references
     QAction *sizeDisk = nullptr;
     QAction *sizeParent = nullptr;
-    QList<QAction *> stop;      // the menu entry and the button
-    QList<QAction *> print;     // the menu entry and the button
-    QList<QAction *> openScan;  // opening a saved scan: whenever no walk or edit runs
-    QList<QAction *> scanShown; // saving the shown scan, comparing it: once it is complete
+    QList<QAction *> stop;            // the menu entry and the button
+    QList<QAction *> print;           // the menu entry and the button
+    QList<QAction *> openScan;        // opening a saved scan: whenever no walk or edit runs
+    QList<QAction *> scanShown;       // saving the shown scan, comparing it: once it is complete
+    QAction *endComparison = nullptr; // while comparing, whatever the phase
     QAction *viewDriveBar = nullptr;
     QAction *viewStatusBar = nullptr;
     QList<QAction *> alwaysOn; // the drives, rescan, up, help, about, exit

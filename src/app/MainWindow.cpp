@@ -52,6 +52,16 @@ QString DayText(qint64 secondsSinceEpoch)
     return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).toString(QStringLiteral("dd/MM/yyyy"));
 }
 
+// Whole kilobytes gained ("+12") or lost ("-12"); under a tenth of a kilobyte, 0 with no sign,
+// which the size pattern would leave blank.
+QString SignedKilobytes(qint64 bytes)
+{
+    const QString amount = KilobyteText(bytes >= 0 ? quint64(bytes) : 0 - quint64(bytes)).trimmed();
+    if (amount.isEmpty())
+        return QStringLiteral("0");
+    return (bytes > 0 ? QStringLiteral("+") : QStringLiteral("-")) + amount;
+}
+
 // A caption as a screen reader should say it: without its access-key "&"s.
 QString WithoutAccessKeys(QString caption)
 {
@@ -121,10 +131,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_saved = new SavedScanCommand(m_scans, this);
     connect(m_saved, &SavedScanCommand::comparisonChanged, this,
             [this](std::shared_ptr<const ScanComparison> earlier) {
-                m_earlier = earlier;
-                listModel()->setComparison(earlier, Text(TextId::ColumnGrowth),
-                                           Text(TextId::GrowthNew), Text(TextId::GrowthGone));
-                m_map->setComparison(earlier);
+                setComparison(std::move(earlier));
                 FillDirView();
             });
     auto *act = new ActCommand(m_scans, this);
@@ -194,6 +201,11 @@ void MainWindow::buildMenus()
                                            [this] { m_saved->saveCommand(); }));
     m_commands.scanShown.append(addCommand(file, "mnuFileCompareScan", TextId::MenuFileCompareScan,
                                            {}, [this] { m_saved->compareCommand(); }));
+    m_commands.endComparison =
+        addCommand(file, "mnuFileEndCompare", TextId::MenuFileEndCompare, {}, [this] {
+            setComparison(nullptr);
+            FillDirView();
+        });
     file->addSeparator();
     m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", TextId::MenuFileExit,
                                           QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); }));
@@ -423,6 +435,7 @@ void MainWindow::applyCommandStates()
     state.percentBase = m_percentBase;
     state.driveBarShown = m_driveBar->isVisibleTo(this);
     state.statusBarShown = m_statusBar->isVisibleTo(this);
+    state.comparing = m_earlier != nullptr;
     SetCommandStates(m_commands, state);
 }
 
@@ -455,6 +468,9 @@ void MainWindow::printCommand()
 
 void MainWindow::FillDirView()
 {
+    // Another volume is shown: the comparison was of the one before, and ends.
+    if (m_earlier && m_scans->shownDrive().root() != m_earlier->current())
+        setComparison(nullptr);
     m_workArea->FillDirView(m_scans->folders(), m_percentBase, m_scans->diskSize());
 }
 
@@ -471,12 +487,9 @@ void MainWindow::showListStatus(bool filled)
         // Compared with an earlier scan: what the folder gained since.
         if (const auto growth = listModel()->folderGrowth(); growth && m_earlier)
             text +=
-                QStringLiteral(" ; ") +
-                FormatText(Text(TextId::GrowthSince),
-                           (*growth >= 0 ? QStringLiteral("+") : QStringLiteral("-")) +
-                               KilobyteText(quint64(*growth >= 0 ? *growth : -*growth)).trimmed() +
-                               QStringLiteral(" Kb"),
-                           DayText(m_earlier->savedAt()));
+                QStringLiteral(" ; ") + FormatText(Text(TextId::GrowthSince),
+                                                   SignedKilobytes(*growth) + QStringLiteral(" Kb"),
+                                                   DayText(m_earlier->savedAt()));
         m_statusBar->setPanelText(1, text);
         m_scans->forgetAboveUsed();
     }
@@ -504,6 +517,15 @@ void MainWindow::setSizeMeasure(SizeMeasure measure)
         m_search->setSizeMeasure(measure);
     if (m_scans->folders().count() > 0)
         FillDirView();
+}
+
+void MainWindow::setComparison(std::shared_ptr<const ScanComparison> earlier)
+{
+    m_earlier = std::move(earlier);
+    listModel()->setComparison(m_earlier, {Text(TextId::ColumnGrowth), Text(TextId::GrowthNew),
+                                           Text(TextId::GrowthGone), Text(TextId::GrowthUnread)});
+    m_map->setComparison(m_earlier);
+    applyCommandStates();
 }
 
 void MainWindow::setPercentBase(PercentBase base)

@@ -46,6 +46,7 @@ public:
     PrintCommand &print() { return *m_print; }
     BiggestCommand &biggest() { return *m_biggest; }
     const Commands &commands() const { return m_commands; }
+    SavedScanCommand &savedScans() { return *m_saved; }
 
     // The state the commands share, as tests and the benchmark read it.
     const FolderCollection &folders() const { return m_scans->folders(); }
@@ -88,6 +89,9 @@ private:
     void showListStatus(bool filled);
     void showFolderCount();
 
+    // Compares the shown volume with an earlier scan in every view that shows growth; none ends
+    // the comparison: the list loses its column, the map its colours by growth and their key.
+    void setComparison(std::shared_ptr<const ScanComparison> earlier);
     void setPercentBase(PercentBase base);
     void setSizeMeasure(SizeMeasure measure);
     void toggleBar(QWidget *bar, const QAction *toggle);

@@ -130,8 +130,9 @@ void MapCommand::setComparison(std::shared_ptr<const ScanComparison> earlier)
     MapLegend *legend = m_workArea->mapPane()->legend();
     if (earlier)
         legend->setEntries(
-            {Text(TextId::MapGrown), Text(TextId::MapShrunk), Text(TextId::MapUnchanged)},
-            {MapGrowth::Grown, MapGrowth::Shrunk, MapGrowth::Unchanged});
+            {Text(TextId::MapGrown), Text(TextId::MapShrunk), Text(TextId::MapUnchanged),
+             Text(TextId::MapUnread)},
+            {MapGrowth::Grown, MapGrowth::Shrunk, MapGrowth::Unchanged, MapGrowth::Unknown});
     else
         legend->setEntries(KindNames(), KindColours());
     m_map->setComparison(std::move(earlier));

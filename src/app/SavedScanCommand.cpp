@@ -20,9 +20,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSet>
 
 #include <cerrno>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -37,6 +39,20 @@ QString ProblemText(const ImportError &error)
     // reason, in French, is added.
     return error.systemError == 0 ? where
                                   : where + u" ("_s + SystemErrorText(error.systemError) + u')';
+}
+
+// The machine as saved scans name it: the name ScanExport writes.
+QByteArray LocalHost()
+{
+    char host[256] = {};
+    return ::gethostname(host, sizeof host - 1) == 0 ? QByteArray(host) : QByteArray();
+}
+
+// A volume as the user knows it: "serveur:/srv", or "/srv" when the machine is not named.
+QString PlaceText(const QByteArray &host, const QByteArray &root)
+{
+    const QByteArray path = root.size() > 1 && root.endsWith('/') ? root.chopped(1) : root;
+    return QFile::decodeName(host.isEmpty() ? path : host + ':' + path);
 }
 
 } // namespace
@@ -67,17 +83,17 @@ bool SavedScanCommand::open(const QString &fileName)
         taken.insert(drive.root());
     const QByteArray stem = QFile::encodeName(QFileInfo(fileName).completeBaseName());
     ScanImport reader;
-    QByteArray savedRoot;
+    Volume drive;
     reader.setRootNaming([&](const QByteArray &host, const QByteArray &root) {
-        savedRoot = root;
+        drive.savedHost = host;
+        drive.savedRoot = root;
         return SavedRootName(host, stem, root,
                              [&](const QByteArray &named) { return taken.contains(named); });
     });
-    Volume drive;
     std::unique_ptr<DriveScan> records = read(fileName, reader, &drive.savedAt);
     if (!records)
         return false;
-    drive.mountPoint = SavedRootLabel(records->rootPath(), savedRoot);
+    drive.mountPoint = SavedRootLabel(records->rootPath(), drive.savedRoot);
     drive.kind = DriveKind::Saved;
     const int index = m_scans->addSavedDrive(drive, std::move(records));
     m_scans->driveCommand(index);
@@ -132,13 +148,24 @@ void SavedScanCommand::compareCommand()
 
 bool SavedScanCommand::compare(const QString &fileName)
 {
-    const QByteArray root = m_scans->shownDrive().root();
+    const Volume shown = m_scans->shownDrive();
+    const QByteArray root = shown.root();
     if (m_scans->isScanning() || m_scans->folders().find(root).isNull())
         return false;
     ScanImport reader;
     qint64 savedAt = 0;
     std::unique_ptr<DriveScan> earlier = read(fileName, reader, &savedAt);
     if (!earlier)
+        return false;
+    // A saved scan shown as a drive is its machine's and its root's; a file that names no
+    // machine (ncdu's, gdu's) may be of this one.
+    const bool saved = shown.kind == DriveKind::Saved;
+    const QByteArray host = saved ? shown.savedHost : LocalHost();
+    const QByteArray shownRoot = saved ? shown.savedRoot : root;
+    if ((earlier->rootPath() != shownRoot ||
+         (!reader.host().isEmpty() && !host.isEmpty() && reader.host() != host)) &&
+        !ask(FormatText(Text(TextId::CompareOtherVolume), QDir::toNativeSeparators(fileName),
+                        PlaceText(reader.host(), earlier->rootPath()), PlaceText(host, shownRoot))))
         return false;
     emit comparisonChanged(
         std::make_shared<const ScanComparison>(std::move(earlier), root, savedAt));
@@ -192,4 +219,17 @@ void SavedScanCommand::warn(const QString &text)
     QMessageBox box(QMessageBox::Warning, Text(TextId::ErrorTitle), text, QMessageBox::Ok,
                     m_window);
     box.exec();
+}
+
+// Yes or no, no being what a hurried Enter or Esc answers.
+bool SavedScanCommand::ask(const QString &question)
+{
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Quarnel"), question,
+                    QMessageBox::NoButton, m_window);
+    QPushButton *yes = box.addButton(Text(TextId::AnswerYes), QMessageBox::YesRole);
+    QPushButton *no = box.addButton(Text(TextId::AnswerNo), QMessageBox::NoRole);
+    box.setDefaultButton(no);
+    box.setEscapeButton(no);
+    box.exec();
+    return box.clickedButton() == yes;
 }

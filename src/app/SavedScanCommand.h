@@ -28,11 +28,13 @@ public:
     bool open(const QString &fileName);
     bool save(const QString &fileName);
     // Compares the shown volume with the scan in the file; false, with the user told why, when
-    // it cannot be read.
+    // it cannot be read. A scan of another machine or root is compared only if the user says
+    // so: its items would hardly be found here.
     bool compare(const QString &fileName);
 
 signals:
     // The shown volume is now compared with an earlier scan: the views that show growth follow.
+    // None is never sent here: the window ends a comparison itself.
     void comparisonChanged(std::shared_ptr<const ScanComparison> earlier);
 
 private:
@@ -40,6 +42,7 @@ private:
     // savedAt receives when the scan was saved.
     std::unique_ptr<DriveScan> read(const QString &fileName, ScanImport &reader, qint64 *savedAt);
     void warn(const QString &text);
+    bool ask(const QString &question);
 
     ScanController *m_scans;
     QWidget *m_window;

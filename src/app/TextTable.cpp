@@ -207,6 +207,13 @@ constexpr Entry Texts[] = {
     {1164, "Dossier scanné seul : son volume contient aussi ce qui est hors du dossier, seul ce "
            "que le scan a trouvé et les points de montage du dossier sont montrés, sans "
            "comparaison avec l'espace utilisé du volume."},
+    {1173, "&Ne plus comparer"},
+    {1174, "Le scan « %s » a été fait sur %s, et non sur le volume affiché (%s) : ses éléments "
+           "ne se retrouveront sans doute pas ici. Comparer quand même ?"},
+    {1175, "&Oui"},
+    {1176, "&Non"},
+    {1177, "illisible"},
+    {1178, "Illisible"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

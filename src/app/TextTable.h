@@ -156,6 +156,13 @@ enum class TextId : quint16 {
     FoundFile = 1154,     // one file found and its bytes
     FoundFiles = 1155,    // the files found and their total
     KindsCounting = 1156, // the folder whose files are being counted
+    // Ending a comparison; a saved scan of another volume; what could not be read.
+    MenuFileEndCompare = 1173,
+    CompareOtherVolume = 1174,
+    AnswerYes = 1175,
+    AnswerNo = 1176,
+    GrowthUnread = 1177,
+    MapUnread = 1178,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

@@ -1,6 +1,7 @@
 #include "MapGrowth.h"
 
 #include "ScanComparison.h"
+#include "UnreadEntries.h"
 
 #include <unordered_map>
 
@@ -8,11 +9,19 @@ namespace MapGrowth {
 
 namespace {
 
-QRgb ColourOf(quint64 now, std::optional<quint64> then)
+QRgb ColourOf(quint64 now, ScanComparison::Seen seen, quint64 then)
 {
-    if (!then || now > *then)
+    switch (seen) {
+    case ScanComparison::Seen::Unread:
+        return Unknown.rgb();
+    case ScanComparison::Seen::Absent:
         return Grown.rgb();
-    return now < *then ? Shrunk.rgb() : Unchanged.rgb();
+    case ScanComparison::Seen::Read:
+        break;
+    }
+    if (now > then)
+        return Grown.rgb();
+    return now < then ? Shrunk.rgb() : Unchanged.rgb();
 }
 
 } // namespace
@@ -20,38 +29,54 @@ QRgb ColourOf(quint64 now, std::optional<quint64> then)
 std::vector<QRgb> TileColours(const DriveScan &scan, const MapLayout &layout,
                               const ScanComparison &earlier, SizeMeasure measure)
 {
+    using Seen = ScanComparison::Seen;
     const std::vector<MapTile> &tiles = layout.tiles();
     std::vector<QRgb> colours(tiles.size(), Unchanged.rgb());
     const qsizetype rootLength = scan.rootPath().size();
-    // Each folder's earlier items once, by name, for all its file tiles.
-    std::unordered_map<quint32, std::unordered_map<QByteArray, quint64>> earlierFiles;
-    std::unordered_map<quint32, std::vector<QByteArray>> names; // a folder's file names now
+    const UnreadEntries unreadNow(scan);
+    // Each folder's state then and its earlier files once, by name, for all its file tiles.
+    struct Then
+    {
+        Seen folder = Seen::Absent;
+        std::unordered_map<QByteArray, ScanComparison::Earlier> files;
+        std::vector<QByteArray> names; // the folder's file names now
+    };
+    std::unordered_map<quint32, Then> folders;
     for (size_t i = 0; i < tiles.size(); ++i) {
         const MapTile &tile = tiles[i];
         if (tile.file == MapLayout::Rest)
             continue;
         const QByteArray relative = scan.pathOf(tile.folder).sliced(rootLength);
         if (tile.file == MapLayout::NoFile) {
-            colours[i] = ColourOf(tile.size, earlier.folderSize(relative, measure));
+            const ScanComparison::Folder then = earlier.folder(relative, measure);
+            colours[i] = unreadNow.listingStopped(tile.folder)
+                             ? Unknown.rgb()
+                             : ColourOf(tile.size, then.seen, then.size);
             continue;
         }
-        auto [files, fresh] = earlierFiles.try_emplace(tile.folder);
+        auto [at, fresh] = folders.try_emplace(tile.folder);
+        Then &then = at->second;
         if (fresh) {
-            for (const ScanComparison::Earlier &item : earlier.entries(relative, measure))
+            then.folder = earlier.folder(relative, measure).seen;
+            for (ScanComparison::Earlier &item : earlier.entries(relative, measure))
                 if (!item.isFolder)
-                    files->second.emplace(item.name, item.size);
-            std::vector<QByteArray> &now = names[tile.folder];
+                    then.files.emplace(item.name, std::move(item));
             FileRecord file;
             for (FileRecordReader reader = scan.filesOf(tile.folder); reader.next(file);)
-                now.push_back(file.name.toByteArray());
+                then.names.push_back(file.name.toByteArray());
         }
-        const std::vector<QByteArray> &now = names[tile.folder];
-        if (tile.file >= now.size())
+        if (tile.file >= then.names.size())
             continue;
-        const auto then = files->second.find(now[tile.file]);
-        colours[i] =
-            ColourOf(tile.size, then == files->second.end() ? std::nullopt
-                                                            : std::optional<quint64>(then->second));
+        const QByteArray &name = then.names[tile.file];
+        const auto file = then.files.find(name);
+        if (unreadNow.contains(tile.folder, name))
+            colours[i] = Unknown.rgb();
+        else if (file == then.files.end())
+            colours[i] =
+                ColourOf(tile.size, then.folder == Seen::Unread ? Seen::Unread : Seen::Absent, 0);
+        else
+            colours[i] = ColourOf(tile.size, file->second.unread ? Seen::Unread : Seen::Read,
+                                  file->second.size);
     }
     return colours;
 }

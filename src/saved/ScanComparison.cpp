@@ -2,11 +2,14 @@
 
 #include "FolderRecord.h"
 
+#include <algorithm>
+
 ScanComparison::ScanComparison(std::unique_ptr<DriveScan> earlier, QByteArray current,
                                qint64 savedAt)
     : m_earlier(std::move(earlier))
     , m_current(std::move(current))
     , m_savedAt(savedAt)
+    , m_unread(*m_earlier)
 {}
 
 qsizetype ScanComparison::find(QByteArrayView relative) const
@@ -14,13 +17,27 @@ qsizetype ScanComparison::find(QByteArrayView relative) const
     return m_earlier->indexOf(m_earlier->rootPath() + relative.toByteArray());
 }
 
-std::optional<quint64> ScanComparison::folderSize(QByteArrayView relative,
-                                                  SizeMeasure measure) const
+ScanComparison::Folder ScanComparison::folder(QByteArrayView relative, SizeMeasure measure) const
 {
-    const qsizetype folder = find(relative);
-    if (folder < 0)
-        return std::nullopt;
-    return SizeIn(measure, m_earlier->folder(folder));
+    // Up from the folder to the nearest one with a record: the folder is unread when that one
+    // was, or when it names the step below it among what it could not open.
+    QByteArrayView path = relative;
+    QByteArrayView below;
+    for (;;) {
+        if (const qsizetype found = find(path); found >= 0) {
+            const auto id = WalkSink::FolderId(found);
+            if (m_unread.listingStopped(id) || (!below.isEmpty() && m_unread.contains(id, below)))
+                return {Seen::Unread};
+            if (!below.isEmpty())
+                return {Seen::Absent};
+            return {Seen::Read, SizeIn(measure, m_earlier->folder(found))};
+        }
+        if (path.isEmpty())
+            return {Seen::Absent};
+        const qsizetype slash = path.chopped(1).lastIndexOf('/');
+        below = path.sliced(slash + 1).chopped(1);
+        path = path.first(slash + 1);
+    }
 }
 
 std::vector<ScanComparison::Earlier> ScanComparison::entries(QByteArrayView relative,
@@ -33,9 +50,17 @@ std::vector<ScanComparison::Earlier> ScanComparison::entries(QByteArrayView rela
     const auto id = WalkSink::FolderId(folder);
     FileRecord file;
     for (FileRecordReader reader = m_earlier->filesOf(id); reader.next(file);)
-        items.push_back({file.name.toByteArray(), SizeIn(measure, file), false});
+        items.push_back({file.name.toByteArray(), SizeIn(measure, file), false,
+                         m_unread.contains(id, file.name)});
     for (const WalkSink::FolderId child : m_earlier->subfoldersOf(id))
         items.push_back({m_earlier->nameOf(child).toByteArray(),
-                         SizeIn(measure, m_earlier->folder(child)), true});
+                         SizeIn(measure, m_earlier->folder(child)), true,
+                         m_unread.listingStopped(child)});
+    // Subfolders that could not be opened have no record, only their name.
+    for (const QByteArray &name : m_unread.namesIn(id))
+        if (m_earlier->indexOf(m_earlier->pathOf(id) + name + '/') < 0 &&
+            std::none_of(items.begin(), items.end(),
+                         [&](const Earlier &item) { return !item.isFolder && item.name == name; }))
+            items.push_back({name, 0, true, true});
     return items;
 }

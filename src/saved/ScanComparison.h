@@ -2,17 +2,18 @@
 
 #include "DriveScan.h"
 #include "SizeMeasure.h"
+#include "UnreadEntries.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
 
 #include <memory>
-#include <optional>
 #include <vector>
 
 // An earlier scan of a volume, to tell what grew since: items are matched by their path below
 // each scan's root, so the comparison holds across a rescan, a reboot, or the volume mounted
-// elsewhere. Read-only once made; any thread may ask.
+// elsewhere. What the earlier scan could not read is unknown then, never gone or new. Read-only
+// once made; any thread may ask.
 class ScanComparison
 {
 public:
@@ -22,6 +23,14 @@ public:
         QByteArray name;
         quint64 size = 0;
         bool isFolder = false;
+        bool unread = false; // its size then is unknown
+    };
+    // A folder as the earlier scan saw it: not there, there but not (fully) read, or read.
+    enum class Seen { Absent, Unread, Read };
+    struct Folder
+    {
+        Seen seen = Seen::Absent;
+        quint64 size = 0; // its total then, when read
     };
 
     // `current`: the root of the records compared with it, which no other volume's are.
@@ -31,11 +40,11 @@ public:
     const QByteArray &current() const { return m_current; }
     qint64 savedAt() const { return m_savedAt; }
 
-    // The folder's total then, by its path below the root ("" for the root, "a/b/" below);
-    // nullopt when it had no record then.
-    std::optional<quint64> folderSize(QByteArrayView relative, SizeMeasure measure) const;
-    // The folder's files and subfolders then, files first, in listing order; empty when it had
-    // no record then.
+    // The folder then, by its path below the root ("" for the root, "a/b/" below). A folder
+    // below one that could not be opened then is unread too.
+    Folder folder(QByteArrayView relative, SizeMeasure measure) const;
+    // The folder's files and subfolders then, files first, in listing order, those that could
+    // not be read among them; empty when it had no record then.
     std::vector<Earlier> entries(QByteArrayView relative, SizeMeasure measure) const;
 
 private:
@@ -44,4 +53,5 @@ private:
     std::unique_ptr<DriveScan> m_earlier;
     QByteArray m_current;
     qint64 m_savedAt = 0;
+    UnreadEntries m_unread;
 };

@@ -60,13 +60,13 @@ void DirListModel::adopt(ListRows rows)
 }
 
 void DirListModel::setComparison(std::shared_ptr<const ScanComparison> earlier,
-                                 const QString &heading, const QString &newText,
-                                 const QString &goneText)
+                                 const GrowthTexts &texts)
 {
+    // The column comes or goes: views must not ask for it meanwhile.
+    beginResetModel();
     m_earlier = std::move(earlier);
-    m_growthHeading = heading;
-    m_newText = newText;
-    m_goneText = goneText;
+    m_growthTexts = texts;
+    endResetModel();
 }
 
 int DirListModel::rowCount(const QModelIndex &parent) const
@@ -89,6 +89,8 @@ QVariant DirListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
         return displayData(row, column);
     case Qt::ToolTipRole: // the whole name, when the column is too narrow for it
+        if (column == Growth && row.change == Change::Gone)
+            return m_growthTexts.goneText;
         return column == Name ? QVariant(m_list.nameOf(row).toString()) : QVariant();
     case Qt::DecorationRole:
         return decorationData(row, column);
@@ -119,7 +121,7 @@ QVariant DirListModel::headerData(int section, Qt::Orientation orientation, int 
         return QAbstractTableModel::headerData(section, orientation, role);
     switch (role) {
     case Qt::DisplayRole:
-        return section == Growth ? m_growthHeading : m_headers.value(section);
+        return section == Growth ? m_growthTexts.heading : m_headers.value(section);
     case Qt::TextAlignmentRole:
         return alignmentData(section);
     default:
@@ -151,14 +153,19 @@ QString DirListModel::GrowthText(const Row &row) const
 {
     switch (row.change) {
     case Change::New:
-        return m_newText;
+        return m_growthTexts.newText;
+    case Change::Unread:
+        return m_growthTexts.unreadText;
     case Change::Gone:
-        return m_goneText;
+        if (row.growth == 0) // it held nothing: no amount tells it is gone
+            return m_growthTexts.goneText;
+        [[fallthrough]];
     case Change::Kept:
+        // Nothing gained shows 0, with no sign: the size pattern leaves a zero blank.
         if (row.growth == 0)
             return QStringLiteral("0");
         return (row.growth > 0 ? QStringLiteral("+") : QStringLiteral("-")) +
-               SizeText(quint64(row.growth > 0 ? row.growth : -row.growth)).trimmed();
+               SizeText(row.growth > 0 ? quint64(row.growth) : 0 - quint64(row.growth)).trimmed();
     case Change::Unknown:
         break;
     }

@@ -63,9 +63,16 @@ public:
     // The folder of the last fill, ending with "/".
     QByteArray folderPath() const { return m_list.folderPath(); }
     // Compares the rows with an earlier scan of the same volume, from the next fill on: a column
-    // of what each row gained, new rows marked, rows gone since listed greyed. None: no column.
-    void setComparison(std::shared_ptr<const ScanComparison> earlier, const QString &heading,
-                       const QString &newText = {}, const QString &goneText = {});
+    // of what each row gained, new rows marked, rows gone since listed greyed with what they
+    // held (goneText their tip), rows whose size could not be read marked unread. None: no
+    // column.
+    struct GrowthTexts
+    {
+        QString heading, newText, goneText, unreadText;
+    };
+    void setComparison(std::shared_ptr<const ScanComparison> earlier,
+                       const GrowthTexts &texts = {});
+    bool isCompared() const { return m_earlier != nullptr; }
     // What the folder of the last fill gained since the earlier scan; nullopt without one, or
     // when the folder is new.
     std::optional<qint64> folderGrowth() const { return m_list.folderGrowth(); }
@@ -98,7 +105,5 @@ private:
     Rgb m_text = 0x000000;
     SizeMeasure m_measure = SizeMeasure::Apparent;
     std::shared_ptr<const ScanComparison> m_earlier;
-    QString m_growthHeading;
-    QString m_newText;
-    QString m_goneText;
+    GrowthTexts m_growthTexts;
 };

@@ -5,6 +5,7 @@
 #include "ListSubfolders.h"
 #include "Paths.h"
 #include "ScanComparison.h"
+#include "UnreadEntries.h"
 
 #include <QFile>
 
@@ -116,13 +117,15 @@ ListRows::Row &ListRows::appendRow(QByteArrayView key, QByteArrayView name)
     return row;
 }
 
-// Rows are matched by name and kind: a folder that became a file is one gone and one new.
+// Rows are matched by name and kind: a folder that became a file is one gone and one new. What
+// could not be read, now or then, is on the disk still: its change is unknown, never gone or new.
 void ListRows::compareRows(const FolderCollection &folders, const Options &options)
 {
-    const DriveScan *scan = folders.locate(m_folderPath).first;
+    const auto [scan, id] = folders.locate(m_folderPath);
     const QByteArrayView relative = QByteArrayView(m_folderPath).sliced(scan->rootPath().size());
-    if (const auto then = options.earlier->folderSize(relative, options.measure))
-        m_folderGrowth = qint64(m_folderSize) - qint64(*then);
+    const UnreadEntries unreadNow(*scan);
+    const bool stoppedNow = unreadNow.listingStopped(id);
+    const ScanComparison::Folder then = options.earlier->folder(relative, options.measure);
     std::vector<ScanComparison::Earlier> earlier =
         options.earlier->entries(relative, options.measure);
     std::unordered_map<QByteArray, size_t> byName; // "name" files, "name/" folders
@@ -131,17 +134,26 @@ void ListRows::compareRows(const FolderCollection &folders, const Options &optio
         byName.emplace(earlier[i].isFolder ? earlier[i].name + '/' : earlier[i].name, i);
     std::vector<bool> matched(earlier.size());
     for (Row &row : m_rows) {
-        QByteArray name =
-            row.isFolder ? GetFolderName(keyOf(row).toByteArray()) + '/' : keyOf(row).toByteArray();
-        const auto found = byName.find(name);
-        if (found == byName.end()) {
+        const QByteArray name =
+            row.isFolder ? GetFolderName(keyOf(row).toByteArray()) : keyOf(row).toByteArray();
+        // A subfolder's listing that stopped short is noted in its own record.
+        const bool unread = unreadNow.contains(id, name) ||
+                            (row.isFolder && unreadNow.listingStopped(WalkSink::FolderId(
+                                                 scan->indexOf(m_folderPath + name + '/')))) ||
+                            (stoppedNow && !row.isFolder && row.date == FileRecord::UnknownDate);
+        const auto found = byName.find(row.isFolder ? name + '/' : name);
+        if (found != byName.end())
+            matched[found->second] = true;
+        if (unread || (found == byName.end() ? then.seen == ScanComparison::Seen::Unread
+                                             : earlier[found->second].unread)) {
+            row.change = Change::Unread;
+        } else if (found == byName.end()) {
             row.change = Change::New;
             row.growth = qint64(row.size);
-            continue;
+        } else {
+            row.change = Change::Kept;
+            row.growth = qint64(row.size) - qint64(earlier[found->second].size);
         }
-        matched[found->second] = true;
-        row.change = Change::Kept;
-        row.growth = qint64(row.size) - qint64(earlier[found->second].size);
     }
     for (size_t i = 0; i < earlier.size(); ++i) {
         if (matched[i])
@@ -150,8 +162,20 @@ void ListRows::compareRows(const FolderCollection &folders, const Options &optio
         Row &row = appendRow(gone.isFolder ? m_folderPath + gone.name + '/' : gone.name, gone.name);
         row.date = FileRecord::UnknownDate;
         row.isFolder = gone.isFolder;
+        // Missing from a listing that stopped short, or not opened now: maybe there still.
+        if (gone.unread || stoppedNow || unreadNow.contains(id, gone.name)) {
+            row.change = Change::Unread;
+            continue;
+        }
         row.change = Change::Gone;
         row.growth = -qint64(gone.size);
+    }
+    // What its rows gained: the change of its total, but for what could not be read, which
+    // would count as lost or gained whole.
+    if (then.seen == ScanComparison::Seen::Read) {
+        m_folderGrowth = 0;
+        for (const Row &row : m_rows)
+            *m_folderGrowth += row.growth;
     }
 }
 

@@ -25,7 +25,9 @@ enum class PercentBase { Disk = 1, Folder = 2 };
 class ListRows
 {
 public:
-    enum class Change : quint8 { Unknown, Kept, New, Gone };
+    // Unknown: not compared; Unread: its size now or then could not be read, so what it gained is
+    // unknown, whatever the records say.
+    enum class Change : quint8 { Unknown, Kept, New, Gone, Unread };
     enum class Value { Name, Size, Percent, Date, Growth }; // what rows are ordered by
 
     // Plain values only: the texts live in two buffers, so that reading makes no allocation per
@@ -43,7 +45,7 @@ public:
         Rgb colour = PercentColour::FirstRowFallback;
         bool isFolder = false;
         Change change = Change::Unknown;
-        qint64 growth = 0;
+        qint64 growth = 0; // for a row gone since, minus what it held then
     };
 
     struct Options
@@ -66,7 +68,8 @@ public:
     QStringView nameOf(const Row &row) const;
     const QByteArray &folderPath() const { return m_folderPath; } // ending with "/"
     quint64 folderSize() const { return m_folderSize; }           // 0 without a record
-    // What the folder gained since the earlier scan; nullopt without one, or when it is new.
+    // What the folder's rows gained since the earlier scan, what could not be read now or then
+    // aside; nullopt without one, when the folder is new, or when it could not be read then.
     std::optional<qint64> folderGrowth() const { return m_folderGrowth; }
 
     // The rows in order of a value, ties by name then by key: the source row of each place.

@@ -11,11 +11,13 @@
 #include "ListPrinter.h"
 #include "MainStatusBar.h"
 #include "MainWindow.h"
+#include "MapLegend.h"
 #include "MapPane.h"
 #include "MapView.h"
 #include "PrintCommand.h"
 #include "RecordingPrinter.h"
 #include "ReportWindow.h"
+#include "SavedScanCommand.h"
 #include "SearchModel.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
@@ -106,6 +108,7 @@ private slots:
     void biggestFiles();
     void largeFolderReadAside();
     void sizeOnDisk();
+    void comparison();
     void report();
     void kinds();
     void desktop();
@@ -408,6 +411,41 @@ void TestWindow::print()
     window->findChild<QAction *>(u"PRINT"_s)->trigger();
     QCOMPARE(box.text,
              u"482 Erreur d'imprimante ("_s + pdf + u" : fichier ou dossier introuvable)"_s);
+}
+
+// A folder unreadable now is unknown, not gone; the comparison ends, its column and its key with
+// it, by the menu or when another volume is shown; a scan of another root is taken only if the
+// user says so.
+void TestWindow::comparison()
+{
+    QTemporaryDir volume, other, files;
+    Write(volume, Sample);
+    MainWindow w({VolumeOf(volume), VolumeOf(other)}, nullptr);
+    const QString mine = files.filePath(u"mine.json"_s);
+    w.driveCommand(0);
+    QVERIFY(w.savedScans().save(mine));
+    const MapLegend *legend = w.workArea()->mapPane()->legend();
+    const QString kinds = legend->accessibleName();
+    QAction *end = w.findChild<QAction *>(u"mnuFileEndCompare"_s);
+    QFile::setPermissions(volume.filePath(u"sub"_s), {});
+    OverrideReadPermissions(false);
+    w.findChild<QAction *>(u"REFRESH"_s)->trigger();
+    OverrideReadPermissions(true);
+    QVERIFY(w.savedScans().compare(mine));
+    const QModelIndexList sub =
+        w.listModel()->match(w.listModel()->index(0, 0), Qt::DisplayRole, u"sub"_s);
+    QCOMPARE(sub.value(0).siblingAtColumn(DirListModel::Growth).data(), u"illisible"_s);
+    for (const bool byMenu : {true, false}) {
+        QVERIFY(byMenu || w.savedScans().compare(mine));
+        QVERIFY(end->isEnabled() && legend->accessibleName() != kinds);
+        byMenu ? end->trigger() : w.driveCommand(1);
+        QCOMPARE(w.listModel()->columnCount(), int(DirListModel::ColumnCount));
+        QCOMPARE(legend->accessibleName(), kinds);
+        QVERIFY(!end->isEnabled());
+    }
+    BoxCatcher box; // answered by neither button: no
+    QVERIFY(!w.savedScans().compare(mine));
+    QVERIFY2(box.text.endsWith(u"Comparer quand même ?"_s), qPrintable(box.text));
 }
 
 // The biggest files' window before any scan says none was made; over a volume it shows its files,

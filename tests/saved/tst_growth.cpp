@@ -67,8 +67,19 @@ std::map<QString, QString> GrowthTexts(const std::map<QByteArray, qint64> &befor
     }
     for (const auto &[path, size] : before)
         if (const QByteArray name = direct(path); !name.isEmpty() && !after.contains(path))
-            texts[QString::fromUtf8(name.endsWith('/') ? name.chopped(1) : name)] = u"supprimé"_s;
+            texts[QString::fromUtf8(name.endsWith('/') ? name.chopped(1) : name)] =
+                u"-"_s + QString::number(size);
     return texts;
+}
+
+// A scan of "/t" from its entries in the exchange format, its records at `root`.
+std::unique_ptr<DriveScan> Read(const QByteArray &entries, const QByteArray &root)
+{
+    SavedInput in;
+    in.setData(R"([1,2,{},[{"name":"/t"})"_ba + entries + "]]");
+    ScanImport reader;
+    reader.setRootNaming([&](const QByteArray &, const QByteArray &) { return root; });
+    return reader.read(in);
 }
 
 } // namespace
@@ -84,6 +95,8 @@ private slots:
     void column();
     void sortsByGrowth();
     void mapColours();
+    void cases_data();
+    void cases();
 
 private:
     QTemporaryDir m_dir;
@@ -123,7 +136,7 @@ void TestGrowth::initTestCase()
     std::unique_ptr<DriveScan> earlier = reader.read(in);
     QVERIFY2(earlier, qPrintable(reader.error().describe()));
     m_earlier = std::make_shared<const ScanComparison>(std::move(earlier), m_root);
-    m_model.setComparison(m_earlier, u"Évolution"_s, u"nouveau"_s, u"supprimé"_s);
+    m_model.setComparison(m_earlier, {u"Évolution"_s, u"nouveau"_s, u"supprimé"_s, u"illisible"_s});
     new QAbstractItemModelTester(&m_model, QAbstractItemModelTester::FailureReportingMode::QtTest,
                                  this);
 }
@@ -176,6 +189,54 @@ void TestGrowth::mapColours()
     const std::map<QByteArray, QRgb> expected{
         {"a/f", red}, {"a/new", red}, {"b/h", grey}, {"d/c/i", red}, {"d/j", grey}};
     QCOMPARE(byPath, expected);
+}
+
+void TestGrowth::cases_data()
+{
+    QTest::addColumn<QByteArray>("then");
+    QTest::addColumn<QByteArray>("now");
+    QTest::addColumn<SizeMeasure>("measure");
+    // Each row's growth by name, then the folder's; "?" when some tile's change is unknown.
+    QTest::addColumn<QString>("expected");
+    const QByteArray f = R"(,{"name":"f","asize":100,"dsize":4096})",
+                     d = R"(,[{"name":"d"},{"name":"x","asize":7,"dsize":4096}])",
+                     stopped = R"(,[{"name":"d","read_error":true}])",
+                     unsized = R"(,{"name":"f","asize":0,"read_error":true})";
+    for (const SizeMeasure measure : {SizeMeasure::Apparent, SizeMeasure::OnDisk}) {
+        const bool onDisk = measure == SizeMeasure::OnDisk;
+        QTest::addRow("unchanged, deleted %d", onDisk)
+            << f + d << f << measure << (onDisk ? u"f=0 d=-4 096 |-4096"_s : u"f=0 d=-7 |-7"_s);
+        QTest::addRow("unreadable now %d", onDisk)
+            << d + f << stopped + unsized << measure << u"f=illisible d=illisible |0"_s;
+        QTest::addRow("unreadable then %d", onDisk)
+            << stopped << d << measure << u"d=illisible |0?"_s;
+    }
+}
+
+// Scans made up to the byte: what could not be read is unknown, never gone; what is gone shows
+// what it held; in either measure.
+void TestGrowth::cases()
+{
+    QFETCH(QByteArray, then);
+    QFETCH(QByteArray, now);
+    QFETCH(SizeMeasure, measure);
+    FolderCollection folders;
+    const auto [scan, root] = folders.locate(folders.adoptDrive(Read(now, "now:/t/")).rootPath());
+    const auto earlier = std::make_shared<const ScanComparison>(Read(then, "/t/"), "now:/t/"_ba);
+    DirListModel model;
+    model.setSizeMeasure(measure);
+    model.setComparison(earlier, {{}, u"nouveau"_s, u"supprimé"_s, u"illisible"_s});
+    QVERIFY(model.fill(folders, "now:/t/", PercentBase::Folder, 0));
+    QString shown;
+    for (int row = 0; row < model.rowCount(); ++row)
+        shown += model.index(row, 0).data().toString() + u'=' +
+                 model.index(row, DirListModel::Growth).data().toString() + u' ';
+    const MapLayout layout = MapLayout::Build(*scan, root, QSizeF(400, 300), nullptr, measure);
+    const std::vector<QRgb> colours = MapGrowth::TileColours(*scan, layout, *earlier, measure);
+    const bool pale = std::count(colours.begin(), colours.end(), MapGrowth::Unknown.rgb()) > 0;
+    QTEST(shown + u'|' + QString::number(model.folderGrowth().value_or(-1)) +
+              (pale ? u"?"_s : u""_s),
+          "expected");
 }
 
 QTEST_GUILESS_MAIN(TestGrowth)
