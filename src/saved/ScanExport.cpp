@@ -154,6 +154,11 @@ bool ScanExport::write(SavedOutput &out)
     std::stable_sort(notes.begin(), notes.end(),
                      [](const FolderNote &a, const FolderNote &b) { return a.folder < b.folder; });
     std::vector<HardLink> links = m_scan.hardLinks();
+    std::vector<std::pair<quint64, quint64>> countedFiles;
+    for (const HardLink &l : links)
+        if (l.counted)
+            countedFiles.emplace_back(l.device, l.inode);
+    std::sort(countedFiles.begin(), countedFiles.end());
     std::sort(links.begin(), links.end(), [](const HardLink &a, const HardLink &b) {
         return a.folder != b.folder ? a.folder < b.folder : a.position < b.position;
     });
@@ -241,6 +246,11 @@ bool ScanExport::write(SavedOutput &out)
                 AppendNumber(text, link->inode);
                 text += ",\"hlnkc\":true,\"nlink\":";
                 AppendNumber(text, link->links);
+                // Read from a file that did not mark the counted name (gdu's): ours says so, or
+                // reading it back would count the file at one of these.
+                if (!link->counted && !std::binary_search(countedFiles.begin(), countedFiles.end(),
+                                                          std::pair(link->device, link->inode)))
+                    text += ",\"quarnel_uncounted\":true";
                 ++link;
             }
             text += '}';

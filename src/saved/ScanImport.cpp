@@ -81,6 +81,7 @@ struct ScanImport::Entry
     quint64 size = 0, allocated = 0, inode = 0, links = 0, device = 0;
     qint64 date = FileRecord::UnknownDate;
     bool hasName = false, hasDevice = false, hasInode = false, linked = false, readError = false;
+    bool uncounted = false; // a link whose file the scan counted at a name it did not write
 
     void clear()
     {
@@ -90,7 +91,7 @@ struct ScanImport::Entry
         host.clear();
         size = allocated = inode = links = device = 0;
         date = FileRecord::UnknownDate;
-        hasName = hasDevice = hasInode = linked = readError = false;
+        hasName = hasDevice = hasInode = linked = readError = uncounted = false;
     }
 };
 
@@ -504,6 +505,8 @@ bool ScanImport::readObject(Entry &entry, bool named)
             entry.hasDevice = true;
         } else if (k == "hlnkc") {
             ok = readBool(entry.linked);
+        } else if (k == "quarnel_uncounted") {
+            ok = readBool(entry.uncounted);
         } else if (k == "read_error") {
             ok = readBool(entry.readError);
         } else if (k == "excluded") {
@@ -584,8 +587,14 @@ bool ScanImport::addEntry(Entry &entry)
     claimName(frame, entry.name);
     const quint32 position = frame.files.count();
     bool counts = true;
-    if (entry.linked && m_laterLinksMarked) {
+    if (entry.linked && (m_laterLinksMarked || entry.uncounted)) {
+        // gdu marks the links after the one it counted, and names no inode for that one: these
+        // count nothing, in any view, and the file is kept as such when saved again.
         counts = false;
+        if (entry.hasInode)
+            m_uncountedLinks.push_back({entry.hasDevice ? entry.device : frame.device, entry.inode,
+                                        entry.links, CountedBytes(entry.size, entry.allocated),
+                                        frame.folder, position, false});
     } else if (entry.linked && entry.hasInode) {
         const quint64 device = entry.hasDevice ? entry.device : frame.device;
         counts = m_claimed.insert({device, entry.inode}).second;
@@ -730,6 +739,8 @@ std::unique_ptr<DriveScan> ScanImport::read(SavedInput &input)
         }
         group = end;
     }
+    m_links.insert(m_links.end(), m_uncountedLinks.begin(), m_uncountedLinks.end());
+    m_uncountedLinks.clear();
     m_scan->keepHardLinks(std::move(m_links));
     m_scan->seal();
     return std::move(m_scan);

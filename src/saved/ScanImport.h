@@ -93,5 +93,6 @@ private:
     };
     std::unordered_set<std::pair<quint64, quint64>, FileIdHash> m_claimed;
     std::vector<HardLink> m_links;
+    std::vector<HardLink> m_uncountedLinks; // of files whose counted name the file does not mark
     bool m_laterLinksMarked = false;
 };
