@@ -202,6 +202,8 @@ constexpr Entry Texts[] = {
     {1154, "%s fichier, %s"},
     {1155, "%s fichiers, %s"},
     {1156, "[-%s-] : comptage des fichiers…"},
+    {1157, "Autre nom d'un fichier déjà compté : ses octets ne sont comptés qu'une fois, à son "
+           "premier nom."},
     {1163, "Scan enregistré : son volume n'est pas celui de cette machine, seul ce que le scan a "
            "trouvé est montré, sans comparaison."},
     {1164, "Dossier scanné seul : son volume contient aussi ce qui est hors du dossier, seul ce "

@@ -156,6 +156,7 @@ enum class TextId : quint16 {
     FoundFile = 1154,     // one file found and its bytes
     FoundFiles = 1155,    // the files found and their total
     KindsCounting = 1156, // the folder whose files are being counted
+    LinkedName = 1157,    // a hard link's name whose bytes count at another
     // Ending a comparison; a saved scan of another volume; what could not be read.
     MenuFileEndCompare = 1173,
     CompareOtherVolume = 1174,

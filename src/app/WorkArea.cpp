@@ -92,6 +92,7 @@ void WorkArea::buildList()
     for (int column = 0; column < DirListModel::ColumnCount; ++column)
         headings.append(Text(TextId(int(TextId::ColumnName) + column)));
     m_listModel->setHeaders(headings);
+    m_listModel->setLinkedTip(Text(TextId::LinkedName));
     m_listModel->setFolderIcon(FolderIcon());
     FileIconCache::instance().setFallback(FileIcon());
     m_listView->setModel(m_listModel);

@@ -43,6 +43,8 @@ public:
     explicit DirListModel(QObject *parent = nullptr);
 
     void setHeaders(const QStringList &headers);
+    // Said of a hard-linked file's names that hold none of the totals' bytes.
+    void setLinkedTip(const QString &tip) { m_linkedTip = tip; }
     void setFolderIcon(const QIcon &icon);
     // The view's background and text colours, which the percentage colours must read against;
     // until set, a white background with black text.
@@ -100,6 +102,7 @@ private:
 
     ListRows m_list;
     QStringList m_headers;
+    QString m_linkedTip;
     QIcon m_folderIcon;
     Rgb m_base = 0xFFFFFF;
     Rgb m_text = 0x000000;

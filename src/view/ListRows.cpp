@@ -96,8 +96,10 @@ bool ListRows::read(const FolderCollection &folders, const QByteArray &folderPat
         }
     }
     m_rows.reserve(folder.fileCount() + subfolders.size());
-    for (const FileRecord &file : folder.files())
+    for (const FileRecord &file : folder.files()) {
         add(file.name, file.name, SizeIn(options.measure, file), file.date, false);
+        m_rows.back().counted = file.counted;
+    }
     for (const auto &[path, subfolder] : subfolders)
         add(path, GetFolderName(path), SizeIn(options.measure, subfolder), subfolder.date(), true);
     if (options.earlier && m_folderPath.startsWith(options.earlier->current()))

@@ -44,6 +44,7 @@ public:
         quint32 nameRank = 0; // place in the complete name order, once the names are ranked
         Rgb colour = PercentColour::FirstRowFallback;
         bool isFolder = false;
+        bool counted = true; // false at a hard-linked file's names but the one its bytes count at
         Change change = Change::Unknown;
         qint64 growth = 0; // for a row gone since, minus what it held then
     };
