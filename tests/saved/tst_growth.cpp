@@ -1,6 +1,7 @@
 #include "DirListModel.h"
 #include "FolderCollection.h"
 #include "MapGrowth.h"
+#include "SavedFiles.h"
 #include "SavedInput.h"
 #include "SavedOutput.h"
 #include "ScanComparison.h"
@@ -118,9 +119,7 @@ void TestGrowth::initTestCase()
     QVERIFY(Walk(m_root, first));
     m_before = Sizes(m_root);
     const QByteArray saved = QFile::encodeName(m_dir.filePath(u"before.json.gz"_s));
-    SavedOutput out;
-    QVERIFY(out.open(saved));
-    QVERIFY(ScanExport(first).write(out));
+    QVERIFY(Save(first, saved));
 
     // Added, grown, removed, a folder moved, a folder gone.
     QCOMPARE(
@@ -130,11 +129,9 @@ void TestGrowth::initTestCase()
     m_after = Sizes(m_root);
     QVERIFY(Walk(m_root, m_folders.addDrive(m_root)));
 
-    SavedInput in;
-    QVERIFY(in.open(saved));
-    ScanImport reader;
-    std::unique_ptr<DriveScan> earlier = reader.read(in);
-    QVERIFY2(earlier, qPrintable(reader.error().describe()));
+    ImportError error;
+    std::unique_ptr<DriveScan> earlier = Load(saved, &error);
+    QVERIFY2(earlier, qPrintable(error.describe()));
     m_earlier = std::make_shared<const ScanComparison>(std::move(earlier), m_root);
     m_model.setComparison(m_earlier, {u"Évolution"_s, u"nouveau"_s, u"supprimé"_s, u"illisible"_s});
     new QAbstractItemModelTester(&m_model, QAbstractItemModelTester::FailureReportingMode::QtTest,

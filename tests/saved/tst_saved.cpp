@@ -1,5 +1,6 @@
 #include "DriveScan.h"
 #include "FolderRecord.h"
+#include "SavedFiles.h"
 #include "SavedInput.h"
 #include "SavedOutput.h"
 #include "SavedRootName.h"
@@ -86,23 +87,6 @@ QByteArrayList Dump(const DriveScan &scan, bool totalsOnly = false)
     }
     std::ranges::sort(lines);
     return lines;
-}
-
-bool Save(const DriveScan &scan, const QByteArray &file)
-{
-    SavedOutput out;
-    ScanExport writer(scan);
-    return out.open(file) && writer.write(out);
-}
-
-std::unique_ptr<DriveScan> Load(const QByteArray &file, ImportError *error = nullptr)
-{
-    SavedInput in;
-    ScanImport reader;
-    std::unique_ptr<DriveScan> scan = in.open(file) ? reader.read(in) : nullptr;
-    if (error)
-        *error = in.error().problem != ImportError::None ? in.error() : reader.error();
-    return scan;
 }
 
 std::unique_ptr<DriveScan> LoadBytes(const QByteArray &bytes, ImportError &error)
