@@ -2,6 +2,7 @@
 // path, total, files directly in it, directory entries directly in it. Or saves the scan in
 // ncdu's export format, or reads such a file instead of walking.
 
+#include "AddressSpace.h"
 #include "DriveScan.h"
 #include "PathEscape.h"
 #include "SavedInput.h"
@@ -317,6 +318,7 @@ int Run(const Arguments &args)
 
 int main(int argc, char **argv)
 {
+    AddressSpace::FitMallocArenas();
     const Arguments args = Parse(argc, argv);
     try {
         return Run(args);
