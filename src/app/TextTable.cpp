@@ -198,6 +198,9 @@ constexpr Entry Texts[] = {
     {1150, "%s octet"},
     {1151, "%s octets"},
     {1152, "un autre volume, ou un autre montage de celui-ci, y a été monté"},
+    {1183, "Dont %s disparus ou déplacés pendant le scan : un nouveau scan les retrouve."},
+    {1184, "%s d'entre eux ont disparu ou changé de place pendant le scan : un nouveau scan les "
+           "compte."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -150,6 +150,8 @@ enum class TextId : quint16 {
     AmountByte = 1150,
     AmountBytes = 1151,
     ChangeMountedInside = 1152,
+    UnreadVanished = 1183, // among the unread, those that went while the walk ran
+    ReportVanished = 1184, // likewise, in the report's row of what was unread
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

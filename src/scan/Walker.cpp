@@ -222,11 +222,11 @@ private:
             const QByteArrayView name(entry.name, entry.nameLength);
             if (!PosixDirectory::StatusAt(fd, entry.name, status)) {
                 const int error = errno;
-                if (WalkSink::Vanished(error))
-                    continue;
                 // The name and, where the listing tells it, the kind are all that is known: a
-                // file keeps its row with no size or date and counts nothing. A folder that can
-                // be listed but not searched says so once for all its entries.
+                // file keeps its row with no size or date and counts nothing, even one gone since
+                // the listing, which is told like any other (its bytes may have moved elsewhere
+                // in the tree, behind the walk). A folder that can be listed but not searched
+                // says so once for all its entries.
                 if (error != EACCES)
                     m_walker.m_sink.unreadEntry(folder, name, error);
                 else if (!denied)
@@ -268,7 +268,7 @@ private:
             }
             m_files.add(name, status.size, status.modified, status.allocated);
         }
-        if (listing.error() != 0 && !WalkSink::Vanished(listing.error()))
+        if (listing.error() != 0)
             m_walker.m_sink.unreadEntry(folder, {}, listing.error());
         m_walker.m_sink.listedFolder(folder, m_files, counted, subfolders);
         m_walker.m_listed.fetch_add(1, std::memory_order_relaxed);
