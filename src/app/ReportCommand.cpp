@@ -46,7 +46,7 @@ void ReportCommand::follow()
     std::optional<ScanFigures> figures;
     if (scan)
         figures = ScanFigures{scan->allocatedOf(root), scan->sizeOf(root), scan->unreadFolders(),
-                              scan->unreadFiles()};
+                              scan->unreadFiles(), scan->vanishedCount()};
     m_window->setVolume(drive.mountPoint, figures,
                         drive.kind == DriveKind::Saved    ? ReportScope::Saved
                         : drive.kind == DriveKind::Folder ? ReportScope::Folder

@@ -181,10 +181,13 @@ void ReportWindow::showReport()
         rows += Row(FormatText(Text(TextId::ReportMountPoints), places.join(QStringLiteral(", "))),
                     std::nullopt);
     }
-    if (m_scan && (report.scan.unreadFolders > 0 || report.scan.unreadFiles > 0))
-        rows += Row(FormatText(Text(TextId::ReportUnread), report.scan.unreadFolders,
-                               report.scan.unreadFiles),
-                    std::nullopt);
+    if (m_scan && (report.scan.unreadFolders > 0 || report.scan.unreadFiles > 0)) {
+        QString unread = FormatText(Text(TextId::ReportUnread), report.scan.unreadFolders,
+                                    report.scan.unreadFiles);
+        if (report.scan.vanished > 0)
+            unread += u' ' + FormatText(Text(TextId::ReportVanished), report.scan.vanished);
+        rows += Row(unread, std::nullopt);
+    }
     if (m_scan && volume && space.known)
         rows += report.excess() > 0 ? Row(Text(TextId::ReportExcess), qint64(report.excess()))
                                     : Row(Text(TextId::ReportRest), qint64(report.rest()));

@@ -327,9 +327,12 @@ void ScanController::showFolderCount()
     m_statusBar->setPanelText(
         1, FormatText(Text(TextId::FoldersScannedUnread), m_folders.count(), unread));
     QStringList tip{Text(TextId::UnreadTip)};
+    if (const quint32 vanished = m_folders.vanishedCount(); vanished > 0)
+        tip.append(FormatText(Text(TextId::UnreadVanished), vanished));
+    const qsizetype said = tip.size();
     for (const QByteArray &line : m_folders.unreadSample())
         tip.append(QString::fromLocal8Bit(line));
-    if (unread > quint32(tip.size() - 1))
+    if (unread > quint32(tip.size() - said))
         tip.append(QStringLiteral("..."));
     m_statusBar->setPanelToolTip(1, tip.join(u'\n'));
 }

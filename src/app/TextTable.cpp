@@ -216,6 +216,9 @@ constexpr Entry Texts[] = {
     {1176, "&Non"},
     {1177, "illisible"},
     {1178, "Illisible"},
+    {1183, "Dont %s disparus ou déplacés pendant le scan : un nouveau scan les retrouve."},
+    {1184, "%s d'entre eux ont disparu ou changé de place pendant le scan : un nouveau scan les "
+           "compte."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

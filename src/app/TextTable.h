@@ -164,6 +164,8 @@ enum class TextId : quint16 {
     AnswerNo = 1176,
     GrowthUnread = 1177,
     MapUnread = 1178,
+    UnreadVanished = 1183, // among the unread, those that went while the walk ran
+    ReportVanished = 1184, // likewise, in the report's row of what was unread
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

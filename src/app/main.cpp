@@ -1,3 +1,4 @@
+#include "AddressSpace.h"
 #include "MainWindow.h"
 #include "SettingsStore.h"
 #include "StartUp.h"
@@ -63,6 +64,8 @@ bool WantsOnlyText(int argc, char **argv)
 
 int main(int argc, char *argv[])
 {
+    // Before Qt starts threads of its own, whose malloc arenas would be set by then.
+    AddressSpace::FitMallocArenas();
     QApplication::setApplicationName(QStringLiteral("Quarnel"));
     QApplication::setApplicationVersion(QStringLiteral(QUARNEL_VERSION));
     QApplication::setOrganizationName(QStringLiteral("Orvanne"));

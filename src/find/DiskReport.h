@@ -34,6 +34,7 @@ struct ScanFigures
     quint64 apparent = 0; // the root's bytes of content
     quint32 unreadFolders = 0;
     quint32 unreadFiles = 0;
+    quint32 vanished = 0; // of the unread, those gone or moved while the walk ran
 };
 
 // Where the report reads the machine; tests point it at fixtures.

@@ -449,12 +449,13 @@ std::vector<FolderNote> DriveScan::folderNotes() const
 
 void DriveScan::keepNotes(std::vector<FolderNote> notes)
 {
-    quint32 folders = 0, files = 0;
+    quint32 folders = 0, files = 0, vanished = 0;
     QByteArrayList sample;
     for (const FolderNote &note : notes) {
         if (note.kind == FolderNote::OtherVolume)
             continue;
         ++(note.kind == FolderNote::Unread ? folders : files);
+        vanished += Vanished(note.error);
         if (sample.size() < UnreadSampleSize)
             sample.append(unreadLine(note));
     }
@@ -463,12 +464,13 @@ void DriveScan::keepNotes(std::vector<FolderNote> notes)
     m_unreadSample = std::move(sample);
     m_unreadFolders.store(folders, std::memory_order_relaxed);
     m_unreadFiles.store(files, std::memory_order_relaxed);
+    m_vanished.store(vanished, std::memory_order_relaxed);
 }
 
 void DriveScan::noteUnread(FolderNote note)
 {
     if (Vanished(note.error))
-        return;
+        m_vanished.fetch_add(1, std::memory_order_relaxed);
     (note.kind == FolderNote::Unread ? m_unreadFolders : m_unreadFiles)
         .fetch_add(1, std::memory_order_relaxed);
     std::lock_guard lock(m_unreadLock);

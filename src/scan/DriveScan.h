@@ -56,9 +56,12 @@ public:
     const SavedOrigin *origin() const { return m_origin ? &*m_origin : nullptr; }
     void setOrigin(SavedOrigin origin) { m_origin = std::move(origin); }
 
-    // Folders (their listing) and files the walk could not read, vanished ones aside.
+    // Folders (their listing) and files the walk could not read, those that went while it ran
+    // included.
     quint32 unreadFolders() const { return m_unreadFolders.load(std::memory_order_relaxed); }
     quint32 unreadFiles() const { return m_unreadFiles.load(std::memory_order_relaxed); }
+    // Of those, the entries that vanished or moved between their listing and their reading.
+    quint32 vanishedCount() const { return m_vanished.load(std::memory_order_relaxed); }
     // The first few of them, with why: enough to tell a user where to look.
     QByteArrayList unreadSample() const;
 
@@ -155,6 +158,7 @@ private:
     std::unordered_multimap<quint64, FolderId> m_byPathHash;
     std::atomic<quint32> m_unreadFolders{0};
     std::atomic<quint32> m_unreadFiles{0};
+    std::atomic<quint32> m_vanished{0};
     mutable std::mutex m_unreadLock;
     QByteArrayList m_unreadSample;
     std::vector<HardLink> m_hardLinks; // guarded by m_lock

@@ -73,6 +73,14 @@ quint32 FolderCollection::unreadCount() const
     return total;
 }
 
+quint32 FolderCollection::vanishedCount() const
+{
+    quint32 total = 0;
+    for (const auto &drive : m_drives)
+        total += drive->vanishedCount();
+    return total;
+}
+
 QByteArrayList FolderCollection::unreadSample() const
 {
     QByteArrayList sample;

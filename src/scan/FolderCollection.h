@@ -39,6 +39,8 @@ public:
     std::pair<const DriveScan *, WalkSink::FolderId> locate(QByteArrayView path) const;
     // Folders and files the walks could not read, and the first few of them with why.
     quint32 unreadCount() const;
+    // Of those, the entries that vanished or moved while a walk ran.
+    quint32 vanishedCount() const;
     QByteArrayList unreadSample() const;
 
 private:

@@ -19,8 +19,9 @@ public:
     using FolderId = quint32;
     static constexpr FolderId NoFolder = ~FolderId(0);
 
-    // An entry that went between its listing and its reading: the walk's view is merely older
-    // than the disk, and nothing needs saying.
+    // An entry that went between its listing and its reading: deleted, or moved, maybe to a
+    // place the walk has passed already, so that its bytes are nowhere in the totals. It is
+    // reported and counted as unread like any other.
     // ELOOP: a folder became a symbolic link, which the walk never follows.
     static bool Vanished(int error)
     {

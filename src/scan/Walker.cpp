@@ -2,6 +2,7 @@
 
 #include "WalkOrder.h"
 
+#include "AddressSpace.h"
 #include "FileRecordCodec.h"
 #include "PosixDirectory.h"
 #include "SaturatingMath.h"
@@ -103,6 +104,10 @@ constexpr int SpareDescriptors = 4;
 // What one thread holds besides its kept folders: the folder it lists, and a second one while it
 // opens a folder piece by piece down a long path.
 constexpr int DescriptorsInUse = 2;
+// The address space one thread reserves: its stack, its listing buffer, and its share of what
+// the records and the queue of folders reserve as it walks.
+constexpr quint64 ThreadBytes = WalkThread::StackSize + 512 * 1024;
+constexpr size_t ListingBufferBytes = 64 * 1024;
 
 } // namespace
 
@@ -112,7 +117,7 @@ public:
     Worker(Walker &walker, int index)
         : m_walker(walker)
         , m_index(index)
-        , m_buffer(64 * 1024)
+        , m_buffer(ListingBufferBytes)
         , m_cache(walker.m_keptDescriptors)
     {}
 
@@ -217,11 +222,11 @@ private:
             const QByteArrayView name(entry.name, entry.nameLength);
             if (!PosixDirectory::StatusAt(fd, entry.name, status)) {
                 const int error = errno;
-                if (WalkSink::Vanished(error))
-                    continue;
                 // The name and, where the listing tells it, the kind are all that is known: a
-                // file keeps its row with no size or date and counts nothing. A folder that can
-                // be listed but not searched says so once for all its entries.
+                // file keeps its row with no size or date and counts nothing, even one gone since
+                // the listing, which is told like any other (its bytes may have moved elsewhere
+                // in the tree, behind the walk). A folder that can be listed but not searched
+                // says so once for all its entries.
                 if (error != EACCES)
                     m_walker.m_sink.unreadEntry(folder, name, error);
                 else if (!denied)
@@ -263,7 +268,7 @@ private:
             }
             m_files.add(name, status.size, status.modified, status.allocated);
         }
-        if (listing.error() != 0 && !WalkSink::Vanished(listing.error()))
+        if (listing.error() != 0)
             m_walker.m_sink.unreadEntry(folder, {}, listing.error());
         m_walker.m_sink.listedFolder(folder, m_files, counted, subfolders);
         m_walker.m_listed.fetch_add(1, std::memory_order_relaxed);
@@ -329,7 +334,12 @@ bool Walker::start()
     // Each thread's descriptors come out of what the process has left; with too few for all of
     // them, fewer threads walk.
     const int free = PosixDirectory::FreeDescriptors() - SpareDescriptors;
-    const int threads = std::clamp(free / (DescriptorsInUse + 1), 1, m_threadCount);
+    // Their stacks and buffers come out of the address space left, of which the records need
+    // the most: under a tight limit, fewer threads walk.
+    const quint64 room = AddressSpace::Left() / 4 / ThreadBytes;
+    const int threads =
+        std::clamp(std::min(free / (DescriptorsInUse + 1), int(std::min<quint64>(room, 256))), 1,
+                   m_threadCount);
     m_keptDescriptors = std::clamp(free / threads - DescriptorsInUse, 0, DescriptorCache::MaxSlots);
     try {
         m_rootFolder =
@@ -346,16 +356,12 @@ bool Walker::start()
     // A walk that yields starts its threads from one that has lowered its own priority first:
     // a thread is born with its creator's, and eight born at the window's would each run ahead
     // of it for their first moments.
-    if (m_niceness > 0) {
-        try {
-            m_launcher = std::thread([this, threads] {
-                ::setpriority(PRIO_PROCESS, pid_t(::gettid()), m_niceness);
-                startWorkers(threads);
-            });
-            return true;
-        } catch (const std::exception &) { // then they start from here
-        }
-    }
+    // When it cannot start, they start from here.
+    if (m_niceness > 0 && m_launcher.start([this, threads] {
+            ::setpriority(PRIO_PROCESS, pid_t(::gettid()), m_niceness);
+            startWorkers(threads);
+        }))
+        return true;
     startWorkers(threads);
     return true;
 }
@@ -372,14 +378,21 @@ void Walker::waitWhileHeld() const
 
 void Walker::startWorkers(int threads)
 {
+    // A thread that cannot start, for want of memory, address space or a process slot, leaves
+    // the walk to those that did: nothing is said, as nothing is left out.
+    try {
+        m_threads.reserve(size_t(threads));
+    } catch (const std::bad_alloc &) {
+        threads = 0;
+    }
     for (int i = 0; i < threads; ++i) {
         m_running.fetch_add(1);
-        try {
-            m_threads.emplace_back([this, i] { runWorker(i); });
-        } catch (const std::exception &) { // no thread or no memory for one
+        WalkThread thread;
+        if (!thread.start([this, i] { runWorker(i); })) {
             m_running.fetch_sub(1);
             break;
         }
+        m_threads.push_back(std::move(thread));
     }
     m_started = std::max(1, int(m_threads.size()));
     if (m_threads.empty())
@@ -418,11 +431,9 @@ void Walker::requestStop()
 void Walker::wait()
 {
     // The launcher fills m_threads; once it is joined, the list is complete.
-    if (m_launcher.joinable())
-        m_launcher.join();
-    for (std::thread &thread : m_threads)
-        if (thread.joinable())
-            thread.join();
+    m_launcher.join();
+    for (WalkThread &thread : m_threads)
+        thread.join();
 }
 
 WalkSink::FolderId Walker::currentFolder() const

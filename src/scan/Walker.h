@@ -2,6 +2,7 @@
 
 #include "HardLink.h"
 #include "WalkSink.h"
+#include "WalkThread.h"
 
 #include <QByteArray>
 
@@ -20,8 +21,10 @@
 // file once, never enters a folder that is one of its own ancestors (a bind mount), opens folders
 // relative to their parent (so no depth or path length stops it), and keeps within the process's
 // descriptor limit. It runs on the worker threads it can start, down to none, when the calling
-// thread walks alone; each folder is listed by one thread, so its files keep their listing order,
-// and the totals come out as a one-thread walk's would. The sink must outlive the walker.
+// thread walks alone, and on fewer under a tight limit on address space; each folder is listed
+// by one thread, so its files keep their listing order, and the totals come out as a one-thread
+// walk's would. What vanished or moved between its listing and its reading is told to the sink
+// as unread, never dropped quietly. The sink must outlive the walker.
 class Walker
 {
 public:
@@ -127,8 +130,8 @@ private:
     std::atomic<quint64> m_listed{0};
     std::atomic<int> m_running{0};
     std::unique_ptr<std::atomic<WalkSink::FolderId>[]> m_current; // per thread
-    std::vector<std::thread> m_threads;
-    std::thread m_launcher; // starts the threads of a walk that yields
+    std::vector<WalkThread> m_threads;
+    WalkThread m_launcher; // starts the threads of a walk that yields
     std::function<void()> m_finished;
 };
 

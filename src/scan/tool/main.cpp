@@ -2,6 +2,7 @@
 // path, total, files directly in it, directory entries directly in it. Or saves the scan in
 // ncdu's export format, or reads such a file instead of walking.
 
+#include "AddressSpace.h"
 #include "DriveScan.h"
 #include "PathEscape.h"
 #include "SavedInput.h"
@@ -45,10 +46,11 @@ constexpr const char *Usage =
     "  --import FILE  read a scan saved by quarnel-scan --export, ncdu -o or gdu -o (plain,\n"
     "               gzip or zstd) instead of walking, and print its lines as a walk would\n"
     "  --help       print this help\n"
-    "What cannot be read is named on standard error and left out of the totals.\n"
+    "What cannot be read, or vanished or moved between its listing and its reading, is named\n"
+    "on standard error and left out of the totals.\n"
     "Exit status: 0 when the walk completed, leaving out at most folders that could not be\n"
-    "opened for lack of permission and entries that vanished while it ran; 1 when something was\n"
-    "left out for another error (an I/O error, say) or the walk ran out of memory; 2 on bad\n"
+    "opened for lack of permission; 1 when something was left out for another reason (an I/O\n"
+    "error, or an entry gone while the walk ran, say) or the walk ran out of memory; 2 on bad\n"
     "arguments or an unreadable ROOT.\n";
 
 struct Arguments
@@ -129,14 +131,11 @@ public:
     void skippedFolder(FolderId parent, QByteArrayView name, int error) override
     {
         m_scan.skippedFolder(parent, name, error);
-        if (!Vanished(error))
-            report("cannot read", m_scan.pathOf(parent).append(name), error, error != EACCES);
+        report("cannot read", m_scan.pathOf(parent).append(name), error, error != EACCES);
     }
     void unreadEntry(FolderId folder, QByteArrayView name, int error) override
     {
         m_scan.unreadEntry(folder, name, error);
-        if (Vanished(error))
-            return;
         if (!name.isEmpty())
             report("cannot read", m_scan.pathOf(folder).append(name), error, true);
         else if (error == EACCES) // listed but not searchable: its entries have no sizes
@@ -170,7 +169,7 @@ public:
     quint64 inodeOf(FolderId folder) const override { return m_scan.inodeOf(folder); }
     QByteArray pathOf(FolderId folder) const override { return m_scan.pathOf(folder); }
 
-    // Something was left out for another reason than permissions or a vanished entry.
+    // Something was left out for another reason than permissions.
     bool incomplete() const { return m_incomplete.load(); }
 
 private:
@@ -317,6 +316,7 @@ int Run(const Arguments &args)
 
 int main(int argc, char **argv)
 {
+    AddressSpace::FitMallocArenas();
     const Arguments args = Parse(argc, argv);
     try {
         return Run(args);
