@@ -58,7 +58,7 @@ SearchResult FilesOfKind(const DriveScan &scan, WalkSink::FolderId top, FileKind
         FileRecordReader reader = scan.filesOf(folder);
         FileRecord file;
         while (reader.next(file)) {
-            const KindCounter::Group group = counter.groupOf(file.name);
+            const KindCounter::Group group = counter.groupOf(file.name, file.size);
             if (group >= wanted.size())
                 wanted.resize(group + 1, -1);
             if (wanted[group] < 0)

@@ -8,6 +8,19 @@ KindCounter::KindCounter(SizeMeasure measure)
     : m_measure(measure)
 {}
 
+KindCounter::Group KindCounter::groupOf(QByteArrayView name, quint64 bytes)
+{
+    const Group group = groupOf(name);
+    const FileKind kind = KindBySize(m_groups[group].kind, m_groups[group].extension, bytes);
+    if (kind == m_groups[group].kind)
+        return group;
+    const auto [place, added] = m_byKindAndExtension.try_emplace(
+        std::pair(kind, m_groups[group].extension), Group(m_groups.size()));
+    if (added)
+        m_groups.push_back({kind, m_groups[group].extension});
+    return place->second;
+}
+
 KindCounter::Group KindCounter::groupOf(QByteArrayView name)
 {
     const QByteArrayView suffixes = KindSuffixes(name);

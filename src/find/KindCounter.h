@@ -27,14 +27,15 @@ public:
 
     explicit KindCounter(SizeMeasure measure = SizeMeasure::Apparent);
 
-    Group groupOf(QByteArrayView name);
+    // `bytes`, a file's size, tells what its ending alone may not (see FileKindOf).
+    Group groupOf(QByteArrayView name, quint64 bytes);
     FileKind kindOf(Group group) const { return m_groups[group].kind; }
     // Lower-cased, after the last dot; empty for a name without one (a leading dot does not count).
     const QByteArray &extensionOf(Group group) const { return m_groups[group].extension; }
 
     void add(const FileRecord &file)
     {
-        Tally &tally = m_groups[groupOf(file.name)];
+        Tally &tally = m_groups[groupOf(file.name, file.size)];
         ++tally.count;
         tally.bytes = SaturatingAdd(tally.bytes, SizeIn(m_measure, file));
     }
@@ -42,6 +43,7 @@ public:
     KindCensus census() const;
 
 private:
+    Group groupOf(QByteArrayView name); // by the name alone
     struct Tally
     {
         FileKind kind;

@@ -159,7 +159,9 @@ QByteArrayView KindSuffixes(QByteArrayView name)
     return dots == 0 ? QByteArrayView() : name.sliced(start);
 }
 
-FileKind FileKindOf(QByteArrayView fileName)
+namespace {
+
+FileKind KindByName(QByteArrayView fileName)
 {
     if (IsVersionedLibrary(fileName))
         return FileKind::Program;
@@ -176,6 +178,26 @@ FileKind FileKindOf(QByteArrayView fileName)
     if (known.size() < MaxKnown)
         known.emplace(key, kind);
     return kind;
+}
+
+} // namespace
+
+FileKind KindBySize(FileKind byName, QByteArrayView extension, quint64 bytes)
+{
+    constexpr quint64 DiskSized = quint64(1) << 30;
+    return byName == FileKind::Picture && bytes >= DiskSized &&
+                   extension.compare("raw", Qt::CaseInsensitive) == 0
+               ? FileKind::DiskImage
+               : byName;
+}
+
+FileKind FileKindOf(QByteArrayView fileName, quint64 bytes)
+{
+    const FileKind kind = KindByName(fileName);
+    if (kind != FileKind::Picture || bytes == 0)
+        return kind;
+    const qsizetype dot = fileName.lastIndexOf('.');
+    return KindBySize(kind, dot > 0 ? fileName.sliced(dot + 1) : QByteArrayView(), bytes);
 }
 
 QColor KindColour(FileKind kind)

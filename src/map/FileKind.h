@@ -23,8 +23,12 @@ enum class FileKind : quint8 {
 // opening the file. Disk images (of CDs, virtual machines, copies of disks: .iso, .img, .qcow2,
 // .vdi, .vmdk, .vhd(x), .dmg) are a kind of their own; a camera's .raw is a picture; packages are
 // archives; executables, libraries and object files are programs; logs are other files.
-// Thread-safe: the map is laid out on worker threads.
-FileKind FileKindOf(QByteArrayView fileName);
+// Where the ending is ambiguous the size decides: a ".raw" of a gigabyte or more (its bytes, not
+// its blocks, so that both measures agree) is a copy of a disk, not a picture; no camera writes one
+// so large. Thread-safe: the map is laid out on worker threads.
+FileKind FileKindOf(QByteArrayView fileName, quint64 bytes = 0);
+// FileKindOf's answer for a file of `bytes` whose name alone gives `byName`.
+FileKind KindBySize(FileKind byName, QByteArrayView extension, quint64 bytes);
 
 // What FileKindOf's answer depends on, for callers that keep their own answers per name: the last
 // two dot-separated suffixes as written ("tar.gz", "Tar.GZ"), empty when there is no extension.

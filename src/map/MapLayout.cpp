@@ -12,6 +12,7 @@ namespace {
 struct Item
 {
     quint64 size;
+    quint64 bytes;       // a file's, whatever the measure, which its kind may depend on
     QByteArrayView name; // a file's, viewed in the scan's records; empty for a folder
     quint32 id;          // a subfolder's id, or a file's ordinal
     bool isFolder;
@@ -102,13 +103,14 @@ quint32 MapLayout::Builder::gather(WalkSink::FolderId folder)
     for (quint32 i = childStart[local]; i < childStart[local + 1]; ++i)
         items.push_back({measure == SizeMeasure::OnDisk ? scan.allocatedOf(children[i])
                                                         : scan.sizeOf(children[i]),
+                         0,
                          {},
                          children[i],
                          true});
     FileRecordReader reader = scan.filesOf(folder);
     FileRecord file;
     for (quint32 ordinal = 0; reader.next(file); ++ordinal)
-        items.push_back({SizeIn(measure, file), file.name, ordinal, false});
+        items.push_back({SizeIn(measure, file), file.size, file.name, ordinal, false});
     const auto empty =
         std::partition(items.begin(), items.end(), [](const Item &item) { return item.size > 0; });
     return quint32(empty - items.begin());
@@ -214,10 +216,11 @@ void MapLayout::Builder::placeRow(quint32 parent, size_t first, size_t last, dou
 void MapLayout::Builder::addTile(quint32 parent, const Rect &rect, const Item &item)
 {
     const MapTile &folder = layout.m_tiles[parent];
-    layout.m_tiles.push_back(
-        {float(rect.x), float(rect.y), float(rect.width), float(rect.height), parent,
-         item.isFolder ? item.id : folder.folder, item.isFolder ? NoFile : item.id, item.size,
-         item.isFolder ? FileKind::Folder : FileKindOf(item.name), quint16(folder.depth + 1)});
+    layout.m_tiles.push_back({float(rect.x), float(rect.y), float(rect.width), float(rect.height),
+                              parent, item.isFolder ? item.id : folder.folder,
+                              item.isFolder ? NoFile : item.id, item.size,
+                              item.isFolder ? FileKind::Folder : FileKindOf(item.name, item.bytes),
+                              quint16(folder.depth + 1)});
     layout.m_firstChild.push_back(NoTile);
 }
 
@@ -235,7 +238,8 @@ void MapLayout::Builder::addRest(quint32 parent, const Rect &rect, size_t first)
     }
     std::array<quint64, size_t(FileKind::Folder) + 1> bytes{};
     for (auto it = begin; it != sampleEnd; ++it)
-        bytes[size_t(it->isFolder ? FileKind::Folder : FileKindOf(it->name))] += it->size;
+        bytes[size_t(it->isFolder ? FileKind::Folder : FileKindOf(it->name, it->bytes))] +=
+            it->size;
     const auto kind = FileKind(std::max_element(bytes.begin(), bytes.end()) - bytes.begin());
     const MapTile &folder = layout.m_tiles[parent];
     layout.m_tiles.push_back({float(rect.x), float(rect.y), float(rect.width), float(rect.height),

@@ -370,6 +370,13 @@ void TestFind::totals()
     for (const char *name : {"a.iso", "b.iso"})
         huge.add({name, 0, 1ull << 63, 0});
     QCOMPARE(huge.census().bytes, ~0ull);
+    // A raw file of a disk's size is a disk's copy, a camera's size a picture.
+    for (const quint64 bytes : {1ull << 30, 1ull << 20})
+        huge.add({"x.raw", bytes, 0, 0});
+    const KindCensus census = huge.census();
+    QCOMPARE(std::pair(census.kinds.front().kind, census.kinds.front().count),
+             std::pair(FileKind::Picture, quint64(1)));
+    QCOMPARE(census.kinds.back().count, quint64(3));
 }
 
 QTEST_MAIN(TestFind)

@@ -73,16 +73,6 @@ std::map<QString, QString> GrowthTexts(const std::map<QByteArray, qint64> &befor
     return texts;
 }
 
-// A scan of "/t" from its entries in the exchange format, its records at `root`.
-std::unique_ptr<DriveScan> Read(const QByteArray &entries, const QByteArray &root)
-{
-    SavedInput in;
-    in.setData(R"([1,2,{},[{"name":"/t"})"_ba + entries + "]]");
-    ScanImport reader;
-    reader.setRootNaming([&](const QByteArray &, const QByteArray &) { return root; });
-    return reader.read(in);
-}
-
 } // namespace
 
 // The list's growth column, after a scan saved, the tree changed and scanned again, against
@@ -96,8 +86,6 @@ private slots:
     void column();
     void sortsByGrowth();
     void mapColours();
-    void cases_data();
-    void cases();
 
 private:
     QTemporaryDir m_dir;
@@ -186,54 +174,6 @@ void TestGrowth::mapColours()
     const std::map<QByteArray, QRgb> expected{
         {"a/f", red}, {"a/new", red}, {"b/h", grey}, {"d/c/i", red}, {"d/j", grey}};
     QCOMPARE(byPath, expected);
-}
-
-void TestGrowth::cases_data()
-{
-    QTest::addColumn<QByteArray>("then");
-    QTest::addColumn<QByteArray>("now");
-    QTest::addColumn<SizeMeasure>("measure");
-    // Each row's growth by name, then the folder's; "?" when some tile's change is unknown.
-    QTest::addColumn<QString>("expected");
-    const QByteArray f = R"(,{"name":"f","asize":100,"dsize":4096})",
-                     d = R"(,[{"name":"d"},{"name":"x","asize":7,"dsize":4096}])",
-                     stopped = R"(,[{"name":"d","read_error":true}])",
-                     unsized = R"(,{"name":"f","asize":0,"read_error":true})";
-    for (const SizeMeasure measure : {SizeMeasure::Apparent, SizeMeasure::OnDisk}) {
-        const bool onDisk = measure == SizeMeasure::OnDisk;
-        QTest::addRow("unchanged, deleted %d", onDisk)
-            << f + d << f << measure << (onDisk ? u"f=0 d=-4 096 |-4096"_s : u"f=0 d=-7 |-7"_s);
-        QTest::addRow("unreadable now %d", onDisk)
-            << d + f << stopped + unsized << measure << u"f=illisible d=illisible |0"_s;
-        QTest::addRow("unreadable then %d", onDisk)
-            << stopped << d << measure << u"d=illisible |0?"_s;
-    }
-}
-
-// Scans made up to the byte: what could not be read is unknown, never gone; what is gone shows
-// what it held; in either measure.
-void TestGrowth::cases()
-{
-    QFETCH(QByteArray, then);
-    QFETCH(QByteArray, now);
-    QFETCH(SizeMeasure, measure);
-    FolderCollection folders;
-    const auto [scan, root] = folders.locate(folders.adoptDrive(Read(now, "now:/t/")).rootPath());
-    const auto earlier = std::make_shared<const ScanComparison>(Read(then, "/t/"), "now:/t/"_ba);
-    DirListModel model;
-    model.setSizeMeasure(measure);
-    model.setComparison(earlier, {{}, u"nouveau"_s, u"supprimé"_s, u"illisible"_s});
-    QVERIFY(model.fill(folders, "now:/t/", PercentBase::Folder, 0));
-    QString shown;
-    for (int row = 0; row < model.rowCount(); ++row)
-        shown += model.index(row, 0).data().toString() + u'=' +
-                 model.index(row, DirListModel::Growth).data().toString() + u' ';
-    const MapLayout layout = MapLayout::Build(*scan, root, QSizeF(400, 300), nullptr, measure);
-    const std::vector<QRgb> colours = MapGrowth::TileColours(*scan, layout, *earlier, measure);
-    const bool pale = std::count(colours.begin(), colours.end(), MapGrowth::Unknown.rgb()) > 0;
-    QTEST(shown + u'|' + QString::number(model.folderGrowth().value_or(-1)) +
-              (pale ? u"?"_s : u""_s),
-          "expected");
 }
 
 QTEST_GUILESS_MAIN(TestGrowth)

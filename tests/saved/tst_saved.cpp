@@ -215,23 +215,6 @@ private slots:
         QCOMPARE(std::pair(loaded->unreadFolders(), loaded->unreadFiles()), std::pair(1u, 1u));
     }
 
-    // A scan read from a file and saved again keeps the walk's machine, root and date, and what
-    // was readable: ncdu -o names no machine and keeps no dates, which marks no file unreadable.
-    void savedAgain()
-    {
-        const QString ncdu = m_dir.filePath(u"ncdu.json"_s),
-                      again = m_dir.filePath(u"again.json"_s);
-        if (QProcess::execute(u"ncdu"_s, {u"-x"_s, u"-o"_s, ncdu, QFile::decodeName(m_root)}) != 0)
-            QSKIP("no ncdu");
-        const std::unique_ptr<DriveScan> read = Load(QFile::encodeName(ncdu));
-        QVERIFY(read && read->origin() && Save(*read, QFile::encodeName(again)));
-        const std::unique_ptr<DriveScan> back = Load(QFile::encodeName(again));
-        QVERIFY(back && back->origin() && read->origin()->savedAt > 0);
-        QCOMPARE(std::tuple(back->origin()->host, back->origin()->root, back->origin()->savedAt),
-                 std::tuple(QByteArray(), m_root, read->origin()->savedAt));
-        QCOMPARE(Dump(*back), Dump(*read));
-    }
-
     // Sizes that add past 2^64 stop there, as the walk's do.
     void saturated()
     {
