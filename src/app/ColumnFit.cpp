@@ -1,5 +1,8 @@
 #include "ColumnFit.h"
 
+#include "ElideLeftDelegate.h"
+#include "Formatting.h"
+
 #include <QEvent>
 #include <QHeaderView>
 #include <QStyle>
@@ -24,6 +27,14 @@ ColumnFit::ColumnFit(QTreeView *view, int nameColumn)
 void ColumnFit::setWidest(int column, const QString &text)
 {
     m_widest.insert(column, text);
+}
+
+void ColumnFit::setPercentColumn(int column)
+{
+    const QString percent = PercentText(100.0);
+    setWidest(column, QString(10, u'|') + percent.sliced(percent.lastIndexOf(u' ')));
+    if (!m_view->itemDelegateForColumn(column))
+        m_view->setItemDelegateForColumn(column, new ElideLeftDelegate(m_view));
 }
 
 void ColumnFit::fit()

@@ -18,6 +18,9 @@ public:
     // The widest text a value column will show (a volume's total, say); columns without one
     // are fitted to their heading and the rows in view.
     void setWidest(int column, const QString &text);
+    // A percentage column's widest: ten marks of its bar and a whole percentage; the rest of a
+    // longer bar gives way (ElideLeftDelegate).
+    void setPercentColumn(int column);
     void fit();
     bool isActive() const { return m_active; }
 

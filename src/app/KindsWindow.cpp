@@ -75,6 +75,7 @@ KindsWindow::KindsWindow(QWidget *parent)
     // Room for a volume's total in bytes, as the list shows them.
     m_kindsView->header()->resizeSection(KindsModel::Size, 150);
     m_kindsFit = new ColumnFit(m_kindsView, KindsModel::Name);
+    m_kindsFit->setPercentColumn(KindsModel::Share);
     m_model->setViewPalette(m_kindsView->palette());
 
     m_filesLine->setObjectName(QStringLiteral("lblKindFiles"));

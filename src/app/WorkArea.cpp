@@ -2,7 +2,6 @@
 
 #include "ColumnFit.h"
 #include "DirListModel.h"
-#include "ElideLeftDelegate.h"
 #include "FileIconCache.h"
 #include "FolderCollection.h"
 #include "FolderTreeView.h"
@@ -108,7 +107,6 @@ void WorkArea::buildList()
     // Until the user sizes a column: sizes and dates whole, the name taking what is left; a
     // percentage too narrow for its bar keeps its number.
     m_columnFit = new ColumnFit(m_listView, DirListModel::Name);
-    m_listView->setItemDelegateForColumn(DirListModel::Percent, new ElideLeftDelegate(m_listView));
     connect(this, &WorkArea::listFilled, this, &WorkArea::fitColumns);
     // The percentage colours must read on the list's background, dark or light.
     m_listModel->setViewPalette(m_listView->palette());
@@ -183,10 +181,8 @@ void WorkArea::fitColumns()
 {
     if (!m_columnFit->isActive())
         return;
-    const QString percent = PercentText(100.0);
     m_columnFit->setWidest(DirListModel::Size, SizeText(m_widestSize));
-    m_columnFit->setWidest(DirListModel::Percent,
-                           QString(10, u'|') + percent.sliced(percent.lastIndexOf(u' ')));
+    m_columnFit->setPercentColumn(DirListModel::Percent);
     m_columnFit->setWidest(DirListModel::Date,
                            DateText(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59))));
     m_columnFit->fit();
