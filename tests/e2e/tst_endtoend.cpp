@@ -16,6 +16,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
@@ -116,6 +117,9 @@ private:
     QStringList m_mounts;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<MainWindow> m_window;
+    static constexpr int ModalPatience = 20; // seconds
+    QPointer<QWidget> m_modal;               // the modal window up at the last look
+    int m_modalSince = 0;                    // looks it has stayed up for
 };
 
 void TestEndToEnd::mountTmpfs(const QString &path)
@@ -172,6 +176,21 @@ void TestEndToEnd::initTestCase()
         }
     }
     m_store = std::make_unique<SettingsStore>(m_dir.filePath(u"QNL.conf"_s));
+
+    // A window left waiting for an answer no one gives fails the step within seconds and is
+    // closed, so that the session goes on to its end instead of waiting for ctest's limit.
+    auto *watch = new QTimer(this);
+    connect(watch, &QTimer::timeout, this, [this] {
+        QWidget *modal = QApplication::activeModalWidget();
+        m_modalSince = modal == m_modal ? m_modalSince + 1 : 0;
+        m_modal = modal;
+        if (modal && m_modalSince >= ModalPatience) {
+            QTest::qFail(qPrintable(u"\""_s + modal->windowTitle() + u"\" waited for an answer"_s),
+                         __FILE__, __LINE__);
+            modal->close();
+        }
+    });
+    watch->start(1000);
 }
 
 void TestEndToEnd::cleanupTestCase()
