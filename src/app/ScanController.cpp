@@ -132,6 +132,7 @@ void ScanController::rescanCommand()
     m_scanning = true;
     setPhase(ScanPhase::Rescanning);
     m_diskSize = ScanDrive(drive);
+    m_diskAllocated = m_diskSize > 0 ? m_folders.find(drive.root()).allocated() : 0;
     m_workArea->folderTree()->reload();
     refillList();
     m_scanning = false;

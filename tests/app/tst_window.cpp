@@ -336,6 +336,11 @@ void TestWindow::scanCommands()
     QVERIFY(!w.isScanning());
     QTEST(int(w.folders().count()), "folders");
     QTEST(w.diskSize(), "diskSize");
+    // In bytes on the disk too, after a walk again as after the first.
+    w.scans()->setSizeMeasure(SizeMeasure::OnDisk);
+    QCOMPARE(w.scans()->diskSize(),
+             w.diskSize() ? w.folders().find(w.folderTree()->rootfolder()).allocated() : 0);
+    w.scans()->setSizeMeasure(SizeMeasure::Apparent);
     QFETCH(QString, status);
     const QString shown = w.statusPanels()->panelText(1);
     if (status.isNull())
