@@ -3,6 +3,7 @@
 #include "DriveScan.h"
 #include "FormatText.h"
 #include "MainStatusBar.h"
+#include "Paths.h"
 #include "RunAside.h"
 #include "SavedInput.h"
 #include "SavedOutput.h"
@@ -24,7 +25,6 @@
 #include <QSet>
 
 #include <cerrno>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -39,13 +39,6 @@ QString ProblemText(const ImportError &error)
     // reason, in French, is added.
     return error.systemError == 0 ? where
                                   : where + u" ("_s + SystemErrorText(error.systemError) + u')';
-}
-
-// The machine as saved scans name it: the name ScanExport writes.
-QByteArray LocalHost()
-{
-    char host[256] = {};
-    return ::gethostname(host, sizeof host - 1) == 0 ? QByteArray(host) : QByteArray();
 }
 
 // A volume as the user knows it: "serveur:/srv", or "/srv" when the machine is not named.
@@ -83,17 +76,15 @@ bool SavedScanCommand::open(const QString &fileName)
         taken.insert(drive.root());
     const QByteArray stem = QFile::encodeName(QFileInfo(fileName).completeBaseName());
     ScanImport reader;
-    Volume drive;
     reader.setRootNaming([&](const QByteArray &host, const QByteArray &root) {
-        drive.savedHost = host;
-        drive.savedRoot = root;
         return SavedRootName(host, stem, root,
                              [&](const QByteArray &named) { return taken.contains(named); });
     });
+    Volume drive;
     std::unique_ptr<DriveScan> records = read(fileName, reader, &drive.savedAt);
     if (!records)
         return false;
-    drive.mountPoint = SavedRootLabel(records->rootPath(), drive.savedRoot);
+    drive.mountPoint = SavedRootLabel(records->rootPath(), AddSlash(records->origin()->root));
     drive.kind = DriveKind::Saved;
     const int index = m_scans->addSavedDrive(drive, std::move(records));
     m_scans->driveCommand(index);
@@ -159,9 +150,10 @@ bool SavedScanCommand::compare(const QString &fileName)
         return false;
     // A saved scan shown as a drive is its machine's and its root's; a file that names no
     // machine (ncdu's, gdu's) may be of this one.
-    const bool saved = shown.kind == DriveKind::Saved;
-    const QByteArray host = saved ? shown.savedHost : LocalHost();
-    const QByteArray shownRoot = saved ? shown.savedRoot : root;
+    const SavedOrigin *origin =
+        shown.kind == DriveKind::Saved ? m_scans->folders().locate(root).first->origin() : nullptr;
+    const QByteArray host = origin ? origin->host : ThisMachine();
+    const QByteArray shownRoot = origin ? AddSlash(origin->root) : root;
     if ((earlier->rootPath() != shownRoot ||
          (!reader.host().isEmpty() && !host.isEmpty() && reader.host() != host)) &&
         !ask(FormatText(Text(TextId::CompareOtherVolume), QDir::toNativeSeparators(fileName),

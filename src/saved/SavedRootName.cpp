@@ -1,5 +1,7 @@
 #include "SavedRootName.h"
 
+#include <unistd.h>
+
 namespace {
 
 QByteArray Sanitized(const QByteArray &name)
@@ -29,4 +31,10 @@ QByteArray SavedRootName(const QByteArray &machine, const QByteArray &fallback,
 QByteArray SavedRootLabel(const QByteArray &named, const QByteArray &root)
 {
     return root == "/" || !named.endsWith('/') ? named : named.chopped(1);
+}
+
+QByteArray ThisMachine()
+{
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? QByteArray(name) : QByteArray();
 }

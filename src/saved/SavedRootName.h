@@ -16,3 +16,6 @@ QByteArray SavedRootName(const QByteArray &machine, const QByteArray &fallback,
 // What the drive is called, from the root SavedRootName gave for `root`: less its final slash,
 // as a volume's mount point is written, unless that slash is the saved root itself ("server:/").
 QByteArray SavedRootLabel(const QByteArray &named, const QByteArray &root);
+
+// This machine's name as saved scans write it; empty when it cannot be read.
+QByteArray ThisMachine();

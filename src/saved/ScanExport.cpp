@@ -1,5 +1,7 @@
 #include "ScanExport.h"
 
+#include "SavedRootName.h"
+
 #include "DriveScan.h"
 #include "SavedOutput.h"
 
@@ -9,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include <unistd.h>
 
 using FolderId = WalkSink::FolderId;
 
@@ -175,14 +176,7 @@ bool ScanExport::write(SavedOutput &out)
         AppendNumber(text, savedAt);
     }
     // Ours, so that a scan opened elsewhere says which machine it shows; other tools skip it.
-    QByteArray host;
-    if (origin) {
-        host = origin->host;
-    } else {
-        char name[256] = {};
-        if (::gethostname(name, sizeof name - 1) == 0)
-            host = name;
-    }
+    const QByteArray host = origin ? origin->host : ThisMachine();
     if (!host.isEmpty()) {
         text += ",\"quarnel_host\":";
         AppendString(text, host.constData(), size_t(host.size()));

@@ -14,10 +14,6 @@ struct Volume
     QByteArray mountPoint; // as written in the mount table, also the label shown to the user
     DriveKind kind = DriveKind::Unknown;
     qint64 savedAt = 0; // a saved scan's time, in seconds since the epoch
-    // A saved scan's machine (empty when the file names none) and the root it walked there,
-    // ending with "/", as the file gives them.
-    QByteArray savedHost{};
-    QByteArray savedRoot{};
 
     // The mount point as a folder path ending with "/": "/" for "/", "/home/" for "/home".
     QByteArray root() const;
