@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-
 using FolderId = WalkSink::FolderId;
 
 namespace {
