@@ -1259,10 +1259,13 @@ SavedResult MeasureSaved(const QString &file)
     Log(QStringLiteral("opening ") + file + QStringLiteral(" in the window ..."));
     gaps.start();
     result.ok = command && command->open(file);
+    // The file is read aside: opened once the window is idle again with the drive shown.
+    WaitFor([&] { return !window->isScanning(); });
+    result.ok = result.ok && window->folderTree()->rootfolder().contains(':');
     result.openS = double(gaps.clock().nsecsElapsed()) / 1e9;
     Settle(500); // the tree and the map of its root, from the records
     const QByteArray root = window->folderTree()->rootfolder();
-    if (const DriveScan *records = window->folders().locate(root).first; records && result.ok) {
+    if (const auto records = window->folders().locate(root).first; records && result.ok) {
         const std::vector<WalkSink::FolderId> below = records->subfoldersOf(0);
         for (size_t at = 0; at < below.size() && result.foldersVisited < 5;
              at += below.size() / 5 + 1) {

@@ -6,7 +6,6 @@
 #include "ItemRemoval.h"
 #include "Paths.h"
 #include "RemovalCheck.h"
-#include "RunAside.h"
 #include "ScanController.h"
 #include "TextTable.h"
 #include "Trash.h"
@@ -54,15 +53,11 @@ Recorded RecordOf(const DriveScan &scan, const QByteArray &path)
     return item;
 }
 
-// Walked aside: a trash can be large, and the window stays live meanwhile.
+// Runs aside: a trash can be large.
 quint64 TrashSize(const QByteArray &trash)
 {
-    quint64 size = 0;
-    RunAside([&] {
-        DriveScan scan(trash);
-        size = Walk(trash, scan) ? scan.totalSize() : 0;
-    });
-    return size;
+    DriveScan scan(trash);
+    return Walk(trash, scan) ? scan.totalSize() : 0;
 }
 
 } // namespace
@@ -121,7 +116,8 @@ std::optional<ActCommand::Chosen> ActCommand::choose(const QByteArray &path, Tex
     }
     const QByteArray item = RemoveSlash(path);
     // As a folder, so that a volume's root finds its own records and is refused for what it is.
-    const DriveScan *scan = m_scans->recordsToActOn(item.endsWith('/') ? item : item + '/');
+    const std::shared_ptr<const DriveScan> scan =
+        m_scans->recordsToActOn(item.endsWith('/') ? item : item + '/');
     if (!scan) {
         warn(FormatText(Text(TextId::SavedScanItem), ShownPath(item)));
         return {};
@@ -191,23 +187,42 @@ void ActCommand::warn(const QString &text)
 
 void ActCommand::moveToTrash(const QByteArray &path)
 {
-    const std::optional<Chosen> chosen = choose(path, TextId::ChangedNothingTrashed);
+    std::optional<Chosen> chosen = choose(path, TextId::ChangedNothingTrashed);
     if (!chosen)
         return;
+    // A trash is always on the item's volume; one not made yet holds nothing. It is sized
+    // aside, and the question asked once it is: no record is held meanwhile, and no walk or edit
+    // can start before the answer.
+    const QByteArray trash = Trash::folderFor(chosen->held.path());
+    auto held = std::make_shared<Chosen>(std::move(*chosen));
+    m_scans->runAside(Text(TextId::ItemTrash).remove(u'&'),
+                      [this, held, trash]() -> ScanController::Continuation {
+                          const quint64 size = trash.isEmpty() ? 0 : TrashSize(trash);
+                          return [this, held, size] { trashSized(held, size); };
+                      });
+}
+
+void ActCommand::trashSized(const std::shared_ptr<Chosen> &chosen, quint64 trashSize)
+{
     const QByteArray &item = chosen->held.path();
-    // A trash is always on the item's volume; one not made yet holds nothing.
-    const QByteArray trash = Trash::folderFor(item);
     const QString details =
         chosen->details + u"\n\n"_s +
-        FormatText(Text(TextId::TrashSameVolume),
-                   AmountText(trash.isEmpty() ? 0 : TrashSize(trash), std::nullopt));
+        FormatText(Text(TextId::TrashSameVolume), AmountText(trashSize, std::nullopt));
     if (!confirm(FormatText(Text(TextId::TrashQuestion), ShownPath(item)), details,
                  Text(TextId::TrashButton)))
         return;
-    ItemRemoval::Result result;
-    m_scans->runEdit(item, Text(TextId::ItemTrash).remove(u'&'), [&](DriveScan &records) {
-        result = ItemRemoval(records).moveToTrash(chosen->held);
-    });
+    auto result = std::make_shared<ItemRemoval::Result>();
+    m_scans->runEdit(
+        item, Text(TextId::ItemTrash).remove(u'&'),
+        [chosen, result](DriveScan &records) {
+            *result = ItemRemoval(records).moveToTrash(chosen->held);
+        },
+        [this, chosen, result] { trashed(chosen, *result); });
+}
+
+void ActCommand::trashed(const std::shared_ptr<Chosen> &chosen, const ItemRemoval::Result &result)
+{
+    const QByteArray &item = chosen->held.path();
     if (!result.refused() || toldActRefusal(item, result, TextId::ChangedNothingTrashed))
         return;
     // No trash could be used on that volume: deleting is offered, never done silently.
@@ -216,7 +231,7 @@ void ActCommand::moveToTrash(const QByteArray &path)
                                TrashProblemText(result.error, result.trashUnusable),
                                ShownPath(item)),
                     chosen->details, Text(TextId::DeleteButton)))
-            deleteConfirmed(*chosen);
+            deleteConfirmed(chosen);
         return;
     }
     warn(FormatText(Text(TextId::TrashFailed), ShownPath(item), ErrorText(result.error)));
@@ -224,26 +239,33 @@ void ActCommand::moveToTrash(const QByteArray &path)
 
 void ActCommand::deletePermanently(const QByteArray &path)
 {
-    const std::optional<Chosen> chosen = choose(path, TextId::ChangedNothingDeleted);
+    std::optional<Chosen> chosen = choose(path, TextId::ChangedNothingDeleted);
     if (!chosen)
         return;
     if (!confirm(FormatText(Text(TextId::DeleteQuestion), ShownPath(chosen->held.path())),
                  chosen->details, Text(TextId::DeleteButton)))
         return;
-    deleteConfirmed(*chosen);
+    deleteConfirmed(std::make_shared<Chosen>(std::move(*chosen)));
 }
 
-void ActCommand::deleteConfirmed(const Chosen &chosen)
+void ActCommand::deleteConfirmed(const std::shared_ptr<Chosen> &chosen)
 {
-    const QByteArray &item = chosen.held.path();
+    const QByteArray &item = chosen->held.path();
     // The second question is the stronger one: what goes, and that no trash keeps it.
-    if (!confirm(FormatText(Text(TextId::DeleteLastQuestion), ShownPath(item), chosen.amount),
+    if (!confirm(FormatText(Text(TextId::DeleteLastQuestion), ShownPath(item), chosen->amount),
                  QString(), Text(TextId::DeleteButton)))
         return;
-    ItemRemoval::Result result;
-    m_scans->runEdit(item, Text(TextId::ItemDelete).remove(u'&'), [&](DriveScan &records) {
-        result = ItemRemoval(records).deletePermanently(chosen.held);
-    });
+    auto result = std::make_shared<ItemRemoval::Result>();
+    m_scans->runEdit(
+        item, Text(TextId::ItemDelete).remove(u'&'),
+        [chosen, result](DriveScan &records) {
+            *result = ItemRemoval(records).deletePermanently(chosen->held);
+        },
+        [this, chosen, result] { deleted(chosen->held.path(), *result); });
+}
+
+void ActCommand::deleted(const QByteArray &item, const ItemRemoval::Result &result)
+{
     if (toldActRefusal(item, result, TextId::ChangedNothingDeleted))
         return;
     if (result.error != 0) {

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QObject>
 
+#include <memory>
 #include <optional>
 
 class DriveScan;
@@ -50,7 +51,11 @@ private:
     bool toldActRefusal(const QByteArray &item, const ItemRemoval::Result &result,
                         TextId nothingDone);
     bool confirm(const QString &question, const QString &details, const QString &action);
-    void deleteConfirmed(const Chosen &chosen);
+    // The steps after the trash was sized aside, and after the records followed the act.
+    void trashSized(const std::shared_ptr<Chosen> &chosen, quint64 trashSize);
+    void trashed(const std::shared_ptr<Chosen> &chosen, const ItemRemoval::Result &result);
+    void deleteConfirmed(const std::shared_ptr<Chosen> &chosen);
+    void deleted(const QByteArray &item, const ItemRemoval::Result &result);
     void warn(const QString &text);
 
     ScanController *m_scans;

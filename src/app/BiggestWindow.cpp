@@ -35,8 +35,7 @@ BiggestWindow::BiggestWindow(QWidget *parent)
     , m_table(new QTreeView(this))
     , m_model(new BiggestModel(this))
     , m_sorted(new QSortFilterProxyModel(this))
-    , m_computing(QThreadPool::globalInstance(),
-                  [this](SearchResult result) { computed(std::move(result)); })
+    , m_computing([this](SearchResult result) { computed(std::move(result)); })
 {
     setObjectName(QStringLiteral("frmBiggest"));
     setWindowTitle(Text(TextId::BiggestTitle));
@@ -83,11 +82,11 @@ BiggestWindow::BiggestWindow(QWidget *parent)
     });
 }
 
-void BiggestWindow::setRecords(const DriveScan *scan)
+void BiggestWindow::setRecords(std::shared_ptr<const DriveScan> scan)
 {
     if (scan != m_scan)
         m_computing.stop();
-    m_scan = scan;
+    m_scan = std::move(scan);
     if (!m_scan) {
         m_model->clear();
         m_count->setText(Text(TextId::BiggestNoVolume));

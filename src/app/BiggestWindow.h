@@ -1,7 +1,7 @@
 #pragma once
 
+#include "BackgroundJob.h"
 #include "BiggestFiles.h"
-#include "SupersedingTask.h"
 
 #include <QDialog>
 
@@ -23,7 +23,7 @@ public:
 
     // The records read from now on, read again at once; null for none. They must outlive the
     // window or be dropped first.
-    void setRecords(const DriveScan *scan);
+    void setRecords(std::shared_ptr<const DriveScan> scan);
     void dropRecords() { setRecords(nullptr); }
     // Which files are kept and their first order; both sizes are always shown.
     void setSizeMeasure(SizeMeasure measure);
@@ -50,7 +50,7 @@ private:
     BiggestModel *m_model;
     QSortFilterProxyModel *m_sorted;
     SizeMeasure m_measure = SizeMeasure::Apparent;
-    const DriveScan *m_scan = nullptr;
+    std::shared_ptr<const DriveScan> m_scan; // the work under way holds it too
     // Declared last, so that it goes first: the work under way reads the records.
-    SupersedingTask<SearchResult> m_computing;
+    BackgroundJob<SearchResult> m_computing;
 };

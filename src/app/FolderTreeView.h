@@ -4,6 +4,8 @@
 #include <QByteArrayList>
 #include <QWidget>
 
+#include <memory>
+
 class DriveScan;
 class FolderTreeModel;
 class QModelIndex;
@@ -30,8 +32,8 @@ public:
     QByteArray rootfolder() const { return m_root; }
     // The records whose folders the tree shows instead of the disk's (a saved scan's), or none;
     // set before the root. They must outlive their use here.
-    void setRecords(const DriveScan *records) { m_records = records; }
-    const DriveScan *records() const { return m_records; }
+    void setRecords(std::shared_ptr<const DriveScan> records) { m_records = std::move(records); }
+    const std::shared_ptr<const DriveScan> &records() const { return m_records; }
     // Shows the folder and selects it. A folder that cannot be shown (missing, not a folder, not
     // readable) leaves everything as it was; callers find out by reading the property back.
     void setRootfolder(const QByteArray &root);
@@ -65,7 +67,7 @@ private:
     FolderTreeModel *m_model;
     QTimer *m_scrollTimer;
     QByteArray m_root;
-    const DriveScan *m_records = nullptr;
+    std::shared_ptr<const DriveScan> m_records;
     QByteArray m_selected;
     bool m_followSelection = false; // keep the selection in view while folders load around it
 };

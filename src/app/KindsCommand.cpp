@@ -49,7 +49,8 @@ KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *e
 // once on a worker thread, so that the first count of its kinds finds them known.
 void KindsCommand::learnKinds()
 {
-    const DriveScan *scan = m_scans->folders().locate(m_scans->shownDrive().root()).first;
+    std::shared_ptr<const DriveScan> scan =
+        m_scans->folders().locate(m_scans->shownDrive().root()).first;
     if (!scan || scan == m_learned)
         return;
     m_learned = scan;

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "BackgroundJob.h"
 #include "SizeMeasure.h"
-#include "SupersedingTask.h"
 #include "TwipsScale.h"
 
 #include <QObject>
@@ -45,9 +45,9 @@ private:
     SizeMeasure m_measure = SizeMeasure::Apparent;
     const SettingsStore *m_settings;
     TwipsScale m_twips;
-    bool m_choosing = false;              // the tree moves to a file chosen here: the count stays
-    const DriveScan *m_learned = nullptr; // whose endings are known
+    bool m_choosing = false; // the tree moves to a file chosen here: the count stays
+    std::shared_ptr<const DriveScan> m_learned; // whose endings are known
     QTimer m_learnSoon;
     // Declared last, so that it goes first: the lookups under way read the records.
-    SupersedingTask<bool> m_learning{QThreadPool::globalInstance(), [](bool) {}};
+    BackgroundJob<bool> m_learning{[](bool) {}};
 };

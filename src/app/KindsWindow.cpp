@@ -40,10 +40,8 @@ KindsWindow::KindsWindow(QWidget *parent)
     , m_filesLine(new QLabel(this))
     , m_filesView(new QTreeView(this))
     , m_files(new SearchModel(this))
-    , m_counting(QThreadPool::globalInstance(),
-                 [this](KindCensus census) { counted(std::move(census)); })
-    , m_listing(QThreadPool::globalInstance(),
-                [this](SearchResult result) { listed(std::move(result)); })
+    , m_counting([this](KindCensus census) { counted(std::move(census)); })
+    , m_listing([this](SearchResult result) { listed(std::move(result)); })
 {
     setObjectName(QStringLiteral("frmKinds"));
     setWindowTitle(Text(TextId::KindsTitle));
@@ -119,7 +117,7 @@ KindsWindow::KindsWindow(QWidget *parent)
             });
 }
 
-void KindsWindow::setFolder(const DriveScan *scan, WalkSink::FolderId folder,
+void KindsWindow::setFolder(std::shared_ptr<const DriveScan> scan, WalkSink::FolderId folder,
                             const QByteArray &path)
 {
     // Records about to go must be read no more: the work under way is waited for. Otherwise the
@@ -131,7 +129,7 @@ void KindsWindow::setFolder(const DriveScan *scan, WalkSink::FolderId folder,
     } else {
         m_listing.cancel();
     }
-    m_scan = scan;
+    m_scan = std::move(scan);
     m_folder = folder;
     m_path = path;
     m_files->clear();

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "BackgroundJob.h"
 #include "KindCensus.h"
-#include "SupersedingTask.h"
 
 #include <QDialog>
 
@@ -28,7 +28,8 @@ public:
 
     // The folder counted from now on; null records for none. The records must outlive the window
     // or be dropped first.
-    void setFolder(const DriveScan *scan, WalkSink::FolderId folder, const QByteArray &path);
+    void setFolder(std::shared_ptr<const DriveScan> scan, WalkSink::FolderId folder,
+                   const QByteArray &path);
     void dropRecords() { setFolder(nullptr, 0, {}); }
     void setSizeMeasure(SizeMeasure measure);
     bool isCounting() const { return m_counting.isBusy() || m_listing.isBusy(); }
@@ -65,12 +66,12 @@ private:
     QTreeView *m_filesView;
     ColumnFit *m_filesFit = nullptr;
     SearchModel *m_files;
-    const DriveScan *m_scan = nullptr;
+    std::shared_ptr<const DriveScan> m_scan; // the work under way holds it too
     WalkSink::FolderId m_folder = 0;
     QByteArray m_path;
     SizeMeasure m_measure = SizeMeasure::Apparent;
     QString m_listedName; // the kind or extension whose files are listed
     // Declared last, so that they go first: the work under way reads the records.
-    SupersedingTask<KindCensus> m_counting;
-    SupersedingTask<SearchResult> m_listing;
+    BackgroundJob<KindCensus> m_counting;
+    BackgroundJob<SearchResult> m_listing;
 };

@@ -73,7 +73,7 @@ ReportWindow::ReportWindow(QWidget *parent)
     , m_view(new QTextBrowser(this))
     , m_status(new QLabel(this))
     , m_refresh(new QPushButton(Text(TextId::ReportRefresh), this))
-    , m_reading(QThreadPool::globalInstance(), [this](DiskReport report) { read(report); })
+    , m_reading([this](DiskReport report) { read(report); })
 {
     setObjectName(QStringLiteral("frmReport"));
     setModal(false);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "BackgroundJob.h"
 #include "DiskReport.h"
-#include "SupersedingTask.h"
 
 #include <QDialog>
 
@@ -45,5 +45,5 @@ private:
     std::optional<ScanFigures> m_scan;
     ReportScope m_scope = ReportScope::Volume;
     std::optional<DiskReport> m_report;
-    SupersedingTask<DiskReport> m_reading;
+    BackgroundJob<DiskReport> m_reading;
 };

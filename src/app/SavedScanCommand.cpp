@@ -4,7 +4,6 @@
 #include "FormatText.h"
 #include "MainStatusBar.h"
 #include "Paths.h"
-#include "RunAside.h"
 #include "SavedInput.h"
 #include "SavedOutput.h"
 #include "SavedRootName.h"
@@ -15,7 +14,6 @@
 #include "SystemErrorText.h"
 #include "TextTable.h"
 
-#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -75,53 +73,54 @@ bool SavedScanCommand::open(const QString &fileName)
     for (const Volume &drive : m_scans->drives())
         taken.insert(drive.root());
     const QByteArray stem = QFile::encodeName(QFileInfo(fileName).completeBaseName());
-    ScanImport reader;
-    reader.setRootNaming([&](const QByteArray &host, const QByteArray &root) {
+    auto reader = std::make_shared<ScanImport>();
+    reader->setRootNaming([taken, stem](const QByteArray &host, const QByteArray &root) {
         return SavedRootName(host, stem, root,
                              [&](const QByteArray &named) { return taken.contains(named); });
     });
-    Volume drive;
-    std::unique_ptr<DriveScan> records = read(fileName, reader, &drive.savedAt);
-    if (!records)
-        return false;
-    drive.mountPoint = SavedRootLabel(records->rootPath(), AddSlash(records->origin()->root));
-    drive.kind = DriveKind::Saved;
-    const int index = m_scans->addSavedDrive(drive, std::move(records));
-    m_scans->driveCommand(index);
-    return true;
+    return read(fileName, reader, [this](std::shared_ptr<DriveScan> records, qint64 savedAt) {
+        Volume drive;
+        drive.savedAt = savedAt;
+        drive.mountPoint = SavedRootLabel(records->rootPath(), AddSlash(records->origin()->root));
+        drive.kind = DriveKind::Saved;
+        m_scans->driveCommand(m_scans->addSavedDrive(drive, std::move(records)));
+    });
 }
 
-std::unique_ptr<DriveScan> SavedScanCommand::read(const QString &fileName, ScanImport &reader,
-                                                  qint64 *savedAt)
+bool SavedScanCommand::read(const QString &fileName, const std::shared_ptr<ScanImport> &reader,
+                            const AfterRead &then)
 {
-    std::unique_ptr<DriveScan> records;
-    ImportError error;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_scans->statusBar()->setPanelText(
-        1, FormatText(Text(TextId::SavedScanReading), QDir::toNativeSeparators(fileName)));
-    RunAside([&] {
-        SavedInput input;
-        if (!input.open(QFile::encodeName(fileName))) {
-            error = input.error();
-            return;
-        }
-        records = reader.read(input);
-        error = reader.error();
-    });
-    QApplication::restoreOverrideCursor();
-    m_scans->showFolderCount();
-    if (!records)
-        warn(FormatText(Text(TextId::SavedScanUnreadable), QDir::toNativeSeparators(fileName),
-                        ProblemText(error)));
-    // A file that does not say when it was saved was saved when it was last written.
-    *savedAt = reader.savedAt() > 0 ? reader.savedAt()
-                                    : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
-    if (records && records->origin()) { // saved again, the scan keeps the date it is shown with
-        SavedOrigin origin = *records->origin();
-        origin.savedAt = *savedAt;
-        records->setOrigin(std::move(origin));
-    }
-    return records;
+    const QString shown = QDir::toNativeSeparators(fileName);
+    return m_scans->runAside(
+        FormatText(Text(TextId::SavedScanReading), shown),
+        [this, fileName, shown, reader, then]() -> ScanController::Continuation {
+            std::shared_ptr<DriveScan> records;
+            ImportError error;
+            SavedInput input;
+            if (input.open(QFile::encodeName(fileName))) {
+                records = reader->read(input);
+                error = reader->error();
+            } else {
+                error = input.error();
+            }
+            return [this, fileName, shown, reader, then, records, error] {
+                m_scans->showFolderCount();
+                if (!records) {
+                    warn(FormatText(Text(TextId::SavedScanUnreadable), shown, ProblemText(error)));
+                    return;
+                }
+                // A file that does not say when it was saved was saved when it was last written.
+                const qint64 savedAt = reader->savedAt() > 0
+                                           ? reader->savedAt()
+                                           : QFileInfo(fileName).lastModified().toSecsSinceEpoch();
+                if (records->origin()) { // saved again, the scan keeps the date it is shown with
+                    SavedOrigin origin = *records->origin();
+                    origin.savedAt = savedAt;
+                    records->setOrigin(std::move(origin));
+                }
+                then(records, savedAt);
+            };
+        });
 }
 
 void SavedScanCommand::compareCommand()
@@ -139,29 +138,37 @@ void SavedScanCommand::compareCommand()
 
 bool SavedScanCommand::compare(const QString &fileName)
 {
-    const Volume shown = m_scans->shownDrive();
-    const QByteArray root = shown.root();
+    const QByteArray root = m_scans->shownDrive().root();
     if (m_scans->isScanning() || m_scans->folders().find(root).isNull())
         return false;
-    ScanImport reader;
-    qint64 savedAt = 0;
-    std::unique_ptr<DriveScan> earlier = read(fileName, reader, &savedAt);
-    if (!earlier)
-        return false;
+    auto reader = std::make_shared<ScanImport>();
+    return read(fileName, reader,
+                [this, fileName, reader, root](std::shared_ptr<DriveScan> earlier, qint64 savedAt) {
+                    compareWith(fileName, *reader, root, std::move(earlier), savedAt);
+                });
+}
+
+void SavedScanCommand::compareWith(const QString &fileName, const ScanImport &reader,
+                                   const QByteArray &root, std::shared_ptr<DriveScan> earlier,
+                                   qint64 savedAt)
+{
+    // Another volume may have been shown, or its records gone, while the file was read.
+    const Volume shown = m_scans->shownDrive();
+    const auto [records, top] = m_scans->folders().locate(root);
+    if (shown.root() != root || !records)
+        return;
     // A saved scan shown as a drive is its machine's and its root's; a file that names no
     // machine (ncdu's, gdu's) may be of this one.
-    const SavedOrigin *origin =
-        shown.kind == DriveKind::Saved ? m_scans->folders().locate(root).first->origin() : nullptr;
+    const SavedOrigin *origin = shown.kind == DriveKind::Saved ? records->origin() : nullptr;
     const QByteArray host = origin ? origin->host : ThisMachine();
     const QByteArray shownRoot = origin ? AddSlash(origin->root) : root;
     if ((earlier->rootPath() != shownRoot ||
          (!reader.host().isEmpty() && !host.isEmpty() && reader.host() != host)) &&
         !ask(FormatText(Text(TextId::CompareOtherVolume), QDir::toNativeSeparators(fileName),
                         PlaceText(reader.host(), earlier->rootPath()), PlaceText(host, shownRoot))))
-        return false;
+        return;
     emit comparisonChanged(
         std::make_shared<const ScanComparison>(std::move(earlier), root, savedAt));
-    return true;
 }
 
 void SavedScanCommand::saveCommand()
@@ -187,23 +194,23 @@ bool SavedScanCommand::save(const QString &fileName)
         warn(Text(TextId::SavedScanNothing));
         return false;
     }
-    QString failure;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    m_scans->statusBar()->setPanelText(
-        1, FormatText(Text(TextId::SavedScanWriting), QDir::toNativeSeparators(fileName)));
-    RunAside([&] {
-        SavedOutput output;
-        ScanExport writer(*scan);
-        if (!output.open(QFile::encodeName(fileName)) || !writer.write(output)) // which finishes
-            failure = SystemErrorText(output.errorNumber() != 0 ? output.errorNumber() : EIO);
-    });
-    QApplication::restoreOverrideCursor();
-    m_scans->showFolderCount();
-    if (failure.isEmpty())
-        return true;
-    warn(
-        FormatText(Text(TextId::SavedScanNotWritten), QDir::toNativeSeparators(fileName), failure));
-    return false;
+    const QString shown = QDir::toNativeSeparators(fileName);
+    // The writer holds its share of the records: they cannot go while it reads them.
+    return m_scans->runAside(
+        FormatText(Text(TextId::SavedScanWriting), shown),
+        [this, scan, fileName, shown]() -> ScanController::Continuation {
+            QString failure;
+            SavedOutput output;
+            ScanExport writer(*scan);
+            if (!output.open(QFile::encodeName(fileName)) ||
+                !writer.write(output)) // which finishes
+                failure = SystemErrorText(output.errorNumber() != 0 ? output.errorNumber() : EIO);
+            return [this, shown, failure] {
+                m_scans->showFolderCount();
+                if (!failure.isEmpty())
+                    warn(FormatText(Text(TextId::SavedScanNotWritten), shown, failure));
+            };
+        });
 }
 
 void SavedScanCommand::warn(const QString &text)

@@ -9,13 +9,11 @@
 #include "MainStatusBar.h"
 #include "PaintHold.h"
 #include "Paths.h"
-#include "RunAside.h"
 #include "SystemErrorText.h"
 #include "TextTable.h"
 #include "WorkArea.h"
 
 #include <QApplication>
-#include <QEventLoop>
 #include <QFile>
 #include <QMessageBox>
 #include <QTimer>
@@ -30,7 +28,24 @@ ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
     , m_statusBar(statusBar)
     , m_window(window)
     , m_paintHold(new PaintHold(this))
-{}
+    , m_progress(new QTimer(this))
+    , m_aside([](const Continuation &next) { next(); })
+{
+    m_progress->setInterval(200);
+    connect(m_progress, &QTimer::timeout, this, &ScanController::showProgress);
+}
+
+ScanController::~ScanController()
+{
+    if (m_scanJob) {
+        m_scanJob->requestStop();
+        m_scanJob->wait();
+    }
+    if (m_refresh) {
+        m_refresh->requestStop();
+        m_refresh->wait();
+    }
+}
 
 Volume ScanController::shownDrive() const
 {
@@ -66,7 +81,7 @@ int ScanController::addDrive(const Volume &drive)
     return int(m_drives.size() - 1);
 }
 
-int ScanController::addSavedDrive(const Volume &drive, std::unique_ptr<DriveScan> records)
+int ScanController::addSavedDrive(const Volume &drive, std::shared_ptr<DriveScan> records)
 {
     m_workArea->stopReading();
     m_folders.adoptDrive(std::move(records));
@@ -92,8 +107,8 @@ void ScanController::driveCommand(int index)
     }
     FolderTreeView *tree = m_workArea->folderTree();
     const QByteArray kept = tree->rootfolder();
-    const DriveScan *keptRecords = tree->records();
-    tree->setRecords(drive.kind == DriveKind::Saved ? m_folders.locate(root).first : nullptr);
+    const std::shared_ptr<const DriveScan> keptRecords = tree->records();
+    tree->setRecords(drive.kind == DriveKind::Saved ? m_folders.scanHolding(root) : nullptr);
     tree->setRootfolder(root);
     if (tree->rootfolder() != root) {
         // The drive cannot be shown (a reader without a medium, say): all stays as it was.
@@ -109,14 +124,15 @@ void ScanController::driveCommand(int index)
     m_scanning = true;
     if (record.isNull()) {
         setPhase(ScanPhase::ScanningDrive);
-        m_diskSize = ScanDrive(drive);
-        m_diskAllocated = m_diskSize > 0 ? m_folders.find(root).allocated() : 0;
-    } else {
-        setPhase(ScanPhase::Scanned);
-        showDiskSpace(drive); // another volume's, not the one shown before
+        m_reloadTree = false;
+        ScanDrive(drive);
+        return;
     }
+    setPhase(ScanPhase::Scanned);
+    showDiskSpace(drive); // another volume's, not the one shown before
     refillList();
     m_scanning = false;
+    emit scanEnded();
 }
 
 void ScanController::rescanCommand()
@@ -131,11 +147,8 @@ void ScanController::rescanCommand()
     removeDrive(drive.root());
     m_scanning = true;
     setPhase(ScanPhase::Rescanning);
-    m_diskSize = ScanDrive(drive);
-    m_diskAllocated = m_diskSize > 0 ? m_folders.find(drive.root()).allocated() : 0;
-    m_workArea->folderTree()->reload();
-    refillList();
-    m_scanning = false;
+    m_reloadTree = true;
+    ScanDrive(drive);
 }
 
 void ScanController::stopCommand()
@@ -147,9 +160,9 @@ void ScanController::stopCommand()
         m_refresh->requestStop();
 }
 
-const DriveScan *ScanController::recordsToActOn(const QByteArray &path) const
+std::shared_ptr<const DriveScan> ScanController::recordsToActOn(const QByteArray &path) const
 {
-    const DriveScan *scan = m_folders.scanHolding(path);
+    std::shared_ptr<const DriveScan> scan = m_folders.scanHolding(path);
     if (!scan || scan->device() == 0)
         return nullptr;
     for (const Volume &drive : m_drives)
@@ -162,7 +175,8 @@ void ScanController::refreshFolder(const QByteArray &path)
 {
     m_stopRequested = false;
     // A saved scan's paths are on no disk here.
-    DriveScan *scan = m_scanning || !recordsToActOn(path) ? nullptr : m_folders.scanHolding(path);
+    std::shared_ptr<DriveScan> scan =
+        m_scanning || !recordsToActOn(path) ? nullptr : m_folders.scanHolding(path);
     if (!scan)
         return;
     if (path == scan->rootPath()) {
@@ -172,53 +186,92 @@ void ScanController::refreshFolder(const QByteArray &path)
     m_scanning = true;
     setPhase(ScanPhase::Rescanning);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    FolderRefresh refresh(*scan, path, Walker::Options{0, 10, m_paintHold->flag()});
-    QEventLoop walking;
-    refresh.setFinishedHandler([&walking] {
-        QMetaObject::invokeMethod(&walking, &QEventLoop::quit, Qt::QueuedConnection);
+    m_refreshed = scan;
+    m_refresh =
+        std::make_unique<FolderRefresh>(*scan, path, Walker::Options{0, 10, m_paintHold->flag()});
+    m_refresh->setFinishedHandler([this] {
+        QMetaObject::invokeMethod(this, &ScanController::refreshEnded, Qt::QueuedConnection);
     });
-    const QString shown = QFile::decodeName(path);
-    if (refresh.start()) {
-        m_refresh = &refresh;
-        QTimer progress;
-        connect(&progress, &QTimer::timeout, this, [this, &refresh, shown] {
-            m_statusBar->setPanelText(1, FormatText(Text(TextId::RefreshingFolder), shown) +
-                                             QStringLiteral(" (%1)").arg(refresh.foldersListed()));
-        });
-        progress.start(200);
-        walking.exec();
-        refresh.wait();
-        m_refresh = nullptr;
+    m_refreshShown = QFile::decodeName(path);
+    if (!m_refresh->start()) {
+        refreshEnded();
+        return;
     }
+    m_progress->start();
+}
+
+void ScanController::refreshEnded()
+{
+    m_progress->stop();
+    const std::unique_ptr<FolderRefresh> refresh = std::move(m_refresh);
+    refresh->wait();
+    m_refreshed.reset();
     QApplication::restoreOverrideCursor();
     m_scanning = false;
     setPhase(ScanPhase::Scanned);
     followEdit();
-    if (refresh.wasStopped())
-        m_statusBar->setPanelText(1, FormatText(Text(TextId::RefreshStopped), shown));
-    else if (!refresh.changed().ok())
+    if (refresh->wasStopped())
+        m_statusBar->setPanelText(1, FormatText(Text(TextId::RefreshStopped), m_refreshShown));
+    else if (!refresh->changed().ok())
         QMessageBox::warning(m_window, Text(TextId::ErrorTitle),
-                             ChangeText(refresh.changed(), TextId::ChangedNothingRefreshed));
-    else if (refresh.error() != 0)
-        showError(refresh.error(), SystemErrorText(refresh.error()));
+                             ChangeText(refresh->changed(), TextId::ChangedNothingRefreshed));
+    else if (refresh->error() != 0)
+        showError(refresh->error(), SystemErrorText(refresh->error()));
+    emit scanEnded();
 }
 
 bool ScanController::runEdit(const QByteArray &path, const QString &progress,
-                             const std::function<void(DriveScan &)> &work)
+                             std::function<void(DriveScan &)> work, Continuation then)
 {
-    DriveScan *scan = m_scanning || !recordsToActOn(path) ? nullptr : m_folders.scanHolding(path);
+    std::shared_ptr<DriveScan> scan =
+        m_scanning || !recordsToActOn(path) ? nullptr : m_folders.scanHolding(path);
     if (!scan)
         return false;
+    beginWork(ScanPhase::Editing, progress);
+    m_aside.run([this, scan, work = std::move(work),
+                 then = std::move(then)](const std::atomic<bool> &) -> Continuation {
+        work(*scan);
+        return [this, then] {
+            endWork(ScanPhase::Scanned);
+            followEdit();
+            if (then)
+                then();
+            emit scanEnded();
+        };
+    });
+    return true;
+}
+
+bool ScanController::runAside(const QString &progress, std::function<Continuation()> work)
+{
+    if (m_scanning)
+        return false;
+    const ScanPhase before = m_phase;
+    beginWork(ScanPhase::Waiting, progress);
+    m_aside.run([this, before, work = std::move(work)](const std::atomic<bool> &) -> Continuation {
+        return [this, before, next = work()] {
+            endWork(before);
+            if (next)
+                next();
+            emit scanEnded();
+        };
+    });
+    return true;
+}
+
+void ScanController::beginWork(ScanPhase phase, const QString &progress)
+{
     m_scanning = true;
-    setPhase(ScanPhase::Editing);
+    setPhase(phase);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_statusBar->setPanelText(1, progress);
-    RunAside([&] { work(*scan); });
+}
+
+void ScanController::endWork(ScanPhase phase)
+{
     QApplication::restoreOverrideCursor();
     m_scanning = false;
-    setPhase(ScanPhase::Scanned);
-    followEdit();
-    return true;
+    setPhase(phase);
 }
 
 void ScanController::followEdit()
@@ -250,66 +303,91 @@ void ScanController::showDiskSpace(const DiskSpace *space)
         space ? FormatText(Text(TextId::TotalSpace), MegabyteText(space->TotalBytes)) : QString());
 }
 
-quint64 ScanController::ScanDrive(const Volume &drive)
+void ScanController::ScanDrive(const Volume &drive)
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
+    m_walking = drive;
     // The walk yields the cores to this window's thread, so the window never waits on it.
-    DriveScanJob job(m_folders, drive.root(), Walker::Options{0, 10, m_paintHold->flag()});
-    QEventLoop walking;
-    job.setFinishedHandler([&walking] {
-        QMetaObject::invokeMethod(&walking, &QEventLoop::quit, Qt::QueuedConnection);
+    m_scanJob = std::make_unique<DriveScanJob>(m_folders, drive.root(),
+                                               Walker::Options{0, 10, m_paintHold->flag()});
+    m_scanJob->setFinishedHandler([this] {
+        QMetaObject::invokeMethod(this, &ScanController::walkEnded, Qt::QueuedConnection);
     });
-    const QString label = QFile::decodeName(drive.label());
-    if (!job.start()) {
+    if (!m_scanJob->start()) {
+        const int error = m_scanJob->error();
+        m_scanJob.reset();
         QApplication::restoreOverrideCursor();
         setPhase(m_folders.count() > 0 ? ScanPhase::StoppedWithRecords
                                        : ScanPhase::StoppedWithoutRecords);
-        showError(job.error(), SystemErrorText(job.error()));
-        return 0;
+        showError(error, SystemErrorText(error));
+        walkDone(0);
+        return;
     }
     // The walk runs on its own threads; the window stays live and shows where it is a few
     // times a second.
-    m_scanJob = &job;
     if (m_stopRequested)
-        job.requestStop();
-    QTimer progress;
-    connect(&progress, &QTimer::timeout, this, &ScanController::showScanProgress);
-    connect(&progress, &QTimer::timeout, this,
-            [this, root = drive.root()] { emit walkProgressed(root); });
-    progress.start(200);
+        m_scanJob->requestStop();
+    m_progress->start();
     showScanProgress();
-    walking.exec();
-    progress.stop();
-    m_scanJob = nullptr;
-    job.wait();
+}
+
+void ScanController::walkEnded()
+{
+    m_progress->stop();
+    const std::unique_ptr<DriveScanJob> job = std::move(m_scanJob);
+    job->wait();
     // A stopped walk leaves no records: the views reading them (the map draws during a walk) are
     // told before they go, not after.
-    if (job.wasStopped())
-        removeDrive(drive.root());
+    if (job->wasStopped())
+        removeDrive(m_walking.root());
 
-    const quint64 total = job.finish();
-    if (job.wasStopped()) {
+    const quint64 total = job->finish();
+    if (job->wasStopped()) {
         setPhase(m_folders.count() > 0 ? ScanPhase::StoppedWithRecords
                                        : ScanPhase::StoppedWithoutRecords);
-        m_statusBar->setPanelText(1, FormatText(Text(TextId::ScanStopped), label));
+        m_statusBar->setPanelText(
+            1, FormatText(Text(TextId::ScanStopped), QFile::decodeName(m_walking.label())));
         QApplication::restoreOverrideCursor();
         // A walk that ran out of memory is said so; its partial records are gone.
-        if (job.error() != 0)
-            showError(job.error(), SystemErrorText(job.error()));
-        return 0;
+        if (job->error() != 0)
+            showError(job->error(), SystemErrorText(job->error()));
+        walkDone(0);
+        return;
     }
     setPhase(ScanPhase::Scanned);
     // Sparse disk images and preallocated files can make the files' sizes dwarf what the volume
     // holds; said in place of the folder count until the user moves on, with where to look.
-    const quint64 used = job.diskSpace().TotalBytes -
-                         std::min(job.diskSpace().TotalBytes, job.diskSpace().FreeBytes);
+    const quint64 used = job->diskSpace().TotalBytes -
+                         std::min(job->diskSpace().TotalBytes, job->diskSpace().FreeBytes);
     m_aboveUsed = used > 0 && total / 2 > used ? FormatText(Text(TextId::ScanAboveUsed),
                                                             MegabyteText(total), MegabyteText(used))
                                                : QString();
     showFolderCount();
-    showDiskSpace(&job.diskSpace());
+    showDiskSpace(&job->diskSpace());
     QApplication::restoreOverrideCursor();
-    return total;
+    walkDone(total);
+}
+
+void ScanController::walkDone(quint64 total)
+{
+    m_diskSize = total;
+    m_diskAllocated = total > 0 ? m_folders.find(m_walking.root()).allocated() : 0;
+    if (m_reloadTree)
+        m_workArea->folderTree()->reload();
+    refillList();
+    m_scanning = false;
+    emit scanEnded();
+}
+
+void ScanController::showProgress()
+{
+    if (m_scanJob) {
+        showScanProgress();
+        emit walkProgressed(m_walking.root());
+    } else if (m_refresh) {
+        m_statusBar->setPanelText(1, FormatText(Text(TextId::RefreshingFolder), m_refreshShown) +
+                                         QStringLiteral(" (%1)").arg(m_refresh->foldersListed()));
+    }
 }
 
 void ScanController::showFolderCount()

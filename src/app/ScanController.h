@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BackgroundJob.h"
 #include "CommandStates.h"
 #include "FolderCollection.h"
 #include "SizeMeasure.h"
@@ -15,18 +16,26 @@ struct DiskSpace;
 class FolderRefresh;
 class PaintHold;
 class MainStatusBar;
+class QTimer;
 class QWidget;
 class WorkArea;
 
 // The drive, rescan and stop commands: walks a drive into the records while the window stays
-// live (a nested event loop), shows its progress in the status bar, and keeps the scanning state
-// and the user's stop request. Owns the records.
+// live, shows its progress in the status bar, and keeps the scanning state and the user's stop
+// request. Owns the records. Nothing here waits: a walk, a refresh or an edit starts, the window
+// goes on, and what follows it runs in a slot once it has ended. While one runs, the phase keeps
+// every other command that walks, edits or reads the records whole from starting.
 class ScanController : public QObject
 {
     Q_OBJECT
 public:
+    // A command's next step, run on the window's thread once its work aside is done.
+    using Continuation = std::function<void()>;
+
     ScanController(const QList<Volume> &drives, WorkArea *workArea, MainStatusBar *statusBar,
                    QWidget *window);
+    // Stops a walk under way and waits for it: it writes into the records.
+    ~ScanController() override;
 
     const FolderCollection &folders() const { return m_folders; }
     MainStatusBar *statusBar() const { return m_statusBar; }
@@ -54,27 +63,33 @@ public:
     // root when there is one already.
     int addDrive(const Volume &drive);
     // Adds a scan read from a file as a drive of its own, its records taken over; its index.
-    int addSavedDrive(const Volume &drive, std::unique_ptr<DriveScan> records);
-    // Shows a drive in the tree and the list, walking it first unless it was walked before.
+    int addSavedDrive(const Volume &drive, std::shared_ptr<DriveScan> records);
+    // Shows a drive in the tree and the list, walking it first unless it was walked before; the
+    // walk goes on after the call returns.
     void driveCommand(int index);
     // Walks the shown drive anew: its old records go first.
     void rescanCommand();
     // The records an item is acted on through: those of the deepest volume holding it, when that
     // volume was walked on this machine; null for a saved scan's item, whatever its path says.
-    const DriveScan *recordsToActOn(const QByteArray &path) const;
+    std::shared_ptr<const DriveScan> recordsToActOn(const QByteArray &path) const;
     // Walks one folder of the shown records again, in place, with progress and stop as for a
     // drive; a volume's root is rescanned whole.
     void refreshFolder(const QByteArray &path);
-    // Runs an edit of the records of the volume holding `path` off the window's thread, the
-    // window live meanwhile and no scan beside it; then every view follows. False when no scan
-    // holds the path, a scan runs, or the records are a saved scan's.
+    // Starts an edit of the records of the volume holding `path` off the window's thread, the
+    // window live meanwhile and no scan beside it; once done, every view follows, then `then`
+    // runs. False when no scan holds the path, a scan runs, or the records are a saved scan's.
     bool runEdit(const QByteArray &path, const QString &progress,
-                 const std::function<void(DriveScan &)> &work);
+                 std::function<void(DriveScan &)> work, Continuation then = {});
+    // Starts work that reads no records but must not run beside a walk or an edit (a saved scan
+    // read or written, the trash sized), saying `progress` meanwhile; the continuation it returns
+    // runs on the window's thread once it is done. False when a scan or an edit runs.
+    bool runAside(const QString &progress, std::function<Continuation()> work);
     // Asks the running walk to stop; with none running, the next walk stops at once unless a
     // scan command clears the request first.
     void stopCommand();
-    // Walks a drive into the records, reporting in the status bar; its total, or 0 if stopped.
-    quint64 ScanDrive(const Volume &drive);
+    // Starts walking a drive into the records, reporting in the status bar; what follows the
+    // walk (totals, list, tree) happens once it has ended, then scanEnded() is emitted.
+    void ScanDrive(const Volume &drive);
     // The folders recorded in the status bar, with how many folders or files could not be read
     // and, in the panel's tooltip, which.
     void showFolderCount();
@@ -92,9 +107,21 @@ signals:
     void driveAdded(int index);
     // A walk of the volume with this root went on a little further; a few times a second.
     void walkProgressed(const QByteArray &root);
+    // A walk, a refresh, an edit or work aside has ended, and every view follows: the commands
+    // may run again.
+    void scanEnded();
 
 private:
     void setPhase(ScanPhase phase);
+    // The walk's threads have ended: its records are kept or dropped, and what follows runs.
+    void walkEnded();
+    // After a walk, with its total or 0: what every walk's command does next.
+    void walkDone(quint64 total);
+    void refreshEnded();
+    void showProgress();
+    // Enters and leaves a phase in which a command waits for its work aside.
+    void beginWork(ScanPhase phase, const QString &progress);
+    void endWork(ScanPhase phase);
     // After a walk, or a pick that needed none: the list follows the records, if any is left
     // (with none, the phase has already turned the list's commands off).
     void refillList();
@@ -122,6 +149,12 @@ private:
     ScanPhase m_phase = ScanPhase::Start;
     bool m_scanning = false;
     bool m_stopRequested = false;
-    DriveScanJob *m_scanJob = nullptr;  // the running walk, owned by ScanDrive while it runs
-    FolderRefresh *m_refresh = nullptr; // the running refresh, owned by refreshFolder
+    QTimer *m_progress;                       // a few times a second while a walk or a refresh runs
+    std::unique_ptr<DriveScanJob> m_scanJob;  // the running walk
+    Volume m_walking;                         // its drive
+    bool m_reloadTree = false;                // a rescan: the tree is read again after it
+    std::unique_ptr<FolderRefresh> m_refresh; // the running refresh
+    std::shared_ptr<DriveScan> m_refreshed;   // the records it walks into
+    QString m_refreshShown;                   // its folder, as the status bar says it
+    BackgroundJob<Continuation> m_aside;      // an edit or a command's work aside
 };

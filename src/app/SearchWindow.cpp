@@ -30,8 +30,7 @@ SearchWindow::SearchWindow(QWidget *parent)
     , m_results(new QTreeView(this))
     , m_model(new SearchModel(this))
     , m_pause(new QTimer(this))
-    , m_searching(QThreadPool::globalInstance(),
-                  [this](SearchResult result) { searched(std::move(result)); })
+    , m_searching([this](SearchResult result) { searched(std::move(result)); })
 {
     setObjectName(QStringLiteral("frmSearch"));
     setWindowTitle(Text(TextId::SearchTitle));
@@ -76,12 +75,12 @@ SearchWindow::SearchWindow(QWidget *parent)
     });
 }
 
-void SearchWindow::setRecords(const DriveScan *scan)
+void SearchWindow::setRecords(std::shared_ptr<const DriveScan> scan)
 {
     if (scan == m_scan && scan)
         return;
     m_searching.stop();
-    m_scan = scan;
+    m_scan = std::move(scan);
     m_model->clear();
     m_count->clear();
     if (m_scan)

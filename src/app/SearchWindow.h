@@ -1,7 +1,7 @@
 #pragma once
 
+#include "BackgroundJob.h"
 #include "FileSearch.h"
-#include "SupersedingTask.h"
 
 #include <QDialog>
 
@@ -25,7 +25,7 @@ public:
 
     // The records searched from now on; null for none. They must outlive the window or be
     // dropped first.
-    void setRecords(const DriveScan *scan);
+    void setRecords(std::shared_ptr<const DriveScan> scan);
     void dropRecords() { setRecords(nullptr); }
     // Ranks, shows and adds up sizes in `measure` from now on, searching again.
     void setSizeMeasure(SizeMeasure measure);
@@ -47,8 +47,8 @@ private:
     ColumnFit *m_fit = nullptr;
     SearchModel *m_model;
     QTimer *m_pause;
-    const DriveScan *m_scan = nullptr;
+    std::shared_ptr<const DriveScan> m_scan; // the work under way holds it too
     SizeMeasure m_measure = SizeMeasure::Apparent;
     // Declared last, so that it goes first: the search under way reads the records.
-    SupersedingTask<SearchResult> m_searching;
+    BackgroundJob<SearchResult> m_searching;
 };

@@ -226,7 +226,7 @@ void WorkArea::readAside(const FolderCollection &folders, const QByteArray &fold
     const bool sorted = column >= 0 && column < m_listModel->columnCount();
     const ListRows::Value value = DirListModel::SortValue(column);
     const bool ascending = m_sort.order() == Qt::AscendingOrder;
-    m_reading.run([&folders, folder, options, sorted, value, ascending](const std::atomic<bool> &) {
+    m_reading.run([folders, folder, options, sorted, value, ascending](const std::atomic<bool> &) {
         auto rows = std::make_shared<ListRows>();
         if (!rows->read(folders, folder, options))
             return std::shared_ptr<ListRows>();

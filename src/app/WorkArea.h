@@ -1,8 +1,8 @@
 #pragma once
 
+#include "BackgroundJob.h"
 #include "DirListModel.h"
 #include "ListSort.h"
-#include "SupersedingTask.h"
 #include "TwipsScale.h"
 
 #include <QPoint>
@@ -107,7 +107,6 @@ private:
     bool m_readAside = true;
     QByteArray m_fileToSelect; // once the folder being read aside is shown
     // Declared last, so that it goes first: a reading under way reads the records.
-    SupersedingTask<std::shared_ptr<ListRows>> m_reading{
-        QThreadPool::globalInstance(),
+    BackgroundJob<std::shared_ptr<ListRows>> m_reading{
         [this](std::shared_ptr<ListRows> rows) { showRead(std::move(rows)); }};
 };

@@ -14,7 +14,6 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
-#include <QThreadPool>
 #include <QToolTip>
 
 #include <unordered_map>
@@ -26,18 +25,6 @@ namespace {
 // A tile this large, in logical pixels, carries its name and size.
 constexpr float LabelWidth = 90;
 constexpr float LabelHeight = 36;
-
-// The drawings run one at a time on a thread of their own, so that waiting for the one under way
-// never waits for anything else.
-QThreadPool &DrawingThread()
-{
-    static QThreadPool *pool = [] {
-        auto *p = new QThreadPool;
-        p->setMaxThreadCount(1);
-        return p;
-    }();
-    return *pool;
-}
 
 QByteArray LastName(const QByteArray &path)
 {
@@ -75,9 +62,9 @@ std::vector<MapView::Label> Labels(const DriveScan &scan, const MapLayout &layou
     return labels;
 }
 
-std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top, QSizeF size,
-                                             qreal pixelRatio, SizeMeasure measure,
-                                             const ScanComparison *earlier,
+std::shared_ptr<const MapView::Drawing> Draw(const std::shared_ptr<const DriveScan> &scan,
+                                             quint32 top, QSizeF size, qreal pixelRatio,
+                                             SizeMeasure measure, const ScanComparison *earlier,
                                              const std::atomic<bool> *cancel)
 {
     QElapsedTimer clock;
@@ -102,8 +89,7 @@ std::shared_ptr<const MapView::Drawing> Draw(const DriveScan *scan, quint32 top,
 
 MapView::MapView(QWidget *parent)
     : QWidget(parent)
-    , m_drawing(&DrawingThread(),
-                [this](std::shared_ptr<const Drawing> drawing) { drawn(std::move(drawing)); })
+    , m_drawing([this](std::shared_ptr<const Drawing> drawing) { drawn(std::move(drawing)); })
 {
     setObjectName(u"picMap"_s);
     setAccessibleName(u"Carte des fichiers"_s);
@@ -118,9 +104,9 @@ void MapView::showFolder(const FolderCollection *folders, const QByteArray &path
     m_folders = folders;
     m_path = path;
     m_highlightPath.clear();
-    const auto [scan, top] =
-        folders ? folders->locate(path) : std::pair<const DriveScan *, quint32>{nullptr, 0};
-    m_scan = scan;
+    auto [scan, top] = folders ? folders->locate(path)
+                               : std::pair<std::shared_ptr<const DriveScan>, quint32>{nullptr, 0};
+    m_scan = std::move(scan);
     m_top = top;
     request();
 }

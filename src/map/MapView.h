@@ -1,7 +1,7 @@
 #pragma once
 
+#include "BackgroundJob.h"
 #include "MapLayout.h"
-#include "SupersedingTask.h"
 
 #include <QByteArray>
 #include <QImage>
@@ -87,8 +87,8 @@ public:
         MapLayout layout;
         QImage image;
         std::vector<Label> labels;
-        double costMs = 0;               // the worker's time on it
-        const DriveScan *scan = nullptr; // whose folders the tiles name
+        double costMs = 0;                     // the worker's time on it
+        std::shared_ptr<const DriveScan> scan; // whose folders the tiles name
     };
 
 private:
@@ -102,12 +102,12 @@ private:
 
     const FolderCollection *m_folders = nullptr;
     QByteArray m_path;
-    const DriveScan *m_scan = nullptr;
+    std::shared_ptr<const DriveScan> m_scan; // the drawing under way holds it too
     quint32 m_top = 0;
     SizeMeasure m_measure = SizeMeasure::Apparent;
     std::shared_ptr<const ScanComparison> m_earlier;
     std::shared_ptr<const Drawing> m_shown;
-    SupersedingTask<std::shared_ptr<const Drawing>> m_drawing; // declared last: it goes first
+    BackgroundJob<std::shared_ptr<const Drawing>> m_drawing; // declared last: it goes first
     QByteArray m_highlightPath;
     quint32 m_highlighted = MapLayout::NoTile;
     quint32 m_hovered = MapLayout::NoTile;

@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-ScanComparison::ScanComparison(std::unique_ptr<DriveScan> earlier, QByteArray current,
+ScanComparison::ScanComparison(std::shared_ptr<const DriveScan> earlier, QByteArray current,
                                qint64 savedAt)
     : m_earlier(std::move(earlier))
     , m_current(std::move(current))

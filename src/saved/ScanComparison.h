@@ -34,7 +34,8 @@ public:
     };
 
     // `current`: the root of the records compared with it, which no other volume's are.
-    ScanComparison(std::unique_ptr<DriveScan> earlier, QByteArray current, qint64 savedAt = 0);
+    ScanComparison(std::shared_ptr<const DriveScan> earlier, QByteArray current,
+                   qint64 savedAt = 0);
 
     const DriveScan &earlier() const { return *m_earlier; }
     const QByteArray &current() const { return m_current; }
@@ -50,7 +51,7 @@ public:
 private:
     qsizetype find(QByteArrayView relative) const;
 
-    std::unique_ptr<DriveScan> m_earlier;
+    std::shared_ptr<const DriveScan> m_earlier;
     QByteArray m_current;
     qint64 m_savedAt = 0;
     UnreadEntries m_unread;

@@ -13,7 +13,7 @@ DriveScanJob::DriveScanJob(FolderCollection &folders, QByteArray rootPath, Walke
     if (!m_rootPath.endsWith('/'))
         m_rootPath += '/';
     try {
-        m_scan = &m_folders.addDrive(m_rootPath);
+        m_scan = m_folders.addDrive(m_rootPath);
         m_walker = std::make_unique<Walker>(m_rootPath, *m_scan, options);
     } catch (const std::bad_alloc &) {
         // start() says so; no half drive stays behind.

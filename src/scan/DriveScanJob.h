@@ -44,7 +44,7 @@ public:
 private:
     FolderCollection &m_folders;
     QByteArray m_rootPath;
-    DriveScan *m_scan = nullptr; // owned by the collection
+    std::shared_ptr<DriveScan> m_scan; // shared with the collection, which may drop it first
     std::unique_ptr<Walker> m_walker;
     DiskSpace m_space;
 };

@@ -2,16 +2,14 @@
 
 #include <algorithm>
 
-DriveScan &FolderCollection::addDrive(const QByteArray &rootPath)
+std::shared_ptr<DriveScan> FolderCollection::addDrive(const QByteArray &rootPath)
 {
-    m_drives.push_back(std::make_unique<DriveScan>(rootPath));
-    return *m_drives.back();
+    return m_drives.emplace_back(std::make_shared<DriveScan>(rootPath));
 }
 
-const DriveScan &FolderCollection::adoptDrive(std::unique_ptr<DriveScan> scan)
+void FolderCollection::adoptDrive(std::shared_ptr<DriveScan> scan)
 {
     m_drives.push_back(std::move(scan));
-    return *m_drives.back();
 }
 
 void FolderCollection::removeDrive(QByteArrayView rootPath)
@@ -24,20 +22,15 @@ void FolderCollection::clear()
     m_drives.clear();
 }
 
-DriveScan *FolderCollection::scanHolding(QByteArrayView path)
+std::shared_ptr<DriveScan> FolderCollection::scanHolding(QByteArrayView path) const
 {
-    // The deepest root wins: a folder scanned as a drive of its own inside a scanned volume.
-    DriveScan *found = nullptr;
+    // The deepest root wins, so that an edit and every view meet the same records.
+    const std::shared_ptr<DriveScan> *found = nullptr;
     for (const auto &drive : m_drives)
         if (path.startsWith(drive->rootPath()) &&
-            (!found || drive->rootPath().size() > found->rootPath().size()))
-            found = drive.get();
-    return found;
-}
-
-const DriveScan *FolderCollection::scanHolding(QByteArrayView path) const
-{
-    return const_cast<FolderCollection *>(this)->scanHolding(path);
+            (!found || drive->rootPath().size() > (*found)->rootPath().size()))
+            found = &drive;
+    return found ? *found : nullptr;
 }
 
 qsizetype FolderCollection::count() const
@@ -54,14 +47,12 @@ FolderRecord FolderCollection::find(QByteArrayView path) const
     return drive ? drive->folder(qsizetype(folder)) : FolderRecord();
 }
 
-std::pair<const DriveScan *, WalkSink::FolderId> FolderCollection::locate(QByteArrayView path) const
+std::pair<std::shared_ptr<const DriveScan>, WalkSink::FolderId>
+FolderCollection::locate(QByteArrayView path) const
 {
-    for (const auto &drive : m_drives) {
-        if (!path.startsWith(drive->rootPath()))
-            continue;
-        if (const qsizetype index = drive->indexOf(path); index >= 0)
-            return {drive.get(), WalkSink::FolderId(index)};
-    }
+    std::shared_ptr<const DriveScan> scan = scanHolding(path);
+    if (const qsizetype index = scan ? scan->indexOf(path) : -1; index >= 0)
+        return {std::move(scan), WalkSink::FolderId(index)};
     return {nullptr, WalkSink::NoFolder};
 }
 

@@ -1,5 +1,6 @@
 #include "FolderTreeModel.h"
 
+#include "BackgroundPool.h"
 #include "DriveScan.h"
 #include "ListSubfolders.h"
 #include "Paths.h"
@@ -9,9 +10,7 @@
 #include <QFile>
 #include <QFutureWatcher>
 #include <QHash>
-#include <QPromise>
 #include <QSet>
-#include <QThreadPool>
 #include <QTimer>
 
 #include <algorithm>
@@ -145,10 +144,10 @@ FolderTreeModel::FolderTreeModel(QObject *parent)
 
 FolderTreeModel::~FolderTreeModel() = default;
 
-void FolderTreeModel::setRoot(const QByteArray &root, const DriveScan *records)
+void FolderTreeModel::setRoot(const QByteArray &root, std::shared_ptr<const DriveScan> records)
 {
     beginResetModel();
-    m_records = records;
+    m_records = std::move(records);
     // Listings under way belong to the old items: their results are dropped with their watchers.
     delete m_listings;
     m_listings = new QObject(this);
@@ -268,7 +267,6 @@ void FolderTreeModel::fetchMore(const QModelIndex &parent)
     const QByteArray relative = pathOf(parent).mid(top.size());
 
     using Result = std::vector<Listed>;
-    auto promise = std::make_shared<QPromise<Result>>();
     auto *watcher = new QFutureWatcher<Result>(m_listings);
     // The folder may go from the model before its listing comes back.
     connect(watcher, &QFutureWatcherBase::finished, this,
@@ -278,15 +276,13 @@ void FolderTreeModel::fetchMore(const QModelIndex &parent)
                     listed(item, watcher->result());
                 watcher->deleteLater();
             });
-    watcher->setFuture(promise->future());
     ++m_pending;
-    QThreadPool::globalInstance()->start(
-        [promise, top, relative, records = m_records, locale = m_collator.locale()] {
-            promise->start();
-            promise->addResult(records ? ListRecordFolders(*records, top + relative, locale)
-                                       : ListFolders(top, relative, locale));
-            promise->finish();
-        });
+    // The listing holds its own share of a saved scan's records: they cannot go under it.
+    watcher->setFuture(
+        BackgroundPool::submit([top, relative, records = m_records, locale = m_collator.locale()] {
+            return records ? ListRecordFolders(*records, top + relative, locale)
+                           : ListFolders(top, relative, locale);
+        }));
 }
 
 void FolderTreeModel::listed(const QPersistentModelIndex &item, std::vector<Listed> folders)

@@ -34,9 +34,8 @@ public:
     void setFolderIcon(const QIcon &icon) { m_folderIcon = icon; }
 
     // Starts afresh from the root (a byte path ending with "/"): nothing is listed yet. With
-    // records, the folders are those of the records (a saved scan's) rather than the disk's; they
-    // must outlive the model's use of them.
-    void setRoot(const QByteArray &root, const DriveScan *records = nullptr);
+    // records, the folders are those of the records (a saved scan's) rather than the disk's.
+    void setRoot(const QByteArray &root, std::shared_ptr<const DriveScan> records = {});
     QByteArray root() const;
 
     // The item of a folder at or below the root, added on the spot, with the items above it, when
@@ -84,7 +83,7 @@ private:
     QCollator m_collator;
     QObject *m_listings = nullptr; // parent of the listings under way, replaced with the root
     int m_pending = 0;
-    const DriveScan *m_records = nullptr; // a saved scan's, listed instead of the disk
+    std::shared_ptr<const DriveScan> m_records; // a saved scan's, listed instead of the disk
     // Listings in, whose folders go into the model a batch per pass of the event loop, so that the
     // view's layout of a big folder never stalls the window.
     struct Arrival

@@ -1,5 +1,6 @@
 #include "ListRows.h"
 
+#include "BackgroundPool.h"
 #include "CollationKeys.h"
 #include "FolderCollection.h"
 #include "ListSubfolders.h"
@@ -10,7 +11,6 @@
 #include <QFile>
 
 #include <algorithm>
-#include <thread>
 #include <unordered_map>
 
 namespace {
@@ -225,13 +225,12 @@ void ListRows::rankNames()
     const auto count = quint32(m_rows.size());
     const quint32 half = count < ShareFrom ? count : count / 2;
     CollationKeys firstKeys, secondKeys; // one collator per thread
-    std::vector<Named> second;
-    std::thread helper;
+    std::vector<Named> first, second;
     if (half < count)
-        helper = std::thread([&] { second = sortedPart(half, count, secondKeys); });
-    const std::vector<Named> first = sortedPart(0, half, firstKeys);
-    if (helper.joinable())
-        helper.join();
+        BackgroundPool::runBoth([&] { first = sortedPart(0, half, firstKeys); },
+                                [&] { second = sortedPart(half, count, secondKeys); });
+    else
+        first = sortedPart(0, half, firstKeys);
 
     auto a = first.begin();
     auto b = second.cbegin();

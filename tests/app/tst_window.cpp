@@ -255,7 +255,9 @@ void TestWindow::driveCommandsAndKeys()
     QTest::keyClick(window.folderTree(), Qt::Key_F2, Qt::ControlModifier); // the last drive's key
     QCOMPARE(window.folderTree()->rootfolder(), QFile::encodeName(second.path()) + '/');
     QTest::keyClick(window.focusWidget(), Qt::Key_Escape);
-    QCOMPARE(window.scans()->ScanDrive(VolumeOf(m_volume)), 0u);
+    window.scans()->ScanDrive(VolumeOf(m_volume));
+    QVERIFY(Settled(window));
+    QCOMPARE(window.diskSize(), 0u);
 }
 
 // Each row starts from the sample volume (7217 bytes, 4 folders) and a second one (10 bytes),
@@ -330,6 +332,7 @@ void TestWindow::scanCommands()
             QFile::setPermissions(volume.filePath(u"locked"_s), {});
             OverrideReadPermissions(false);
         }
+        QVERIFY(Settled(w));
     }
     OverrideReadPermissions(true);
     QCOMPARE(toldLate, 0);
@@ -401,6 +404,7 @@ void TestWindow::print()
     MainWindow nested({VolumeOf(m_volume), Volume{QFile::encodeName(sub)}}, nullptr);
     nested.show();
     nested.driveCommand(0);
+    QVERIFY(Settled(nested));
     nested.folderTree()->setSelectedfolder(QFile::encodeName(sub + u'/'));
     QTRY_VERIFY(nested.statusPanels()->panelText(1).startsWith(u"[-"_s + sub + u"-] : "_s));
     QCOMPARE(printed(nested)[1], u"Disque [-%1-] Répertoire [-%1/-]"_s.arg(sub));
@@ -427,20 +431,24 @@ void TestWindow::comparison()
     MainWindow w({VolumeOf(volume), VolumeOf(other)}, nullptr);
     const QString mine = files.filePath(u"mine.json"_s);
     w.driveCommand(0);
-    QVERIFY(w.savedScans().save(mine));
+    QVERIFY(Settled(w));
+    QVERIFY(w.savedScans().save(mine) && Settled(w));
     const MapLegend *legend = w.workArea()->mapPane()->legend();
     const QString kinds = legend->accessibleName();
     QAction *end = w.findChild<QAction *>(u"mnuFileEndCompare"_s);
     for (const bool byMenu : {true, false}) {
-        QVERIFY(w.savedScans().compare(mine));
+        QVERIFY(w.savedScans().compare(mine) && Settled(w));
         QVERIFY(end->isEnabled() && legend->accessibleName() != kinds);
         byMenu ? end->trigger() : w.driveCommand(1);
+        QVERIFY(Settled(w));
         QCOMPARE(w.listModel()->columnCount(), int(DirListModel::ColumnCount));
         QCOMPARE(legend->accessibleName(), kinds);
         QVERIFY(!end->isEnabled());
     }
     BoxCatcher box; // answered by neither button: no
-    QVERIFY(!w.savedScans().compare(mine));
+    QVERIFY(w.savedScans().compare(mine) && Settled(w));
+    QTRY_VERIFY(!box.text.isEmpty());
+    QVERIFY(!end->isEnabled());
     QVERIFY2(box.text.endsWith(u"Comparer quand même ?"_s), qPrintable(box.text));
 }
 
@@ -652,6 +660,7 @@ void TestWindow::report()
     QVERIFY(report->view()->toPlainText().contains(u"Trouvé par le scan"_s));
     QVERIFY(write(u"b.bin"_s, 100));
     window->scans()->rescanCommand();
+    QVERIFY(Settled(*window));
     QTRY_VERIFY(report->report()->scan.apparent == 8292u && !report->isReading());
     QTest::keyClick(report->view(), Qt::Key_Escape);
     QVERIFY(!report->isVisible());
@@ -659,6 +668,7 @@ void TestWindow::report()
     const QString free = window->statusPanels()->panelText(2);
     QVERIFY(write(u"d/big"_s, 8 << 20));
     window->scans()->refreshFolder(QFile::encodeName(volume.filePath(u"d/"_s)));
+    QVERIFY(Settled(*window));
     QVERIFY2(window->statusPanels()->panelText(2) != free, qPrintable(free));
 }
 

@@ -108,6 +108,7 @@ private:
     void type(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier);
     // Runs check once the next modal window is up (the modal's own loop runs it).
     void whenModal(std::function<void(QWidget *)> check);
+    bool settled();
 
     QTemporaryDir m_dir;
     QString m_known;
@@ -233,7 +234,13 @@ void TestEndToEnd::pickDrive(const QString &mountPoint)
         type((*drive)->shortcut()[0].key(), (*drive)->shortcut()[0].keyboardModifiers());
     else
         (*drive)->trigger();
-    QVERIFY(!m_window->isScanning());
+    QVERIFY(settled());
+}
+
+// A walk, a refresh or a command's work aside ends within the watchdog's time, or the step fails.
+bool TestEndToEnd::settled()
+{
+    return QTest::qWaitFor([this] { return !m_window->isScanning(); }, 20000);
 }
 
 void TestEndToEnd::type(int key, Qt::KeyboardModifiers modifiers)
@@ -389,7 +396,7 @@ void TestEndToEnd::refreshAFolderThenTrashAFile()
     auto *refresh = menu->findChild<QAction *>(u"mnuItemRefresh"_s);
     QVERIFY(refresh && refresh->isEnabled());
     refresh->trigger();
-    QVERIFY(!m_window->isScanning());
+    QVERIFY(settled());
     QCOMPARE(m_window->diskSize(), quint64(433004));
     QCOMPARE(m_window->folders().find(root + "docs/").size(), quint64(28000));
 
@@ -478,7 +485,7 @@ void TestEndToEnd::stopALongScanThenRescan()
 
     // F5 walks the shown drive again, to the end this time.
     type(Qt::Key_F5);
-    QVERIFY(!m_window->isScanning());
+    QVERIFY(settled());
     // 101 folders of this drive beside the 4 of the other and its trash's 3.
     QCOMPARE(m_window->folders().count(), 108);
     QCOMPARE(m_window->statusPanels()->panelText(1), u"108 Repertoires Scannés"_s);
@@ -530,10 +537,12 @@ void TestEndToEnd::saveThenOpenTheScan()
     const quint64 total = m_window->diskSize();
     answer(saved);
     action("mnuFileSaveScan")->trigger();
+    QVERIFY(settled());
     QVERIFY(QFileInfo(saved).size() > 0);
 
     answer(saved);
     type(Qt::Key_O, Qt::ControlModifier);
+    QVERIFY(settled());
     const QByteArray root = m_window->folderTree()->rootfolder();
     QVERIFY2(root.endsWith(":" + QFile::encodeName(m_known) + '/'), root.constData());
     QCOMPARE(m_window->diskSize(), total);
@@ -555,7 +564,7 @@ void TestEndToEnd::saveThenOpenTheScan()
     // The volume grows, is walked again, and is compared with the saved scan.
     Write(m_known + u"/docs/ajout.bin"_s, 9000);
     type(Qt::Key_F5);
-    QVERIFY(!m_window->isScanning());
+    QVERIFY(settled());
     answer(saved);
     action("mnuFileCompareScan")->trigger();
     QTRY_COMPARE(m_window->listModel()->columnCount(), int(DirListModel::ColumnCount) + 1);

@@ -165,10 +165,10 @@ void TestMap::kinds()
 void TestMap::hitTestingAndDrawing()
 {
     FolderCollection folders;
-    DriveScan &scan = folders.addDrive("/r/"_ba);
+    DriveScan &scan = *folders.addDrive("/r/"_ba);
     Fill(scan, {{-1, {600}}, {0, {300, 100}}});
     const auto [located, folder] = folders.locate("/r/d1/");
-    QVERIFY(located == &scan && folder == 1);
+    QVERIFY(located.get() == &scan && folder == 1);
     const MapLayout layout = MapLayout::Build(scan, 0, {400, 120});
     const quint32 second = layout.tileOf(1, 1);
     QVERIFY(second != MapLayout::NoTile);

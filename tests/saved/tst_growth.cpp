@@ -115,7 +115,7 @@ void TestGrowth::initTestCase()
                                               u"400 a/f && rm a/g && mv b/c d/c && rm -r e"_s}),
         0);
     m_after = Sizes(m_root);
-    QVERIFY(Walk(m_root, m_folders.addDrive(m_root)));
+    QVERIFY(Walk(m_root, *m_folders.addDrive(m_root)));
 
     ImportError error;
     std::unique_ptr<DriveScan> earlier = Load(saved, &error);

@@ -566,7 +566,7 @@ void TestWalk::job()
     const QByteArray kept = m_base + "/cli/",
                      root = readable ? m_base + "/faults/" : kept + "none/";
     FolderCollection folders;
-    QVERIFY(Walk(kept, folders.addDrive(kept)));
+    QVERIFY(Walk(kept, *folders.addDrive(kept)));
     DriveScanJob job(folders, root);
     bool handled = false;
     job.setFinishedHandler([&] { handled = true; });

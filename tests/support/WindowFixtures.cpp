@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QTest>
 
 using namespace Qt::StringLiterals;
 
@@ -31,7 +32,14 @@ std::unique_ptr<MainWindow> ScannedWindow(const QTemporaryDir &volume)
     auto window = std::make_unique<MainWindow>(QList{VolumeOf(volume)}, nullptr);
     window->show();
     window->driveCommand(0);
+    if (!Settled(*window))
+        qFatal("the test volume's walk did not end");
     return window;
+}
+
+bool Settled(const MainWindow &window)
+{
+    return QTest::qWaitFor([&] { return !window.isScanning(); }, 30000);
 }
 
 BoxCatcher::BoxCatcher()

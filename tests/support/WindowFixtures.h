@@ -25,6 +25,8 @@ void Write(const QTemporaryDir &dir, const Files &files);
 
 // A shown window over the volume, picked and walked.
 std::unique_ptr<MainWindow> ScannedWindow(const QTemporaryDir &volume);
+// Lets the window's walk, refresh, edit or work aside end; false if it has not within 30 s.
+bool Settled(const MainWindow &window);
 
 // Accepts the first message box shown while it exists, keeping its text. It looks a hundred
 // times a second, as the box opens inside some nested event loop.

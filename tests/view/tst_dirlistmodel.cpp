@@ -337,7 +337,7 @@ void TestDirListModel::largeFolderSortsByName()
     m_tester.reset(); // it would look up an icon for every name
     FolderCollection folders;
     const QByteArray root = "/nowhere/quarnel/"_ba;
-    DriveScan &scan = folders.addDrive(root);
+    DriveScan &scan = *folders.addDrive(root);
     const auto folder = scan.openedFolder(WalkSink::NoFolder, root, 0, 0, 0);
     FileRecordWriter files;
     // Accents composed and not, case, punctuation, digits, letters some languages sort apart,

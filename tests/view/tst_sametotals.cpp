@@ -73,19 +73,21 @@ void TestSameTotals::initTestCase()
     const QByteArrayList found = make.readAllStandardOutput().trimmed().split(' ');
     m_found[0] = found.value(0).toULongLong(), m_found[1] = found.value(1).toULongLong();
 
-    DriveScan &walked = m_sources[u"walk"_s].folders.addDrive(m_root + '/');
+    DriveScan &walked = *m_sources[u"walk"_s].folders.addDrive(m_root + '/');
     m_sources[u"walk"_s].scan = &walked;
     QVERIFY(Walk(m_root, walked) && Save(walked, m_root + ".json"));
-    m_sources[u"own saved scan"_s].scan =
-        &m_sources[u"own saved scan"_s].folders.adoptDrive(Load(m_root + ".json"));
+    std::shared_ptr<DriveScan> own = Load(m_root + ".json");
+    m_sources[u"own saved scan"_s].scan = own.get();
+    m_sources[u"own saved scan"_s].folders.adoptDrive(own);
     qputenv("HOME", QFile::encodeName(m_dir.path())); // one the peers may read as nobody
     for (const QString &peer : {u"ncdu -x -o"_s, u"ncdu -x -e -o"_s, u"gdu -n -x -o"_s}) {
         QStringList command = peer.split(u' ');
         const QString out = m_dir.filePath(peer + u".json"_s), program = command.takeFirst();
         QCOMPARE(QProcess::execute(program, command << out << QFile::decodeName(m_root)), 0);
-        std::unique_ptr<DriveScan> scan = Load(QFile::encodeName(out));
+        std::shared_ptr<DriveScan> scan = Load(QFile::encodeName(out));
         QVERIFY2(scan, qPrintable(peer));
-        m_sources[peer].scan = &m_sources[peer].folders.adoptDrive(std::move(scan));
+        m_sources[peer].scan = scan.get();
+        m_sources[peer].folders.adoptDrive(scan);
     }
 }
 
