@@ -106,6 +106,7 @@ private slots:
     void print();
     void oddNames();
     void biggestFiles();
+    void commandsKeepTheRecordsTheyRead();
     void largeFolderReadAside();
     void sizeOnDisk();
     void comparison();
@@ -450,6 +451,55 @@ void TestWindow::comparison()
     QTRY_VERIFY(!box.text.isEmpty());
     QVERIFY(!end->isEnabled());
     QVERIFY2(box.text.endsWith(u"Comparer quand même ?"_s), qPrintable(box.text));
+}
+
+// A command waiting for its work aside holds the walks back: F5 pressed while the trash is sized
+// for the question is refused, so the records the question names cannot go under it. And an edit
+// finds a path's records as the views do: after a folder walked as a drive of its own inside a
+// walked volume is walked again, a file deleted there leaves the list and the totals.
+void TestWindow::commandsKeepTheRecordsTheyRead()
+{
+    QTemporaryDir volume;
+    Write(volume, {{u"sub/f"_s, 5000}, {u"g"_s, 10}});
+    MainWindow w(QList{VolumeOf(volume)}, nullptr);
+    w.show();
+    w.driveCommand(0);
+    const QByteArray sub = QFile::encodeName(volume.filePath(u"sub/"_s));
+    QVERIFY(Settled(w) && w.scanFolder(sub) && Settled(w));
+    QAction *rescan = w.findChild<QAction *>(u"REFRESH"_s);
+    rescan->trigger();
+    QVERIFY(Settled(w));
+    QStringList asked;
+    bool act = false;
+    QTimer answering;
+    connect(&answering, &QTimer::timeout, &w, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        asked << box->text();
+        for (QAbstractButton *button : box->buttons())
+            if ((box->buttonRole(button) == QMessageBox::DestructiveRole) == act)
+                return button->click();
+    });
+    answering.start(20);
+    const auto itemCommand = [&](const char *name) {
+        std::unique_ptr<QMenu> menu(ItemMenu::build(sub + 'f', &w));
+        menu->findChild<QAction *>(QString::fromLatin1(name))->trigger();
+    };
+    const qsizetype folders = w.folders().count();
+    QTimer::singleShot(0, &w, [&] { rescan->trigger(); });
+    itemCommand("mnuItemTrash");
+    QVERIFY(Settled(w) && QTest::qWaitFor([&] { return !asked.isEmpty(); }));
+    QVERIFY2(asked.constFirst().contains(u"corbeille"_s), qPrintable(asked.join(u'|')));
+    QCOMPARE(w.folders().count(), folders);
+
+    act = true;
+    itemCommand("mnuItemDelete");
+    QVERIFY(QTest::qWaitFor([&] { return asked.size() == 3 && !w.isScanning(); }));
+    QVERIFY(!QFile::exists(volume.filePath(u"sub/f"_s)));
+    QCOMPARE(w.folders().find(sub).size(), 0u);
+    w.folderTree()->setSelectedfolder(sub);
+    QTRY_COMPARE(w.listModel()->rowCount(), 0);
 }
 
 // The biggest files' window before any scan says none was made; over a volume it shows its files,
