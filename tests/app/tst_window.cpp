@@ -1,4 +1,5 @@
 #include "AboutWindow.h"
+#include "ActCommand.h"
 #include "BiggestModel.h"
 #include "BiggestWindow.h"
 #include "DevicePrinter.h"
@@ -482,19 +483,16 @@ void TestWindow::commandsKeepTheRecordsTheyRead()
                 return button->click();
     });
     answering.start(20);
-    const auto itemCommand = [&](const char *name) {
-        std::unique_ptr<QMenu> menu(ItemMenu::build(sub + 'f', &w));
-        menu->findChild<QAction *>(QString::fromLatin1(name))->trigger();
-    };
+    ActCommand *acts = w.findChild<ActCommand *>();
     const qsizetype folders = w.folders().count();
     QTimer::singleShot(0, &w, [&] { rescan->trigger(); });
-    itemCommand("mnuItemTrash");
+    acts->moveToTrash(sub + 'f');
     QVERIFY(Settled(w) && QTest::qWaitFor([&] { return !asked.isEmpty(); }));
     QVERIFY2(asked.constFirst().contains(u"corbeille"_s), qPrintable(asked.join(u'|')));
     QCOMPARE(w.folders().count(), folders);
 
     act = true;
-    itemCommand("mnuItemDelete");
+    acts->deletePermanently(sub + 'f');
     QVERIFY(QTest::qWaitFor([&] { return asked.size() == 3 && !w.isScanning(); }));
     QVERIFY(!QFile::exists(volume.filePath(u"sub/f"_s)));
     QCOMPARE(w.folders().find(sub).size(), 0u);
