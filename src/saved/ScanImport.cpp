@@ -2,7 +2,6 @@
 
 #include "SaturatingMath.h"
 #include "SavedInput.h"
-#include "WalkOrder.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -592,15 +591,13 @@ bool ScanImport::addEntry(Entry &entry)
         // count nothing, in any view, and the file is kept as such when saved again.
         counts = false;
         if (entry.hasInode)
-            m_uncountedLinks.push_back({entry.hasDevice ? entry.device : frame.device, entry.inode,
-                                        entry.links, CountedBytes(entry.size, entry.allocated),
-                                        frame.folder, position, false});
+            m_hardLinks.keepUncounted({entry.hasDevice ? entry.device : frame.device, entry.inode,
+                                       entry.links, CountedBytes(entry.size, entry.allocated),
+                                       frame.folder, position});
     } else if (entry.linked && entry.hasInode) {
-        const quint64 device = entry.hasDevice ? entry.device : frame.device;
-        counts = m_claimed.insert({device, entry.inode}).second;
-        m_links.push_back({device, entry.inode, entry.links,
-                           CountedBytes(entry.size, entry.allocated), frame.folder, position,
-                           counts});
+        counts = m_hardLinks.meet({entry.hasDevice ? entry.device : frame.device, entry.inode,
+                                   entry.links, CountedBytes(entry.size, entry.allocated),
+                                   frame.folder, position});
     }
     if (counts) // as the walk adds: a hostile file's sizes saturate rather than wrap
         frame.counted = {SaturatingAdd(frame.counted.size, entry.size),
@@ -718,30 +715,10 @@ std::unique_ptr<DriveScan> ScanImport::read(SavedInput &input)
         m_scan.reset();
         return nullptr;
     }
-    // As the walk leaves them: grouped by file, the bytes counted at the first link in a walk's
-    // order (a folder's files before its subfolders), which in another tool's file may come
-    // after a link in a subfolder: then the bytes move, so the folders' totals are a walk's.
-    std::stable_sort(m_links.begin(), m_links.end(), [](const HardLink &a, const HardLink &b) {
-        return a.device != b.device ? a.device < b.device : a.inode < b.inode;
-    });
-    for (auto group = m_links.begin(); group != m_links.end();) {
-        const auto end = std::find_if(group, m_links.end(),
-                                      [&](const HardLink &l) { return !l.sameFile(*group); });
-        const auto first = std::min_element(group, end, [&](const HardLink &a, const HardLink &b) {
-            return WalksBefore(*m_scan, a.folder, a.position, b.folder, b.position);
-        });
-        if (group->folder != first->folder) // the group's first in the file is the counted one
-            m_scan->moveBytes(group->folder, first->folder, group->bytes);
-        for (auto it = group; it != end; ++it) {
-            it->counted = it == first;
-            if (it->links == 0) // a tool that does not say
-                it->links = quint64(end - group);
-        }
-        group = end;
-    }
-    m_links.insert(m_links.end(), m_uncountedLinks.begin(), m_uncountedLinks.end());
-    m_uncountedLinks.clear();
-    m_scan->keepHardLinks(std::move(m_links));
+    // The bytes of a hard-linked file count at its first link in a walk's order (a folder's
+    // files before its subfolders), which in another tool's file may come after a link in a
+    // subfolder: then they move, so the folders' totals are a walk's.
+    m_hardLinks.settle(*m_scan);
     m_scan->seal();
     return std::move(m_scan);
 }

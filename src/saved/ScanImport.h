@@ -1,6 +1,7 @@
 #pragma once
 
 #include "DriveScan.h"
+#include "HardLinkSettling.h"
 #include "ImportError.h"
 
 #include <QByteArray>
@@ -9,7 +10,6 @@
 #include <memory>
 #include <string>
 #include <string_view>
-#include <unordered_set>
 #include <vector>
 
 class SavedInput;
@@ -84,15 +84,6 @@ private:
     QByteArray m_host;
     std::vector<Frame> m_frames; // kept across folders, so their buffers are reused
     int m_depth = 0;
-    struct FileIdHash
-    {
-        size_t operator()(const std::pair<quint64, quint64> &id) const
-        {
-            return std::hash<quint64>()(id.second * 0x9e3779b97f4a7c15ull ^ id.first);
-        }
-    };
-    std::unordered_set<std::pair<quint64, quint64>, FileIdHash> m_claimed;
-    std::vector<HardLink> m_links;
-    std::vector<HardLink> m_uncountedLinks; // of files whose counted name the file does not mark
+    HardLinkSettling m_hardLinks;
     bool m_laterLinksMarked = false;
 };

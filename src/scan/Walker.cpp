@@ -1,7 +1,5 @@
 #include "Walker.h"
 
-#include "WalkOrder.h"
-
 #include "AddressSpace.h"
 #include "FileRecordCodec.h"
 #include "PosixDirectory.h"
@@ -132,7 +130,6 @@ public:
             m_walker.taskDone();
         }
         m_walker.m_current[m_index].store(WalkSink::NoFolder, std::memory_order_relaxed);
-        flushLinks();
     }
 
 private:
@@ -256,12 +253,10 @@ private:
             if (status.device != m_walker.m_rootDevice)
                 continue;
             bool counts = true;
-            if (status.links > 1) {
-                counts = m_walker.claimInode(status.device, status.inode);
-                m_links.push_back({status.device, status.inode, status.links,
-                                   CountedBytes(status.size, status.allocated), folder,
-                                   m_files.count(), counts});
-            }
+            if (status.links > 1)
+                counts = m_walker.m_hardLinks.meet({status.device, status.inode, status.links,
+                                                    CountedBytes(status.size, status.allocated),
+                                                    folder, m_files.count()});
             if (counts) {
                 counted.size = SaturatingAdd(counted.size, status.size);
                 counted.allocated = SaturatingAdd(counted.allocated, status.allocated);
@@ -275,20 +270,11 @@ private:
         m_walker.push(m_children);
     }
 
-    void flushLinks()
-    {
-        if (m_links.empty())
-            return;
-        std::lock_guard lock(m_walker.m_linksLock);
-        m_walker.m_links.insert(m_walker.m_links.end(), m_links.begin(), m_links.end());
-    }
-
     Walker &m_walker;
     int m_index;
     std::vector<char> m_buffer;
     FileRecordWriter m_files;
     std::vector<Task> m_children;
-    std::vector<HardLink> m_links;
     DescriptorCache m_cache;
 };
 
@@ -490,7 +476,7 @@ void Walker::workerExited()
     // The last thread out finishes the walk.
     if (!wasStopped()) {
         try {
-            settleHardLinks();
+            m_hardLinks.settle(m_sink);
         } catch (const std::bad_alloc &) {
             fail(ENOMEM);
         }
@@ -498,12 +484,6 @@ void Walker::workerExited()
     m_done.store(true, std::memory_order_release);
     if (m_finished)
         m_finished();
-}
-
-bool Walker::claimInode(quint64 device, quint64 inode)
-{
-    std::lock_guard lock(m_inodeLock);
-    return m_claimedInodes.insert({device, inode}).second;
 }
 
 // Directories have one name each on Linux; a second one on the same device, above, is a bind
@@ -514,32 +494,6 @@ bool Walker::isAncestor(quint64 inode, FolderId folder) const
         if (m_sink.inodeOf(at) == inode)
             return true;
     return false;
-}
-
-// Which thread met a hard-linked file first is a race; the totals must not be. The link that
-// counts is the first in a one-thread walk's order, so move each file's size there.
-void Walker::settleHardLinks()
-{
-    const auto id = [](const HardLink &l) { return std::pair(l.device, l.inode); };
-    std::sort(m_links.begin(), m_links.end(),
-              [&](const HardLink &a, const HardLink &b) { return id(a) < id(b); });
-    for (auto group = m_links.begin(); group != m_links.end();) {
-        const auto end = std::find_if(group, m_links.end(),
-                                      [&](const HardLink &l) { return !l.sameFile(*group); });
-        const auto first =
-            std::min_element(group, end, [this](const HardLink &a, const HardLink &b) {
-                return WalksBefore(m_sink, a.folder, a.position, b.folder, b.position);
-            });
-        const auto counted = std::find_if(group, end, [](const HardLink &l) { return l.counted; });
-        if (counted != end && counted != first && counted->folder != first->folder)
-            m_sink.moveBytes(counted->folder, first->folder, counted->bytes);
-        if (counted != end)
-            counted->counted = false;
-        first->counted = true;
-        group = end;
-    }
-    m_sink.keepHardLinks(std::move(m_links));
-    m_links = {};
 }
 
 bool Walk(const QByteArray &rootPath, WalkSink &sink, Walker::Options options)

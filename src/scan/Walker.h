@@ -1,6 +1,6 @@
 #pragma once
 
-#include "HardLink.h"
+#include "HardLinkSettling.h"
 #include "WalkSink.h"
 #include "WalkThread.h"
 
@@ -12,7 +12,6 @@
 #include <memory>
 #include <mutex>
 #include <thread>
-#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -89,8 +88,6 @@ private:
     void push(std::vector<Task> &tasks);
     void taskDone();
     void workerExited();
-    void settleHardLinks();
-    bool claimInode(quint64 device, quint64 inode);
     bool isAncestor(quint64 inode, WalkSink::FolderId folder) const;
 
     QByteArray m_rootPath;
@@ -111,19 +108,8 @@ private:
     std::vector<Task> m_queue; // a stack: depth first keeps the pending work small
     int m_active = 0;          // tasks taken and not yet done
 
-    struct FileIdHash
-    {
-        size_t operator()(const std::pair<quint64, quint64> &id) const
-        {
-            return std::hash<quint64>()(id.second * 0x9e3779b97f4a7c15ull ^ id.first);
-        }
-    };
-    std::mutex m_inodeLock;
-    // Hard-linked files whose size already counts, by device and inode.
-    std::unordered_set<std::pair<quint64, quint64>, FileIdHash> m_claimedInodes;
-
-    std::mutex m_linksLock;
-    std::vector<HardLink> m_links;
+    // Which thread meets a hard-linked file first is a race; the totals must not be.
+    HardLinkSettling m_hardLinks;
 
     std::atomic<bool> m_stop{false};
     std::atomic<bool> m_done{false};

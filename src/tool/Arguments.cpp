@@ -1,0 +1,83 @@
+#include "Arguments.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace {
+
+constexpr const char *Usage =
+    "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--export FILE] [--] ROOT\n"
+    "       quarnel-scan --import FILE [--disk-usage] [--summary] [--export FILE]\n"
+    "       quarnel-scan --help\n"
+    "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
+    "ROOT that is itself a link to a folder is followed), and prints one line per folder: path\n"
+    "(relative to ROOT, \".\" for ROOT), total bytes of the files in and below it (hard links\n"
+    "counted once), files directly in it, directory entries directly in it, separated by tabs.\n"
+    "  --threads N  walk with at most N threads (default: four per core, 4 to 16)\n"
+    "  --disk-usage total the bytes the files take on the disk (their allocated blocks)\n"
+    "               rather than their sizes\n"
+    "  --summary    print totals, threads and timings on standard error\n"
+    "  --export FILE  write the scan to FILE in ncdu's JSON export format (which ncdu -f and\n"
+    "               gdu -f read) instead of printing the lines; \"-\" is standard output, a\n"
+    "               name ending in .gz or .zst is compressed with gzip or zstd\n"
+    "  --import FILE  read a scan saved by quarnel-scan --export, ncdu -o or gdu -o (plain,\n"
+    "               gzip or zstd) instead of walking, and print its lines as a walk would\n"
+    "  --help       print this help\n"
+    "What cannot be read, or vanished or moved between its listing and its reading, is named\n"
+    "on standard error and left out of the totals.\n"
+    "Exit status: 0 when the walk completed, leaving out at most folders that could not be\n"
+    "opened for lack of permission; 1 when something was left out for another reason (an I/O\n"
+    "error, or an entry gone while the walk ran, say) or the walk ran out of memory; 2 on bad\n"
+    "arguments or an unreadable ROOT.\n";
+
+[[noreturn]] void Fail(const char *message, const char *detail = "")
+{
+    std::fprintf(stderr, "quarnel-scan: %s%s\nTry 'quarnel-scan --help'.\n", message, detail);
+    std::exit(2);
+}
+
+} // namespace
+
+Arguments ParseArguments(int argc, char **argv)
+{
+    Arguments args;
+    bool optionsEnded = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (!optionsEnded && arg == "--help") {
+            std::fputs(Usage, stdout);
+            std::exit(0);
+        } else if (!optionsEnded && arg == "--summary") {
+            args.summary = true;
+        } else if (!optionsEnded && arg == "--disk-usage") {
+            args.diskUsage = true;
+        } else if (!optionsEnded && (arg == "--threads" || arg.starts_with("--threads="))) {
+            const char *value = arg == "--threads" ? (i + 1 < argc ? argv[++i] : nullptr)
+                                                   : argv[i] + std::strlen("--threads=");
+            char *end = nullptr;
+            const long n = value ? std::strtol(value, &end, 10) : 0;
+            if (!value || *value == 0 || *end != 0 || n < 1 || n > 256)
+                Fail("--threads needs a number from 1 to 256");
+            args.threads = int(n);
+        } else if (!optionsEnded && (arg == "--export" || arg == "--import")) {
+            if (i + 1 >= argc || argv[i + 1][0] == 0)
+                Fail(arg == "--export" ? "--export needs a FILE" : "--import needs a FILE");
+            (arg == "--export" ? args.exportTo : args.importFrom) = QByteArray(argv[++i]);
+        } else if (!optionsEnded && arg == "--") {
+            optionsEnded = true;
+        } else if (!optionsEnded && arg.starts_with("-") && arg.size() > 1) {
+            Fail("unknown option ", argv[i]);
+        } else if (args.root.isEmpty()) {
+            args.root = QByteArray(argv[i]);
+            if (args.root.isEmpty())
+                Fail("ROOT is empty");
+        } else {
+            Fail("only one ROOT may be given");
+        }
+    }
+    if (args.root.isEmpty() == args.importFrom.isEmpty())
+        Fail(args.root.isEmpty() ? "no ROOT given" : "--import reads no ROOT");
+    return args;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include <QByteArray>
+
+// What quarnel-scan was asked to do, from its command line.
+struct Arguments
+{
+    QByteArray root;
+    int threads = 0;
+    bool summary = false;
+    bool diskUsage = false;
+    QByteArray exportTo;
+    QByteArray importFrom;
+};
+
+// Reads the command line; prints the help and exits 0 on --help, names the fault on standard
+// error and exits 2 on bad arguments.
+Arguments ParseArguments(int argc, char **argv);

@@ -1,0 +1,119 @@
+// quarnel-scan: walks a folder with Quarnel's engine and prints one line per folder record:
+// path, total, files directly in it, directory entries directly in it. Or saves the scan in
+// ncdu's export format, or reads such a file instead of walking.
+
+#include "AddressSpace.h"
+#include "Arguments.h"
+#include "DriveScan.h"
+#include "Output.h"
+#include "ReportingScan.h"
+#include "SavedInput.h"
+#include "ScanImport.h"
+#include "Walker.h"
+
+#include <QByteArray>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include <sys/resource.h>
+
+namespace {
+
+void PrintSummary(const DriveScan &scan, const char *what, double readMs, int threads,
+                  double outputMs)
+{
+    quint64 files = 0;
+    for (qsizetype i = 0; i < scan.count(); ++i)
+        files += scan.fileCountOf(WalkSink::FolderId(i));
+    struct rusage usage
+    {
+    };
+    getrusage(RUSAGE_SELF, &usage);
+    std::fprintf(
+        stderr,
+        "folders %lld, files %llu, total %llu bytes, unreadable folders %u, unreadable "
+        "files %u\n"
+        "%s %.1f ms with %d threads, report %.1f ms, records %.1f MiB, peak RSS %.1f MiB\n",
+        static_cast<long long>(scan.count()), static_cast<unsigned long long>(files),
+        static_cast<unsigned long long>(scan.totalSize()), scan.unreadFolders(), scan.unreadFiles(),
+        what, readMs, threads, outputMs, double(scan.memoryUsed()) / 1048576.0,
+        double(usage.ru_maxrss) / 1024.0);
+}
+
+double Milliseconds(std::chrono::steady_clock::duration d)
+{
+    return double(std::chrono::duration_cast<std::chrono::microseconds>(d).count()) / 1000;
+}
+
+int Import(const Arguments &args)
+{
+    const auto started = std::chrono::steady_clock::now();
+    SavedInput input;
+    ScanImport reader;
+    std::unique_ptr<DriveScan> scan;
+    if (input.open(args.importFrom))
+        scan = reader.read(input);
+    if (!scan) {
+        const ImportError &error =
+            input.error().problem != ImportError::None ? input.error() : reader.error();
+        std::fprintf(stderr, "quarnel-scan: cannot load %s: %s\n", args.importFrom.constData(),
+                     qPrintable(error.describe()));
+        return 2;
+    }
+    const auto loaded = std::chrono::steady_clock::now();
+    const bool written = Output(*scan, args);
+    if (args.summary)
+        PrintSummary(*scan, "load", Milliseconds(loaded - started), 1,
+                     Milliseconds(std::chrono::steady_clock::now() - loaded));
+    return written ? 0 : 1;
+}
+
+int Run(const Arguments &args)
+{
+    if (!args.importFrom.isEmpty())
+        return Import(args);
+    const auto started = std::chrono::steady_clock::now();
+
+    QByteArray rootPath = args.root;
+    if (!rootPath.endsWith('/'))
+        rootPath += '/';
+    DriveScan scan(rootPath);
+    ReportingScan reporting(scan);
+    Walker walker(rootPath, reporting, Walker::Options{args.threads});
+    if (!walker.start()) {
+        std::fprintf(stderr, "quarnel-scan: cannot read %s: %s\n", args.root.constData(),
+                     std::strerror(walker.error()));
+        return walker.error() == ENOMEM ? 1 : 2;
+    }
+    walker.wait();
+    if (walker.error() != 0) {
+        std::fprintf(stderr, "quarnel-scan: the walk of %s stopped: %s\n", args.root.constData(),
+                     std::strerror(walker.error()));
+        return 1;
+    }
+    const auto walked = std::chrono::steady_clock::now();
+    const bool written = Output(scan, args);
+    if (args.summary)
+        PrintSummary(scan, "walk", Milliseconds(walked - started), walker.threadCount(),
+                     Milliseconds(std::chrono::steady_clock::now() - walked));
+    return reporting.incomplete() || !written ? 1 : 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    AddressSpace::FitMallocArenas();
+    const Arguments args = ParseArguments(argc, argv);
+    try {
+        return Run(args);
+    } catch (const std::bad_alloc &) {
+        std::fprintf(stderr, "quarnel-scan: not enough memory to walk %s\n", args.root.constData());
+        return 1;
+    }
+}
