@@ -3,10 +3,10 @@
 #include "DriveScan.h"
 #include "ItemMenu.h"
 
+#include "FileSystem.h"
 #include "FolderTreeModel.h"
 #include "Icons.h"
 #include "Paths.h"
-#include "PosixDirectory.h"
 
 #include <QEvent>
 #include <QHeaderView>

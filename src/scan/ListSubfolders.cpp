@@ -1,6 +1,6 @@
 #include "ListSubfolders.h"
 
-#include "PosixDirectory.h"
+#include "FileSystem.h"
 
 #include <fcntl.h>
 #include <unistd.h>

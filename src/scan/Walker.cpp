@@ -4,7 +4,7 @@
 
 #include "AddressSpace.h"
 #include "FileRecordCodec.h"
-#include "PosixDirectory.h"
+#include "FileSystem.h"
 #include "SaturatingMath.h"
 
 #include <algorithm>

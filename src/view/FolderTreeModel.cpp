@@ -1,9 +1,9 @@
 #include "FolderTreeModel.h"
 
 #include "DriveScan.h"
+#include "FileSystem.h"
 #include "ListSubfolders.h"
 #include "Paths.h"
-#include "PosixDirectory.h"
 
 #include <QCollatorSortKey>
 #include <QFile>

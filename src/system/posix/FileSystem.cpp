@@ -1,4 +1,4 @@
-#include "PosixDirectory.h"
+#include "FileSystem.h"
 
 #include <algorithm>
 #include <cerrno>
