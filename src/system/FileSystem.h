@@ -1,69 +1,92 @@
 #pragma once
 
+#include "FileStatus.h"
+#include "VolumeStatus.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
-#include <vector>
+// The program's access to files and folders. Folders are opened relative to an open parent
+// wherever they can be (so that no path ever needs to fit PATH_MAX, and a name met in a listing
+// is the entry acted on), entries are looked at without following links or triggering
+// automounts. Descriptors are the platform's; every call that fails returns false or -1 with
+// errno set, as the C library does, so that callers keep the system's own reason.
+namespace FileSystem {
 
-// The walk's access to directories on POSIX systems: opening folders relative to an open parent
-// (so that no path ever needs to fit PATH_MAX), reading entries in large batches, and reading an
-// entry's status without following links or triggering automounts.
-namespace PosixDirectory {
+// What a folder is opened for: to read its entries, or only to hold it as a place that calls
+// relative to it start from (it cannot be listed then).
+enum class FolderAccess { List, Hold };
 
-struct Status
-{
-    bool isDirectory = false;
-    quint64 device = 0;
-    quint64 inode = 0;
-    quint64 size = 0;
-    quint64 allocated = 0; // the blocks it takes, in bytes
-    quint64 links = 1;
-    qint64 modified = 0; // seconds since the epoch
-};
+// What a file is opened for. Write appends to a file that exists and never makes one; Replace
+// makes the file, readable by all (0644), or empties the one there.
+enum class FileAccess { Read, Write, Replace };
+
+// How a path's last name is taken when it is a symbolic link.
+enum class FollowLink { No, Yes };
+
+// Descriptors every process starts with.
+constexpr int StandardInput = 0;
+constexpr int StandardOutput = 1;
 
 // A folder named by a path, following a link at its end: a user who names a link as the root
-// means the folder it leads to.
-// Returns the descriptor, or -1 with errno set.
-int OpenRoot(const QByteArray &path);
-// A subfolder of an open folder; a link is never followed. -1 with errno set on failure.
+// means the folder it leads to. -1 with errno set on failure.
+int OpenFolder(const QByteArray &path, FolderAccess access = FolderAccess::List);
+// A subfolder of an open folder, to be listed; a link is never followed.
 int OpenChild(int parentFd, QByteArrayView name);
-// A folder below an open one, by a relative path of any length. -1 with errno set on failure.
+// A folder below an open one, by a relative path of any length, to be listed; a link at its end
+// is not followed.
 int OpenBelow(int baseFd, QByteArrayView relativePath);
+// The same from the working folder, or by an absolute path of any length.
+int OpenBelowWorkingFolder(QByteArrayView path);
+// A file by its path, a link at its end followed.
+int OpenFile(const QByteArray &path, FileAccess access);
+// A new file in an open folder, readable by its owner only (0600), opened for writing: EEXIST
+// when the name is taken, by anything, a link included.
+int CreateFileAt(int dirFd, const char *name);
+// A second descriptor of the same open file or folder, closed on exec like every other here.
+int Duplicate(int fd);
+bool Close(int fd);
 
-bool StatusOf(int fd, Status &status);
+// Bytes read, 0 at the end, -1 with errno set; a read interrupted by a signal is tried again.
+qint64 Read(int fd, char *into, qint64 capacity);
+// Writes all of `data`, however many calls that takes. False with errno set; EIO when the
+// system accepts nothing and gives no reason.
+bool WriteAll(int fd, const char *data, qint64 size);
 
-// How many more descriptors the process may open under its limit.
-int FreeDescriptors();
-// `name` must be NUL-terminated.
-bool StatusAt(int dirFd, const char *name, Status &status);
+// The open file or folder itself.
+bool StatusOf(int fd, FileStatus &status);
+// The entry `name` (NUL-terminated) of an open folder, neither following a link nor triggering
+// an automount.
+bool StatusAt(int dirFd, const char *name, FileStatus &status);
+bool StatusOfPath(const QByteArray &path, FileStatus &status, FollowLink follow);
 
-// Reads a folder's entries in batches, skipping "." and "..".
-class Listing
-{
-public:
-    struct Entry
-    {
-        const char *name; // NUL-terminated, valid until the next call of next()
-        qsizetype nameLength;
-        bool maybeDirectory; // the listing says directory, or does not say
-        bool isDirectory;    // the listing says directory
-    };
+// The file system holding the path, or the open file or folder.
+bool VolumeStatusOf(const QByteArray &path, VolumeStatus &status);
+bool VolumeStatusOf(int fd, VolumeStatus &status);
 
-    // buffer is the caller's, reused from folder to folder.
-    Listing(int fd, std::vector<char> &buffer)
-        : m_fd(fd)
-        , m_buffer(buffer)
-    {}
-    bool next(Entry &entry);
-    // errno of a failed read, 0 if the listing ended normally.
-    int error() const { return m_error; }
+// The path a symbolic link holds, as it holds it; empty when it cannot be read.
+QByteArray ReadLink(const QByteArray &path);
+// The absolute path with every link, "." and ".." resolved; empty when it cannot be (errno set).
+QByteArray ResolvedPath(const QByteArray &path);
 
-private:
-    int m_fd;
-    std::vector<char> &m_buffer;
-    size_t m_at = 0;
-    size_t m_filled = 0;
-    int m_error = 0;
-};
+// Whether the process may list the folder and reach what it holds, or change its entries (make,
+// rename, remove them). The path's variants ask for the process's real user, as access() does;
+// the open folder's for the user it acts as.
+bool MayListFolder(const QByteArray &path);
+bool MayChangeFolder(const QByteArray &path);
+bool MayChangeFolder(int folderFd);
 
-} // namespace PosixDirectory
+// A folder readable by its owner only (0700).
+bool MakeFolder(const QByteArray &path);
+bool MakeFolderAt(int dirFd, const char *name);
+
+// Moves `fromName` of one open folder to `toName` of another, atomically: EEXIST when anything
+// has that name there, never replacing it.
+bool RenameNoReplace(int fromDirFd, const char *fromName, int toDirFd, const char *toName);
+// A file, or a link (never what it leads to); a folder that took the name meanwhile is refused.
+bool RemoveFileAt(int dirFd, const char *name);
+// An empty folder; ENOTEMPTY or EEXIST when it holds anything.
+bool RemoveFolderAt(int dirFd, const char *name);
+bool RemoveFile(const QByteArray &path);
+
+} // namespace FileSystem

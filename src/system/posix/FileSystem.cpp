@@ -3,17 +3,14 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstddef>
-#include <cstring>
+#include <cstdlib>
 
-#include <dirent.h>
 #include <fcntl.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/syscall.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
-namespace PosixDirectory {
+namespace FileSystem {
 
 namespace {
 
@@ -21,18 +18,20 @@ constexpr int DirectoryFlags = O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOCTTY;
 // A piece of a long relative path opened in one call stays well inside PATH_MAX.
 constexpr qsizetype PieceLength = PATH_MAX / 2;
 
-struct LinuxDirent64
+FileStatus::Kind KindOf(mode_t mode)
 {
-    ino64_t d_ino;
-    off64_t d_off;
-    unsigned short d_reclen;
-    unsigned char d_type;
-    char d_name[1];
-};
+    if (S_ISREG(mode))
+        return FileStatus::Kind::File;
+    if (S_ISDIR(mode))
+        return FileStatus::Kind::Folder;
+    return S_ISLNK(mode) ? FileStatus::Kind::Link : FileStatus::Kind::Other;
+}
 
-void Fill(const struct stat &st, Status &status)
+void Fill(const struct stat &st, FileStatus &status)
 {
-    status.isDirectory = S_ISDIR(st.st_mode);
+    status.kind = KindOf(st.st_mode);
+    status.sticky = (st.st_mode & S_ISVTX) != 0;
+    status.owner = st.st_uid;
     status.device = st.st_dev;
     status.inode = st.st_ino;
     status.size = st.st_size > 0 ? quint64(st.st_size) : 0;
@@ -42,11 +41,21 @@ void Fill(const struct stat &st, Status &status)
     status.modified = st.st_mtim.tv_sec;
 }
 
+void Fill(const struct statvfs &info, VolumeStatus &status)
+{
+    status.blocks = info.f_blocks;
+    status.freeBlocks = info.f_bfree;
+    status.availableBlocks = info.f_bavail;
+    status.blockSize = info.f_frsize != 0 ? info.f_frsize : info.f_bsize;
+    status.readOnly = (info.f_flag & ST_RDONLY) != 0;
+}
+
 } // namespace
 
-int OpenRoot(const QByteArray &path)
+int OpenFolder(const QByteArray &path, FolderAccess access)
 {
-    return ::open(path.constData(), DirectoryFlags);
+    return ::open(path.constData(),
+                  access == FolderAccess::List ? DirectoryFlags : O_PATH | O_DIRECTORY | O_CLOEXEC);
 }
 
 int OpenChild(int parentFd, QByteArrayView name)
@@ -84,25 +93,69 @@ int OpenBelow(int baseFd, QByteArrayView relativePath)
     return fd;
 }
 
-int FreeDescriptors()
+int OpenBelowWorkingFolder(QByteArrayView path)
 {
-    struct rlimit limit
-    {
-    };
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur > rlim_t(INT_MAX / 2))
-        return INT_MAX / 2;
-    const int allowed = int(limit.rlim_cur);
-    DIR *open = ::opendir("/proc/self/fd");
-    if (!open)
-        return allowed - 16; // a guess at what a process holds before its work begins
-    int used = -1;           // the listing's own descriptor
-    while (const dirent *entry = ::readdir(open))
-        used += entry->d_name[0] != '.';
-    ::closedir(open);
-    return std::max(0, allowed - used);
+    return OpenBelow(AT_FDCWD, path);
 }
 
-bool StatusOf(int fd, Status &status)
+int OpenFile(const QByteArray &path, FileAccess access)
+{
+    int flags = O_RDONLY | O_CLOEXEC;
+    switch (access) {
+    case FileAccess::Read:
+        break;
+    case FileAccess::Write:
+        flags = O_WRONLY | O_APPEND | O_CLOEXEC;
+        break;
+    case FileAccess::Replace:
+        flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+        break;
+    }
+    return ::open(path.constData(), flags, 0644);
+}
+
+int CreateFileAt(int dirFd, const char *name)
+{
+    return ::openat(dirFd, name, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+}
+
+int Duplicate(int fd)
+{
+    return ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+}
+
+bool Close(int fd)
+{
+    return ::close(fd) == 0;
+}
+
+qint64 Read(int fd, char *into, qint64 capacity)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd, into, size_t(capacity));
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
+bool WriteAll(int fd, const char *data, qint64 size)
+{
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size_t(size));
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        data += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool StatusOf(int fd, FileStatus &status)
 {
     struct stat st;
     if (::fstat(fd, &st) != 0)
@@ -111,7 +164,7 @@ bool StatusOf(int fd, Status &status)
     return true;
 }
 
-bool StatusAt(int dirFd, const char *name, Status &status)
+bool StatusAt(int dirFd, const char *name, FileStatus &status)
 {
     struct stat st;
     if (::fstatat(dirFd, name, &st, AT_SYMLINK_NOFOLLOW | AT_NO_AUTOMOUNT) != 0)
@@ -120,29 +173,106 @@ bool StatusAt(int dirFd, const char *name, Status &status)
     return true;
 }
 
-bool Listing::next(Entry &entry)
+bool StatusOfPath(const QByteArray &path, FileStatus &status, FollowLink follow)
 {
-    for (;;) {
-        if (m_at >= m_filled) {
-            const long got = ::syscall(SYS_getdents64, m_fd, m_buffer.data(), m_buffer.size());
-            if (got <= 0) {
-                m_error = got < 0 ? errno : 0;
-                return false;
-            }
-            m_filled = size_t(got);
-            m_at = 0;
-        }
-        const auto *dirent = reinterpret_cast<const LinuxDirent64 *>(m_buffer.data() + m_at);
-        m_at += dirent->d_reclen;
-        const char *name = dirent->d_name;
-        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
-            continue;
-        entry.name = name;
-        entry.nameLength = qsizetype(std::strlen(name));
-        entry.isDirectory = dirent->d_type == DT_DIR;
-        entry.maybeDirectory = entry.isDirectory || dirent->d_type == DT_UNKNOWN;
-        return true;
-    }
+    struct stat st;
+    const int result =
+        follow == FollowLink::Yes ? ::stat(path.constData(), &st) : ::lstat(path.constData(), &st);
+    if (result != 0)
+        return false;
+    Fill(st, status);
+    return true;
 }
 
-} // namespace PosixDirectory
+bool VolumeStatusOf(const QByteArray &path, VolumeStatus &status)
+{
+    struct statvfs info
+    {
+    };
+    int result = 0;
+    do {
+        result = ::statvfs(path.constData(), &info);
+    } while (result != 0 && errno == EINTR);
+    if (result != 0)
+        return false;
+    Fill(info, status);
+    return true;
+}
+
+bool VolumeStatusOf(int fd, VolumeStatus &status)
+{
+    struct statvfs info
+    {
+    };
+    if (::fstatvfs(fd, &info) != 0)
+        return false;
+    Fill(info, status);
+    return true;
+}
+
+QByteArray ReadLink(const QByteArray &path)
+{
+    QByteArray target(PATH_MAX, Qt::Uninitialized);
+    const ssize_t length = ::readlink(path.constData(), target.data(), size_t(target.size()));
+    if (length < 0)
+        return {};
+    target.truncate(qsizetype(length));
+    return target;
+}
+
+QByteArray ResolvedPath(const QByteArray &path)
+{
+    char *resolved = ::realpath(path.constData(), nullptr);
+    if (!resolved)
+        return {};
+    QByteArray result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool MayListFolder(const QByteArray &path)
+{
+    return ::access(path.constData(), R_OK | X_OK) == 0;
+}
+
+bool MayChangeFolder(const QByteArray &path)
+{
+    return ::access(path.constData(), W_OK | X_OK) == 0;
+}
+
+bool MayChangeFolder(int folderFd)
+{
+    return ::faccessat(folderFd, ".", W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool MakeFolder(const QByteArray &path)
+{
+    return ::mkdir(path.constData(), 0700) == 0;
+}
+
+bool MakeFolderAt(int dirFd, const char *name)
+{
+    return ::mkdirat(dirFd, name, 0700) == 0;
+}
+
+bool RenameNoReplace(int fromDirFd, const char *fromName, int toDirFd, const char *toName)
+{
+    return ::renameat2(fromDirFd, fromName, toDirFd, toName, RENAME_NOREPLACE) == 0;
+}
+
+bool RemoveFileAt(int dirFd, const char *name)
+{
+    return ::unlinkat(dirFd, name, 0) == 0;
+}
+
+bool RemoveFolderAt(int dirFd, const char *name)
+{
+    return ::unlinkat(dirFd, name, AT_REMOVEDIR) == 0;
+}
+
+bool RemoveFile(const QByteArray &path)
+{
+    return ::unlink(path.constData()) == 0;
+}
+
+} // namespace FileSystem
