@@ -7,10 +7,11 @@
 #include <QByteArrayView>
 
 // The program's access to files and folders. Folders are opened relative to an open parent
-// wherever they can be (so that no path ever needs to fit PATH_MAX, and a name met in a listing
-// is the entry acted on), entries are looked at without following links or triggering
-// automounts. Descriptors are the platform's; every call that fails returns false or -1 with
-// errno set, as the C library does, so that callers keep the system's own reason.
+// wherever they can be, so that no path needs to fit PATH_MAX and a name met in a listing is the
+// entry acted on; entries are looked at without following links or triggering automounts.
+// Descriptors are plain ints, held by a UniqueFd where they must not leak. A call that fails
+// returns false or -1 with errno set, as the C library does, so that callers keep the system's
+// own reason.
 namespace FileSystem {
 
 // What a folder is opened for: to read its entries, or only to hold it as a place that calls
