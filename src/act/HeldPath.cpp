@@ -6,7 +6,7 @@
 
 #include <cerrno>
 
-#include <fcntl.h>
+using FileSystem::FolderAccess;
 
 namespace {
 
@@ -14,7 +14,7 @@ namespace {
 // names a link as the root means the folder it leads to. Its identity then vouches for it.
 int OpenRoot(const QByteArray &root)
 {
-    return ::open(root.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return FileSystem::OpenFolder(root, FolderAccess::Hold);
 }
 
 } // namespace
@@ -94,7 +94,7 @@ HeldPath HeldPath::open(const DriveScan &scan, const QByteArray &path, ItemRule 
     for (const QByteArray &part : std::as_const(parts)) {
         at += part + '/';
         const Level &above = held.m_levels.back();
-        UniqueFd fd(SafeOpen::Folder(above.fd.get(), part.constData(), O_PATH));
+        UniqueFd fd(SafeOpen::Folder(above.fd.get(), part.constData(), FolderAccess::Hold));
         if (!fd.isOpen() || !SafeOpen::IdentityOf(fd.get(), identity)) {
             held.m_check = explain(above.fd.get(), part, at.chopped(1), errno);
             return held;
@@ -121,7 +121,7 @@ HeldPath HeldPath::open(const DriveScan &scan, const QByteArray &path, ItemRule 
     const qsizetype record = scan.indexOf(path + '/');
     if (held.m_item.isFolder()) {
         // Opened, not only looked at: a mount over it shows only on the descriptor.
-        UniqueFd fd(SafeOpen::Folder(parent, held.m_name.constData(), O_PATH));
+        UniqueFd fd(SafeOpen::Folder(parent, held.m_name.constData(), FolderAccess::Hold));
         if (!fd.isOpen() || !SafeOpen::IdentityOf(fd.get(), held.m_item)) {
             held.m_check = explain(parent, held.m_name, path, errno);
             return held;
@@ -160,7 +160,7 @@ HeldPath::Check HeldPath::recheck() const
         const Level &level = m_levels[i];
         const QByteArray path = level.path.chopped(1);
         const QByteArray name = path.sliced(path.lastIndexOf('/') + 1);
-        UniqueFd next(SafeOpen::Folder(fd.get(), name.constData(), O_PATH));
+        UniqueFd next(SafeOpen::Folder(fd.get(), name.constData(), FolderAccess::Hold));
         if (!next.isOpen() || !SafeOpen::IdentityOf(next.get(), identity))
             return explain(fd.get(), name, path, errno);
         if (Check check = compare(identity, level.identity, path); !check.ok())
@@ -170,7 +170,7 @@ HeldPath::Check HeldPath::recheck() const
     if (!m_check.ok())
         return m_check;
     if (m_item.isFolder()) {
-        UniqueFd item(SafeOpen::Folder(fd.get(), m_name.constData(), O_PATH));
+        UniqueFd item(SafeOpen::Folder(fd.get(), m_name.constData(), FolderAccess::Hold));
         if (!item.isOpen() || !SafeOpen::IdentityOf(item.get(), identity))
             return explain(fd.get(), m_name, m_path, errno);
     } else if (!SafeOpen::IdentityAt(fd.get(), m_name.constData(), identity)) {
@@ -185,7 +185,7 @@ int HeldPath::openItem(Check *why) const
         *why = m_check;
         return -1;
     }
-    UniqueFd fd(SafeOpen::Folder(parentFd(), m_name.constData(), O_RDONLY));
+    UniqueFd fd(SafeOpen::Folder(parentFd(), m_name.constData(), FolderAccess::List));
     NodeIdentity identity;
     if (!fd.isOpen() || !SafeOpen::IdentityOf(fd.get(), identity)) {
         *why = explain(parentFd(), m_name, m_path, errno);

@@ -1,5 +1,6 @@
 #include "ItemRemoval.h"
 
+#include "FileSystem.h"
 #include "FolderRefresh.h"
 #include "RaceHook.h"
 #include "RecordsEdit.h"
@@ -7,10 +8,6 @@
 #include "Trash.h"
 
 #include <cerrno>
-
-#include <fcntl.h>
-#include <sys/statvfs.h>
-#include <unistd.h>
 
 ItemRemoval::Result ItemRemoval::recheck(const HeldPath &item) const
 {
@@ -50,12 +47,12 @@ ItemRemoval::Result ItemRemoval::deletePermanently(const HeldPath &item)
         return result;
     // A volume or a folder that forbids removing the item itself refuses it whole, rather than
     // after emptying it.
-    struct statvfs volume;
-    if (::fstatvfs(item.parentFd(), &volume) == 0 && (volume.f_flag & ST_RDONLY) != 0) {
+    VolumeStatus volume;
+    if (FileSystem::VolumeStatusOf(item.parentFd(), volume) && volume.readOnly) {
         result.error = EROFS;
         return result;
     }
-    if (::faccessat(item.parentFd(), ".", W_OK | X_OK, AT_EACCESS) != 0) {
+    if (!FileSystem::MayChangeFolder(item.parentFd())) {
         result.error = errno;
         return result;
     }

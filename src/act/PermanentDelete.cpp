@@ -1,15 +1,14 @@
 #include "PermanentDelete.h"
 
+#include "FileSystem.h"
+#include "FolderListing.h"
 #include "HeldPath.h"
 #include "RaceHook.h"
 #include "SafeOpen.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
-
-#include <dirent.h>
-#include <fcntl.h>
-#include <unistd.h>
+#include <memory>
 
 namespace {
 
@@ -30,7 +29,7 @@ std::vector<PermanentDelete::Failure> PermanentDelete::remove(const HeldPath &it
     if (!top.isFolder()) {
         if (!StillThere(item.parentFd(), item.name(), top))
             failures.push_back({item.path(), ESTALE});
-        else if (::unlinkat(item.parentFd(), item.name().constData(), 0) != 0)
+        else if (!FileSystem::RemoveFileAt(item.parentFd(), item.name().constData()))
             failures.push_back({item.path(), errno});
         return failures;
     }
@@ -38,22 +37,18 @@ std::vector<PermanentDelete::Failure> PermanentDelete::remove(const HeldPath &it
     // An explicit stack rather than recursion: a tree may be deeper than any thread's stack.
     struct Level
     {
-        DIR *dir;
+        UniqueFd fd;
+        FolderListing listing;
         NodeIdentity identity;
         QByteArray path; // ending with "/"
         QByteArray name;
     };
-    std::vector<Level> levels;
+    std::vector<std::unique_ptr<Level>> levels;
     const auto enter = [&](int fd, const NodeIdentity &identity, const QByteArray &path,
                            const QByteArray &name) {
         RaceHook::Reach(RaceHook::Moment::EnteringFolder, path);
-        DIR *dir = ::fdopendir(fd);
-        if (!dir) {
-            failures.push_back({path, errno});
-            ::close(fd);
-            return;
-        }
-        levels.push_back({dir, identity, path + '/', name});
+        levels.push_back(std::unique_ptr<Level>(
+            new Level{UniqueFd(fd), FolderListing(fd), identity, path + '/', name}));
     };
     HeldPath::Check why;
     const int topFd = item.openItem(&why);
@@ -63,32 +58,28 @@ std::vector<PermanentDelete::Failure> PermanentDelete::remove(const HeldPath &it
     }
     enter(topFd, top, item.path(), item.name());
 
+    FolderListing::Entry entry;
     while (!levels.empty()) {
-        Level &level = levels.back();
-        const int fd = ::dirfd(level.dir);
-        errno = 0;
-        const dirent *entry = ::readdir(level.dir);
-        if (!entry) {
-            if (errno != 0)
-                failures.push_back({level.path, errno});
-            const Level done = level;
+        Level &level = *levels.back();
+        const int fd = level.fd.get();
+        if (!level.listing.next(entry)) {
+            if (level.listing.error() != 0)
+                failures.push_back({level.path, level.listing.error()});
+            const std::unique_ptr<Level> done = std::move(levels.back());
             levels.pop_back();
-            const int parentFd = levels.empty() ? item.parentFd() : ::dirfd(levels.back().dir);
+            const int parentFd = levels.empty() ? item.parentFd() : levels.back()->fd.get();
             // The folder goes only under its own name: one renamed away meanwhile, and whatever
             // took its name, stay.
-            if (StillThere(parentFd, done.name, done.identity) &&
-                ::unlinkat(parentFd, done.name.constData(), AT_REMOVEDIR) != 0 &&
+            if (StillThere(parentFd, done->name, done->identity) &&
+                !FileSystem::RemoveFolderAt(parentFd, done->name.constData()) &&
                 errno != ENOTEMPTY && errno != EEXIST && errno != ENOENT)
-                failures.push_back({done.path.chopped(1), errno}); // not for what it keeps
-            ::closedir(done.dir);
+                failures.push_back({done->path.chopped(1), errno}); // not for what it keeps
             continue;
         }
-        const QByteArray name(entry->d_name);
-        if (name == "." || name == "..")
-            continue;
+        const QByteArray name(entry.name, entry.nameLength);
         const QByteArray path = level.path + name;
         NodeIdentity child;
-        if (!SafeOpen::IdentityAt(fd, entry->d_name, child)) {
+        if (!SafeOpen::IdentityAt(fd, entry.name, child)) {
             if (errno != ENOENT)
                 failures.push_back({path, errno});
             continue;
@@ -98,17 +89,17 @@ std::vector<PermanentDelete::Failure> PermanentDelete::remove(const HeldPath &it
             continue;
         }
         if (!child.isFolder()) {
-            // unlinkat never follows a link, and refuses a folder that took the name meanwhile.
-            if (::unlinkat(fd, entry->d_name, 0) != 0 && errno != ENOENT)
+            // Never follows a link, and refuses a folder that took the name meanwhile.
+            if (!FileSystem::RemoveFileAt(fd, entry.name) && errno != ENOENT)
                 failures.push_back({path, errno});
             continue;
         }
-        const int childFd = SafeOpen::Folder(fd, entry->d_name, O_RDONLY);
+        const int childFd = SafeOpen::Folder(fd, entry.name, FileSystem::FolderAccess::List);
         NodeIdentity opened;
         if (childFd < 0 || !SafeOpen::IdentityOf(childFd, opened) || !opened.sameAs(child)) {
             const int error = childFd < 0 ? errno : ESTALE;
             if (childFd >= 0)
-                ::close(childFd);
+                FileSystem::Close(childFd);
             if (error != ENOENT)
                 failures.push_back({path, error});
             continue;

@@ -1,13 +1,11 @@
 #include "RemovalCheck.h"
 
+#include "FileSystem.h"
 #include "MountTable.h"
 #include "Paths.h"
 #include "Trash.h"
 
 #include <QFile>
-
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -38,13 +36,13 @@ Refusal CheckRemoval(const QByteArray &volumeRoot, const QByteArray &path,
         return Refusal::VolumeRoot;
     if (!Inside(item, root))
         return Refusal::OutsideVolume;
-    struct stat st;
-    if (::lstat(item.constData(), &st) != 0)
+    FileStatus status;
+    if (!FileSystem::StatusOfPath(item, status, FileSystem::FollowLink::No))
         return Refusal::Missing;
     for (const QByteArray &mount : mountPoints)
         if (mount != "/" && Inside(mount, item))
             return Refusal::MountPoint;
-    if (S_ISDIR(st.st_mode)) {
+    if (status.isFolder()) {
         const QByteArray trash = Trash::folderFor(item);
         if (!trash.isEmpty() && IsTrashName(item, trash))
             return Refusal::TrashFolder;
@@ -75,10 +73,10 @@ QByteArrayList CurrentMountPoints()
 
 bool ChangedSinceScan(const QByteArray &path, quint64 size, qint64 date)
 {
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
+    FileStatus status;
+    if (!FileSystem::StatusOfPath(path, status, FileSystem::FollowLink::No))
         return true;
-    if (S_ISDIR(st.st_mode))
-        return st.st_mtim.tv_sec != date;
-    return quint64(st.st_size) != size || st.st_mtim.tv_sec != date;
+    if (status.isFolder())
+        return status.modified != date;
+    return status.size != size || status.modified != date;
 }

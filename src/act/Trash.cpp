@@ -1,17 +1,17 @@
 #include "Trash.h"
 
+#include "FileSystem.h"
 #include "HeldPath.h"
 #include "Paths.h"
 #include "SafeOpen.h"
+#include "ThisProcess.h"
 #include "UniqueFd.h"
 
 #include <QDateTime>
 
 #include <cerrno>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
+using FileSystem::FolderAccess;
 
 namespace {
 
@@ -31,8 +31,9 @@ QByteArray TopOfVolume(const QByteArray &path, quint64 device)
     while (top.size() > 1) {
         const qsizetype slash = top.lastIndexOf('/', top.endsWith('/') ? top.size() - 2 : -1);
         const QByteArray up = slash <= 0 ? QByteArray("/") : top.first(slash);
-        struct stat above;
-        if (::stat(up.constData(), &above) != 0 || quint64(above.st_dev) != device)
+        FileStatus above;
+        if (!FileSystem::StatusOfPath(up, above, FileSystem::FollowLink::Yes) ||
+            above.device != device)
             break;
         top = up;
     }
@@ -60,12 +61,12 @@ struct OpenTrash
 
     bool accept(UniqueFd &fd, const QByteArray &at, quint64 device, bool own)
     {
-        struct stat st;
-        if (::fstat(fd.get(), &st) != 0)
+        FileStatus status;
+        if (!FileSystem::StatusOf(fd.get(), status))
             return fail(errno, at);
-        if (quint64(st.st_dev) != device)
+        if (status.device != device)
             return fail(EXDEV, at);
-        if (own && st.st_uid != ::getuid())
+        if (own && status.owner != ThisProcess::UserId())
             return fail(EPERM, at);
         return true;
     }
@@ -74,9 +75,9 @@ struct OpenTrash
     // reached through one), made when missing.
     bool openStart(UniqueFd &fd, const QByteArray &at, quint64 device, bool make)
     {
-        fd.reset(::open(at.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-        if (!fd.isOpen() && errno == ENOENT && make && ::mkdir(at.constData(), 0700) == 0)
-            fd.reset(::open(at.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        fd.reset(FileSystem::OpenFolder(at, FolderAccess::Hold));
+        if (!fd.isOpen() && errno == ENOENT && make && FileSystem::MakeFolder(at))
+            fd.reset(FileSystem::OpenFolder(at, FolderAccess::Hold));
         return fd.isOpen() ? accept(fd, at, device, false) : fail(errno, at);
     }
 
@@ -84,10 +85,10 @@ struct OpenTrash
                    bool own)
     {
         const QByteArray name = at.sliced(at.lastIndexOf('/') + 1);
-        fd.reset(SafeOpen::Folder(dirFd, name.constData(), O_PATH));
+        fd.reset(SafeOpen::Folder(dirFd, name.constData(), FolderAccess::Hold));
         if (!fd.isOpen() && errno == ENOENT && make &&
-            ::mkdirat(dirFd, name.constData(), 0700) == 0)
-            fd.reset(SafeOpen::Folder(dirFd, name.constData(), O_PATH));
+            FileSystem::MakeFolderAt(dirFd, name.constData()))
+            fd.reset(SafeOpen::Folder(dirFd, name.constData(), FolderAccess::Hold));
         // ENOTDIR says no more than ELOOP here: what stands there is no folder to use.
         if (!fd.isOpen())
             return fail(errno == ENOTDIR ? ELOOP : errno, at);
@@ -105,8 +106,9 @@ OpenTrash Open(const QByteArray &itemPath, quint64 device, bool make)
 {
     OpenTrash trash;
     const QByteArray home = HomeData();
-    struct stat st;
-    if (::stat(home.constData(), &st) == 0 && quint64(st.st_dev) == device) {
+    FileStatus status;
+    if (FileSystem::StatusOfPath(home, status, FileSystem::FollowLink::Yes) &&
+        status.device == device) {
         UniqueFd data;
         trash.path = home + "/Trash/";
         if (trash.openStart(data, home, device, make) &&
@@ -119,11 +121,10 @@ OpenTrash Open(const QByteArray &itemPath, quint64 device, bool make)
     if (!trash.openStart(topFd, top, device, false))
         return trash;
     trash.top = top;
-    const QByteArray uid = QByteArray::number(::getuid());
+    const QByteArray uid = QByteArray::number(ThisProcess::UserId());
     // A shared .Trash counts only when sticky and not a link: otherwise anyone could read or
     // replace what others throw away.
-    if (::fstatat(topFd.get(), ".Trash", &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISDIR(st.st_mode) &&
-        (st.st_mode & S_ISVTX) != 0) {
+    if (FileSystem::StatusAt(topFd.get(), ".Trash", status) && status.isFolder() && status.sticky) {
         OpenTrash shared;
         shared.top = top;
         shared.path = top + ".Trash/" + uid + '/';
@@ -144,10 +145,10 @@ OpenTrash Open(const QByteArray &itemPath, quint64 device, bool make)
 
 QByteArray Trash::folderFor(const QByteArray &path)
 {
-    struct stat st;
-    if (::lstat(path.constData(), &st) != 0)
+    FileStatus status;
+    if (!FileSystem::StatusOfPath(path, status, FileSystem::FollowLink::No))
         return {};
-    OpenTrash trash = Open(path, quint64(st.st_dev), false);
+    OpenTrash trash = Open(path, status.device, false);
     if (trash.error != 0) {
         errno = trash.error;
         return {};
@@ -178,32 +179,31 @@ Trash::Outcome Trash::move(const HeldPath &item)
     for (int attempt = 1; attempt < 10000; ++attempt) {
         const QByteArray trashed = attempt == 1 ? name : name + '.' + QByteArray::number(attempt);
         const QByteArray infoName = trashed + ".trashinfo";
-        const int fd = ::openat(trash.info.get(), infoName.constData(),
-                                O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+        const int fd = FileSystem::CreateFileAt(trash.info.get(), infoName.constData());
         if (fd < 0) {
             if (errno == EEXIST)
                 continue;
             outcome.error = errno;
             return outcome;
         }
-        const bool written = ::write(fd, info.constData(), size_t(info.size())) == info.size();
-        const int closed = ::close(fd);
+        const bool written = FileSystem::WriteAll(fd, info.constData(), info.size());
+        const bool closed = FileSystem::Close(fd);
         // Never over something already in files/ without its info.
-        int error = !written || closed != 0 ? EIO : 0;
-        if (error == 0 && ::renameat2(item.parentFd(), name.constData(), trash.files.get(),
-                                      trashed.constData(), RENAME_NOREPLACE) != 0)
+        int error = !written || !closed ? EIO : 0;
+        if (error == 0 && !FileSystem::RenameNoReplace(item.parentFd(), name.constData(),
+                                                       trash.files.get(), trashed.constData()))
             error = errno;
         NodeIdentity moved;
         if (error == 0 &&
             (!SafeOpen::IdentityAt(trash.files.get(), trashed.constData(), moved) ||
              moved.device != item.item().device || moved.inode != item.item().inode)) {
             // Something took the item's name between the last look and the move: it goes back.
-            ::renameat2(trash.files.get(), trashed.constData(), item.parentFd(), name.constData(),
-                        RENAME_NOREPLACE);
+            FileSystem::RenameNoReplace(trash.files.get(), trashed.constData(), item.parentFd(),
+                                        name.constData());
             error = ESTALE;
         }
         if (error != 0) {
-            ::unlinkat(trash.info.get(), infoName.constData(), 0);
+            FileSystem::RemoveFileAt(trash.info.get(), infoName.constData());
             if (error == EEXIST)
                 continue;
             outcome.error = error;

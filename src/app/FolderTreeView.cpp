@@ -3,10 +3,11 @@
 #include "DriveScan.h"
 #include "ItemMenu.h"
 
+#include "FileSystem.h"
 #include "FolderTreeModel.h"
 #include "Icons.h"
 #include "Paths.h"
-#include "PosixDirectory.h"
+#include "UniqueFd.h"
 
 #include <QEvent>
 #include <QHeaderView>
@@ -14,9 +15,6 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -118,11 +116,7 @@ void FolderTreeView::setRootfolder(const QByteArray &root)
     const QByteArray folder = normalFolder(root);
     if (folder.isEmpty() || folder == m_root)
         return;
-    const int fd = PosixDirectory::OpenRoot(folder);
-    if (fd < 0)
-        return;
-    ::close(fd);
-    if (::access(folder.constData(), R_OK | X_OK) != 0)
+    if (!UniqueFd(FileSystem::OpenFolder(folder)).isOpen() || !FileSystem::MayListFolder(folder))
         return;
     m_root = folder;
     rebuild({});
@@ -233,16 +227,9 @@ bool FolderTreeView::isShownFolder(const QByteArray &folder) const
         return false;
     if (m_records)
         return m_records->indexOf(AddSlash(folder)) >= 0;
-    int fd = PosixDirectory::OpenRoot(m_root);
-    for (const QByteArray &name : folder.mid(m_root.size()).split('/')) {
-        if (fd < 0 || name.isEmpty())
-            continue;
-        const int below = PosixDirectory::OpenChild(fd, name);
-        ::close(fd);
-        fd = below;
-    }
-    if (fd < 0)
-        return false;
-    ::close(fd);
-    return true;
+    UniqueFd fd(FileSystem::OpenFolder(m_root));
+    for (const QByteArray &name : folder.mid(m_root.size()).split('/'))
+        if (fd.isOpen() && !name.isEmpty())
+            fd.reset(FileSystem::OpenChild(fd.get(), name));
+    return fd.isOpen();
 }

@@ -4,6 +4,7 @@
 #include "ActCommand.h"
 #include "BiggestCommand.h"
 #include "DirListModel.h"
+#include "FileSystem.h"
 #include "FolderTreeView.h"
 #include "FormatText.h"
 #include "Formatting.h"
@@ -39,10 +40,6 @@
 #include <QToolButton>
 
 #include <iterator>
-
-#include <climits>
-#include <cstdlib>
-#include <sys/stat.h>
 
 namespace {
 
@@ -403,19 +400,17 @@ bool MainWindow::scanFolder(const QByteArray &path)
         return false;
     // Named by its real path, so that a link or "..", or the root of a listed volume, is the
     // drive it really is.
-    char real[PATH_MAX];
-    struct stat status
-    {
-    };
-    if (!::realpath(path.constData(), real) || ::stat(real, &status) != 0 ||
-        !S_ISDIR(status.st_mode)) {
+    const QByteArray real = FileSystem::ResolvedPath(path);
+    FileStatus status;
+    if (real.isEmpty() || !FileSystem::StatusOfPath(real, status, FileSystem::FollowLink::Yes) ||
+        !status.isFolder()) {
         QMessageBox box(QMessageBox::Warning, Text(TextId::ErrorTitle),
                         FormatText(Text(TextId::NotAFolder), QFile::decodeName(path)),
                         QMessageBox::Ok, this);
         box.exec();
         return false;
     }
-    const Volume drive{QByteArray(real), DriveKind::Folder};
+    const Volume drive{real, DriveKind::Folder};
     const qsizetype known = m_scans->drives().size();
     const int index = m_scans->addDrive(drive);
     if (index == known) {

@@ -1,5 +1,6 @@
 #include "ReportWindow.h"
 
+#include "FileSystem.h"
 #include "FormatText.h"
 #include "Formatting.h"
 #include "TextTable.h"
@@ -11,8 +12,6 @@
 #include <QTextBrowser>
 #include <QThreadPool>
 #include <QVBoxLayout>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -124,11 +123,11 @@ void ReportWindow::refresh()
     m_reading.run([root, scan = m_scan.value_or(ScanFigures{}),
                    scope = m_scope](const std::atomic<bool> &cancelled) {
         // A saved scan's root ("server:/srv/") is no path of this machine.
-        struct stat status;
-        if (scope == ReportScope::Saved || stat(root.constData(), &status) != 0)
+        FileStatus status;
+        if (scope == ReportScope::Saved ||
+            !FileSystem::StatusOfPath(root, status, FileSystem::FollowLink::Yes))
             return DiskReport{root, {}, scan, {}, {}, scope};
-        return MakeDiskReport(root, quint64(status.st_dev), scan, ListedFiles, {}, &cancelled,
-                              scope);
+        return MakeDiskReport(root, status.device, scan, ListedFiles, {}, &cancelled, scope);
     });
 }
 

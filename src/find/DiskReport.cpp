@@ -1,11 +1,11 @@
 #include "DiskReport.h"
 
+#include "FileSystem.h"
+
 #include <QFile>
 #include <QSet>
 
 #include <algorithm>
-
-#include <sys/statvfs.h>
 
 VolumeSpace VolumeSpace::fromBlocks(quint64 blocks, quint64 free, quint64 available,
                                     quint64 blockSize)
@@ -55,11 +55,11 @@ QByteArrayList MountPointsInside(const QList<MountEntry> &entries, QByteArrayVie
 
 VolumeSpace ReadVolumeSpace(const QByteArray &path)
 {
-    struct statvfs status;
-    if (statvfs(path.constData(), &status) != 0)
+    VolumeStatus status;
+    if (!FileSystem::VolumeStatusOf(path, status))
         return {};
-    return VolumeSpace::fromBlocks(status.f_blocks, status.f_bfree, status.f_bavail,
-                                   status.f_frsize);
+    return VolumeSpace::fromBlocks(status.blocks, status.freeBlocks, status.availableBlocks,
+                                   status.blockSize);
 }
 
 DiskReport MakeDiskReport(const QByteArray &root, quint64 device, const ScanFigures &scan,

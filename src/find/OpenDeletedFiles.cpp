@@ -1,30 +1,16 @@
 #include "OpenDeletedFiles.h"
 
+#include "FileSystem.h"
+#include "FolderListing.h"
+#include "UniqueFd.h"
+
 #include <QFile>
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <memory>
 #include <unordered_set>
 
-#include <dirent.h>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 namespace {
-
-struct CloseDirectory
-{
-    void operator()(DIR *directory) const { closedir(directory); }
-};
-using Directory = std::unique_ptr<DIR, CloseDirectory>;
-
-Directory OpenDirectory(const QByteArray &path)
-{
-    return Directory(opendir(path.constData()));
-}
 
 bool IsNumber(const char *name)
 {
@@ -34,16 +20,6 @@ bool IsNumber(const char *name)
         if (*name < '0' || *name > '9')
             return false;
     return true;
-}
-
-QByteArray ReadLink(const QByteArray &path)
-{
-    QByteArray target(PATH_MAX, Qt::Uninitialized);
-    const ssize_t length = readlink(path.constData(), target.data(), size_t(target.size()));
-    if (length < 0)
-        return {};
-    target.truncate(qsizetype(length));
-    return target;
 }
 
 QByteArray ProcessName(const QByteArray &processFolder)
@@ -75,19 +51,21 @@ OpenDeletedFiles FindOpenDeletedFiles(const QByteArray &procRoot, quint64 device
                                       const std::atomic<bool> *cancelled)
 {
     OpenDeletedFiles found;
-    const Directory processes = OpenDirectory(procRoot);
-    if (!processes)
+    const UniqueFd processes(FileSystem::OpenFolder(procRoot));
+    if (!processes.isOpen())
         return found;
     std::unordered_set<quint64> inodesSeen;
-    while (const dirent *process = readdir(processes.get())) {
+    FolderListing processList(processes.get());
+    FolderListing::Entry process;
+    while (processList.next(process)) {
         if (cancelled && cancelled->load(std::memory_order_relaxed))
             return found;
-        if (!IsNumber(process->d_name))
+        if (!IsNumber(process.name))
             continue;
-        const QByteArray folder = procRoot + '/' + process->d_name;
+        const QByteArray folder = procRoot + '/' + process.name;
         const QByteArray fdFolder = folder + "/fd";
-        const Directory fds = OpenDirectory(fdFolder);
-        if (!fds) {
+        const UniqueFd fds(FileSystem::OpenFolder(fdFolder));
+        if (!fds.isOpen()) {
             // A process that ended while we looked has nothing left to hold.
             if (errno != ENOENT && errno != ESRCH)
                 ++found.unreadProcesses;
@@ -95,27 +73,29 @@ OpenDeletedFiles FindOpenDeletedFiles(const QByteArray &procRoot, quint64 device
         }
         QByteArray name;
         bool named = false;
-        while (const dirent *fd = readdir(fds.get())) {
-            if (!IsNumber(fd->d_name))
+        FolderListing fdList(fds.get());
+        FolderListing::Entry fd;
+        while (fdList.next(fd)) {
+            if (!IsNumber(fd.name))
                 continue;
-            const QByteArray fdPath = fdFolder + '/' + fd->d_name;
-            struct stat status;
-            // stat() follows the link to the open file itself, named or not.
-            if (stat(fdPath.constData(), &status) != 0 || quint64(status.st_dev) != device ||
-                !S_ISREG(status.st_mode) || status.st_nlink != 0)
+            const QByteArray fdPath = fdFolder + '/' + fd.name;
+            FileStatus status;
+            // Followed, the link leads to the open file itself, named or not.
+            if (!FileSystem::StatusOfPath(fdPath, status, FileSystem::FollowLink::Yes) ||
+                status.device != device || status.kind != FileStatus::Kind::File ||
+                status.links != 0)
                 continue;
-            if (!inodesSeen.insert(quint64(status.st_ino)).second)
+            if (!inodesSeen.insert(status.inode).second)
                 continue;
             if (!named) {
                 name = ProcessName(folder);
                 named = true;
             }
-            const quint64 allocated = quint64(status.st_blocks) * 512;
-            found.allocated += allocated;
+            found.allocated += status.allocated;
             ++found.count;
             Keep(found.biggest,
-                 OpenDeletedFile{QByteArray(process->d_name).toLongLong(), name, ReadLink(fdPath),
-                                 allocated},
+                 OpenDeletedFile{QByteArray(process.name).toLongLong(), name,
+                                 FileSystem::ReadLink(fdPath), status.allocated},
                  keep);
         }
     }

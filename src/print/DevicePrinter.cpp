@@ -1,7 +1,9 @@
 #include "DevicePrinter.h"
 
+#include "FileSystem.h"
 #include "PrintQueue.h"
 #include "SystemErrorText.h"
+#include "UniqueFd.h"
 
 #include <QDir>
 #include <QFile>
@@ -17,9 +19,6 @@
 #include <utility>
 
 #include <cerrno>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -54,14 +53,12 @@ constexpr std::array<std::pair<int, QPageSize::PageSizeId>, 17> PaperCodes{{
 int WriteProblem(const QString &fileName)
 {
     const QByteArray path = QFile::encodeName(fileName);
-    if (const int fd = ::open(path.constData(), O_WRONLY | O_APPEND | O_CLOEXEC); fd >= 0) {
-        ::close(fd);
+    if (UniqueFd(FileSystem::OpenFile(path, FileSystem::FileAccess::Write)).isOpen())
         return 0;
-    }
     if (errno != ENOENT)
         return errno;
     const QByteArray folder = QFile::encodeName(QFileInfo(fileName).absolutePath());
-    return ::access(folder.constData(), W_OK | X_OK) == 0 ? 0 : errno;
+    return FileSystem::MayChangeFolder(folder) ? 0 : errno;
 }
 
 // Names the file or the queue, and why: what the system or the queue answered.

@@ -1,15 +1,13 @@
 #include "SavedInput.h"
 
+#include "FileSystem.h"
+
 #include <zlib.h>
 #include <zstd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 struct SavedInput::Decompressor
 {
@@ -35,25 +33,25 @@ SavedInput::SavedInput() = default;
 SavedInput::~SavedInput()
 {
     if (m_ownsFd)
-        ::close(m_fd);
+        FileSystem::Close(m_fd);
 }
 
 bool SavedInput::open(const QByteArray &fileName)
 {
     if (fileName == "-") {
-        m_fd = STDIN_FILENO;
+        m_fd = FileSystem::StandardInput;
         return true;
     }
-    m_fd = ::open(fileName.constData(), O_RDONLY | O_CLOEXEC);
+    m_fd = FileSystem::OpenFile(fileName, FileSystem::FileAccess::Read);
     if (m_fd < 0) {
         m_error.systemError = errno;
         fail(ImportError::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     m_ownsFd = true;
-    struct stat status;
-    if (::fstat(m_fd, &status) == 0 && S_ISREG(status.st_mode))
-        m_knownSize = quint64(status.st_size);
+    FileStatus status;
+    if (FileSystem::StatusOf(m_fd, status) && status.kind == FileStatus::Kind::File)
+        m_knownSize = status.size;
     return true;
 }
 
@@ -80,17 +78,13 @@ qint64 SavedInput::readRaw(char *into, qint64 capacity)
         m_rawRead += quint64(n);
         return n;
     }
-    for (;;) {
-        const ssize_t n = ::read(m_fd, into, size_t(capacity));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            m_error.systemError = errno;
-            return fail(ImportError::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
-        }
-        m_rawRead += quint64(n);
-        return n;
+    const qint64 n = FileSystem::Read(m_fd, into, capacity);
+    if (n < 0) {
+        m_error.systemError = errno;
+        return fail(ImportError::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
     }
+    m_rawRead += quint64(n);
+    return n;
 }
 
 // Tops up the compressed bytes read ahead; false on a read error.

@@ -1,5 +1,7 @@
 #include "SavedOutput.h"
 
+#include "FileSystem.h"
+
 #include <zlib.h>
 #include <zstd.h>
 
@@ -7,9 +9,6 @@
 #include <cstring>
 #include <utility>
 #include <vector>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 // One of the two compressors, fed through a fixed buffer.
 struct SavedOutput::Compressor
@@ -36,8 +35,8 @@ SavedOutput::SavedOutput() = default;
 SavedOutput::~SavedOutput()
 {
     if (m_fd >= 0 && m_ownsFd) {
-        ::close(m_fd);
-        ::unlink(m_fileName.constData());
+        FileSystem::Close(m_fd);
+        FileSystem::RemoveFile(m_fileName);
     }
 }
 
@@ -52,9 +51,9 @@ bool SavedOutput::open(const QByteArray &fileName)
 {
     m_fileName = fileName;
     if (fileName == "-") {
-        m_fd = STDOUT_FILENO;
+        m_fd = FileSystem::StandardOutput;
     } else {
-        m_fd = ::open(fileName.constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        m_fd = FileSystem::OpenFile(fileName, FileSystem::FileAccess::Replace);
         if (m_fd < 0)
             return fail(QString::fromLocal8Bit(fileName), errno);
         m_ownsFd = true;
@@ -78,16 +77,8 @@ bool SavedOutput::open(const QByteArray &fileName)
 
 bool SavedOutput::writeOut(const char *data, size_t size)
 {
-    while (size > 0) {
-        const ssize_t written = ::write(m_fd, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return fail(QString::fromLocal8Bit(m_fileName), written < 0 ? errno : EIO);
-        data += written;
-        size -= size_t(written);
-    }
-    return true;
+    return FileSystem::WriteAll(m_fd, data, qint64(size)) ||
+           fail(QString::fromLocal8Bit(m_fileName), errno);
 }
 
 bool SavedOutput::write(const char *data, size_t size)
@@ -144,10 +135,10 @@ bool SavedOutput::finish()
     }
     const int fd = std::exchange(m_fd, -1);
     if (m_ownsFd) {
-        if (::close(fd) != 0 && ok)
+        if (!FileSystem::Close(fd) && ok)
             ok = fail(QString::fromLocal8Bit(m_fileName), errno);
         if (!ok)
-            ::unlink(m_fileName.constData());
+            FileSystem::RemoveFile(m_fileName);
     }
     return ok;
 }

@@ -1,6 +1,6 @@
 #include "SavedRootName.h"
 
-#include <unistd.h>
+#include "ThisProcess.h"
 
 namespace {
 
@@ -35,6 +35,5 @@ QByteArray SavedRootLabel(const QByteArray &named, const QByteArray &root)
 
 QByteArray ThisMachine()
 {
-    char name[256] = {};
-    return ::gethostname(name, sizeof name - 1) == 0 ? QByteArray(name) : QByteArray();
+    return ThisProcess::HostName();
 }

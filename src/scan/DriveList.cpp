@@ -1,14 +1,11 @@
 #include "DriveList.h"
 
+#include "FileSystem.h"
 #include "MountTable.h"
 
 #include <QFile>
 
-#include <sys/statvfs.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdlib>
 #include <limits>
 
 using namespace Qt::StringLiterals;
@@ -46,11 +43,9 @@ public:
     {
         const QByteArray link =
             "/sys/dev/block/"_ba + QByteArray::number(major) + ':' + QByteArray::number(minor);
-        char *resolved = ::realpath(link.constData(), nullptr);
-        if (!resolved)
+        QByteArray device = FileSystem::ResolvedPath(link);
+        if (device.isEmpty())
             return false;
-        QByteArray device(resolved);
-        std::free(resolved);
         if (QFile::exists(QFile::decodeName(device + "/partition")))
             device.truncate(device.lastIndexOf('/'));
         return ReadSysFile(device + "/removable") == "1";
@@ -87,16 +82,9 @@ DiskSpace DiskSpaceOf(quint64 blocks, quint64 freeBlocks, quint64 blockSize)
 
 bool GetDiskSpace(const QByteArray &root, DiskSpace &space)
 {
-    struct statvfs info
-    {
-    };
-    int result = 0;
-    do {
-        result = ::statvfs(root.constData(), &info);
-    } while (result != 0 && errno == EINTR);
-    if (result != 0)
+    VolumeStatus volume;
+    if (!FileSystem::VolumeStatusOf(root, volume))
         return false;
-    const quint64 blockSize = info.f_frsize != 0 ? info.f_frsize : info.f_bsize;
-    space = DiskSpaceOf(info.f_blocks, info.f_bfree, blockSize);
+    space = DiskSpaceOf(volume.blocks, volume.freeBlocks, volume.blockSize);
     return true;
 }

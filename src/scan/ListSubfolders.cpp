@@ -1,22 +1,20 @@
 #include "ListSubfolders.h"
 
-#include "PosixDirectory.h"
-
-#include <fcntl.h>
-#include <unistd.h>
+#include "FileSystem.h"
+#include "FolderListing.h"
+#include "UniqueFd.h"
 
 std::vector<Subfolder> ReadSubfolders(int fd, bool linkCounts)
 {
     std::vector<Subfolder> folders;
-    std::vector<char> buffer(32 * 1024);
-    PosixDirectory::Listing listing(fd, buffer);
-    PosixDirectory::Listing::Entry entry;
-    PosixDirectory::Status status;
+    FolderListing listing(fd);
+    FolderListing::Entry entry;
+    FileStatus status;
     while (listing.next(entry)) {
         // An entry the listing does not type is asked for its status, without following links.
         const bool asked = entry.maybeDirectory && (linkCounts || !entry.isDirectory);
         if (!entry.maybeDirectory ||
-            (asked && (!PosixDirectory::StatusAt(fd, entry.name, status) || !status.isDirectory)))
+            (asked && (!FileSystem::StatusAt(fd, entry.name, status) || !status.isFolder())))
             continue;
         folders.push_back(
             {QByteArray(entry.name, entry.nameLength), linkCounts ? status.links : 0});
@@ -27,12 +25,11 @@ std::vector<Subfolder> ReadSubfolders(int fd, bool linkCounts)
 QList<QByteArray> ListSubfolders(const QByteArray &path)
 {
     QList<QByteArray> names;
-    const int fd = PosixDirectory::OpenBelow(
-        AT_FDCWD, path.endsWith('/') && path.size() > 1 ? path.chopped(1) : path);
-    if (fd < 0)
+    const UniqueFd fd(FileSystem::OpenBelowWorkingFolder(
+        path.endsWith('/') && path.size() > 1 ? path.chopped(1) : path));
+    if (!fd.isOpen())
         return names;
-    for (Subfolder &folder : ReadSubfolders(fd, false))
+    for (Subfolder &folder : ReadSubfolders(fd.get(), false))
         names.append(std::move(folder.name));
-    ::close(fd);
     return names;
 }

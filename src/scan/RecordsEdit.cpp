@@ -1,12 +1,11 @@
 #include "RecordsEdit.h"
 
 #include "FileRecordCodec.h"
+#include "FileSystem.h"
 #include "WalkOrder.h"
 
 #include <algorithm>
 #include <unordered_map>
-
-#include <sys/stat.h>
 
 namespace {
 
@@ -61,9 +60,9 @@ bool RecordsEdit::removeFile(FolderId folder, QByteArrayView name)
 
 void RecordsEdit::takeDateFromDisk(FolderId folder)
 {
-    struct stat st;
-    if (::stat(m_scan.pathOf(folder).constData(), &st) == 0)
-        m_scan.setDate(folder, st.st_mtim.tv_sec);
+    FileStatus status;
+    if (FileSystem::StatusOfPath(m_scan.pathOf(folder), status, FileSystem::FollowLink::Yes))
+        m_scan.setDate(folder, status.modified);
 }
 
 bool RecordsEdit::removeFolder(FolderId folder)
@@ -235,13 +234,13 @@ void RecordsEdit::adoptLateLinks(std::vector<HardLink> &links, const std::vector
                 continue;
             if (path.isEmpty())
                 path = m_scan.pathOf(folder);
-            struct stat st;
+            FileStatus status;
             const QByteArray filePath = path + file.name.toByteArray();
-            if (::lstat(filePath.constData(), &st) != 0)
+            if (!FileSystem::StatusOfPath(filePath, status, FileSystem::FollowLink::No))
                 continue;
             for (auto it = first; it != last; ++it) {
                 const HardLink &link = *it->second;
-                if (quint64(st.st_dev) == link.device && quint64(st.st_ino) == link.inode) {
+                if (status.device == link.device && status.inode == link.inode) {
                     HardLink twin = link;
                     twin.folder = folder;
                     twin.position = position;

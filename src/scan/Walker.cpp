@@ -2,8 +2,10 @@
 
 #include "AddressSpace.h"
 #include "FileRecordCodec.h"
-#include "PosixDirectory.h"
+#include "FileSystem.h"
+#include "FolderListing.h"
 #include "SaturatingMath.h"
+#include "ThisProcess.h"
 
 #include <algorithm>
 #include <array>
@@ -12,11 +14,6 @@
 #include <span>
 #include <system_error>
 
-#include <fcntl.h>
-#include <sys/resource.h>
-#include <unistd.h>
-
-using PosixDirectory::Status;
 using FolderId = WalkSink::FolderId;
 
 struct Walker::Task
@@ -46,7 +43,7 @@ public:
         bool closed = false;
         for (Slot &slot : m_slots) {
             if (slot.fd >= 0) {
-                ::close(slot.fd);
+                FileSystem::Close(slot.fd);
                 closed = true;
             }
             slot = Slot();
@@ -68,7 +65,7 @@ public:
     void keep(FolderId folder, int fd)
     {
         if (m_capacity == 0) {
-            ::close(fd);
+            FileSystem::Close(fd);
             return;
         }
         Slot *oldest = &m_slots[0];
@@ -76,7 +73,7 @@ public:
             if (slot.used < oldest->used)
                 oldest = &slot;
         if (oldest->fd >= 0)
-            ::close(oldest->fd);
+            FileSystem::Close(oldest->fd);
         *oldest = {folder, fd, ++m_clock};
     }
 
@@ -122,7 +119,7 @@ public:
     void run()
     {
         if (m_walker.m_niceness > 0)
-            ::setpriority(PRIO_PROCESS, pid_t(::gettid()), m_walker.m_niceness);
+            ThisProcess::LowerThreadPriority(m_walker.m_niceness);
         Task task;
         while (m_walker.pop(task)) {
             m_walker.waitWhileHeld();
@@ -138,7 +135,7 @@ private:
         FolderId folder = m_walker.m_rootFolder;
         int fd = -1;
         if (task.parent == WalkSink::NoFolder) {
-            fd = withDescriptor([&] { return ::fcntl(m_walker.m_rootFd, F_DUPFD_CLOEXEC, 0); });
+            fd = withDescriptor([&] { return FileSystem::Duplicate(m_walker.m_rootFd); });
             if (fd < 0)
                 m_walker.fail(errno); // the root is recorded: its listing cannot be left out
         } else {
@@ -182,20 +179,20 @@ private:
         bool byPath = false;
         const int fd = withDescriptor([&] {
             if (const int parentFd = m_cache.find(task.parent); parentFd >= 0)
-                return PosixDirectory::OpenChild(parentFd, task.name);
+                return FileSystem::OpenChild(parentFd, task.name);
             byPath = true;
             const QByteArray relative =
                 m_walker.m_sink.pathOf(task.parent).sliced(m_walker.m_rootPath.size()) + task.name;
-            return PosixDirectory::OpenBelow(m_walker.m_rootFd, relative);
+            return FileSystem::OpenBelow(m_walker.m_rootFd, relative);
         });
         if (fd < 0) {
             m_walker.m_sink.skippedFolder(task.parent, task.name, errno);
             return -1;
         }
-        Status status;
-        if (byPath && (!PosixDirectory::StatusOf(fd, status) ||
+        FileStatus status;
+        if (byPath && (!FileSystem::StatusOf(fd, status) ||
                        status.device != m_walker.m_rootDevice || status.inode != task.inode)) {
-            ::close(fd);
+            FileSystem::Close(fd);
             m_walker.m_sink.skippedFolder(task.parent, task.name, ENOENT); // not the one listed
             return -1;
         }
@@ -209,15 +206,15 @@ private:
         CountedBytes counted;
         quint32 subfolders = 0;
         bool denied = false;
-        PosixDirectory::Listing listing(fd, m_buffer);
-        PosixDirectory::Listing::Entry entry;
-        Status status;
+        FolderListing listing(fd, m_buffer);
+        FolderListing::Entry entry;
+        FileStatus status;
         while (listing.next(entry)) {
             if (m_walker.m_stop.load(std::memory_order_relaxed))
                 return;
             m_walker.waitWhileHeld();
             const QByteArrayView name(entry.name, entry.nameLength);
-            if (!PosixDirectory::StatusAt(fd, entry.name, status)) {
+            if (!FileSystem::StatusAt(fd, entry.name, status)) {
                 const int error = errno;
                 // The name and, where the listing tells it, the kind are all that is known: a
                 // file keeps its row with no size or date and counts nothing, even one gone since
@@ -235,7 +232,7 @@ private:
                     m_files.add(name, 0, FileRecord::UnknownDate);
                 continue;
             }
-            if (status.isDirectory) {
+            if (status.isFolder()) {
                 // Another volume mounted here has its own drive; it is counted, not entered.
                 if (status.device == m_walker.m_rootDevice) {
                     if (m_walker.isAncestor(status.inode, folder))
@@ -302,15 +299,15 @@ Walker::~Walker()
     requestStop();
     wait();
     if (m_rootFd >= 0)
-        ::close(m_rootFd);
+        FileSystem::Close(m_rootFd);
 }
 
 bool Walker::start()
 {
-    m_rootFd = m_givenRoot >= 0 ? ::fcntl(m_givenRoot, F_DUPFD_CLOEXEC, 0)
-                                : PosixDirectory::OpenRoot(m_rootPath);
-    Status status;
-    if (m_rootFd < 0 || !PosixDirectory::StatusOf(m_rootFd, status)) {
+    m_rootFd =
+        m_givenRoot >= 0 ? FileSystem::Duplicate(m_givenRoot) : FileSystem::OpenFolder(m_rootPath);
+    FileStatus status;
+    if (m_rootFd < 0 || !FileSystem::StatusOf(m_rootFd, status)) {
         m_error.store(errno);
         m_done.store(true, std::memory_order_release);
         return false;
@@ -319,7 +316,7 @@ bool Walker::start()
     m_sink.walkedDevice(status.device);
     // Each thread's descriptors come out of what the process has left; with too few for all of
     // them, fewer threads walk.
-    const int free = PosixDirectory::FreeDescriptors() - SpareDescriptors;
+    const int free = ThisProcess::FreeDescriptors() - SpareDescriptors;
     // Their stacks and buffers come out of the address space left, of which the records need
     // the most: under a tight limit, fewer threads walk.
     const quint64 room = AddressSpace::Left() / 4 / ThreadBytes;
@@ -344,7 +341,7 @@ bool Walker::start()
     // of it for their first moments.
     // When it cannot start, they start from here.
     if (m_niceness > 0 && m_launcher.start([this, threads] {
-            ::setpriority(PRIO_PROCESS, pid_t(::gettid()), m_niceness);
+            ThisProcess::LowerThreadPriority(m_niceness);
             startWorkers(threads);
         }))
         return true;

@@ -9,6 +9,7 @@
 #include "ReportingScan.h"
 #include "SavedInput.h"
 #include "ScanImport.h"
+#include "ThisProcess.h"
 #include "Walker.h"
 
 #include <QByteArray>
@@ -20,8 +21,6 @@
 #include <memory>
 #include <new>
 
-#include <sys/resource.h>
-
 namespace {
 
 void PrintSummary(const DriveScan &scan, const char *what, double readMs, int threads,
@@ -30,10 +29,6 @@ void PrintSummary(const DriveScan &scan, const char *what, double readMs, int th
     quint64 files = 0;
     for (qsizetype i = 0; i < scan.count(); ++i)
         files += scan.fileCountOf(WalkSink::FolderId(i));
-    struct rusage usage
-    {
-    };
-    getrusage(RUSAGE_SELF, &usage);
     std::fprintf(
         stderr,
         "folders %lld, files %llu, total %llu bytes, unreadable folders %u, unreadable "
@@ -42,7 +37,7 @@ void PrintSummary(const DriveScan &scan, const char *what, double readMs, int th
         static_cast<long long>(scan.count()), static_cast<unsigned long long>(files),
         static_cast<unsigned long long>(scan.totalSize()), scan.unreadFolders(), scan.unreadFiles(),
         what, readMs, threads, outputMs, double(scan.memoryUsed()) / 1048576.0,
-        double(usage.ru_maxrss) / 1024.0);
+        double(ThisProcess::PeakResidentBytes()) / 1048576.0);
 }
 
 double Milliseconds(std::chrono::steady_clock::duration d)

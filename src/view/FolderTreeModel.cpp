@@ -2,9 +2,10 @@
 
 #include "BackgroundPool.h"
 #include "DriveScan.h"
+#include "FileSystem.h"
 #include "ListSubfolders.h"
 #include "Paths.h"
-#include "PosixDirectory.h"
+#include "UniqueFd.h"
 
 #include <QCollatorSortKey>
 #include <QFile>
@@ -15,9 +16,6 @@
 
 #include <algorithm>
 #include <numeric>
-
-#include <fcntl.h>
-#include <unistd.h>
 
 struct FolderTreeModel::Node
 {
@@ -73,20 +71,16 @@ std::vector<FolderTreeModel::Listed> ListFolders(const QByteArray &root, const Q
                                                  const QLocale &locale)
 {
     std::vector<FolderTreeModel::Listed> folders;
-    const int rootFd = PosixDirectory::OpenRoot(root);
-    const int fd = relative.isEmpty() || rootFd < 0
-                       ? rootFd
-                       : PosixDirectory::OpenBelow(rootFd, relative.chopped(1));
-    if (fd != rootFd && rootFd >= 0)
-        ::close(rootFd);
-    if (fd < 0)
+    UniqueFd fd(FileSystem::OpenFolder(root));
+    if (!relative.isEmpty() && fd.isOpen())
+        fd.reset(FileSystem::OpenBelow(fd.get(), relative.chopped(1)));
+    if (!fd.isOpen())
         return folders;
     // A folder's link count of 2 says it holds no folder.
-    for (Subfolder &folder : ReadSubfolders(fd, true)) {
+    for (Subfolder &folder : ReadSubfolders(fd.get(), true)) {
         QString text = DisplayText(folder.name);
         folders.push_back({std::move(folder.name), std::move(text), folder.links != 2});
     }
-    ::close(fd);
     return SortListed(std::move(folders), locale);
 }
 

@@ -1,14 +1,13 @@
 #include "BackgroundPool.h"
 
+#include "ThisProcess.h"
+
 #include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <condition_variable>
 #include <mutex>
-
-#include <sys/resource.h>
-#include <unistd.h>
 
 namespace {
 
@@ -64,7 +63,7 @@ QThreadPool &BackgroundPool::instance()
 
 void BackgroundPool::lowerPriority()
 {
-    ::setpriority(PRIO_PROCESS, pid_t(::gettid()), BackgroundNiceness);
+    ThisProcess::LowerThreadPriority(BackgroundNiceness);
 }
 
 void BackgroundPool::runBoth(const std::function<void()> &first,

@@ -162,6 +162,9 @@ void TestRemoval::races_data()
     row("trash a link to a folder", "trash v/l acting", "", "");
     row("delete a file under 1 KB", "delete v/a/h acting", "", "");
     row("delete a folder", "delete v/a acting", "", "");
+    // More entries than one read of the folder lists, removed while it is listed.
+    row("delete a folder of 3,000 files", "delete v/a acting",
+        "mkdir v/a/n && (cd v/a/n && seq 3000 | xargs touch) && chown -R @ v/a/n", "");
     row("delete a hard link whose twin stays", "delete v/d/twin acting", "", "");
     // Deeper than the descriptors the act may hold (see races()).
     row("delete a file 200 folders deep", "delete v/" + Deep + "f acting", "", "");

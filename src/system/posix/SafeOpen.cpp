@@ -71,9 +71,10 @@ int ViaOpenat(int dirFd, const char *name, int flags)
 
 } // namespace
 
-int Folder(int dirFd, const char *name, int access)
+int Folder(int dirFd, const char *name, FileSystem::FolderAccess access)
 {
-    const int flags = access | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+    const int flags = (access == FileSystem::FolderAccess::List ? O_RDONLY : O_PATH) | O_DIRECTORY |
+                      O_NOFOLLOW | O_CLOEXEC;
     if (g_openat2.load(std::memory_order_relaxed)) {
         open_how how{};
         how.flags = quint64(flags);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include <utility>
+#include "FileSystem.h"
 
-#include <unistd.h>
+#include <utility>
 
 // An open descriptor closed when it goes out of scope; moves, never copies.
 class UniqueFd
@@ -32,7 +32,7 @@ public:
     void reset(int fd = -1)
     {
         if (m_fd >= 0)
-            ::close(m_fd);
+            FileSystem::Close(m_fd);
         m_fd = fd;
     }
 

@@ -1,0 +1,58 @@
+#include "FolderListing.h"
+
+#include <cerrno>
+#include <cstring>
+
+#include <dirent.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace {
+
+// What getdents64 fills the buffer with; glibc declares no such type.
+struct LinuxDirent64
+{
+    ino64_t d_ino;
+    off64_t d_off;
+    unsigned short d_reclen;
+    unsigned char d_type;
+    char d_name[1];
+};
+
+} // namespace
+
+FolderListing::FolderListing(int fd, std::vector<char> &buffer)
+    : m_fd(fd)
+    , m_buffer(buffer)
+{}
+
+FolderListing::FolderListing(int fd)
+    : m_fd(fd)
+    , m_own(OwnBufferBytes)
+    , m_buffer(m_own)
+{}
+
+bool FolderListing::next(Entry &entry)
+{
+    for (;;) {
+        if (m_at >= m_filled) {
+            const long got = ::syscall(SYS_getdents64, m_fd, m_buffer.data(), m_buffer.size());
+            if (got <= 0) {
+                m_error = got < 0 ? errno : 0;
+                return false;
+            }
+            m_filled = size_t(got);
+            m_at = 0;
+        }
+        const auto *dirent = reinterpret_cast<const LinuxDirent64 *>(m_buffer.data() + m_at);
+        m_at += dirent->d_reclen;
+        const char *name = dirent->d_name;
+        if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
+            continue;
+        entry.name = name;
+        entry.nameLength = qsizetype(std::strlen(name));
+        entry.isDirectory = dirent->d_type == DT_DIR;
+        entry.maybeDirectory = entry.isDirectory || dirent->d_type == DT_UNKNOWN;
+        return true;
+    }
+}
