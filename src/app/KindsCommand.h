@@ -2,6 +2,7 @@
 
 #include "SizeMeasure.h"
 #include "SupersedingTask.h"
+#include "ToolWindow.h"
 #include "TwipsScale.h"
 
 #include <QObject>
@@ -16,7 +17,7 @@ class WorkArea;
 
 // The kinds of file window's command and its ties to the rest of the window: it counts the
 // folder selected in the tree, again after each scan, shows a chosen file in the tree and the
-// list, and has the map bring out the selected kind. The window is made when first asked for.
+// list, and has the map bring out the selected kind; the rest of its life is a tool window's.
 // Owned by the main window through Qt's parenting.
 class KindsCommand : public QObject
 {
@@ -30,7 +31,7 @@ public:
     void setSizeMeasure(SizeMeasure measure);
     // Keeps the window's place and size, if it was ever shown.
     void save() const;
-    KindsWindow *window() const { return m_window; }
+    KindsWindow *window() const { return m_tool.window(); }
 
 private:
     void show();
@@ -40,11 +41,7 @@ private:
 
     WorkArea *m_workArea;
     ScanController *m_scans;
-    QWidget *m_parent;
-    KindsWindow *m_window = nullptr;
-    SizeMeasure m_measure = SizeMeasure::Apparent;
-    const SettingsStore *m_settings;
-    TwipsScale m_twips;
+    ToolWindow<KindsWindow> m_tool;
     bool m_choosing = false;              // the tree moves to a file chosen here: the count stays
     const DriveScan *m_learned = nullptr; // whose endings are known
     QTimer m_learnSoon;
