@@ -20,7 +20,7 @@
 #include "SavedScanCommand.h"
 #include "ScanComparison.h"
 #include "ScanController.h"
-#include "SearchWindow.h"
+#include "SearchCommand.h"
 #include "SettingsStore.h"
 #include "TextTable.h"
 #include "WindowKeys.h"
@@ -128,6 +128,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
         new BiggestCommand(this, m_workArea, m_scans, m_biggestEntry, m_settings, m_pixelTwips);
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
     m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
+    m_search = new SearchCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_saved = new SavedScanCommand(m_scans, this);
     connect(m_saved, &SavedScanCommand::comparisonChanged, this,
             [this](std::shared_ptr<const ScanComparison> earlier) {
@@ -439,25 +440,10 @@ void MainWindow::applyCommandStates()
     SetCommandStates(m_commands, state);
 }
 
-// The search window is made the first time it is asked for, and searches the shown volume.
+// The search window searches the shown volume.
 void MainWindow::searchCommand()
 {
-    if (!m_search) {
-        m_search = new SearchWindow(this);
-        m_search->setSizeMeasure(m_measure);
-        if (m_settings)
-            LoadToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
-        connect(m_search, &SearchWindow::fileChosen, m_workArea, &WorkArea::selectFile);
-        connect(m_scans, &ScanController::recordsGoing, m_search, &SearchWindow::dropRecords);
-        connect(m_scans, &ScanController::listOutdated, m_search, [this] {
-            if (m_search->isVisible())
-                m_search->setRecords(m_scans->folders().locate(m_scans->shownDrive().root()).first);
-        });
-    }
-    m_search->setRecords(m_scans->folders().locate(m_scans->shownDrive().root()).first);
-    m_search->show();
-    m_search->raise();
-    m_search->activateWindow();
+    m_search->open();
 }
 
 // The printout is titled with the volume that holds the folder shown.
@@ -513,8 +499,7 @@ void MainWindow::setSizeMeasure(SizeMeasure measure)
     m_print->setSizeMeasure(measure);
     m_biggest->setSizeMeasure(measure);
     m_kinds->setSizeMeasure(measure);
-    if (m_search)
-        m_search->setSizeMeasure(measure);
+    m_search->setSizeMeasure(measure);
     if (m_scans->folders().count() > 0)
         FillDirView();
 }
@@ -554,8 +539,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     }
     m_scans->clearFolders();
     m_layout->save(m_percentBase, m_measure);
-    if (m_settings && m_search)
-        SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
+    m_search->save();
     m_biggest->save();
     m_report->save();
     m_kinds->save();

@@ -24,7 +24,7 @@ class ScanComparison;
 class MapCommand;
 class PrintCommand;
 class ReportCommand;
-class SearchWindow;
+class SearchCommand;
 class QAction;
 class QMenu;
 class QToolBar;
@@ -118,8 +118,8 @@ private:
     QAction *m_kindsEntry = nullptr;
     KindsCommand *m_kinds = nullptr;
     SavedScanCommand *m_saved = nullptr;
+    SearchCommand *m_search = nullptr;
     std::shared_ptr<const ScanComparison> m_earlier; // the scan the shown volume is compared with
-    SearchWindow *m_search = nullptr;                // made when first asked for
     Commands m_commands; // the actions above whose states follow the window's
 
     std::unique_ptr<PrintCommand> m_print;
