@@ -22,6 +22,7 @@
 #include "ScanController.h"
 #include "SearchCommand.h"
 #include "SettingsStore.h"
+#include "SizeMeasureViews.h"
 #include "TextTable.h"
 #include "WindowKeys.h"
 #include "WorkArea.h"
@@ -129,6 +130,8 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
     m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
     m_search = new SearchCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
+    m_measureViews = std::make_unique<SizeMeasureViews>(SizeMeasureViews::Views{
+        listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds, m_search});
     m_saved = new SavedScanCommand(m_scans, this);
     connect(m_saved, &SavedScanCommand::comparisonChanged, this,
             [this](std::shared_ptr<const ScanComparison> earlier) {
@@ -482,24 +485,14 @@ void MainWindow::showListStatus(bool filled)
     applyCommandStates();
 }
 
-// Every view of sizes follows: the list, the totals and percentages, the status texts, the map,
-// the printout's title and the tool windows.
+SizeMeasure MainWindow::sizeMeasure() const
+{
+    return m_measureViews->measure();
+}
+
 void MainWindow::setSizeMeasure(SizeMeasure measure)
 {
-    m_measure = measure;
-    listModel()->setSizeMeasure(measure);
-    QStringList headings;
-    for (int column = 0; column < DirListModel::ColumnCount; ++column)
-        headings.append(listModel()->headerData(column, Qt::Horizontal).toString());
-    headings[DirListModel::Size] =
-        Text(measure == SizeMeasure::OnDisk ? TextId::ColumnOnDisk : TextId::ColumnSize);
-    listModel()->setHeaders(headings);
-    m_scans->setSizeMeasure(measure);
-    m_map->setSizeMeasure(measure);
-    m_print->setSizeMeasure(measure);
-    m_biggest->setSizeMeasure(measure);
-    m_kinds->setSizeMeasure(measure);
-    m_search->setSizeMeasure(measure);
+    m_measureViews->setMeasure(measure);
     if (m_scans->folders().count() > 0)
         FillDirView();
 }
@@ -538,7 +531,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_scans->clearFolders();
-    m_layout->save(m_percentBase, m_measure);
+    m_layout->save(m_percentBase, sizeMeasure());
     m_search->save();
     m_biggest->save();
     m_report->save();

@@ -29,6 +29,7 @@ class QAction;
 class QMenu;
 class QToolBar;
 class SettingsStore;
+class SizeMeasureViews;
 class WindowKeys;
 
 // The main window: the menus, the two toolbars, the status bar and the work area between them,
@@ -53,7 +54,7 @@ public:
     bool isScanning() const { return m_scans->isScanning(); }
     quint64 diskSize() const { return m_scans->diskSize(); }
     PercentBase percentBase() const { return m_percentBase; }
-    SizeMeasure sizeMeasure() const { return m_measure; }
+    SizeMeasure sizeMeasure() const;
     const TwipsScale &pixelTwips() const { return m_pixelTwips; }
     MainStatusBar *statusPanels() const { return m_statusBar; }
     FolderTreeView *folderTree() const { return m_workArea->folderTree(); }
@@ -99,7 +100,6 @@ private:
     TwipsScale m_pixelTwips;
     SettingsStore *m_settings = nullptr; // may be null: nothing is restored or saved
     PercentBase m_percentBase = PercentBase::Folder;
-    SizeMeasure m_measure = SizeMeasure::Apparent;
 
     // Owned through Qt's parenting.
     QToolBar *m_functionBar = nullptr;
@@ -123,6 +123,7 @@ private:
     Commands m_commands; // the actions above whose states follow the window's
 
     std::unique_ptr<PrintCommand> m_print;
+    std::unique_ptr<SizeMeasureViews> m_measureViews;
     std::unique_ptr<LayoutSettings> m_layout;
     std::unique_ptr<WindowKeys> m_keys; // declared last: it calls the rest and goes first
 };
