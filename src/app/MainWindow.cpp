@@ -4,6 +4,7 @@
 #include "ActCommand.h"
 #include "BiggestCommand.h"
 #include "DirListModel.h"
+#include "FolderChoice.h"
 #include "FolderTreeView.h"
 #include "FormatText.h"
 #include "Formatting.h"
@@ -31,19 +32,13 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QDateTime>
-#include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QToolBar>
 #include <QToolButton>
 
 #include <iterator>
-
-#include <climits>
-#include <cstdlib>
-#include <sys/stat.h>
 
 namespace {
 
@@ -118,11 +113,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_scans = new ScanController(drives, m_workArea, m_statusBar, this);
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
-    connect(m_scans, &ScanController::driveAdded, this, [this](int index) {
-        addDriveCommands(index, m_scans->drives()[index]);
-        m_keys->setDriveCount(int(m_scans->drives().size()));
-        applyCommandStates();
-    });
+    connect(m_scans, &ScanController::driveAdded, this, &MainWindow::driveAdded);
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
     m_biggest =
@@ -395,40 +386,31 @@ void MainWindow::scanFolderCommand()
 {
     if (m_scans->isScanning())
         return;
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, Text(TextId::ScanFolderTitle), QDir::homePath());
-    if (!folder.isEmpty())
-        scanFolder(QFile::encodeName(folder));
+    if (const QByteArray folder = FolderChoice::ask(this); !folder.isEmpty())
+        scanFolder(folder);
 }
 
 bool MainWindow::scanFolder(const QByteArray &path)
 {
     if (m_scans->isScanning())
         return false;
-    // Named by its real path, so that a link or "..", or the root of a listed volume, is the
-    // drive it really is.
-    char real[PATH_MAX];
-    struct stat status
-    {
-    };
-    if (!::realpath(path.constData(), real) || ::stat(real, &status) != 0 ||
-        !S_ISDIR(status.st_mode)) {
-        QMessageBox box(QMessageBox::Warning, Text(TextId::ErrorTitle),
-                        FormatText(Text(TextId::NotAFolder), QFile::decodeName(path)),
-                        QMessageBox::Ok, this);
-        box.exec();
+    const QByteArray real = FolderChoice::realFolder(path, this);
+    if (real.isEmpty())
         return false;
-    }
-    const Volume drive{QByteArray(real), DriveKind::Folder};
     const qsizetype known = m_scans->drives().size();
-    const int index = m_scans->addDrive(drive);
-    if (index == known) {
-        addDriveCommands(index, drive);
-        m_keys->setDriveCount(int(m_scans->drives().size()));
-        applyCommandStates();
-    }
+    const int index = m_scans->addDrive(Volume{real, DriveKind::Folder});
+    if (index == known)
+        driveAdded(index);
     m_scans->driveCommand(index);
     return true;
+}
+
+// A drive added for this run, a folder or a saved scan, gets its button, entry and key.
+void MainWindow::driveAdded(int index)
+{
+    addDriveCommands(index, m_scans->drives()[index]);
+    m_keys->setDriveCount(int(m_scans->drives().size()));
+    applyCommandStates();
 }
 
 void MainWindow::applyCommandStates()

@@ -79,6 +79,7 @@ private:
     void buildSortMenu(QMenu *view);
     void buildFunctionBar();
     void addDriveCommands(int index, const Volume &drive);
+    void driveAdded(int index);
     void scanFolderCommand();
     void searchCommand();
     void printCommand();
