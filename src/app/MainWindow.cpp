@@ -5,9 +5,9 @@
 #include "BiggestCommand.h"
 #include "DirListModel.h"
 #include "FolderChoice.h"
+#include "FolderStatus.h"
 #include "FolderTreeView.h"
 #include "FormatText.h"
-#include "Formatting.h"
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "ItemMenu.h"
@@ -15,7 +15,6 @@
 #include "LayoutSettings.h"
 #include "MainStatusBar.h"
 #include "MapCommand.h"
-#include "Paths.h"
 #include "PrintCommand.h"
 #include "ReportCommand.h"
 #include "SavedScanCommand.h"
@@ -31,7 +30,6 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
 #include <QFile>
 #include <QMenuBar>
 #include <QMessageBox>
@@ -41,22 +39,6 @@
 #include <iterator>
 
 namespace {
-
-// A saved scan's day, as its drive and the growth since it say it.
-QString DayText(qint64 secondsSinceEpoch)
-{
-    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).toString(QStringLiteral("dd/MM/yyyy"));
-}
-
-// Whole kilobytes gained ("+12") or lost ("-12"); under a tenth of a kilobyte, 0 with no sign,
-// which the size pattern would leave blank.
-QString SignedKilobytes(qint64 bytes)
-{
-    const QString amount = KilobyteText(bytes >= 0 ? quint64(bytes) : 0 - quint64(bytes)).trimmed();
-    if (amount.isEmpty())
-        return QStringLiteral("0");
-    return (bytes > 0 ? QStringLiteral("+") : QStringLiteral("-")) + amount;
-}
 
 // A caption as a screen reader should say it: without its access-key "&"s.
 QString WithoutAccessKeys(QString caption)
@@ -111,6 +93,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
             &MainWindow::FillDirView);
     connect(m_workArea, &WorkArea::listFilled, this, &MainWindow::showListStatus);
     m_scans = new ScanController(drives, m_workArea, m_statusBar, this);
+    m_folderStatus = std::make_unique<FolderStatus>(m_scans, folderTree(), listModel());
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
     connect(m_scans, &ScanController::driveAdded, this, &MainWindow::driveAdded);
@@ -368,7 +351,8 @@ void MainWindow::addDriveCommands(int index, const Volume &drive)
     QString caption = QStringLiteral("[-&") + EscapeAmpersands(label) + QStringLiteral("-]");
     if (drive.kind == DriveKind::Saved) {
         // A saved scan says when it was made, beside the volume it shows.
-        const QString when = FormatText(Text(TextId::SavedOn), DayText(drive.savedAt));
+        const QString when =
+            FormatText(Text(TextId::SavedOn), FolderStatus::savedDay(drive.savedAt));
         caption += u' ' + when;
         button->setText(label + u' ' + when);
     }
@@ -449,19 +433,7 @@ void MainWindow::FillDirView()
 void MainWindow::showListStatus(bool filled)
 {
     if (filled && !m_scans->isScanning()) {
-        const QByteArray folder = folderTree()->selectedfolder();
-        // A volume's root goes by the volume's label, as in the scan's own notices.
-        const Volume drive = m_scans->volumeHolding(folder);
-        const QByteArray name = folder == drive.root() ? drive.label() : GetFolderName(folder);
-        QString text = QStringLiteral("[-") + QFile::decodeName(name) + QStringLiteral("-] : ") +
-                       KilobyteText(listModel()->folderSize()) + QStringLiteral(" Kb");
-        // Compared with an earlier scan: what the folder gained since.
-        if (const auto growth = listModel()->folderGrowth(); growth && m_earlier)
-            text +=
-                QStringLiteral(" ; ") + FormatText(Text(TextId::GrowthSince),
-                                                   SignedKilobytes(*growth) + QStringLiteral(" Kb"),
-                                                   DayText(m_earlier->savedAt()));
-        m_statusBar->setPanelText(1, text);
+        m_statusBar->setPanelText(1, m_folderStatus->text(m_earlier.get()));
         m_scans->forgetAboveUsed();
     }
     applyCommandStates();

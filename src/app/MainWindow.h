@@ -15,6 +15,7 @@
 
 class BiggestCommand;
 class DirListModel;
+class FolderStatus;
 class FolderTreeView;
 class LayoutSettings;
 class MainStatusBar;
@@ -123,6 +124,7 @@ private:
     std::shared_ptr<const ScanComparison> m_earlier; // the scan the shown volume is compared with
     Commands m_commands; // the actions above whose states follow the window's
 
+    std::unique_ptr<FolderStatus> m_folderStatus;
     std::unique_ptr<PrintCommand> m_print;
     std::unique_ptr<SizeMeasureViews> m_measureViews;
     std::unique_ptr<LayoutSettings> m_layout;
