@@ -4,6 +4,7 @@
 #include "ActCommand.h"
 #include "BiggestCommand.h"
 #include "DirListModel.h"
+#include "DriveBar.h"
 #include "FolderChoice.h"
 #include "FolderStatus.h"
 #include "FolderTreeView.h"
@@ -14,6 +15,7 @@
 #include "KindsCommand.h"
 #include "LayoutSettings.h"
 #include "MainStatusBar.h"
+#include "MainToolBar.h"
 #include "MapCommand.h"
 #include "PrintCommand.h"
 #include "ReportCommand.h"
@@ -30,37 +32,10 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QFile>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QToolBar>
-#include <QToolButton>
 
 #include <iterator>
-
-namespace {
-
-// A caption as a screen reader should say it: without its access-key "&"s.
-QString WithoutAccessKeys(QString caption)
-{
-    return caption.remove(u'&');
-}
-
-// A toolbar's overflow button, shown when the window is too narrow for all its buttons, has no
-// text of its own.
-void NameOverflowButton(QToolBar *bar)
-{
-    if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
-        more->setAccessibleName(QStringLiteral("Autres boutons"));
-}
-
-// A label shown after an access-key "&": its own "&"s must show as they are.
-QString EscapeAmpersands(QString text)
-{
-    return text.replace(u'&', QStringLiteral("&&"));
-}
-
-} // namespace
 
 MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWidget *parent)
     : QMainWindow(parent)
@@ -73,17 +48,12 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
 
     buildMenus();
     buildFunctionBar();
-    m_driveBar = new QToolBar(this);
-    m_driveBar->setObjectName(QStringLiteral("Toolbar"));
-    m_driveBar->setMovable(false);
-    m_driveBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    // The drive bar is the one the view menu's "Barre d'outils" shows and hides.
-    m_driveBar->setAccessibleName(WithoutAccessKeys(Text(TextId::MenuViewToolBar)));
-    NameOverflowButton(m_driveBar);
+    m_driveBar = new DriveBar(m_scanMenu, m_driveEntriesEnd, this);
     addToolBarBreak();
     addToolBar(m_driveBar);
     m_statusBar = new MainStatusBar(this);
-    m_statusBar->setAccessibleName(WithoutAccessKeys(Text(TextId::MenuViewStatusBar)));
+    // As its menu entry says, without the access key.
+    m_statusBar->setAccessibleName(Text(TextId::MenuViewStatusBar).remove(u'&'));
     setStatusBar(m_statusBar);
 
     m_workArea = new WorkArea(this, m_functionBar, m_driveBar, m_statusBar, m_pixelTwips);
@@ -97,6 +67,8 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
     connect(m_scans, &ScanController::driveAdded, this, &MainWindow::driveAdded);
+    connect(m_driveBar, &DriveBar::drivePicked, this,
+            [this](int index) { m_scans->driveCommand(index); });
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
     m_biggest =
@@ -119,7 +91,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
             permanently ? act->deletePermanently(path) : act->moveToTrash(path);
         });
     for (int index = 0; index < drives.size(); ++index)
-        addDriveCommands(index, drives[index]);
+        m_commands.alwaysOn << m_driveBar->addDrive(index, drives[index]);
 
     // The smallest the window may be made, in pixels.
     setMinimumSize(300, 280);
@@ -293,77 +265,32 @@ void MainWindow::buildSortMenu(QMenu *view)
             [this, columns] { columns->actions().at(m_workArea->sortColumn())->setChecked(true); });
 }
 
-QAction *MainWindow::addButton(const char *key, TextId tipId, const Command &command)
-{
-    const QString name = QLatin1StringView(key);
-    QAction *button = m_functionBar->addAction(ToolIcon(name), QString());
-    button->setObjectName(name);
-    button->setToolTip(Text(tipId));
-    // The button shows only a picture: a screen reader says its tooltip.
-    m_functionBar->widgetForAction(button)->setAccessibleName(Text(tipId));
-    connect(button, &QAction::triggered, this, command);
-    return button;
-}
-
 void MainWindow::buildFunctionBar()
 {
-    m_functionBar = new QToolBar(this);
-    m_functionBar->setObjectName(QStringLiteral("ToolbarFct"));
-    m_functionBar->setMovable(false);
-    m_functionBar->setAccessibleName(QStringLiteral("Barre de fonctions"));
-    NameOverflowButton(m_functionBar);
-    addToolBar(m_functionBar);
-    m_commands.sizeCommands.append(
-        addButton("SIZEDISK", TextId::SizeDiskTip, [this] { setPercentBase(PercentBase::Disk); }));
-    m_commands.sizeCommands.append(addButton("SIZEPARENT", TextId::SizeParentTip,
-                                             [this] { setPercentBase(PercentBase::Folder); }));
-    m_functionBar->addAction(m_onDiskToggle);
-    m_functionBar->widgetForAction(m_onDiskToggle)->setAccessibleName(Text(TextId::OnDiskTip));
-    m_functionBar->addSeparator();
-    m_commands.print.append(addButton("PRINT", TextId::PrintTip, [this] { printCommand(); }));
-    m_functionBar->addSeparator();
+    auto *bar =
+        new MainToolBar(QStringLiteral("ToolbarFct"), QStringLiteral("Barre de fonctions"), this);
+    m_functionBar = bar;
+    addToolBar(bar);
+    m_commands.sizeCommands << bar->addButton("SIZEDISK", TextId::SizeDiskTip,
+                                              [this] { setPercentBase(PercentBase::Disk); })
+                            << bar->addButton("SIZEPARENT", TextId::SizeParentTip,
+                                              [this] { setPercentBase(PercentBase::Folder); });
+    bar->addShared(m_onDiskToggle);
+    bar->addSeparator();
+    m_commands.print.append(bar->addButton("PRINT", TextId::PrintTip, [this] { printCommand(); }));
+    bar->addSeparator();
     // The only command with no menu entry: its key is the file managers' "parent folder" key.
-    QAction *up = addButton("UP", TextId::UpTip, [this] { m_workArea->upCommand(); });
+    QAction *up = bar->addButton("UP", TextId::UpTip, [this] { m_workArea->upCommand(); });
     up->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Up));
-    m_functionBar->addSeparator();
+    bar->addSeparator();
     QAction *refresh =
-        addButton("REFRESH", TextId::RescanTip, [this] { m_scans->rescanCommand(); });
+        bar->addButton("REFRESH", TextId::RescanTip, [this] { m_scans->rescanCommand(); });
     m_commands.alwaysOn << up << refresh;
-    m_functionBar->addSeparator();
-    m_commands.stop.append(addButton("STOP", TextId::StopTip, [this] { m_scans->stopCommand(); }));
-    m_functionBar->addSeparator();
-    m_functionBar->addAction(m_mapToggle);
-    m_functionBar->widgetForAction(m_mapToggle)->setAccessibleName(Text(TextId::MapTip));
-}
-
-// One button and one scan-menu entry per drive, labelled by the volume's mount point, with a
-// spacer between two buttons; the first ten entries show their Ctrl+F key.
-void MainWindow::addDriveCommands(int index, const Volume &drive)
-{
-    const QString label = QFile::decodeName(drive.label());
-    if (index > 0)
-        m_driveBar->addSeparator();
-    QAction *button = m_driveBar->addAction(DriveIcon(drive.kind), label);
-    button->setObjectName(QStringLiteral("drive:") + label);
-    button->setToolTip(FormatText(Text(TextId::DriveButtonTip), label));
-    connect(button, &QAction::triggered, this, [this, index] { m_scans->driveCommand(index); });
-
-    QString caption = QStringLiteral("[-&") + EscapeAmpersands(label) + QStringLiteral("-]");
-    if (drive.kind == DriveKind::Saved) {
-        // A saved scan says when it was made, beside the volume it shows.
-        const QString when =
-            FormatText(Text(TextId::SavedOn), FolderStatus::savedDay(drive.savedAt));
-        caption += u' ' + when;
-        button->setText(label + u' ' + when);
-    }
-    if (index < 10)
-        caption += QStringLiteral("\tCtrl+F") + QString::number(index + 1);
-    auto *entry = new QAction(caption, m_scanMenu);
-    m_scanMenu->insertAction(m_driveEntriesEnd, entry);
-    entry->setObjectName(QStringLiteral("mnuScanDisk"));
-    entry->setData(label);
-    connect(entry, &QAction::triggered, this, [this, index] { m_scans->driveCommand(index); });
-    m_commands.alwaysOn << button << entry;
+    bar->addSeparator();
+    m_commands.stop.append(
+        bar->addButton("STOP", TextId::StopTip, [this] { m_scans->stopCommand(); }));
+    bar->addSeparator();
+    bar->addShared(m_mapToggle);
 }
 
 void MainWindow::scanFolderCommand()
@@ -392,7 +319,7 @@ bool MainWindow::scanFolder(const QByteArray &path)
 // A drive added for this run, a folder or a saved scan, gets its button, entry and key.
 void MainWindow::driveAdded(int index)
 {
-    addDriveCommands(index, m_scans->drives()[index]);
+    m_commands.alwaysOn << m_driveBar->addDrive(index, m_scans->drives()[index]);
     m_keys->setDriveCount(int(m_scans->drives().size()));
     applyCommandStates();
 }

@@ -15,10 +15,12 @@
 
 class BiggestCommand;
 class DirListModel;
+class DriveBar;
 class FolderStatus;
 class FolderTreeView;
 class LayoutSettings;
 class MainStatusBar;
+class MainToolBar;
 class KindsCommand;
 class SavedScanCommand;
 class ScanComparison;
@@ -28,7 +30,6 @@ class ReportCommand;
 class SearchCommand;
 class QAction;
 class QMenu;
-class QToolBar;
 class SettingsStore;
 class SizeMeasureViews;
 class WindowKeys;
@@ -79,7 +80,6 @@ private:
     void buildMenus();
     void buildSortMenu(QMenu *view);
     void buildFunctionBar();
-    void addDriveCommands(int index, const Volume &drive);
     void driveAdded(int index);
     void scanFolderCommand();
     void searchCommand();
@@ -87,7 +87,6 @@ private:
     using Command = std::function<void()>;
     QAction *addCommand(QMenu *menu, const char *name, TextId textId, const QKeySequence &key,
                         const Command &command);
-    QAction *addButton(const char *key, TextId tipId, const Command &command);
     void applyCommandStates();
     void showListStatus(bool filled);
     void showFolderCount();
@@ -104,8 +103,8 @@ private:
     PercentBase m_percentBase = PercentBase::Folder;
 
     // Owned through Qt's parenting.
-    QToolBar *m_functionBar = nullptr;
-    QToolBar *m_driveBar = nullptr;
+    MainToolBar *m_functionBar = nullptr;
+    DriveBar *m_driveBar = nullptr;
     MainStatusBar *m_statusBar = nullptr;
     WorkArea *m_workArea = nullptr;
     ScanController *m_scans = nullptr;
