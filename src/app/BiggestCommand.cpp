@@ -5,19 +5,15 @@
 #include "SettingsStore.h"
 #include "WorkArea.h"
 
-#include <QAction>
-
 BiggestCommand::BiggestCommand(QWidget *mainWindow, WorkArea *workArea, ScanController *scans,
-                               QAction *entry, SettingsStore *settings, const TwipsScale &twips)
+                               SettingsStore *settings, const TwipsScale &twips)
     : QObject(mainWindow)
     , m_mainWindow(mainWindow)
     , m_workArea(workArea)
     , m_scans(scans)
     , m_tool(this, mainWindow, scans, settings, SettingName::BiggestWindow, twips,
              [this] { follow(); })
-{
-    connect(entry, &QAction::triggered, this, &BiggestCommand::open);
-}
+{}
 
 void BiggestCommand::setSizeMeasure(SizeMeasure measure)
 {

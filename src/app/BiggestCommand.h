@@ -7,7 +7,6 @@
 #include <QObject>
 
 class BiggestWindow;
-class QAction;
 class QWidget;
 class ScanController;
 class SettingsStore;
@@ -22,11 +21,11 @@ class BiggestCommand : public QObject
     Q_OBJECT
 
 public:
-    // entry: the menu entry that opens the window. settings may be null: nothing is restored or
-    // saved.
-    BiggestCommand(QWidget *mainWindow, WorkArea *workArea, ScanController *scans, QAction *entry,
+    // settings may be null: nothing is restored or saved.
+    BiggestCommand(QWidget *mainWindow, WorkArea *workArea, ScanController *scans,
                    SettingsStore *settings, const TwipsScale &twips);
 
+    void open();
     void setSizeMeasure(SizeMeasure measure);
     // Writes the window's place and size, if it was ever opened.
     void save() const;
@@ -34,7 +33,6 @@ public:
     BiggestWindow *window() const { return m_tool.window(); }
 
 private:
-    void open();
     void follow();
 
     QWidget *m_mainWindow;

@@ -10,17 +10,15 @@
 #include "SettingsStore.h"
 #include "WorkArea.h"
 
-#include <QAction>
 #include <QMimeDatabase>
 
-KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
-                           const SettingsStore *settings, const TwipsScale &twips, QWidget *window)
+KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, const SettingsStore *settings,
+                           const TwipsScale &twips, QWidget *window)
     : QObject(window)
     , m_workArea(workArea)
     , m_scans(scans)
     , m_tool(this, window, scans, settings, SettingName::KindsWindow, twips, [this] { follow(); })
 {
-    connect(entry, &QAction::triggered, this, &KindsCommand::show);
     // The MIME database takes a third of a second to load, once per run: loaded aside as the
     // window starts, it is there when the list first asks for icons and when endings are learned.
     m_learning.run([](const std::atomic<bool> &) {

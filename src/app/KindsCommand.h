@@ -10,7 +10,6 @@
 
 class DriveScan;
 class KindsWindow;
-class QAction;
 class ScanController;
 class SettingsStore;
 class WorkArea;
@@ -25,16 +24,16 @@ class KindsCommand : public QObject
 
 public:
     // settings: where the window's place and size are kept, or null.
-    KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
-                 const SettingsStore *settings, const TwipsScale &twips, QWidget *window);
+    KindsCommand(WorkArea *workArea, ScanController *scans, const SettingsStore *settings,
+                 const TwipsScale &twips, QWidget *window);
 
+    void show();
     void setSizeMeasure(SizeMeasure measure);
     // Keeps the window's place and size, if it was ever shown.
     void save() const;
     KindsWindow *window() const { return m_tool.window(); }
 
 private:
-    void show();
     void follow();
     void chooseFile(const QByteArray &folder, const QByteArray &name);
     void learnKinds();

@@ -25,17 +25,15 @@
 #include "SearchCommand.h"
 #include "SettingsStore.h"
 #include "SizeMeasureViews.h"
+#include "SortMenu.h"
 #include "TextTable.h"
 #include "WindowKeys.h"
 #include "WorkArea.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QMenuBar>
 #include <QMessageBox>
-
-#include <iterator>
 
 MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWidget *parent)
     : QMainWindow(parent)
@@ -71,10 +69,9 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
             [this](int index) { m_scans->driveCommand(index); });
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
-    m_biggest =
-        new BiggestCommand(this, m_workArea, m_scans, m_biggestEntry, m_settings, m_pixelTwips);
+    m_biggest = new BiggestCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
-    m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
+    m_kinds = new KindsCommand(m_workArea, m_scans, settings, m_pixelTwips, this);
     m_search = new SearchCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_measureViews = std::make_unique<SizeMeasureViews>(SizeMeasureViews::Views{
         listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds, m_search});
@@ -193,7 +190,10 @@ void MainWindow::buildMenus()
         setSizeMeasure(onDisk ? SizeMeasure::OnDisk : SizeMeasure::Apparent);
     });
     m_commands.alwaysOn.append(m_onDiskToggle);
-    buildSortMenu(view);
+    auto *sort = new SortMenu([this](int column) { m_workArea->headingClicked(column); },
+                              [this] { return m_workArea->sortColumn(); }, view);
+    view->addMenu(sort);
+    m_commands.alwaysOn << sort->actions();
     view->addSeparator();
     // One action for the entry and the button, so that both show whether the map is shown.
     m_mapToggle = view->addAction(ToolIcon(QStringLiteral("MAP")), Text(TextId::MenuViewMap));
@@ -202,18 +202,15 @@ void MainWindow::buildMenus()
     m_mapToggle->setToolTip(Text(TextId::MapTip));
     m_mapToggle->setIconVisibleInMenu(false);
     m_commands.alwaysOn.append(m_mapToggle);
-    // Its window says so when no volume is scanned.
-    m_biggestEntry = view->addAction(Text(TextId::MenuViewBiggest));
-    m_biggestEntry->setObjectName(QStringLiteral("mnuViewBiggest"));
-    m_biggestEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
-    m_commands.alwaysOn.append(m_biggestEntry);
-    // The kinds' command answers it.
-    m_kindsEntry = view->addAction(Text(TextId::MenuViewKinds));
-    m_kindsEntry->setObjectName(QStringLiteral("mnuViewKinds"));
-    m_kindsEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    m_commands.alwaysOn.append(m_kindsEntry);
-    m_commands.alwaysOn.append(
-        addCommand(view, "mnuViewReport", TextId::MenuViewReport, {}, [this] { m_report->run(); }));
+    // The tool windows say so when no volume is scanned.
+    m_commands.alwaysOn << addCommand(view, "mnuViewBiggest", TextId::MenuViewBiggest,
+                                      QKeySequence(Qt::CTRL | Qt::Key_G),
+                                      [this] { m_biggest->open(); })
+                        << addCommand(view, "mnuViewKinds", TextId::MenuViewKinds,
+                                      QKeySequence(Qt::CTRL | Qt::Key_T),
+                                      [this] { m_kinds->show(); })
+                        << addCommand(view, "mnuViewReport", TextId::MenuViewReport, {},
+                                      [this] { m_report->run(); });
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -242,27 +239,6 @@ void MainWindow::buildMenus()
     m_commands.alwaysOn.append(addCommand(help, "mnuAbout", TextId::MenuAbout,
                                           QKeySequence(Qt::CTRL | Qt::Key_A),
                                           [this] { AboutWindow::showModal(this, m_settings); }));
-}
-
-// The headings' clicks from the keyboard: each column once, the shown sort checked.
-void MainWindow::buildSortMenu(QMenu *view)
-{
-    QMenu *sort = view->addMenu(Text(TextId::MenuViewSortBy));
-    sort->setObjectName(QStringLiteral("mnuViewSortBy"));
-    auto *columns = new QActionGroup(sort);
-    const TextId headings[] = {TextId::ColumnName, TextId::ColumnSize, TextId::ColumnPercent,
-                               TextId::ColumnDate};
-    for (int column = 0; column < int(std::size(headings)); ++column) {
-        QAction *entry = sort->addAction(u'&' + Text(headings[column]));
-        entry->setObjectName(QStringLiteral("mnuViewSortBy") + QString::number(column));
-        entry->setCheckable(true);
-        columns->addAction(entry);
-        connect(entry, &QAction::triggered, this,
-                [this, column] { m_workArea->headingClicked(column); });
-        m_commands.alwaysOn.append(entry);
-    }
-    connect(sort, &QMenu::aboutToShow, this,
-            [this, columns] { columns->actions().at(m_workArea->sortColumn())->setChecked(true); });
 }
 
 void MainWindow::buildFunctionBar()

@@ -78,7 +78,6 @@ protected:
 
 private:
     void buildMenus();
-    void buildSortMenu(QMenu *view);
     void buildFunctionBar();
     void driveAdded(int index);
     void scanFolderCommand();
@@ -113,10 +112,8 @@ private:
     QAction *m_mapToggle = nullptr;       // the map's menu entry and button
     QAction *m_onDiskToggle = nullptr;    // the measure's menu entry and button
     MapCommand *m_map = nullptr;
-    QAction *m_biggestEntry = nullptr;
     BiggestCommand *m_biggest = nullptr;
     ReportCommand *m_report = nullptr;
-    QAction *m_kindsEntry = nullptr;
     KindsCommand *m_kinds = nullptr;
     SavedScanCommand *m_saved = nullptr;
     SearchCommand *m_search = nullptr;
