@@ -27,8 +27,11 @@ QAction *MainToolBar::addButton(const char *key, TextId tipId, const std::functi
     return button;
 }
 
-void MainToolBar::addShared(QAction *action)
+void MainToolBar::addShared(QAction *action, const char *key, TextId tipId)
 {
+    action->setIcon(ToolIcon(QLatin1StringView(key)));
+    action->setIconVisibleInMenu(false);
+    action->setToolTip(Text(tipId));
     addAction(action);
-    widgetForAction(action)->setAccessibleName(action->toolTip());
+    widgetForAction(action)->setAccessibleName(Text(tipId));
 }

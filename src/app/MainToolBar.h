@@ -17,7 +17,7 @@ public:
 
     // A button that shows only its picture, named key; a screen reader says its tooltip.
     QAction *addButton(const char *key, TextId tipId, const std::function<void()> &command);
-    // A button for an action that is a menu entry too, so that both show its state; a screen
-    // reader says its tooltip.
-    void addShared(QAction *action);
+    // A button for an action that is a menu entry too, so that both show its state; its picture,
+    // named key, shows only here, and a screen reader says its tooltip.
+    void addShared(QAction *action, const char *key, TextId tipId);
 };

@@ -8,7 +8,6 @@
 #include "FolderChoice.h"
 #include "FolderStatus.h"
 #include "FolderTreeView.h"
-#include "FormatText.h"
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "ItemMenu.h"
@@ -107,7 +106,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
         this, int(drives.size()), [this] { m_scans->stopCommand(); },
         [this](int index) { m_scans->driveCommand(index); });
     // Also written here, not only on activation: a window manager may never activate us.
-    showFolderCount();
+    m_scans->showFolderCount();
 }
 
 // Whatever still reads the records (a drawing, a count, a search) lets go of them first, while
@@ -124,7 +123,8 @@ QAction *MainWindow::addCommand(QMenu *menu, const char *name, TextId textId,
     QAction *action = menu->addAction(Text(textId));
     action->setObjectName(QLatin1StringView(name));
     action->setShortcut(key);
-    connect(action, &QAction::triggered, this, command);
+    if (command) // else its owner answers it
+        connect(action, &QAction::triggered, this, command);
     return action;
 }
 
@@ -174,18 +174,11 @@ void MainWindow::buildMenus()
     m_commands.sizeParent = addCommand(size, "mnuViewSizeParent", TextId::MenuViewSizeParent,
                                        QKeySequence(Qt::CTRL | Qt::Key_F),
                                        [this] { setPercentBase(PercentBase::Folder); });
-    for (QAction *toggle : {m_commands.viewDriveBar, m_commands.viewStatusBar, m_commands.sizeDisk,
-                            m_commands.sizeParent})
-        toggle->setCheckable(true);
     m_commands.sizeCommands = {m_commands.sizeDisk, m_commands.sizeParent};
     size->addSeparator();
-    // One action for the entry and the button, so that both show which measure is in use.
-    m_onDiskToggle =
-        size->addAction(ToolIcon(QStringLiteral("ONDISK")), Text(TextId::MenuViewOnDisk));
-    m_onDiskToggle->setObjectName(QStringLiteral("mnuViewSizeOnDisk"));
-    m_onDiskToggle->setCheckable(true);
-    m_onDiskToggle->setToolTip(Text(TextId::OnDiskTip));
-    m_onDiskToggle->setIconVisibleInMenu(false);
+    // The measure's entry and the map's are buttons of the function bar too: one action each, so
+    // that entry and button show the same state.
+    m_onDiskToggle = addCommand(size, "mnuViewSizeOnDisk", TextId::MenuViewOnDisk, {}, {});
     connect(m_onDiskToggle, &QAction::toggled, this, [this](bool onDisk) {
         setSizeMeasure(onDisk ? SizeMeasure::OnDisk : SizeMeasure::Apparent);
     });
@@ -195,13 +188,12 @@ void MainWindow::buildMenus()
     view->addMenu(sort);
     m_commands.alwaysOn << sort->actions();
     view->addSeparator();
-    // One action for the entry and the button, so that both show whether the map is shown.
-    m_mapToggle = view->addAction(ToolIcon(QStringLiteral("MAP")), Text(TextId::MenuViewMap));
-    m_mapToggle->setObjectName(QStringLiteral("mnuViewMap"));
-    m_mapToggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    m_mapToggle->setToolTip(Text(TextId::MapTip));
-    m_mapToggle->setIconVisibleInMenu(false);
+    m_mapToggle =
+        addCommand(view, "mnuViewMap", TextId::MenuViewMap, QKeySequence(Qt::CTRL | Qt::Key_M), {});
     m_commands.alwaysOn.append(m_mapToggle);
+    for (QAction *toggle : {m_commands.viewDriveBar, m_commands.viewStatusBar, m_commands.sizeDisk,
+                            m_commands.sizeParent, m_onDiskToggle, m_mapToggle})
+        toggle->setCheckable(true);
     // The tool windows say so when no volume is scanned.
     m_commands.alwaysOn << addCommand(view, "mnuViewBiggest", TextId::MenuViewBiggest,
                                       QKeySequence(Qt::CTRL | Qt::Key_G),
@@ -251,7 +243,7 @@ void MainWindow::buildFunctionBar()
                                               [this] { setPercentBase(PercentBase::Disk); })
                             << bar->addButton("SIZEPARENT", TextId::SizeParentTip,
                                               [this] { setPercentBase(PercentBase::Folder); });
-    bar->addShared(m_onDiskToggle);
+    bar->addShared(m_onDiskToggle, "ONDISK", TextId::OnDiskTip);
     bar->addSeparator();
     m_commands.print.append(bar->addButton("PRINT", TextId::PrintTip, [this] { printCommand(); }));
     bar->addSeparator();
@@ -266,7 +258,7 @@ void MainWindow::buildFunctionBar()
     m_commands.stop.append(
         bar->addButton("STOP", TextId::StopTip, [this] { m_scans->stopCommand(); }));
     bar->addSeparator();
-    bar->addShared(m_mapToggle);
+    bar->addShared(m_mapToggle, "MAP", TextId::MapTip);
 }
 
 void MainWindow::scanFolderCommand()
@@ -342,11 +334,6 @@ void MainWindow::showListStatus(bool filled)
     applyCommandStates();
 }
 
-SizeMeasure MainWindow::sizeMeasure() const
-{
-    return m_measureViews->measure();
-}
-
 void MainWindow::setSizeMeasure(SizeMeasure measure)
 {
     m_measureViews->setMeasure(measure);
@@ -406,11 +393,6 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 void MainWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        showFolderCount();
+        m_scans->showFolderCount();
     QMainWindow::changeEvent(event);
-}
-
-void MainWindow::showFolderCount()
-{
-    m_scans->showFolderCount();
 }

@@ -2,6 +2,7 @@
 
 #include "CommandStates.h"
 #include "ScanController.h"
+#include "SizeMeasureViews.h"
 #include "TextTable.h"
 #include "TwipsScale.h"
 #include "Volume.h"
@@ -31,7 +32,6 @@ class SearchCommand;
 class QAction;
 class QMenu;
 class SettingsStore;
-class SizeMeasureViews;
 class WindowKeys;
 
 // The main window: the menus, the two toolbars, the status bar and the work area between them,
@@ -56,7 +56,7 @@ public:
     bool isScanning() const { return m_scans->isScanning(); }
     quint64 diskSize() const { return m_scans->diskSize(); }
     PercentBase percentBase() const { return m_percentBase; }
-    SizeMeasure sizeMeasure() const;
+    SizeMeasure sizeMeasure() const { return m_measureViews->measure(); }
     const TwipsScale &pixelTwips() const { return m_pixelTwips; }
     MainStatusBar *statusPanels() const { return m_statusBar; }
     FolderTreeView *folderTree() const { return m_workArea->folderTree(); }
@@ -88,7 +88,6 @@ private:
                         const Command &command);
     void applyCommandStates();
     void showListStatus(bool filled);
-    void showFolderCount();
 
     // Compares the shown volume with an earlier scan in every view that shows growth; none ends
     // the comparison: the list loses its column, the map its colours by growth and their key.
