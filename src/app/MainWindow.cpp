@@ -22,7 +22,6 @@
 #include "ScanComparison.h"
 #include "ScanController.h"
 #include "SearchCommand.h"
-#include "SettingsStore.h"
 #include "SizeMeasureViews.h"
 #include "SortMenu.h"
 #include "TextTable.h"
@@ -89,10 +88,6 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     for (int index = 0; index < drives.size(); ++index)
         m_commands.alwaysOn << m_driveBar->addDrive(index, drives[index]);
 
-    // The smallest the window may be made, in pixels.
-    setMinimumSize(300, 280);
-    resize(m_pixelTwips.toPixelsX(WindowSettings::ClientWidth),
-           m_pixelTwips.toPixelsY(WindowSettings::ClientHeight) + menuBar()->sizeHint().height());
     m_layout = std::make_unique<LayoutSettings>(
         settings,
         LayoutSettings::Parts{this, m_driveBar, m_commands.viewDriveBar, m_statusBar,
