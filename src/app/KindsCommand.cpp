@@ -10,19 +10,15 @@
 #include "SettingsStore.h"
 #include "WorkArea.h"
 
-#include <QAction>
 #include <QMimeDatabase>
 
-KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
-                           const SettingsStore *settings, const TwipsScale &twips, QWidget *window)
+KindsCommand::KindsCommand(WorkArea *workArea, ScanController *scans, const SettingsStore *settings,
+                           const TwipsScale &twips, QWidget *window)
     : QObject(window)
     , m_workArea(workArea)
     , m_scans(scans)
-    , m_parent(window)
-    , m_settings(settings)
-    , m_twips(twips)
+    , m_tool(this, window, scans, settings, SettingName::KindsWindow, twips, [this] { follow(); })
 {
-    connect(entry, &QAction::triggered, this, &KindsCommand::show);
     // The MIME database takes a third of a second to load, once per run: loaded aside as the
     // window starts, it is there when the list first asks for icons and when endings are learned.
     m_learning.run([](const std::atomic<bool> &) {
@@ -61,47 +57,35 @@ void KindsCommand::learnKinds()
 
 void KindsCommand::setSizeMeasure(SizeMeasure measure)
 {
-    m_measure = measure;
-    if (m_window)
-        m_window->setSizeMeasure(measure);
+    m_tool.setSizeMeasure(measure);
 }
 
 void KindsCommand::save() const
 {
-    if (m_settings && m_window)
-        SaveToolWindow(*m_settings, *m_window, SettingName::KindsWindow, m_twips);
+    m_tool.save();
 }
 
 void KindsCommand::show()
 {
-    if (!m_window) {
-        m_window = new KindsWindow(m_parent);
-        m_window->setSizeMeasure(m_measure);
-        if (m_settings)
-            LoadToolWindow(*m_settings, *m_window, SettingName::KindsWindow, m_twips);
-        connect(m_window, &KindsWindow::fileChosen, this, &KindsCommand::chooseFile);
-        connect(m_window, &KindsWindow::kindSelected, this, [this](int kind) {
+    m_tool.open([this](KindsWindow &window) {
+        connect(&window, &KindsWindow::fileChosen, this, &KindsCommand::chooseFile);
+        connect(&window, &KindsWindow::kindSelected, this, [this](int kind) {
             m_workArea->mapPane()->view()->setEmphasis(kind < 0 ? std::nullopt
                                                                 : std::optional(FileKind(kind)));
         });
-        connect(m_scans, &ScanController::recordsGoing, m_window, &KindsWindow::dropRecords);
-        connect(m_scans, &ScanController::listOutdated, this, &KindsCommand::follow);
         connect(m_workArea->folderTree(), &FolderTreeView::selectedFolderChanged, this,
-                &KindsCommand::follow);
-    }
-    m_window->show();
-    follow();
-    m_window->raise();
-    m_window->activateWindow();
+                [this] { m_tool.followIfShown(); });
+    });
 }
 
+// The folder selected in the tree; not while the tree moves to a file chosen here.
 void KindsCommand::follow()
 {
-    if (!m_window->isVisible() || m_choosing)
+    if (m_choosing)
         return;
     const QByteArray path = m_workArea->folderTree()->selectedfolder();
     const auto [scan, folder] = m_scans->folders().locate(path);
-    m_window->setFolder(scan, folder, path);
+    m_tool.window()->setFolder(scan, folder, path);
 }
 
 void KindsCommand::chooseFile(const QByteArray &folder, const QByteArray &name)

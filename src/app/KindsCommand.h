@@ -2,6 +2,8 @@
 
 #include "BackgroundJob.h"
 #include "SizeMeasure.h"
+#include "BackgroundJob.h"
+#include "ToolWindow.h"
 #include "TwipsScale.h"
 
 #include <QObject>
@@ -9,14 +11,13 @@
 
 class DriveScan;
 class KindsWindow;
-class QAction;
 class ScanController;
 class SettingsStore;
 class WorkArea;
 
 // The kinds of file window's command and its ties to the rest of the window: it counts the
 // folder selected in the tree, again after each scan, shows a chosen file in the tree and the
-// list, and has the map bring out the selected kind. The window is made when first asked for.
+// list, and has the map bring out the selected kind; the rest of its life is a tool window's.
 // Owned by the main window through Qt's parenting.
 class KindsCommand : public QObject
 {
@@ -24,28 +25,24 @@ class KindsCommand : public QObject
 
 public:
     // settings: where the window's place and size are kept, or null.
-    KindsCommand(WorkArea *workArea, ScanController *scans, QAction *entry,
-                 const SettingsStore *settings, const TwipsScale &twips, QWidget *window);
+    KindsCommand(WorkArea *workArea, ScanController *scans, const SettingsStore *settings,
+                 const TwipsScale &twips, QWidget *window);
 
+    void show();
     void setSizeMeasure(SizeMeasure measure);
     // Keeps the window's place and size, if it was ever shown.
     void save() const;
-    KindsWindow *window() const { return m_window; }
+    KindsWindow *window() const { return m_tool.window(); }
 
 private:
-    void show();
     void follow();
     void chooseFile(const QByteArray &folder, const QByteArray &name);
     void learnKinds();
 
     WorkArea *m_workArea;
     ScanController *m_scans;
-    QWidget *m_parent;
-    KindsWindow *m_window = nullptr;
-    SizeMeasure m_measure = SizeMeasure::Apparent;
-    const SettingsStore *m_settings;
-    TwipsScale m_twips;
-    bool m_choosing = false; // the tree moves to a file chosen here: the count stays
+    ToolWindow<KindsWindow> m_tool;
+    bool m_choosing = false;              // the tree moves to a file chosen here: the count stays
     std::shared_ptr<const DriveScan> m_learned; // whose endings are known
     QTimer m_learnSoon;
     // Declared last, so that it goes first: the lookups under way read the records.

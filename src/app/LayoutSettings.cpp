@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QMainWindow>
+#include <QMenuBar>
 
 LayoutSettings::LayoutSettings(SettingsStore *store, const Parts &parts, TwipsScale pixelTwips)
     : m_store(store)
@@ -14,6 +15,11 @@ LayoutSettings::LayoutSettings(SettingsStore *store, const Parts &parts, TwipsSc
 
 PercentBase LayoutSettings::restore() const
 {
+    // The smallest the window may be made, in pixels, and its size when none is stored.
+    m_parts.window->setMinimumSize(300, 280);
+    m_parts.window->resize(m_pixelTwips.toPixelsX(WindowSettings::ClientWidth),
+                           m_pixelTwips.toPixelsY(WindowSettings::ClientHeight) +
+                               m_parts.window->menuBar()->sizeHint().height());
     const WindowSettings stored = m_store ? LoadWindowSettings(*m_store) : WindowSettings();
     m_parts.driveBar->setVisible(stored.viewBar);
     m_parts.statusBar->setVisible(stored.viewStatus);

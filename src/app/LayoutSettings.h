@@ -28,7 +28,8 @@ public:
     // With no store, the defaults are restored and nothing is saved.
     LayoutSettings(SettingsStore *store, const Parts &parts, TwipsScale pixelTwips);
 
-    // Shows or hides the bars, sizes the tree, the columns and the window; the size reference.
+    // Shows or hides the bars, sizes the tree, the columns and the window (by default when the
+    // store holds no size); the size reference.
     PercentBase restore() const;
     // The measure of sizes the settings hold.
     SizeMeasure measure() const;

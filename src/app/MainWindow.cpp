@@ -4,82 +4,34 @@
 #include "ActCommand.h"
 #include "BiggestCommand.h"
 #include "DirListModel.h"
-#include "FileSystem.h"
+#include "DriveBar.h"
+#include "FolderChoice.h"
+#include "FolderStatus.h"
 #include "FolderTreeView.h"
-#include "FormatText.h"
-#include "Formatting.h"
 #include "HelpWindow.h"
 #include "Icons.h"
 #include "ItemMenu.h"
 #include "KindsCommand.h"
 #include "LayoutSettings.h"
 #include "MainStatusBar.h"
+#include "MainToolBar.h"
 #include "MapCommand.h"
-#include "Paths.h"
 #include "PrintCommand.h"
 #include "ReportCommand.h"
 #include "SavedScanCommand.h"
 #include "ScanComparison.h"
 #include "ScanController.h"
-#include "SearchWindow.h"
-#include "SettingsStore.h"
+#include "SearchCommand.h"
+#include "SizeMeasureViews.h"
+#include "SortMenu.h"
 #include "TextTable.h"
 #include "WindowKeys.h"
 #include "WorkArea.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
-#include <QFileDialog>
 #include <QMenuBar>
 #include <QMessageBox>
-#include <QToolBar>
-#include <QToolButton>
-
-#include <iterator>
-
-namespace {
-
-// A saved scan's day, as its drive and the growth since it say it.
-QString DayText(qint64 secondsSinceEpoch)
-{
-    return QDateTime::fromSecsSinceEpoch(secondsSinceEpoch).toString(QStringLiteral("dd/MM/yyyy"));
-}
-
-// Whole kilobytes gained ("+12") or lost ("-12"); under a tenth of a kilobyte, 0 with no sign,
-// which the size pattern would leave blank.
-QString SignedKilobytes(qint64 bytes)
-{
-    const QString amount = KilobyteText(bytes >= 0 ? quint64(bytes) : 0 - quint64(bytes)).trimmed();
-    if (amount.isEmpty())
-        return QStringLiteral("0");
-    return (bytes > 0 ? QStringLiteral("+") : QStringLiteral("-")) + amount;
-}
-
-// A caption as a screen reader should say it: without its access-key "&"s.
-QString WithoutAccessKeys(QString caption)
-{
-    return caption.remove(u'&');
-}
-
-// A toolbar's overflow button, shown when the window is too narrow for all its buttons, has no
-// text of its own.
-void NameOverflowButton(QToolBar *bar)
-{
-    if (auto *more = bar->findChild<QToolButton *>(QStringLiteral("qt_toolbar_ext_button")))
-        more->setAccessibleName(QStringLiteral("Autres boutons"));
-}
-
-// A label shown after an access-key "&": its own "&"s must show as they are.
-QString EscapeAmpersands(QString text)
-{
-    return text.replace(u'&', QStringLiteral("&&"));
-}
-
-} // namespace
 
 MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWidget *parent)
     : QMainWindow(parent)
@@ -92,17 +44,12 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
 
     buildMenus();
     buildFunctionBar();
-    m_driveBar = new QToolBar(this);
-    m_driveBar->setObjectName(QStringLiteral("Toolbar"));
-    m_driveBar->setMovable(false);
-    m_driveBar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    // The drive bar is the one the view menu's "Barre d'outils" shows and hides.
-    m_driveBar->setAccessibleName(WithoutAccessKeys(Text(TextId::MenuViewToolBar)));
-    NameOverflowButton(m_driveBar);
+    m_driveBar = new DriveBar(m_scanMenu, m_driveEntriesEnd, this);
     addToolBarBreak();
     addToolBar(m_driveBar);
     m_statusBar = new MainStatusBar(this);
-    m_statusBar->setAccessibleName(WithoutAccessKeys(Text(TextId::MenuViewStatusBar)));
+    // As its menu entry says, without the access key.
+    m_statusBar->setAccessibleName(Text(TextId::MenuViewStatusBar).remove(u'&'));
     setStatusBar(m_statusBar);
 
     m_workArea = new WorkArea(this, m_functionBar, m_driveBar, m_statusBar, m_pixelTwips);
@@ -112,19 +59,20 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
             &MainWindow::FillDirView);
     connect(m_workArea, &WorkArea::listFilled, this, &MainWindow::showListStatus);
     m_scans = new ScanController(drives, m_workArea, m_statusBar, this);
+    m_folderStatus = std::make_unique<FolderStatus>(m_scans, folderTree(), listModel());
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
-    connect(m_scans, &ScanController::driveAdded, this, [this](int index) {
-        addDriveCommands(index, m_scans->drives()[index]);
-        m_keys->setDriveCount(int(m_scans->drives().size()));
-        applyCommandStates();
-    });
+    connect(m_scans, &ScanController::driveAdded, this, &MainWindow::driveAdded);
+    connect(m_driveBar, &DriveBar::drivePicked, this,
+            [this](int index) { m_scans->driveCommand(index); });
     m_print = std::make_unique<PrintCommand>(this, m_workArea, m_statusBar, m_pixelTwips);
     m_map = new MapCommand(m_workArea, m_scans, m_mapToggle, this);
-    m_biggest =
-        new BiggestCommand(this, m_workArea, m_scans, m_biggestEntry, m_settings, m_pixelTwips);
+    m_biggest = new BiggestCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
-    m_kinds = new KindsCommand(m_workArea, m_scans, m_kindsEntry, settings, m_pixelTwips, this);
+    m_kinds = new KindsCommand(m_workArea, m_scans, settings, m_pixelTwips, this);
+    m_search = new SearchCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
+    m_measureViews = std::make_unique<SizeMeasureViews>(SizeMeasureViews::Views{
+        listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds, m_search});
     m_saved = new SavedScanCommand(m_scans, this);
     connect(m_saved, &SavedScanCommand::comparisonChanged, this,
             [this](std::shared_ptr<const ScanComparison> earlier) {
@@ -138,12 +86,8 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
             permanently ? act->deletePermanently(path) : act->moveToTrash(path);
         });
     for (int index = 0; index < drives.size(); ++index)
-        addDriveCommands(index, drives[index]);
+        m_commands.alwaysOn << m_driveBar->addDrive(index, drives[index]);
 
-    // The smallest the window may be made, in pixels.
-    setMinimumSize(300, 280);
-    resize(m_pixelTwips.toPixelsX(WindowSettings::ClientWidth),
-           m_pixelTwips.toPixelsY(WindowSettings::ClientHeight) + menuBar()->sizeHint().height());
     m_layout = std::make_unique<LayoutSettings>(
         settings,
         LayoutSettings::Parts{this, m_driveBar, m_commands.viewDriveBar, m_statusBar,
@@ -157,7 +101,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
         this, int(drives.size()), [this] { m_scans->stopCommand(); },
         [this](int index) { m_scans->driveCommand(index); });
     // Also written here, not only on activation: a window manager may never activate us.
-    showFolderCount();
+    m_scans->showFolderCount();
 }
 
 // Whatever still reads the records (a drawing, a count, a search) lets go of them first, while
@@ -174,7 +118,8 @@ QAction *MainWindow::addCommand(QMenu *menu, const char *name, TextId textId,
     QAction *action = menu->addAction(Text(textId));
     action->setObjectName(QLatin1StringView(name));
     action->setShortcut(key);
-    connect(action, &QAction::triggered, this, command);
+    if (command) // else its owner answers it
+        connect(action, &QAction::triggered, this, command);
     return action;
 }
 
@@ -224,43 +169,35 @@ void MainWindow::buildMenus()
     m_commands.sizeParent = addCommand(size, "mnuViewSizeParent", TextId::MenuViewSizeParent,
                                        QKeySequence(Qt::CTRL | Qt::Key_F),
                                        [this] { setPercentBase(PercentBase::Folder); });
-    for (QAction *toggle : {m_commands.viewDriveBar, m_commands.viewStatusBar, m_commands.sizeDisk,
-                            m_commands.sizeParent})
-        toggle->setCheckable(true);
     m_commands.sizeCommands = {m_commands.sizeDisk, m_commands.sizeParent};
     size->addSeparator();
-    // One action for the entry and the button, so that both show which measure is in use.
-    m_onDiskToggle =
-        size->addAction(ToolIcon(QStringLiteral("ONDISK")), Text(TextId::MenuViewOnDisk));
-    m_onDiskToggle->setObjectName(QStringLiteral("mnuViewSizeOnDisk"));
-    m_onDiskToggle->setCheckable(true);
-    m_onDiskToggle->setToolTip(Text(TextId::OnDiskTip));
-    m_onDiskToggle->setIconVisibleInMenu(false);
+    // The measure's entry and the map's are buttons of the function bar too: one action each, so
+    // that entry and button show the same state.
+    m_onDiskToggle = addCommand(size, "mnuViewSizeOnDisk", TextId::MenuViewOnDisk, {}, {});
     connect(m_onDiskToggle, &QAction::toggled, this, [this](bool onDisk) {
         setSizeMeasure(onDisk ? SizeMeasure::OnDisk : SizeMeasure::Apparent);
     });
     m_commands.alwaysOn.append(m_onDiskToggle);
-    buildSortMenu(view);
+    auto *sort = new SortMenu([this](int column) { m_workArea->headingClicked(column); },
+                              [this] { return m_workArea->sortColumn(); }, view);
+    view->addMenu(sort);
+    m_commands.alwaysOn << sort->actions();
     view->addSeparator();
-    // One action for the entry and the button, so that both show whether the map is shown.
-    m_mapToggle = view->addAction(ToolIcon(QStringLiteral("MAP")), Text(TextId::MenuViewMap));
-    m_mapToggle->setObjectName(QStringLiteral("mnuViewMap"));
-    m_mapToggle->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_M));
-    m_mapToggle->setToolTip(Text(TextId::MapTip));
-    m_mapToggle->setIconVisibleInMenu(false);
+    m_mapToggle =
+        addCommand(view, "mnuViewMap", TextId::MenuViewMap, QKeySequence(Qt::CTRL | Qt::Key_M), {});
     m_commands.alwaysOn.append(m_mapToggle);
-    // Its window says so when no volume is scanned.
-    m_biggestEntry = view->addAction(Text(TextId::MenuViewBiggest));
-    m_biggestEntry->setObjectName(QStringLiteral("mnuViewBiggest"));
-    m_biggestEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_G));
-    m_commands.alwaysOn.append(m_biggestEntry);
-    // The kinds' command answers it.
-    m_kindsEntry = view->addAction(Text(TextId::MenuViewKinds));
-    m_kindsEntry->setObjectName(QStringLiteral("mnuViewKinds"));
-    m_kindsEntry->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
-    m_commands.alwaysOn.append(m_kindsEntry);
-    m_commands.alwaysOn.append(
-        addCommand(view, "mnuViewReport", TextId::MenuViewReport, {}, [this] { m_report->run(); }));
+    for (QAction *toggle : {m_commands.viewDriveBar, m_commands.viewStatusBar, m_commands.sizeDisk,
+                            m_commands.sizeParent, m_onDiskToggle, m_mapToggle})
+        toggle->setCheckable(true);
+    // The tool windows say so when no volume is scanned.
+    m_commands.alwaysOn << addCommand(view, "mnuViewBiggest", TextId::MenuViewBiggest,
+                                      QKeySequence(Qt::CTRL | Qt::Key_G),
+                                      [this] { m_biggest->open(); })
+                        << addCommand(view, "mnuViewKinds", TextId::MenuViewKinds,
+                                      QKeySequence(Qt::CTRL | Qt::Key_T),
+                                      [this] { m_kinds->show(); })
+                        << addCommand(view, "mnuViewReport", TextId::MenuViewReport, {},
+                                      [this] { m_report->run(); });
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -291,135 +228,63 @@ void MainWindow::buildMenus()
                                           [this] { AboutWindow::showModal(this, m_settings); }));
 }
 
-// The headings' clicks from the keyboard: each column once, the shown sort checked.
-void MainWindow::buildSortMenu(QMenu *view)
-{
-    QMenu *sort = view->addMenu(Text(TextId::MenuViewSortBy));
-    sort->setObjectName(QStringLiteral("mnuViewSortBy"));
-    auto *columns = new QActionGroup(sort);
-    const TextId headings[] = {TextId::ColumnName, TextId::ColumnSize, TextId::ColumnPercent,
-                               TextId::ColumnDate};
-    for (int column = 0; column < int(std::size(headings)); ++column) {
-        QAction *entry = sort->addAction(u'&' + Text(headings[column]));
-        entry->setObjectName(QStringLiteral("mnuViewSortBy") + QString::number(column));
-        entry->setCheckable(true);
-        columns->addAction(entry);
-        connect(entry, &QAction::triggered, this,
-                [this, column] { m_workArea->headingClicked(column); });
-        m_commands.alwaysOn.append(entry);
-    }
-    connect(sort, &QMenu::aboutToShow, this,
-            [this, columns] { columns->actions().at(m_workArea->sortColumn())->setChecked(true); });
-}
-
-QAction *MainWindow::addButton(const char *key, TextId tipId, const Command &command)
-{
-    const QString name = QLatin1StringView(key);
-    QAction *button = m_functionBar->addAction(ToolIcon(name), QString());
-    button->setObjectName(name);
-    button->setToolTip(Text(tipId));
-    // The button shows only a picture: a screen reader says its tooltip.
-    m_functionBar->widgetForAction(button)->setAccessibleName(Text(tipId));
-    connect(button, &QAction::triggered, this, command);
-    return button;
-}
-
 void MainWindow::buildFunctionBar()
 {
-    m_functionBar = new QToolBar(this);
-    m_functionBar->setObjectName(QStringLiteral("ToolbarFct"));
-    m_functionBar->setMovable(false);
-    m_functionBar->setAccessibleName(QStringLiteral("Barre de fonctions"));
-    NameOverflowButton(m_functionBar);
-    addToolBar(m_functionBar);
-    m_commands.sizeCommands.append(
-        addButton("SIZEDISK", TextId::SizeDiskTip, [this] { setPercentBase(PercentBase::Disk); }));
-    m_commands.sizeCommands.append(addButton("SIZEPARENT", TextId::SizeParentTip,
-                                             [this] { setPercentBase(PercentBase::Folder); }));
-    m_functionBar->addAction(m_onDiskToggle);
-    m_functionBar->widgetForAction(m_onDiskToggle)->setAccessibleName(Text(TextId::OnDiskTip));
-    m_functionBar->addSeparator();
-    m_commands.print.append(addButton("PRINT", TextId::PrintTip, [this] { printCommand(); }));
-    m_functionBar->addSeparator();
+    auto *bar =
+        new MainToolBar(QStringLiteral("ToolbarFct"), QStringLiteral("Barre de fonctions"), this);
+    m_functionBar = bar;
+    addToolBar(bar);
+    m_commands.sizeCommands << bar->addButton("SIZEDISK", TextId::SizeDiskTip,
+                                              [this] { setPercentBase(PercentBase::Disk); })
+                            << bar->addButton("SIZEPARENT", TextId::SizeParentTip,
+                                              [this] { setPercentBase(PercentBase::Folder); });
+    bar->addShared(m_onDiskToggle, "ONDISK", TextId::OnDiskTip);
+    bar->addSeparator();
+    m_commands.print.append(bar->addButton("PRINT", TextId::PrintTip, [this] { printCommand(); }));
+    bar->addSeparator();
     // The only command with no menu entry: its key is the file managers' "parent folder" key.
-    QAction *up = addButton("UP", TextId::UpTip, [this] { m_workArea->upCommand(); });
+    QAction *up = bar->addButton("UP", TextId::UpTip, [this] { m_workArea->upCommand(); });
     up->setShortcut(QKeySequence(Qt::ALT | Qt::Key_Up));
-    m_functionBar->addSeparator();
+    bar->addSeparator();
     QAction *refresh =
-        addButton("REFRESH", TextId::RescanTip, [this] { m_scans->rescanCommand(); });
+        bar->addButton("REFRESH", TextId::RescanTip, [this] { m_scans->rescanCommand(); });
     m_commands.alwaysOn << up << refresh;
-    m_functionBar->addSeparator();
-    m_commands.stop.append(addButton("STOP", TextId::StopTip, [this] { m_scans->stopCommand(); }));
-    m_functionBar->addSeparator();
-    m_functionBar->addAction(m_mapToggle);
-    m_functionBar->widgetForAction(m_mapToggle)->setAccessibleName(Text(TextId::MapTip));
-}
-
-// One button and one scan-menu entry per drive, labelled by the volume's mount point, with a
-// spacer between two buttons; the first ten entries show their Ctrl+F key.
-void MainWindow::addDriveCommands(int index, const Volume &drive)
-{
-    const QString label = QFile::decodeName(drive.label());
-    if (index > 0)
-        m_driveBar->addSeparator();
-    QAction *button = m_driveBar->addAction(DriveIcon(drive.kind), label);
-    button->setObjectName(QStringLiteral("drive:") + label);
-    button->setToolTip(FormatText(Text(TextId::DriveButtonTip), label));
-    connect(button, &QAction::triggered, this, [this, index] { m_scans->driveCommand(index); });
-
-    QString caption = QStringLiteral("[-&") + EscapeAmpersands(label) + QStringLiteral("-]");
-    if (drive.kind == DriveKind::Saved) {
-        // A saved scan says when it was made, beside the volume it shows.
-        const QString when = FormatText(Text(TextId::SavedOn), DayText(drive.savedAt));
-        caption += u' ' + when;
-        button->setText(label + u' ' + when);
-    }
-    if (index < 10)
-        caption += QStringLiteral("\tCtrl+F") + QString::number(index + 1);
-    auto *entry = new QAction(caption, m_scanMenu);
-    m_scanMenu->insertAction(m_driveEntriesEnd, entry);
-    entry->setObjectName(QStringLiteral("mnuScanDisk"));
-    entry->setData(label);
-    connect(entry, &QAction::triggered, this, [this, index] { m_scans->driveCommand(index); });
-    m_commands.alwaysOn << button << entry;
+    bar->addSeparator();
+    m_commands.stop.append(
+        bar->addButton("STOP", TextId::StopTip, [this] { m_scans->stopCommand(); }));
+    bar->addSeparator();
+    bar->addShared(m_mapToggle, "MAP", TextId::MapTip);
 }
 
 void MainWindow::scanFolderCommand()
 {
     if (m_scans->isScanning())
         return;
-    const QString folder =
-        QFileDialog::getExistingDirectory(this, Text(TextId::ScanFolderTitle), QDir::homePath());
-    if (!folder.isEmpty())
-        scanFolder(QFile::encodeName(folder));
+    if (const QByteArray folder = FolderChoice::ask(this); !folder.isEmpty())
+        scanFolder(folder);
 }
 
 bool MainWindow::scanFolder(const QByteArray &path)
 {
     if (m_scans->isScanning())
         return false;
-    // Named by its real path, so that a link or "..", or the root of a listed volume, is the
-    // drive it really is.
-    const QByteArray real = FileSystem::ResolvedPath(path);
-    FileStatus status;
-    if (real.isEmpty() || !FileSystem::StatusOfPath(real, status, FileSystem::FollowLink::Yes) ||
-        !status.isFolder()) {
-        QMessageBox box(QMessageBox::Warning, Text(TextId::ErrorTitle),
-                        FormatText(Text(TextId::NotAFolder), QFile::decodeName(path)),
-                        QMessageBox::Ok, this);
-        box.exec();
+    const QByteArray real = FolderChoice::realFolder(path, this);
+    if (real.isEmpty())
         return false;
-    }
-    const Volume drive{real, DriveKind::Folder};
     const qsizetype known = m_scans->drives().size();
-    const int index = m_scans->addDrive(drive);
-    if (index == known) {
-        addDriveCommands(index, drive);
-        m_keys->setDriveCount(int(m_scans->drives().size()));
-        applyCommandStates();
-    }
+    const int index = m_scans->addDrive(Volume{real, DriveKind::Folder});
+    if (index == known)
+        driveAdded(index);
     m_scans->driveCommand(index);
     return true;
+}
+
+// A drive added for this run, a folder or a saved scan, gets its button, entry and key.
+void MainWindow::driveAdded(int index)
+{
+    m_commands.alwaysOn << m_driveBar->addDrive(index, m_scans->drives()[index]);
+    m_keys->setDriveCount(int(m_scans->drives().size()));
+    applyCommandStates();
 }
 
 void MainWindow::applyCommandStates()
@@ -434,25 +299,10 @@ void MainWindow::applyCommandStates()
     SetCommandStates(m_commands, state);
 }
 
-// The search window is made the first time it is asked for, and searches the shown volume.
+// The search window searches the shown volume.
 void MainWindow::searchCommand()
 {
-    if (!m_search) {
-        m_search = new SearchWindow(this);
-        m_search->setSizeMeasure(m_measure);
-        if (m_settings)
-            LoadToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
-        connect(m_search, &SearchWindow::fileChosen, m_workArea, &WorkArea::selectFile);
-        connect(m_scans, &ScanController::recordsGoing, m_search, &SearchWindow::dropRecords);
-        connect(m_scans, &ScanController::listOutdated, m_search, [this] {
-            if (m_search->isVisible())
-                m_search->setRecords(m_scans->folders().locate(m_scans->shownDrive().root()).first);
-        });
-    }
-    m_search->setRecords(m_scans->folders().locate(m_scans->shownDrive().root()).first);
-    m_search->show();
-    m_search->raise();
-    m_search->activateWindow();
+    m_search->open();
 }
 
 // The printout is titled with the volume that holds the folder shown.
@@ -473,43 +323,15 @@ void MainWindow::FillDirView()
 void MainWindow::showListStatus(bool filled)
 {
     if (filled && !m_scans->isScanning()) {
-        const QByteArray folder = folderTree()->selectedfolder();
-        // A volume's root goes by the volume's label, as in the scan's own notices.
-        const Volume drive = m_scans->volumeHolding(folder);
-        const QByteArray name = folder == drive.root() ? drive.label() : GetFolderName(folder);
-        QString text = QStringLiteral("[-") + QFile::decodeName(name) + QStringLiteral("-] : ") +
-                       KilobyteText(listModel()->folderSize()) + QStringLiteral(" Kb");
-        // Compared with an earlier scan: what the folder gained since.
-        if (const auto growth = listModel()->folderGrowth(); growth && m_earlier)
-            text +=
-                QStringLiteral(" ; ") + FormatText(Text(TextId::GrowthSince),
-                                                   SignedKilobytes(*growth) + QStringLiteral(" Kb"),
-                                                   DayText(m_earlier->savedAt()));
-        m_statusBar->setPanelText(1, text);
+        m_statusBar->setPanelText(1, m_folderStatus->text(m_earlier.get()));
         m_scans->forgetAboveUsed();
     }
     applyCommandStates();
 }
 
-// Every view of sizes follows: the list, the totals and percentages, the status texts, the map,
-// the printout's title and the tool windows.
 void MainWindow::setSizeMeasure(SizeMeasure measure)
 {
-    m_measure = measure;
-    listModel()->setSizeMeasure(measure);
-    QStringList headings;
-    for (int column = 0; column < DirListModel::ColumnCount; ++column)
-        headings.append(listModel()->headerData(column, Qt::Horizontal).toString());
-    headings[DirListModel::Size] =
-        Text(measure == SizeMeasure::OnDisk ? TextId::ColumnOnDisk : TextId::ColumnSize);
-    listModel()->setHeaders(headings);
-    m_scans->setSizeMeasure(measure);
-    m_map->setSizeMeasure(measure);
-    m_print->setSizeMeasure(measure);
-    m_biggest->setSizeMeasure(measure);
-    m_kinds->setSizeMeasure(measure);
-    if (m_search)
-        m_search->setSizeMeasure(measure);
+    m_measureViews->setMeasure(measure);
     if (m_scans->folders().count() > 0)
         FillDirView();
 }
@@ -548,9 +370,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
         return;
     }
     m_scans->clearFolders();
-    m_layout->save(m_percentBase, m_measure);
-    if (m_settings && m_search)
-        SaveToolWindow(*m_settings, *m_search, SettingName::SearchWindow, m_pixelTwips);
+    m_layout->save(m_percentBase, sizeMeasure());
+    m_search->save();
     m_biggest->save();
     m_report->save();
     m_kinds->save();
@@ -567,11 +388,6 @@ void MainWindow::resizeEvent(QResizeEvent *event)
 void MainWindow::changeEvent(QEvent *event)
 {
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
-        showFolderCount();
+        m_scans->showFolderCount();
     QMainWindow::changeEvent(event);
-}
-
-void MainWindow::showFolderCount()
-{
-    m_scans->showFolderCount();
 }

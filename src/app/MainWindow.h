@@ -2,6 +2,7 @@
 
 #include "CommandStates.h"
 #include "ScanController.h"
+#include "SizeMeasureViews.h"
 #include "TextTable.h"
 #include "TwipsScale.h"
 #include "Volume.h"
@@ -15,19 +16,21 @@
 
 class BiggestCommand;
 class DirListModel;
+class DriveBar;
+class FolderStatus;
 class FolderTreeView;
 class LayoutSettings;
 class MainStatusBar;
+class MainToolBar;
 class KindsCommand;
 class SavedScanCommand;
 class ScanComparison;
 class MapCommand;
 class PrintCommand;
 class ReportCommand;
-class SearchWindow;
+class SearchCommand;
 class QAction;
 class QMenu;
-class QToolBar;
 class SettingsStore;
 class WindowKeys;
 
@@ -53,7 +56,7 @@ public:
     bool isScanning() const { return m_scans->isScanning(); }
     quint64 diskSize() const { return m_scans->diskSize(); }
     PercentBase percentBase() const { return m_percentBase; }
-    SizeMeasure sizeMeasure() const { return m_measure; }
+    SizeMeasure sizeMeasure() const { return m_measureViews->measure(); }
     const TwipsScale &pixelTwips() const { return m_pixelTwips; }
     MainStatusBar *statusPanels() const { return m_statusBar; }
     FolderTreeView *folderTree() const { return m_workArea->folderTree(); }
@@ -75,19 +78,16 @@ protected:
 
 private:
     void buildMenus();
-    void buildSortMenu(QMenu *view);
     void buildFunctionBar();
-    void addDriveCommands(int index, const Volume &drive);
+    void driveAdded(int index);
     void scanFolderCommand();
     void searchCommand();
     void printCommand();
     using Command = std::function<void()>;
     QAction *addCommand(QMenu *menu, const char *name, TextId textId, const QKeySequence &key,
                         const Command &command);
-    QAction *addButton(const char *key, TextId tipId, const Command &command);
     void applyCommandStates();
     void showListStatus(bool filled);
-    void showFolderCount();
 
     // Compares the shown volume with an earlier scan in every view that shows growth; none ends
     // the comparison: the list loses its column, the map its colours by growth and their key.
@@ -99,11 +99,10 @@ private:
     TwipsScale m_pixelTwips;
     SettingsStore *m_settings = nullptr; // may be null: nothing is restored or saved
     PercentBase m_percentBase = PercentBase::Folder;
-    SizeMeasure m_measure = SizeMeasure::Apparent;
 
     // Owned through Qt's parenting.
-    QToolBar *m_functionBar = nullptr;
-    QToolBar *m_driveBar = nullptr;
+    MainToolBar *m_functionBar = nullptr;
+    DriveBar *m_driveBar = nullptr;
     MainStatusBar *m_statusBar = nullptr;
     WorkArea *m_workArea = nullptr;
     ScanController *m_scans = nullptr;
@@ -112,17 +111,17 @@ private:
     QAction *m_mapToggle = nullptr;       // the map's menu entry and button
     QAction *m_onDiskToggle = nullptr;    // the measure's menu entry and button
     MapCommand *m_map = nullptr;
-    QAction *m_biggestEntry = nullptr;
     BiggestCommand *m_biggest = nullptr;
     ReportCommand *m_report = nullptr;
-    QAction *m_kindsEntry = nullptr;
     KindsCommand *m_kinds = nullptr;
     SavedScanCommand *m_saved = nullptr;
+    SearchCommand *m_search = nullptr;
     std::shared_ptr<const ScanComparison> m_earlier; // the scan the shown volume is compared with
-    SearchWindow *m_search = nullptr;                // made when first asked for
     Commands m_commands; // the actions above whose states follow the window's
 
+    std::unique_ptr<FolderStatus> m_folderStatus;
     std::unique_ptr<PrintCommand> m_print;
+    std::unique_ptr<SizeMeasureViews> m_measureViews;
     std::unique_ptr<LayoutSettings> m_layout;
     std::unique_ptr<WindowKeys> m_keys; // declared last: it calls the rest and goes first
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ToolWindow.h"
 #include "TwipsScale.h"
 
 #include <QObject>
@@ -9,9 +10,8 @@ class ReportWindow;
 class ScanController;
 class SettingsStore;
 
-// The report's command: makes its window the first time it is asked for, shows there the shown
-// volume, follows each new scan and lets go of the records when they go. Owned by the window
-// through Qt's parenting.
+// The report's command: its window shows the shown volume with the figures its scan found; the
+// rest of its life is a tool window's. Owned by the window through Qt's parenting.
 class ReportCommand : public QObject
 {
     Q_OBJECT
@@ -24,14 +24,11 @@ public:
     void run();
     // Saves the window's place and size, if it was ever made.
     void save() const;
-    ReportWindow *window() const { return m_window; }
+    ReportWindow *window() const { return m_tool.window(); }
 
 private:
     void follow();
 
     ScanController *m_scans;
-    SettingsStore *m_settings;
-    TwipsScale m_twips;
-    QWidget *m_parent;
-    ReportWindow *m_window = nullptr;
+    ToolWindow<ReportWindow> m_tool;
 };

@@ -113,6 +113,8 @@ private slots:
     void comparison();
     void report();
     void kinds();
+    void toolWindows_data();
+    void toolWindows();
     void desktop();
     void aboutLauncher_data();
     void aboutLauncher();
@@ -725,6 +727,54 @@ void TestWindow::report()
     window->scans()->refreshFolder(QFile::encodeName(volume.filePath(u"d/"_s)));
     QVERIFY(Settled(*window));
     QVERIFY2(window->statusPanels()->panelText(2) != free, qPrintable(free));
+}
+
+void TestWindow::toolWindows_data()
+{
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("name");    // the window's
+    QTest::addColumn<QString>("setting"); // the prefix of its place and size in the settings
+    QTest::newRow("search") << u"mnuFileSearch"_s << u"frmSearch"_s << u"Search"_s;
+    QTest::newRow("biggest files") << u"mnuViewBiggest"_s << u"frmBiggest"_s << u"Biggest"_s;
+    QTest::newRow("kinds") << u"mnuViewKinds"_s << u"frmKinds"_s << u"Kinds"_s;
+    QTest::newRow("report") << u"mnuViewReport"_s << u"frmReport"_s << u"Report"_s;
+}
+
+// Each tool window is made once, over the main window and not modal, where the settings left it;
+// its entry brings it back once closed, and the window's place is kept when the main window
+// closes.
+void TestWindow::toolWindows()
+{
+    QFETCH(QString, entry);
+    QFETCH(QString, name);
+    QFETCH(QString, setting);
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    const QString key = u"Option/"_s + setting;
+    {
+        QSettings ini(store.fileName(), QSettings::IniFormat);
+        ini.setValue(key + u"Left"_s, u"1500"_s); // lengths are text
+        ini.setValue(key + u"Top"_s, u"1500"_s);
+    }
+    {
+        MainWindow window(QList{VolumeOf(m_volume)}, &store);
+        window.show();
+        window.driveCommand(0);
+        QVERIFY(Settled(window));
+        QAction *open = window.findChild<QAction *>(entry);
+        open->trigger();
+        auto *tool = window.findChild<QDialog *>(name);
+        QVERIFY(tool && tool->isVisible() && !tool->isModal());
+        QCOMPARE(tool->frameGeometry().left(), window.pixelTwips().toPixelsX(1500));
+        tool->close();
+        open->trigger();
+        QVERIFY(tool->isVisible());
+        QCOMPARE(window.findChildren<QDialog *>(name).size(), 1);
+        tool->move(window.pixelTwips().toPixelsX(3000), tool->y());
+        window.close();
+    }
+    QCOMPARE(QSettings(store.fileName(), QSettings::IniFormat).value(key + u"Left"_s).toInt(),
+             3000);
 }
 
 void TestWindow::desktop()
