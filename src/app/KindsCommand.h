@@ -2,7 +2,6 @@
 
 #include "BackgroundJob.h"
 #include "SizeMeasure.h"
-#include "BackgroundJob.h"
 #include "ToolWindow.h"
 #include "TwipsScale.h"
 
@@ -42,7 +41,7 @@ private:
     WorkArea *m_workArea;
     ScanController *m_scans;
     ToolWindow<KindsWindow> m_tool;
-    bool m_choosing = false;              // the tree moves to a file chosen here: the count stays
+    bool m_choosing = false; // the tree moves to a file chosen here: the count stays
     std::shared_ptr<const DriveScan> m_learned; // whose endings are known
     QTimer m_learnSoon;
     // Declared last, so that it goes first: the lookups under way read the records.
