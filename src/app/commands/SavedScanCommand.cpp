@@ -104,7 +104,6 @@ bool SavedScanCommand::read(const QString &fileName, const std::shared_ptr<ScanI
                 error = input.error();
             }
             return [this, fileName, shown, reader, then, records, error] {
-                m_scans->showFolderCount();
                 if (!records) {
                     warn(FormatText(Text(TextId::SavedScanUnreadable), shown, ProblemText(error)));
                     return;
@@ -206,7 +205,6 @@ bool SavedScanCommand::save(const QString &fileName)
                 !writer.write(output)) // which finishes
                 failure = SystemErrorText(output.errorNumber() != 0 ? output.errorNumber() : EIO);
             return [this, shown, failure] {
-                m_scans->showFolderCount();
                 if (!failure.isEmpty())
                     warn(FormatText(Text(TextId::SavedScanNotWritten), shown, failure));
             };

@@ -251,6 +251,7 @@ bool ScanController::runAside(const QString &progress, std::function<Continuatio
     m_aside.run([this, before, work = std::move(work)](const std::atomic<bool> &) -> Continuation {
         return [this, before, next = work()] {
             endWork(before);
+            showFolderCount(); // in place of the progress, whatever the next step says
             if (next)
                 next();
             emit scanEnded();
