@@ -11,7 +11,6 @@
 #include <QScreen>
 #include <QSortFilterProxyModel>
 #include <QStyle>
-#include <QThreadPool>
 #include <QTreeView>
 #include <QVBoxLayout>
 

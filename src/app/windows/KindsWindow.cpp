@@ -15,7 +15,6 @@
 #include <QProgressBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
-#include <QThreadPool>
 #include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>

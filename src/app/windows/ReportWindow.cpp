@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTextBrowser>
-#include <QThreadPool>
 #include <QVBoxLayout>
 
 namespace {

@@ -5,6 +5,10 @@
 #include <new>
 #include <utility>
 
+#include <pthread.h>
+
+static_assert(sizeof(pthread_t) <= sizeof(std::uintptr_t), "a thread's handle fits the one kept");
+
 namespace {
 
 void *Run(void *body)
@@ -48,8 +52,10 @@ bool WalkThread::start(std::function<void()> body)
     int error = ::pthread_attr_init(&attributes);
     if (error == 0) {
         error = ::pthread_attr_setstacksize(&attributes, StackSize);
+        pthread_t thread{};
         if (error == 0)
-            error = ::pthread_create(&m_thread, &attributes, Run, owned);
+            error = ::pthread_create(&thread, &attributes, Run, owned);
+        m_thread = std::uintptr_t(thread);
         ::pthread_attr_destroy(&attributes);
     }
     if (error != 0) {
@@ -64,6 +70,6 @@ bool WalkThread::start(std::function<void()> body)
 void WalkThread::join()
 {
     if (m_started)
-        ::pthread_join(m_thread, nullptr);
+        ::pthread_join(pthread_t(m_thread), nullptr);
     m_started = false;
 }

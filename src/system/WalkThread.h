@@ -1,9 +1,8 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
-
-#include <pthread.h>
 
 // A thread of the walk, on a stack of its own size rather than the process's default (the stack
 // limit, often 8 MiB): the walk keeps its pending folders on the heap and recurses nowhere, and a
@@ -29,6 +28,6 @@ public:
     void join();
 
 private:
-    pthread_t m_thread{};
+    std::uintptr_t m_thread = 0; // the platform's handle
     bool m_started = false;
 };
