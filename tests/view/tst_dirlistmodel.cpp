@@ -214,7 +214,7 @@ void TestDirListModel::formatting()
     QTEST(value(), "expected");
 }
 
-// A file and a folder of list/, shown on a view whose background, then text, turn dark.
+// A file and a folder of list/, shown on a view whose colours change.
 void TestDirListModel::rows()
 {
     QVERIFY(m_model->fill(m_folders, m_root + "list", PercentBase::Folder, 0));
@@ -225,12 +225,14 @@ void TestDirListModel::rows()
     };
     const QString file = u"a.txt"_s;
     const QString folder = u"sub"_s;
-    QPalette dark; // red must be lightened to read on it, green need not
-    for (const auto &[base, text] :
-         {std::pair(0x202020, 0x000000), std::pair(0x202020, 0xE8E8E8)}) {
-        dark.setColor(QPalette::Base, QColor(QRgb(base)));
-        dark.setColor(QPalette::Text, QColor(QRgb(text)));
-        m_model->setViewPalette(dark);
+    // Red must be lightened to read on a dark background; then the text changes alone, then the
+    // background alone.
+    QPalette palette;
+    for (const auto &[base, text] : {std::pair(0x202020, 0xE8E8E8), std::pair(0x202020, 0x808080),
+                                     std::pair(0xFFFFFF, 0x808080)}) {
+        palette.setColor(QPalette::Base, QColor(QRgb(base)));
+        palette.setColor(QPalette::Text, QColor(QRgb(text)));
+        m_model->setViewPalette(palette);
         QCOMPARE(at(folder, DirListModel::Percent, Qt::ForegroundRole).value<QColor>(),
                  QColor(ReadablePercentColour(Red, Rgb(base), Rgb(text))));
     }
