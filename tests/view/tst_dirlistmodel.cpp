@@ -249,6 +249,7 @@ void TestDirListModel::rows()
              int(Qt::AlignLeft | Qt::AlignVCenter));
     QCOMPARE(at(folder, 0, Qt::DecorationRole).value<QIcon>().cacheKey(), m_folderIcon.cacheKey());
     QVERIFY(at(file, 0, Qt::DecorationRole).value<QIcon>().cacheKey() != m_folderIcon.cacheKey());
+    QVERIFY(!m_model->data({}).isValid());
     // The headings: the list's own, others as the base model numbers them.
     QStringList headings;
     for (int section = 0; section <= DirListModel::ColumnCount; ++section)
