@@ -219,6 +219,11 @@ void TestRemoval::races_data()
         "mount -t tmpfs none v/a/b && truncate -s 9999 v/a/b/big", "other volume v/a/b");
     row("refresh: a folder on the way became a link", "refresh v/a/b refreshing",
         "mv v/a v/a.old && ln -s ../out/a v/a", "link v/a");
+    row("refresh: the folder is gone", "refresh v/a/b refreshing", "rm -r v/a/b", "");
+    row("refresh: a new folder in a new folder", "refresh v/n/m scan",
+        "mkdir -p v/n/m && truncate -s 5 v/n/m/f v/n/g", "");
+    row("refresh: the volume's root, walked whole instead", "refresh v refreshing", "",
+        "error Invalid argument");
 }
 
 void TestRemoval::races()
@@ -294,6 +299,8 @@ void TestRemoval::races()
         if (!refresh.changed().ok())
             said =
                 changes[int(refresh.changed().change)] + (' ' + relative(refresh.changed().where));
+        else if (refresh.error() != 0)
+            said = "error " + QByteArray(strerror(refresh.error()));
     } else {
         const HeldPath held = HeldPath::open(scan, path);
         ItemRemoval::Result result;
