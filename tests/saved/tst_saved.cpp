@@ -176,11 +176,14 @@ private slots:
         QTest::newRow("zstd") << "scan.zst"_ba;
         QTest::newRow("compressed, named plain") << "scan.gz.json"_ba;
         QTest::newRow("gzip, named in capitals") << "SCAN.JSON.GZ"_ba;
+        QTest::newRow("zstd, on standard input") << "-"_ba;
     }
     void roundTrip()
     {
         QFETCH(QByteArray, name);
-        const QByteArray file = QFile::encodeName(m_dir.path()) + '/' + name;
+        const bool standardInput = name == "-";
+        const QByteArray file =
+            QFile::encodeName(m_dir.path()) + '/' + (standardInput ? "stdin.zst"_ba : name);
         if (name == "scan.gz.json") // told by its first bytes, not its name
             QVERIFY(Save(*m_scan, file.chopped(5)) &&
                     ::rename(file.chopped(5).constData(), file.constData()) == 0);
@@ -188,10 +191,12 @@ private slots:
             QVERIFY(Save(*m_scan, file));
         QFile saved(QFile::decodeName(file));
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QByteArray lower = name.toLower();
+        const QByteArray lower = file.toLower();
         QCOMPARE(saved.read(1) != "[", lower.contains(".gz") || lower.contains(".zst"));
+        if (standardInput)
+            QVERIFY(::dup2(saved.handle(), STDIN_FILENO) == STDIN_FILENO && saved.seek(0));
         ImportError error;
-        const std::unique_ptr<DriveScan> loaded = Load(file, &error);
+        const std::unique_ptr<DriveScan> loaded = Load(standardInput ? name : file, &error);
         QVERIFY2(loaded, qPrintable(error.describe()));
         QCOMPARE(loaded->rootPath(), m_scan->rootPath());
         QCOMPARE(Dump(*loaded), Dump(*m_scan));
