@@ -504,18 +504,19 @@ private slots:
         QTest::addColumn<int>("pieces"); // members or frames
         // With random names; 30000 are more than is read ahead, compressed or not.
         QTest::addColumn<int>("entries");
-        QTest::addColumn<QByteArray>("damage");
+        QTest::addColumn<QByteArray>("change"); // to the text, or to the compressed bytes
         QTest::addColumn<int>("problem");
         const auto row = [](const QByteArray &name, const char *suffix, int pieces, int entries,
-                            const char *damage, ImportError::Problem problem) {
+                            const char *change, ImportError::Problem problem) {
             QTest::newRow(name.constData())
-                << QByteArray(suffix) << pieces << entries << QByteArray(damage) << int(problem);
+                << QByteArray(suffix) << pieces << entries << QByteArray(change) << int(problem);
         };
         for (const char *suffix : {".gz", ".zst"}) {
             const auto name = [&](const char *what) { return suffix + ", "_ba + what; };
             row(name("one piece"), suffix, 1, 10, "", ImportError::None);
             row(name("three pieces"), suffix, 3, 10, "", ImportError::None);
             row(name("longer than is read ahead"), suffix, 2, 30000, "", ImportError::None);
+            row(name("more text than is read at once"), suffix, 1, 10, "spaces", ImportError::None);
             row(name("cut short"), suffix, 1, 10, "cut", ImportError::Compression);
             row(name("cut between pieces"), suffix, 2, 30000, "half", ImportError::Truncated);
             row(name("garbage after"), suffix, 1, 10, "garbage", ImportError::Compression);
@@ -528,14 +529,14 @@ private slots:
         QFETCH(QByteArray, suffix);
         QFETCH(int, pieces);
         QFETCH(int, entries);
-        QFETCH(QByteArray, damage);
+        QFETCH(QByteArray, change);
         QFETCH(int, problem);
         QRandomGenerator random{quint32(entries)};
         QByteArray text = R"([1,2,{},[{"name":"/r"})";
         for (int i = 0; i < entries; ++i)
             text += ",{\"name\":\"" + QByteArray::number(random.generate64(), 36) +
                     QByteArray::number(i) + "\",\"asize\":" + QByteArray::number(i) + '}';
-        text += "]]";
+        text += (change == "spaces" ? QByteArray(3 << 20, ' ') : QByteArray()) + "]]";
         QByteArray bytes;
         for (int piece = 0; piece < pieces; ++piece) {
             const QByteArray part =
@@ -552,14 +553,14 @@ private slots:
             QFile written(QFile::decodeName(file));
             QVERIFY(written.open(QIODevice::ReadOnly));
             bytes += written.readAll();
-            if (damage == "half")
+            if (change == "half")
                 break;
         }
-        if (damage == "cut")
+        if (change == "cut")
             bytes.chop(7);
-        else if (damage == "garbage")
+        else if (change == "garbage")
             bytes += "garbage!";
-        else if (damage == "magic")
+        else if (change == "magic")
             bytes.truncate(suffix == ".gz" ? 2 : 4);
         ImportError error;
         const std::unique_ptr<DriveScan> scan = LoadBytes(bytes, error);
