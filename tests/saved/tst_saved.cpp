@@ -256,7 +256,8 @@ private slots:
             R"({"name":"e","mtime":-9223372036854775808})",
             "/r/ :0,0 a=0@-86400 b=0@-86400 c=0@-9223372036854775807 d=0@5 e=0");
         row("values of other tools, passed over",
-            R"({"name":"a","x":{},"y":[],"z":{"k":[0,9,-1.5e+3,2E-7,"s\/",true,false,null,{}]},)"
+            R"({"name":"a","x":{},"y":[],)"
+            R"("z":{"k":[0,9,-1.5e+3,2E-7,"s\/",true,false,null,{}],"l":1},)"
             R"("w":[[[[1]]]]})",
             "/r/ :0,0 a=0");
         row("escapes",
@@ -424,6 +425,8 @@ private slots:
             head.size() + 11);
         row("a backslash and a NUL", head + ",{\"name\":\"a\\\0\"}]]"_ba, ImportError::BadEscape,
             -1);
+        row("a letter past f in an escape", head + R"(,{"name":"\u00g1"}]])",
+            ImportError::BadEscape, -1);
         row("lone low surrogate, first", head + R"(,{"name":"\udc00"}]])", ImportError::BadEscape,
             -1);
         row("lone low surrogate, last", head + R"(,{"name":"\udfff"}]])", ImportError::BadEscape,
@@ -448,6 +451,8 @@ private slots:
         row("a passed-over number without digits", at + R"("x":-e}]])", ImportError::Syntax, -1);
         row("a passed-over array unseparated", at + R"("x":[1 2]}]])", ImportError::Syntax, -1);
         row("a passed-over key without ':'", at + R"("x":{"k" 1}}]])", ImportError::Syntax, -1);
+        row("a passed-over key without a value", at + R"("x":{"a":1,"b"}}]])", ImportError::Syntax,
+            -1);
         row("a passed-over value of nothing", at + R"("x":@}]])", ImportError::Syntax, -1);
         row("passed-over values 65 deep", at + R"("x":)" + QByteArray(65, '[') + "]]",
             ImportError::TooDeep, -1);
