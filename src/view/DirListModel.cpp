@@ -91,6 +91,10 @@ QVariant DirListModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole: // the whole name, when the column is too narrow for it
         if (column == Growth && row.change == Change::Gone)
             return m_growthTexts.goneText;
+        // A hard-linked file's other names show no bytes: they say why.
+        if (!row.counted && (column == Name || column == Size))
+            return column == Name ? m_list.nameOf(row).toString() + u'\n' + m_linkedTip
+                                  : m_linkedTip;
         return column == Name ? QVariant(m_list.nameOf(row).toString()) : QVariant();
     case Qt::DecorationRole:
         return decorationData(row, column);

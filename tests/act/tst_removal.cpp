@@ -14,11 +14,13 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <fcntl.h>
 #include <grp.h>
 #include <sched.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
@@ -85,6 +87,8 @@ private slots:
     void races();
     void rails_data();
     void rails();
+    void changedSinceScan_data();
+    void changedSinceScan();
     void recordsFromAFile();
 
 private:
@@ -218,6 +222,11 @@ void TestRemoval::races_data()
         "mount -t tmpfs none v/a/b && truncate -s 9999 v/a/b/big", "other volume v/a/b");
     row("refresh: a folder on the way became a link", "refresh v/a/b refreshing",
         "mv v/a v/a.old && ln -s ../out/a v/a", "link v/a");
+    row("refresh: the folder is gone", "refresh v/a/b refreshing", "rm -r v/a/b", "");
+    row("refresh: a new folder in a new folder", "refresh v/n/m scan",
+        "mkdir -p v/n/m && truncate -s 5 v/n/m/f v/n/g", "");
+    row("refresh: the volume's root, walked whole instead", "refresh v refreshing", "",
+        "error Invalid argument");
 }
 
 void TestRemoval::races()
@@ -293,6 +302,8 @@ void TestRemoval::races()
         if (!refresh.changed().ok())
             said =
                 changes[int(refresh.changed().change)] + (' ' + relative(refresh.changed().where));
+        else if (refresh.error() != 0)
+            said = "error " + QByteArray(strerror(refresh.error()));
     } else {
         const HeldPath held = HeldPath::open(scan, path);
         ItemRemoval::Result result;
@@ -351,35 +362,89 @@ void TestRemoval::races()
 
 void TestRemoval::rails_data()
 {
-    QTest::addColumn<QByteArray>("path"); // below the volume's root
+    // "@" stands for the scratch volume's root, without its final "/".
+    QTest::addColumn<QByteArray>("root");
+    QTest::addColumn<QByteArray>("path");
     QTest::addColumn<int>("refusal");
-    QTest::newRow("a file") << "a/f"_ba << int(Refusal::None);
-    QTest::newRow("a folder") << "a/"_ba << int(Refusal::None);
-    QTest::newRow("the root") << ""_ba << int(Refusal::VolumeRoot);
-    QTest::newRow("the root of /") << "/"_ba << int(Refusal::VolumeRoot);
-    QTest::newRow("out by ..") << "a/../../x"_ba << int(Refusal::OutsideVolume);
-    QTest::newRow("gone") << "a/nothing"_ba << int(Refusal::Missing);
-    QTest::newRow("a mount point") << "m"_ba << int(Refusal::MountPoint);
-    QTest::newRow("holds a mount point") << "n/"_ba << int(Refusal::MountPoint);
-    QTest::newRow("a trash") << ".Trash-0"_ba << int(Refusal::TrashFolder);
-    QTest::newRow("a trash's files") << ".Trash-0/files"_ba << int(Refusal::TrashFolder);
-    QTest::newRow("in a trash") << ".Trash-0/files/old"_ba << int(Refusal::None);
+    const auto row = [](const char *name, const char *root, const char *path, Refusal refusal) {
+        QTest::newRow(name) << QByteArray(root) << QByteArray(path) << int(refusal);
+    };
+    row("a file", "@/", "@/a/f", Refusal::None);
+    row("a folder", "@/", "@/a/", Refusal::None);
+    row("a folder named as a trash's", "@/", "@/a/files", Refusal::None);
+    row("the root", "@/", "@/", Refusal::VolumeRoot);
+    row("the root of /", "/", "/", Refusal::VolumeRoot);
+    row("below /", "/", "@/a/f", Refusal::None);
+    row("relative", "/", "a/f", Refusal::OutsideVolume);
+    row("out by ..", "@/", "@/a/../../x", Refusal::OutsideVolume);
+    row("through .", "@/", "@/a/./f", Refusal::OutsideVolume);
+    row("ending with .", "@/", "@/a/.", Refusal::OutsideVolume);
+    row("ending with ..", "@/", "@/a/..", Refusal::OutsideVolume);
+    row("a sibling named alike", "@/", "@x/f", Refusal::OutsideVolume);
+    row("gone", "@/", "@/a/nothing", Refusal::Missing);
+    row("a mount point", "@/", "@/m", Refusal::MountPoint);
+    row("holds a mount point", "@/", "@/n/", Refusal::MountPoint);
+    // The trashes at the top of volumes, known by their names.
+    row("a trash", "@/", "@/.Trash-0", Refusal::TrashFolder);
+    row("a trash's files", "@/", "@/.Trash-0/files", Refusal::TrashFolder);
+    row("a trash's info", "@/", "@/.Trash-0/info", Refusal::TrashFolder);
+    row("another folder of a trash", "@/", "@/.Trash-0/other", Refusal::None);
+    row("a shared trash", "@/", "@/.Trash", Refusal::TrashFolder);
+    row("a user's shared trash", "@/", "@/.Trash/0", Refusal::TrashFolder);
+    row("in a trash", "@/", "@/.Trash-0/files/old", Refusal::None);
+    // The home trash, known by where it is.
+    row("the home trash", "@/", "@/data/Trash", Refusal::TrashFolder);
+    row("the home trash's files", "@/", "@/data/Trash/files", Refusal::TrashFolder);
+    row("the home trash's info", "@/", "@/data/Trash/info", Refusal::TrashFolder);
+    row("holds the home trash", "@/", "@/data", Refusal::TrashFolder);
+    row("in the home trash", "@/", "@/data/Trash/files/old", Refusal::None);
 }
 
 void TestRemoval::rails()
 {
+    QFETCH(QByteArray, root);
     QFETCH(QByteArray, path);
     QFETCH(int, refusal);
     QTemporaryDir dir;
-    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    const QByteArray top = QFile::encodeName(dir.path());
     QVERIFY(QDir::setCurrent(dir.path()));
-    for (const char *spec : {"a/f=1", "m/", "n/o/", ".Trash-0/files/old=1", ".Trash-0/info/"})
+    for (const char *spec :
+         {"a/f=1", "a/files/", "m/", "n/o/", ".Trash-0/files/old/", ".Trash-0/info/",
+          ".Trash-0/other/", ".Trash/0/", "data/Trash/info/", "data/Trash/files/old/"})
         Make(spec);
-    const QByteArrayList mounts{"/", root + "m", root + "n/o"};
-    if (path == "/")
-        QCOMPARE(int(CheckRemoval("/", "/", mounts)), refusal);
-    else
-        QCOMPARE(int(CheckRemoval(root, root + path, mounts)), refusal);
+    const QByteArray home = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", top + "/data");
+    const auto restore = qScopeGuard([&] { qputenv("XDG_DATA_HOME", home); });
+    const QByteArrayList mounts{"/", top + "/m", top + "/n/o"};
+    QCOMPARE(int(CheckRemoval(root.replace('@', top), path.replace('@', top), mounts)), refusal);
+}
+
+void TestRemoval::changedSinceScan_data()
+{
+    QTest::addColumn<QByteArray>("path");
+    QTest::addColumn<quint64>("size");
+    QTest::addColumn<qint64>("date");
+    QTest::addColumn<bool>("changed");
+    QTest::newRow("a file as it was") << "f"_ba << quint64(10) << qint64(1000) << false;
+    QTest::newRow("a file resized") << "f"_ba << quint64(11) << qint64(1000) << true;
+    QTest::newRow("a file touched") << "f"_ba << quint64(10) << qint64(999) << true;
+    QTest::newRow("a folder: its date only") << "d"_ba << quint64(1) << qint64(1000) << false;
+    QTest::newRow("a folder touched") << "d"_ba << quint64(0) << qint64(999) << true;
+    QTest::newRow("gone") << "g"_ba << quint64(0) << qint64(0) << true;
+}
+
+void TestRemoval::changedSinceScan()
+{
+    QFETCH(QByteArray, path);
+    QFETCH(quint64, size);
+    QFETCH(qint64, date);
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    Make("f=10");
+    Make("d/");
+    const timespec times[2] = {{1000, 0}, {1000, 0}};
+    QVERIFY(::utimensat(AT_FDCWD, "f", times, 0) == 0 && ::utimensat(AT_FDCWD, "d", times, 0) == 0);
+    QTEST(ChangedSinceScan(path, size, date), "changed");
 }
 
 // Records read from a file name paths of another machine, even when the same path exists here:

@@ -168,6 +168,14 @@ void TestFind::search()
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.index(0, SearchModel::Folder).data().toString(), u"/v/"_s);
     QCOMPARE(model.index(1, SearchModel::Name).data(SearchModel::NameRole), "caf\xe9.log"_ba);
+    // Emptied and filled again, with the columns changed in between, under the tester.
+    model.clear();
+    QCOMPARE(model.rowCount(), 0);
+    model.setFields({SearchModel::Field::Size, SearchModel::Field::Name});
+    model.setResult(scan, all);
+    QCOMPARE(model.rowCount(), 5);
+    QCOMPARE(model.index(0, 0).data(SearchModel::SortRole), QVariant(quint64(1000)));
+    QCOMPARE(model.index(0, 1).data().toString(), u"big.log"_s);
 }
 
 void TestFind::biggest_data()
@@ -361,6 +369,11 @@ void TestFind::kinds()
                  census.kinds[size_t(row)].extensions[0].bytes);
     }
     QVERIFY(std::abs(shares - 100) < 1e-6);
+    // Emptied and filled again, under the tester.
+    model.setCensus({});
+    QCOMPARE(model.rowCount(), 0);
+    model.setCensus(census);
+    QCOMPARE(model.rowCount(), int(census.kinds.size()));
 }
 
 // Sums past 64 bits stop there, as folder totals do.

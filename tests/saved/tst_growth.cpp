@@ -11,6 +11,7 @@
 #include "Walker.h"
 
 #include <QAbstractItemModelTester>
+#include <QColor>
 #include <QDir>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -43,7 +44,8 @@ std::map<QByteArray, qint64> Sizes(const QByteArray &root)
     return sizes;
 }
 
-// What the growth column should say of each item directly in `folder`, by its name.
+// What the growth column should say of each item directly in `folder`, by its name: its text, its
+// colour (red gained, green lost, grey gone) and its tip.
 std::map<QString, QString> GrowthTexts(const std::map<QByteArray, qint64> &before,
                                        const std::map<QByteArray, qint64> &after,
                                        const QByteArray &folder)
@@ -56,20 +58,25 @@ std::map<QString, QString> GrowthTexts(const std::map<QByteArray, qint64> &befor
         const qsizetype slash = rest.indexOf('/');
         return slash < 0 || slash == rest.size() - 1 ? rest : QByteArray();
     };
+    const auto key = [](const QByteArray &name) {
+        return QString::fromUtf8(name.endsWith('/') ? name.chopped(1) : name);
+    };
     for (const auto &[path, size] : after) {
         if (const QByteArray name = direct(path); !name.isEmpty()) {
             const auto then = before.find(path);
-            const qint64 growth = then == before.end() ? 0 : size - then->second;
-            texts[QString::fromUtf8(name.endsWith('/') ? name.chopped(1) : name)] =
-                then == before.end() ? u"nouveau"_s
-                : growth == 0        ? u"0"_s
-                              : (growth > 0 ? u"+"_s : u"-"_s) + QString::number(qAbs(growth));
+            const qint64 growth = then == before.end() ? size : size - then->second;
+            const QString colour = growth > 0 ? u" red"_s : growth < 0 ? u" green"_s : u""_s;
+            texts[key(name)] =
+                (then == before.end() ? u"nouveau"_s
+                 : growth == 0        ? u"0"_s
+                               : (growth > 0 ? u"+"_s : u"-"_s) + QString::number(qAbs(growth))) +
+                colour;
         }
     }
     for (const auto &[path, size] : before)
         if (const QByteArray name = direct(path); !name.isEmpty() && !after.contains(path))
-            texts[QString::fromUtf8(name.endsWith('/') ? name.chopped(1) : name)] =
-                u"-"_s + QString::number(size);
+            texts[key(name)] =
+                (size == 0 ? u"supprimé"_s : u"-"_s + QString::number(size)) + u" grey supprimé"_s;
     return texts;
 }
 
@@ -100,8 +107,8 @@ void TestGrowth::initTestCase()
 {
     m_root = QFile::encodeName(m_dir.path()) + "/t/";
     QVERIFY(QDir::setCurrent(m_dir.path()));
-    for (const char *spec :
-         {"t/a/f=100", "t/a/g=50", "t/b/h=10", "t/b/c/i=5", "t/d/j=7", "t/e/k=900", "t/e/l/m=3"})
+    for (const char *spec : {"t/a/f=100", "t/a/g=50", "t/a/empty=0", "t/b/h=10", "t/b/c/i=5",
+                             "t/d/j=7", "t/e/k=900", "t/e/l/m=3"})
         Make(spec);
     DriveScan first(m_root);
     QVERIFY(Walk(m_root, first));
@@ -110,10 +117,10 @@ void TestGrowth::initTestCase()
     QVERIFY(Save(first, saved));
 
     // Added, grown, removed, a folder moved, a folder gone.
-    QCOMPARE(
-        QProcess::execute(u"sh"_s, {u"-ec"_s, u"cd t && truncate -s 30 a/new && truncate -s "
-                                              u"400 a/f && rm a/g && mv b/c d/c && rm -r e"_s}),
-        0);
+    QCOMPARE(QProcess::execute(u"sh"_s,
+                               {u"-ec"_s, u"cd t && truncate -s 30 a/new && truncate -s "
+                                          u"400 a/f && rm a/g a/empty && mv b/c d/c && rm -r e"_s}),
+             0);
     m_after = Sizes(m_root);
     QVERIFY(Walk(m_root, *m_folders.addDrive(m_root)));
 
@@ -139,11 +146,25 @@ void TestGrowth::column()
 {
     QFETCH(QByteArray, folder);
     QVERIFY(m_model.fill(m_folders, m_root + folder, PercentBase::Folder, 0));
+    QVERIFY(m_model.isCompared());
     QCOMPARE(m_model.columnCount(), int(DirListModel::ColumnCount) + 1);
+    QCOMPARE(m_model.headerData(DirListModel::Growth, Qt::Horizontal), QVariant(u"Évolution"_s));
+    const auto colour = [](const QVariant &shown) {
+        if (!shown.isValid())
+            return u""_s;
+        const QColor c = shown.value<QColor>();
+        return c == Qt::gray ? u" grey"_s : c.red() > c.green() ? u" red"_s : u" green"_s;
+    };
     std::map<QString, QString> shown;
-    for (int row = 0; row < m_model.rowCount(); ++row)
+    for (int row = 0; row < m_model.rowCount(); ++row) {
+        const QModelIndex growth = m_model.index(row, DirListModel::Growth);
         shown[m_model.index(row, DirListModel::Name).data().toString()] =
-            m_model.index(row, DirListModel::Growth).data().toString();
+            growth.data().toString() + colour(growth.data(Qt::ForegroundRole)) +
+            (growth.data(Qt::ToolTipRole).isValid() ? u' ' + growth.data(Qt::ToolTipRole).toString()
+                                                    : u""_s);
+        QCOMPARE(growth.data(Qt::TextAlignmentRole).toInt(),
+                 int(Qt::AlignRight | Qt::AlignVCenter));
+    }
     QCOMPARE(shown, GrowthTexts(m_before, m_after, folder));
 }
 

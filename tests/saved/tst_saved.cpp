@@ -98,6 +98,35 @@ std::unique_ptr<DriveScan> LoadBytes(const QByteArray &bytes, ImportError &error
     return scan;
 }
 
+// The records read from a few lines, in short: the root; each folder's path below it, total and
+// entries; each file's name (bytes as %XX but for letters, digits and "-._~()"), size, "~" where
+// its bytes count at another name, "@" and its date when known; each hard link's place, link count
+// and "*" where it counts; each note's path and kind.
+QByteArray Summary(const DriveScan &scan)
+{
+    const auto shown = [&](const QByteArray &bytes) { return bytes.toPercentEncoding("/()"); };
+    const auto path = [&](quint32 folder) {
+        return shown(scan.pathOf(folder).sliced(scan.rootPath().size()));
+    };
+    QByteArrayList parts{scan.rootPath()};
+    for (auto i = WalkSink::FolderId(0); i < quint32(scan.count()); ++i) {
+        const FolderRecord folder = scan.folder(i);
+        parts << path(i) + ':' + QByteArray::number(folder.size()) + ',' +
+                     QByteArray::number(folder.subfolderEntries());
+        for (const FileRecord &f : folder.files())
+            parts << shown(f.name.toByteArray()) + '=' + QByteArray::number(f.size) +
+                         (f.counted ? "" : "~") +
+                         (f.date == FileRecord::UnknownDate ? ""_ba
+                                                            : '@' + QByteArray::number(f.date));
+    }
+    for (const HardLink &l : scan.hardLinks())
+        parts << "link:" + path(l.folder) + '#' + QByteArray::number(l.position) + '/' +
+                     QByteArray::number(l.links) + (l.counted ? "*" : "");
+    for (const FolderNote &n : scan.folderNotes())
+        parts << "note:" + path(n.folder) + shown(n.name) + '/' + QByteArray::number(n.kind);
+    return parts.join(' ');
+}
+
 const QByteArrayList TreeSpec = {
     "plain=5",
     "bad\xff\xfe name=3",
@@ -147,11 +176,14 @@ private slots:
         QTest::newRow("zstd") << "scan.zst"_ba;
         QTest::newRow("compressed, named plain") << "scan.gz.json"_ba;
         QTest::newRow("gzip, named in capitals") << "SCAN.JSON.GZ"_ba;
+        QTest::newRow("zstd, on standard input") << "-"_ba;
     }
     void roundTrip()
     {
         QFETCH(QByteArray, name);
-        const QByteArray file = QFile::encodeName(m_dir.path()) + '/' + name;
+        const bool standardInput = name == "-";
+        const QByteArray file =
+            QFile::encodeName(m_dir.path()) + '/' + (standardInput ? "stdin.zst"_ba : name);
         if (name == "scan.gz.json") // told by its first bytes, not its name
             QVERIFY(Save(*m_scan, file.chopped(5)) &&
                     ::rename(file.chopped(5).constData(), file.constData()) == 0);
@@ -159,10 +191,12 @@ private slots:
             QVERIFY(Save(*m_scan, file));
         QFile saved(QFile::decodeName(file));
         QVERIFY(saved.open(QIODevice::ReadOnly));
-        const QByteArray lower = name.toLower();
+        const QByteArray lower = file.toLower();
         QCOMPARE(saved.read(1) != "[", lower.contains(".gz") || lower.contains(".zst"));
+        if (standardInput)
+            QVERIFY(::dup2(saved.handle(), STDIN_FILENO) == STDIN_FILENO && saved.seek(0));
         ImportError error;
-        const std::unique_ptr<DriveScan> loaded = Load(file, &error);
+        const std::unique_ptr<DriveScan> loaded = Load(standardInput ? name : file, &error);
         QVERIFY2(loaded, qPrintable(error.describe()));
         QCOMPARE(loaded->rootPath(), m_scan->rootPath());
         QCOMPARE(Dump(*loaded), Dump(*m_scan));
@@ -200,6 +234,95 @@ private slots:
             R"([1,2,{},[{"name":"/r"},{"name":"a","asize":18446744073709551615},{"name":"b","asize":2}]])"_ba,
             error);
         QVERIFY(scan && scan->sizeOf(0) == ~0ull);
+    }
+
+    // What other tools write, and what a file may hold at the edges, read as meant. Entries alone
+    // go into a file of ncdu's with the root /r.
+    void accepted_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QByteArray>("records");
+        const auto row = [](const char *name, const QByteArray &json, const QByteArray &records) {
+            QTest::newRow(name) << json << records;
+        };
+        row("numbers at their bounds",
+            R"({"name":"a","asize":0},{"name":"b","asize":9},)"
+            R"({"name":"c","asize":10000000000000000000},)"
+            R"({"name":"d","asize":10000000000000000009})",
+            "/r/ :18446744073709551615,0 a=0 b=9 c=10000000000000000000 d=10000000000000000009");
+        row("dates before 1970, as ncdu writes them too",
+            R"({"name":"a","mtime":-86400},{"name":"b","mtime":18446744073709465216},)"
+            R"({"name":"c","quarnel_mtime":-9223372036854775807},{"name":"d","timestamp":5},)"
+            R"({"name":"e","mtime":-9223372036854775808})",
+            "/r/ :0,0 a=0@-86400 b=0@-86400 c=0@-9223372036854775807 d=0@5 e=0");
+        row("values of other tools, passed over",
+            R"({"name":"a","x":{},"y":[],)"
+            R"("z":{"k":[0,9,-1.5e+3,2E-7,"s\/",true,false,null,{}],"l":1},)"
+            R"("w":[[[[1]]]]})",
+            "/r/ :0,0 a=0");
+        row("escapes",
+            R"({"name":"\u0080\u0800\u00A9\u00fa\u00aF\ud800\udc00\udbff\udfff)"
+            R"(\udc80\udcff\ud7ff\b\f\r\t\u0022\u005c"})",
+            "/r/ :0,0 %C2%80%E0%A0%80%C2%A9%C3%BA%C2%AF%F0%90%80%80%F4%8F%BF%BF"
+            "%80%FF%ED%9F%BF%08%0C%0D%09%22%5C=0");
+        row("bytes of escapes, as ncdu writes them back",
+            "{\"name\":\"\xed\xb2\x80\xed\xb3\xbf\xed\x9f\xbf\xed\xb3\xc0\xed\xb2"
+            "A\xed\"}",
+            "/r/ :0,0 %80%FF%ED%9F%BF%ED%B3%C0%ED%B2A%ED=0");
+        row("the longest name", "{\"name\":\"" + QByteArray(4096, 'n') + "\"}",
+            "/r/ :0,0 " + QByteArray(4096, 'n') + "=0");
+        row("names alike in their first bytes", R"({"name":"abcdefgh1"},{"name":"abcdefgh2"})",
+            "/r/ :0,0 abcdefgh1=0 abcdefgh2=0");
+        row("spaces of every kind", "\t\r\n { \"name\"\n:\r\"a\"\t, \"asize\" : 1 }\n",
+            "/r/ :1,0 a=1");
+        row("other volumes, and what was left out",
+            R"({"name":"m","excluded":"otherfs"},{"name":"k","excluded":"kernfs"},)"
+            R"({"name":"l","excluded":"frmlnk"},{"name":"p","excluded":"pattern"})",
+            "/r/ :0,3 note:m/1 note:k/1 note:l/1");
+        row("unread",
+            R"([{"name":"d","read_error":true},{"name":"f","asize":1,"read_error":true}],)"
+            R"({"name":"g","asize":2,"read_error":false,"hlnkc":null})",
+            "/r/ :3,1 g=2 d/:1,0 f=1 note:d/f/2 note:d//0");
+        row("hard links, counted at the first in walk order",
+            R"([{"name":"d"},{"name":"x","asize":10,"ino":5,"nlink":3,"hlnkc":true}],)"
+            R"({"name":"y","asize":10,"ino":5,"hlnkc":true},)"
+            R"({"name":"z","asize":3,"ino":6,"hlnkc":true},)"
+            R"({"name":"w","asize":10,"ino":5,"dev":9,"hlnkc":true},)"
+            R"({"name":"v","asize":4,"ino":7})",
+            "/r/ :27,1 y=10 z=3 w=10 v=4 d/:0,0 x=10~ link:d/#0/3 link:#0/2* link:#1/1* "
+            "link:#2/1*");
+        row("ours: counted at a name not in the file",
+            R"({"name":"y","asize":10,"ino":5,"hlnkc":true,"quarnel_uncounted":true})",
+            "/r/ :0,0 y=10~ link:#0/0");
+        row("gdu marks the later links",
+            R"([1,0,{"progname":"gdu"},[{"name":"/r"},{"name":"x","asize":10},)"
+            R"({"name":"y","asize":10,"ino":5,"hlnkc":true}]])",
+            "/r/ :10,0 x=10 y=10~ link:#1/0");
+        row("gdu: names told apart only by bytes it could not spell",
+            R"x([1,0,{"progname":"gdu"},[{"name":"/r"},{"name":"a\ufffd (2)"},{"name":"a\ufffd"},)x"
+            R"x({"name":"a\ufffd"},[{"name":"a\ufffd"}]]])x",
+            "/r/ :0,1 a%EF%BF%BD%20(2)=0 a%EF%BF%BD=0 a%EF%BF%BD%20(3)=0 a%EF%BF%BD%20(4)/:0,0");
+        row("ours: when and where",
+            R"([1,2,{"progname":"quarnel","timestamp":1700000000,"quarnel_host":"box"},)"
+            R"([{"name":"/r/"}]])",
+            "/r/ :0,0 saved@1700000000 host:box");
+    }
+    void accepted()
+    {
+        QFETCH(QByteArray, json);
+        SavedInput in;
+        in.setData(json.startsWith("[1,")
+                       ? json
+                       : R"([1,2,{"progname":"ncdu"},[{"name":"/r"},)" + json + "]]");
+        ScanImport reader;
+        const std::unique_ptr<DriveScan> scan = reader.read(in);
+        QVERIFY2(scan, qPrintable(reader.error().describe()));
+        QByteArray records = Summary(*scan);
+        if (reader.savedAt() != 0)
+            records += " saved@" + QByteArray::number(reader.savedAt());
+        if (!reader.host().isEmpty())
+            records += " host:" + reader.host();
+        QTEST(records, "records");
     }
 
     // The peers' files of the same tree open with the totals of Quarnel's own scan, and
@@ -293,6 +416,54 @@ private slots:
         row("nested 100000 deep", deep, ImportError::TooDeep, -1);
         row("gzip damaged", QByteArray::fromHex("1f8b0800000000000003") + "garbage!",
             ImportError::Compression, -1);
+        const QByteArray at = head + R"(,{"name":"a",)";
+        row("a name of 4097 bytes", head + ",{\"name\":\"" + QByteArray(4097, 'n') + "\"}]]",
+            ImportError::NameTooLong, -1);
+        row("an empty name", head + R"(,{"name":""}]])", ImportError::Syntax, -1);
+        row("a file named .", head + R"(,{"name":"."}]])", ImportError::Syntax, -1);
+        row("a NUL byte in a string", head + ",{\"name\":\"a\0\"}]]"_ba, ImportError::Syntax,
+            head.size() + 11);
+        row("a backslash and a NUL", head + ",{\"name\":\"a\\\0\"}]]"_ba, ImportError::BadEscape,
+            -1);
+        row("a letter past f in an escape", head + R"(,{"name":"\u00g1"}]])",
+            ImportError::BadEscape, -1);
+        row("lone low surrogate, first", head + R"(,{"name":"\udc00"}]])", ImportError::BadEscape,
+            -1);
+        row("lone low surrogate, last", head + R"(,{"name":"\udfff"}]])", ImportError::BadEscape,
+            -1);
+        row("below the bytes' escapes", head + R"(,{"name":"\udc7f"}]])", ImportError::BadEscape,
+            -1);
+        row("high surrogate, then a letter", head + R"(,{"name":"\ud800a"}]])",
+            ImportError::BadEscape, head.size() + 16);
+        row("high surrogate, then another escape", head + R"(,{"name":"\ud800\n"}]])",
+            ImportError::BadEscape, -1);
+        row("high surrogate, then a plain character", head + R"(,{"name":"\ud800\u0041"}]])",
+            ImportError::BadEscape, -1);
+        row("high surrogate, then past the low ones", head + R"(,{"name":"\ud800\ue000"}]])",
+            ImportError::BadEscape, -1);
+        row("a fraction", at + R"("asize":1.5}]])", ImportError::Syntax, -1);
+        row("an exponent", at + R"("asize":1e3}]])", ImportError::Syntax, -1);
+        row("a NUL for a number", at + "\"asize\":\0}]]"_ba, ImportError::Syntax, -1);
+        row("a date past -2^63", at + R"("mtime":-9223372036854775809}]])",
+            ImportError::NumberTooLarge, -1);
+        row("a word misspelled", at + R"("hlnkc":tru}]])", ImportError::Syntax, -1);
+        row("a key without ':'", at + R"("asize" 1}]])", ImportError::Syntax, -1);
+        row("a passed-over number without digits", at + R"("x":-e}]])", ImportError::Syntax, -1);
+        row("a passed-over array unseparated", at + R"("x":[1 2]}]])", ImportError::Syntax, -1);
+        row("a passed-over key without ':'", at + R"("x":{"k" 1}}]])", ImportError::Syntax, -1);
+        row("a passed-over key without a value", at + R"("x":{"a":1,"b"}}]])", ImportError::Syntax,
+            -1);
+        row("a passed-over value of nothing", at + R"("x":@}]])", ImportError::Syntax, -1);
+        row("passed-over values 65 deep", at + R"("x":)" + QByteArray(65, '[') + "]]",
+            ImportError::TooDeep, -1);
+        row("entries unseparated", head + R"(,{"name":"a"} {"name":"b"}]])", ImportError::Syntax,
+            -1);
+        row("names twice, apart", head + R"(,{"name":"b"},{"name":"a"},{"name":"b"}]])",
+            ImportError::DuplicateName, -1);
+        row("names twice among alike ones",
+            head + R"(,{"name":"abcdefgh1"},{"name":"abcdefgh2"},{"name":"abcdefgh1"}]])",
+            ImportError::DuplicateName, -1);
+        row("a NUL after the end", head + "]]\0"_ba, ImportError::TrailingData, -1);
     }
     void badInput()
     {
@@ -328,6 +499,81 @@ private slots:
         QVERIFY(quint64(error.offset) <=
                 SavedInput::DecompressedLimit(quint64(QFile(QFile::decodeName(file)).size())) +
                     (1 << 20));
+    }
+
+    // Compressed text reads as the text itself, however it is cut into gzip members or zstd
+    // frames and however long it is; a stream cut short or damaged is refused.
+    void compression_data()
+    {
+        QTest::addColumn<QByteArray>("suffix");
+        QTest::addColumn<int>("pieces"); // members or frames
+        // With random names; 30000 are more than is read ahead, compressed or not.
+        QTest::addColumn<int>("entries");
+        QTest::addColumn<QByteArray>("change"); // to the text, or to the compressed bytes
+        QTest::addColumn<int>("problem");
+        const auto row = [](const QByteArray &name, const char *suffix, int pieces, int entries,
+                            const char *change, ImportError::Problem problem) {
+            QTest::newRow(name.constData())
+                << QByteArray(suffix) << pieces << entries << QByteArray(change) << int(problem);
+        };
+        for (const char *suffix : {".gz", ".zst"}) {
+            const auto name = [&](const char *what) { return suffix + ", "_ba + what; };
+            row(name("one piece"), suffix, 1, 10, "", ImportError::None);
+            row(name("three pieces"), suffix, 3, 10, "", ImportError::None);
+            row(name("longer than is read ahead"), suffix, 2, 30000, "", ImportError::None);
+            row(name("more text than is read at once"), suffix, 1, 10, "spaces", ImportError::None);
+            row(name("cut short"), suffix, 1, 10, "cut", ImportError::Compression);
+            row(name("cut between pieces"), suffix, 2, 30000, "half", ImportError::Truncated);
+            row(name("garbage after"), suffix, 1, 10, "garbage", ImportError::Compression);
+            row(name("its first bytes alone"), suffix, 1, 10, "magic", ImportError::Compression);
+        }
+        row("plain, longer than is read ahead", "", 1, 30000, "", ImportError::None);
+    }
+    void compression()
+    {
+        QFETCH(QByteArray, suffix);
+        QFETCH(int, pieces);
+        QFETCH(int, entries);
+        QFETCH(QByteArray, change);
+        QFETCH(int, problem);
+        QRandomGenerator random{quint32(entries)};
+        QByteArray text = R"([1,2,{},[{"name":"/r"})";
+        for (int i = 0; i < entries; ++i)
+            text += ",{\"name\":\"" + QByteArray::number(random.generate64(), 36) +
+                    QByteArray::number(i) + "\",\"asize\":" + QByteArray::number(i) + '}';
+        text += (change == "spaces" ? QByteArray(3 << 20, ' ') : QByteArray()) + "]]";
+        QByteArray bytes;
+        for (int piece = 0; piece < pieces; ++piece) {
+            const QByteArray part =
+                text.sliced(text.size() * piece / pieces,
+                            text.size() * (piece + 1) / pieces - text.size() * piece / pieces);
+            if (suffix.isEmpty()) {
+                bytes += part;
+                continue;
+            }
+            const QByteArray file = QFile::encodeName(m_dir.path()) + "/piece.json" + suffix;
+            SavedOutput out;
+            QVERIFY(out.open(file) && out.write(part.constData(), size_t(part.size())) &&
+                    out.finish());
+            QFile written(QFile::decodeName(file));
+            QVERIFY(written.open(QIODevice::ReadOnly));
+            bytes += written.readAll();
+            if (change == "half")
+                break;
+        }
+        if (change == "cut")
+            bytes.chop(7);
+        else if (change == "garbage")
+            bytes += "garbage!";
+        else if (change == "magic")
+            bytes.truncate(suffix == ".gz" ? 2 : 4);
+        ImportError error;
+        const std::unique_ptr<DriveScan> scan = LoadBytes(bytes, error);
+        QCOMPARE(int(error.problem), problem);
+        if (scan) {
+            ImportError none;
+            QCOMPARE(Summary(*scan), Summary(*LoadBytes(text, none)));
+        }
     }
 
     // Random damage to valid files never crashes the reader: it loads or says why not.

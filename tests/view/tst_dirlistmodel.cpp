@@ -16,6 +16,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <functional>
 #include <limits>
@@ -103,9 +104,13 @@ void TestDirListModel::initTestCase()
     Make(m_root + "colour/f", 50);
     Make(m_root + "colour/big/g", 500);
     Make(m_root + "colour/gone", -1);
+    Make(m_root + "links/one", 100);
+    Make(m_root + "links/sub", -1);
+    QVERIFY(::link((m_root + "links/one").constData(), (m_root + "links/sub/two").constData()) ==
+            0);
     DriveScanJob job(m_folders, m_root);
     QVERIFY(job.start());
-    QCOMPARE(job.finish(), quint64(1235584 + 550));
+    QCOMPARE(job.finish(), quint64(1235584 + 550 + 100));
     // The records decide the files, the disk the folders: f stays, gone and new get no row.
     Make(m_root + "colour/new", -1);
     QVERIFY(QDir().rmdir(QFile::decodeName(m_root + "colour/gone")));
@@ -209,20 +214,28 @@ void TestDirListModel::formatting()
     QTEST(value(), "expected");
 }
 
-// A file and a folder of list/, shown on a dark view.
+// A file and a folder of list/, shown on a view whose colours change.
 void TestDirListModel::rows()
 {
     QVERIFY(m_model->fill(m_folders, m_root + "list", PercentBase::Folder, 0));
+    QVERIFY(!m_model->isCompared());
     m_model->setFolderIcon(m_folderIcon); // on rows already shown
-    QPalette dark;                        // red must be lightened to read on it, green need not
-    dark.setColor(QPalette::Base, QColor(0x202020));
-    dark.setColor(QPalette::Text, QColor(0xE8E8E8));
-    m_model->setViewPalette(dark);
     const auto at = [&](const QString &name, int column, int role = Qt::DisplayRole) {
         return m_model->index(int(this->column().indexOf(name)), column).data(role);
     };
     const QString file = u"a.txt"_s;
     const QString folder = u"sub"_s;
+    // Red must be lightened to read on a dark background; then the text changes alone, then the
+    // background alone.
+    QPalette palette;
+    for (const auto &[base, text] : {std::pair(0x202020, 0xE8E8E8), std::pair(0x202020, 0x808080),
+                                     std::pair(0xFFFFFF, 0x808080)}) {
+        palette.setColor(QPalette::Base, QColor(QRgb(base)));
+        palette.setColor(QPalette::Text, QColor(QRgb(text)));
+        m_model->setViewPalette(palette);
+        QCOMPARE(at(folder, DirListModel::Percent, Qt::ForegroundRole).value<QColor>(),
+                 QColor(ReadablePercentColour(Red, Rgb(base), Rgb(text))));
+    }
     QCOMPARE(at(file, 0, DirListModel::KeyRole).toByteArray(), "a.txt"_ba);
     QCOMPARE(at(folder, 0, DirListModel::KeyRole).toByteArray(), m_root + "list/sub/");
     QCOMPARE(at(file, DirListModel::Size).toString(), SizeText(1000));
@@ -232,10 +245,26 @@ void TestDirListModel::rows()
     QCOMPARE(at(file, 0, Qt::ToolTipRole).toString(), file); // the whole name, however narrow
     QCOMPARE(at(file, DirListModel::Size, Qt::TextAlignmentRole).toInt(),
              int(Qt::AlignRight | Qt::AlignVCenter));
+    QCOMPARE(at(file, DirListModel::Name, Qt::TextAlignmentRole).toInt(),
+             int(Qt::AlignLeft | Qt::AlignVCenter));
     QCOMPARE(at(folder, 0, Qt::DecorationRole).value<QIcon>().cacheKey(), m_folderIcon.cacheKey());
     QVERIFY(at(file, 0, Qt::DecorationRole).value<QIcon>().cacheKey() != m_folderIcon.cacheKey());
-    QCOMPARE(at(folder, DirListModel::Percent, Qt::ForegroundRole).value<QColor>(),
-             QColor(ReadablePercentColour(Red, 0x202020, 0xE8E8E8)));
+    QVERIFY(!m_model->data({}).isValid());
+    // The headings: the list's own, others as the base model numbers them.
+    QStringList headings;
+    for (int section = 0; section <= DirListModel::ColumnCount; ++section)
+        headings << m_model->headerData(section, Qt::Horizontal).toString();
+    headings << m_model->headerData(0, Qt::Vertical).toString();
+    QCOMPARE(headings, (QStringList{u"Nom"_s, u"Taille"_s, u"%"_s, u"Date"_s, u"5"_s, u"1"_s}));
+
+    // A hard-linked file's second name holds none of its bytes, and says why.
+    m_model->setLinkedTip(u"counted once"_s);
+    QVERIFY(m_model->fill(m_folders, m_root + "links/sub", PercentBase::Folder, 0));
+    QCOMPARE(at(u"two"_s, DirListModel::Name, Qt::ToolTipRole).toString(), u"two\ncounted once"_s);
+    QCOMPARE(at(u"two"_s, DirListModel::Size, Qt::ToolTipRole).toString(), u"counted once"_s);
+    QVERIFY(m_model->fill(m_folders, m_root + "links", PercentBase::Folder, 0));
+    QCOMPARE(at(u"one"_s, DirListModel::Name, Qt::ToolTipRole).toString(), u"one"_s);
+    QVERIFY(!at(u"one"_s, DirListModel::Size, Qt::ToolTipRole).isValid());
 }
 
 // colour/ lists the file f (50 bytes), then the folder big (500 bytes). Each fill replaces the
@@ -306,6 +335,7 @@ void TestDirListModel::sort()
     QFETCH(QStringList, ascending);
     QVERIFY(m_model->fill(m_folders, m_root + "colour", PercentBase::Disk, 12));
     m_model->sort(DirListModel::Name);
+    QCOMPARE(this->column(), (QStringList{u"big"_s, u"f"_s})); // listed f, big
     QVERIFY(m_model->fill(m_folders, m_root + "list", PercentBase::Disk, 12));
     const QPersistentModelIndex selected = m_model->index(1, DirListModel::Name);
     const QString selectedName = selected.data().toString();
@@ -313,6 +343,10 @@ void TestDirListModel::sort()
     QCOMPARE(this->column(), ascending);
     m_model->sort(column, Qt::DescendingOrder);
     std::reverse(ascending.begin(), ascending.end());
+    QCOMPARE(this->column(), ascending);
+    // No such column: the order stays.
+    m_model->sort(-1);
+    m_model->sort(DirListModel::ColumnCount);
     QCOMPARE(this->column(), ascending);
     QCOMPARE(selected.data().toString(), selectedName); // a selection follows its row
 }
@@ -365,6 +399,9 @@ void TestDirListModel::largeFolderSortsByName()
         QVERIFY2(order < 0 || (order == 0 && keys[row - 1] < keys[row]),
                  qPrintable(names[row - 1] + u" before "_s + names[row]));
     }
+    // Every file holds 0 bytes: by size, the names decide.
+    m_model->sort(DirListModel::Size, Qt::AscendingOrder);
+    QCOMPARE(column(), names);
 }
 
 void TestDirListModel::listSort_data()
@@ -373,8 +410,11 @@ void TestDirListModel::listSort_data()
     QTest::addColumn<QList<int>>("steps");
     QTest::addColumn<int>("column");
     QTest::addColumn<Qt::SortOrder>("order");
+    QTest::newRow("start-up: by name, ascending") << QList<int>{} << 1 << Qt::AscendingOrder;
+    QTest::newRow("refill keeps it") << QList<int>{-1} << 1 << Qt::AscendingOrder;
     QTest::newRow("same twice flips") << QList<int>{2, 2} << 2 << Qt::DescendingOrder;
     QTest::newRow("another keeps it") << QList<int>{2, 2, 1} << 1 << Qt::DescendingOrder;
+    QTest::newRow("three times") << QList<int>{2, 2, 2} << 2 << Qt::AscendingOrder;
     QTest::newRow("click after refill") << QList<int>{4, -1, 4} << 4 << Qt::DescendingOrder;
 }
 
