@@ -109,6 +109,8 @@ void TestRemoval::initTestCase()
     QVERIFY(::unshare(CLONE_NEWNS) == 0);
     QVERIFY(::mount("none", "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0);
     QVERIFY(m_neighbour.start());
+    // Started without standard input, a program gets descriptor 0 for the first file it opens.
+    ::close(STDIN_FILENO);
     const QByteArray made = m_neighbour.run("mktemp -d /tmp/quarnel-act.XXXXXX", "/").trimmed();
     m_scratch = made + '/';
     m_neighbour.run("mount -t tmpfs -o size=16m,mode=755 none " + m_scratch, "/");
