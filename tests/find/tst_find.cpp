@@ -164,6 +164,7 @@ void TestFind::search()
 
     SearchModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setHeaders({u"Nom"_s, u"Dossier"_s, u"Taille"_s, u"Date"_s});
     model.setResult(scan, SearchRecords(scan, NamePattern(u"*.log"_s), Apparent, 10));
     QCOMPARE(model.rowCount(), 2);
     QCOMPARE(model.index(0, SearchModel::Folder).data().toString(), u"/v/"_s);
@@ -355,6 +356,7 @@ void TestFind::kinds()
 
     KindsModel model;
     QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+    model.setHeaders({u"Type"_s, u"Fichiers"_s, u"Taille"_s, u"%"_s});
     model.setCensus(census);
     QCOMPARE(model.rowCount(), int(census.kinds.size()));
     double shares = 0;

@@ -173,6 +173,10 @@ void TestMap::hitTestingAndDrawing()
     const quint32 second = layout.tileOf(1, 1);
     QVERIFY(second != MapLayout::NoTile);
     QCOMPARE(layout.tileAt(Rect(layout.tiles()[second]).center()), second);
+    // A tile holds its top and left edges, not its bottom and right ones.
+    const MapTile &tile = layout.tiles()[second];
+    QCOMPARE(layout.tileAt({tile.x, tile.y}), second);
+    QVERIFY(layout.tileAt({tile.x + tile.width, tile.y + tile.height}) != second);
     QCOMPARE(layout.pathOf(scan, second), "/r/d1/1.jpg");
     QCOMPARE(layout.pathOf(scan, layout.tileOf(1)), "/r/d1/");
     QCOMPARE(layout.tileAt({-1, 10}), MapLayout::NoTile);

@@ -154,8 +154,13 @@ class SavedTest : public QObject
 private slots:
     void rootNames_data();
     void rootNames();
+    void names_data();
+    void names();
     void initTestCase()
     {
+        // Started without standard input, a program gets descriptor 0 for the first file it
+        // opens.
+        ::close(STDIN_FILENO);
         QVERIFY(m_dir.isValid());
         m_root = QFile::encodeName(m_dir.path()) + "/tree";
         Make(m_root, TreeSpec);
@@ -197,6 +202,8 @@ private slots:
             QVERIFY(::dup2(saved.handle(), STDIN_FILENO) == STDIN_FILENO && saved.seek(0));
         ImportError error;
         const std::unique_ptr<DriveScan> loaded = Load(standardInput ? name : file, &error);
+        if (standardInput)
+            ::close(STDIN_FILENO);
         QVERIFY2(loaded, qPrintable(error.describe()));
         QCOMPARE(loaded->rootPath(), m_scan->rootPath());
         QCOMPARE(Dump(*loaded), Dump(*m_scan));
@@ -655,6 +662,41 @@ void SavedTest::rootNames()
     // The drive's label drops the final slash, not the one that is the whole saved disk.
     QCOMPARE(SavedRootLabel(expected, "/srv/") + SavedRootLabel(machine + ":/", "/"),
              expected.chopped(1) + machine + ":/");
+}
+
+// A name as the file says it: valid UTF-8 as it is, at every edge of its forms; any other byte as
+// the escape of its own.
+void SavedTest::names_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("json");
+    const auto row = [](const char *tag, const QByteArray &name, const char *json) {
+        QTest::newRow(tag) << name << QByteArray(json);
+    };
+    row("escaped ASCII", "a\"b\\c\x01\x1f\n\t\r \x7f"_ba,
+        R"("a\"b\\c\u0001\u001f\n\t\r )"
+        "\x7f\"");
+    row("two bytes", "\xc2\x80\xdf\xbf", "\"\xc2\x80\xdf\xbf\"");
+    row("two bytes, overlong or cut", "\xc1\xbf\xc2\xc0\xc2",
+        R"("\udcc1\udcbf\udcc2\udcc0\udcc2")");
+    row("three bytes", "\xe0\xa0\x80\xe1\x80\x80z\xed\x9f\xbf\xef\xbf\xbf",
+        "\"\xe0\xa0\x80\xe1\x80\x80z\xed\x9f\xbf\xef\xbf\xbf\"");
+    row("three bytes, overlong", "\xe0\x9f\xbf", R"("\udce0\udc9f\udcbf")");
+    row("three bytes, a surrogate", "\xed\xa0\x80", R"("\udced\udca0\udc80")");
+    row("three bytes, cut", "\xe1\x80z\xe1\x80", R"("\udce1\udc80z\udce1\udc80")");
+    row("four bytes", "\xf0\x90\x80\x80\xf1\x80\x80\x80\xf4\x8f\xbf\xbf",
+        "\"\xf0\x90\x80\x80\xf1\x80\x80\x80\xf4\x8f\xbf\xbf\"");
+    row("four bytes, overlong", "\xf0\x8f\xbf\xbf", R"("\udcf0\udc8f\udcbf\udcbf")");
+    row("four bytes, past U+10FFFF", "\xf4\x90\x80\x80\xf5\x80",
+        R"("\udcf4\udc90\udc80\udc80\udcf5\udc80")");
+}
+
+void SavedTest::names()
+{
+    QFETCH(QByteArray, name);
+    std::string json;
+    ScanExport::AppendString(json, name.constData(), size_t(name.size()));
+    QTEST(QByteArray::fromStdString(json), "json");
 }
 
 QTEST_GUILESS_MAIN(SavedTest)

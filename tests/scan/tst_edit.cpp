@@ -92,12 +92,17 @@ void TestEdit::matchesFreshWalk_data()
         QTest::newRow(name) << tree << QByteArray(before) << QByteArray(change) << QByteArray(edit);
     };
 
-    const QByteArrayList links{"a/f=1000", "a/b/x=5", "c/h=7", "e/"};
-    row("file gone", {"a/f=100", "a/g=7", "b/h=3"}, "", "rm a/f", "file a/f");
-    row("folder gone", {"a/b/x=5", "a/b/c/y=9", "a/z=1"}, "", "rm -r a/b", "folder a/b/");
+    // e/same is as big as a/f, and is another file.
+    const QByteArrayList links{"a/f=1000", "a/b/x=5", "c/h=7", "e/same=1000"};
+    // Folders dated back, as the walk's second may be the change's too.
+    row("file gone", {"a/f=100", "a/g=7", "b/h=3"}, "", "rm a/f; touch -d @1000 a", "file a/f");
+    row("folder gone", {"a/b/x=5", "a/b/c/y=9", "a/z=1"}, "", "rm -r a/b; touch -d @1000 a",
+        "folder a/b/");
     row("counted link gone, twin stays", links, "ln a/f c/g; ln a/f e/g", "rm a/f", "file a/f");
     row("other link gone", links, "ln a/f c/g", "rm c/g", "file c/g");
     row("folder with the counted link gone", links, "ln a/b/x c/g", "rm -r a/b", "folder a/b/");
+    row("file gone before links in its folder", links, "ln c/h a/l1; ln c/h a/l2; ln c/h a/l3",
+        "rm a/f", "file a/f");
     row("refresh: added, grown, removed", {"a/f=10", "a/b/x=5", "a/b/y=6"}, "",
         "echo >a/new; truncate -s 5000 a/f; rm a/b/x; mkdir a/d; truncate -s 3 a/d/q",
         "refresh a/");
@@ -108,7 +113,7 @@ void TestEdit::matchesFreshWalk_data()
     row("refresh: the counted link inside", links, "ln a/f c/g; ln a/f a/b/z", "rm a/b/x",
         "refresh a/");
     row("new folder, with a link to a file already counted", links, "",
-        "mkdir -p n/m; truncate -s 50 n/m/f; ln a/f n/g; ln c/h n/m/k", "add n/");
+        "mkdir -p n/m; truncate -s 50 n/m/f; ln n/m/f n/m/f2; ln a/f n/g; ln c/h n/m/k", "add n/");
     const QByteArrayList plain{"a/b/x=5", "a/b/y=6", "a/c=1", "d/z=2"};
     row("refresh: readable again", plain, "chmod 000 a/b", "chmod 755 a/b", "refresh a/");
     row("refresh: unreadable since", plain, "", "chmod 000 a/b", "refresh a/");
