@@ -168,6 +168,12 @@ const QImage &MapView::image() const
     return m_shown ? m_shown->image : none;
 }
 
+const std::vector<MapView::Label> &MapView::labels() const
+{
+    static const std::vector<Label> none;
+    return m_shown ? m_shown->labels : none;
+}
+
 void MapView::request()
 {
     if (!m_scan || width() <= 0 || height() <= 0) {

@@ -90,6 +90,8 @@ public:
         double costMs = 0;                     // the worker's time on it
         std::shared_ptr<const DriveScan> scan; // whose folders the tiles name
     };
+    // The names written on the large file tiles of the drawing shown.
+    const std::vector<Label> &labels() const;
 
 private:
     void request();

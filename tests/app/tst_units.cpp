@@ -138,6 +138,11 @@ void TestUnits::settingsJunk_data()
              s.columnsStored = true;
          }));
     line("text exponent too large", "Name=1e99"_ba, defaults);
+    line("text the largest length", "Name=2147483647"_ba, with([](auto &s) {
+             s.columnWidths[0] = 2147483647;
+             s.columnsStored = true;
+         }));
+    line("text one past the largest", "Name=2147483648"_ba, defaults);
     line("text as rectangle", "Name=@Rect(1 2 3 4)"_ba, defaults);
     line("map shown, its height", "MapView=-1\nMapHeight=4000"_ba, with([](auto &s) {
              s.mapShown = true;

@@ -373,6 +373,14 @@ void TestEndToEnd::mapAnswersClicks()
     while (tile < layout.tiles().size() && map->pathOf(tile) != photo)
         ++tile;
     QVERIFY(tile < layout.tiles().size());
+    // Each large file tile is named with its own file's name, above its size.
+    QVERIFY(!map->labels().empty());
+    for (const MapView::Label &label : map->labels()) {
+        const QStringList lines = label.text.split(u'\n');
+        QCOMPARE(lines.size(), 2);
+        const QByteArray path = map->pathOf(layout.tileAt(label.rect.center()));
+        QVERIFY2(path.endsWith('/' + QFile::encodeName(lines[0])), path.constData());
+    }
     const MapTile &t = layout.tiles()[tile];
     QTest::mouseClick(map, Qt::LeftButton, {},
                       QPoint(int(t.x + t.width / 2), int(t.y + t.height / 2)));

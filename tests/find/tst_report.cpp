@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+#include <memory>
+
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -136,6 +139,26 @@ void TestReport::openDeletedFile()
     // A folder's scan, or a saved one, is set against neither the volume nor its open files.
     for (const ReportScope scope : {ReportScope::Folder, ReportScope::Saved})
         QVERIFY(MakeDiskReport(root, folder.st_dev, {}, 50, sources, {}, scope).deleted.count == 0);
+
+    // Two more held, smaller and bigger: kept to two, the list is the two biggest of all.
+    std::vector<std::unique_ptr<QFile>> others;
+    for (const int kib : {64, 512}) {
+        others.push_back(std::make_unique<QFile>(dir.filePath(QString::number(kib))));
+        QVERIFY(others.back()->open(QIODevice::ReadWrite));
+        QCOMPARE(others.back()->write(QByteArray(kib * 1024, 'y')), kib * 1024);
+        QVERIFY(others.back()->flush() && fsync(others.back()->handle()) == 0);
+        QVERIFY(QFile::remove(others.back()->fileName())); // still open
+    }
+    const auto sizes = [&](size_t keep) {
+        std::vector<quint64> allocated;
+        for (const OpenDeletedFile &f : FindOpenDeletedFiles("/proc", folder.st_dev, keep).biggest)
+            allocated.push_back(f.allocated);
+        return allocated;
+    };
+    const std::vector<quint64> all = sizes(1000);
+    QVERIFY(all.size() >= 3 && std::is_sorted(all.crbegin(), all.crend()));
+    QCOMPARE(sizes(2), std::vector<quint64>(all.cbegin(), all.cbegin() + 2));
+    others.clear();
 
     file.close();
     report = MakeDiskReport(root, folder.st_dev, {}, 50, sources);

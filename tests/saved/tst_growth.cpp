@@ -93,6 +93,7 @@ private slots:
     void column();
     void sortsByGrowth();
     void mapColours();
+    void unreadThen();
 
 private:
     QTemporaryDir m_dir;
@@ -195,6 +196,28 @@ void TestGrowth::mapColours()
     const std::map<QByteArray, QRgb> expected{
         {"a/f", red}, {"a/new", red}, {"b/h", grey}, {"d/c/i", red}, {"d/j", grey}};
     QCOMPARE(byPath, expected);
+}
+
+// What the earlier walk could not read is listed as unknown: a folder it could not open by its
+// name alone, once, and a file it could not read with its record, not again as a folder.
+void TestGrowth::unreadThen()
+{
+    auto scan = std::make_shared<DriveScan>("/r/"_ba);
+    const auto root = scan->openedFolder(WalkSink::NoFolder, "/r/", 10, 0, 1);
+    scan->unreadEntry(root, "locked", EACCES);
+    scan->unreadEntry(root, "gone", EIO);
+    FileRecordWriter files;
+    files.add("gone", 0, FileRecord::UnknownDate);
+    files.add("kept", 40, 30, 512);
+    scan->listedFolder(root, files, {40, 512}, 2);
+    const ScanComparison earlier(scan, "/now/"_ba);
+    QStringList seen;
+    for (const ScanComparison::Earlier &item : earlier.entries("", SizeMeasure::Apparent))
+        seen << u"%1 %2 %3 %4"_s.arg(QString::fromUtf8(item.name), QString::number(item.size),
+                                     item.isFolder ? u"folder"_s : u"file"_s,
+                                     item.unread ? u"unread"_s : u"read"_s);
+    QCOMPARE(seen, (QStringList{u"gone 0 file unread"_s, u"kept 40 file read"_s,
+                                u"locked 0 folder unread"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestGrowth)
