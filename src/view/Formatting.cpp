@@ -102,13 +102,13 @@ QString PercentText(double percent)
 
 Rgb PercentColourOf(double percent, Rgb previous)
 {
-    if (percent >= 0 && percent <= 33)
+    if (!(percent >= 0 && percent <= 100)) // NaN too
+        return previous;
+    if (percent <= 33)
         return PercentColour::Green;
-    if (percent > 33 && percent <= 66)
+    if (percent <= 66)
         return PercentColour::LightOrange;
-    if (percent > 66 && percent <= 100)
-        return PercentColour::Red;
-    return previous;
+    return PercentColour::Red;
 }
 
 namespace {

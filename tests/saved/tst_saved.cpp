@@ -687,8 +687,9 @@ void SavedTest::names_data()
     row("four bytes", "\xf0\x90\x80\x80\xf1\x80\x80\x80\xf4\x8f\xbf\xbf",
         "\"\xf0\x90\x80\x80\xf1\x80\x80\x80\xf4\x8f\xbf\xbf\"");
     row("four bytes, overlong", "\xf0\x8f\xbf\xbf", R"("\udcf0\udc8f\udcbf\udcbf")");
-    row("four bytes, past U+10FFFF", "\xf4\x90\x80\x80\xf5\x80",
-        R"("\udcf4\udc90\udc80\udc80\udcf5\udc80")");
+    row("four bytes, past U+10FFFF", "\xf4\x90\x80\x80\xf5\x80\x80\x80",
+        R"("\udcf4\udc90\udc80\udc80\udcf5\udc80\udc80\udc80")");
+    row("continuation bytes alone", "\x80\xbf\x80\x80", R"("\udc80\udcbf\udc80\udc80")");
 }
 
 void SavedTest::names()
