@@ -65,7 +65,8 @@ QString TestUnits::storeFile(const QByteArray &contents)
 }
 
 // Reading a new store makes its folder and moves no window, a
-// width alone is still a size to restore. Saved, a boolean is -1 or 0 and a length decimal text.
+// width or a height alone is still a size to restore. Saved, a boolean is -1 or 0 and a length
+// decimal text.
 void TestUnits::settingsFirstRunThenSave()
 {
     const SettingsStore store(m_dir.filePath(u"first/Orvanne/QNL.conf"_s));
@@ -76,6 +77,9 @@ void TestUnits::settingsFirstRunThenSave()
     LoadWindowSize(SettingsStore(storeFile("[Option]\nMainWidth=3000\n")), window,
                    SettingName::MainWidth, SettingName::MainHeight, TwipsScale(15, 15));
     QCOMPARE(window.width(), 200);
+    LoadWindowSize(SettingsStore(storeFile("[Option]\nMainHeight=1500\n")), window,
+                   SettingName::MainWidth, SettingName::MainHeight, TwipsScale(15, 15));
+    QCOMPARE(window.size(), QSize(200, 100));
     // A view's window is placed as the main window is, under its own names.
     const SettingsStore views(storeFile("[Option]\nKindsLeft=1500\nKindsTop=750\n"));
     LoadToolWindow(views, window, SettingName::KindsWindow, TwipsScale(15, 15));

@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <cerrno>
+#include <functional>
 #include <set>
 
 // The system library's own behaviour, which the walk and the acts rely on.
@@ -17,6 +18,8 @@ class TestSystem : public QObject
 private slots:
     void listing_data();
     void listing();
+    void failures_data();
+    void failures();
 };
 
 void TestSystem::listing_data()
@@ -56,6 +59,94 @@ void TestSystem::listing()
         QCOMPARE(FileSystem::StatusAt(fd.get(), name.constData(), status), !gone);
         QCOMPARE(gone ? errno : int(status.size), gone ? ENOENT : 1);
     }
+}
+
+using Call = std::function<bool(int folder)>;
+Q_DECLARE_METATYPE(Call)
+
+// Each call that fails says so, with the system's own reason, and fills in nothing. `folder` is
+// an open folder holding a file "f" and a folder "d" holding a file.
+void TestSystem::failures_data()
+{
+    using namespace FileSystem;
+    QTest::addColumn<Call>("call");
+    QTest::addColumn<int>("error");
+    static FileStatus status;
+    static VolumeStatus volume;
+    const auto row = [](const char *name, Call call, int error) {
+        QTest::newRow(name) << call << error;
+    };
+    const auto opened = [](int fd) { return fd >= 0 && Close(fd); };
+    row(
+        "status of no descriptor", [](int) { return StatusOf(-1, status); }, EBADF);
+    row(
+        "status of a missing entry", [](int f) { return StatusAt(f, "none", status); }, ENOENT);
+    row(
+        "status of a missing path",
+        [](int) { return StatusOfPath("none", status, FollowLink::No); }, ENOENT);
+    row(
+        "volume of a missing path", [](int) { return VolumeStatusOf(QByteArray("none"), volume); },
+        ENOENT);
+    row(
+        "volume of no descriptor", [](int) { return VolumeStatusOf(-1, volume); }, EBADF);
+    row(
+        "link that is a file", [](int) { return !ReadLink("f").isNull(); }, EINVAL);
+    row(
+        "resolving a missing path", [](int) { return !ResolvedPath("none/x").isNull(); }, ENOENT);
+    row(
+        "listing a missing folder", [](int) { return MayListFolder("none"); }, ENOENT);
+    row(
+        "changing a missing folder", [](int) { return MayChangeFolder("none"); }, ENOENT);
+    row(
+        "changing no descriptor", [](int) { return MayChangeFolder(-1); }, EBADF);
+    row(
+        "making a folder there", [](int) { return MakeFolder("d"); }, EEXIST);
+    row(
+        "making a folder at a name taken", [](int f) { return MakeFolderAt(f, "f"); }, EEXIST);
+    row(
+        "moving onto a name taken", [](int f) { return RenameNoReplace(f, "f", f, "d"); }, EEXIST);
+    row(
+        "removing a folder as a file", [](int f) { return RemoveFileAt(f, "d"); }, EISDIR);
+    row(
+        "removing a folder that holds a file", [](int f) { return RemoveFolderAt(f, "d"); },
+        ENOTEMPTY);
+    row(
+        "removing a missing file", [](int) { return RemoveFile("none"); }, ENOENT);
+    row(
+        "creating a file at a name taken", [=](int f) { return opened(CreateFileAt(f, "f")); },
+        EEXIST);
+    row(
+        "opening a file as a folder", [=](int f) { return opened(OpenChild(f, "f")); }, ENOTDIR);
+    row(
+        "opening a missing folder", [=](int) { return opened(OpenFolder("none")); }, ENOENT);
+    row(
+        "a folder far below, missing",
+        [=](int f) { return opened(OpenBelow(f, QByteArray(3000, 'a') + "/x")); }, ENAMETOOLONG);
+    row(
+        "writing to a folder", [=](int f) { return WriteAll(f, "x", 1); }, EBADF);
+    row(
+        "reading no descriptor",
+        [](int) {
+            char byte;
+            return Read(-1, &byte, 1) >= 0;
+        },
+        EBADF);
+    row(
+        "duplicating no descriptor", [=](int) { return opened(Duplicate(-1)); }, EBADF);
+}
+
+void TestSystem::failures()
+{
+    QFETCH(Call, call);
+    QTemporaryDir dir;
+    QVERIFY(QDir::setCurrent(dir.path()));
+    Make("f=3");
+    Make("d/g=1");
+    const UniqueFd folder(FileSystem::OpenFolder("."));
+    QVERIFY(folder.isOpen());
+    errno = 0;
+    QVERIFY(!call(folder.get()));
+    QTEST(errno, "error");
 }
 
 QTEST_GUILESS_MAIN(TestSystem)
