@@ -6,9 +6,7 @@
 #include "TwipsScale.h"
 
 #include <QObject>
-#include <QTimer>
 
-class DriveScan;
 class KindsWindow;
 class ScanController;
 class SettingsStore;
@@ -36,14 +34,10 @@ public:
 private:
     void follow();
     void chooseFile(const QByteArray &folder, const QByteArray &name);
-    void learnKinds();
 
     WorkArea *m_workArea;
     ScanController *m_scans;
     ToolWindow<KindsWindow> m_tool;
     bool m_choosing = false; // the tree moves to a file chosen here: the count stays
-    std::shared_ptr<const DriveScan> m_learned; // whose endings are known
-    QTimer m_learnSoon;
-    // Declared last, so that it goes first: the lookups under way read the records.
-    BackgroundJob<bool> m_learning{[](bool) {}};
+    BackgroundJob<bool> m_loading{[](bool) {}}; // the MIME database
 };
