@@ -182,6 +182,7 @@ void TestMap::hitTestingAndDrawing()
     QCOMPARE(layout.tileAt({-1, 10}), MapLayout::NoTile);
     QCOMPARE(layout.tileAt({10, 120}), MapLayout::NoTile);
     QCOMPARE(layout.tileOf(1, 5), MapLayout::NoTile);
+    QCOMPARE(layout.tileOf(0, 1), MapLayout::NoTile); // d1 has a second file, the root not
     for (const qreal ratio : {1.0, 2.0}) {
         const QImage image = RenderMap(layout, ratio);
         QCOMPARE(image.size(), (QSizeF(400, 120) * ratio).toSize());

@@ -223,6 +223,11 @@ void TestWalk::hostileTree()
     QCOMPARE(walker.foldersListed(), quint64(expected.size()));
     QCOMPARE(walker.currentFolder(), WalkSink::NoFolder);
     Verify(scan, expected);
+    // A root that is gone ends the walk at once, with the reason.
+    Walker gone(root + "gone", scan, Walker::Options{threads});
+    QVERIFY(!gone.start());
+    QVERIFY(gone.isFinished());
+    QCOMPARE(gone.error(), ENOENT);
 }
 
 void TestWalk::endsEarly_data()
