@@ -401,12 +401,12 @@ WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size =
         lastCpuNs = cpuNs;
         lastPreemptions = preempted;
     };
-    // The list is reset by every fill; the last one before the command returns is the fill after
-    // the walk. A large folder's rows come later, read aside: the list is filled once they are in.
+    // The list is reset by every fill: the pick empties it, and the walk's end fills it. A large
+    // folder's rows come later, read aside: the list is filled once they are in.
     qint64 returnedNs = -1, filledNs = -1;
     QObject::connect(window->listModel(), &QAbstractItemModel::modelAboutToBeReset, window.get(),
                      [&] {
-                         if (returnedNs < 0)
+                         if (filledNs < 0)
                              fillStartNs = clock.nsecsElapsed();
                      });
     QObject::connect(window->listModel(), &QAbstractItemModel::modelReset, window.get(), [&] {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QLocale>
 #include <QStringView>
 
@@ -13,6 +14,9 @@ struct UCollator;
 // their keys' bytes, with no allocation per name. The collation is QCollator's by default
 // (accents and case count, as does punctuation), so the list sorts as Qt would, only faster.
 // In the C locale the keys follow the names' UTF-16 code units, as QString compares them.
+// Names of printable ASCII only, the most common by far, can be keyed from a table of their
+// characters' weights, learned from the collator itself, many times faster than by the collator:
+// the keys differ, but their order is the collator's. Keys made both ways do not compare.
 class CollationKeys
 {
 public:
@@ -22,14 +26,28 @@ public:
     CollationKeys &operator=(const CollationKeys &) = delete;
 
     void reserve(size_t names, size_t bytes);
+    // Whether every name added from now on is printable ASCII, which the table then keys; true
+    // is ignored where the collator's rules for such names go beyond one weight per character.
+    void setAsciiOnly(bool asciiOnly);
+    static bool IsAsciiOnly(QStringView names);
     // The name's key comes next, after those added before.
     void add(QStringView name);
     size_t size() const { return m_ends.size(); }
     // Stays valid until the next add().
     std::string_view key(size_t index) const;
 
+    // Per printable character: its first-level weight's rank (1 up) and, among the characters of
+    // one such weight, its rank at the third level (case).
+    struct AsciiTable
+    {
+        unsigned char primary[128] = {};
+        unsigned char tertiary[128] = {};
+    };
+
 private:
     UCollator *m_collator = nullptr; // none: the C locale
+    QByteArray m_localeName;
+    const AsciiTable *m_table = nullptr; // while the names added are ASCII, when it holds
     std::string m_bytes;
     std::vector<size_t> m_ends; // key i ends at m_ends[i] and starts where key i - 1 ends
 };

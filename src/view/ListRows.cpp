@@ -225,6 +225,9 @@ void ListRows::rankNames()
     const auto count = quint32(m_rows.size());
     const quint32 half = count < ShareFrom ? count : count / 2;
     CollationKeys firstKeys, secondKeys; // one collator per thread
+    const bool asciiOnly = CollationKeys::IsAsciiOnly(m_names);
+    firstKeys.setAsciiOnly(asciiOnly);
+    secondKeys.setAsciiOnly(asciiOnly);
     std::vector<Named> first, second;
     if (half < count)
         BackgroundPool::runBoth([&] { first = sortedPart(0, half, firstKeys); },
