@@ -148,6 +148,7 @@ void TestWindow::commandStates_data()
     QTest::newRow("stopped, no record, old rows still shown")
         << P::StoppedWithoutRecords << true << 7 << false << u"00010"_s;
     QTest::newRow("trashing, nothing to stop") << P::Editing << true << 1 << true << u"10100"_s;
+    QTest::newRow("a saved scan read aside") << P::Waiting << true << 1 << true << u"10100"_s;
 }
 
 // Every command is set, whatever its state before: each starts the opposite of what is expected.
