@@ -22,6 +22,7 @@
 #include "SearchModel.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
+#include "TextTable.h"
 #include "WindowFixtures.h"
 
 #include <QAccessible>
@@ -113,6 +114,8 @@ private slots:
     void comparison();
     void report();
     void kinds();
+    void volumeReport_data();
+    void volumeReport();
     void toolWindows_data();
     void toolWindows();
     void desktop();
@@ -728,6 +731,35 @@ void TestWindow::report()
     window->scans()->refreshFolder(QFile::encodeName(volume.filePath(u"d/"_s)));
     QVERIFY(Settled(*window));
     QVERIFY2(window->statusPanels()->panelText(2) != free, qPrintable(free));
+}
+
+// A whole volume's report sets what the scan found against what the volume says it uses; with no
+// scan, or for a saved one, it has nothing to set against it.
+void TestWindow::volumeReport_data()
+{
+    QTest::addColumn<bool>("scanned");
+    QTest::addColumn<int>("scope");
+    QTest::addColumn<QString>("rows"); // found, difference, the rest or the excess
+    QTest::newRow("scanned") << true << int(ReportScope::Volume) << u"111"_s;
+    QTest::newRow("no scan") << false << int(ReportScope::Volume) << u"000"_s;
+    QTest::newRow("a saved scan") << true << int(ReportScope::Saved) << u"100"_s;
+}
+
+void TestWindow::volumeReport()
+{
+    QFETCH(bool, scanned);
+    QFETCH(int, scope);
+    ReportWindow report;
+    report.setVolume("/", scanned ? std::optional(ScanFigures{4096, 1000}) : std::nullopt,
+                     ReportScope(scope));
+    QTRY_VERIFY(report.report() && !report.isReading());
+    const QString text = report.view()->toPlainText();
+    const auto shown = [&](TextId id) { return text.contains(Text(id).section(u'\n', 0, 0)); };
+    QString rows;
+    for (const bool row : {shown(TextId::ReportFound), shown(TextId::ReportDifference),
+                           shown(TextId::ReportRest) || shown(TextId::ReportExcess)})
+        rows += row ? u'1' : u'0';
+    QTEST(rows, "rows");
 }
 
 void TestWindow::toolWindows_data()

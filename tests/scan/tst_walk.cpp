@@ -597,6 +597,7 @@ void TestWalk::subfolders()
     QCOMPARE(ListSubfolders(kinds), QByteArrayList{"target"_ba});
     QCOMPARE(ListSubfolders(kinds.chopped(1)), QByteArrayList{"target"_ba});
     QVERIFY(ListSubfolders(kinds + "plain").isEmpty());
+    QVERIFY(ListSubfolders("/").contains("proc")); // the root is not the working folder
 }
 
 QTEST_GUILESS_MAIN(TestWalk)
