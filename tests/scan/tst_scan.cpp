@@ -24,6 +24,7 @@ private slots:
     void diskSpace();
     void records_data();
     void records();
+    void pathIndex();
     void escape_data();
     void escape();
     void paths_data();
@@ -265,6 +266,23 @@ void TestScan::records()
     for (const FileRecord &file : scan.folder(qsizetype(folder)).files())
         read.append({file.name.toByteArray(), file.size, file.allocated, file.date});
     QCOMPARE(read, files);
+}
+
+// Paths find their records, among enough folders that searches run into each other's slots,
+// and no longer once removed, while those beside them still are.
+void TestScan::pathIndex()
+{
+    DriveScan scan("/r/"_ba);
+    QList<WalkSink::FolderId> ids{scan.openedFolder(WalkSink::NoFolder, "/r/"_ba, 0, 0, 0)};
+    for (int i = 1; i < 3000; ++i)
+        ids.append(scan.openedFolder(ids[i / 7], QByteArray::number(i), 0, 0, 0));
+    for (int i = 1; i < 3000; i += 3)
+        scan.forget(ids[i]);
+    for (int i = 0; i < 3000; ++i) {
+        const QByteArray path = scan.pathOf(ids[i]);
+        QCOMPARE(scan.indexOf(path), i % 3 == 1 ? -1 : qsizetype(ids[i]));
+    }
+    QCOMPARE(scan.indexOf("/r/1/x/"_ba), -1);
 }
 
 void TestScan::escape_data()
