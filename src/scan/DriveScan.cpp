@@ -2,8 +2,10 @@
 
 #include "FolderRecord.h"
 #include "SaturatingMath.h"
+#include "Varint.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -19,8 +21,7 @@ struct DriveScan::Node
     std::atomic<qint64> date{0};
     quint64 inode = 0;
     quint64 pathHash = 0;
-    const char *name = nullptr; // in the arena; the root's is the root path
-    quint32 nameLength = 0;
+    const std::uint8_t *name = nullptr; // in the arena, after its length; the root's is its path
     FolderId parent = NoFolder;
     std::atomic<quint32> ordinal{0};
     std::atomic<quint32> subfolderEntries{0};
@@ -29,21 +30,29 @@ struct DriveScan::Node
 
 namespace {
 
-// Leads a folder's packed file records in the arena; read with memcpy, as arena pieces are not
-// aligned.
+// A folder's packed file records in the arena follow their count and their length in bytes.
 struct FileBlock
 {
-    quint32 byteCount;
     quint32 fileCount;
+    quint32 byteCount;
+    const std::uint8_t *records;
 };
 
-const std::uint8_t EmptyBlock[sizeof(FileBlock)] = {};
+// Every folder listed with no files shares it.
+const std::uint8_t EmptyBlock[2] = {};
 
 FileBlock HeaderOf(const std::uint8_t *block)
 {
-    FileBlock header;
-    std::memcpy(&header, block, sizeof header);
-    return header;
+    const std::uint8_t *end = block + 2 * MaxVarintBytes; // read no further than the integers
+    const auto fileCount = quint32(GetVarint(block, end));
+    const auto byteCount = quint32(GetVarint(block, end));
+    return {fileCount, byteCount, block};
+}
+
+// Spreads a hash's bits over an index's slot number (Fibonacci hashing).
+size_t SlotOf(quint64 hash, size_t slotCount)
+{
+    return size_t((hash * 11400714819323198485ull) >> (64 - std::countr_zero(slotCount)));
 }
 
 // FNV-1a, continued from a parent's hash over the child's "name/", so a path's hash never needs
@@ -63,7 +72,10 @@ quint64 ContinueHash(quint64 hash, QByteArrayView bytes)
 
 DriveScan::DriveScan(QByteArray rootPath)
     : m_rootPath(std::move(rootPath))
-{}
+{
+    // With the names' lengths kept before the names, in the arena.
+    static_assert(sizeof(Node) <= 72);
+}
 
 DriveScan::~DriveScan()
 {
@@ -102,11 +114,59 @@ qsizetype DriveScan::indexOf(QByteArrayView path) const
         return count() > 0 ? 0 : -1;
     const quint64 hash = ContinueHash(HashSeed, path);
     std::shared_lock lock(m_lock);
-    const auto [first, last] = m_byPathHash.equal_range(hash);
-    for (auto it = first; it != last; ++it)
-        if (pathEquals(it->second, path))
-            return qsizetype(it->second);
+    if (m_index.empty())
+        return -1;
+    const size_t mask = m_index.size() - 1;
+    for (size_t slot = SlotOf(hash, m_index.size()); m_index[slot] != NoFolder;
+         slot = (slot + 1) & mask) {
+        const FolderId folder = m_index[slot];
+        if (node(folder).pathHash == hash && pathEquals(folder, path))
+            return qsizetype(folder);
+    }
     return -1;
+}
+
+void DriveScan::addToIndex(FolderId folder)
+{
+    // Kept at most three quarters full, so that a search soon meets a free slot.
+    if (4 * (size_t(m_indexed) + 1) > 3 * m_index.size()) {
+        std::vector<FolderId> old(std::max<size_t>(64, 2 * m_index.size()), NoFolder);
+        old.swap(m_index);
+        m_indexed = 0;
+        for (const FolderId kept : old)
+            if (kept != NoFolder)
+                addToIndex(kept);
+    }
+    const size_t mask = m_index.size() - 1;
+    size_t slot = SlotOf(node(folder).pathHash, m_index.size());
+    while (m_index[slot] != NoFolder)
+        slot = (slot + 1) & mask;
+    m_index[slot] = folder;
+    ++m_indexed;
+}
+
+void DriveScan::removeFromIndex(FolderId folder)
+{
+    if (m_index.empty())
+        return;
+    const size_t mask = m_index.size() - 1;
+    size_t slot = SlotOf(node(folder).pathHash, m_index.size());
+    while (m_index[slot] != folder) {
+        if (m_index[slot] == NoFolder)
+            return;
+        slot = (slot + 1) & mask;
+    }
+    // Close the gap: a folder further on moves back into it unless its own slot lies after
+    // the gap (cyclically), where a search for it starts past the gap anyway.
+    for (size_t next = (slot + 1) & mask; m_index[next] != NoFolder; next = (next + 1) & mask) {
+        const size_t home = SlotOf(node(m_index[next]).pathHash, m_index.size());
+        if (((next - home) & mask) >= ((next - slot) & mask)) {
+            m_index[slot] = m_index[next];
+            slot = next;
+        }
+    }
+    m_index[slot] = NoFolder;
+    --m_indexed;
 }
 
 bool DriveScan::pathEquals(FolderId folder, QByteArrayView path) const
@@ -114,7 +174,7 @@ bool DriveScan::pathEquals(FolderId folder, QByteArrayView path) const
     // Compare name by name from the end, without building the record's path.
     for (FolderId at = folder; at != NoFolder; at = node(at).parent) {
         const Node &n = node(at);
-        const QByteArrayView name(n.name, n.nameLength);
+        const QByteArrayView name = nameOf(at);
         if (n.parent == NoFolder)
             return path == name;
         if (!path.endsWith('/') || !path.chopped(1).endsWith(name))
@@ -134,11 +194,8 @@ size_t DriveScan::memoryUsed() const
     std::shared_lock lock(m_lock);
     const size_t blocks = (m_count.load() + BlockSize - 1) / BlockSize;
     const size_t pages = (blocks + PageSize - 1) / PageSize;
-    // An index entry costs its node (next pointer, key, value) and a bucket pointer.
-    const size_t indexBytes =
-        m_byPathHash.size() * 32 + m_byPathHash.bucket_count() * sizeof(void *);
     return m_arena.reservedBytes() + blocks * BlockSize * sizeof(Node) + pages * sizeof(Page) +
-           sizeof(m_pages) + indexBytes;
+           sizeof(m_pages) + m_index.capacity() * sizeof(FolderId);
 }
 
 quint64 DriveScan::sizeOf(FolderId folder) const
@@ -158,8 +215,9 @@ qint64 DriveScan::dateOf(FolderId folder) const
 
 QByteArrayView DriveScan::nameOf(FolderId folder) const
 {
-    const Node &n = node(folder);
-    return {n.name, n.nameLength};
+    const std::uint8_t *at = node(folder).name;
+    const quint64 length = GetVarint(at, at + MaxVarintBytes);
+    return {reinterpret_cast<const char *>(at), qsizetype(length)};
 }
 
 quint32 DriveScan::fileCountOf(FolderId folder) const
@@ -181,7 +239,8 @@ FileRecordReader DriveScan::filesOf(FolderId folder) const
     const std::uint8_t *files = node(folder).files.load(std::memory_order_acquire);
     if (!files)
         return {};
-    FileRecordReader reader(files + sizeof(FileBlock), HeaderOf(files).byteCount);
+    const FileBlock block = HeaderOf(files);
+    FileRecordReader reader(block.records, block.byteCount);
     std::shared_ptr<const Uncounted> uncounted = m_uncounted.load(std::memory_order_acquire);
     if (uncounted) {
         const auto at =
@@ -273,11 +332,16 @@ WalkSink::FolderId DriveScan::openedFolder(FolderId parent, QByteArrayView name,
     n->inode = inode;
     n->parent = parent;
     n->ordinal.store(ordinal, std::memory_order_relaxed);
-    n->nameLength = quint32(name.size());
-    n->name = reinterpret_cast<const char *>(m_arena.store(name.data(), size_t(name.size())));
+    std::uint8_t length[MaxVarintBytes];
+    const auto lengthBytes = size_t(PutVarint(length, quint64(name.size())) - length);
+    std::uint8_t *stored = m_arena.allocate(lengthBytes + size_t(name.size()));
+    std::memcpy(stored, length, lengthBytes);
+    if (!name.isEmpty())
+        std::memcpy(stored + lengthBytes, name.data(), size_t(name.size()));
+    n->name = stored;
     n->pathHash = parent == NoFolder ? ContinueHash(HashSeed, name)
                                      : ContinueHash(ContinueHash(node(parent).pathHash, name), "/");
-    m_byPathHash.emplace(n->pathHash, id);
+    addToIndex(id);
     m_count.store(id + 1, std::memory_order_release);
     return id;
 }
@@ -292,12 +356,17 @@ void DriveScan::listedFolder(FolderId folder, const FileRecordWriter &files, Cou
 
 void DriveScan::replaceFiles(FolderId folder, const FileRecordWriter &files)
 {
-    const FileBlock header{files.byteCount(), files.count()};
+    if (files.count() == 0) {
+        node(folder).files.store(EmptyBlock, std::memory_order_release);
+        return;
+    }
+    std::uint8_t header[2 * MaxVarintBytes];
+    const auto headerBytes =
+        size_t(PutVarint(PutVarint(header, files.count()), files.byteCount()) - header);
     std::unique_lock lock(m_lock);
-    std::uint8_t *block = m_arena.allocate(sizeof header + files.byteCount());
-    std::memcpy(block, &header, sizeof header);
-    if (files.byteCount() > 0)
-        std::memcpy(block + sizeof header, files.data(), files.byteCount());
+    std::uint8_t *block = m_arena.allocate(headerBytes + files.byteCount());
+    std::memcpy(block, header, headerBytes);
+    std::memcpy(block + headerBytes, files.data(), files.byteCount());
     node(folder).files.store(block, std::memory_order_release);
 }
 
@@ -339,13 +408,7 @@ void DriveScan::forget(FolderId folder)
     n.subfolderEntries.store(0, std::memory_order_relaxed);
     setTotals(folder, {});
     std::unique_lock lock(m_lock);
-    const auto [first, last] = m_byPathHash.equal_range(n.pathHash);
-    for (auto it = first; it != last; ++it) {
-        if (it->second == folder) {
-            m_byPathHash.erase(it);
-            break;
-        }
-    }
+    removeFromIndex(folder);
 }
 
 void DriveScan::keepHardLinks(std::vector<HardLink> links)

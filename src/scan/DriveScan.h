@@ -16,7 +16,6 @@
 #include <mutex>
 #include <optional>
 #include <shared_mutex>
-#include <unordered_map>
 #include <vector>
 
 class FolderRecord;
@@ -142,6 +141,8 @@ private:
     using Page = std::atomic<Node *>[PageSize];
 
     Node &node(FolderId folder) const;
+    void addToIndex(FolderId folder);
+    void removeFromIndex(FolderId folder);
     bool pathEquals(FolderId folder, QByteArrayView path) const;
     void noteUnread(FolderNote note);
     QByteArray unreadLine(const FolderNote &note) const;
@@ -155,7 +156,10 @@ private:
     std::atomic<quint32> m_removed{0};
     mutable std::shared_mutex m_lock;
     ByteArena m_arena;
-    std::unordered_multimap<quint64, FolderId> m_byPathHash;
+    // Folders by their path's hash: open addressing, NoFolder in a free slot, the hashes in the
+    // records. A quarter of the memory a node-based map takes.
+    std::vector<FolderId> m_index;
+    quint32 m_indexed = 0;
     std::atomic<quint32> m_unreadFolders{0};
     std::atomic<quint32> m_unreadFiles{0};
     std::atomic<quint32> m_vanished{0};

@@ -11,11 +11,15 @@
 
 namespace {
 
+// Written out in pieces: enough for few system calls, small beside the records, which are all
+// in memory when the lines are made.
+constexpr qsizetype OutputPiece = 64 * 1024;
+
 void PrintRecords(const DriveScan &scan, bool diskUsage)
 {
     const qsizetype rootLength = scan.rootPath().size();
     QByteArray out;
-    out.reserve(1 << 20);
+    out.reserve(OutputPiece);
     for (qsizetype i = 0; i < scan.count(); ++i) {
         const auto id = WalkSink::FolderId(i);
         const QByteArray relative = scan.pathOf(id).sliced(rootLength).chopped(i == 0 ? 0 : 1);
@@ -27,9 +31,9 @@ void PrintRecords(const DriveScan &scan, bool diskUsage)
         out += '\t';
         out += QByteArray::number(scan.subfolderEntriesOf(id));
         out += '\n';
-        if (out.size() > (1 << 20) - 8192) {
+        if (out.size() > OutputPiece - 8192) {
             std::fwrite(out.constData(), 1, size_t(out.size()), stdout);
-            out.clear();
+            out.resize(0); // keeps the room
         }
     }
     std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

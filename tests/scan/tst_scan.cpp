@@ -22,7 +22,9 @@ private slots:
     void selection_data();
     void selection();
     void diskSpace();
+    void records_data();
     void records();
+    void pathIndex();
     void escape_data();
     void escape();
     void paths_data();
@@ -32,6 +34,8 @@ private slots:
 namespace {
 
 constexpr quint64 Max = std::numeric_limits<quint64>::max();
+
+using File = std::tuple<QByteArray, quint64, quint64, qint64>; // name, size, on disk, date
 
 // "/mnt/empty" is empty; minor 17 is a removable device, whatever the major.
 struct FakeProbe : VolumeProbe
@@ -188,23 +192,66 @@ void TestScan::diskSpace()
     QCOMPARE(GetDriveList().value(0).mountPoint, "/"_ba); // the machine's mounts vary, not this
 }
 
-// A folder's file records keep any name, size and date, in their order; totals beyond 64 bits
-// saturate.
-void TestScan::records()
+// A folder's file records keep any name, size, bytes on disk and date, in their order, whatever
+// the allocation unit; a file whose bytes on disk are its size rounded up to the unit costs its
+// name and size and a byte. Totals beyond 64 bits saturate.
+void TestScan::records_data()
 {
     constexpr qint64 Latest = std::numeric_limits<qint64>::max();
-    const QList<std::tuple<QByteArray, quint64, qint64>> files = {
-        {""_ba, 0, 0},
-        {"a"_ba, 1, 1},
-        {QByteArray(255, 'n'), Max, Latest},
-        {"\xff\x00\n"_ba, 5ull << 30, -Latest - 1},
-        {"back"_ba, 127, -1},
-        {"128"_ba, 128, 1733472000}};
+    constexpr qint64 Day = 1733472000;
+    QTest::addColumn<QList<File>>("files");
+    QTest::addColumn<int>("packedBytes"); // -1: not checked
+    QTest::newRow("4 KiB blocks") << QList<File>{{"a"_ba, 1, 4096, Day},
+                                                 {"b"_ba, 4096, 4096, Day},
+                                                 {"c"_ba, 4097, 8192, Day},
+                                                 {""_ba, 0, 0, Day}}
+                                  << 1 + 8 + 4 + 4 + 2;
+    QTest::newRow("32 KiB clusters") << QList<File>{{"fat"_ba, 100, 32768, 0},
+                                                    {"big"_ba, 40000, 65536, 0},
+                                                    {"near"_ba, 32000, 32768, 0},
+                                                    {"empty"_ba, 0, 0, 0}}
+                                     << 1 + 5 + 7 + 8 + 7;
+    // The unit of the folder written before fits.
+    QTest::newRow("1 KiB blocks") << QList<File>{{"x"_ba, 1000, 1024, 5},
+                                                 {"y"_ba, 1025, 2048, 5},
+                                                 {"z"_ba, 3000, 3072, 5}}
+                                  << 1 + 5 + 4 + 4;
+    // Rounded up to the last folder's unit, the second size would wrap round to 0.
+    QTest::newRow("unit after sparse files") << QList<File>{{"sparse"_ba, 5000, 0, 0},
+                                                            {"huge"_ba, Max - 600, 0, 0},
+                                                            {"empty"_ba, 0, 0, 0},
+                                                            {"small"_ba, 100, 512, 0},
+                                                            {"two"_ba, 5000, 5120, 0}}
+                                             << -1;
+    QTest::newRow("limits") << QList<File>{{""_ba, 0, 0, 0},
+                                           {"sparse"_ba, 1ull << 33, 0, 1},
+                                           {"compressed"_ba, 100000, 8192, 1},
+                                           {"not in blocks"_ba, 3000, 3001, 1},
+                                           {"preallocated"_ba, 0, 1ull << 20, 1},
+                                           {"far above"_ba, 128, 1ull << 40, Day},
+                                           {QByteArray(255, 'n'), Max, Max, Latest},
+                                           {"rounding wraps"_ba, Max - 100, 0, Latest},
+                                           {"rounded near 2^64"_ba, Max - 8291, Max - 8191, Latest},
+                                           {"\xff\x00\n"_ba, 5ull << 30, 5ull << 30, -Latest - 1},
+                                           {"before 1970"_ba, 10, 4096, -86400},
+                                           {"unread"_ba, 0, 0, FileRecord::UnknownDate},
+                                           {QByteArray(62, 's'), 1, 512, 0},
+                                           {QByteArray(63, 't'), 1, 512, 0},
+                                           {QByteArray(64, 'u'), 1, 1536, 0}}
+                            << -1;
+}
+
+void TestScan::records()
+{
+    QFETCH(QList<File>, files);
+    QFETCH(int, packedBytes);
     FileRecordWriter writer;
-    writer.add("stale"_ba, 1, 2);
+    writer.add("stale"_ba, 100, 2, 1024);
     writer.clear(); // a writer reused for the next folder starts afresh
-    for (const auto &[name, size, date] : files)
-        writer.add(name, size, date);
+    for (const auto &[name, size, allocated, date] : files)
+        writer.add(name, size, date, allocated);
+    if (packedBytes >= 0)
+        QCOMPARE(writer.byteCount(), quint32(packedBytes));
     DriveScan scan("/"_ba);
     const auto root = scan.openedFolder(WalkSink::NoFolder, "/"_ba, 0, 0, 0);
     const auto folder = scan.openedFolder(root, "a"_ba, 0, 0, 0);
@@ -213,10 +260,24 @@ void TestScan::records()
     QCOMPARE(scan.totalSize(), Max);
     QCOMPARE(scan.folder(qsizetype(folder)).size(), Max - 5);
     QCOMPARE(scan.folder(qsizetype(folder)).fileCount(), quint32(files.size()));
-    QList<std::tuple<QByteArray, quint64, qint64>> read;
+    QList<File> read;
     for (const FileRecord &file : scan.folder(qsizetype(folder)).files())
-        read.append({file.name.toByteArray(), file.size, file.date});
+        read.append({file.name.toByteArray(), file.size, file.allocated, file.date});
     QCOMPARE(read, files);
+}
+
+// Paths find their records, among enough folders that searches run into each other's slots,
+// and no longer once removed, while those beside them still are.
+void TestScan::pathIndex()
+{
+    DriveScan scan("/r/"_ba);
+    QList<WalkSink::FolderId> ids{scan.openedFolder(WalkSink::NoFolder, "/r/"_ba, 0, 0, 0)};
+    for (int i = 1; i < 3000; ++i)
+        ids.append(scan.openedFolder(ids[i / 7], QByteArray::number(i), 0, 0, 0));
+    for (int i = 1; i < 3000; i += 3)
+        scan.forget(ids[i]);
+    for (int i = 0; i < 3000; ++i)
+        QCOMPARE(scan.indexOf(scan.pathOf(ids[i])), i % 3 == 1 ? -1 : qsizetype(ids[i]));
 }
 
 void TestScan::escape_data()
