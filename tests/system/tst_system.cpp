@@ -1,3 +1,4 @@
+#include "BlockDevice.h"
 #include "FileSystem.h"
 #include "FolderListing.h"
 #include "TreeOracle.h"
@@ -9,7 +10,13 @@
 
 #include <cerrno>
 #include <functional>
+#include <optional>
 #include <set>
+
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
 
 // The system library's own behaviour, which the walk and the acts rely on.
 class TestSystem : public QObject
@@ -20,6 +27,8 @@ private slots:
     void listing();
     void failures_data();
     void failures();
+    void rotational_data();
+    void rotational();
 };
 
 void TestSystem::listing_data()
@@ -151,3 +160,42 @@ void TestSystem::failures()
 
 QTEST_GUILESS_MAIN(TestSystem)
 #include "tst_system.moc"
+
+void TestSystem::rotational_data()
+{
+    QTest::addColumn<unsigned>("minor"); // of major 8, in a sysfs laid out as the kernel's
+    QTest::addColumn<std::optional<bool>>("rotational");
+    QTest::newRow("spinning disk") << 0u << std::optional(true);
+    QTest::newRow("partition of a spinning disk") << 1u << std::optional(true);
+    QTest::newRow("solid-state disk") << 16u << std::optional(false);
+    QTest::newRow("partition of a solid-state disk") << 17u << std::optional(false);
+    QTest::newRow("no such device") << 99u << std::optional<bool>();
+    QTest::newRow("a device with no queue") << 32u << std::optional<bool>();
+}
+
+// /sys/dev/block/MAJOR:MINOR links to the device's folder; a partition's lies inside its disk's,
+// and only a disk has a queue.
+void TestSystem::rotational()
+{
+    QFETCH(unsigned, minor);
+    QTemporaryDir sysfs;
+    QVERIFY(QDir::setCurrent(sysfs.path()));
+    for (const char *spec : {"devices/sda/queue/rotational=0", "devices/sda/sda1/size=0",
+                             "devices/sdb/queue/rotational=0", "devices/sdb/sdb1/size=0",
+                             "devices/sdc/size=0", "dev/block/"})
+        Make(spec);
+    for (const auto &[name, value] : {std::pair("devices/sda/queue/rotational", "1\n"),
+                                      std::pair("devices/sdb/queue/rotational", "0\n")}) {
+        QFile file(QString::fromUtf8(name));
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(value);
+    }
+    for (const auto &[link, target] :
+         {std::pair("8:0", "sda"), std::pair("8:1", "sda/sda1"), std::pair("8:16", "sdb"),
+          std::pair("8:17", "sdb/sdb1"), std::pair("8:32", "sdc")})
+        QCOMPARE(::symlink(("../../devices/"_ba + target).constData(),
+                           ("dev/block/"_ba + link).constData()),
+                 0);
+    QTEST(BlockDevice::IsRotational(makedev(8, minor), QFile::encodeName(sysfs.path())),
+          "rotational");
+}
