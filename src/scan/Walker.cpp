@@ -176,23 +176,30 @@ public:
 private:
     void process(Task &task)
     {
-        FolderId folder = m_walker.m_rootFolder;
         UniqueFd fd;
+        bool byPath = false;
         if (!task.parent) {
             fd.reset(withDescriptor([&] { return FileSystem::Duplicate(m_walker.m_rootFd); }));
             if (!fd.isOpen())
                 m_walker.fail(errno); // the root is recorded: its listing cannot be left out
         } else {
-            fd.reset(openFolder(task));
-            if (fd.isOpen())
-                folder = m_walker.m_sink.openedFolder(task.parent->folder(), task.name(), task.date,
-                                                      task.ordinal, task.inode);
-            task.parent.reset(); // the last subfolder opened lets the parent go
+            fd.reset(openFolder(task, byPath));
         }
         if (!fd.isOpen())
             return;
+        FolderListing listing(fd.get(), m_buffer);
+        FolderId folder = m_walker.m_rootFolder;
+        if (task.parent) {
+            if (!isListedOne(task, fd.get(), byPath, listing)) {
+                m_walker.m_sink.skippedFolder(task.parent->folder(), task.name(), ENOENT);
+                return;
+            }
+            folder = m_walker.m_sink.openedFolder(task.parent->folder(), task.name(), task.date,
+                                                  task.ordinal, task.inode);
+            task.parent.reset(); // the last subfolder opened lets the parent go
+        }
         m_walker.m_current[m_index].store(folder, std::memory_order_relaxed);
-        if (list(folder, fd) == Listed::WithSubfolders)
+        if (list(folder, fd, listing) == Listed::WithSubfolders)
             m_cache.keep(folder, fd.release());
     }
 
@@ -216,12 +223,9 @@ private:
         }
     }
 
-    // Opened relative to the parent that was listed (held for it, or still kept by this thread),
-    // the name is the entry that was listed; opened by a path from the root, a folder on the way
-    // may have been swapped for a link since. Either way the name may have been given to another
-    // folder meanwhile, or covered by a mount: the folder reached must be the one listed, on this
-    // volume, or it is told as gone rather than walked in the listed one's place.
-    int openFolder(const Task &task)
+    // Opens a listed subfolder: relative to the folder listed, held for it or still kept by this
+    // thread, or else by its path from the root.
+    int openFolder(const Task &task, bool &byPath)
     {
         const ListedFolder &parent = *task.parent;
         const QByteArrayView name = task.name();
@@ -230,30 +234,37 @@ private:
                 return FileSystem::OpenChild(parent.fd(), name);
             if (const int parentFd = m_cache.find(parent.folder()); parentFd >= 0)
                 return FileSystem::OpenChild(parentFd, name);
+            byPath = true;
             const QByteArray relative = m_walker.m_sink.pathOf(parent.folder())
                                             .sliced(m_walker.m_rootPath.size())
                                             .append(name);
             return FileSystem::OpenBelow(m_walker.m_rootFd, relative);
         });
-        if (fd < 0) {
+        if (fd < 0)
             m_walker.m_sink.skippedFolder(parent.folder(), name, errno);
-            return -1;
-        }
-        FileStatus status;
-        if (!FileSystem::StatusOf(fd, status) || status.device != m_walker.m_rootDevice ||
-            status.inode != task.inode) {
-            FileSystem::Close(fd);
-            m_walker.m_sink.skippedFolder(parent.folder(), name, ENOENT); // not the one listed
-            return -1;
-        }
         return fd;
+    }
+
+    // Whether the folder opened is the one listed, on this volume, not another that took its
+    // name since, nor one that was mounted over it: that is told as gone, never walked in the
+    // listed one's place. Opened relative to the folder listed, with no link followed, its "."
+    // entry tells it for free; a mount over it would show another number but for a
+    // coincidence, and the walk counts nothing of another volume's even then. Opened by its
+    // path, a folder on the way may have been swapped for a link: its status says where it is.
+    bool isListedOne(const Task &task, int fd, bool byPath, FolderListing &listing) const
+    {
+        if (!byPath && listing.ownInode() == task.inode)
+            return true;
+        FileStatus status;
+        return FileSystem::StatusOf(fd, status) && status.device == m_walker.m_rootDevice &&
+               status.inode == task.inode;
     }
 
     // What is left to do with a listed folder's descriptor, when it was not handed to its
     // subfolders: close it, or keep it for them while this thread can.
     enum class Listed { Alone, WithSubfolders };
 
-    Listed list(FolderId folder, UniqueFd &folderFd)
+    Listed list(FolderId folder, UniqueFd &folderFd, FolderListing &listing)
     {
         const int fd = folderFd.get();
         m_files.clear();
@@ -262,7 +273,6 @@ private:
         CountedBytes counted;
         quint32 subfolders = 0;
         bool denied = false;
-        FolderListing listing(fd, m_buffer);
         FolderListing::Entry entry;
         FileStatus status;
         const quint64 rootDevice = m_walker.m_rootDevice;

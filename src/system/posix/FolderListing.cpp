@@ -32,18 +32,27 @@ FolderListing::FolderListing(int fd)
     , m_buffer(m_own)
 {}
 
+bool FolderListing::read()
+{
+    if (m_ended)
+        return false;
+    const long got = ::syscall(SYS_getdents64, m_fd, m_buffer.data(), m_buffer.size());
+    if (got <= 0) {
+        m_error = got < 0 ? errno : 0;
+        m_ended = true;
+        return false;
+    }
+    m_filled = size_t(got);
+    m_at = 0;
+    ++m_batches;
+    return true;
+}
+
 bool FolderListing::next(Entry &entry)
 {
     for (;;) {
-        if (m_at >= m_filled) {
-            const long got = ::syscall(SYS_getdents64, m_fd, m_buffer.data(), m_buffer.size());
-            if (got <= 0) {
-                m_error = got < 0 ? errno : 0;
-                return false;
-            }
-            m_filled = size_t(got);
-            m_at = 0;
-        }
+        if (m_at >= m_filled && !read())
+            return false;
         const auto *dirent = reinterpret_cast<const LinuxDirent64 *>(m_buffer.data() + m_at);
         m_at += dirent->d_reclen;
         const char *name = dirent->d_name;
@@ -55,4 +64,19 @@ bool FolderListing::next(Entry &entry)
         entry.maybeDirectory = entry.isDirectory || dirent->d_type == DT_UNKNOWN;
         return true;
     }
+}
+
+quint64 FolderListing::ownInode()
+{
+    if (m_batches == 0 && !read())
+        return 0;
+    if (m_batches != 1)
+        return 0;
+    for (size_t at = 0; at < m_filled;) {
+        const auto *dirent = reinterpret_cast<const LinuxDirent64 *>(m_buffer.data() + at);
+        if (dirent->d_name[0] == '.' && dirent->d_name[1] == 0)
+            return dirent->d_ino;
+        at += dirent->d_reclen;
+    }
+    return 0;
 }
