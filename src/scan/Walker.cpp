@@ -13,6 +13,7 @@
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <span>
 #include <system_error>
 
@@ -208,14 +209,17 @@ private:
     // threads to give theirs back. open() must not rely on a kept descriptor after a retry.
     template<typename Open> int withDescriptor(Open open)
     {
-        const auto deadline = std::chrono::steady_clock::now() + DescriptorWait;
+        std::optional<std::chrono::steady_clock::time_point> deadline; // from the first refusal
         for (;;) {
             const int fd = open();
             if (fd >= 0 || (errno != EMFILE && errno != ENFILE))
                 return fd;
             if (m_cache.clear())
                 continue;
-            if (m_walker.wasStopped() || std::chrono::steady_clock::now() > deadline) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!deadline)
+                deadline = now + DescriptorWait;
+            if (m_walker.wasStopped() || now > *deadline) {
                 errno = EMFILE;
                 return -1;
             }

@@ -1,5 +1,6 @@
 #include "FolderListing.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -59,7 +60,11 @@ bool FolderListing::next(Entry &entry)
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
         entry.name = name;
-        entry.nameLength = qsizetype(std::strlen(name));
+        // The name's end is in the record's last 8 bytes, which pad it with NULs to a multiple
+        // of 8: no need to run through a long name to find it.
+        const char *const recordEnd = reinterpret_cast<const char *>(dirent) + dirent->d_reclen;
+        const char *from = std::max(name, recordEnd - 8);
+        entry.nameLength = qsizetype(from - name) + qsizetype(std::strlen(from));
         entry.isDirectory = dirent->d_type == DT_DIR;
         entry.maybeDirectory = entry.isDirectory || dirent->d_type == DT_UNKNOWN;
         return true;
