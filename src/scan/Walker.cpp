@@ -419,10 +419,12 @@ bool Walker::start()
         std::clamp(std::min(free / (DescriptorsInUse + 1), int(std::min<quint64>(room, 256))), 1,
                    m_threadCount);
     // What the threads keep is the fallback for subfolders whose parent holds no descriptor:
-    // half of what is left to each, the rest held by listed folders for their subfolders.
+    // half of what is left to each. Of the rest, listed folders may hold half for their
+    // subfolders; the other half stays with the process, as a window opens files while its
+    // walk runs.
     m_keptDescriptors =
         std::clamp((free / threads - DescriptorsInUse) / 2, 0, DescriptorCache::MaxSlots);
-    m_heldBudget.store(std::max(0, free - threads * (DescriptorsInUse + m_keptDescriptors)));
+    m_heldBudget.store(std::max(0, free - threads * (DescriptorsInUse + m_keptDescriptors)) / 2);
     try {
         m_rootFolder =
             m_sink.openedFolder(WalkSink::NoFolder, m_rootPath, status.modified, 0, status.inode);

@@ -5,6 +5,7 @@
 #include "UniqueFd.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -14,7 +15,6 @@
 #include <set>
 
 #include <sys/sysmacros.h>
-#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -182,23 +182,15 @@ void TestSystem::rotational()
 {
     QFETCH(unsigned, minor);
     QTemporaryDir sysfs;
-    QVERIFY(QDir::setCurrent(sysfs.path()));
-    for (const char *spec : {"devices/sda/queue/rotational=0", "devices/sda/sda1/size=0",
-                             "devices/sdb/queue/rotational=0", "devices/sdb/sdb1/size=0",
-                             "devices/sdc/size=0", "dev/block/"})
-        Make(spec);
-    for (const auto &[name, value] : {std::pair("devices/sda/queue/rotational", "1\n"),
-                                      std::pair("devices/sdb/queue/rotational", "0\n")}) {
-        QFile file(QString::fromUtf8(name));
-        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        file.write(value);
-    }
-    for (const auto &[link, target] :
-         {std::pair("8:0", "sda"), std::pair("8:1", "sda/sda1"), std::pair("8:16", "sdb"),
-          std::pair("8:17", "sdb/sdb1"), std::pair("8:32", "sdc")})
-        QCOMPARE(::symlink(("../../devices/"_ba + target).constData(),
-                           ("dev/block/"_ba + link).constData()),
-                 0);
+    QCOMPARE(QProcess::execute(
+                 u"sh"_s, {u"-c"_s,
+                           u"cd \"$0\" && mkdir -p dev/block devices/sdc && for d in sda sdb; do "
+                           "mkdir -p devices/$d/queue devices/$d/${d}1; done && echo 1 "
+                           ">devices/sda/queue/rotational && echo 0 >devices/sdb/queue/rotational "
+                           "&& cd dev/block && for l in 8:0=sda 8:1=sda/sda1 8:16=sdb "
+                           "8:17=sdb/sdb1 8:32=sdc; do ln -s ../../devices/${l#*=} ${l%=*}; done"_s,
+                           sysfs.path()}),
+             0);
     QTEST(BlockDevice::IsRotational(makedev(8, minor), QFile::encodeName(sysfs.path())),
           "rotational");
 }
