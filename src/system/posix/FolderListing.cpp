@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 #include <dirent.h>
 #include <sys/syscall.h>
@@ -63,8 +62,10 @@ bool FolderListing::next(Entry &entry)
         // The name's end is in the record's last 8 bytes, which pad it with NULs to a multiple
         // of 8: no need to run through a long name to find it.
         const char *const recordEnd = reinterpret_cast<const char *>(dirent) + dirent->d_reclen;
-        const char *from = std::max(name, recordEnd - 8);
-        entry.nameLength = qsizetype(from - name) + qsizetype(std::strlen(from));
+        const char *end = std::max(name, recordEnd - 8);
+        while (*end != 0)
+            ++end;
+        entry.nameLength = qsizetype(end - name);
         entry.isDirectory = dirent->d_type == DT_DIR;
         entry.maybeDirectory = entry.isDirectory || dirent->d_type == DT_UNKNOWN;
         return true;
