@@ -580,7 +580,12 @@ void Walker::workerExited()
 {
     if (m_running.fetch_sub(1) != 1)
         return;
-    // The last thread out finishes the walk.
+    // The last thread out finishes the walk. The folders a stopped walk left waiting let go of
+    // the descriptors held for them now, not when the walker goes.
+    {
+        std::lock_guard lock(m_queueLock);
+        m_queue.clear();
+    }
     if (!wasStopped()) {
         try {
             m_hardLinks.settle(m_sink);

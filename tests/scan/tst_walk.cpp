@@ -251,6 +251,10 @@ void TestWalk::endsEarly()
     walker.setFinishedHandler([&] { ++ends; });
     std::vector<quint64> seen(m_big.size());
     QByteArrayList problems;
+    const auto descriptors = [] {
+        return QDir(u"/proc/self/fd"_s).entryList(QDir::AllEntries | QDir::System).size();
+    };
+    const qsizetype before = descriptors();
     QCOMPARE(walker.start(), memoryFor > 0);
     // Past the first thousand records, which the scan keeps in a block of their own.
     while (walker.foldersListed() < 2000 && !walker.isFinished()) {
@@ -265,6 +269,7 @@ void TestWalk::endsEarly()
     QVERIFY2(QTest::qWaitFor([&] { return walker.isFinished(); }, 2000),
              "stopping must not wait for the rest of the tree");
     QCOMPARE(ends.load(), memoryFor > 0 ? 1 : 0);
+    QCOMPARE(descriptors(), before + 1);          // the root's, until the walker goes
     QCOMPARE(walker.wasStopped(), memoryFor > 0); // memory that runs out stops the walk too
     QCOMPARE(walker.error(), memoryFor == INT_MAX ? 0 : ENOMEM);
     QVERIFY(scan.count() < qsizetype(m_big.size()));
