@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Time quarnel-scan against du, ncdu, gdu and a bare two-thread walk on one large tree.
 
-    bench/walkers.py [--tree DIR] [--runs 5] [--quarnel-scan PATH] [--threads N] [--cold]
+    bench/walkers.py [--tree DIR] [--runs 5] [--quarnel-scan PATH] [--other-scan PATH]
+                     [--peers du,ncdu,gdu] [--threads N] [--cold]
 
 The report goes to stdout, progress to stderr; see bench/README.md for how to read it.
 Exits 1 when quarnel-scan's totals disagree with the tree's manifest or a run of it fails.
