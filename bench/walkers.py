@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
-"""Time quarnel-scan against du, ncdu and gdu on one large tree.
+"""Time quarnel-scan against du, ncdu, gdu and a bare two-thread walk on one large tree.
 
-    bench/walkers.py [--tree DIR] [--runs 5] [--quarnel-scan PATH] [--threads N] [--cold]
+    bench/walkers.py [--tree DIR] [--runs 5] [--quarnel-scan PATH] [--other-scan PATH]
+                     [--peers du,ncdu,gdu] [--threads N] [--cold]
 
 The report goes to stdout, progress to stderr; see bench/README.md for how to read it.
 Exits 1 when quarnel-scan's totals disagree with the tree's manifest or a run of it fails.
@@ -24,6 +25,8 @@ DEFAULT_TREE = "/var/tmp/quarnel-bench/tree"
 DEFAULT_SCAN = os.path.join(REPO, "build", "quarnel-scan")
 PEERS = ("du", "ncdu", "gdu")
 QS = "quarnel-scan"
+QS_OTHER = "quarnel-scan, other"
+BARE = "bare walk (2 threads)"
 
 
 def log(msg):
@@ -114,6 +117,8 @@ def versions(scan):
         v[QS] = f"quarnel-scan at {head}{' + local changes' if dirty else ''}"
     else:
         v[QS] = "quarnel-scan"
+    v[BARE] = "bench/bare-walk.c"
+    v[QS_OTHER] = "the other quarnel-scan"
     return v
 
 
@@ -122,19 +127,23 @@ class Runner:
 
     def __init__(self, workdir):
         self.workdir = workdir
-        self.helper = None
-        cc = shutil.which("cc") or shutil.which("gcc")
-        if cc:
-            exe = os.path.join(workdir, "run-measured")
-            r = subprocess.run([cc, "-O2", "-o", exe, os.path.join(HERE, "run-measured.c")],
-                               capture_output=True, text=True)
-            if r.returncode == 0:
-                self.helper = exe
-            else:
-                log(r.stderr)
+        self.cc = shutil.which("cc") or shutil.which("gcc")
+        self.helper = self.compile("run-measured")
         if not self.helper:
             log("no C compiler: measuring from Python, whose own peak RSS (~14 MiB) then "
                 "hides any smaller footprint")
+
+    def compile(self, name, flags=()):
+        """bench/NAME.c built into the work folder; None without a C compiler or on failure."""
+        if not self.cc:
+            return None
+        exe = os.path.join(self.workdir, name)
+        r = subprocess.run([self.cc, "-O2", *flags, "-o", exe, os.path.join(HERE, name + ".c")],
+                           capture_output=True, text=True)
+        if r.returncode != 0:
+            log(r.stderr)
+            return None
+        return exe
 
     def run(self, argv):
         result = os.path.join(self.workdir, "result")
@@ -250,8 +259,8 @@ def du_total(tree):
         return None
 
 
-def fmt_ratio(a, b):
-    return f"{a / b:.2f}" if a is not None and b else "-"
+def fmt_ratio(a, b, digits=2):
+    return f"{a / b:.{digits}f}" if a is not None and b else "-"
 
 
 def human_bytes(n):
@@ -266,6 +275,11 @@ def main():
     ap.add_argument("--tree", default=DEFAULT_TREE)
     ap.add_argument("--runs", type=int, default=5)
     ap.add_argument("--quarnel-scan", default=DEFAULT_SCAN, dest="scan")
+    ap.add_argument("--other-scan", dest="other_scan",
+                    help="a second quarnel-scan (another build, say before a change), timed in "
+                         "the same rounds; its output is not checked")
+    ap.add_argument("--peers", default=",".join(PEERS),
+                    help="which of du, ncdu, gdu to time, comma-separated (default all)")
     ap.add_argument("--threads", type=int, help="passed to quarnel-scan as --threads N")
     ap.add_argument("--cold", action="store_true",
                     help="drop the page, dentry and inode caches before every timed run (root)")
@@ -290,15 +304,20 @@ def main():
             log("--cold needs root (and a writable /proc/sys/vm/drop_caches): running warm instead")
             cold = False
 
+    threads = ["--threads", str(args.threads)] if args.threads else []
     commands = {
-        QS: [args.scan, tree] + (["--threads", str(args.threads)] if args.threads else []),
+        QS: [args.scan, tree] + threads,
         "du": ["du", "-s", "--apparent-size", "-x", tree],
         "ncdu": ["ncdu", "-0", "-x", "-o", "/dev/null", tree],
         # An empty config file: a ~/.gdu.yaml must not change what is measured.
         "gdu": ["gdu", "--config-file", "/dev/null", "-n", "-p", "-x", tree],
     }
     notes = []
-    missing = [t for t in PEERS if not shutil.which(t)]
+    peers = [p for p in args.peers.split(",") if p]
+    unknown = [p for p in peers if p not in PEERS]
+    if unknown:
+        ap.error(f"--peers: unknown {', '.join(unknown)}")
+    missing = [t for t in peers if not shutil.which(t)]
     if missing:
         notes.append(f"not installed, left out: {', '.join(missing)} "
                      f"(Debian: apt-get install -y {' '.join(t for t in missing if t != 'du')})"
@@ -307,7 +326,13 @@ def main():
     if not have_scan:
         notes.append(f"quarnel-scan not found at {args.scan}: build it first; "
                      "only the peers are timed and the correctness check is skipped")
-    tools = ([QS] if have_scan else []) + [t for t in PEERS if t not in missing]
+    tools = ([QS] if have_scan else []) + [t for t in peers if t not in missing]
+    if args.other_scan:
+        if os.access(args.other_scan, os.X_OK):
+            commands[QS_OTHER] = [os.path.abspath(args.other_scan), tree] + threads
+            tools.insert(1 if have_scan else 0, QS_OTHER)
+        else:
+            notes.append(f"--other-scan {args.other_scan} is not a program: left out")
     if not tools:
         sys.exit("nothing to run")
 
@@ -316,6 +341,13 @@ def main():
         runner = Runner(workdir)
         if not runner.helper:
             notes.append("RSS measured from Python: figures under ~14 MiB are the harness's own")
+        # The floor: two threads and the system calls every walker makes, nothing kept.
+        bare = runner.compile("bare-walk", ["-pthread"])
+        if bare:
+            commands[BARE] = [bare, tree]
+            tools.insert(1 if have_scan else 0, BARE)
+        else:
+            notes.append("no C compiler, or bare-walk.c did not build: no bare walk to compare with")
 
         # Footprint of each tool with nothing to hold, on the same file system as the tree.
         empty = tempfile.mkdtemp(prefix="empty-", dir=os.path.dirname(tree))
@@ -331,7 +363,7 @@ def main():
             os.rmdir(empty)
 
         if not cold:
-            warm = "du" if "du" in tools else tools[0]
+            warm = "du" if "du" in tools else QS if have_scan else tools[0]
             log(f"warming the caches with one {warm} ...")
             subprocess.run(commands[warm], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
@@ -339,7 +371,7 @@ def main():
         if have_scan:
             log("checking quarnel-scan's output against the manifest ...")
             check_report, check_ok = check_scan(commands[QS], tree, manifest, workdir)
-        du_bytes = du_total(tree) if "du" not in missing else None
+        du_bytes = du_total(tree) if "du" in tools else None
 
         results = {t: [] for t in tools}
         failures = {t: [] for t in tools}
@@ -357,11 +389,11 @@ def main():
                     other = max(0.0, busy_cpu_seconds() - busy0 - m[1]) / m[0]
                     others.append(other)
                     results[t].append(m)
-                    log(f"run {r + 1}/{args.runs}  {t:13} {m[0]:8.3f} s wall  {m[1]:8.3f} s CPU"
+                    log(f"run {r + 1}/{args.runs}  {t:21} {m[0]:8.3f} s wall  {m[1]:8.3f} s CPU"
                         f"  {m[2] / 1024:8.1f} MiB")
                 else:
                     failures[t].append(err)
-                    log(f"run {r + 1}/{args.runs}  {t:13} FAILED {err}")
+                    log(f"run {r + 1}/{args.runs}  {t:21} FAILED {err}")
     finally:
         shutil.rmtree(workdir, ignore_errors=True)
 
@@ -393,7 +425,7 @@ def main():
           f"({manifest['hardlinks']:,} of them second hard links), {manifest['folders']:,} folders, "
           f"{manifest['symlinks']:,} symlinks = {entries:,} entries; "
           f"{human_bytes(manifest['total_apparent_size'])} apparent")
-    warmed = "du" if "du" in tools else tools[0]
+    warmed = "du" if "du" in tools else QS if have_scan else tools[0]
     print(f"method   {'cold caches (dropped before every run)' if cold else f'warm caches (one untimed {warmed} first)'}; "
           f"{args.runs} run{'s' if args.runs != 1 else ''} per tool, interleaved; median wall and CPU, highest peak RSS")
     if others:
@@ -403,30 +435,42 @@ def main():
               + ("; the machine was busy: run again on a quiet one" if worst > 0.2 else ""))
     print("versions " + "; ".join(ver[t] for t in tools))
     for t in tools:
-        print(f"  {t:13} {' '.join(commands[t]).replace(tree, 'TREE')}")
+        argv = [os.path.basename(a) if a == commands[t][0] and t == BARE else a
+                for a in commands[t]]
+        print(f"  {t:21} {' '.join(argv).replace(tree, 'TREE')}")
     print()
 
     qs = summary.get(QS)
     du = summary.get("du")
-    header = (f"{'tool':13} {'wall s':>8} {'CPU s':>8} {'RSS MiB':>8} {'B/entry':>8} "
-              f"{'wall/du':>8} {'wall/qs':>8} {'RSS/qs':>8}")
+    floor = summary.get(BARE)
+    header = (f"{'tool':21} {'wall s':>8} {'CPU s':>8} {'RSS MiB':>8} {'B/entry':>8} "
+              f"{'wall/du':>8} {'wall/bare':>9} {'wall/qs':>8} {'RSS/qs':>8}")
     print(header)
     print("-" * len(header))
     for t in tools:
         s = summary[t]
         if not s:
-            print(f"{t:13} {'failed':>8}")
+            print(f"{t:21} {'failed':>8}")
             continue
         pe = f"{s['per_entry']:.1f}" if s["per_entry"] is not None else "-"
-        print(f"{t:13} {s['wall']:8.3f} {s['cpu']:8.3f} {s['rss'] / 1024:8.1f} {pe:>8} "
+        print(f"{t:21} {s['wall']:8.3f} {s['cpu']:8.3f} {s['rss'] / 1024:8.1f} {pe:>8} "
               f"{fmt_ratio(s['wall'], du and du['wall']):>8} "
+              f"{fmt_ratio(s['wall'], floor and floor['wall'], 3):>9} "
               f"{fmt_ratio(s['wall'], qs and qs['wall']):>8} "
               f"{fmt_ratio(s['rss'], qs and qs['rss']):>8}")
     print()
+    if qs and floor:
+        # Per round, as the two ran one after the other: steadier than the ratio of medians
+        # on a machine whose speed drifts.
+        rounds = [q / b for q, b in zip(qs["walls"], floor["walls"])]
+        print(f"quarnel-scan wall/bare {qs['wall'] / floor['wall']:.3f} (medians); "
+              f"per round {' '.join(f'{r:.3f}' for r in rounds)}, "
+              f"median {statistics.median(rounds):.3f}")
     print("wall per run (s): " + "; ".join(
         f"{t} " + " ".join(f"{w:.3f}" for w in summary[t]["walls"]) for t in tools if summary[t]))
     print("B/entry: (peak RSS - the same tool's RSS on an empty folder) / entries.  "
-          "wall/du, wall/qs, RSS/qs: this row's figure divided by du's or quarnel-scan's.")
+          "wall/du, wall/bare, wall/qs, RSS/qs: this row's figure divided by du's, the bare "
+          "walk's or quarnel-scan's.")
 
     exit_code = 0
     print()

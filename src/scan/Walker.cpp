@@ -1,28 +1,72 @@
 #include "Walker.h"
 
 #include "AddressSpace.h"
+#include "BlockDevice.h"
 #include "FileRecordCodec.h"
 #include "FileSystem.h"
 #include "FolderListing.h"
 #include "SaturatingMath.h"
 #include "ThisProcess.h"
+#include "UniqueFd.h"
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <optional>
 #include <span>
 #include <system_error>
 
 using FolderId = WalkSink::FolderId;
 
+// A listed folder whose subfolders wait to be opened: their names, one after another, and while
+// the walk's budget of descriptors allows, the folder's own, so that each subfolder opens with
+// one call relative to the folder that was listed, by whichever thread takes it. Shared by the
+// subfolders' tasks; the last one to go closes it and gives its descriptor back to the budget.
+class Walker::ListedFolder
+{
+public:
+    ListedFolder(FolderId folder, QByteArrayView names, int fd, std::atomic<int> &budget)
+        : m_folder(folder)
+        , m_names(names.toByteArray())
+        , m_fd(fd)
+        , m_budget(budget)
+    {}
+    ~ListedFolder()
+    {
+        if (m_fd >= 0) {
+            FileSystem::Close(m_fd);
+            m_budget.fetch_add(1, std::memory_order_relaxed);
+        }
+    }
+    ListedFolder(const ListedFolder &) = delete;
+    ListedFolder &operator=(const ListedFolder &) = delete;
+
+    FolderId folder() const { return m_folder; }
+    // -1 when the budget was spent as the folder was listed.
+    int fd() const { return m_fd; }
+    QByteArrayView name(quint32 at, quint32 length) const
+    {
+        return QByteArrayView(m_names).sliced(at, length);
+    }
+
+private:
+    FolderId m_folder;
+    QByteArray m_names;
+    int m_fd;
+    std::atomic<int> &m_budget;
+};
+
 struct Walker::Task
 {
-    FolderId parent = WalkSink::NoFolder; // NoFolder: the root, already recorded as folder 0
+    std::shared_ptr<const ListedFolder> parent; // none: the root, already recorded as folder 0
+    quint32 nameAt = 0;
+    quint32 nameLength = 0;
     quint32 ordinal = 0;
     quint64 inode = 0;
     qint64 date = 0; // the folder's own last-write time, from its parent's listing
-    QByteArray name;
+
+    QByteArrayView name() const { return parent->name(nameAt, nameLength); }
 };
 
 namespace {
@@ -103,6 +147,7 @@ constexpr int DescriptorsInUse = 2;
 // the records and the queue of folders reserve as it walks.
 constexpr quint64 ThreadBytes = WalkThread::StackSize + 512 * 1024;
 constexpr size_t ListingBufferBytes = 64 * 1024;
+constexpr int SpinningDiskThreads = 2;
 
 } // namespace
 
@@ -130,25 +175,33 @@ public:
     }
 
 private:
-    void process(const Task &task)
+    void process(Task &task)
     {
-        FolderId folder = m_walker.m_rootFolder;
-        int fd = -1;
-        if (task.parent == WalkSink::NoFolder) {
-            fd = withDescriptor([&] { return FileSystem::Duplicate(m_walker.m_rootFd); });
-            if (fd < 0)
+        UniqueFd fd;
+        bool byPath = false;
+        if (!task.parent) {
+            fd.reset(withDescriptor([&] { return FileSystem::Duplicate(m_walker.m_rootFd); }));
+            if (!fd.isOpen())
                 m_walker.fail(errno); // the root is recorded: its listing cannot be left out
         } else {
-            fd = openFolder(task);
-            if (fd >= 0)
-                folder = m_walker.m_sink.openedFolder(task.parent, task.name, task.date,
-                                                      task.ordinal, task.inode);
+            fd.reset(openFolder(task, byPath));
         }
-        if (fd < 0)
+        if (!fd.isOpen())
             return;
+        FolderListing listing(fd.get(), m_buffer);
+        FolderId folder = m_walker.m_rootFolder;
+        if (task.parent) {
+            if (!isListedOne(task, fd.get(), byPath, listing)) {
+                m_walker.m_sink.skippedFolder(task.parent->folder(), task.name(), ENOENT);
+                return;
+            }
+            folder = m_walker.m_sink.openedFolder(task.parent->folder(), task.name(), task.date,
+                                                  task.ordinal, task.inode);
+            task.parent.reset(); // the last subfolder opened lets the parent go
+        }
         m_walker.m_current[m_index].store(folder, std::memory_order_relaxed);
-        list(folder, fd);
-        m_cache.keep(folder, fd);
+        if (list(folder, fd, listing) == Listed::WithSubfolders)
+            m_cache.keep(folder, fd.release());
     }
 
     // Runs an open that may find the process out of descriptors. Those are not the folder's
@@ -156,14 +209,17 @@ private:
     // threads to give theirs back. open() must not rely on a kept descriptor after a retry.
     template<typename Open> int withDescriptor(Open open)
     {
-        const auto deadline = std::chrono::steady_clock::now() + DescriptorWait;
+        std::optional<std::chrono::steady_clock::time_point> deadline; // from the first refusal
         for (;;) {
             const int fd = open();
             if (fd >= 0 || (errno != EMFILE && errno != ENFILE))
                 return fd;
             if (m_cache.clear())
                 continue;
-            if (m_walker.wasStopped() || std::chrono::steady_clock::now() > deadline) {
+            const auto now = std::chrono::steady_clock::now();
+            if (!deadline)
+                deadline = now + DescriptorWait;
+            if (m_walker.wasStopped() || now > *deadline) {
                 errno = EMFILE;
                 return -1;
             }
@@ -171,47 +227,62 @@ private:
         }
     }
 
-    // Opened relative to the parent's open descriptor, the name is the entry that was listed.
-    // Opened by a path from the root, a folder on the way may have been swapped for a link since
-    // it was listed: the folder reached must be the one listed, on this volume.
-    int openFolder(const Task &task)
+    // Opens a listed subfolder: relative to the folder listed, held for it or still kept by this
+    // thread, or else by its path from the root.
+    int openFolder(const Task &task, bool &byPath)
     {
-        bool byPath = false;
+        const ListedFolder &parent = *task.parent;
+        const QByteArrayView name = task.name();
         const int fd = withDescriptor([&] {
-            if (const int parentFd = m_cache.find(task.parent); parentFd >= 0)
-                return FileSystem::OpenChild(parentFd, task.name);
+            if (parent.fd() >= 0)
+                return FileSystem::OpenChild(parent.fd(), name);
+            if (const int parentFd = m_cache.find(parent.folder()); parentFd >= 0)
+                return FileSystem::OpenChild(parentFd, name);
             byPath = true;
-            const QByteArray relative =
-                m_walker.m_sink.pathOf(task.parent).sliced(m_walker.m_rootPath.size()) + task.name;
+            const QByteArray relative = m_walker.m_sink.pathOf(parent.folder())
+                                            .sliced(m_walker.m_rootPath.size())
+                                            .append(name);
             return FileSystem::OpenBelow(m_walker.m_rootFd, relative);
         });
-        if (fd < 0) {
-            m_walker.m_sink.skippedFolder(task.parent, task.name, errno);
-            return -1;
-        }
-        FileStatus status;
-        if (byPath && (!FileSystem::StatusOf(fd, status) ||
-                       status.device != m_walker.m_rootDevice || status.inode != task.inode)) {
-            FileSystem::Close(fd);
-            m_walker.m_sink.skippedFolder(task.parent, task.name, ENOENT); // not the one listed
-            return -1;
-        }
+        if (fd < 0)
+            m_walker.m_sink.skippedFolder(parent.folder(), name, errno);
         return fd;
     }
 
-    void list(FolderId folder, int fd)
+    // Whether the folder opened is the one listed, on this volume, not another that took its
+    // name since, nor one that was mounted over it: that is told as gone, never walked in the
+    // listed one's place. Opened relative to the folder listed, with no link followed, its "."
+    // entry tells it for free; a mount over it would show another number but for a
+    // coincidence, and the walk counts nothing of another volume's even then. Opened by its
+    // path, a folder on the way may have been swapped for a link: its status says where it is.
+    bool isListedOne(const Task &task, int fd, bool byPath, FolderListing &listing) const
     {
+        if (!byPath && listing.ownInode() == task.inode)
+            return true;
+        FileStatus status;
+        return FileSystem::StatusOf(fd, status) && status.device == m_walker.m_rootDevice &&
+               status.inode == task.inode;
+    }
+
+    // What is left to do with a listed folder's descriptor, when it was not handed to its
+    // subfolders: close it, or keep it for them while this thread can.
+    enum class Listed { Alone, WithSubfolders };
+
+    Listed list(FolderId folder, UniqueFd &folderFd, FolderListing &listing)
+    {
+        const int fd = folderFd.get();
         m_files.clear();
         m_children.clear();
+        m_childNames.clear();
         CountedBytes counted;
         quint32 subfolders = 0;
         bool denied = false;
-        FolderListing listing(fd, m_buffer);
         FolderListing::Entry entry;
         FileStatus status;
+        const quint64 rootDevice = m_walker.m_rootDevice;
         while (listing.next(entry)) {
             if (m_walker.m_stop.load(std::memory_order_relaxed))
-                return;
+                return Listed::Alone;
             m_walker.waitWhileHeld();
             const QByteArrayView name(entry.name, entry.nameLength);
             if (!FileSystem::StatusAt(fd, entry.name, status)) {
@@ -234,12 +305,15 @@ private:
             }
             if (status.isFolder()) {
                 // Another volume mounted here has its own drive; it is counted, not entered.
-                if (status.device == m_walker.m_rootDevice) {
-                    if (m_walker.isAncestor(status.inode, folder))
+                if (status.device == rootDevice) {
+                    if (m_walker.isAncestor(status.inode, folder)) {
                         m_walker.m_sink.cycleFolder(folder, name);
-                    else
-                        m_children.push_back({folder, subfolders, status.inode, status.modified,
-                                              name.toByteArray()});
+                    } else {
+                        m_children.push_back({nullptr, quint32(m_childNames.size()),
+                                              quint32(name.size()), subfolders, status.inode,
+                                              status.modified});
+                        m_childNames.append(name);
+                    }
                 } else {
                     m_walker.m_sink.otherVolume(folder, name);
                 }
@@ -247,7 +321,7 @@ private:
                 continue;
             }
             // A file mounted here from another volume belongs to that volume's total.
-            if (status.device != m_walker.m_rootDevice)
+            if (status.device != rootDevice)
                 continue;
             bool counts = true;
             if (status.links > 1)
@@ -264,7 +338,24 @@ private:
             m_walker.m_sink.unreadEntry(folder, {}, listing.error());
         m_walker.m_sink.listedFolder(folder, m_files, counted, subfolders);
         m_walker.m_listed.fetch_add(1, std::memory_order_relaxed);
+        if (m_children.empty())
+            return Listed::Alone;
+        const bool hold = m_walker.takeFromBudget();
+        std::shared_ptr<const ListedFolder> parent;
+        try {
+            parent = std::make_shared<const ListedFolder>(folder, m_childNames, hold ? fd : -1,
+                                                          m_walker.m_heldBudget);
+        } catch (...) {
+            if (hold)
+                m_walker.m_heldBudget.fetch_add(1, std::memory_order_relaxed);
+            throw;
+        }
+        if (hold)
+            folderFd.release();
+        for (Task &child : m_children)
+            child.parent = parent;
         m_walker.push(m_children);
+        return hold ? Listed::Alone : Listed::WithSubfolders;
     }
 
     Walker &m_walker;
@@ -272,6 +363,7 @@ private:
     std::vector<char> m_buffer;
     FileRecordWriter m_files;
     std::vector<Task> m_children;
+    QByteArray m_childNames; // theirs, one after another
     DescriptorCache m_cache;
 };
 
@@ -286,6 +378,7 @@ Walker::Walker(QByteArray rootPath, WalkSink &sink, Options options)
     const int cores = int(std::max(1u, std::thread::hardware_concurrency()));
     const int byDefault = std::clamp(4 * cores, 4, 16);
     m_threadCount = std::clamp(options.threads > 0 ? options.threads : byDefault, 1, 256);
+    m_threadsByDefault = options.threads <= 0;
     m_niceness = std::clamp(options.niceness, 0, 19);
     m_holdBack = options.holdBack;
     m_givenRoot = options.rootFd;
@@ -314,6 +407,8 @@ bool Walker::start()
     }
     m_rootDevice = status.device;
     m_sink.walkedDevice(status.device);
+    if (m_threadsByDefault && BlockDevice::IsRotational(status.device).value_or(false))
+        m_threadCount = std::min(m_threadCount, SpinningDiskThreads);
     // Each thread's descriptors come out of what the process has left; with too few for all of
     // them, fewer threads walk.
     const int free = ThisProcess::FreeDescriptors() - SpareDescriptors;
@@ -323,7 +418,13 @@ bool Walker::start()
     const int threads =
         std::clamp(std::min(free / (DescriptorsInUse + 1), int(std::min<quint64>(room, 256))), 1,
                    m_threadCount);
-    m_keptDescriptors = std::clamp(free / threads - DescriptorsInUse, 0, DescriptorCache::MaxSlots);
+    // What the threads keep is the fallback for subfolders whose parent holds no descriptor:
+    // half of what is left to each. Of the rest, listed folders may hold half for their
+    // subfolders; the other half stays with the process, as a window opens files while its
+    // walk runs.
+    m_keptDescriptors =
+        std::clamp((free / threads - DescriptorsInUse) / 2, 0, DescriptorCache::MaxSlots);
+    m_heldBudget.store(std::max(0, free - threads * (DescriptorsInUse + m_keptDescriptors)) / 2);
     try {
         m_rootFolder =
             m_sink.openedFolder(WalkSink::NoFolder, m_rootPath, status.modified, 0, status.inode);
@@ -459,6 +560,15 @@ void Walker::push(std::vector<Task> &tasks)
     tasks.clear();
 }
 
+bool Walker::takeFromBudget()
+{
+    int left = m_heldBudget.load(std::memory_order_relaxed);
+    while (left > 0 &&
+           !m_heldBudget.compare_exchange_weak(left, left - 1, std::memory_order_relaxed))
+        ;
+    return left > 0;
+}
+
 void Walker::taskDone()
 {
     std::lock_guard lock(m_queueLock);
@@ -470,7 +580,12 @@ void Walker::workerExited()
 {
     if (m_running.fetch_sub(1) != 1)
         return;
-    // The last thread out finishes the walk.
+    // The last thread out finishes the walk. The folders a stopped walk left waiting let go of
+    // the descriptors held for them now, not when the walker goes.
+    {
+        std::lock_guard lock(m_queueLock);
+        m_queue.clear();
+    }
     if (!wasStopped()) {
         try {
             m_hardLinks.settle(m_sink);

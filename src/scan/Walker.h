@@ -29,7 +29,9 @@ class Walker
 public:
     struct Options
     {
-        int threads = 0; // 0: four per core, at least 4 and at most 16
+        // 0: four per core, at least 4 and at most 16; 2 on a spinning disk, where requests
+        // that come at once make its head seek back and forth.
+        int threads = 0;
         // Added to the walk threads' nice value, so that a window's thread, which shares the
         // cores with them, answers promptly; 0 for a walk nothing waits on.
         int niceness = 0;
@@ -76,6 +78,7 @@ public:
     WalkSink::FolderId currentFolder() const;
 
 private:
+    class ListedFolder;
     struct Task;
     class Worker;
 
@@ -87,14 +90,19 @@ private:
     bool pop(Task &task);
     void push(std::vector<Task> &tasks);
     void taskDone();
+    // One descriptor for a listed folder to hold for its subfolders; false when all are held.
+    bool takeFromBudget();
     void workerExited();
     bool isAncestor(quint64 inode, WalkSink::FolderId folder) const;
 
     QByteArray m_rootPath;
     WalkSink &m_sink;
     int m_threadCount = 1; // asked for
+    bool m_threadsByDefault = true;
     int m_started = 0;
     int m_keptDescriptors = 0; // per thread, within the process's limit
+    // What listed folders may hold for their subfolders, over the threads' own.
+    std::atomic<int> m_heldBudget{0};
     int m_niceness = 0;
     const std::atomic<int> *m_holdBack = nullptr;
     int m_givenRoot = -1;

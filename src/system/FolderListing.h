@@ -24,8 +24,14 @@ public:
     FolderListing(const FolderListing &) = delete;
     FolderListing &operator=(const FolderListing &) = delete;
 
-    // False at the end of the folder, or when it cannot be read further: see error().
+    // False at the end of the folder, or when it cannot be read further (and from then on): see
+    // error().
     bool next(Entry &entry);
+    // The folder's own inode number as its "." entry gives it, from the first batch, which is
+    // read now when next() has not read it; 0 when that batch holds no "." or none could be
+    // read. File systems that number their entries otherwise than their files (some network
+    // and FUSE ones) may give another number than the folder's status.
+    quint64 ownInode();
     // errno of a failed read, 0 if the listing ended normally.
     int error() const { return m_error; }
     int fd() const { return m_fd; }
@@ -40,4 +46,8 @@ private:
     size_t m_at = 0;
     size_t m_filled = 0;
     int m_error = 0;
+    int m_batches = 0;
+    bool m_ended = false;
+
+    bool read();
 };

@@ -7,7 +7,10 @@
 
 #include <QByteArray>
 
+#include <algorithm>
+#include <charconv>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -15,21 +18,48 @@ namespace {
 // in memory when the lines are made.
 constexpr qsizetype OutputPiece = 64 * 1024;
 
+// Printable ASCII but the backslash: what nearly every name is, and what escaping leaves alone.
+bool Plain(QByteArrayView name)
+{
+    return std::ranges::all_of(name, [](char c) { return c >= 0x20 && c < 0x7F && c != '\\'; });
+}
+
+void AppendNumber(QByteArray &out, quint64 value)
+{
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    out.append(digits, end - digits);
+}
+
+// One line per folder, in the records' order. Each path is put together from its folders' names,
+// escaped one at a time (no escape takes in a "/"), without a string made for each: the lines of
+// a large volume take as long to print as a good part of its walk otherwise.
 void PrintRecords(const DriveScan &scan, bool diskUsage)
 {
-    const qsizetype rootLength = scan.rootPath().size();
     QByteArray out;
     out.reserve(OutputPiece);
+    std::vector<QByteArrayView> names; // from the folder up, the root left out
     for (qsizetype i = 0; i < scan.count(); ++i) {
         const auto id = WalkSink::FolderId(i);
-        const QByteArray relative = scan.pathOf(id).sliced(rootLength).chopped(i == 0 ? 0 : 1);
-        out += relative.isEmpty() ? QByteArray(".") : EscapePath(relative);
+        names.clear();
+        for (auto at = id; scan.parentOf(at) != WalkSink::NoFolder; at = scan.parentOf(at))
+            names.push_back(scan.nameOf(at));
+        if (names.empty())
+            out += '.';
+        for (auto name = names.rbegin(); name != names.rend(); ++name) {
+            if (name != names.rbegin())
+                out += '/';
+            if (Plain(*name))
+                out += *name;
+            else
+                out += EscapePath(*name);
+        }
         out += '\t';
-        out += QByteArray::number(diskUsage ? scan.allocatedOf(id) : scan.sizeOf(id));
+        AppendNumber(out, diskUsage ? scan.allocatedOf(id) : scan.sizeOf(id));
         out += '\t';
-        out += QByteArray::number(scan.fileCountOf(id));
+        AppendNumber(out, scan.fileCountOf(id));
         out += '\t';
-        out += QByteArray::number(scan.subfolderEntriesOf(id));
+        AppendNumber(out, scan.subfolderEntriesOf(id));
         out += '\n';
         if (out.size() > OutputPiece - 8192) {
             std::fwrite(out.constData(), 1, size_t(out.size()), stdout);

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <set>
@@ -85,6 +86,7 @@ private slots:
     void diskUsage();
     void descriptorsTakenMeanwhile();
     void holdsBackWhileAsked();
+    void movedMeanwhile_data();
     void movedMeanwhile();
     void job_data();
     void job();
@@ -254,6 +256,10 @@ void TestWalk::endsEarly()
     walker.setFinishedHandler([&] { ++ends; });
     std::vector<quint64> seen(m_big.size());
     QByteArrayList problems;
+    const auto descriptors = [] {
+        return QDir(u"/proc/self/fd"_s).entryList(QDir::AllEntries | QDir::System).size();
+    };
+    const qsizetype before = descriptors();
     QCOMPARE(walker.start(), memoryFor > 0);
     // Past the first thousand records, which the scan keeps in a block of their own.
     while (walker.foldersListed() < 2000 && !walker.isFinished()) {
@@ -268,6 +274,7 @@ void TestWalk::endsEarly()
     QVERIFY2(QTest::qWaitFor([&] { return walker.isFinished(); }, 2000),
              "stopping must not wait for the rest of the tree");
     QCOMPARE(ends.load(), memoryFor > 0 ? 1 : 0);
+    QCOMPARE(descriptors(), before + 1);          // the root's, until the walker goes
     QCOMPARE(walker.wasStopped(), memoryFor > 0); // memory that runs out stops the walk too
     QCOMPARE(walker.error(), memoryFor == INT_MAX ? 0 : ENOMEM);
     QVERIFY(scan.count() < qsizetype(m_big.size()));
@@ -338,6 +345,9 @@ void TestWalk::commandLine_data()
         {"folders 20101,"}, "=");
     row("16 descriptors", "prlimit --nofile=16 @ --threads 8 %1", "big", 0, {}, "=");
     row("8 descriptors", "prlimit --nofile=8 @ --threads 8 %1", "big", 0, {}, "=");
+    // Eight threads listing a hundred wide folders want more descriptors held for the folders
+    // below them than the limit leaves: the rest open by their paths.
+    row("40 descriptors, wide folders", "prlimit --nofile=40 @ --threads 8 %1", "big", 0, {}, "=");
     // Sixteen stacks of the usual 8 MiB alone would pass the limit, as would a malloc arena
     // for each thread.
     row("86 MB of address space", "prlimit --as=90000000 @ --threads 16 %1", "big", 0, {}, "=");
@@ -477,10 +487,22 @@ void TestWalk::diskUsage()
     QVERIFY(ours["."] < 200000);
 }
 
+void TestWalk::movedMeanwhile_data()
+{
+    QTest::addColumn<QByteArray>("replacement"); // what takes the moved folder's name
+    QTest::addColumn<int>("error");
+    QTest::newRow("nothing") << QByteArray() << ENOENT;
+    QTest::newRow("another folder") << "folder"_ba << ENOENT;
+    QTest::newRow("a link to it") << "link"_ba << ENOTDIR;
+}
+
 // A folder listed, then moved before it is opened, takes its bytes out of the totals: it is
-// counted and named among what could not be read. A refresh afterwards says no more of it.
+// counted and named among what could not be read, and whatever took its name is not walked in
+// its place. A refresh afterwards says no more of it.
 void TestWalk::movedMeanwhile()
 {
+    QFETCH(QByteArray, replacement);
+    QFETCH(int, error);
     const QByteArray to = "t/moved"; // behind the walk, where it will not look again
     QTemporaryDir dir;
     QVERIFY(QDir::setCurrent(dir.path()));
@@ -493,15 +515,21 @@ void TestWalk::movedMeanwhile()
         if (recorded != 2) // the root and p are listed; p's first subfolder is being opened
             return;
         moved = name == "one" ? "two" : "one";
-        QCOMPARE(::rename(("t/p/" + moved).constData(), to.constData()), 0);
+        const QByteArray path = "t/p/" + moved;
+        QCOMPARE(::rename(path.constData(), to.constData()), 0);
+        if (replacement == "folder")
+            Make(path + "/new=5000000");
+        else if (replacement == "link")
+            QCOMPARE(::symlink("../moved", path.constData()), 0);
     };
     QVERIFY(Walk(root, scan, Walker::Options{1}));
     QCOMPARE(scan.totalSize(), quint64(moved == "one" ? 98000 : 1000));
     QCOMPARE(std::tuple(scan.unreadFolders(), scan.unreadFiles(), scan.vanishedCount()),
              std::tuple(1u, 0u, 1u));
     QCOMPARE(scan.unreadSample(),
-             QByteArrayList{root + "p/" + moved + ": No such file or directory"});
+             QByteArrayList{root + "p/" + moved + ": " + std::strerror(error)});
 
+    QCOMPARE(QProcess::execute(u"rm"_s, {u"-rf"_s, QFile::decodeName("t/p/" + moved)}), 0);
     QCOMPARE(::rename(to.constData(), ("t/p/" + moved).constData()), 0);
     DriveScan part(root + "p/");
     QVERIFY(Walk(root + "p/", part));

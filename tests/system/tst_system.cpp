@@ -1,15 +1,22 @@
+#include "BlockDevice.h"
 #include "FileSystem.h"
 #include "FolderListing.h"
 #include "TreeOracle.h"
 #include "UniqueFd.h"
 
 #include <QDir>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <cerrno>
 #include <functional>
+#include <optional>
 #include <set>
+
+#include <sys/sysmacros.h>
+
+using namespace Qt::StringLiterals;
 
 // The system library's own behaviour, which the walk and the acts rely on.
 class TestSystem : public QObject
@@ -20,6 +27,8 @@ private slots:
     void listing();
     void failures_data();
     void failures();
+    void rotational_data();
+    void rotational();
 };
 
 void TestSystem::listing_data()
@@ -31,8 +40,8 @@ void TestSystem::listing_data()
     QTest::newRow("entries gone since the listing") << 10 << 4;
 }
 
-// Every entry once, "." and ".." left out, however many batches it takes; an entry gone since it
-// was listed says so.
+// Every entry once, "." and ".." left out (the first one's number kept as the folder's), however
+// many batches it takes; an entry gone since it was listed says so.
 void TestSystem::listing()
 {
     QFETCH(int, files);
@@ -46,6 +55,9 @@ void TestSystem::listing()
     QVERIFY(fd.isOpen());
     std::set<QByteArray> names;
     FolderListing listing(fd.get());
+    FileStatus own;
+    QVERIFY(FileSystem::StatusOf(fd.get(), own));
+    QCOMPARE(listing.ownInode(), own.inode); // its first batch read, and listed all the same
     FolderListing::Entry entry;
     while (listing.next(entry))
         QVERIFY(names.insert(QByteArray(entry.name, entry.nameLength)).second);
@@ -151,3 +163,38 @@ void TestSystem::failures()
 
 QTEST_GUILESS_MAIN(TestSystem)
 #include "tst_system.moc"
+
+void TestSystem::rotational_data()
+{
+    QTest::addColumn<unsigned>("minor"); // of major 8, in a sysfs laid out as the kernel's
+    QTest::addColumn<std::optional<bool>>("rotational");
+    QTest::newRow("spinning disk") << 0u << std::optional(true);
+    QTest::newRow("partition of a spinning disk") << 1u << std::optional(true);
+    QTest::newRow("solid-state disk") << 16u << std::optional(false);
+    QTest::newRow("partition of a solid-state disk") << 17u << std::optional(false);
+    QTest::newRow("no such device") << 99u << std::optional<bool>();
+    QTest::newRow("a device with no queue") << 32u << std::optional<bool>();
+    QTest::newRow("a virtual disk, said to spin") << 48u << std::optional<bool>();
+}
+
+// /sys/dev/block/MAJOR:MINOR links to the device's folder; a partition's lies inside its disk's,
+// and only a disk has a queue.
+void TestSystem::rotational()
+{
+    QFETCH(unsigned, minor);
+    QTemporaryDir sysfs;
+    QCOMPARE(
+        QProcess::execute(
+            u"sh"_s, {u"-c"_s,
+                      u"cd \"$0\" && mkdir -p dev/block devices/sdc && for d in sda sdb "
+                      "virtio1/block/vda; do mkdir -p devices/$d/queue devices/$d/${d}1; done "
+                      "&& echo 1 >devices/sda/queue/rotational && echo 0 "
+                      ">devices/sdb/queue/rotational && echo 1 "
+                      ">devices/virtio1/block/vda/queue/rotational && cd dev/block && for l in "
+                      "8:0=sda 8:1=sda/sda1 8:16=sdb 8:17=sdb/sdb1 8:32=sdc "
+                      "8:48=virtio1/block/vda; do ln -s ../../devices/${l#*=} ${l%=*}; done"_s,
+                      sysfs.path()}),
+        0);
+    QTEST(BlockDevice::IsRotational(makedev(8, minor), QFile::encodeName(sysfs.path())),
+          "rotational");
+}
