@@ -301,8 +301,14 @@ void TestRemoval::races()
     QVERIFY(::setrlimit(RLIMIT_NOFILE, &tight) == 0);
     if (action == "refresh") {
         FolderRefresh refresh(scan, path + '/');
-        if (refresh.start())
+        int finished = 0;
+        refresh.setFinishedHandler([&] { ++finished; });
+        const bool started = refresh.start();
+        if (started)
             refresh.wait();
+        // Started, it ends once; refused, it never does and says why.
+        QCOMPARE(finished, started ? 1 : 0);
+        QCOMPARE(started, refresh.changed().ok() && refresh.error() == 0);
         if (!refresh.changed().ok())
             said =
                 changes[int(refresh.changed().change)] + (' ' + relative(refresh.changed().where));

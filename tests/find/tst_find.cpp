@@ -369,6 +369,12 @@ void TestFind::kinds()
                      .data(KindsModel::SortRole)
                      .toULongLong(),
                  census.kinds[size_t(row)].extensions[0].bytes);
+        // Each extension's row is named by its own ending.
+        const auto &endings = census.kinds[size_t(row)].extensions;
+        for (int at = 0; at < int(endings.size()); ++at)
+            if (!endings[size_t(at)].extension.isEmpty())
+                QCOMPARE(model.index(at, KindsModel::Name, kind.siblingAtColumn(0)).data(),
+                         QVariant(u'.' + QString::fromLatin1(endings[size_t(at)].extension)));
     }
     QVERIFY(std::abs(shares - 100) < 1e-6);
     // Emptied and filled again, under the tester.
