@@ -225,6 +225,14 @@ void TestWalk::hostileTree()
     QCOMPARE(walker.foldersListed(), quint64(expected.size()));
     QCOMPARE(walker.currentFolder(), WalkSink::NoFolder);
     Verify(scan, expected);
+    // A root held open as descriptor 0, which a program started without standard input may
+    // give it, is walked from that descriptor.
+    const int held = ::open(root.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QVERIFY(held >= 0 && ::dup2(held, 0) == 0 && ::close(held) == 0);
+    DriveScan fromZero(root);
+    QVERIFY(Walk(root + "elsewhere", fromZero, Walker::Options{threads, 0, nullptr, 0}));
+    QVERIFY(::close(0) == 0);
+    QCOMPARE(fromZero.totalSize(), scan.totalSize());
     // A root that is gone ends the walk at once, with the reason.
     Walker gone(root + "gone", scan, Walker::Options{threads});
     QVERIFY(!gone.start());
