@@ -446,13 +446,13 @@ WindowRun ScanFromWindow(const QString &root, bool withMap = false, QSize size =
     gap(clock.nsecsElapsed()); // a tail with no tick counts as a gap, however it ends
     // Quiet: under 5 % of one core over each 100 ms for half a second; idle from its start.
     const auto quietSince = [&]() -> qint64 {
-        const qint64 window = 100'000'000, stretch = 500'000'000;
+        const qint64 span = 100'000'000, stretch = 500'000'000;
         qint64 since = -1;
         size_t from = 0;
         for (size_t i = 0; i < cpuAt.size(); ++i) {
-            while (cpuAt[i].first - cpuAt[from].first > window)
+            while (cpuAt[i].first - cpuAt[from].first > span)
                 ++from;
-            if (cpuAt[i].first - cpuAt[from].first < window * 9 / 10)
+            if (cpuAt[i].first - cpuAt[from].first < span * 9 / 10)
                 continue;
             const bool quiet = cpuAt[i].second - cpuAt[from].second < 0.005;
             if (!quiet || cpuAt[from].first < filledNs)
