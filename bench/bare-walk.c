@@ -43,16 +43,22 @@ static int active;
 static dev_t device;
 static unsigned long long total, failures;
 
+/* Doubles an array that is full; a walk out of memory has no figure to give. */
+static void *grow(void *items, size_t *room, size_t size, size_t first)
+{
+    *room = *room ? 2 * *room : first;
+    items = realloc(items, *room * size);
+    if (!items) {
+        perror("bare-walk");
+        exit(2);
+    }
+    return items;
+}
+
 static void push(struct parent *parent, char *name)
 {
-    if (count == capacity) {
-        capacity = capacity ? 2 * capacity : 1024;
-        stack = realloc(stack, capacity * sizeof *stack);
-        if (!stack) {
-            perror("bare-walk");
-            exit(2);
-        }
-    }
+    if (count == capacity)
+        stack = grow(stack, &capacity, sizeof *stack, 1024);
     stack[count].parent = parent;
     stack[count].name = name;
     ++count;
@@ -97,14 +103,8 @@ static void list(int fd, char *buffer, unsigned long long *bytes, unsigned long 
             }
             if (st.st_dev != device)
                 continue;
-            if (found == room) {
-                room = room ? 2 * room : 256;
-                names = realloc(names, room * sizeof *names);
-                if (!names) {
-                    perror("bare-walk");
-                    exit(2);
-                }
-            }
+            if (found == room)
+                names = grow(names, &room, sizeof *names, 256);
             names[found++] = strdup(n);
         }
     }
