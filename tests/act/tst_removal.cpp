@@ -202,6 +202,11 @@ void TestRemoval::races_data()
     row("trash's files planted as a link", "trash v/a/h acting",
         "mkdir -p v/.Trash-@ && chown @ v/.Trash-@ && ln -s ../../out/trash/files v/.Trash-@/files",
         "trash ELOOP v/.Trash-@/files");
+    // A name the trash already holds: the item goes in under the next free one.
+    row("a name the trash holds", "trash v/a/h acting",
+        "mkdir -p v/.Trash-@/files v/.Trash-@/info && touch v/.Trash-@/info/h.trashinfo && "
+        "chown -R @ v/.Trash-@ && chmod 700 v/.Trash-@",
+        "");
     row("trash folder someone else's", "trash v/a/h acting",
         "mkdir -p v/.Trash-@/files v/.Trash-@/info && chown -R 1234 v/.Trash-@",
         "trash EPERM v/.Trash-@");
@@ -221,6 +226,8 @@ void TestRemoval::races_data()
         "trash Read-only file system v/.Trash-@");
     row("a folder of root's inside", "delete v/a acting",
         "mkdir v/a/p && touch v/a/p/y && chown 0:0 v/a/p", "as a user: partly v/a/p/y");
+    row("a folder shut to us inside", "delete v/a acting", "mkdir -m 700 v/a/p && chown 0:0 v/a/p",
+        "as a user: partly v/a/p");
     // Refresh.
     row("refresh: the folder became a mount point", "refresh v/a/b refreshing",
         "mount -t tmpfs none v/a/b && truncate -s 9999 v/a/b/big", "other volume v/a/b");

@@ -185,7 +185,7 @@ void TestFolderTree::changeIgnored()
 }
 
 // The selection lands before the folders around it are listed; collapsing one of its ancestors
-// moves the selection up to it.
+// moves the selection up to it, collapsing another folder does not.
 void TestFolderTree::selectBeforeLoaded()
 {
     const QByteArray deep = m_top + "alpha/d1/d2/target/";
@@ -196,6 +196,9 @@ void TestFolderTree::selectBeforeLoaded()
     const QModelIndex current = m_view->currentIndex();
     QCOMPARE(model()->pathOf(current), deep);
     QVERIFY(m_view->selectionModel()->isSelected(current));
+    m_view->expand(itemAt("caf\xe9/"));
+    m_view->collapse(itemAt("caf\xe9/")); // not an ancestor: the selection stays
+    QCOMPARE(m_tree->selectedfolder(), deep);
     m_view->collapse(itemAt("alpha/"));
     QCOMPARE(m_tree->selectedfolder(), m_top + "alpha/");
     QCOMPARE(spy, (QList<QVariantList>{{deep}, {m_top + "alpha/"}}));

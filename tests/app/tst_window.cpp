@@ -637,26 +637,28 @@ void TestWindow::sizeOnDisk()
 void TestWindow::kinds()
 {
     QTemporaryDir volume;
-    Write(volume, Sample + Files{{u"sub/vm.ISO"_s, 5000}});
+    Write(volume, Sample + Files{{u"sub/vm.ISO"_s, 5000}, {u"photo.jpg"_s, 10}});
     const auto window = ScannedWindow(volume);
     const QByteArray root = QFile::encodeName(volume.path()) + '/';
     QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
     auto *kinds = window->findChild<KindsWindow *>();
-    QTRY_COMPARE(kinds->model()->census().count, 5u);
+    QTRY_COMPARE(kinds->model()->census().count, 6u);
     QTreeView *view = kinds->kindsView();
-    const QModelIndexList images = view->model()->match(
-        view->model()->index(0, 0), KindsModel::KindRole, int(FileKind::DiskImage));
-    QCOMPARE(images.size(), 1);
-    view->setCurrentIndex(images[0]);
     MapView *map = window->findChild<MapView *>();
-    QCOMPARE(map->emphasis(), FileKind::DiskImage);
+    QModelIndexList images;
+    for (const FileKind kind : {FileKind::Picture, FileKind::DiskImage}) {
+        images = view->model()->match(view->model()->index(0, 0), KindsModel::KindRole, int(kind));
+        QCOMPARE(images.size(), 1);
+        view->setCurrentIndex(images[0]);
+        QCOMPARE(map->emphasis(), kind);
+    }
     QTest::keyClick(view, Qt::Key_Return);
     QTRY_COMPARE(kinds->filesView()->model()->rowCount(), 1);
     kinds->filesView()->setCurrentIndex(kinds->filesView()->model()->index(0, 0));
     QCOMPARE(window->folderTree()->selectedfolder(), root + "sub/");
     QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"vm.ISO"_s);
     QVERIFY(!kinds->isCounting());
-    QCOMPARE(kinds->model()->census().count, 5u);
+    QCOMPARE(kinds->model()->census().count, 6u);
     kinds->close();
     QCOMPARE(map->emphasis(), std::nullopt);
 }
@@ -691,6 +693,12 @@ void TestWindow::oddNames()
     QCOMPARE(window->folderTree()->selectedfolder(), root + names[1] + '/');
     QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(),
              u"inside.txt"_s);
+    // An emptied pattern empties the results, and no search runs for it.
+    search->patternEdit()->clear();
+    QTRY_COMPARE(search->model()->rowCount(), 0);
+    QVERIFY(!search->isSearching());
+    QTest::qWait(50);
+    QCOMPARE(search->findChild<QLabel *>(u"lblFound"_s)->text(), QString());
     window->folderTree()->setEnabled(true);
     auto *tree = window->folderTree()->findChild<QTreeView *>();
     const QModelIndex top = tree->model()->index(0, 0);

@@ -457,6 +457,7 @@ private slots:
         row("a key without ':'", at + R"("asize" 1}]])", ImportError::Syntax, -1);
         row("a passed-over number without digits", at + R"("x":-e}]])", ImportError::Syntax, -1);
         row("a passed-over array unseparated", at + R"("x":[1 2]}]])", ImportError::Syntax, -1);
+        row("a passed-over array with a NUL", at + "\"x\":[1\0]}]]"_ba, ImportError::Syntax, -1);
         row("a passed-over key without ':'", at + R"("x":{"k" 1}}]])", ImportError::Syntax, -1);
         row("a passed-over key without a value", at + R"("x":{"a":1,"b"}}]])", ImportError::Syntax,
             -1);

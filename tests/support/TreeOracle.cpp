@@ -36,9 +36,14 @@ namespace {
 const Expected &Expect(int parentFd, const QByteArray &name, const QByteArray &relative,
                        std::set<ino_t> &links, Expectation &out)
 {
-    DIR *dir = ::fdopendir(::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY));
+    // A folder shut to us has no record of its own; its parent counts it among its entries.
+    static const Expected shut;
+    const int fd = ::openat(parentFd, name.constData(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0)
+        return shut;
+    DIR *dir = ::fdopendir(fd);
     struct stat st;
-    ::fstat(::dirfd(dir), &st);
+    ::fstat(fd, &st);
     Expected &e = out[relative]; // stays where it is while others are added
     e.date = st.st_mtim.tv_sec;
     QByteArrayList subfolders;
