@@ -4,6 +4,7 @@
 #include "BiggestWindow.h"
 #include "DevicePrinter.h"
 #include "DirListModel.h"
+#include "ElideLeftDelegate.h"
 #include "FolderTreeView.h"
 #include "HelpWindow.h"
 #include "ItemMenu.h"
@@ -102,6 +103,7 @@ private slots:
     void commandStates();
     void accessKeys();
     void listColumnsFit();
+    void storedColumnWidths();
     void driveCommandsAndKeys();
     void scanCommands_data();
     void scanCommands();
@@ -238,6 +240,25 @@ void TestWindow::listColumnsFit()
     window->resize(window->width() - 200, window->height());
     QTRY_COMPARE(list->viewport()->width(), viewport - 200);
     QCOMPARE(widths(), chosen);
+}
+
+// On a later start the widths come back as the user left them, and a percentage column left
+// narrow still gives way from the bar's side, keeping the figure.
+void TestWindow::storedColumnWidths()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    for (int start = 0; start < 2; ++start) {
+        MainWindow window(QList{VolumeOf(m_volume)}, &store);
+        window.show();
+        const auto *list = window.findChild<QTreeView *>(u"LVDirView"_s);
+        QVERIFY(
+            dynamic_cast<ElideLeftDelegate *>(list->itemDelegateForColumn(DirListModel::Percent)));
+        if (start == 1)
+            QCOMPARE(list->header()->sectionSize(DirListModel::Percent), 40);
+        list->header()->resizeSection(DirListModel::Percent, 40);
+        window.close();
+    }
 }
 
 // A menu entry and a button per drive, a spacer between two buttons, keys for the first ten, an

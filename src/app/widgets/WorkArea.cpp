@@ -179,10 +179,11 @@ void WorkArea::moveMapBar(int dy)
 // The widest a value of the volume can be: its total, a whole percentage, a date in two digits.
 void WorkArea::fitColumns()
 {
+    // The percentages give way from the bar's side whoever sized the column.
+    m_columnFit->setPercentColumn(DirListModel::Percent);
     if (!m_columnFit->isActive())
         return;
     m_columnFit->setWidest(DirListModel::Size, SizeText(m_widestSize));
-    m_columnFit->setPercentColumn(DirListModel::Percent);
     m_columnFit->setWidest(DirListModel::Date,
                            DateText(QDateTime(QDate(2000, 12, 28), QTime(23, 59, 59))));
     m_columnFit->fit();
