@@ -532,6 +532,9 @@ private slots:
             row(name("more text than is read at once"), suffix, 1, 10, "spaces", ImportError::None);
             row(name("cut short"), suffix, 1, 10, "cut", ImportError::Compression);
             row(name("cut between pieces"), suffix, 2, 30000, "half", ImportError::Truncated);
+            if (suffix == ".gz"_ba)
+                row(name("first piece ends where the first read does"), suffix, 2, 10, "boundary",
+                    ImportError::None);
             row(name("garbage after"), suffix, 1, 10, "garbage", ImportError::Compression);
             row(name("its first bytes alone"), suffix, 1, 10, "magic", ImportError::Compression);
         }
@@ -568,6 +571,12 @@ private slots:
             bytes += written.readAll();
             if (change == "half")
                 break;
+            if (change == "boundary" && piece == 0) {
+                // A name in the member's header, long enough to end it at 256 KiB.
+                QCOMPARE(bytes[3], '\0');
+                bytes[3] = 0x08;
+                bytes.insert(10, QByteArray(256 * 1024 - 1 - bytes.size(), 'n') + '\0');
+            }
         }
         if (change == "cut")
             bytes.chop(7);
