@@ -103,6 +103,7 @@ private slots:
     void commandStates();
     void accessKeys();
     void listColumnsFit();
+    void bigFolderReadAside();
     void storedColumnWidths();
     void driveCommandsAndKeys();
     void scanCommands_data();
@@ -240,6 +241,25 @@ void TestWindow::listColumnsFit()
     window->resize(window->width() - 200, window->height());
     QTRY_COMPARE(list->viewport()->width(), viewport - 200);
     QCOMPARE(widths(), chosen);
+}
+
+// A folder of many entries is read aside: meanwhile the list is empty and printing it is off;
+// once read, it shows every entry in the sort chosen.
+void TestWindow::bigFolderReadAside()
+{
+    QTemporaryDir volume;
+    QVERIFY(QDir(volume.path()).mkdir(u"big"_s));
+    const QByteArray big = QFile::encodeName(volume.path()) + "/big/";
+    for (int i = 0; i < 10000; ++i)
+        QVERIFY(::close(::creat(big + QByteArray::number(i), 0644)) == 0);
+    const auto window = ScannedWindow(volume);
+    const QAction *print = window->findChild<QAction *>(u"mnuFilePrint"_s);
+    QVERIFY(print->isEnabled());
+    window->folderTree()->setSelectedfolder(big);
+    QCOMPARE(window->listModel()->rowCount(), 0);
+    QVERIFY(!print->isEnabled());
+    QTRY_COMPARE(window->listModel()->rowCount(), 10000);
+    QVERIFY(print->isEnabled());
 }
 
 // On a later start the widths come back as the user left them, and a percentage column left

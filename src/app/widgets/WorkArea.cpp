@@ -221,6 +221,7 @@ void WorkArea::readAside(const FolderCollection &folders, const QByteArray &fold
 {
     m_listModel->adopt(ListRows());
     m_listHasRows = false;
+    emit listEmptied();
     m_listView->viewport()->setCursor(Qt::BusyCursor);
     m_sort.refill();
     const int column = m_sort.column() - 1;

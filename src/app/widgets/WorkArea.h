@@ -68,6 +68,8 @@ public:
 signals:
     // The list shows the selected folder's rows, or, when filled is false, has none for it.
     void listFilled(bool filled);
+    // The list was emptied to show a folder being read aside.
+    void listEmptied();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

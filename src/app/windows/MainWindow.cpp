@@ -58,6 +58,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_workArea->folderTree(), &FolderTreeView::selectedFolderChanged, this,
             &MainWindow::FillDirView);
     connect(m_workArea, &WorkArea::listFilled, this, &MainWindow::showListStatus);
+    connect(m_workArea, &WorkArea::listEmptied, this, &MainWindow::applyCommandStates);
     m_scans = new ScanController(drives, m_workArea, m_statusBar, this);
     m_folderStatus = std::make_unique<FolderStatus>(m_scans, folderTree(), listModel());
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
