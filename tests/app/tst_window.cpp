@@ -758,7 +758,7 @@ void TestWindow::oddNames()
 }
 
 // The report shows the scan's figures of the shown volume, follows a new scan and closes on
-// Escape.
+// Escape; the tree follows the new scan.
 void TestWindow::report()
 {
     QTemporaryDir volume;
@@ -773,10 +773,12 @@ void TestWindow::report()
     QTRY_VERIFY(report->report() && !report->isReading());
     QCOMPARE(report->report()->scan.apparent, 8192u);
     QVERIFY(report->view()->toPlainText().contains(u"Trouvé par le scan"_s));
-    QVERIFY(write(u"b.bin"_s, 100));
+    QVERIFY(write(u"b.bin"_s, 100) && QDir(volume.path()).mkdir(u"e"_s));
     window->scans()->rescanCommand();
     QVERIFY(Settled(*window));
     QTRY_VERIFY(report->report()->scan.apparent == 8292u && !report->isReading());
+    const QAbstractItemModel *tree = window->folderTree()->findChild<QTreeView *>()->model();
+    QTRY_COMPARE(tree->rowCount(tree->index(0, 0)), 2); // the tree shows the new walk too
     QTest::keyClick(report->view(), Qt::Key_Escape);
     QVERIFY(!report->isVisible());
     // Free space follows what changed on the volume: read again after a folder is walked again.
