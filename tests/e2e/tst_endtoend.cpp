@@ -515,6 +515,11 @@ void TestEndToEnd::printToPdf()
         auto *name = dialog->findChild<QLineEdit *>(u"fileNameEdit"_s);
         QVERIFY(name);
         suggested = name->text();
+        // In the documents folder, or the home folder where there is none.
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QCOMPARE(dialog->directory().absolutePath(),
+                 QDir(documents).exists() ? documents : QDir::homePath());
         shot(u"07-pdf-dialog"_s);
         ChooseFile(dialog, pdf);
     });
