@@ -46,6 +46,7 @@ bool SavedInput::open(const QByteArray &fileName)
     if (m_fd < 0) {
         m_error.systemError = errno;
         fail(ImportError::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
+        m_error.offset = -1; // not opened: at no byte
         return false;
     }
     m_ownsFd = true;

@@ -115,6 +115,8 @@ private slots:
     void largeFolderReadAside();
     void sizeOnDisk();
     void comparison();
+    void savedScanRefused_data();
+    void savedScanRefused();
     void report();
     void kinds();
     void volumeReport_data();
@@ -499,6 +501,39 @@ void TestWindow::comparison()
     QTRY_VERIFY(!box.text.isEmpty());
     QVERIFY(!end->isEnabled());
     QVERIFY2(box.text.endsWith(u"Comparer quand même ?"_s), qPrintable(box.text));
+}
+
+// A saved scan that cannot be loaded is refused with what is wrong and where; nothing is added.
+void TestWindow::savedScanRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes"); // none: there is no such file
+    QTest::addColumn<QString>("why");
+    QTest::newRow("no file") << QByteArray()
+                             << u"le fichier ne peut être lu (fichier ou dossier introuvable)"_s;
+    QTest::newRow("not JSON") << "x"_ba << u"à l'octet 0, ce n'est pas le JSON attendu"_s;
+    QTest::newRow("cut short") << R"([1,2,{},[{"name":"/"})"_ba
+                               << u"à l'octet 21, le fichier s'arrête trop tôt"_s;
+    QTest::newRow("more after the end")
+        << R"([1,2,{},[{"name":"/"}]]x)"_ba << u"à l'octet 23, des données après la fin du scan"_s;
+}
+
+void TestWindow::savedScanRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, why);
+    QTemporaryDir files;
+    const QString file = files.filePath(u"scan.json"_s);
+    QFile out(file);
+    QVERIFY(bytes.isEmpty() ||
+            (out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size()));
+    out.close();
+    MainWindow w({VolumeOf(m_volume)}, nullptr);
+    BoxCatcher box;
+    QVERIFY(w.savedScans().open(file) && Settled(w));
+    QTRY_VERIFY(!box.text.isEmpty());
+    QCOMPARE(box.text, u"Impossible de lire le scan "_s + file + u" : "_s + why +
+                           u". Rien n'a été chargé."_s);
+    QCOMPARE(w.scans()->drives().size(), 1);
 }
 
 // A command waiting for its work aside holds the walks back: F5 pressed while the trash is sized
