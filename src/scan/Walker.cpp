@@ -210,16 +210,21 @@ private:
     template<typename Open> int withDescriptor(Open open)
     {
         std::optional<std::chrono::steady_clock::time_point> deadline; // from the first refusal
+        std::atomic<bool> &out = m_walker.m_outOfDescriptors;
         for (;;) {
             const int fd = open();
-            if (fd >= 0 || (errno != EMFILE && errno != ENFILE))
+            if (fd >= 0 || (errno != EMFILE && errno != ENFILE)) {
+                if (fd >= 0 && out.load(std::memory_order_relaxed))
+                    out.store(false, std::memory_order_relaxed);
                 return fd;
+            }
             if (m_cache.clear())
                 continue;
             const auto now = std::chrono::steady_clock::now();
             if (!deadline)
                 deadline = now + DescriptorWait;
-            if (m_walker.wasStopped() || now > *deadline) {
+            if (m_walker.wasStopped() || out.load(std::memory_order_relaxed) || now > *deadline) {
+                out.store(true, std::memory_order_relaxed);
                 errno = EMFILE;
                 return -1;
             }

@@ -120,6 +120,9 @@ private:
     HardLinkSettling m_hardLinks;
 
     std::atomic<bool> m_stop{false};
+    // Set once a thread has waited for a descriptor in vain, until one is had again: while the
+    // shortage lasts, each folder fails at once rather than after a wait of its own.
+    std::atomic<bool> m_outOfDescriptors{false};
     std::atomic<bool> m_done{false};
     std::atomic<quint64> m_listed{0};
     std::atomic<int> m_running{0};

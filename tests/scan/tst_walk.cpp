@@ -85,6 +85,7 @@ private slots:
     void diskUsage_data();
     void diskUsage();
     void descriptorsTakenMeanwhile();
+    void descriptorsTakenForGood();
     void holdsBackWhileAsked();
     void movedMeanwhile_data();
     void movedMeanwhile();
@@ -590,6 +591,52 @@ void TestWalk::descriptorsTakenMeanwhile()
     };
     QVERIFY(Walk(m_bigRoot, scan, Walker::Options{4}));
     Verify(scan, m_big);
+}
+
+// Descriptors that never come back (another thread takes each one freed) cost one wait, not one
+// per folder left: the walk ends and says which folders it could not open.
+void TestWalk::descriptorsTakenForGood()
+{
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const rlimit low{std::min<rlim_t>(saved.rlim_cur, 256), saved.rlim_max};
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    std::vector<int> taken;
+    std::atomic<bool> walked{false};
+    std::thread taker;
+    const auto restore = qScopeGuard([&] {
+        walked = true;
+        if (taker.joinable())
+            taker.join();
+        for (const int fd : taken)
+            ::close(fd);
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+    });
+    HookedScan scan(m_bigRoot);
+    scan.hook = [&](int recorded, QByteArrayView) {
+        if (recorded == 20)
+            taker = std::thread([&] {
+                while (!walked) {
+                    const int fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+                    if (fd >= 0)
+                        taken.push_back(fd);
+                    else
+                        std::this_thread::yield();
+                }
+            });
+    };
+    Walker walker(m_bigRoot, scan, Walker::Options{4});
+    QVERIFY(walker.start());
+    // A wait per folder left would take minutes.
+    const bool ended = QTest::qWaitFor([&] { return walker.isFinished(); }, 60000);
+    if (!ended)
+        walker.requestStop();
+    walker.wait();
+    QVERIFY(ended);
+    const std::vector<FolderNote> notes = scan.folderNotes();
+    QVERIFY(!notes.empty());
+    QVERIFY(std::all_of(notes.begin(), notes.end(),
+                        [](const FolderNote &note) { return note.error == EMFILE; }));
 }
 
 void TestWalk::job_data()
