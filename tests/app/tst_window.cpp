@@ -918,6 +918,12 @@ void TestWindow::desktop()
                 !QAccessible::queryAccessibleInterface(widget)->text(QAccessible::Name).isEmpty(),
                 qPrintable(widget->objectName()));
     }
+    const MainStatusBar fresh; // panels without a text are named by their place
+    for (int panel = 1; panel <= MainStatusBar::PanelCount; ++panel) {
+        const auto *label = fresh.findChild<QLabel *>(u"panel%1"_s.arg(panel));
+        if (label->text().isEmpty())
+            QCOMPARE(label->accessibleName(), u"Barre d'état %1"_s.arg(panel));
+    }
 
     HelpWindow help; // showing the built-in copy
     QCOMPARE(help.browser()->document()->firstBlock().text(), u"Aide de Quarnel"_s);
