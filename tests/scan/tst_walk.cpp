@@ -323,6 +323,7 @@ void TestWalk::commandLine_data()
     row("threads too many", "@ --threads=257 %1", "cli", 2, {"--threads needs"}, "");
     row("threads trailing junk", "@ --threads=3x %1", "cli", 2, {"--threads needs"}, "");
     row("threads without value", "@ %1 --threads", "cli", 2, {"--threads needs"}, "");
+    row("export without a file", "@ %1 --export", "cli", 2, {"--export needs a FILE"}, "");
     row("help", "@ --help", "cli", 0, {"Usage: quarnel-scan"}, "*");
     row("dash root after --", "@ -- -dash", "cli", 0, {}, ".\t6\t1\t0");
     row("root is a link to a folder", "@ %1-link", "cli", 0, {}, ".\t12\t1\t1\n-dash\t6\t1\t0");
@@ -637,6 +638,8 @@ void TestWalk::descriptorsTakenForGood()
     QVERIFY(!notes.empty());
     QVERIFY(std::all_of(notes.begin(), notes.end(),
                         [](const FolderNote &note) { return note.error == EMFILE; }));
+    QCOMPARE(scan.unreadSample().size(),
+             std::min(qsizetype(notes.size()), DriveScan::UnreadSampleSize));
 }
 
 void TestWalk::job_data()
