@@ -62,6 +62,7 @@ public:
     // Of those, the entries that vanished or moved between their listing and their reading.
     quint32 vanishedCount() const { return m_vanished.load(std::memory_order_relaxed); }
     // The first few of them, with why: enough to tell a user where to look.
+    static constexpr qsizetype UnreadSampleSize = 10;
     QByteArrayList unreadSample() const;
 
     // Reading one record; `folder` must be below count().
@@ -130,7 +131,6 @@ public:
 
 private:
     struct Node;
-    static constexpr qsizetype UnreadSampleSize = 10;
     // Records live in blocks, blocks are found through pages, pages through a small directory:
     // nothing but the directory is allocated before it is needed, and nothing ever moves.
     static constexpr int BlockBits = 10;
