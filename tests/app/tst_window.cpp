@@ -13,6 +13,7 @@
 #include "ListPrinter.h"
 #include "MainStatusBar.h"
 #include "MainWindow.h"
+#include "MapLayout.h"
 #include "MapLegend.h"
 #include "MapPane.h"
 #include "MapView.h"
@@ -713,20 +714,40 @@ void TestWindow::sizeOnDisk()
 void TestWindow::kinds()
 {
     QTemporaryDir volume;
-    Write(volume, Sample + Files{{u"sub/vm.ISO"_s, 5000}, {u"photo.jpg"_s, 10}});
+    Write(volume, Sample + Files{{u"sub/vm.ISO"_s, 5000}, {u"photo.jpg"_s, 2000}});
     const auto window = ScannedWindow(volume);
     const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    window->findChild<QAction *>(u"mnuViewMap"_s)->trigger();
+    MapView *map = window->findChild<MapView *>();
+    QTRY_VERIFY(map->layout() && !map->isDrawing());
+    // The centre of a file's tile on screen, and its colour there.
+    const auto centre = [&](const char *file) {
+        const MapLayout &layout = *map->layout();
+        for (quint32 tile = 0; tile < layout.tiles().size(); ++tile)
+            if (map->pathOf(tile) == root + file) {
+                const MapTile &t = layout.tiles()[tile];
+                return QPointF((t.x + t.width / 2.0) * map->width() / layout.size().width(),
+                               (t.y + t.height / 2.0) * map->height() / layout.size().height())
+                    .toPoint();
+            }
+        return QPoint(-1, -1);
+    };
+    const auto colour = [&](const char *file) { return map->grab().toImage().pixel(centre(file)); };
+    const QRgb plainPhoto = colour("photo.jpg"), plainImage = colour("sub/vm.ISO");
     QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier);
     auto *kinds = window->findChild<KindsWindow *>();
     QTRY_COMPARE(kinds->model()->census().count, 6u);
     QTreeView *view = kinds->kindsView();
-    MapView *map = window->findChild<MapView *>();
     QModelIndexList images;
     for (const FileKind kind : {FileKind::Picture, FileKind::DiskImage}) {
         images = view->model()->match(view->model()->index(0, 0), KindsModel::KindRole, int(kind));
         QCOMPARE(images.size(), 1);
         view->setCurrentIndex(images[0]);
         QCOMPARE(map->emphasis(), kind);
+        // The kind chosen keeps its colour; the others are veiled.
+        const bool photo = kind == FileKind::Picture;
+        QCOMPARE(colour("photo.jpg") == plainPhoto, photo);
+        QCOMPARE(colour("sub/vm.ISO") == plainImage, !photo);
     }
     QTest::keyClick(view, Qt::Key_Return);
     QTRY_COMPARE(kinds->filesView()->model()->rowCount(), 1);
