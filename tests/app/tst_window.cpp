@@ -24,6 +24,7 @@
 #include "SearchModel.h"
 #include "SearchWindow.h"
 #include "SettingsStore.h"
+#include "SplitBar.h"
 #include "TextTable.h"
 #include "WindowFixtures.h"
 
@@ -37,6 +38,7 @@
 #include <QPrinter>
 #include <QScopeGuard>
 #include <QSettings>
+#include <QSignalSpy>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -105,6 +107,7 @@ private slots:
     void accessKeys();
     void listColumnsFit();
     void bigFolderReadAside();
+    void splitBar();
     void storedColumnWidths();
     void driveCommandsAndKeys();
     void scanCommands_data();
@@ -263,6 +266,25 @@ void TestWindow::bigFolderReadAside()
     QVERIFY(!print->isEnabled());
     QTRY_COMPARE(window->listModel()->rowCount(), 10000);
     QVERIFY(print->isEnabled());
+}
+
+// The bar above the map moves by a step for Up and Down alone, and follows a drag.
+void TestWindow::splitBar()
+{
+    SplitBar bar;
+    bar.resize(200, 6);
+    bar.show();
+    QSignalSpy moved(&bar, &SplitBar::moved);
+    QTest::keyClick(&bar, Qt::Key_Up);
+    QTest::keyClick(&bar, Qt::Key_Down, Qt::KeypadModifier);
+    QTest::keyClick(&bar, Qt::Key_Up, Qt::ShiftModifier);
+    QTest::keyClick(&bar, Qt::Key_Down, Qt::ControlModifier);
+    QTest::mousePress(&bar, Qt::LeftButton, {}, {10, 3});
+    QTest::mouseMove(&bar, {12, 3}); // sideways only
+    QTest::mouseMove(&bar, {12, 8});
+    QTest::mouseRelease(&bar, Qt::LeftButton, {}, {12, 8});
+    QTest::mouseMove(&bar, {12, 20}); // no button down
+    QCOMPARE(moved, (QList<QVariantList>{{-10}, {10}, {5}}));
 }
 
 // On a later start the widths come back as the user left them, and a percentage column left
