@@ -999,6 +999,18 @@ void TestWindow::desktop()
     QTest::keyClick(splitter, Qt::Key_Right, Qt::ControlModifier);
     QCOMPARE(folders->width(), width);
     QCOMPARE(list->x(), folders->x() + folders->width() + splitter->width());
+    // Dragged, it follows the screen cursor while the button is down.
+    const auto drag = [&](QEvent::Type type, int x) {
+        QCursor::setPos(splitter->mapToGlobal(QPoint(x, 5)));
+        QMouseEvent event(type, QPointF(x, 5), splitter->mapToGlobal(QPointF(x, 5)), Qt::LeftButton,
+                          Qt::LeftButton, {});
+        QApplication::sendEvent(splitter, &event);
+    };
+    drag(QEvent::MouseButtonPress, 1);
+    drag(QEvent::MouseMove, 31);
+    drag(QEvent::MouseButtonRelease, 31);
+    drag(QEvent::MouseMove, 61);
+    QCOMPARE(folders->width(), width + 30);
     folders->setSelectedfolder(QFile::encodeName(m_volume.filePath(u"sub/"_s)));
     QTest::keyClick(list, Qt::Key_Up, Qt::AltModifier);
     QCOMPARE(folders->selectedfolder(), folders->rootfolder());
