@@ -615,6 +615,14 @@ void TestWindow::commandsKeepTheRecordsTheyRead()
     acts->deletePermanently(QFile::encodeName(volume.filePath(u"other"_s)));
     QVERIFY(QTest::qWaitFor([&] { return asked.size() == 5 && !w.isScanning(); }));
     QVERIFY(!QFileInfo::exists(volume.filePath(u"other"_s)));
+    // The root is refused, and why said; a file's row refreshes the folder that holds it.
+    acts->deletePermanently(QFile::encodeName(volume.path()) + '/');
+    QVERIFY(QTest::qWaitFor([&] { return asked.size() == 6; }));
+    QCOMPARE(asked.last(), u"La racine du volume n'est pas supprimée."_s);
+    Write(volume, {{u"sub/new"_s, 77}});
+    acts->refresh(sub + "new");
+    QVERIFY(Settled(w));
+    QCOMPARE(w.folders().find(sub).size(), 77u);
 }
 
 // The biggest files' window before any scan says none was made; over a volume it shows its files,
