@@ -30,6 +30,7 @@ private slots:
     void biggestModel();
     void kinds_data();
     void kinds();
+    void kindEndingsTied();
     void totals();
 };
 
@@ -272,6 +273,23 @@ Tally TallyOf(const KindCensus &census)
 }
 
 } // namespace
+
+// Endings of a kind that take as many bytes: the one of more files first, then by name.
+void TestFind::kindEndingsTied()
+{
+    DriveScan scan("/t/"_ba);
+    scan.openedFolder(WalkSink::NoFolder, "/t/"_ba, 0, 0, 0);
+    FileRecordWriter files;
+    for (const auto &[name, size] : std::initializer_list<std::pair<QByteArray, quint64>>{
+             {"q.qcow2", 10}, {"a.iso", 10}, {"b.img", 5}, {"c.img", 5}})
+        files.add(name, size, 0, size);
+    scan.listedFolder(0, files, 0, 0);
+    const KindCensus census = CountKinds(scan, 0, SizeMeasure::Apparent);
+    QByteArrayList order;
+    for (const ExtensionTally &ending : census.kinds.front().extensions)
+        order.append(ending.extension);
+    QCOMPARE(order, (QByteArrayList{"img", "iso", "qcow2"}));
+}
 
 void TestFind::kinds_data()
 {
