@@ -178,6 +178,10 @@ void TestFind::search()
     QCOMPARE(model.rowCount(), 5);
     QCOMPARE(model.index(0, 0).data(SearchModel::SortRole), QVariant(quint64(1000)));
     QCOMPARE(model.index(0, 1).data().toString(), u"big.log"_s);
+    // Sizes line up on the right; names as the view likes.
+    QCOMPARE(model.index(0, 0).data(Qt::TextAlignmentRole).toInt(),
+             int(Qt::AlignRight | Qt::AlignVCenter));
+    QVERIFY(!model.index(0, 1).data(Qt::TextAlignmentRole).isValid());
 }
 
 void TestFind::biggest_data()

@@ -47,7 +47,6 @@ public:
     ScanController *scans() const { return m_scans; }
     WorkArea *workArea() const { return m_workArea; }
     PrintCommand &print() { return *m_print; }
-    BiggestCommand &biggest() { return *m_biggest; }
     const Commands &commands() const { return m_commands; }
     SavedScanCommand &savedScans() { return *m_saved; }
 
