@@ -223,8 +223,10 @@ private:
             const auto now = std::chrono::steady_clock::now();
             if (!deadline)
                 deadline = now + DescriptorWait;
-            if (m_walker.wasStopped() || out.load(std::memory_order_relaxed) || now > *deadline) {
+            const bool gaveUp = out.load(std::memory_order_relaxed) || now > *deadline;
+            if (gaveUp)
                 out.store(true, std::memory_order_relaxed);
+            if (gaveUp || m_walker.wasStopped()) {
                 errno = EMFILE;
                 return -1;
             }
