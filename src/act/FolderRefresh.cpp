@@ -74,10 +74,10 @@ bool FolderRefresh::start()
 
 void FolderRefresh::apply()
 {
-    RecordsEdit edit(m_scan);
     const qsizetype recorded = m_scan.indexOf(m_path);
     const bool walked = m_part && m_part->count() > 0;
     if (recorded >= 0) {
+        RecordsEdit edit(m_scan);
         const auto folder = WalkSink::FolderId(recorded);
         const WalkSink::FolderId parent = m_scan.parentOf(folder);
         m_applied = walked ? edit.replaceFolder(folder, *m_part) != WalkSink::NoFolder
@@ -97,6 +97,7 @@ void FolderRefresh::apply()
         return;
     }
     const QByteArray name = m_path.sliced(slash + 1).chopped(1);
+    RecordsEdit edit(m_scan); // not before: the walk above edits on a thread of its own
     m_applied = edit.addFolder(WalkSink::FolderId(parent), name, ListSubfolders(parentPath),
                                *m_part) != WalkSink::NoFolder;
     edit.takeDateFromDisk(WalkSink::FolderId(parent));

@@ -108,6 +108,8 @@ public:
     void subtractFromTotals(FolderId folder, CountedBytes bytes);
     // Marks the folder's record removed; its ancestors' totals are the caller's.
     void forget(FolderId folder);
+    // Held by each edit for as long as it runs: a command's and the live view's never interleave.
+    std::mutex &editLock() { return m_editLock; }
 
     // WalkSink
     void walkedDevice(quint64 device) override
@@ -155,6 +157,7 @@ private:
     std::atomic<quint32> m_count{0};
     std::atomic<quint32> m_removed{0};
     mutable std::shared_mutex m_lock;
+    std::mutex m_editLock;
     ByteArena m_arena;
     // Folders by their path's hash: open addressing, NoFolder in a free slot, the hashes in the
     // records. A quarter of the memory a node-based map takes.

@@ -5,6 +5,7 @@
 #include "WalkOrder.h"
 
 #include <algorithm>
+#include <string_view>
 #include <unordered_map>
 
 namespace {
@@ -55,6 +56,105 @@ bool RecordsEdit::removeFile(FolderId folder, QByteArrayView name)
     editNotes([&](const FolderNote &n) {
         return n.folder == folder && n.kind == FolderNote::UnreadFile && n.name == name;
     });
+    return true;
+}
+
+std::vector<WalkSink::FolderId> RecordsEdit::relistFolder(FolderId folder, const Relisting &now)
+{
+    const DriveScan &part = *now.listing;
+    const auto key = [](QByteArrayView name) { return std::string_view(name.data(), name.size()); };
+    std::unordered_map<std::string_view, FolderId> listed; // the part's subfolders, by name
+    for (FolderId child : part.subfoldersOf(0))
+        listed.emplace(key(part.nameOf(child)), child);
+
+    // A subfolder listed as the same folder keeps its records, in its new place.
+    std::vector<FolderId> kept;
+    std::vector<FolderId> stale;
+    for (FolderId child : m_scan.subfoldersOf(folder)) {
+        const auto same = listed.find(key(m_scan.nameOf(child)));
+        if (same == listed.end() || part.inodeOf(same->second) != m_scan.inodeOf(child)) {
+            removeSubtree(child);
+            continue;
+        }
+        m_scan.setOrdinal(child, part.ordinalOf(same->second));
+        // Its entries changed since it was listed, or it is another folder that took the
+        // number of one gone: either way, its own listing tells.
+        if (m_scan.dateOf(child) != part.dateOf(same->second))
+            stale.push_back(child);
+        m_scan.setDate(child, part.dateOf(same->second));
+        kept.push_back(child);
+    }
+
+    // The folder's own files leave its totals, the bytes of links counted here moving to the
+    // next link first; those listed now come in.
+    std::vector<HardLink> links = m_scan.hardLinks();
+    dropLinks(links, [&](const HardLink &l) { return l.folder == folder; });
+    CountedBytes own(m_scan.sizeOf(folder), m_scan.allocatedOf(folder));
+    for (FolderId child : kept) {
+        own.size -= std::min(own.size, m_scan.sizeOf(child));
+        own.allocated -= std::min(own.allocated, m_scan.allocatedOf(child));
+    }
+    m_scan.subtractFromTotals(folder, own);
+    FileRecordWriter files;
+    FileRecord file;
+    for (FileRecordReader reader = part.filesOf(0); reader.next(file);)
+        files.add(file.name, file.size, file.date, file.allocated);
+    m_scan.replaceFiles(folder, files);
+    m_scan.addToTotals(folder, CountedBytes(part.sizeOf(0), part.allocatedOf(0)));
+
+    std::vector<HardLink> added = part.hardLinks();
+    for (HardLink &l : added) {
+        l.folder = folder;
+        const auto [first, last] = std::equal_range(links.begin(), links.end(), l, ByFile);
+        for (auto it = first; it != last; ++it)
+            if (it->bytes.size != l.bytes.size || it->bytes.allocated != l.bytes.allocated)
+                stale.push_back(it->folder);
+    }
+    adoptLateLinks(links, added, FolderId(m_scan.count()), folder);
+    mergeLinks(links, std::move(added));
+    m_scan.keepHardLinks(std::move(links));
+
+    std::vector<FolderNote> notes = part.folderNotes();
+    for (FolderNote &n : notes)
+        n.folder = folder;
+    for (FolderNote n : now.unopened) {
+        n.folder = folder;
+        notes.push_back(std::move(n));
+    }
+    editNotes([&](const FolderNote &n) { return n.folder == folder; }, std::move(notes));
+
+    const QByteArray path = m_scan.pathOf(folder);
+    for (const auto &[name, walk] : now.walked) {
+        const auto child = listed.find(key(name));
+        if (child == listed.end() || walk->count() == 0)
+            continue;
+        // An edit made since the caller looked may have recorded it meanwhile.
+        if (const qsizetype old = m_scan.indexOf(path + name + '/'); old >= 0)
+            removeSubtree(FolderId(old));
+        graft(folder, name, part.ordinalOf(child->second), *walk);
+    }
+    m_scan.setSubfolderEntries(folder, part.subfolderEntriesOf(0));
+    m_scan.setDate(folder, part.dateOf(0));
+    std::sort(stale.begin(), stale.end());
+    stale.erase(std::unique(stale.begin(), stale.end()), stale.end());
+    std::erase(stale, folder);
+    return stale;
+}
+
+bool RecordsEdit::forgetUnreadable(FolderId folder, int error)
+{
+    const FolderId parent = m_scan.parentOf(folder);
+    if (parent == WalkSink::NoFolder || m_scan.isRemoved(folder))
+        return false;
+    const QByteArray name = m_scan.nameOf(folder).toByteArray();
+    removeSubtree(folder);
+    // Still listed in its parent, it counts among the entries, as a walk that could not open it
+    // counts it.
+    editNotes(
+        [&](const FolderNote &n) {
+            return n.folder == parent && n.kind == FolderNote::Unread && n.name == name;
+        },
+        {FolderNote{parent, name, FolderNote::Unread, error}});
     return true;
 }
 
@@ -209,7 +309,7 @@ void RecordsEdit::editNotes(const std::function<bool(const FolderNote &)> &gone,
 // then count there too. Such a file is found by its size among the records made before them,
 // and told by its inode on the disk.
 void RecordsEdit::adoptLateLinks(std::vector<HardLink> &links, const std::vector<HardLink> &added,
-                                 FolderId firstNew)
+                                 FolderId before, FolderId skip)
 {
     std::unordered_multimap<quint64, const HardLink *> wanted; // by size
     for (auto group = added.begin(); group != added.end();) {
@@ -223,8 +323,8 @@ void RecordsEdit::adoptLateLinks(std::vector<HardLink> &links, const std::vector
     if (wanted.empty())
         return;
     FileRecord file;
-    for (FolderId folder = 0; folder < firstNew; ++folder) {
-        if (m_scan.isRemoved(folder))
+    for (FolderId folder = 0; folder < before; ++folder) {
+        if (folder == skip || m_scan.isRemoved(folder))
             continue;
         quint32 position = 0;
         QByteArray path;

@@ -345,6 +345,13 @@ private:
             m_walker.m_sink.unreadEntry(folder, {}, listing.error());
         m_walker.m_sink.listedFolder(folder, m_files, counted, subfolders);
         m_walker.m_listed.fetch_add(1, std::memory_order_relaxed);
+        if (m_walker.m_shallow) {
+            for (const Task &child : m_children)
+                m_walker.m_sink.openedFolder(
+                    folder, QByteArrayView(m_childNames).sliced(child.nameAt, child.nameLength),
+                    child.date, child.ordinal, child.inode);
+            return Listed::Alone;
+        }
         if (m_children.empty())
             return Listed::Alone;
         const bool hold = m_walker.takeFromBudget();
@@ -389,6 +396,7 @@ Walker::Walker(QByteArray rootPath, WalkSink &sink, Options options)
     m_niceness = std::clamp(options.niceness, 0, 19);
     m_holdBack = options.holdBack;
     m_givenRoot = options.rootFd;
+    m_shallow = options.shallow;
     m_current.reset(new std::atomic<FolderId>[size_t(m_threadCount)]);
     for (int i = 0; i < m_threadCount; ++i)
         m_current[i].store(WalkSink::NoFolder, std::memory_order_relaxed);

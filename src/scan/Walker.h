@@ -42,6 +42,9 @@ public:
         // The root, already opened for listing by the caller, who keeps it: the walk takes a
         // copy rather than finding the root again by its path. -1: the walk opens the path.
         int rootFd = -1;
+        // Lists the root alone: its subfolders are recorded as the listing finds them, unlisted
+        // and not entered, so that a caller can tell what changed in one folder cheaply.
+        bool shallow = false;
     };
 
     Walker(QByteArray rootPath, WalkSink &sink, Options options);
@@ -106,6 +109,7 @@ private:
     int m_niceness = 0;
     const std::atomic<int> *m_holdBack = nullptr;
     int m_givenRoot = -1;
+    bool m_shallow = false;
     int m_rootFd = -1;
     quint64 m_rootDevice = 0;
     WalkSink::FolderId m_rootFolder = WalkSink::NoFolder;

@@ -1,4 +1,5 @@
 #include "DriveScan.h"
+#include "FolderRelist.h"
 #include "ListSubfolders.h"
 #include "RecordsEdit.h"
 #include "TreeOracle.h"
@@ -124,6 +125,22 @@ void TestEdit::matchesFreshWalk_data()
         "chmod 755 n; truncate -s 9 n/f", "add n/");
     row("file gone from a folder that could not be searched", plain, "chmod 644 a/b", "rm a/b/x",
         "file a/b/x");
+    // Relisted as a follower of the volume's changes would, folder by folder, in the order given
+    // (the root as ""), then what each relisting found stale.
+    row("relist: added, grown, removed", {"a/f=10", "a/b/x=5", "a/b/y=6"}, "",
+        "echo >a/new; truncate -s 5000 a/f; rm a/b/x; mkdir a/d; truncate -s 3 a/d/q",
+        "relist a/,a/b/");
+    row("relist: folder moved elsewhere", plain, "", "mv a/b d/", "relist a/,d/");
+    row("relist: folder replaced by another of its name", plain, "",
+        "rm -r a/b; mkdir a/b; truncate -s 4 a/b/n", "relist a/,a/b/");
+    row("relist: the root", plain, "", "truncate -s 9 top; rm -r d", "relist ");
+    row("relist: a second link to a file counted alone", links, "", "ln c/h a/l", "relist a/");
+    row("relist: a second link before the counted one", links, "", "ln c/h a/b/l", "relist a/b/");
+    row("relist: the counted link gone", links, "ln a/f c/g", "rm a/f", "relist a/");
+    row("relist: a linked file grown", links, "ln a/f c/g", "truncate -s 3000 c/g", "relist c/");
+    row("relist: unreadable since", plain, "", "chmod 000 a/b", "relist a/b/");
+    row("relist: readable again", plain, "chmod 000 a/b", "chmod 755 a/b", "relist a/");
+    row("relist: a folder gone is its parent's", plain, "", "rm -r a", "relist a/,");
     row("no such file", plain, "", "", "!file a/nothing");
     row("the root cannot go", plain, "", "", "!folder ");
     row("the root is walked again whole instead", plain, "", "", "!refresh ");
@@ -151,29 +168,42 @@ void TestEdit::matchesFreshWalk()
     const bool refused = edit.startsWith('!');
     const QByteArray path = edit.sliced(edit.indexOf(' ') + 1);
     const QByteArray full = root + path;
-    RecordsEdit records(scan);
-    if (edit.contains("file ")) {
-        const qsizetype slash = full.lastIndexOf('/');
-        const auto folder = WalkSink::FolderId(scan.indexOf(full.first(slash + 1)));
-        QCOMPARE(records.removeFile(folder, full.sliced(slash + 1)), !refused);
-        records.takeDateFromDisk(folder);
-    } else if (edit.contains("folder ")) {
-        const auto folder = WalkSink::FolderId(scan.indexOf(full));
-        QCOMPARE(records.removeFolder(folder), !refused);
-        if (!refused)
-            records.takeDateFromDisk(scan.parentOf(folder));
+    if (edit.startsWith("relist ")) {
+        QByteArrayList queue;
+        for (const QByteArray &folder : path.split(','))
+            queue.append(root + folder);
+        const bool asRoot = ::geteuid() == 0;
+        if (asRoot)
+            ::setfsuid(65534);
+        for (qsizetype i = 0; i < queue.size(); ++i)
+            queue += FolderRelist::Run(scan, queue[i]).stale;
+        if (asRoot)
+            ::setfsuid(0);
     } else {
-        DriveScan part(full);
-        QVERIFY(WalkBound(full, part));
-        if (edit.contains("refresh ")) {
-            QCOMPARE(records.replaceFolder(WalkSink::FolderId(scan.indexOf(full)), part) !=
-                         WalkSink::NoFolder,
-                     !refused);
+        RecordsEdit records(scan);
+        if (edit.contains("file ")) {
+            const qsizetype slash = full.lastIndexOf('/');
+            const auto folder = WalkSink::FolderId(scan.indexOf(full.first(slash + 1)));
+            QCOMPARE(records.removeFile(folder, full.sliced(slash + 1)), !refused);
+            records.takeDateFromDisk(folder);
+        } else if (edit.contains("folder ")) {
+            const auto folder = WalkSink::FolderId(scan.indexOf(full));
+            QCOMPARE(records.removeFolder(folder), !refused);
+            if (!refused)
+                records.takeDateFromDisk(scan.parentOf(folder));
         } else {
-            QCOMPARE(records.addFolder(0, path.chopped(1), ListSubfolders(root), part) !=
-                         WalkSink::NoFolder,
-                     !refused);
-            records.takeDateFromDisk(0);
+            DriveScan part(full);
+            QVERIFY(WalkBound(full, part));
+            if (edit.contains("refresh ")) {
+                QCOMPARE(records.replaceFolder(WalkSink::FolderId(scan.indexOf(full)), part) !=
+                             WalkSink::NoFolder,
+                         !refused);
+            } else {
+                QCOMPARE(records.addFolder(0, path.chopped(1), ListSubfolders(root), part) !=
+                             WalkSink::NoFolder,
+                         !refused);
+                records.takeDateFromDisk(0);
+            }
         }
     }
     DriveScan fresh(root);

@@ -1,0 +1,109 @@
+#include "FolderRelist.h"
+
+#include "FileSystem.h"
+#include "HeldPath.h"
+#include "RecordsEdit.h"
+#include "UniqueFd.h"
+#include "Walker.h"
+
+#include <cerrno>
+#include <memory>
+
+namespace {
+
+using FolderId = WalkSink::FolderId;
+
+// The folder opened for listing, checked to be the one recorded; -1 with `why` set otherwise.
+int OpenRecorded(const DriveScan &scan, FolderId folder, const QByteArray &path,
+                 HeldPath::Check &why)
+{
+    if (folder != 0) {
+        const HeldPath held = HeldPath::open(scan, path.chopped(1));
+        why = held.check();
+        return why.ok() ? held.openItem(&why) : -1;
+    }
+    UniqueFd fd(FileSystem::OpenFolder(path));
+    FileStatus status;
+    if (!fd.isOpen() || !FileSystem::StatusOf(fd.get(), status)) {
+        why = {HeldPath::Change::Unreadable, path, errno};
+        return -1;
+    }
+    if (status.device != scan.device() || status.inode != scan.inodeOf(0)) {
+        why = {HeldPath::Change::Replaced, path, 0};
+        return -1;
+    }
+    return fd.release();
+}
+
+} // namespace
+
+FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path)
+{
+    Result result;
+    const qsizetype recorded = scan.indexOf(path);
+    if (recorded < 0 || scan.device() == 0)
+        return result;
+    const auto folder = FolderId(recorded);
+    HeldPath::Check why;
+    UniqueFd fd(OpenRecorded(scan, folder, path, why));
+    if (!fd.isOpen()) {
+        result.error = why.error;
+        // Gone, replaced or moved: its parent's listing tells. Unreadable now: a walk would
+        // list it in its parent and open nothing.
+        if (why.change == HeldPath::Change::Unreadable && why.where == path.chopped(1) &&
+            why.error == EACCES && RecordsEdit(scan).forgetUnreadable(folder, why.error)) {
+            result.changed = true;
+            result.removed.append(path);
+        }
+        return result;
+    }
+
+    DriveScan listing(path);
+    Walker::Options options;
+    options.threads = 1;
+    options.rootFd = fd.get();
+    options.shallow = true;
+    if (!Walk(path, listing, options)) {
+        result.error = errno;
+        return result;
+    }
+    RecordsEdit::Relisting now{&listing, {}, {}};
+    std::vector<std::unique_ptr<DriveScan>> walks;
+    for (FolderId child : listing.subfoldersOf(0)) {
+        const QByteArray name = listing.nameOf(child).toByteArray();
+        const QByteArray childPath = path + name + '/';
+        const qsizetype known = scan.indexOf(childPath);
+        if (known >= 0 && scan.inodeOf(FolderId(known)) == listing.inodeOf(child))
+            continue;
+        UniqueFd childFd(FileSystem::OpenChild(fd.get(), name));
+        FileStatus status;
+        if (!childFd.isOpen()) {
+            // Gone since the listing: the change that took it is heard of in its turn.
+            if (!WalkSink::Vanished(errno))
+                now.unopened.push_back({folder, name, FolderNote::Unread, errno});
+            continue;
+        }
+        if (!FileSystem::StatusOf(childFd.get(), status) || status.inode != listing.inodeOf(child))
+            continue;
+        auto walk = std::make_unique<DriveScan>(childPath);
+        Walker::Options whole;
+        whole.rootFd = childFd.get();
+        if (!Walk(childPath, *walk, whole)) {
+            now.unopened.push_back({folder, name, FolderNote::Unread, errno});
+            continue;
+        }
+        now.walked.emplace_back(name, walk.get());
+        walks.push_back(std::move(walk));
+        result.added.append(childPath);
+    }
+
+    RecordsEdit edit(scan);
+    const std::vector<FolderId> before = scan.subfoldersOf(folder);
+    for (FolderId stale : edit.relistFolder(folder, now))
+        result.stale.append(scan.pathOf(stale));
+    for (FolderId child : before)
+        if (scan.isRemoved(child))
+            result.removed.append(scan.pathOf(child));
+    result.changed = true;
+    return result;
+}
