@@ -115,7 +115,7 @@ QByteArray FanotifySource::folderOf(QByteArrayView id, KnownFolders &known) cons
     return path;
 }
 
-void FanotifySource::take(quint64 mask, QByteArrayView records, Changes &into, KnownFolders &known)
+void FanotifySource::take(QByteArrayView records, Changes &into, KnownFolders &known)
 {
     while (records.size() >= qsizetype(sizeof(fanotify_event_info_header))) {
         fanotify_event_info_header header;
@@ -141,13 +141,10 @@ void FanotifySource::take(quint64 mask, QByteArrayView records, Changes &into, K
         const QByteArrayView rest = named ? record.sliced(idEnd) : QByteArrayView();
         const QByteArrayView name = rest.first(qstrnlen(rest.data(), size_t(rest.size())));
         report(folder, into);
-        if (name.isEmpty() || name == ".") {
-            // The folder itself, its mode or dates, which its parent's listing holds too.
+        // A folder's own change (its mode, which may now bar or allow reading it, or its
+        // dates) comes with its own handle and the name ".": its parent's listing holds them.
+        if (name.isEmpty() || name == ".")
             report(ParentOf(folder), into);
-        } else if ((mask & FAN_ONDIR) && (mask & FAN_ATTRIB)) {
-            // A mode that now bars or allows reading a subfolder: it must be read again too.
-            report(folder + name.toByteArray() + '/', into);
-        }
     }
 }
 
@@ -175,8 +172,7 @@ void FanotifySource::readEvents(Changes &into)
             if (event.vers != FANOTIFY_METADATA_VERSION || (event.mask & FAN_Q_OVERFLOW))
                 into.overflow = true; // events we cannot read are lost as well
             else
-                take(event.mask,
-                     QByteArrayView(m_buffer.data() + at + event.metadata_len,
+                take(QByteArrayView(m_buffer.data() + at + event.metadata_len,
                                     event.event_len - event.metadata_len),
                      into, known);
             at += event.event_len;

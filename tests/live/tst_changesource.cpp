@@ -91,6 +91,8 @@ void TestChangeSource::reports_data()
         {"remove a folder", "rmdir a/sub", {"a/"}},
         {"move a folder to another folder", "mv a/sub b/sub", {"a/", "b/"}},
         {"bar a subfolder", "chmod 0 a/sub", {"a/", "a/sub/"}},
+        // As one that could not be read, and so not watched, would be.
+        {"allow an unwatched subfolder", "unwatch a/sub/; chmod 700 a/sub", {"a/", "a/sub/"}},
         {"change the root's own mode", "chmod 700 .", {""}},
         // Reported under its new path; unwatching the old one leaves it followed.
         {"create in a folder watched again where it moved",
