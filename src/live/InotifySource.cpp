@@ -1,0 +1,202 @@
+#include "InotifySource.h"
+
+#include "FileStatus.h"
+#include "FileSystem.h"
+#include "FolderListing.h"
+
+#include <QFile>
+
+#include <algorithm>
+#include <cerrno>
+
+#include <sys/inotify.h>
+#include <unistd.h>
+
+namespace {
+
+// Writes and truncations come as IN_MODIFY; IN_ATTRIB brings changes of mode, owner and dates.
+// Files already unlinked but still open say nothing: their folder has heard of the unlink.
+constexpr uint32_t WatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
+                               IN_ATTRIB | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
+
+bool IsNumber(const char *name)
+{
+    if (*name == '\0')
+        return false;
+    for (; *name; ++name)
+        if (*name < '0' || *name > '9')
+            return false;
+    return true;
+}
+
+qint64 NumberIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    bool ok = false;
+    const qint64 number = file.readAll().trimmed().toLongLong(&ok);
+    return ok ? number : -1;
+}
+
+// The watches a process's inotify descriptors hold: a line each in their fdinfo.
+qint64 WatchesHeldBy(const QByteArray &process)
+{
+    const QByteArray fdFolder = process + "/fd";
+    const UniqueFd fds(FileSystem::OpenFolder(fdFolder));
+    if (!fds.isOpen())
+        return 0;
+    qint64 held = 0;
+    FolderListing listing(fds.get());
+    FolderListing::Entry fd;
+    while (listing.next(fd)) {
+        if (!IsNumber(fd.name) ||
+            FileSystem::ReadLink(fdFolder + '/' + fd.name) != "anon_inode:inotify")
+            continue;
+        QFile info(QFile::decodeName(process + "/fdinfo/" + fd.name));
+        if (!info.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : info.readAll().split('\n'))
+            held += line.startsWith("inotify wd:") ? 1 : 0;
+    }
+    return held;
+}
+
+} // namespace
+
+InotifySource::InotifySource(int fd, const QByteArray &root)
+    : m_fd(fd)
+    , m_root(root)
+{}
+
+std::unique_ptr<InotifySource> InotifySource::Open(const QByteArray &root, int &error)
+{
+    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        return nullptr;
+    }
+    error = 0;
+    return std::unique_ptr<InotifySource>(new InotifySource(fd, root));
+}
+
+bool InotifySource::watch(const QByteArray &folder)
+{
+    if (!folder.startsWith(m_root)) {
+        errno = EINVAL;
+        return false;
+    }
+    const int watch = ::inotify_add_watch(m_fd.get(), folder.constData(), WatchMask);
+    if (watch < 0)
+        return false;
+    // The kernel gives a folder already watched the watch it has: the folder was moved here.
+    const auto known = m_pathOf.find(watch);
+    if (known != m_pathOf.end() && *known != folder) {
+        if (m_watchOf.value(*known, -1) == watch)
+            m_watchOf.remove(*known);
+        *known = folder;
+    } else if (known == m_pathOf.end()) {
+        m_pathOf.insert(watch, folder);
+    }
+    // Another folder held this path before: moved away or removed, and no longer known here.
+    // Its watch goes; if it lives on under another path, watching it there makes a new one.
+    const int before = m_watchOf.value(folder, -1);
+    if (before >= 0 && before != watch) {
+        ::inotify_rm_watch(m_fd.get(), before);
+        m_pathOf.remove(before);
+    }
+    m_watchOf.insert(folder, watch);
+    return true;
+}
+
+void InotifySource::unwatch(const QByteArray &folder)
+{
+    const auto found = m_watchOf.constFind(folder);
+    if (found == m_watchOf.constEnd())
+        return;
+    const int watch = *found;
+    m_watchOf.erase(found);
+    m_pathOf.remove(watch);
+    ::inotify_rm_watch(m_fd.get(), watch);
+}
+
+void InotifySource::forget(int watch)
+{
+    const QByteArray path = m_pathOf.take(watch);
+    if (m_watchOf.value(path, -1) == watch)
+        m_watchOf.remove(path);
+}
+
+void InotifySource::report(const QByteArray &folder, Changes &into) const
+{
+    if (folder.startsWith(m_root))
+        into.folders.insert(folder);
+}
+
+void InotifySource::take(const inotify_event &event, Changes &into)
+{
+    if (event.mask & IN_Q_OVERFLOW) {
+        into.overflow = true;
+        return;
+    }
+    if (event.mask & IN_IGNORED) { // removed, unmounted, or unwatched
+        forget(event.wd);
+        return;
+    }
+    const auto path = m_pathOf.constFind(event.wd);
+    if (path == m_pathOf.constEnd())
+        return;
+    if (event.len == 0) {
+        // The folder's own mode or dates: its parent hears of it too, but the root has no
+        // parent watched.
+        if (event.mask & IN_ATTRIB)
+            report(*path, into);
+        return;
+    }
+    report(*path, into);
+    // A mode that now bars or allows reading a subfolder: it must be read again too.
+    if ((event.mask & IN_ISDIR) && (event.mask & IN_ATTRIB))
+        report(*path + QByteArray(event.name, qstrnlen(event.name, event.len)) + '/', into);
+}
+
+void InotifySource::readEvents(Changes &into)
+{
+    alignas(inotify_event) char buffer[16 * 1024];
+    for (;;) {
+        const ssize_t length = ::read(m_fd.get(), buffer, sizeof buffer);
+        if (length < 0 && errno == EINTR)
+            continue;
+        if (length <= 0) // EAGAIN: all read
+            return;
+        for (size_t at = 0; at + sizeof(inotify_event) <= size_t(length);) {
+            // The kernel pads each name so that the next event stays aligned.
+            const auto *event = reinterpret_cast<const inotify_event *>(buffer + at);
+            take(*event, into);
+            at += sizeof(inotify_event) + event->len;
+        }
+    }
+}
+
+qint64 InotifySource::WatchesAvailable()
+{
+    const qint64 limit = NumberIn(QStringLiteral("/proc/sys/fs/inotify/max_user_watches"));
+    if (limit < 0)
+        return -1;
+    const UniqueFd processes(FileSystem::OpenFolder("/proc"));
+    if (!processes.isOpen())
+        return limit;
+    // The kernel counts watches against the effective user, who owns the process's folder.
+    const quint32 user = ::geteuid();
+    qint64 held = 0;
+    FolderListing listing(processes.get());
+    FolderListing::Entry process;
+    while (listing.next(process)) {
+        const QByteArray folder = QByteArray("/proc/") + process.name;
+        FileStatus status;
+        if (IsNumber(process.name) &&
+            FileSystem::StatusOfPath(folder, status, FileSystem::FollowLink::No) &&
+            status.owner == user)
+            held += WatchesHeldBy(folder);
+    }
+    return std::max<qint64>(0, limit - held);
+}
