@@ -30,6 +30,8 @@ public:
     // folder already, and says true.
     virtual bool watch(const QByteArray &folder) = 0;
     virtual void unwatch(const QByteArray &folder) = 0;
+    // The folder and every folder below it, gone from the volume or moved elsewhere.
+    virtual void unwatchBelow(const QByteArray &folder) = 0;
 
     // Null with `error` (an errno) when this kind of source cannot follow `root`: fanotify wants
     // CAP_SYS_ADMIN (EPERM), a kernel of 5.9 or later and a file system that gives file handles.

@@ -22,6 +22,7 @@ public:
     bool watchesEachFolder() const override { return false; }
     bool watch(const QByteArray &) override { return true; }
     void unwatch(const QByteArray &) override {}
+    void unwatchBelow(const QByteArray &) override {}
 
 private:
     // Handles already turned into paths during one read: many events share a folder. An empty

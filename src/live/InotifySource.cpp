@@ -120,6 +120,16 @@ void InotifySource::unwatch(const QByteArray &folder)
     ::inotify_rm_watch(m_fd.get(), watch);
 }
 
+void InotifySource::unwatchBelow(const QByteArray &folder)
+{
+    QByteArrayList below;
+    for (auto it = m_watchOf.cbegin(); it != m_watchOf.cend(); ++it)
+        if (it.key().startsWith(folder))
+            below.append(it.key());
+    for (const QByteArray &path : std::as_const(below))
+        unwatch(path);
+}
+
 void InotifySource::forget(int watch)
 {
     const QByteArray path = m_pathOf.take(watch);

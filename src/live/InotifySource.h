@@ -3,6 +3,7 @@
 #include "ChangeSource.h"
 #include "UniqueFd.h"
 
+#include <QByteArrayList>
 #include <QHash>
 
 struct inotify_event;
@@ -23,6 +24,7 @@ public:
     // EINVAL for a folder outside the root.
     bool watch(const QByteArray &folder) override;
     void unwatch(const QByteArray &folder) override;
+    void unwatchBelow(const QByteArray &folder) override;
 
     // How many watches this user may still add: the system's limit less those the user's
     // processes hold, as far as their descriptors can be read; -1 when the limit is unknown.

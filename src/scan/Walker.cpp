@@ -461,7 +461,8 @@ bool Walker::start()
             startWorkers(threads);
         }))
         return true;
-    startWorkers(threads);
+    // One folder alone is listed here: a thread started for it would cost more than its listing.
+    startWorkers(m_shallow ? 0 : threads);
     return true;
 }
 

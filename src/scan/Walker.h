@@ -43,7 +43,8 @@ public:
         // copy rather than finding the root again by its path. -1: the walk opens the path.
         int rootFd = -1;
         // Lists the root alone: its subfolders are recorded as the listing finds them, unlisted
-        // and not entered, so that a caller can tell what changed in one folder cheaply.
+        // and not entered, so that a caller can tell what changed in one folder cheaply. The
+        // calling thread lists it, before start() returns.
         bool shallow = false;
     };
 

@@ -9,6 +9,7 @@ namespace {
 
 constexpr const char *Usage =
     "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--export FILE] [--] ROOT\n"
+    "       quarnel-scan --follow [--threads N] [--disk-usage] [--] ROOT\n"
     "       quarnel-scan --import FILE [--disk-usage] [--summary] [--export FILE]\n"
     "       quarnel-scan --help\n"
     "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
@@ -24,6 +25,9 @@ constexpr const char *Usage =
     "               name ending in .gz or .zst is compressed with gzip or zstd\n"
     "  --import FILE  read a scan saved by quarnel-scan --export, ncdu -o or gdu -o (plain,\n"
     "               gzip or zstd) instead of walking, and print its lines as a walk would\n"
+    "  --follow     after the walk, follow ROOT's changes: after each burst of them, print\n"
+    "               one line per folder whose total changed (path, old total, new total),\n"
+    "               until interrupted\n"
     "  --help       print this help\n"
     "What cannot be read, or vanished or moved between its listing and its reading, is named\n"
     "on standard error and left out of the totals.\n"
@@ -51,6 +55,8 @@ Arguments ParseArguments(int argc, char **argv)
             std::exit(0);
         } else if (!optionsEnded && arg == "--summary") {
             args.summary = true;
+        } else if (!optionsEnded && arg == "--follow") {
+            args.follow = true;
         } else if (!optionsEnded && arg == "--disk-usage") {
             args.diskUsage = true;
         } else if (!optionsEnded && (arg == "--threads" || arg.starts_with("--threads="))) {
@@ -79,5 +85,9 @@ Arguments ParseArguments(int argc, char **argv)
     }
     if (args.root.isEmpty() == args.importFrom.isEmpty())
         Fail(args.root.isEmpty() ? "no ROOT given" : "--import reads no ROOT");
+    if (args.follow && !args.importFrom.isEmpty())
+        Fail("--follow walks a ROOT: it reads no --import");
+    if (args.follow && (!args.exportTo.isEmpty() || args.summary))
+        Fail("--follow prints changes: it takes no --export nor --summary");
     return args;
 }

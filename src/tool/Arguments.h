@@ -9,6 +9,7 @@ struct Arguments
     int threads = 0;
     bool summary = false;
     bool diskUsage = false;
+    bool follow = false;
     QByteArray exportTo;
     QByteArray importFrom;
 };

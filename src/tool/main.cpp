@@ -5,6 +5,7 @@
 #include "AddressSpace.h"
 #include "Arguments.h"
 #include "DriveScan.h"
+#include "Following.h"
 #include "Output.h"
 #include "ReportingScan.h"
 #include "SavedInput.h"
@@ -77,7 +78,8 @@ int Run(const Arguments &args)
     QByteArray rootPath = args.root;
     if (!rootPath.endsWith('/'))
         rootPath += '/';
-    DriveScan scan(rootPath);
+    const auto records = std::make_shared<DriveScan>(rootPath);
+    DriveScan &scan = *records;
     ReportingScan reporting(scan);
     Walker walker(rootPath, reporting, Walker::Options{args.threads});
     if (!walker.start()) {
@@ -91,6 +93,8 @@ int Run(const Arguments &args)
                      std::strerror(walker.error()));
         return 1;
     }
+    if (args.follow)
+        return Follow(records, args);
     const auto walked = std::chrono::steady_clock::now();
     const bool written = Output(scan, args);
     if (args.summary)

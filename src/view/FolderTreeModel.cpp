@@ -178,6 +178,28 @@ QModelIndex FolderTreeModel::indexOf(const QByteArray &folder)
     return indexOf(node);
 }
 
+void FolderTreeModel::relist(const QByteArray &folder)
+{
+    const QByteArray top = root();
+    if (top.isEmpty() || !folder.startsWith(top))
+        return;
+    Node *node = m_top->children.front().get();
+    for (const QByteArray &name : folder.mid(top.size()).split('/')) {
+        if (name.isEmpty())
+            continue;
+        const auto found = std::find_if(node->children.begin(), node->children.end(),
+                                        [&](const auto &child) { return child->name == name; });
+        if (found == node->children.end())
+            return; // not in the model: listed when the view asks for it
+        node = found->get();
+    }
+    if (node->state != Node::State::Listed)
+        return;
+    node->state = Node::State::Unlisted;
+    node->mayHaveChildren = true;
+    fetchMore(indexOf(node));
+}
+
 QByteArray FolderTreeModel::pathOf(const QModelIndex &index) const
 {
     QByteArray path;

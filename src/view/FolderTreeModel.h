@@ -43,6 +43,9 @@ public:
     // Invalid for a path outside the root. The caller checks that the folder exists.
     QModelIndex indexOf(const QByteArray &folder);
     QByteArray pathOf(const QModelIndex &index) const;
+    // The folder's subfolders changed on the disk: a folder listed already is listed again, its
+    // items kept where they stay, so that what is expanded and selected stays so.
+    void relist(const QByteArray &folder);
 
     // True while a listing asked for has not come back or not all of its folders are in.
     bool isListing() const { return m_pending > 0 || !m_arrivals.empty(); }

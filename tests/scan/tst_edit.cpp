@@ -37,39 +37,6 @@ bool WalkBound(const QByteArray &root, DriveScan &scan)
     return walked;
 }
 
-// What the records say could not be read, with the root's total; which name of each hard-linked
-// file counts; each folder's subfolders in walk order. In an order of its own.
-QByteArrayList Records(const DriveScan &scan)
-{
-    const auto relative = [&](WalkSink::FolderId folder) {
-        return scan.pathOf(folder).sliced(scan.rootPath().size());
-    };
-    QByteArrayList lines{"total " + QByteArray::number(scan.totalSize()),
-                         "counts " + QByteArray::number(scan.unreadFolders()) + ' ' +
-                             QByteArray::number(scan.unreadFiles())};
-    for (const FolderNote &n : scan.folderNotes())
-        lines.append("note " + relative(n.folder) + n.name + ' ' + QByteArray::number(n.kind) +
-                     ' ' + QByteArray::number(n.error));
-    for (const QByteArray &line : scan.unreadSample())
-        lines.append("sample " + line);
-    // A file left with one name may keep its entry, and the link count it had when read.
-    const std::vector<HardLink> links = scan.hardLinks();
-    for (const HardLink &l : links)
-        if (std::ranges::count_if(links, [&](const HardLink &o) { return o.sameFile(l); }) > 1)
-            lines.append("link " + relative(l.folder) + ' ' + QByteArray::number(l.position) +
-                         (l.counted ? " counted" : ""));
-    for (auto folder = WalkSink::FolderId(0); folder < quint32(scan.count()); ++folder) {
-        if (scan.isRemoved(folder))
-            continue;
-        QByteArray line = "in " + relative(folder) + ':';
-        for (const WalkSink::FolderId sub : scan.subfoldersOf(folder))
-            line += ' ' + scan.nameOf(sub).toByteArray();
-        lines.append(line);
-    }
-    std::ranges::sort(lines);
-    return lines;
-}
-
 } // namespace
 
 // Records edited after a change on the disk equal a fresh walk of the changed tree, down to what
@@ -208,7 +175,7 @@ void TestEdit::matchesFreshWalk()
     }
     DriveScan fresh(root);
     QVERIFY(WalkBound(root, fresh));
-    QCOMPARE(Records(scan), Records(fresh));
+    QCOMPARE(RecordLines(scan), RecordLines(fresh));
     // The oracle reads everything; where the walk could not, the fresh walk is the reference.
     if (fresh.unreadFolders() == 0)
         Verify(scan, Oracle(root));

@@ -107,3 +107,36 @@ void Verify(const DriveScan &scan, const Expectation &expected)
     }
     QCOMPARE(live, expected.size());
 }
+
+// What the records say could not be read, with the root's total; which name of each hard-linked
+// file counts; each folder's subfolders in walk order. In an order of its own.
+QByteArrayList RecordLines(const DriveScan &scan)
+{
+    const auto relative = [&](WalkSink::FolderId folder) {
+        return scan.pathOf(folder).sliced(scan.rootPath().size());
+    };
+    QByteArrayList lines{"total " + QByteArray::number(scan.totalSize()),
+                         "counts " + QByteArray::number(scan.unreadFolders()) + ' ' +
+                             QByteArray::number(scan.unreadFiles())};
+    for (const FolderNote &n : scan.folderNotes())
+        lines.append("note " + relative(n.folder) + n.name + ' ' + QByteArray::number(n.kind) +
+                     ' ' + QByteArray::number(n.error));
+    for (const QByteArray &line : scan.unreadSample())
+        lines.append("sample " + line);
+    // A file left with one name may keep its entry, and the link count it had when read.
+    const std::vector<HardLink> links = scan.hardLinks();
+    for (const HardLink &l : links)
+        if (std::ranges::count_if(links, [&](const HardLink &o) { return o.sameFile(l); }) > 1)
+            lines.append("link " + relative(l.folder) + ' ' + QByteArray::number(l.position) +
+                         (l.counted ? " counted" : ""));
+    for (auto folder = WalkSink::FolderId(0); folder < quint32(scan.count()); ++folder) {
+        if (scan.isRemoved(folder))
+            continue;
+        QByteArray line = "in " + relative(folder) + ':';
+        for (const WalkSink::FolderId sub : scan.subfoldersOf(folder))
+            line += ' ' + scan.nameOf(sub).toByteArray();
+        lines.append(line);
+    }
+    std::ranges::sort(lines);
+    return lines;
+}

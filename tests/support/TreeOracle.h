@@ -34,3 +34,8 @@ Expectation Oracle(const QByteArray &root);
 // The records (those not removed) are the oracle's, each found by its path and made after its
 // parent's.
 void Verify(const DriveScan &scan, const Expectation &expected);
+
+// What the records say could not be read, with the root's total; which name of each hard-linked
+// file counts; each folder's subfolders in walk order. In an order of its own, for two scans of
+// one tree to be compared line by line.
+QByteArrayList RecordLines(const DriveScan &scan);

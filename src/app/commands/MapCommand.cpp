@@ -40,6 +40,7 @@ MapCommand::MapCommand(WorkArea *workArea, ScanController *scans, QAction *toggl
     connect(workArea->folderTree(), &FolderTreeView::selectedFolderChanged, this,
             &MapCommand::follow);
     connect(scans, &ScanController::listOutdated, this, &MapCommand::follow);
+    connect(scans, &ScanController::recordsFollowed, this, &MapCommand::follow);
     connect(scans, &ScanController::phaseChanged, this, [this] {
         if (m_scans->isScanning()) {
             m_walkClock.start();

@@ -277,14 +277,19 @@ void ScanController::endWork(ScanPhase phase)
 
 void ScanController::followEdit()
 {
+    // What a trash, a deletion or a walk of a folder changed on the volume shows at once.
+    followLive();
+    m_workArea->folderTree()->reload();
+    refillList();
+    showFolderCount();
+}
+
+void ScanController::followLive()
+{
     if (const FolderRecord record = m_folders.find(shownDrive().root()); !record.isNull()) {
         m_diskSize = record.size();
         m_diskAllocated = record.allocated();
     }
-    m_workArea->folderTree()->reload();
-    refillList();
-    showFolderCount();
-    // What a trash, a deletion or a walk of a folder changed on the volume shows at once.
     showDiskSpace(shownDrive());
 }
 

@@ -50,6 +50,7 @@ public:
         return m_measure == SizeMeasure::OnDisk ? m_diskAllocated : m_diskSize;
     }
     void setSizeMeasure(SizeMeasure measure) { m_measure = measure; }
+    SizeMeasure sizeMeasure() const { return m_measure; }
     bool isScanning() const { return m_scanning; }
     ScanPhase phase() const { return m_phase; }
     // The listed drive whose root the tree shows, or one named by that root's path.
@@ -93,6 +94,8 @@ public:
     // The folders recorded in the status bar, with how many folders or files could not be read
     // and, in the panel's tooltip, which.
     void showFolderCount();
+    // The live view changed the records of the volume shown: its totals and free space follow.
+    void followLive();
     // The user has moved on: the note that sizes far exceed the volume's use has been seen.
     void forgetAboveUsed() { m_aboveUsed.clear(); }
 
@@ -101,6 +104,8 @@ signals:
     void phaseChanged();
     // The records behind the selected folder may have changed: the list is to be filled again.
     void listOutdated();
+    // The live view changed the records: the views other than the list follow.
+    void recordsFollowed();
     // Records are about to be removed: whatever reads them stops.
     void recordsGoing();
     // A drive was added to the list, at this index: its commands are to be made.

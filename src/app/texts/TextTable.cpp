@@ -219,6 +219,15 @@ constexpr Entry Texts[] = {
     {1183, "Dont %s disparus ou déplacés pendant le scan : un nouveau scan les retrouve."},
     {1184, "%s d'entre eux ont disparu ou changé de place pendant le scan : un nouveau scan les "
            "compte."},
+    {1185, "En direct"},
+    {1186, "En direct : %s depuis le scan"},
+    {1187, "Suivi en direct impossible : %s"},
+    {1188, "ce système de fichiers ne signale pas les changements faits ailleurs"},
+    {1189, "plus de dossiers que le système ne permet d'en surveiller "
+           "(fs.inotify.max_user_watches)"},
+    {1190, "Suivi en direct interrompu : %s"},
+    {1191, "Les changements du volume s'affichent d'eux-mêmes, sans nouveau scan. « Actualiser "
+           "ce dossier » reste possible."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -166,6 +166,14 @@ enum class TextId : quint16 {
     MapUnread = 1178,
     UnreadVanished = 1183, // among the unread, those that went while the walk ran
     ReportVanished = 1184, // likewise, in the report's row of what was unread
+    // The view that follows the volume's changes.
+    LiveOn = 1185,
+    LiveChange = 1186, // the volume's net change since the walk
+    LiveImpossible = 1187,
+    LiveNoEvents = 1188,
+    LiveTooManyFolders = 1189,
+    LiveEnded = 1190,
+    LiveToolTip = 1191,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

@@ -45,6 +45,10 @@ MainStatusBar::MainStatusBar(QWidget *parent)
         addPermanentWidget(panel, i == 0 ? 1 : 0);
         m_panels[i] = panel;
     }
+    m_live = new StatusPanel(this);
+    m_live->setObjectName(QStringLiteral("panelLive"));
+    m_live->hide();
+    insertPermanentWidget(1, m_live);
     m_clock->setInterval(1000);
     connect(m_clock, &QTimer::timeout, this, &MainStatusBar::showClock);
     m_clock->start();
@@ -69,6 +73,19 @@ void MainStatusBar::setPanelToolTip(int panel, const QString &text)
 {
     if (panel >= 1 && panel <= PanelCount)
         m_panels[panel - 1]->setToolTip(text);
+}
+
+void MainStatusBar::setLiveText(const QString &text, const QString &toolTip)
+{
+    m_live->setText(text);
+    m_live->setToolTip(toolTip);
+    m_live->setVisible(!text.isEmpty());
+    sharePanelWidths();
+}
+
+QString MainStatusBar::liveText() const
+{
+    return m_live->text();
 }
 
 QString MainStatusBar::panelText(int panel) const
@@ -96,8 +113,17 @@ void MainStatusBar::sharePanelWidths()
             wanted += m_panels[panel]->sizeHint().width();
         }
     }
+    // The live view's sign comes after them: it shows whole where there is room, and yields first.
+    const bool live = m_live->isVisible();
+    if (live)
+        room += m_live->width();
     const int least = std::min(first->sizeHint().width(), FirstPanelLeast);
     const int left = std::clamp(room - least, 0, wanted);
+    if (live) {
+        const int share = std::clamp(room - least - left, 0, m_live->sizeHint().width());
+        m_live->setMinimumWidth(share);
+        m_live->setMaximumWidth(share);
+    }
     for (const int panel : {1, 2}) {
         const int share = left == wanted
                               ? m_panels[panel]->sizeHint().width()

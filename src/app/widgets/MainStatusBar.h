@@ -22,6 +22,9 @@ public:
     void setPanelText(int panel, const QString &text);
     QString panelText(int panel) const;
     void setPanelToolTip(int panel, const QString &text);
+    // Whether the view follows the volume's changes, beside the first panel; hidden when empty.
+    void setLiveText(const QString &text, const QString &toolTip);
+    QString liveText() const;
 
 protected:
     bool event(QEvent *event) override;
@@ -32,4 +35,5 @@ private:
 
     std::array<QLabel *, PanelCount> m_panels{}; // owned by the bar through Qt's parenting
     QTimer *m_clock = nullptr;
+    QLabel *m_live = nullptr;
 };

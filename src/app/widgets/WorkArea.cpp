@@ -21,10 +21,12 @@
 #include <QCursor>
 #include <QFile>
 #include <QHeaderView>
+#include <QItemSelection>
 #include <QKeyEvent>
 #include <QMainWindow>
 #include <QMenuBar>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QTreeView>
@@ -202,16 +204,64 @@ bool WorkArea::FillDirView(const FolderCollection &folders, PercentBase base, qu
         readAside(folders, folder, m_listModel->readOptions(base, diskSize));
         return true;
     }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
+    // Filled again as the disk changed, the list does not make the pointer wait.
+    if (!m_place)
+        QApplication::setOverrideCursor(Qt::WaitCursor);
     const bool filled = m_listModel->fill(folders, folder, base, diskSize);
     if (filled) {
         m_sort.refill();
         sortList();
     }
     m_listHasRows = filled && m_listModel->rowCount() > 0;
-    QApplication::restoreOverrideCursor();
+    if (!m_place)
+        QApplication::restoreOverrideCursor();
+    restorePlace();
     emit listFilled(filled);
     return filled;
+}
+
+void WorkArea::refillInPlace(const FolderCollection &folders, PercentBase base, quint64 diskSize)
+{
+    const auto key = [](const QModelIndex &index) {
+        const QByteArray name =
+            index.siblingAtColumn(DirListModel::Name).data(DirListModel::KeyRole).toByteArray();
+        return index.data(DirListModel::IsFolderRole).toBool() ? name + '/' : name;
+    };
+    Place place;
+    for (const QModelIndex &index : m_listView->selectionModel()->selectedRows())
+        place.selected.insert(key(index));
+    if (m_listView->currentIndex().isValid())
+        place.current = key(m_listView->currentIndex());
+    place.scroll = m_listView->verticalScrollBar()->value();
+    place.folder = m_folderTree->selectedfolder();
+    m_place = std::move(place);
+    FillDirView(folders, base, diskSize);
+}
+
+void WorkArea::restorePlace()
+{
+    if (!m_place)
+        return;
+    const Place place = *std::exchange(m_place, std::nullopt);
+    if (place.folder != m_folderTree->selectedfolder())
+        return;
+    QItemSelection selection;
+    QModelIndex current;
+    for (int row = 0; row < m_listModel->rowCount(); ++row) {
+        const QModelIndex index = m_listModel->index(row, DirListModel::Name);
+        QByteArray name = index.data(DirListModel::KeyRole).toByteArray();
+        if (index.data(DirListModel::IsFolderRole).toBool())
+            name += '/';
+        if (place.selected.contains(name))
+            selection.select(index, index.siblingAtColumn(m_listModel->columnCount() - 1));
+        if (name == place.current)
+            current = index;
+    }
+    QItemSelectionModel *selected = m_listView->selectionModel();
+    if (current.isValid())
+        selected->setCurrentIndex(current, QItemSelectionModel::NoUpdate);
+    selected->select(selection, QItemSelectionModel::ClearAndSelect);
+    m_listView->verticalScrollBar()->setValue(place.scroll);
 }
 
 // The list empties at once and shows the folder in its sort once read; the rows are ordered on
@@ -248,6 +298,7 @@ void WorkArea::showRead(std::shared_ptr<ListRows> rows)
     m_listHasRows = filled && m_listModel->rowCount() > 0;
     if (!m_fileToSelect.isEmpty())
         selectRow(std::exchange(m_fileToSelect, QByteArray()));
+    restorePlace();
     emit listFilled(filled);
 }
 

@@ -5,8 +5,12 @@
 #include "ListSort.h"
 #include "TwipsScale.h"
 
+#include <QByteArray>
 #include <QPoint>
+#include <QSet>
 #include <QWidget>
+
+#include <optional>
 
 class FolderCollection;
 class FolderTreeView;
@@ -43,6 +47,9 @@ public:
     // has no record. A large folder is read and sorted on another thread, and the list shows it
     // once done, while the window answers; listFilled() says when the list is filled, either way.
     bool FillDirView(const FolderCollection &folders, PercentBase base, quint64 diskSize);
+    // The same, as the records behind the list changed under the user's eyes: the rows selected
+    // stay selected, the current one current, and the list scrolled where it was.
+    void refillInPlace(const FolderCollection &folders, PercentBase base, quint64 diskSize);
     // Whether large folders may be read on another thread: not while a walk or an edit changes
     // the records. Turning it off waits for a reading under way.
     void setReadAside(bool allowed);
@@ -108,6 +115,16 @@ private:
     QPoint m_drag; // the screen cursor when the splitter last moved
     bool m_readAside = true;
     QByteArray m_fileToSelect; // once the folder being read aside is shown
+    // Where the list stood before a refill in place, until the list is filled again.
+    struct Place
+    {
+        QSet<QByteArray> selected; // keys, a folder's ending with "/"
+        QByteArray current;
+        int scroll = 0;
+        QByteArray folder;
+    };
+    std::optional<Place> m_place;
+    void restorePlace();
     // Declared last, so that it goes first: a reading under way reads the records.
     BackgroundJob<std::shared_ptr<ListRows>> m_reading{
         [this](std::shared_ptr<ListRows> rows) { showRead(std::move(rows)); }};

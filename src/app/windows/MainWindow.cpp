@@ -13,6 +13,7 @@
 #include "ItemMenu.h"
 #include "KindsCommand.h"
 #include "LayoutSettings.h"
+#include "LiveCommand.h"
 #include "MainStatusBar.h"
 #include "MainToolBar.h"
 #include "MapCommand.h"
@@ -71,6 +72,12 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_biggest = new BiggestCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_report = new ReportCommand(m_scans, m_settings, m_pixelTwips, this);
     m_kinds = new KindsCommand(m_workArea, m_scans, settings, m_pixelTwips, this);
+    m_live = new LiveCommand(m_scans, m_workArea, m_statusBar, this);
+    connect(m_live, &LiveCommand::listChanged, this, [this] {
+        m_workArea->refillInPlace(m_scans->folders(), m_percentBase, m_scans->diskSize());
+    });
+    // The views that take longer to follow the disk do, once a second at most.
+    connect(m_live, &LiveCommand::recordsChanged, m_scans, &ScanController::recordsFollowed);
     m_search = new SearchCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_measureViews = std::make_unique<SizeMeasureViews>(SizeMeasureViews::Views{
         listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds, m_search});

@@ -23,6 +23,7 @@ class LayoutSettings;
 class MainStatusBar;
 class MainToolBar;
 class KindsCommand;
+class LiveCommand;
 class SavedScanCommand;
 class ScanComparison;
 class MapCommand;
@@ -113,6 +114,7 @@ private:
     BiggestCommand *m_biggest = nullptr;
     ReportCommand *m_report = nullptr;
     KindsCommand *m_kinds = nullptr;
+    LiveCommand *m_live = nullptr;
     SavedScanCommand *m_saved = nullptr;
     SearchCommand *m_search = nullptr;
     std::shared_ptr<const ScanComparison> m_earlier; // the scan the shown volume is compared with

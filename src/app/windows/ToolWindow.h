@@ -87,6 +87,8 @@ private:
         QObject::connect(m_scans, &ScanController::recordsGoing, m_window, &Window::dropRecords);
         QObject::connect(m_scans, &ScanController::listOutdated, m_command,
                          [this] { followIfShown(); });
+        QObject::connect(m_scans, &ScanController::recordsFollowed, m_command,
+                         [this] { followIfShown(); });
     }
 
     QObject *m_command;

@@ -1,0 +1,160 @@
+#include "LiveCommand.h"
+
+#include "BackgroundPool.h"
+#include "FolderTreeModel.h"
+#include "FolderTreeView.h"
+#include "FormatText.h"
+#include "Formatting.h"
+#include "MainStatusBar.h"
+#include "ScanController.h"
+#include "SystemErrorText.h"
+#include "TextTable.h"
+#include "WorkArea.h"
+
+#include <QFutureWatcher>
+#include <QTimer>
+
+#include <cerrno>
+
+namespace {
+
+QString Why(int error)
+{
+    switch (error) {
+    case EREMOTE:
+        return Text(TextId::LiveNoEvents);
+    case ENOSPC:
+        return Text(TextId::LiveTooManyFolders);
+    default:
+        return SystemErrorText(error);
+    }
+}
+
+} // namespace
+
+LiveCommand::LiveCommand(ScanController *scans, WorkArea *workArea, MainStatusBar *statusBar,
+                         QObject *parent)
+    : QObject(parent)
+    , m_scans(scans)
+    , m_workArea(workArea)
+    , m_statusBar(statusBar)
+    , m_slow(new QTimer(this))
+{
+    m_slow->setSingleShot(true);
+    m_slow->setInterval(1000);
+    connect(m_slow, &QTimer::timeout, this, &LiveCommand::recordsChanged);
+    connect(scans, &ScanController::scanEnded, this, &LiveCommand::followShown);
+    connect(scans, &ScanController::recordsGoing, this, &LiveCommand::stop);
+    connect(scans, &ScanController::phaseChanged, this, [this] {
+        const ScanPhase phase = m_scans->phase();
+        if (phase == ScanPhase::ScanningDrive || phase == ScanPhase::Rescanning)
+            stop();
+    });
+}
+
+LiveCommand::~LiveCommand()
+{
+    stop();
+}
+
+// A volume walked whole and shown is followed from then on; a saved scan's records, or a walk
+// stopped short, are not.
+void LiveCommand::followShown()
+{
+    if (m_scans->phase() != ScanPhase::Scanned)
+        return;
+    const Volume shown = m_scans->shownDrive();
+    std::shared_ptr<DriveScan> scan = m_scans->folders().scanHolding(shown.root());
+    if (!scan || scan->device() == 0 || scan->rootPath() != shown.root()) {
+        stop();
+        return;
+    }
+    if (m_follower && m_follower->scan() == scan)
+        return;
+    stop();
+    m_walkSize = scan->sizeOf(0);
+    m_walkAllocated = scan->allocatedOf(0);
+    auto follower = std::make_shared<LiveFollower>(scan);
+    m_follower = follower;
+    // Handed to the window's thread; dropped if this command goes first.
+    follower->setBatchHandler([this](const LiveFollower::Batch &batch) {
+        QMetaObject::invokeMethod(this, [this, batch] { takeBatch(batch); }, Qt::QueuedConnection);
+    });
+    std::weak_ptr<LiveFollower> weak = follower;
+    follower->setEndHandler([this, weak](int error) {
+        QMetaObject::invokeMethod(
+            this, [this, weak, error] { ended(weak.lock(), error); }, Qt::QueuedConnection);
+    });
+    // A watch per folder can take a while to set: not on the window's thread.
+    auto *watcher = new QFutureWatcher<bool>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, follower] {
+        started(follower, watcher->result());
+        watcher->deleteLater();
+    });
+    watcher->setFuture(BackgroundPool::submit([follower] { return follower->start(); }));
+}
+
+void LiveCommand::stop()
+{
+    if (!m_follower)
+        return;
+    m_follower->stop();
+    m_follower.reset();
+    m_statusBar->setLiveText({}, {});
+}
+
+void LiveCommand::started(const std::shared_ptr<LiveFollower> &follower, bool following)
+{
+    if (follower != m_follower)
+        return;
+    if (following) {
+        showChange();
+        return;
+    }
+    m_statusBar->setLiveText(FormatText(Text(TextId::LiveImpossible), Why(follower->error())),
+                             {});
+    m_follower->stop();
+}
+
+void LiveCommand::ended(const std::shared_ptr<LiveFollower> &follower, int error)
+{
+    if (!follower || follower != m_follower)
+        return;
+    m_statusBar->setLiveText(FormatText(Text(TextId::LiveEnded), Why(error)), {});
+}
+
+void LiveCommand::takeBatch(const LiveFollower::Batch &batch)
+{
+    if (!m_follower || m_scans->isScanning())
+        return;
+    FolderTreeModel *tree = m_workArea->folderTree()->model();
+    for (const QByteArray &folder : batch.listed)
+        tree->relist(folder);
+    m_scans->followLive();
+    // The list shows the selected folder's entries with their totals: any change at or below it.
+    QByteArray shown = m_workArea->folderTree()->selectedfolder();
+    if (!shown.endsWith('/'))
+        shown += '/';
+    const auto below = [&](const QByteArray &path) { return path.startsWith(shown); };
+    if (batch.overflow || std::any_of(batch.listed.begin(), batch.listed.end(), below) ||
+        std::any_of(batch.totals.begin(), batch.totals.end(),
+                    [&](const LiveFollower::FolderChange &c) { return below(c.path); }))
+        emit listChanged();
+    showChange();
+    if (!m_slow->isActive())
+        m_slow->start();
+}
+
+void LiveCommand::showChange()
+{
+    const FolderRecord root = m_scans->folders().find(m_follower->scan()->rootPath());
+    const bool onDisk = m_scans->sizeMeasure() == SizeMeasure::OnDisk;
+    const quint64 now = root.isNull() ? 0 : onDisk ? root.allocated() : root.size();
+    const quint64 then = onDisk ? m_walkAllocated : m_walkSize;
+    const QString change = now == then ? QString()
+                           : now > then ? u'+' + MegabyteText(now - then)
+                                        : QChar(0x2212) + MegabyteText(then - now);
+    m_statusBar->setLiveText(change.isEmpty() ? Text(TextId::LiveOn)
+                                              : FormatText(Text(TextId::LiveChange), change),
+                             Text(TextId::LiveToolTip));
+}

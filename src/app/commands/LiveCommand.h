@@ -1,0 +1,48 @@
+#pragma once
+
+#include "LiveFollower.h"
+
+#include <QObject>
+
+#include <memory>
+
+class MainStatusBar;
+class QTimer;
+class ScanController;
+class WorkArea;
+
+// Keeps the window live: once a volume's walk is complete, its changes are followed and shown as
+// they come, in the tree, the list, the totals and the free space, without a new walk and with
+// what the user expanded, selected and scrolled to kept. The status bar says that the view is
+// live and how much the volume changed since the walk, or why it cannot be.
+class LiveCommand : public QObject
+{
+    Q_OBJECT
+public:
+    LiveCommand(ScanController *scans, WorkArea *workArea, MainStatusBar *statusBar,
+                QObject *parent = nullptr);
+    ~LiveCommand() override;
+
+    // The shown list's records changed on the disk: it is to be filled again in place.
+signals:
+    void listChanged();
+    // The records changed on the disk; said at most once a second, for the views that take
+    // longer to follow (the map, the tool windows).
+    void recordsChanged();
+
+private:
+    void followShown();
+    void stop();
+    void started(const std::shared_ptr<LiveFollower> &follower, bool following);
+    void takeBatch(const LiveFollower::Batch &batch);
+    void ended(const std::shared_ptr<LiveFollower> &follower, int error);
+    void showChange();
+
+    ScanController *m_scans;
+    WorkArea *m_workArea;
+    MainStatusBar *m_statusBar;
+    std::shared_ptr<LiveFollower> m_follower;
+    quint64 m_walkSize = 0; // the volume's totals when following began
+    quint64 m_walkAllocated = 0;
+    QTimer *m_slow;
+};

@@ -1,0 +1,294 @@
+#include "LiveFollower.h"
+
+#include "ChangeSource.h"
+#include "FileSystem.h"
+#include "FolderRelist.h"
+#include "InotifySource.h"
+
+#include <QSet>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <map>
+
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+namespace {
+
+using FolderId = WalkSink::FolderId;
+
+// File systems whose changes made on another machine raise no event here.
+bool HearsOnlyLocalChanges(const QByteArray &path)
+{
+    struct statfs info
+    {
+    };
+    if (::statfs(path.constData(), &info) != 0)
+        return false;
+    switch (static_cast<unsigned long>(info.f_type)) {
+    case 0x6969:     // NFS
+    case 0xFF534D42: // CIFS
+    case 0xFE534D42: // SMB2
+    case 0x517B:     // SMB
+    case 0x01021997: // 9P
+    case 0x00C36400: // Ceph
+    case 0x65735546: // FUSE (sshfs and the like)
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+LiveFollower::LiveFollower(std::shared_ptr<DriveScan> scan, Options options)
+    : m_scan(std::move(scan))
+    , m_options(options)
+{}
+
+LiveFollower::LiveFollower(std::shared_ptr<DriveScan> scan, std::unique_ptr<ChangeSource> source,
+                           Options options)
+    : m_scan(std::move(scan))
+    , m_options(options)
+    , m_source(std::move(source))
+{}
+
+LiveFollower::~LiveFollower()
+{
+    stop();
+}
+
+void LiveFollower::setBatchHandler(std::function<void(const Batch &)> handler)
+{
+    m_batch = std::move(handler);
+}
+
+void LiveFollower::setEndHandler(std::function<void(int)> handler)
+{
+    m_ended = std::move(handler);
+}
+
+bool LiveFollower::start()
+{
+    const std::lock_guard hold(m_control);
+    if (m_stop.load())
+        return false;
+    if (!m_scan || m_scan->device() == 0) {
+        m_error = EINVAL;
+        return false;
+    }
+    if (HearsOnlyLocalChanges(m_scan->rootPath())) {
+        m_error = EREMOTE;
+        return false;
+    }
+    m_resolvedRoot = FileSystem::ResolvedPath(m_scan->rootPath());
+    if (m_resolvedRoot.isEmpty()) {
+        m_error = errno;
+        return false;
+    }
+    if (!m_resolvedRoot.endsWith('/'))
+        m_resolvedRoot += '/';
+    bool opened = false;
+    if (m_source) {
+        m_backend = m_source->watchesEachFolder() ? Backend::Inotify : Backend::Fanotify;
+        opened = !m_source->watchesEachFolder() || watchBelow(m_scan->rootPath());
+    } else {
+        opened = (m_options.only != Backend::Inotify && open(Backend::Fanotify)) ||
+                 (m_options.only != Backend::Fanotify && open(Backend::Inotify));
+    }
+    if (!opened)
+        return false;
+    m_wake = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    if (m_wake < 0) {
+        m_error = errno;
+        m_source.reset();
+        return false;
+    }
+    m_thread = std::thread([this] { run(); });
+    return true;
+}
+
+bool LiveFollower::open(Backend backend)
+{
+    int error = 0;
+    const QByteArray &root = m_scan->rootPath();
+    if (backend == Backend::Fanotify) {
+        m_source = ChangeSource::Fanotify(m_resolvedRoot, error);
+    } else {
+        // Every folder takes a watch, out of what the user's other programs left.
+        const qint64 folders = m_scan->count() - m_scan->removedCount();
+        if (folders > InotifySource::WatchesAvailable()) {
+            m_error = ENOSPC;
+            return false;
+        }
+        m_source = ChangeSource::Inotify(root, error);
+    }
+    if (!m_source) {
+        m_error = error;
+        return false;
+    }
+    m_backend = backend;
+    if (m_source->watchesEachFolder() && !watchBelow(root)) {
+        m_source.reset();
+        m_backend = Backend::None;
+        return false;
+    }
+    return true;
+}
+
+bool LiveFollower::watchBelow(const QByteArray &path)
+{
+    const qsizetype top = m_scan->indexOf(path);
+    if (top < 0)
+        return true;
+    for (FolderId folder : m_scan->foldersBelow(FolderId(top))) {
+        if (m_stop.load())
+            return false;
+        if (!m_source->watch(m_scan->pathOf(folder))) {
+            // Gone meanwhile, or unreadable since: its parent hears of it.
+            if (errno == ENOENT || errno == ENOTDIR || errno == EACCES)
+                continue;
+            m_error = errno;
+            return false;
+        }
+    }
+    return true;
+}
+
+void LiveFollower::stop()
+{
+    m_stop.store(true);
+    const std::lock_guard hold(m_control);
+    if (m_wake >= 0) {
+        const quint64 one = 1;
+        [[maybe_unused]] const ssize_t written = ::write(m_wake, &one, sizeof one);
+    }
+    if (m_thread.joinable())
+        m_thread.join();
+    if (m_wake >= 0) {
+        ::close(m_wake);
+        m_wake = -1;
+    }
+    m_source.reset();
+}
+
+void LiveFollower::run()
+{
+    using Clock = std::chrono::steady_clock;
+    ChangeSource::Changes pending;
+    Clock::time_point due;
+    bool waiting = false;
+    while (!m_stop.load()) {
+        int timeout = -1;
+        if (waiting) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
+            timeout = int(std::max<qint64>(0, left.count()));
+        }
+        pollfd fds[2] = {{m_source->fd(), POLLIN, 0}, {m_wake, POLLIN, 0}};
+        if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
+            break;
+        if (m_stop.load())
+            break;
+        if (fds[0].revents & POLLIN) {
+            m_source->readEvents(pending);
+            if (!waiting && (!pending.folders.isEmpty() || pending.overflow)) {
+                waiting = true;
+                due = Clock::now() + std::chrono::milliseconds(m_options.intervalMs);
+            }
+        }
+        if (waiting && Clock::now() >= due) {
+            QByteArrayList folders;
+            const QByteArray &root = m_scan->rootPath();
+            for (const QByteArray &folder : std::as_const(pending.folders))
+                folders.append(folder.startsWith(root) || !folder.startsWith(m_resolvedRoot)
+                                   ? folder
+                                   : root + folder.sliced(m_resolvedRoot.size()));
+            const bool overflow = pending.overflow;
+            pending = {};
+            waiting = false;
+            process(std::move(folders), overflow);
+        }
+    }
+}
+
+void LiveFollower::process(QByteArrayList folders, bool overflow)
+{
+    DriveScan &scan = *m_scan;
+    if (overflow) {
+        // Which folders changed is lost: every one is listed again.
+        folders.clear();
+        for (qsizetype i = 0; i < scan.count(); ++i)
+            if (!scan.isRemoved(FolderId(i)))
+                folders.append(scan.pathOf(FolderId(i)));
+    }
+    // Parents first: a new folder is walked whole as its parent is listed.
+    std::sort(folders.begin(), folders.end(), [](const QByteArray &a, const QByteArray &b) {
+        const qsizetype da = a.count('/'), db = b.count('/');
+        return da != db ? da < db : a < b;
+    });
+
+    // The totals before, of the folders listed, their subfolders and their ancestors.
+    std::map<QByteArray, CountedBytes> before;
+    const auto note = [&](FolderId folder) {
+        const QByteArray path = scan.pathOf(folder);
+        before.try_emplace(path, CountedBytes(scan.sizeOf(folder), scan.allocatedOf(folder)));
+    };
+    for (const QByteArray &path : std::as_const(folders)) {
+        const qsizetype index = scan.indexOf(path);
+        if (index < 0)
+            continue;
+        for (FolderId up = FolderId(index); up != WalkSink::NoFolder && !before.contains(scan.pathOf(up));
+             up = scan.parentOf(up))
+            note(up);
+        for (FolderId child : scan.subfoldersOf(FolderId(index)))
+            note(child);
+    }
+
+    Batch batch;
+    batch.overflow = overflow;
+    QSet<QByteArray> seen(folders.cbegin(), folders.cend());
+    for (qsizetype i = 0; i < folders.size() && !m_stop.load(); ++i) {
+        const QByteArray path = folders[i];
+        const FolderRelist::Result result = FolderRelist::Run(scan, path);
+        if (!result.changed)
+            continue;
+        batch.listed.append(path);
+        if (m_source->watchesEachFolder()) {
+            for (const QByteArray &gone : result.removed)
+                m_source->unwatchBelow(gone);
+            // Watched again: a folder that took the number of one gone lost its watch with it.
+            bool watching = m_source->watch(path) || errno == ENOENT || errno == EACCES;
+            for (const QByteArray &added : result.added)
+                watching = watching && watchBelow(added);
+            if (!watching) {
+                m_stop.store(true);
+                if (m_ended)
+                    m_ended(m_error ? m_error : errno);
+                return;
+            }
+        }
+        for (const QByteArray &added : result.added)
+            before.try_emplace(added, CountedBytes());
+        for (const QByteArray &stale : result.stale) {
+            if (!seen.contains(stale)) {
+                seen.insert(stale);
+                folders.append(stale);
+            }
+        }
+    }
+
+    for (const auto &[path, old] : before) {
+        const qsizetype index = scan.indexOf(path);
+        CountedBytes now;
+        if (index >= 0)
+            now = CountedBytes(scan.sizeOf(FolderId(index)), scan.allocatedOf(FolderId(index)));
+        if (now.size != old.size || now.allocated != old.allocated)
+            batch.totals.push_back({path, old.size, now.size, old.allocated, now.allocated});
+    }
+    if (m_batch && (!batch.listed.isEmpty() || overflow))
+        m_batch(batch);
+}

@@ -1,0 +1,249 @@
+#include "ChangeSource.h"
+#include "DriveScan.h"
+#include "LiveFollower.h"
+#include "TreeOracle.h"
+#include "Walker.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <atomic>
+#include <chrono>
+#include <map>
+#include <random>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/fsuid.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// One process's share of the churn: files made, grown, cut, removed, renamed and linked across
+// folders, folders made, removed, moved and made unreadable and readable again.
+void Churn(const QByteArray &root, unsigned seed, int operations)
+{
+    std::mt19937 random(seed);
+    const auto pick = [&](unsigned n) { return QByteArray::number(random() % n); };
+    const auto folder = [&] {
+        QByteArray path = root + 'd' + pick(5) + '/';
+        return random() % 3 == 0 ? path + 's' + pick(3) + '/' : path;
+    };
+    const auto name = [&](char kind) {
+        return folder() + kind + QByteArray::number(seed) + pick(30);
+    };
+    static const QByteArray bytes(8192, 'x');
+    for (int i = 0; i < operations; ++i) {
+        const QByteArray file = name('f');
+        // What each call says does not matter: many of them find nothing to act on.
+        const auto ignore = [](auto) {};
+        switch (random() % 11) {
+        case 0:
+        case 1:
+            if (const int fd = ::open(file.constData(), O_WRONLY | O_CREAT | O_APPEND, 0644);
+                fd >= 0) {
+                ignore(::write(fd, bytes.constData(), random() % 8192));
+                ::close(fd);
+            }
+            break;
+        case 2:
+            ignore(::truncate(file.constData(), random() % 100000));
+            break;
+        case 3:
+            ::unlink(file.constData());
+            break;
+        case 4:
+            ::rename(file.constData(), name('f').constData());
+            break;
+        case 5:
+            ignore(::link(file.constData(), name('l').constData()));
+            break;
+        case 6:
+            ::unlink(name('l').constData());
+            break;
+        case 7:
+            ::mkdir((folder() + 's' + pick(3)).constData(), 0755);
+            break;
+        case 8:
+            ::rmdir((folder() + 's' + pick(3)).constData());
+            break;
+        case 9:
+            ::rename((folder() + 's' + pick(3)).constData(),
+                     (folder() + 's' + pick(3)).constData());
+            break;
+        default:
+            ::chmod((folder() + 's' + pick(3)).constData(), random() % 2 ? 0 : 0755);
+            break;
+        }
+    }
+}
+
+// Each folder's totals in both measures, its files and entries, by path below the root.
+std::map<QByteArray, QByteArray> Totals(const DriveScan &scan)
+{
+    std::map<QByteArray, QByteArray> totals;
+    for (qsizetype i = 0; i < scan.count(); ++i) {
+        const auto folder = WalkSink::FolderId(i);
+        if (!scan.isRemoved(folder))
+            totals[scan.pathOf(folder).sliced(scan.rootPath().size())] =
+                QByteArray::number(scan.sizeOf(folder)) + ' ' +
+                QByteArray::number(scan.allocatedOf(folder)) + ' ' +
+                QByteArray::number(scan.fileCountOf(folder)) + ' ' +
+                QByteArray::number(scan.subfolderEntriesOf(folder));
+    }
+    return totals;
+}
+
+// The tree a churn starts from, walked; as nobody when `bound`, who stays the file-system user of
+// this thread (and of the walk's and the follower's threads, which take it from this one).
+std::shared_ptr<DriveScan> Walked(const QByteArray &root, bool bound = false)
+{
+    for (const char *spec : {"d0/a=5000", "d1/s0/b=70000", "d2/s1/", "d3/c=1", "d4/s2/e=3"})
+        Make(spec);
+    if (bound)
+        ::setfsuid(65534);
+    auto scan = std::make_shared<DriveScan>(root);
+    return Walk(root, *scan) ? scan : nullptr;
+}
+
+// Waits until the follower has been quiet for a while.
+void Settle(const std::atomic<qint64> &lastBatch)
+{
+    const auto now = [] { return std::chrono::steady_clock::now().time_since_epoch() / 1ms; };
+    const qint64 deadline = now() + 30000;
+    while (now() - lastBatch.load() < 1500 && now() < deadline)
+        std::this_thread::sleep_for(100ms);
+}
+
+// A source that has lost every event: only an overflow is reported.
+class LostEvents : public ChangeSource
+{
+public:
+    LostEvents() { QVERIFY(::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) == 0); }
+    ~LostEvents() override
+    {
+        ::close(m_pipe[0]);
+        ::close(m_pipe[1]);
+    }
+    void overflow() { [[maybe_unused]] const ssize_t n = ::write(m_pipe[1], "!", 1); }
+    int fd() const override { return m_pipe[0]; }
+    void readEvents(Changes &into) override
+    {
+        char byte;
+        while (::read(m_pipe[0], &byte, 1) == 1)
+            into.overflow = true;
+    }
+    bool watchesEachFolder() const override { return false; }
+    bool watch(const QByteArray &) override { return true; }
+    void unwatch(const QByteArray &) override {}
+    void unwatchBelow(const QByteArray &) override {}
+
+private:
+    int m_pipe[2] = {-1, -1};
+};
+
+} // namespace
+
+// The live records equal a fresh walk of the volume however it changed, followed either way.
+class TestFollow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void churn_data();
+    void churn();
+    void overflowListsEverything();
+};
+
+void TestFollow::churn_data()
+{
+    QTest::addColumn<int>("backend");
+    QTest::addColumn<bool>("bound"); // as a user whom permissions bind
+    QTest::newRow("fanotify") << int(LiveFollower::Backend::Fanotify) << false;
+    QTest::newRow("inotify") << int(LiveFollower::Backend::Inotify) << false;
+    QTest::newRow("inotify, bound") << int(LiveFollower::Backend::Inotify) << true;
+}
+
+void TestFollow::churn()
+{
+    QFETCH(int, backend);
+    QFETCH(bool, bound);
+    const auto way = LiveFollower::Backend(backend);
+    if (::geteuid() != 0 && (bound || way == LiveFollower::Backend::Fanotify))
+        QSKIP("needs root");
+    QTemporaryDir dir;
+    QVERIFY(::chmod(QFile::encodeName(dir.path()).constData(), 0755) == 0);
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const std::shared_ptr<DriveScan> scan = Walked(root, bound);
+    QVERIFY(scan);
+    LiveFollower follower(scan, {100, way});
+    std::atomic<qint64> lastBatch{0};
+    follower.setBatchHandler([&](const LiveFollower::Batch &) {
+        lastBatch = std::chrono::steady_clock::now().time_since_epoch() / 1ms;
+    });
+    if (!follower.start()) {
+        ::setfsuid(0);
+        if (follower.error() == EPERM || follower.error() == EINVAL)
+            QSKIP("this kernel or process cannot follow a file system so");
+        QFAIL(qPrintable(QString::number(follower.error())));
+    }
+    std::vector<pid_t> children;
+    for (unsigned seed = 1; seed <= 3; ++seed) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            Churn(root, seed, 700);
+            ::_exit(0);
+        }
+        children.push_back(child);
+    }
+    for (const pid_t child : children)
+        ::waitpid(child, nullptr, 0);
+    lastBatch = std::chrono::steady_clock::now().time_since_epoch() / 1ms;
+    Settle(lastBatch);
+    follower.stop();
+    DriveScan fresh(root);
+    const bool walked = Walk(root, fresh);
+    ::setfsuid(0);
+    QVERIFY(walked);
+    QCOMPARE(Totals(*scan), Totals(fresh));
+    QCOMPARE(RecordLines(*scan), RecordLines(fresh));
+    QProcess::execute(QStringLiteral("chmod"),
+                      {QStringLiteral("-R"), QStringLiteral("u+rwx"), dir.path()});
+}
+
+void TestFollow::overflowListsEverything()
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const std::shared_ptr<DriveScan> scan = Walked(root);
+    QVERIFY(scan);
+    auto source = std::make_unique<LostEvents>();
+    LostEvents *lost = source.get();
+    LiveFollower follower(scan, std::move(source), {50, LiveFollower::Backend::None});
+    std::atomic<int> batches{0};
+    follower.setBatchHandler([&](const LiveFollower::Batch &batch) {
+        QVERIFY(batch.overflow);
+        ++batches;
+    });
+    QVERIFY(follower.start());
+    Churn(root, 7, 300);
+    lost->overflow();
+    for (int i = 0; i < 100 && batches == 0; ++i)
+        std::this_thread::sleep_for(50ms);
+    follower.stop();
+    QCOMPARE(batches.load(), 1);
+    DriveScan fresh(root);
+    QVERIFY(Walk(root, fresh));
+    QCOMPARE(Totals(*scan), Totals(fresh));
+    QCOMPARE(RecordLines(*scan), RecordLines(fresh));
+}
+
+QTEST_GUILESS_MAIN(TestFollow)
+#include "tst_follow.moc"
