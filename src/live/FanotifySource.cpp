@@ -87,6 +87,12 @@ std::unique_ptr<FanotifySource> FanotifySource::Open(const QByteArray &root, int
         error = errno;
         return nullptr;
     }
+    // And then to paths: through /proc, which must be there, and the same the caller names.
+    const QByteArray path = PathOf(back.get());
+    if (path != root) {
+        error = path.isEmpty() ? ENOENT : EXDEV;
+        return nullptr;
+    }
     error = 0;
     return std::unique_ptr<FanotifySource>(
         new FanotifySource(std::move(group), std::move(mount), root));

@@ -86,7 +86,9 @@ bool InotifySource::watch(const QByteArray &folder)
         errno = EINVAL;
         return false;
     }
-    const int watch = ::inotify_add_watch(m_fd.get(), folder.constData(), WatchMask);
+    // A final "/" would have a link there followed, whatever IN_DONT_FOLLOW says.
+    const QByteArray path = folder.size() > 1 && folder.endsWith('/') ? folder.chopped(1) : folder;
+    const int watch = ::inotify_add_watch(m_fd.get(), path.constData(), WatchMask);
     if (watch < 0)
         return false;
     // The kernel gives a folder already watched the watch it has: the folder was moved here.
