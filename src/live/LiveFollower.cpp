@@ -140,7 +140,7 @@ bool LiveFollower::open(Backend backend)
     return true;
 }
 
-bool LiveFollower::watchBelow(const QByteArray &path)
+bool LiveFollower::watchBelow(const QByteArray &path, QByteArrayList *watched)
 {
     const qsizetype top = m_scan->indexOf(path);
     if (top < 0)
@@ -148,7 +148,10 @@ bool LiveFollower::watchBelow(const QByteArray &path)
     for (FolderId folder : m_scan->foldersBelow(FolderId(top))) {
         if (m_stop.load())
             return false;
-        if (!m_source->watch(m_scan->pathOf(folder))) {
+        const QByteArray folderPath = m_scan->pathOf(folder);
+        if (watched)
+            watched->append(folderPath);
+        if (!m_source->watch(folderPath)) {
             // Gone meanwhile, or unreadable since: its parent hears of it.
             if (errno == ENOENT || errno == ENOTDIR || errno == EACCES)
                 continue;
@@ -176,16 +179,34 @@ void LiveFollower::stop()
     m_source.reset();
 }
 
+QSet<QByteArray> LiveFollower::changedSinceWalk() const
+{
+    QSet<QByteArray> changed;
+    FileStatus status;
+    for (qsizetype i = 0; i < m_scan->count() && !m_stop.load(); ++i) {
+        const auto folder = FolderId(i);
+        if (m_scan->isRemoved(folder))
+            continue;
+        const QByteArray path = m_scan->pathOf(folder);
+        if (!FileSystem::StatusOfPath(path, status, FileSystem::FollowLink::No) ||
+            status.modified != m_scan->dateOf(folder))
+            changed.insert(path);
+    }
+    return changed;
+}
+
 void LiveFollower::run()
 {
     using Clock = std::chrono::steady_clock;
     ChangeSource::Changes pending;
-    Clock::time_point due;
-    bool waiting = false;
+    pending.folders = changedSinceWalk();
+    Clock::time_point due = Clock::now();
+    bool waiting = !pending.folders.isEmpty();
     while (!m_stop.load()) {
         int timeout = -1;
         if (waiting) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(due - Clock::now());
             timeout = int(std::max<qint64>(0, left.count()));
         }
         pollfd fds[2] = {{m_source->fd(), POLLIN, 0}, {m_wake, POLLIN, 0}};
@@ -241,8 +262,8 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
         const qsizetype index = scan.indexOf(path);
         if (index < 0)
             continue;
-        for (FolderId up = FolderId(index); up != WalkSink::NoFolder && !before.contains(scan.pathOf(up));
-             up = scan.parentOf(up))
+        for (FolderId up = FolderId(index);
+             up != WalkSink::NoFolder && !before.contains(scan.pathOf(up)); up = scan.parentOf(up))
             note(up);
         for (FolderId child : scan.subfoldersOf(FolderId(index)))
             note(child);
@@ -262,8 +283,17 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
                 m_source->unwatchBelow(gone);
             // Watched again: a folder that took the number of one gone lost its watch with it.
             bool watching = m_source->watch(path) || errno == ENOENT || errno == EACCES;
+            // A folder walked before its watch was placed is listed again after: what changed
+            // in between is seen.
+            QByteArrayList watched;
             for (const QByteArray &added : result.added)
-                watching = watching && watchBelow(added);
+                watching = watching && watchBelow(added, &watched);
+            for (const QByteArray &folder : std::as_const(watched)) {
+                if (!seen.contains(folder)) {
+                    seen.insert(folder);
+                    folders.append(folder);
+                }
+            }
             if (!watching) {
                 m_stop.store(true);
                 if (m_ended)

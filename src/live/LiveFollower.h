@@ -4,11 +4,12 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QSet>
 
 #include <atomic>
-#include <mutex>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -72,7 +73,11 @@ public:
 
 private:
     bool open(Backend backend);
-    bool watchBelow(const QByteArray &path);
+    // Watches the folder and those below it; `watched` gets their paths.
+    bool watchBelow(const QByteArray &path, QByteArrayList *watched = nullptr);
+    // The folders whose date moved since they were recorded: changed while the walk ran, before
+    // anything listened.
+    QSet<QByteArray> changedSinceWalk() const;
     void run();
     void process(QByteArrayList folders, bool overflow);
 
@@ -83,7 +88,7 @@ private:
     std::unique_ptr<ChangeSource> m_source;
     Backend m_backend = Backend::None;
     int m_error = 0;
-    int m_wake = -1; // an eventfd that stop() writes to
+    int m_wake = -1;      // an eventfd that stop() writes to
     std::mutex m_control; // start() and stop() from two threads: a stop waits for the start
     std::atomic<bool> m_stop{false};
     std::thread m_thread;

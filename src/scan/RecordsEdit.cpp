@@ -281,7 +281,10 @@ CountedBytes RecordsEdit::dropLinks(std::vector<HardLink> &links,
                 if (!gone(*it) && (next == end || walksBefore(*it, *next)))
                     next = it;
             if (next != end) {
-                m_scan.moveBytes(counted->folder, next->folder, counted->bytes);
+                // Each folder counts the bytes its own link was read with: links of one file
+                // listed at different times may differ until the later listing of each.
+                m_scan.subtractFromTotals(counted->folder, counted->bytes);
+                m_scan.addToTotals(next->folder, next->bytes);
                 next->counted = true;
             } else {
                 leaving.size += counted->bytes.size;
