@@ -42,6 +42,7 @@ public:
     {
         m_scan.keepHardLinks(std::move(links));
     }
+    void walkedDevice(quint64 device) override { m_scan.walkedDevice(device); }
     FolderId parentOf(FolderId folder) const override { return m_scan.parentOf(folder); }
     quint32 ordinalOf(FolderId folder) const override { return m_scan.ordinalOf(folder); }
     quint64 inodeOf(FolderId folder) const override { return m_scan.inodeOf(folder); }

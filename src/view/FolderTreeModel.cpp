@@ -193,8 +193,10 @@ void FolderTreeModel::relist(const QByteArray &folder)
             return; // not in the model: listed when the view asks for it
         node = found->get();
     }
-    if (node->state != Node::State::Listed)
+    if (node->state == Node::State::Listing)
         return;
+    // Listed even when nobody opened it: it may have subfolders now, whatever its link count
+    // said when its parent was listed, and the view shows an arrow only for rows it is given.
     node->state = Node::State::Unlisted;
     node->mayHaveChildren = true;
     fetchMore(indexOf(node));
