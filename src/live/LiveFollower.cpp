@@ -1,6 +1,7 @@
 #include "LiveFollower.h"
 
 #include "ChangeSource.h"
+#include "FileRecordCodec.h"
 #include "FileSystem.h"
 #include "FolderRelist.h"
 #include "InotifySource.h"
@@ -41,6 +42,34 @@ bool HearsOnlyLocalChanges(const QByteArray &path)
     default:
         return false;
     }
+}
+
+// The files of a folder's record by name, with their sizes; none when it has no record.
+std::map<QByteArray, CountedBytes> FilesOf(const DriveScan &scan, const QByteArray &path)
+{
+    std::map<QByteArray, CountedBytes> files;
+    const qsizetype folder = scan.indexOf(path);
+    if (folder < 0)
+        return files;
+    FileRecord file;
+    for (FileRecordReader reader = scan.filesOf(FolderId(folder)); reader.next(file);)
+        files[file.name.toByteArray()] = CountedBytes(file.size, file.allocated);
+    return files;
+}
+
+void ChangesBetween(const std::map<QByteArray, CountedBytes> &before,
+                    const std::map<QByteArray, CountedBytes> &after, const QByteArray &folder,
+                    std::vector<LiveFollower::FolderChange> &into)
+{
+    for (const auto &[name, was] : before) {
+        const auto now = after.find(name);
+        const CountedBytes is = now == after.end() ? CountedBytes() : now->second;
+        if (is.size != was.size || is.allocated != was.allocated)
+            into.push_back({folder + name, was.size, is.size, was.allocated, is.allocated});
+    }
+    for (const auto &[name, is] : after)
+        if (!before.contains(name))
+            into.push_back({folder + name, 0, is.size, 0, is.allocated});
 }
 
 } // namespace
@@ -274,9 +303,12 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
     QSet<QByteArray> seen(folders.cbegin(), folders.cend());
     for (qsizetype i = 0; i < folders.size() && !m_stop.load(); ++i) {
         const QByteArray path = folders[i];
+        const std::map<QByteArray, CountedBytes> filesBefore = FilesOf(scan, path);
         const FolderRelist::Result result = FolderRelist::Run(scan, path);
         if (!result.changed)
             continue;
+        const std::map<QByteArray, CountedBytes> filesAfter = FilesOf(scan, path);
+        ChangesBetween(filesBefore, filesAfter, path, batch.files);
         batch.listed.append(path);
         if (m_source->watchesEachFolder()) {
             for (const QByteArray &gone : result.removed)

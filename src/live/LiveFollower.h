@@ -35,6 +35,7 @@ public:
     struct Batch
     {
         std::vector<FolderChange> totals; // folders whose totals changed, by path
+        std::vector<FolderChange> files;  // files of the folders listed whose size changed
         QByteArrayList listed;            // folders listed again
         bool overflow = false;
     };

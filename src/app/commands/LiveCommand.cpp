@@ -5,12 +5,14 @@
 #include "FolderTreeView.h"
 #include "FormatText.h"
 #include "Formatting.h"
+#include "GrowthWindow.h"
 #include "MainStatusBar.h"
 #include "ScanController.h"
 #include "SystemErrorText.h"
 #include "TextTable.h"
 #include "WorkArea.h"
 
+#include <QDateTime>
 #include <QFutureWatcher>
 #include <QTimer>
 
@@ -39,7 +41,10 @@ LiveCommand::LiveCommand(ScanController *scans, WorkArea *workArea, MainStatusBa
     , m_workArea(workArea)
     , m_statusBar(statusBar)
     , m_slow(new QTimer(this))
+    , m_ticking(new QTimer(this))
 {
+    m_ticking->setInterval(1000);
+    connect(m_ticking, &QTimer::timeout, this, &LiveCommand::showGrowth);
     m_slow->setSingleShot(true);
     m_slow->setInterval(1000);
     connect(m_slow, &QTimer::timeout, this, &LiveCommand::recordsChanged);
@@ -72,13 +77,15 @@ void LiveCommand::followShown()
     if (m_follower && m_follower->scan() == scan)
         return;
     stop();
+    m_growth.clear(QDateTime::currentMSecsSinceEpoch());
     m_walkSize = scan->sizeOf(0);
     m_walkAllocated = scan->allocatedOf(0);
     auto follower = std::make_shared<LiveFollower>(scan);
     m_follower = follower;
     // Handed to the window's thread; dropped if this command goes first.
     follower->setBatchHandler([this](const LiveFollower::Batch &batch) {
-        QMetaObject::invokeMethod(this, [this, batch] { takeBatch(batch); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this, batch] { takeBatch(batch); }, Qt::QueuedConnection);
     });
     std::weak_ptr<LiveFollower> weak = follower;
     follower->setEndHandler([this, weak](int error) {
@@ -111,8 +118,7 @@ void LiveCommand::started(const std::shared_ptr<LiveFollower> &follower, bool fo
         showChange();
         return;
     }
-    m_statusBar->setLiveText(FormatText(Text(TextId::LiveImpossible), Why(follower->error())),
-                             {});
+    m_statusBar->setLiveText(FormatText(Text(TextId::LiveImpossible), Why(follower->error())), {});
     m_follower->stop();
 }
 
@@ -127,6 +133,7 @@ void LiveCommand::takeBatch(const LiveFollower::Batch &batch)
 {
     if (!m_follower || m_scans->isScanning())
         return;
+    m_growth.record(batch, QDateTime::currentMSecsSinceEpoch());
     FolderTreeModel *tree = m_workArea->folderTree()->model();
     for (const QByteArray &folder : batch.listed)
         tree->relist(folder);
@@ -141,8 +148,48 @@ void LiveCommand::takeBatch(const LiveFollower::Batch &batch)
                     [&](const LiveFollower::FolderChange &c) { return below(c.path); }))
         emit listChanged();
     showChange();
+    showGrowth();
     if (!m_slow->isActive())
         m_slow->start();
+}
+
+void LiveCommand::openGrowth()
+{
+    if (!m_window) {
+        m_window = new GrowthWindow(qobject_cast<QWidget *>(parent()));
+        connect(m_window, &GrowthWindow::spanChanged, this, &LiveCommand::showGrowth);
+        connect(m_window, &GrowthWindow::pathChosen, this, &LiveCommand::choose);
+        connect(m_window, &QDialog::finished, m_ticking, &QTimer::stop);
+    }
+    showGrowth();
+    m_window->show();
+    m_window->raise();
+    m_window->activateWindow();
+    m_ticking->start();
+}
+
+void LiveCommand::showGrowth()
+{
+    if (!m_window || !m_window->isVisible())
+        return;
+    const bool live = m_follower && m_follower->backend() != LiveFollower::Backend::None;
+    const QByteArray root = m_follower ? m_follower->scan()->rootPath() : QByteArray();
+    m_window->showRows(root,
+                       live ? m_growth.rows(m_window->span(), QDateTime::currentMSecsSinceEpoch(),
+                                            m_scans->sizeMeasure() == SizeMeasure::OnDisk)
+                            : std::vector<GrowthLog::Row>(),
+                       m_scans->sizeMeasure() == SizeMeasure::OnDisk, live);
+}
+
+// A folder is selected in the tree, a file in the list of its folder.
+void LiveCommand::choose(const QByteArray &path)
+{
+    if (path.endsWith('/')) {
+        m_workArea->folderTree()->setSelectedfolder(path);
+        return;
+    }
+    const qsizetype slash = path.lastIndexOf('/');
+    m_workArea->selectFile(path.first(slash + 1), path.sliced(slash + 1));
 }
 
 void LiveCommand::showChange()
@@ -151,7 +198,7 @@ void LiveCommand::showChange()
     const bool onDisk = m_scans->sizeMeasure() == SizeMeasure::OnDisk;
     const quint64 now = root.isNull() ? 0 : onDisk ? root.allocated() : root.size();
     const quint64 then = onDisk ? m_walkAllocated : m_walkSize;
-    const QString change = now == then ? QString()
+    const QString change = now == then  ? QString()
                            : now > then ? u'+' + MegabyteText(now - then)
                                         : QChar(0x2212) + MegabyteText(then - now);
     m_statusBar->setLiveText(change.isEmpty() ? Text(TextId::LiveOn)

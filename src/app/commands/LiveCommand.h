@@ -1,11 +1,13 @@
 #pragma once
 
+#include "GrowthLog.h"
 #include "LiveFollower.h"
 
 #include <QObject>
 
 #include <memory>
 
+class GrowthWindow;
 class MainStatusBar;
 class QTimer;
 class ScanController;
@@ -22,6 +24,9 @@ public:
     LiveCommand(ScanController *scans, WorkArea *workArea, MainStatusBar *statusBar,
                 QObject *parent = nullptr);
     ~LiveCommand() override;
+    // "What grew": opens the window, or brings it to the front.
+    void openGrowth();
+    GrowthWindow *growthWindow() const { return m_window; }
 
     // The shown list's records changed on the disk: it is to be filled again in place.
 signals:
@@ -37,6 +42,8 @@ private:
     void takeBatch(const LiveFollower::Batch &batch);
     void ended(const std::shared_ptr<LiveFollower> &follower, int error);
     void showChange();
+    void showGrowth();
+    void choose(const QByteArray &path);
 
     ScanController *m_scans;
     WorkArea *m_workArea;
@@ -45,4 +52,7 @@ private:
     quint64 m_walkSize = 0; // the volume's totals when following began
     quint64 m_walkAllocated = 0;
     QTimer *m_slow;
+    GrowthLog m_growth;
+    GrowthWindow *m_window = nullptr; // made when first asked for, owned through parenting
+    QTimer *m_ticking;                // while it shows, the last minute moves on
 };

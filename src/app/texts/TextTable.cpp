@@ -228,6 +228,16 @@ constexpr Entry Texts[] = {
     {1190, "Suivi en direct interrompu : %s"},
     {1191, "Les changements du volume s'affichent d'eux-mêmes, sans nouveau scan. « Actualiser "
            "ce dossier » reste possible."},
+    {1192, "Ce qui &grandit"},
+    {1193, "Ce qui grandit"},
+    {1194, "Dernière minute"},
+    {1195, "Dernière heure"},
+    {1196, "Depuis le scan"},
+    {1197, "Croissance"},
+    {1198, "Débit"},
+    {1199, "%s octets/s"},
+    {1200, "Rien n'a changé de taille pendant cette période."},
+    {1201, "Le volume affiché n'est pas suivi en direct : scannez-le pour voir ce qui grandit."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -205,7 +205,10 @@ void MainWindow::buildMenus()
                                       QKeySequence(Qt::CTRL | Qt::Key_T),
                                       [this] { m_kinds->show(); })
                         << addCommand(view, "mnuViewReport", TextId::MenuViewReport, {},
-                                      [this] { m_report->run(); });
+                                      [this] { m_report->run(); })
+                        << addCommand(view, "mnuViewGrowth", TextId::MenuViewGrowth,
+                                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G),
+                                      [this] { m_live->openGrowth(); });
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
