@@ -92,57 +92,72 @@ bool InotifySource::watch(const QByteArray &folder)
     if (watch < 0)
         return false;
     // The kernel gives a folder already watched the watch it has: the folder was moved here.
-    const auto known = m_pathOf.find(watch);
-    if (known != m_pathOf.end() && *known != folder) {
-        if (m_watchOf.value(*known, -1) == watch)
-            m_watchOf.remove(*known);
-        *known = folder;
-    } else if (known == m_pathOf.end()) {
-        m_pathOf.insert(watch, folder);
-    }
-    // Another folder held this path before: moved away or removed, and no longer known here.
-    // Its watch goes; if it lives on under another path, watching it there makes a new one.
-    const int before = m_watchOf.value(folder, -1);
-    if (before >= 0 && before != watch) {
-        ::inotify_rm_watch(m_fd.get(), before);
-        m_pathOf.remove(before);
-    }
-    m_watchOf.insert(folder, watch);
+    forget(watch);
+    m_pathAt.insert(watch, quint32(m_paths.size()));
+    m_paths.append(QByteArrayView(folder).sliced(m_root.size()));
+    m_paths.append('\0');
     return true;
+}
+
+QByteArrayView InotifySource::pathAt(quint32 at) const
+{
+    return QByteArrayView(m_paths.constData() + at); // up to its NUL
 }
 
 void InotifySource::unwatch(const QByteArray &folder)
 {
-    const auto found = m_watchOf.constFind(folder);
-    if (found == m_watchOf.constEnd())
+    if (!folder.startsWith(m_root))
         return;
-    const int watch = *found;
-    m_watchOf.erase(found);
-    m_pathOf.remove(watch);
-    ::inotify_rm_watch(m_fd.get(), watch);
+    const QByteArrayView relative = QByteArrayView(folder).sliced(m_root.size());
+    for (auto it = m_pathAt.cbegin(); it != m_pathAt.cend(); ++it) {
+        if (pathAt(*it) == relative) {
+            ::inotify_rm_watch(m_fd.get(), it.key());
+            forget(it.key());
+            return;
+        }
+    }
 }
 
 void InotifySource::unwatchBelow(const QByteArray &folder)
 {
-    QByteArrayList below;
-    for (auto it = m_watchOf.cbegin(); it != m_watchOf.cend(); ++it)
-        if (it.key().startsWith(folder))
+    if (!folder.startsWith(m_root))
+        return;
+    const QByteArrayView relative = QByteArrayView(folder).sliced(m_root.size());
+    QList<int> below;
+    for (auto it = m_pathAt.cbegin(); it != m_pathAt.cend(); ++it)
+        if (pathAt(*it).startsWith(relative))
             below.append(it.key());
-    for (const QByteArray &path : std::as_const(below))
-        unwatch(path);
+    for (const int watch : std::as_const(below)) {
+        ::inotify_rm_watch(m_fd.get(), watch);
+        forget(watch);
+    }
 }
 
 void InotifySource::forget(int watch)
 {
-    const QByteArray path = m_pathOf.take(watch);
-    if (m_watchOf.value(path, -1) == watch)
-        m_watchOf.remove(path);
+    const auto found = m_pathAt.constFind(watch);
+    if (found == m_pathAt.cend())
+        return;
+    m_unused += pathAt(*found).size() + 1;
+    m_pathAt.erase(found);
+    // Once most of the paths kept are no watch's any more, the rest are packed again.
+    if (m_unused > 4096 && m_unused > m_paths.size() / 2) {
+        QByteArray packed;
+        packed.reserve(m_paths.size() - m_unused);
+        for (quint32 &at : m_pathAt) {
+            const QByteArrayView path = pathAt(at);
+            at = quint32(packed.size());
+            packed.append(path);
+            packed.append('\0');
+        }
+        m_paths = std::move(packed);
+        m_unused = 0;
+    }
 }
 
-void InotifySource::report(const QByteArray &folder, Changes &into) const
+void InotifySource::report(QByteArrayView relative, Changes &into) const
 {
-    if (folder.startsWith(m_root))
-        into.folders.insert(folder);
+    into.folders.insert(m_root + relative.toByteArray());
 }
 
 void InotifySource::take(const inotify_event &event, Changes &into)
@@ -155,20 +170,22 @@ void InotifySource::take(const inotify_event &event, Changes &into)
         forget(event.wd);
         return;
     }
-    const auto path = m_pathOf.constFind(event.wd);
-    if (path == m_pathOf.constEnd())
+    const auto at = m_pathAt.constFind(event.wd);
+    if (at == m_pathAt.constEnd())
         return;
+    const QByteArrayView path = pathAt(*at);
     if (event.len == 0) {
         // The folder's own mode or dates: its parent hears of it too, but the root has no
         // parent watched.
         if (event.mask & IN_ATTRIB)
-            report(*path, into);
+            report(path, into);
         return;
     }
-    report(*path, into);
+    report(path, into);
     // A mode that now bars or allows reading a subfolder: it must be read again too.
     if ((event.mask & IN_ISDIR) && (event.mask & IN_ATTRIB))
-        report(*path + QByteArray(event.name, qstrnlen(event.name, event.len)) + '/', into);
+        report(path.toByteArray() + QByteArray(event.name, qstrnlen(event.name, event.len)) + '/',
+               into);
 }
 
 void InotifySource::readEvents(Changes &into)

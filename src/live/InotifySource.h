@@ -33,11 +33,15 @@ public:
 private:
     InotifySource(int fd, const QByteArray &root);
     void take(const inotify_event &event, Changes &into);
-    void report(const QByteArray &folder, Changes &into) const;
+    void report(QByteArrayView relative, Changes &into) const;
+    QByteArrayView pathAt(quint32 at) const;
     void forget(int watch);
 
     UniqueFd m_fd;
     QByteArray m_root;
-    QHash<int, QByteArray> m_pathOf; // by watch descriptor
-    QHash<QByteArray, int> m_watchOf;
+    // Each watch's folder, below the root: a volume's folders take one apiece, so their paths
+    // are kept end to end, NUL after each, and found by where they start.
+    QHash<int, quint32> m_pathAt;
+    QByteArray m_paths;
+    qsizetype m_unused = 0; // bytes of paths no watch has any more
 };

@@ -150,7 +150,7 @@ bool LiveFollower::open(Backend backend)
     } else {
         // Every folder takes a watch, out of what the user's other programs left.
         const qint64 folders = m_scan->count() - m_scan->removedCount();
-        if (folders > InotifySource::WatchesAvailable()) {
+        if (const qint64 left = InotifySource::WatchesAvailable(); left >= 0 && folders > left) {
             m_error = ENOSPC;
             return false;
         }
@@ -244,22 +244,39 @@ void LiveFollower::run()
         if (m_stop.load())
             break;
         if (fds[0].revents & POLLIN) {
+            const qsizetype before = pending.folders.size();
             m_source->readEvents(pending);
-            if (!waiting && (!pending.folders.isEmpty() || pending.overflow)) {
+            if (pending.folders.size() > before || pending.overflow) {
+                const auto soon = Clock::now() + std::chrono::milliseconds(m_options.intervalMs);
+                due = waiting ? std::min(due, soon) : soon;
                 waiting = true;
-                due = Clock::now() + std::chrono::milliseconds(m_options.intervalMs);
             }
         }
         if (waiting && Clock::now() >= due) {
+            // A folder whose listing is long waits ten times as long before the next, so that a
+            // big folder changing all the time never keeps a core busy.
+            const Clock::time_point now = Clock::now();
             QByteArrayList folders;
+            ChangeSource::Changes held;
+            Clock::time_point next = now;
             const QByteArray &root = m_scan->rootPath();
-            for (const QByteArray &folder : std::as_const(pending.folders))
-                folders.append(folder.startsWith(root) || !folder.startsWith(m_resolvedRoot)
-                                   ? folder
-                                   : root + folder.sliced(m_resolvedRoot.size()));
+            for (const QByteArray &changed : std::as_const(pending.folders)) {
+                const QByteArray folder =
+                    changed.startsWith(root) || !changed.startsWith(m_resolvedRoot)
+                        ? changed
+                        : root + changed.sliced(m_resolvedRoot.size());
+                const auto until = m_heldUntil.constFind(folder);
+                if (!pending.overflow && until != m_heldUntil.constEnd() && *until > now) {
+                    next = held.folders.isEmpty() ? *until : std::min(next, *until);
+                    held.folders.insert(folder);
+                } else {
+                    folders.append(folder);
+                }
+            }
             const bool overflow = pending.overflow;
-            pending = {};
-            waiting = false;
+            pending = std::move(held);
+            waiting = !pending.folders.isEmpty();
+            due = next;
             process(std::move(folders), overflow);
         }
     }
@@ -304,7 +321,13 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
     for (qsizetype i = 0; i < folders.size() && !m_stop.load(); ++i) {
         const QByteArray path = folders[i];
         const std::map<QByteArray, CountedBytes> filesBefore = FilesOf(scan, path);
+        const auto started = std::chrono::steady_clock::now();
         const FolderRelist::Result result = FolderRelist::Run(scan, path);
+        const auto took = std::chrono::steady_clock::now() - started;
+        if (took > std::chrono::milliseconds(2))
+            m_heldUntil.insert(path, std::chrono::steady_clock::now() + 9 * took);
+        else
+            m_heldUntil.remove(path);
         if (!result.changed)
             continue;
         const std::map<QByteArray, CountedBytes> filesAfter = FilesOf(scan, path);

@@ -6,7 +6,10 @@
 #include <QByteArrayList>
 #include <QSet>
 
+#include <QHash>
+
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -93,6 +96,8 @@ private:
     std::mutex m_control; // start() and stop() from two threads: a stop waits for the start
     std::atomic<bool> m_stop{false};
     std::thread m_thread;
+    // Folders whose listing took long, and until when their next one waits.
+    QHash<QByteArray, std::chrono::steady_clock::time_point> m_heldUntil;
     std::function<void(const Batch &)> m_batch;
     std::function<void(int)> m_ended;
 };

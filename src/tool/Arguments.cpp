@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char *Usage =
     "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--export FILE] [--] ROOT\n"
-    "       quarnel-scan --follow [--threads N] [--disk-usage] [--] ROOT\n"
+    "       quarnel-scan --follow[=fanotify|inotify] [--threads N] [--disk-usage] [--] ROOT\n"
     "       quarnel-scan --import FILE [--disk-usage] [--summary] [--export FILE]\n"
     "       quarnel-scan --help\n"
     "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
@@ -27,7 +27,8 @@ constexpr const char *Usage =
     "               gzip or zstd) instead of walking, and print its lines as a walk would\n"
     "  --follow     after the walk, follow ROOT's changes: after each burst of them, print\n"
     "               one line per folder whose total changed (path, old total, new total),\n"
-    "               until interrupted\n"
+    "               until interrupted; =fanotify or =inotify says how (default: fanotify\n"
+    "               where the process may, else inotify)\n"
     "  --help       print this help\n"
     "What cannot be read, or vanished or moved between its listing and its reading, is named\n"
     "on standard error and left out of the totals.\n"
@@ -55,8 +56,13 @@ Arguments ParseArguments(int argc, char **argv)
             std::exit(0);
         } else if (!optionsEnded && arg == "--summary") {
             args.summary = true;
-        } else if (!optionsEnded && arg == "--follow") {
+        } else if (!optionsEnded && (arg == "--follow" || arg.starts_with("--follow="))) {
             args.follow = true;
+            if (arg != "--follow") {
+                args.followWith = QByteArray(argv[i] + std::strlen("--follow="));
+                if (args.followWith != "fanotify" && args.followWith != "inotify")
+                    Fail("--follow= takes fanotify or inotify");
+            }
         } else if (!optionsEnded && arg == "--disk-usage") {
             args.diskUsage = true;
         } else if (!optionsEnded && (arg == "--threads" || arg.starts_with("--threads="))) {

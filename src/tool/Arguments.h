@@ -10,6 +10,7 @@ struct Arguments
     bool summary = false;
     bool diskUsage = false;
     bool follow = false;
+    QByteArray followWith; // "fanotify" or "inotify"; empty: the first that can
     QByteArray exportTo;
     QByteArray importFrom;
 };

@@ -44,7 +44,11 @@ int Follow(std::shared_ptr<DriveScan> scan, const Arguments &args)
     pthread_sigmask(SIG_BLOCK, &ending, nullptr);
 
     const QByteArray root = scan->rootPath();
-    LiveFollower follower(scan);
+    LiveFollower::Options options;
+    if (!args.followWith.isEmpty())
+        options.only = args.followWith == "inotify" ? LiveFollower::Backend::Inotify
+                                                    : LiveFollower::Backend::Fanotify;
+    LiveFollower follower(scan, options);
     follower.setBatchHandler([&](const LiveFollower::Batch &batch) {
         QByteArray out;
         if (batch.overflow)
