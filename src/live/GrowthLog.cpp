@@ -16,6 +16,7 @@ qint64 Difference(quint64 now, quint64 before)
 
 void GrowthLog::record(const LiveFollower::Batch &batch, qint64 nowMs)
 {
+    const std::lock_guard hold(m_lock);
     for (const LiveFollower::FolderChange &change : batch.totals)
         add(change, nowMs);
     for (const LiveFollower::FolderChange &change : batch.files)
@@ -29,15 +30,18 @@ void GrowthLog::add(const LiveFollower::FolderChange &change, qint64 nowMs)
                             Difference(change.newAllocated, change.oldAllocated)});
     entry.size = change.newSize;
     entry.allocated = change.newAllocated;
-    while (!entry.recent.empty() && entry.recent.front().at < nowMs - HourMs) {
-        entry.older += entry.recent.front().size;
-        entry.olderAllocated += entry.recent.front().allocated;
-        entry.recent.pop_front();
+    const auto kept = std::find_if(entry.recent.begin(), entry.recent.end(),
+                                   [&](const Step &step) { return step.at >= nowMs - HourMs; });
+    for (auto step = entry.recent.begin(); step != kept; ++step) {
+        entry.older += step->size;
+        entry.olderAllocated += step->allocated;
     }
+    entry.recent.erase(entry.recent.begin(), kept);
 }
 
 std::vector<GrowthLog::Row> GrowthLog::rows(Span span, qint64 nowMs, bool onDisk) const
 {
+    const std::lock_guard hold(m_lock);
     const qint64 from = span == Span::Minute ? nowMs - MinuteMs
                         : span == Span::Hour ? nowMs - HourMs
                                              : m_since;
@@ -71,12 +75,14 @@ std::vector<GrowthLog::Row> GrowthLog::rows(Span span, qint64 nowMs, bool onDisk
 
 void GrowthLog::clear(qint64 nowMs)
 {
+    const std::lock_guard hold(m_lock);
     m_entries.clear();
     m_since = nowMs;
 }
 
 qint64 GrowthLog::netGrowth(const QByteArray &root, bool onDisk) const
 {
+    const std::lock_guard hold(m_lock);
     const auto found = m_entries.find(root);
     if (found == m_entries.end())
         return 0;

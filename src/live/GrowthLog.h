@@ -4,14 +4,16 @@
 
 #include <QByteArray>
 
-#include <deque>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
 // What grew or shrank while the volume was followed, for "what is filling my disk right now":
 // each change of a folder's total or a file's size, with when it was seen. Changes older than the
 // longest span asked for are folded into each entry's growth since the walk, so that a long
-// session keeps a few numbers per path, not its whole history.
+// session keeps a few numbers per path, not its whole history. One thread may record while
+// another asks: a burst of thousands of new files is recorded where it was listed, not on the
+// window's thread.
 class GrowthLog
 {
 public:
@@ -44,14 +46,15 @@ private:
     };
     struct Entry
     {
-        std::deque<Step> recent; // within the last hour, oldest first
-        qint64 older = 0;        // growth before those
+        std::vector<Step> recent; // within the last hour, oldest first
+        qint64 older = 0;         // growth before those
         qint64 olderAllocated = 0;
         quint64 size = 0;
         quint64 allocated = 0;
     };
     void add(const LiveFollower::FolderChange &change, qint64 nowMs);
 
+    mutable std::mutex m_lock;
     std::unordered_map<QByteArray, Entry> m_entries;
     qint64 m_since = 0;
 };

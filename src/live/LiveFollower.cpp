@@ -12,8 +12,10 @@
 #include <cerrno>
 #include <chrono>
 #include <map>
+#include <optional>
 
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <sys/vfs.h>
 #include <unistd.h>
@@ -44,13 +46,25 @@ bool HearsOnlyLocalChanges(const QByteArray &path)
     }
 }
 
-// The files of a folder's record by name, with their sizes; none when it has no record.
-std::map<QByteArray, CountedBytes> FilesOf(const DriveScan &scan, const QByteArray &path)
+// A folder whose listing took long waits this many times as long before the next: a busy big
+// folder takes at most a twentieth of a core.
+constexpr int HoldFactor = 19;
+
+// Folders with more files than this are followed as a whole: a folder of a hundred thousand
+// files that changes all the time is one line of what grew, not a hundred thousand.
+constexpr quint32 FilesFollowed = 10000;
+
+// The files of a folder's record by name, with their sizes: none when it has no record, nothing
+// when it has too many to follow one by one.
+std::optional<std::map<QByteArray, CountedBytes>> FilesOf(const DriveScan &scan,
+                                                          const QByteArray &path)
 {
     std::map<QByteArray, CountedBytes> files;
     const qsizetype folder = scan.indexOf(path);
     if (folder < 0)
         return files;
+    if (scan.fileCountOf(FolderId(folder)) > FilesFollowed)
+        return std::nullopt;
     FileRecord file;
     for (FileRecordReader reader = scan.filesOf(FolderId(folder)); reader.next(file);)
         files[file.name.toByteArray()] = CountedBytes(file.size, file.allocated);
@@ -137,7 +151,10 @@ bool LiveFollower::start()
         m_source.reset();
         return false;
     }
-    m_thread = std::thread([this] { run(); });
+    m_thread = std::thread([this] {
+        pthread_setname_np(pthread_self(), "quarnel-live"); // for top and a profiler
+        run();
+    });
     return true;
 }
 
@@ -253,8 +270,7 @@ void LiveFollower::run()
             }
         }
         if (waiting && Clock::now() >= due) {
-            // A folder whose listing is long waits ten times as long before the next, so that a
-            // big folder changing all the time never keeps a core busy.
+            // A folder whose listing is long waits in proportion before the next (HoldFactor).
             const Clock::time_point now = Clock::now();
             QByteArrayList folders;
             ChangeSource::Changes held;
@@ -320,18 +336,22 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
     QSet<QByteArray> seen(folders.cbegin(), folders.cend());
     for (qsizetype i = 0; i < folders.size() && !m_stop.load(); ++i) {
         const QByteArray path = folders[i];
-        const std::map<QByteArray, CountedBytes> filesBefore = FilesOf(scan, path);
         const auto started = std::chrono::steady_clock::now();
+        const auto filesBefore = FilesOf(scan, path);
         const FolderRelist::Result result = FolderRelist::Run(scan, path);
+        if (result.changed && filesBefore) {
+            if (const auto filesAfter = FilesOf(scan, path))
+                ChangesBetween(*filesBefore, *filesAfter, path, batch.files);
+        }
         const auto took = std::chrono::steady_clock::now() - started;
         if (took > std::chrono::milliseconds(2))
-            m_heldUntil.insert(path, std::chrono::steady_clock::now() + 9 * took);
+            m_heldUntil.insert(path, std::chrono::steady_clock::now() + HoldFactor * took);
         else
             m_heldUntil.remove(path);
         if (!result.changed)
             continue;
-        const std::map<QByteArray, CountedBytes> filesAfter = FilesOf(scan, path);
-        ChangesBetween(filesBefore, filesAfter, path, batch.files);
+        if (!result.added.isEmpty() || !result.removed.isEmpty())
+            batch.reshaped.append(path);
         batch.listed.append(path);
         if (m_source->watchesEachFolder()) {
             for (const QByteArray &gone : result.removed)

@@ -40,6 +40,7 @@ public:
         std::vector<FolderChange> totals; // folders whose totals changed, by path
         std::vector<FolderChange> files;  // files of the folders listed whose size changed
         QByteArrayList listed;            // folders listed again
+        QByteArrayList reshaped;          // those of them whose subfolders came or went
         bool overflow = false;
     };
     struct Options

@@ -77,15 +77,20 @@ void LiveCommand::followShown()
     if (m_follower && m_follower->scan() == scan)
         return;
     stop();
-    m_growth.clear(QDateTime::currentMSecsSinceEpoch());
+    m_growth = std::make_shared<GrowthLog>();
+    m_growth->clear(QDateTime::currentMSecsSinceEpoch());
     m_walkSize = scan->sizeOf(0);
     m_walkAllocated = scan->allocatedOf(0);
     auto follower = std::make_shared<LiveFollower>(scan);
     m_follower = follower;
     // Handed to the window's thread; dropped if this command goes first.
-    follower->setBatchHandler([this](const LiveFollower::Batch &batch) {
+    // The growth is recorded on the follower's thread; the window hears of the folders.
+    follower->setBatchHandler([this, growth = m_growth](const LiveFollower::Batch &batch) {
+        growth->record(batch, QDateTime::currentMSecsSinceEpoch());
+        LiveFollower::Batch folders = batch;
+        folders.files.clear();
         QMetaObject::invokeMethod(
-            this, [this, batch] { takeBatch(batch); }, Qt::QueuedConnection);
+            this, [this, folders] { takeBatch(folders); }, Qt::QueuedConnection);
     });
     std::weak_ptr<LiveFollower> weak = follower;
     follower->setEndHandler([this, weak](int error) {
@@ -133,9 +138,8 @@ void LiveCommand::takeBatch(const LiveFollower::Batch &batch)
 {
     if (!m_follower || m_scans->isScanning())
         return;
-    m_growth.record(batch, QDateTime::currentMSecsSinceEpoch());
     FolderTreeModel *tree = m_workArea->folderTree()->model();
-    for (const QByteArray &folder : batch.listed)
+    for (const QByteArray &folder : batch.reshaped)
         tree->relist(folder);
     m_scans->followLive();
     // The list shows the selected folder's entries with their totals: any change at or below it.
@@ -170,15 +174,27 @@ void LiveCommand::openGrowth()
 
 void LiveCommand::showGrowth()
 {
-    if (!m_window || !m_window->isVisible())
+    if (!m_window || !m_window->isVisible() || m_growthAside)
         return;
     const bool live = m_follower && m_follower->backend() != LiveFollower::Backend::None;
     const QByteArray root = m_follower ? m_follower->scan()->rootPath() : QByteArray();
-    m_window->showRows(root,
-                       live ? m_growth.rows(m_window->span(), QDateTime::currentMSecsSinceEpoch(),
-                                            m_scans->sizeMeasure() == SizeMeasure::OnDisk)
-                            : std::vector<GrowthLog::Row>(),
-                       m_scans->sizeMeasure() == SizeMeasure::OnDisk, live);
+    const bool onDisk = m_scans->sizeMeasure() == SizeMeasure::OnDisk;
+    if (!live) {
+        m_window->showRows(root, {}, onDisk, false);
+        return;
+    }
+    // Thousands of paths are sorted aside; the window takes the rows once made.
+    m_growthAside = true;
+    auto *watcher = new QFutureWatcher<std::vector<GrowthLog::Row>>(this);
+    connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, root, onDisk] {
+        m_growthAside = false;
+        if (m_window)
+            m_window->showRows(root, watcher->result(), onDisk, true);
+        watcher->deleteLater();
+    });
+    watcher->setFuture(BackgroundPool::submit([growth = m_growth, span = m_window->span(), onDisk] {
+        return growth->rows(span, QDateTime::currentMSecsSinceEpoch(), onDisk);
+    }));
 }
 
 // A folder is selected in the tree, a file in the list of its folder.

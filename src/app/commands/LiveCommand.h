@@ -52,7 +52,9 @@ private:
     quint64 m_walkSize = 0; // the volume's totals when following began
     quint64 m_walkAllocated = 0;
     QTimer *m_slow;
-    GrowthLog m_growth;
+    // Written on the follower's thread, read aside: shared with the work under way.
+    std::shared_ptr<GrowthLog> m_growth = std::make_shared<GrowthLog>();
+    bool m_growthAside = false;       // rows being made for the window
     GrowthWindow *m_window = nullptr; // made when first asked for, owned through parenting
     QTimer *m_ticking;                // while it shows, the last minute moves on
 };
