@@ -5,7 +5,10 @@
 #include "DevicePrinter.h"
 #include "DirListModel.h"
 #include "ElideLeftDelegate.h"
+#include "FolderTreeModel.h"
 #include "FolderTreeView.h"
+#include "GrowthModel.h"
+#include "GrowthWindow.h"
 #include "HelpWindow.h"
 #include "ItemMenu.h"
 #include "KindsModel.h"
@@ -119,6 +122,7 @@ private slots:
     void commandsKeepTheRecordsTheyRead();
     void largeFolderReadAside();
     void sizeOnDisk();
+    void live();
     void comparison();
     void savedScanRefused_data();
     void savedScanRefused();
@@ -737,6 +741,43 @@ void TestWindow::sizeOnDisk()
     toggle->trigger();
     QCOMPARE(sizes()[u"hole"_s], quint64(8) << 40);
     QCOMPARE(window->statusPanels()->panelText(1).left(2), u"[-"_s); // the user has moved on
+}
+
+// After the walk the window follows the volume: a file written and a folder made by another
+// program show in the list, the tree and the totals, the row the user selected stays selected,
+// and what grew is listed biggest first.
+void TestWindow::live()
+{
+    QTemporaryDir volume;
+    Write(volume, {{u"a/x"_s, 100}, {u"b"_s, 10}});
+    const auto window = ScannedWindow(volume);
+    QTRY_VERIFY(window->statusPanels()->liveText().startsWith(u"En direct"_s));
+    QTreeView *list = window->findChild<QTreeView *>(u"LVDirView"_s);
+    const auto row = [&](const QString &name) {
+        const QModelIndexList found = list->model()->match(
+            list->model()->index(0, 0), Qt::DisplayRole, name, 1, Qt::MatchExactly);
+        return found.isEmpty() ? QModelIndex() : found.first();
+    };
+    list->setCurrentIndex(row(u"b"_s));
+    const quint64 before = window->diskSize();
+    Write(volume, {{u"grown"_s, 5000}, {u"new/y"_s, 7}});
+    QTRY_COMPARE(window->diskSize(), before + 5007);
+    QTRY_VERIFY(row(u"grown"_s).isValid() && row(u"new"_s).isValid());
+    QCOMPARE(list->currentIndex(), row(u"b"_s));
+    QVERIFY(list->selectionModel()->isRowSelected(row(u"b"_s).row()));
+    QVERIFY(window->statusPanels()->liveText().contains(u"depuis le scan"_s));
+    FolderTreeModel *tree = window->findChild<FolderTreeView *>()->model();
+    QTRY_VERIFY(tree->rowCount(tree->index(0, 0)) == 2);
+
+    window->findChild<QAction *>(u"mnuViewGrowth"_s)->trigger();
+    auto *growth = window->findChild<GrowthWindow *>();
+    QVERIFY(growth && growth->isVisible());
+    QTRY_COMPARE(growth->model()->rowCount(), 3); // the root, the file and the new folder
+    QCOMPARE(growth->model()->index(0, GrowthModel::Name).data().toString(),
+             QString::fromUtf8(QFile::encodeName(volume.path()) + '/'));
+    QCOMPARE(growth->model()->index(1, GrowthModel::Name).data().toString(), u"grown"_s);
+    QCOMPARE(growth->model()->index(1, GrowthModel::Growth).data().toString(), u"+5 000"_s);
+    QCOMPARE(growth->model()->index(2, GrowthModel::Name).data().toString(), u"new/"_s);
 }
 
 // Ctrl+T counts the selected folder and below; Enter on a kind lists its files; one chosen is

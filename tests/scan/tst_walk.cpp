@@ -338,6 +338,15 @@ void TestWalk::commandLine_data()
     row("loads no other version", "printf '[2,0]' | @ --import -", "cli", 2,
         {"cannot load -: byte 2: a format version"}, "");
     row("import and a root", "@ --import x %1", "cli", 2, {"--import reads no ROOT"}, "");
+    // Following: a file written after the walk is one line per folder whose total changed.
+    row("follows the changes",
+        "t=$(mktemp -d) && { @ --follow=inotify %1 >$t/o 2>$t/e & p=$!; } && until grep -q "
+        "following $t/e; do sleep 0.05; done && head -c 1234 /dev/zero >%1/-dash/new && until "
+        "grep -q \"$(printf '^.\\t12\\t1246')\" $t/o; do sleep 0.05; done; kill -INT $p; wait $p; "
+        "s=$?; cat $t/o; cat $t/e >&2; rm -rf $t %1/-dash/new; exit $s",
+        "cli", 0, {"following %1 (inotify)"}, ".\t12\t1246\n-dash\t6\t1240");
+    row("follows and saves", "@ --follow --export x %1", "cli", 2, {"takes no --export"}, "");
+    row("follows another way", "@ --follow=poll %1", "cli", 2, {"fanotify or inotify"}, "");
     // Permissions alone leave out nothing the user could have seen: exit status 0. The r--
     // folder's files are listed with size 0, and said once, not file by file.
     row("unreadable folders",
