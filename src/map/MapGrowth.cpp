@@ -81,4 +81,37 @@ std::vector<QRgb> TileColours(const DriveScan &scan, const MapLayout &layout,
     return colours;
 }
 
+std::vector<QRgb> TileColours(const DriveScan &scan, const MapLayout &layout,
+                              const Changes &changes)
+{
+    const std::vector<MapTile> &tiles = layout.tiles();
+    std::vector<QRgb> colours(tiles.size(), Unchanged.rgb());
+    const auto colourOf = [&](const QByteArray &path) {
+        const auto change = changes.find(path);
+        if (change == changes.end() || change->second == 0)
+            return Unchanged.rgb();
+        return change->second > 0 ? Grown.rgb() : Shrunk.rgb();
+    };
+    std::unordered_map<quint32, std::vector<QByteArray>> files; // each folder's paths, once
+    for (size_t i = 0; i < tiles.size(); ++i) {
+        const MapTile &tile = tiles[i];
+        if (tile.file == MapLayout::Rest)
+            continue;
+        if (tile.file == MapLayout::NoFile) {
+            colours[i] = colourOf(scan.pathOf(tile.folder));
+            continue;
+        }
+        auto [at, fresh] = files.try_emplace(tile.folder);
+        if (fresh) {
+            const QByteArray folder = scan.pathOf(tile.folder);
+            FileRecord file;
+            for (FileRecordReader reader = scan.filesOf(tile.folder); reader.next(file);)
+                at->second.push_back(folder + file.name.toByteArray());
+        }
+        if (tile.file < at->second.size())
+            colours[i] = colourOf(at->second[tile.file]);
+    }
+    return colours;
+}
+
 } // namespace MapGrowth

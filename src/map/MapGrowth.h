@@ -5,6 +5,9 @@
 
 #include <QColor>
 
+#include <QByteArray>
+
+#include <unordered_map>
 #include <vector>
 
 class ScanComparison;
@@ -23,5 +26,11 @@ inline const QColor Unknown{0xd8, 0xd4, 0xcc};
 // each root.
 std::vector<QRgb> TileColours(const DriveScan &scan, const MapLayout &layout,
                               const ScanComparison &earlier, SizeMeasure measure);
+// What changed while the volume was followed, by full path (a folder's ending with "/"):
+// above 0 grew, below 0 shrank.
+using Changes = std::unordered_map<QByteArray, qint64>;
+// A colour per tile by those changes: an item that is not among them is unchanged.
+std::vector<QRgb> TileColours(const DriveScan &scan, const MapLayout &layout,
+                              const Changes &changes);
 
 } // namespace MapGrowth

@@ -65,6 +65,7 @@ std::vector<MapView::Label> Labels(const DriveScan &scan, const MapLayout &layou
 std::shared_ptr<const MapView::Drawing> Draw(const std::shared_ptr<const DriveScan> &scan,
                                              quint32 top, QSizeF size, qreal pixelRatio,
                                              SizeMeasure measure, const ScanComparison *earlier,
+                                             const MapGrowth::Changes *changes,
                                              const std::atomic<bool> *cancel)
 {
     QElapsedTimer clock;
@@ -76,6 +77,8 @@ std::shared_ptr<const MapView::Drawing> Draw(const std::shared_ptr<const DriveSc
     // Compared with an earlier scan of this volume: coloured by what grew rather than by kind.
     if (earlier && scan->rootPath() == earlier->current() && !cancel->load())
         growth = MapGrowth::TileColours(*scan, drawing->layout, *earlier, measure);
+    else if (changes && !cancel->load())
+        growth = MapGrowth::TileColours(*scan, drawing->layout, *changes);
     if (!cancel->load())
         drawing->image =
             RenderMap(drawing->layout, pixelRatio, cancel, growth.empty() ? nullptr : &growth);
@@ -184,14 +187,21 @@ void MapView::request()
         return;
     }
     m_drawing.run([scan = m_scan, top = m_top, size = QSizeF(size()), ratio = devicePixelRatioF(),
-                   measure = m_measure, earlier = m_earlier](const std::atomic<bool> &cancelled) {
-        return Draw(scan, top, size, ratio, measure, earlier.get(), &cancelled);
+                   measure = m_measure, earlier = m_earlier,
+                   changes = m_changes](const std::atomic<bool> &cancelled) {
+        return Draw(scan, top, size, ratio, measure, earlier.get(), changes.get(), &cancelled);
     });
 }
 
 void MapView::setComparison(std::shared_ptr<const ScanComparison> earlier)
 {
     m_earlier = std::move(earlier);
+    request();
+}
+
+void MapView::setChanges(std::shared_ptr<const MapGrowth::Changes> changes)
+{
+    m_changes = std::move(changes);
     request();
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MapGrowth.h"
+
 #include "BackgroundJob.h"
 #include "MapLayout.h"
 
@@ -43,6 +45,9 @@ public:
     void setEmphasis(std::optional<FileKind> kind);
     // Colours the map by growth since an earlier scan of the volume shown; none: by kind.
     void setComparison(std::shared_ptr<const ScanComparison> earlier);
+    // Coloured by what changed while the volume was followed, when no earlier scan is compared;
+    // null: by kind again.
+    void setChanges(std::shared_ptr<const MapGrowth::Changes> changes);
     std::optional<FileKind> emphasis() const { return m_emphasis; }
 
     QByteArray folder() const { return m_path; }
@@ -108,6 +113,7 @@ private:
     quint32 m_top = 0;
     SizeMeasure m_measure = SizeMeasure::Apparent;
     std::shared_ptr<const ScanComparison> m_earlier;
+    std::shared_ptr<const MapGrowth::Changes> m_changes;
     std::shared_ptr<const Drawing> m_shown;
     BackgroundJob<std::shared_ptr<const Drawing>> m_drawing; // declared last: it goes first
     QByteArray m_highlightPath;

@@ -1,5 +1,6 @@
 #include "FileKind.h"
 #include "FolderCollection.h"
+#include "MapGrowth.h"
 #include "MapLayout.h"
 #include "MapRenderer.h"
 
@@ -183,6 +184,13 @@ void TestMap::hitTestingAndDrawing()
     QCOMPARE(layout.tileAt({10, 120}), MapLayout::NoTile);
     QCOMPARE(layout.tileOf(1, 5), MapLayout::NoTile);
     QCOMPARE(layout.tileOf(0, 1), MapLayout::NoTile); // d1 has a second file, the root not
+    // Coloured by what changed while followed: by full path, what is not there unchanged.
+    const std::vector<QRgb> changed = MapGrowth::TileColours(
+        scan, layout, MapGrowth::Changes{{"/r/d1/1.jpg", 5}, {"/r/0.jpg", -3}, {"/r/d1/", 0}});
+    QCOMPARE(changed[second], MapGrowth::Grown.rgb());
+    QCOMPARE(changed[layout.tileOf(0, 0)], MapGrowth::Shrunk.rgb());
+    QCOMPARE(changed[layout.tileOf(1, 0)], MapGrowth::Unchanged.rgb());
+    QCOMPARE(changed[layout.tileOf(1)], MapGrowth::Unchanged.rgb());
     for (const qreal ratio : {1.0, 2.0}) {
         const QImage image = RenderMap(layout, ratio);
         QCOMPARE(image.size(), (QSizeF(400, 120) * ratio).toSize());

@@ -162,8 +162,12 @@ void LiveCommand::openGrowth()
     if (!m_window) {
         m_window = new GrowthWindow(qobject_cast<QWidget *>(parent()));
         connect(m_window, &GrowthWindow::spanChanged, this, &LiveCommand::showGrowth);
+        connect(m_window, &GrowthWindow::colourMapChanged, this, &LiveCommand::showGrowth);
         connect(m_window, &GrowthWindow::pathChosen, this, &LiveCommand::choose);
-        connect(m_window, &QDialog::finished, m_ticking, &QTimer::stop);
+        connect(m_window, &QDialog::finished, this, [this] {
+            m_ticking->stop();
+            colourMap({}, false); // the map goes back to its kinds with the window
+        });
     }
     showGrowth();
     m_window->show();
@@ -188,13 +192,31 @@ void LiveCommand::showGrowth()
     auto *watcher = new QFutureWatcher<std::vector<GrowthLog::Row>>(this);
     connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, root, onDisk] {
         m_growthAside = false;
-        if (m_window)
+        if (m_window && m_window->isVisible()) {
+            colourMap(watcher->result(), onDisk);
             m_window->showRows(root, watcher->result(), onDisk, true);
+        }
         watcher->deleteLater();
     });
     watcher->setFuture(BackgroundPool::submit([growth = m_growth, span = m_window->span(), onDisk] {
         return growth->rows(span, QDateTime::currentMSecsSinceEpoch(), onDisk);
     }));
+}
+
+void LiveCommand::colourMap(const std::vector<GrowthLog::Row> &rows, bool onDisk)
+{
+    const bool wanted = m_window && m_window->isVisible() && m_window->colourMap();
+    if (!wanted && !m_mapColoured)
+        return;
+    m_mapColoured = wanted;
+    if (!wanted) {
+        emit mapChanges(nullptr);
+        return;
+    }
+    auto changes = std::make_shared<MapGrowth::Changes>();
+    for (const GrowthLog::Row &row : rows)
+        changes->emplace(row.path, onDisk ? row.allocatedGrowth : row.growth);
+    emit mapChanges(std::move(changes));
 }
 
 // A folder is selected in the tree, a file in the list of its folder.

@@ -2,6 +2,7 @@
 
 #include "GrowthLog.h"
 #include "LiveFollower.h"
+#include "MapGrowth.h"
 
 #include <QObject>
 
@@ -34,6 +35,8 @@ signals:
     // The records changed on the disk; said at most once a second, for the views that take
     // longer to follow (the map, the tool windows).
     void recordsChanged();
+    // What the map is to be coloured by: the growth the window shows, or nothing.
+    void mapChanges(std::shared_ptr<const MapGrowth::Changes> changes);
 
 private:
     void followShown();
@@ -44,6 +47,7 @@ private:
     void showChange();
     void showGrowth();
     void choose(const QByteArray &path);
+    void colourMap(const std::vector<GrowthLog::Row> &rows, bool onDisk);
 
     ScanController *m_scans;
     WorkArea *m_workArea;
@@ -55,6 +59,7 @@ private:
     // Written on the follower's thread, read aside: shared with the work under way.
     std::shared_ptr<GrowthLog> m_growth = std::make_shared<GrowthLog>();
     bool m_growthAside = false;       // rows being made for the window
+    bool m_mapColoured = false;       // the map shows them
     GrowthWindow *m_window = nullptr; // made when first asked for, owned through parenting
     QTimer *m_ticking;                // while it shows, the last minute moves on
 };

@@ -128,15 +128,32 @@ void MapCommand::listRowChanged()
 
 void MapCommand::setComparison(std::shared_ptr<const ScanComparison> earlier)
 {
+    m_comparing = earlier != nullptr;
+    showLegend();
+    m_map->setComparison(std::move(earlier));
+}
+
+void MapCommand::setChanges(std::shared_ptr<const MapGrowth::Changes> changes)
+{
+    m_changes = changes != nullptr;
+    showLegend();
+    m_map->setChanges(std::move(changes));
+}
+
+void MapCommand::showLegend()
+{
     MapLegend *legend = m_workArea->mapPane()->legend();
-    if (earlier)
+    if (m_comparing)
         legend->setEntries(
             {Text(TextId::MapGrown), Text(TextId::MapShrunk), Text(TextId::MapUnchanged),
              Text(TextId::MapUnread)},
             {MapGrowth::Grown, MapGrowth::Shrunk, MapGrowth::Unchanged, MapGrowth::Unknown});
+    else if (m_changes)
+        legend->setEntries(
+            {Text(TextId::MapGrown), Text(TextId::MapShrunk), Text(TextId::MapUnchanged)},
+            {MapGrowth::Grown, MapGrowth::Shrunk, MapGrowth::Unchanged});
     else
         legend->setEntries(KindNames(), KindColours());
-    m_map->setComparison(std::move(earlier));
 }
 
 void MapCommand::setSizeMeasure(SizeMeasure measure)

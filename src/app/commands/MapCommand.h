@@ -1,5 +1,7 @@
 #pragma once
 
+#include "MapGrowth.h"
+
 #include "SizeMeasure.h"
 
 #include <QElapsedTimer>
@@ -30,11 +32,15 @@ public:
     void setSizeMeasure(SizeMeasure measure);
     // Colours by growth since an earlier scan, with a key to match; none: by kind again.
     void setComparison(std::shared_ptr<const ScanComparison> earlier);
+    // Coloured by what changed while the volume was followed (null: no more), unless an earlier
+    // scan is compared.
+    void setChanges(std::shared_ptr<const MapGrowth::Changes> changes);
 
 private:
     void follow();
     void walkProgressed(const QByteArray &root);
     void listRowChanged();
+    void showLegend();
 
     WorkArea *m_workArea;
     ScanController *m_scans;
@@ -42,4 +48,6 @@ private:
     MapView *m_map;
     QElapsedTimer m_walkClock;   // since the walk began
     QElapsedTimer m_lastDrawing; // since the map last followed the walk
+    bool m_comparing = false;    // with an earlier scan
+    bool m_changes = false;      // by what changed while followed
 };

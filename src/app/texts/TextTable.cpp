@@ -238,6 +238,7 @@ constexpr Entry Texts[] = {
     {1199, "%s octets/s"},
     {1200, "Rien n'a changé de taille pendant cette période."},
     {1201, "Le volume affiché n'est pas suivi en direct : scannez-le pour voir ce qui grandit."},
+    {1202, "&Colorier la carte selon cette croissance"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -184,6 +184,7 @@ enum class TextId : quint16 {
     GrowthRate = 1199, // a rate in bytes a second
     GrowthNothing = 1200,
     GrowthNotLive = 1201,
+    GrowthOnMap = 1202,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

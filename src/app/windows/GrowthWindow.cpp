@@ -3,7 +3,9 @@
 #include "GrowthModel.h"
 #include "TextTable.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QSortFilterProxyModel>
@@ -13,6 +15,7 @@
 GrowthWindow::GrowthWindow(QWidget *parent)
     : QDialog(parent)
     , m_span(new QComboBox(this))
+    , m_onMap(new QCheckBox(Text(TextId::GrowthOnMap), this))
     , m_note(new QLabel(this))
     , m_table(new QTreeView(this))
     , m_model(new GrowthModel(this))
@@ -25,6 +28,8 @@ GrowthWindow::GrowthWindow(QWidget *parent)
         {Text(TextId::GrowthMinute), Text(TextId::GrowthHour), Text(TextId::GrowthSinceWalk)});
     m_span->setCurrentIndex(int(GrowthLog::Span::SinceWalk));
     connect(m_span, &QComboBox::currentIndexChanged, this, &GrowthWindow::spanChanged);
+    m_onMap->setObjectName(QStringLiteral("chkGrowthMap"));
+    connect(m_onMap, &QCheckBox::toggled, this, &GrowthWindow::colourMapChanged);
     m_model->setHeaders({Text(TextId::ColumnName), Text(TextId::GrowthColumn),
                          Text(TextId::GrowthRateColumn), Text(TextId::ColumnSize)});
     m_sorted->setSourceModel(m_model);
@@ -44,10 +49,19 @@ GrowthWindow::GrowthWindow(QWidget *parent)
     });
     m_note->setWordWrap(true);
     auto *layout = new QVBoxLayout(this);
-    layout->addWidget(m_span);
+    auto *top = new QHBoxLayout;
+    top->addWidget(m_span);
+    top->addWidget(m_onMap);
+    top->addStretch();
+    layout->addLayout(top);
     layout->addWidget(m_table, 1);
     layout->addWidget(m_note);
     resize(640, 420);
+}
+
+bool GrowthWindow::colourMap() const
+{
+    return m_onMap->isChecked();
 }
 
 GrowthLog::Span GrowthWindow::span() const

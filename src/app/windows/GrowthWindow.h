@@ -5,6 +5,7 @@
 #include <QDialog>
 
 class GrowthModel;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QSortFilterProxyModel;
@@ -19,6 +20,8 @@ class GrowthWindow : public QDialog
 public:
     explicit GrowthWindow(QWidget *parent = nullptr);
     GrowthLog::Span span() const;
+    // Whether the map is to be coloured by the growth shown.
+    bool colourMap() const;
     // The rows for the span shown; `live` false when the volume shown is not followed.
     void showRows(const QByteArray &root, std::vector<GrowthLog::Row> rows, bool onDisk, bool live);
     GrowthModel *model() const { return m_model; }
@@ -26,10 +29,12 @@ public:
 
 signals:
     void spanChanged();
+    void colourMapChanged();
     void pathChosen(const QByteArray &path);
 
 private:
     QComboBox *m_span;
+    QCheckBox *m_onMap;
     QLabel *m_note;
     QTreeView *m_table;
     GrowthModel *m_model;

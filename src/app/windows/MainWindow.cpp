@@ -78,6 +78,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     });
     // The views that take longer to follow the disk do, once a second at most.
     connect(m_live, &LiveCommand::recordsChanged, m_scans, &ScanController::recordsFollowed);
+    connect(m_live, &LiveCommand::mapChanges, m_map, &MapCommand::setChanges);
     m_search = new SearchCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_measureViews = std::make_unique<SizeMeasureViews>(SizeMeasureViews::Views{
         listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds, m_search});
