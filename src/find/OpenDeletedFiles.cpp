@@ -2,6 +2,7 @@
 
 #include "FileSystem.h"
 #include "FolderListing.h"
+#include "Paths.h"
 #include "UniqueFd.h"
 
 #include <QFile>
@@ -11,16 +12,6 @@
 #include <unordered_set>
 
 namespace {
-
-bool IsNumber(const char *name)
-{
-    if (*name == '\0')
-        return false;
-    for (; *name; ++name)
-        if (*name < '0' || *name > '9')
-            return false;
-    return true;
-}
 
 QByteArray ProcessName(const QByteArray &processFolder)
 {
@@ -60,7 +51,7 @@ OpenDeletedFiles FindOpenDeletedFiles(const QByteArray &procRoot, quint64 device
     while (processList.next(process)) {
         if (cancelled && cancelled->load(std::memory_order_relaxed))
             return found;
-        if (!IsNumber(process.name))
+        if (!IsNumberName(process.name))
             continue;
         const QByteArray folder = procRoot + '/' + process.name;
         const QByteArray fdFolder = folder + "/fd";
@@ -76,7 +67,7 @@ OpenDeletedFiles FindOpenDeletedFiles(const QByteArray &procRoot, quint64 device
         FolderListing fdList(fds.get());
         FolderListing::Entry fd;
         while (fdList.next(fd)) {
-            if (!IsNumber(fd.name))
+            if (!IsNumberName(fd.name))
                 continue;
             const QByteArray fdPath = fdFolder + '/' + fd.name;
             FileStatus status;

@@ -3,6 +3,7 @@
 #include "FileStatus.h"
 #include "FileSystem.h"
 #include "FolderListing.h"
+#include "Paths.h"
 
 #include <QFile>
 
@@ -18,16 +19,6 @@ namespace {
 // Files already unlinked but still open say nothing: their folder has heard of the unlink.
 constexpr uint32_t WatchMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_MODIFY |
                                IN_ATTRIB | IN_ONLYDIR | IN_DONT_FOLLOW | IN_EXCL_UNLINK;
-
-bool IsNumber(const char *name)
-{
-    if (*name == '\0')
-        return false;
-    for (; *name; ++name)
-        if (*name < '0' || *name > '9')
-            return false;
-    return true;
-}
 
 qint64 NumberIn(const QString &path)
 {
@@ -50,7 +41,7 @@ qint64 WatchesHeldBy(const QByteArray &process)
     FolderListing listing(fds.get());
     FolderListing::Entry fd;
     while (listing.next(fd)) {
-        if (!IsNumber(fd.name) ||
+        if (!IsNumberName(fd.name) ||
             FileSystem::ReadLink(fdFolder + '/' + fd.name) != "anon_inode:inotify")
             continue;
         QFile info(QFile::decodeName(process + "/fdinfo/" + fd.name));
@@ -222,7 +213,7 @@ qint64 InotifySource::WatchesAvailable()
     while (listing.next(process)) {
         const QByteArray folder = QByteArray("/proc/") + process.name;
         FileStatus status;
-        if (IsNumber(process.name) &&
+        if (IsNumberName(process.name) &&
             FileSystem::StatusOfPath(folder, status, FileSystem::FollowLink::No) &&
             status.owner == user)
             held += WatchesHeldBy(folder);

@@ -63,3 +63,13 @@ template<PathText S> S GetFolderName(const S &path)
 
 QUARNEL_INSTANTIATE_PATHS(QByteArray)
 QUARNEL_INSTANTIATE_PATHS(QString)
+
+bool IsNumberName(const char *name)
+{
+    if (*name == '\0')
+        return false;
+    for (; *name; ++name)
+        if (*name < '0' || *name > '9')
+            return false;
+    return true;
+}

@@ -24,3 +24,6 @@ template<PathText S> S ParentFolder(const S &path);
 // The name of the last folder of a path ending with "/" ("/a/b/" gives "b"); the root "/" gives
 // itself, as the volume's label; a text without "/" is returned whole.
 template<PathText S> S GetFolderName(const S &path);
+
+// Whether a name is a number, as those of processes and descriptors under /proc are.
+bool IsNumberName(const char *name);

@@ -164,35 +164,33 @@ QByteArray FolderTreeModel::root() const
 
 QModelIndex FolderTreeModel::indexOf(const QByteArray &folder)
 {
+    Node *node = find(folder, true);
+    return node ? indexOf(node) : QModelIndex();
+}
+
+FolderTreeModel::Node *FolderTreeModel::find(const QByteArray &folder, bool add)
+{
     const QByteArray top = root();
     if (top.isEmpty() || !AddSlash(folder).startsWith(top))
-        return {};
+        return nullptr;
     Node *node = m_top->children.front().get();
     for (const QByteArray &name : folder.mid(top.size()).split('/')) {
         if (name.isEmpty())
             continue;
         const auto found = std::find_if(node->children.begin(), node->children.end(),
                                         [&](const auto &child) { return child->name == name; });
+        if (found == node->children.end() && !add)
+            return nullptr;
         node = found != node->children.end() ? found->get() : addChild(node, name);
     }
-    return indexOf(node);
+    return node;
 }
 
 void FolderTreeModel::relist(const QByteArray &folder)
 {
-    const QByteArray top = root();
-    if (top.isEmpty() || !folder.startsWith(top))
+    Node *node = find(folder, false); // one not in the model is listed when the view asks
+    if (!node)
         return;
-    Node *node = m_top->children.front().get();
-    for (const QByteArray &name : folder.mid(top.size()).split('/')) {
-        if (name.isEmpty())
-            continue;
-        const auto found = std::find_if(node->children.begin(), node->children.end(),
-                                        [&](const auto &child) { return child->name == name; });
-        if (found == node->children.end())
-            return; // not in the model: listed when the view asks for it
-        node = found->get();
-    }
     if (node->state == Node::State::Listing)
         return;
     // Listed even when nobody opened it: it may have subfolders now, whatever its link count

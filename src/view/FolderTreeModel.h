@@ -72,6 +72,8 @@ private:
     struct Node;
 
     Node *nodeOf(const QModelIndex &index) const;
+    // The folder's item; with `add`, made with those above it when missing, else null then.
+    Node *find(const QByteArray &folder, bool add);
     QModelIndex indexOf(const Node *node) const;
     void listed(const QPersistentModelIndex &item, std::vector<Listed> folders);
     void removeVanished(Node *node, const std::vector<Listed> &folders);
