@@ -7,7 +7,10 @@
 #include "Walker.h"
 
 #include <cerrno>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 namespace {
 
@@ -35,9 +38,39 @@ int OpenRecorded(const DriveScan &scan, FolderId folder, const QByteArray &path,
     return fd.release();
 }
 
+// Walks a new subfolder whole; false when the walk failed (errno set) or was stopped.
+bool WalkUnlessStopped(const QByteArray &path, DriveScan &into, int folderFd,
+                       const std::atomic<bool> *stop)
+{
+    Walker::Options whole;
+    whole.rootFd = folderFd;
+    Walker walker(path, into, whole);
+    std::mutex lock;
+    std::condition_variable ended;
+    bool done = false;
+    walker.setFinishedHandler([&] {
+        const std::lock_guard hold(lock);
+        done = true;
+        ended.notify_all();
+    });
+    if (!walker.start()) {
+        errno = walker.error();
+        return false;
+    }
+    for (std::unique_lock hold(lock); !done;) {
+        if (stop && stop->load(std::memory_order_relaxed))
+            walker.requestStop();
+        ended.wait_for(hold, std::chrono::milliseconds(20));
+    }
+    walker.wait();
+    errno = walker.error() != 0 ? walker.error() : ECANCELED;
+    return !walker.wasStopped() && walker.error() == 0;
+}
+
 } // namespace
 
-FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path)
+FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path,
+                                       const std::atomic<bool> *stop)
 {
     Result result;
     const qsizetype recorded = scan.indexOf(path);
@@ -86,9 +119,9 @@ FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path)
         if (!FileSystem::StatusOf(childFd.get(), status) || status.inode != listing.inodeOf(child))
             continue;
         auto walk = std::make_unique<DriveScan>(childPath);
-        Walker::Options whole;
-        whole.rootFd = childFd.get();
-        if (!Walk(childPath, *walk, whole)) {
+        if (!WalkUnlessStopped(childPath, *walk, childFd.get(), stop)) {
+            if (stop && stop->load())
+                return {}; // left as it was: its changes are no one's to follow now
             now.unopened.push_back({folder, name, FolderNote::Unread, errno});
             continue;
         }
@@ -97,6 +130,8 @@ FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path)
         result.added.append(childPath);
     }
 
+    if (stop && stop->load())
+        return {};
     RecordsEdit edit(scan);
     const std::vector<FolderId> before = scan.subfoldersOf(folder);
     for (FolderId stale : edit.relistFolder(folder, now))

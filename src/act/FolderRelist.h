@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QByteArrayList>
 
+#include <atomic>
+
 // Lists one folder of a scanned volume again and brings its records in line with what a walk of
 // the changed volume would record: its files, its subfolders gone or replaced, and the new ones,
 // walked whole. A subfolder still there keeps its records unread: what changed below it is its
@@ -25,6 +27,8 @@ public:
         int error = 0; // why the folder could not be listed, when it could not
     };
 
-    // `path` ends with "/"; a folder without a record is left to its parent's listing.
-    static Result Run(DriveScan &scan, const QByteArray &path);
+    // `path` ends with "/"; a folder without a record is left to its parent's listing. Once
+    // `stop` holds true, a new subfolder's walk stops short and the records stay as they were.
+    static Result Run(DriveScan &scan, const QByteArray &path,
+                      const std::atomic<bool> *stop = nullptr);
 };

@@ -338,7 +338,7 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
         const QByteArray path = folders[i];
         const auto started = std::chrono::steady_clock::now();
         const auto filesBefore = FilesOf(scan, path);
-        const FolderRelist::Result result = FolderRelist::Run(scan, path);
+        const FolderRelist::Result result = FolderRelist::Run(scan, path, &m_stop);
         if (result.changed && filesBefore) {
             if (const auto filesAfter = FilesOf(scan, path))
                 ChangesBetween(*filesBefore, *filesAfter, path, batch.files);

@@ -1,5 +1,6 @@
 #include "ChangeSource.h"
 #include "DriveScan.h"
+#include "FolderRelist.h"
 #include "LiveFollower.h"
 #include "TreeOracle.h"
 #include "Walker.h"
@@ -173,6 +174,7 @@ private slots:
     void churn_data();
     void churn();
     void overflowListsEverything();
+    void stoppedListingChangesNothing();
 };
 
 void TestFollow::churn_data()
@@ -260,6 +262,26 @@ void TestFollow::overflowListsEverything()
     QVERIFY(Walk(root, fresh));
     QVERIFY2(Differences(*scan, fresh).isEmpty(), Differences(*scan, fresh).constData());
     QCOMPARE(RecordLines(*scan), RecordLines(fresh));
+}
+
+// A follower told to stop leaves a listing under way, and the records as they were.
+void TestFollow::stoppedListingChangesNothing()
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const std::shared_ptr<DriveScan> scan = Walked(root);
+    QVERIFY(scan);
+    Make("d0/new/f=300");
+    const QByteArrayList before = RecordLines(*scan);
+    std::atomic<bool> stop{true};
+    QVERIFY(!FolderRelist::Run(*scan, root + "d0/", &stop).changed);
+    QCOMPARE(RecordLines(*scan), before);
+    stop = false;
+    QCOMPARE(FolderRelist::Run(*scan, root + "d0/", &stop).added, QByteArrayList{root + "d0/new/"});
+    DriveScan fresh(root);
+    QVERIFY(Walk(root, fresh));
+    QVERIFY2(Differences(*scan, fresh).isEmpty(), Differences(*scan, fresh).constData());
 }
 
 QTEST_GUILESS_MAIN(TestFollow)
