@@ -316,17 +316,21 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
 
     // The totals before, of the folders listed, their subfolders and their ancestors.
     std::map<QByteArray, CountedBytes> before;
+    // True when the folder was not noted yet.
     const auto note = [&](FolderId folder) {
-        const QByteArray path = scan.pathOf(folder);
-        before.try_emplace(path, CountedBytes(scan.sizeOf(folder), scan.allocatedOf(folder)));
+        return before
+            .try_emplace(scan.pathOf(folder),
+                         CountedBytes(scan.sizeOf(folder), scan.allocatedOf(folder)))
+            .second;
     };
     for (const QByteArray &path : std::as_const(folders)) {
         const qsizetype index = scan.indexOf(path);
         if (index < 0)
             continue;
-        for (FolderId up = FolderId(index);
-             up != WalkSink::NoFolder && !before.contains(scan.pathOf(up)); up = scan.parentOf(up))
-            note(up);
+        // Up to the first ancestor noted already, whose own ancestors are too.
+        for (FolderId up = FolderId(index); up != WalkSink::NoFolder && note(up);
+             up = scan.parentOf(up)) {
+        }
         for (FolderId child : scan.subfoldersOf(FolderId(index)))
             note(child);
     }
@@ -334,6 +338,12 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
     Batch batch;
     batch.overflow = overflow;
     QSet<QByteArray> seen(folders.cbegin(), folders.cend());
+    const auto listLater = [&](const QByteArray &folder) {
+        if (!seen.contains(folder)) {
+            seen.insert(folder);
+            folders.append(folder);
+        }
+    };
     for (qsizetype i = 0; i < folders.size() && !m_stop.load(); ++i) {
         const QByteArray path = folders[i];
         const auto started = std::chrono::steady_clock::now();
@@ -363,12 +373,8 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
             QByteArrayList watched;
             for (const QByteArray &added : result.added)
                 watching = watching && watchBelow(added, &watched);
-            for (const QByteArray &folder : std::as_const(watched)) {
-                if (!seen.contains(folder)) {
-                    seen.insert(folder);
-                    folders.append(folder);
-                }
-            }
+            for (const QByteArray &folder : std::as_const(watched))
+                listLater(folder);
             if (!watching) {
                 m_stop.store(true);
                 if (m_ended)
@@ -378,12 +384,8 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
         }
         for (const QByteArray &added : result.added)
             before.try_emplace(added, CountedBytes());
-        for (const QByteArray &stale : result.stale) {
-            if (!seen.contains(stale)) {
-                seen.insert(stale);
-                folders.append(stale);
-            }
-        }
+        for (const QByteArray &stale : result.stale)
+            listLater(stale);
     }
 
     for (const auto &[path, old] : before) {
