@@ -175,6 +175,7 @@ private slots:
     void churn();
     void overflowListsEverything();
     void stoppedListingChangesNothing();
+    void savedScanNotFollowed();
 };
 
 void TestFollow::churn_data()
@@ -282,6 +283,20 @@ void TestFollow::stoppedListingChangesNothing()
     DriveScan fresh(root);
     QVERIFY(Walk(root, fresh));
     QVERIFY2(Differences(*scan, fresh).isEmpty(), Differences(*scan, fresh).constData());
+}
+
+// Records read from a saved file describe no folder of this machine: nothing follows or lists
+// them again, whatever their paths name here.
+void TestFollow::savedScanNotFollowed()
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    const auto saved = std::make_shared<DriveScan>(root);
+    saved->openedFolder(WalkSink::NoFolder, root, 0, 0, 0);
+    LiveFollower follower(saved);
+    QVERIFY(!follower.start());
+    QCOMPARE(follower.error(), EINVAL);
+    QVERIFY(!FolderRelist::Run(*saved, root).changed);
 }
 
 QTEST_GUILESS_MAIN(TestFollow)
