@@ -1,5 +1,7 @@
 #include "Arguments.h"
 
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -10,6 +12,7 @@ namespace {
 constexpr const char *Usage =
     "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--export FILE] [--] ROOT\n"
     "       quarnel-scan --follow[=fanotify|inotify] [--threads N] [--disk-usage] [--] ROOT\n"
+    "       quarnel-scan --duplicates [--min-size BYTES] [--disk-usage] [--] ROOT\n"
     "       quarnel-scan --import FILE [--disk-usage] [--summary] [--export FILE]\n"
     "       quarnel-scan --help\n"
     "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
@@ -29,6 +32,14 @@ constexpr const char *Usage =
     "               one line per folder whose total changed (path, old total, new total),\n"
     "               until interrupted; =fanotify or =inotify says how (default: fanotify\n"
     "               where the process may, else inotify)\n"
+    "  --duplicates after the walk, print the groups of files of identical content, the\n"
+    "               most bytes to free first: a line \"SIZE bytes each, N copies, W bytes to\n"
+    "               free\", the copies' paths, one a line, and an empty line. A file's hard\n"
+    "               links are one copy; copies sharing their storage (reflinks) free nothing.\n"
+    "               Then the folders whose files are copies of each other's: a line\n"
+    "               \"folders P% identical, B bytes\", their paths, an empty line\n"
+    "  --min-size BYTES  compare only files of at least BYTES bytes (default 1048576; K, M\n"
+    "               and G multiply by 1024 once, twice, three times)\n"
     "  --help       print this help\n"
     "What cannot be read, or vanished or moved between its listing and its reading, is named\n"
     "on standard error and left out of the totals.\n"
@@ -41,6 +52,23 @@ constexpr const char *Usage =
 {
     std::fprintf(stderr, "quarnel-scan: %s%s\nTry 'quarnel-scan --help'.\n", message, detail);
     std::exit(2);
+}
+
+// A number of bytes, with K, M or G for a power of 1024.
+quint64 SizeArgument(const char *value)
+{
+    char *end = nullptr;
+    errno = 0;
+    const unsigned long long n = value && std::isdigit(static_cast<unsigned char>(*value))
+                                     ? std::strtoull(value, &end, 10)
+                                     : 0;
+    int shift = 0;
+    if (end && *end && !end[1])
+        shift = *end == 'K' ? 10 : *end == 'M' ? 20 : *end == 'G' ? 30 : -1;
+    if (!end || end == value || errno || shift < 0 || (*end && end[1]) ||
+        (shift > 0 && n > (~0ull >> shift)))
+        Fail("--min-size needs a number of bytes, as 1048576 or 1M");
+    return quint64(n) << shift;
 }
 
 } // namespace
@@ -63,6 +91,12 @@ Arguments ParseArguments(int argc, char **argv)
                 if (args.followWith != "fanotify" && args.followWith != "inotify")
                     Fail("--follow= takes fanotify or inotify");
             }
+        } else if (!optionsEnded && arg == "--duplicates") {
+            args.duplicates = true;
+        } else if (!optionsEnded && (arg == "--min-size" || arg.starts_with("--min-size="))) {
+            const char *value = arg == "--min-size" ? (i + 1 < argc ? argv[++i] : nullptr)
+                                                    : argv[i] + std::strlen("--min-size=");
+            args.minimumSize = SizeArgument(value);
         } else if (!optionsEnded && arg == "--disk-usage") {
             args.diskUsage = true;
         } else if (!optionsEnded && (arg == "--threads" || arg.starts_with("--threads="))) {
@@ -93,6 +127,9 @@ Arguments ParseArguments(int argc, char **argv)
         Fail(args.root.isEmpty() ? "no ROOT given" : "--import reads no ROOT");
     if (args.follow && !args.importFrom.isEmpty())
         Fail("--follow walks a ROOT: it reads no --import");
+    if (args.duplicates && (args.follow || !args.importFrom.isEmpty() || !args.exportTo.isEmpty()))
+        Fail("--duplicates reads the files of a walked ROOT: it takes no --follow, --import "
+             "nor --export");
     if (args.follow && (!args.exportTo.isEmpty() || args.summary))
         Fail("--follow prints changes: it takes no --export nor --summary");
     return args;

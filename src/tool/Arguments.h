@@ -11,6 +11,8 @@ struct Arguments
     bool diskUsage = false;
     bool follow = false;
     QByteArray followWith; // "fanotify" or "inotify"; empty: the first that can
+    bool duplicates = false;
+    quint64 minimumSize = 1 << 20; // of the files compared for duplicates
     QByteArray exportTo;
     QByteArray importFrom;
 };

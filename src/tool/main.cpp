@@ -5,6 +5,7 @@
 #include "AddressSpace.h"
 #include "Arguments.h"
 #include "DriveScan.h"
+#include "Duplicates.h"
 #include "Following.h"
 #include "Output.h"
 #include "ReportingScan.h"
@@ -15,6 +16,7 @@
 
 #include <QByteArray>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -95,6 +97,8 @@ int Run(const Arguments &args)
     }
     if (args.follow)
         return Follow(records, args);
+    if (args.duplicates)
+        return std::max(PrintDuplicates(scan, args), reporting.incomplete() ? 1 : 0);
     const auto walked = std::chrono::steady_clock::now();
     const bool written = Output(scan, args);
     if (args.summary)

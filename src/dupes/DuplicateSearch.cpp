@@ -1,0 +1,489 @@
+#include "DuplicateSearch.h"
+
+#include "BackgroundPool.h"
+#include "BlockDevice.h"
+#include "DriveScan.h"
+#include "FileContent.h"
+#include "FileStatus.h"
+#include "FolderMatches.h"
+#include "UniqueFd.h"
+
+#include <xxhash.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <thread>
+
+namespace {
+
+// The first and last bytes read of a file too big to read whole at once.
+constexpr qint64 EdgeBytes = 4096;
+// Files this small are read whole in the first step: two reads would cost as much.
+constexpr quint64 WholeAtOnce = 64 * 1024;
+constexpr qint64 BlockBytes = 256 * 1024;
+// A name longer than any file system allows cannot be opened; refused before it is copied.
+constexpr qsizetype LongestName = 255;
+
+enum class Step : quint8 {
+    Sized, // only its size is known
+    Edges, // its hash is of its first and last bytes
+    Whole, // its hash is of every byte
+    Link,  // another name of a file met before: not a copy of its own
+    Unread,
+};
+
+// A file compared, as small as it can be kept: a search over millions of files holds one each.
+struct Candidate
+{
+    const char *name; // in the records, which outlive the search and never move
+    quint64 size;
+    quint64 inode = 0;
+    quint64 place = 0; // where its bytes begin on the device, else its inode: the reading order
+    std::array<quint64, 2> hash{};
+    WalkSink::FolderId folder;
+    quint32 device = 0;
+    quint32 names = 1;
+    quint16 nameLength;
+    Step step = Step::Sized;
+    bool sharedStorage = false; // the file system says its first bytes are shared
+    bool wasCached = false;
+};
+
+struct Failure
+{
+    const Candidate *file;
+    int error;
+};
+
+std::array<quint64, 2> HashOf(const void *data, size_t size)
+{
+    const XXH128_hash_t hash = XXH3_128bits(data, size);
+    return {hash.low64, hash.high64};
+}
+
+// Opens the candidates' files one after the other, in the order given, on a few threads that
+// each keep the folder they last opened.
+class Readers
+{
+public:
+    using Work =
+        std::function<int(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *state)>;
+
+    Readers(const DriveScan &scan, int count, const std::atomic<bool> *cancelled)
+        : m_scan(scan)
+        , m_count(std::max(1, count))
+        , m_cancelled(cancelled)
+    {}
+
+    // Runs `work` on each file with it open; a file that cannot be opened, or for which `work`
+    // returns an errno, is marked unread and kept in `failures`.
+    void run(std::vector<Candidate *> &files, const Work &work)
+    {
+        std::atomic<size_t> next{0};
+        const auto read = [&] {
+            std::vector<char> buffer(static_cast<size_t>(BlockBytes));
+            std::unique_ptr<XXH3_state_t, decltype(&XXH3_freeState)> state(XXH3_createState(),
+                                                                           &XXH3_freeState);
+            WalkSink::FolderId openFolder = WalkSink::NoFolder;
+            UniqueFd folderFd;
+            char name[LongestName + 1];
+            for (size_t at; (at = next.fetch_add(1)) < files.size();) {
+                if (stopped())
+                    return;
+                Candidate &file = *files[at];
+                if (file.folder != openFolder) {
+                    openFolder = file.folder;
+                    folderFd.reset(FileSystem::OpenBelowWorkingFolder(m_scan.pathOf(file.folder)));
+                }
+                int error = folderFd.isOpen() ? 0 : errno;
+                if (!error && file.nameLength > LongestName)
+                    error = ENAMETOOLONG;
+                if (!error) {
+                    std::memcpy(name, file.name, file.nameLength);
+                    name[file.nameLength] = '\0';
+                    UniqueFd fd(FileContent::OpenForReadingAt(folderFd.get(), name));
+                    error = fd.isOpen() ? work(file, fd.get(), buffer, state.get()) : errno;
+                }
+                if (error) {
+                    file.step = Step::Unread;
+                    const std::lock_guard lock(m_failuresLock);
+                    m_failures.push_back({&file, error});
+                }
+            }
+        };
+        std::vector<std::thread> others;
+        for (int i = 1; i < m_count; ++i)
+            others.emplace_back([&] {
+                BackgroundPool::lowerPriority();
+                read();
+            });
+        read();
+        for (std::thread &other : others)
+            other.join();
+    }
+
+    bool stopped() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
+    std::vector<Failure> &failures() { return m_failures; }
+
+private:
+    const DriveScan &m_scan;
+    int m_count;
+    const std::atomic<bool> *m_cancelled;
+    std::mutex m_failuresLock;
+    std::vector<Failure> m_failures;
+};
+
+// The file as the records have it, checked against what is open now: a file that changed
+// since the walk is not compared (0 as its errno).
+constexpr int ChangedSinceWalk = -1;
+
+int Identify(Candidate &file, int fd)
+{
+    FileStatus status;
+    if (!FileSystem::StatusOf(fd, status))
+        return errno;
+    if (status.size != file.size)
+        return ChangedSinceWalk;
+    file.inode = status.inode;
+    file.device = quint32(status.device);
+    file.wasCached = FileContent::IsCached(fd, 0);
+    quint64 physical = 0;
+    bool shared = false;
+    if (FileContent::FirstExtent(fd, physical, shared)) {
+        file.place = physical;
+        file.sharedStorage = shared;
+    } else {
+        file.place = status.inode;
+    }
+    return 0;
+}
+
+// Hashes the file's first and last bytes, or all of it when it is small.
+int HashEdges(Candidate &file, int fd, std::vector<char> &buffer, DuplicateProgress *progress)
+{
+    if (const int error = Identify(file, fd))
+        return error;
+    const bool whole = file.size <= WholeAtOnce;
+    const qint64 head = whole ? qint64(file.size) : EdgeBytes;
+    qint64 got = FileContent::ReadAt(fd, buffer.data(), head, 0);
+    if (got == head && !whole)
+        got +=
+            FileContent::ReadAt(fd, buffer.data() + head, EdgeBytes, qint64(file.size) - EdgeBytes);
+    const qint64 wanted = whole ? head : 2 * EdgeBytes;
+    if (got < 0)
+        return errno;
+    if (!file.wasCached)
+        FileContent::DropCached(fd);
+    if (got != wanted)
+        return ChangedSinceWalk;
+    file.hash = HashOf(buffer.data(), size_t(got));
+    file.step = whole ? Step::Whole : Step::Edges;
+    progress->bytesRead.fetch_add(quint64(got), std::memory_order_relaxed);
+    progress->filesRead.fetch_add(1, std::memory_order_relaxed);
+    return 0;
+}
+
+int HashWhole(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *state,
+              DuplicateProgress *progress, const std::atomic<bool> *cancelled)
+{
+    FileStatus status;
+    if (!FileSystem::StatusOf(fd, status))
+        return errno;
+    if (status.size != file.size || status.inode != file.inode)
+        return ChangedSinceWalk;
+    FileContent::AdviseSequential(fd);
+    XXH3_128bits_reset(state);
+    qint64 offset = 0;
+    while (offset < qint64(file.size)) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return ECANCELED;
+        const qint64 got = FileContent::ReadAt(
+            fd, buffer.data(), std::min<qint64>(BlockBytes, qint64(file.size) - offset), offset);
+        if (got < 0)
+            return errno;
+        if (got == 0)
+            return ChangedSinceWalk;
+        XXH3_128bits_update(state, buffer.data(), size_t(got));
+        offset += got;
+        progress->bytesRead.fetch_add(quint64(got), std::memory_order_relaxed);
+    }
+    if (!file.wasCached)
+        FileContent::DropCached(fd);
+    const XXH128_hash_t hash = XXH3_128bits_digest(state);
+    file.hash = {hash.low64, hash.high64};
+    file.step = Step::Whole;
+    progress->filesRead.fetch_add(1, std::memory_order_relaxed);
+    return 0;
+}
+
+bool SameContent(const Candidate *a, const Candidate *b)
+{
+    return a->size == b->size && a->hash == b->hash;
+}
+
+// Orders the hashed files so that those of one content are together, each file's names
+// together, in record order; then marks every name of a file but its first as a link. Returns
+// the runs of one content that hold two files or more.
+std::vector<std::pair<size_t, size_t>> Regroup(std::vector<Candidate *> &files)
+{
+    std::erase_if(files, [](const Candidate *file) { return file->step == Step::Unread; });
+    std::sort(files.begin(), files.end(), [](const Candidate *a, const Candidate *b) {
+        return std::tie(a->size, a->hash, a->device, a->inode, a->folder, a->name) <
+               std::tie(b->size, b->hash, b->device, b->inode, b->folder, b->name);
+    });
+    std::vector<std::pair<size_t, size_t>> runs;
+    for (size_t begin = 0, end; begin < files.size(); begin = end) {
+        size_t distinct = 1;
+        Candidate *first = files[begin];
+        for (end = begin + 1; end < files.size() && SameContent(files[end], files[begin]); ++end) {
+            Candidate *file = files[end];
+            if (file->device == first->device && file->inode == first->inode) {
+                file->step = Step::Link;
+                ++first->names;
+            } else {
+                first = file;
+                ++distinct;
+            }
+        }
+        if (distinct > 1)
+            runs.emplace_back(begin, end);
+    }
+    return runs;
+}
+
+// The date and bytes on disk of each copy, read from the records, one pass over each folder.
+void FillFromRecords(const DriveScan &scan, std::vector<DuplicateGroup> &groups,
+                     const std::vector<std::vector<const Candidate *>> &sources)
+{
+    std::vector<std::pair<const Candidate *, DuplicateCopy *>> wanted;
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (size_t c = 0; c < groups[g].copies.size(); ++c)
+            wanted.emplace_back(sources[g][c], &groups[g].copies[c]);
+    std::sort(wanted.begin(), wanted.end(), [](const auto &a, const auto &b) {
+        return std::tie(a.first->folder, a.first->name) < std::tie(b.first->folder, b.first->name);
+    });
+    for (size_t at = 0; at < wanted.size();) {
+        const WalkSink::FolderId folder = wanted[at].first->folder;
+        FileRecordReader reader = scan.filesOf(folder);
+        FileRecord record;
+        while (at < wanted.size() && wanted[at].first->folder == folder && reader.next(record)) {
+            if (record.name.data() != wanted[at].first->name)
+                continue;
+            wanted[at].second->allocated = record.allocated;
+            wanted[at].second->date = record.date;
+            ++at;
+        }
+        // Records edited meanwhile hold the name elsewhere: nothing more to read of them.
+        while (at < wanted.size() && wanted[at].first->folder == folder)
+            ++at;
+    }
+}
+
+DuplicateGroup MakeGroup(const std::vector<Candidate *> &files, size_t begin, size_t end,
+                         std::vector<const Candidate *> &sources)
+{
+    DuplicateGroup group;
+    group.size = files[begin]->size;
+    group.hash = files[begin]->hash;
+    for (size_t at = begin; at < end; ++at) {
+        const Candidate *file = files[at];
+        if (file->step == Step::Link)
+            continue;
+        DuplicateCopy copy;
+        copy.folder = file->folder;
+        copy.name = QByteArray(file->name, file->nameLength);
+        copy.inode = file->inode;
+        copy.names = file->names;
+        // Copies whose first bytes lie at the same place, and said to be shared, share storage.
+        copy.storage = group.storages;
+        for (size_t other = 0; other < sources.size(); ++other)
+            if (file->sharedStorage && sources[other]->sharedStorage &&
+                sources[other]->place == file->place && sources[other]->device == file->device) {
+                copy.storage = group.copies[other].storage;
+                break;
+            }
+        if (copy.storage == group.storages)
+            ++group.storages;
+        group.copies.push_back(std::move(copy));
+        sources.push_back(file);
+    }
+    return group;
+}
+
+} // namespace
+
+DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
+                               const DuplicateOptions &options, DuplicateProgress *progress,
+                               const std::atomic<bool> *cancelled)
+{
+    DuplicateResult result;
+    DuplicateProgress own;
+    if (!progress)
+        progress = &own;
+    const quint64 minimum = std::max<quint64>(options.minimumSize, 1);
+    const std::vector<WalkSink::FolderId> folders = scan.foldersBelow(top);
+
+    // Sizes first, 8 bytes a file: only files whose size another file has are kept whole.
+    std::vector<quint64> sizes;
+    for (const WalkSink::FolderId folder : folders) {
+        FileRecordReader reader = scan.filesOf(folder);
+        for (FileRecord file; reader.next(file);)
+            if (file.size >= minimum)
+                sizes.push_back(file.size);
+    }
+    std::sort(sizes.begin(), sizes.end());
+    size_t shared = 0;
+    for (size_t at = 0; at < sizes.size(); ++at)
+        if ((at > 0 && sizes[at - 1] == sizes[at]) ||
+            (at + 1 < sizes.size() && sizes[at + 1] == sizes[at]))
+            sizes[shared++] = sizes[at];
+    sizes.resize(shared);
+    sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+
+    std::vector<Candidate> candidates;
+    candidates.reserve(shared);
+    quint64 edgeBytes = 0;
+    for (const WalkSink::FolderId folder : folders) {
+        FileRecordReader reader = scan.filesOf(folder);
+        for (FileRecord file; reader.next(file);) {
+            if (file.size < minimum || !std::binary_search(sizes.begin(), sizes.end(), file.size))
+                continue;
+            candidates.push_back({file.name.data(),
+                                  file.size,
+                                  0,
+                                  0,
+                                  {},
+                                  folder,
+                                  0,
+                                  1,
+                                  quint16(std::min<qsizetype>(file.name.size(), 0xffff))});
+            edgeBytes += file.size <= WholeAtOnce ? file.size : 2 * EdgeBytes;
+        }
+    }
+    sizes = {};
+    result.candidates = candidates.size();
+    progress->filesToRead.store(candidates.size());
+    progress->bytesToRead.store(edgeBytes);
+
+    // A spinning disk reads one file at a time best; a solid-state one wants several in flight.
+    int readers = options.readers;
+    if (BlockDevice::IsRotational(scan.device()).value_or(false))
+        readers = 1;
+    Readers reading(scan, readers, cancelled);
+
+    // Their first and last bytes, in record order: the order their folders were written in.
+    std::vector<Candidate *> files;
+    files.reserve(candidates.size());
+    for (Candidate &file : candidates)
+        files.push_back(&file);
+    reading.run(files,
+                [progress](Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *) {
+                    return HashEdges(file, fd, buffer, progress);
+                });
+    if (reading.stopped())
+        return result;
+
+    // The files whose edges match are read whole, in the order of their place on the disk.
+    std::vector<Candidate *> whole;
+    quint64 wholeBytes = 0;
+    for (const auto &[begin, end] : Regroup(files))
+        for (size_t at = begin; at < end; ++at)
+            if (files[at]->step == Step::Edges) {
+                whole.push_back(files[at]);
+                wholeBytes += files[at]->size;
+            }
+    std::sort(whole.begin(), whole.end(), [](const Candidate *a, const Candidate *b) {
+        return std::tie(a->device, a->place) < std::tie(b->device, b->place);
+    });
+    progress->filesToRead.fetch_add(whole.size());
+    progress->bytesToRead.fetch_add(wholeBytes);
+    reading.run(whole, [progress, cancelled](Candidate &file, int fd, std::vector<char> &buffer,
+                                             XXH3_state_t *state) {
+        return HashWhole(file, fd, buffer, state, progress, cancelled);
+    });
+    if (reading.stopped())
+        return result;
+
+    // A file's other names follow its first: they take its hash, or go with it.
+    const Candidate *first = nullptr;
+    for (Candidate *file : files) {
+        if (file->step != Step::Link) {
+            first = file;
+            continue;
+        }
+        file->step = first && first->step == Step::Whole ? Step::Whole : Step::Unread;
+        if (first)
+            file->hash = first->hash;
+    }
+    std::erase_if(files, [](const Candidate *file) { return file->step != Step::Whole; });
+    for (Candidate *file : files)
+        file->names = 1;
+    std::vector<std::vector<const Candidate *>> sources;
+    for (const auto &[begin, end] : Regroup(files)) {
+        sources.emplace_back();
+        result.groups.push_back(MakeGroup(files, begin, end, sources.back()));
+    }
+    FillFromRecords(scan, result.groups, sources);
+    // Copies by path: the order a reader looks for them in, the same from one search to the next.
+    for (DuplicateGroup &group : result.groups) {
+        std::vector<std::pair<QByteArray, DuplicateCopy>> named;
+        for (DuplicateCopy &copy : group.copies)
+            named.emplace_back(scan.pathOf(copy.folder) + copy.name, std::move(copy));
+        std::sort(named.begin(), named.end(),
+                  [](const auto &a, const auto &b) { return a.first < b.first; });
+        for (size_t at = 0; at < named.size(); ++at)
+            group.copies[at] = std::move(named[at].second);
+    }
+
+    for (const Failure &failure : reading.failures()) {
+        ++result.unreadable;
+        if (qsizetype(result.unreadSample.size()) < DuplicateResult::UnreadSampleSize)
+            result.unreadSample.push_back(
+                {scan.pathOf(failure.file->folder) +
+                     QByteArray(failure.file->name, failure.file->nameLength),
+                 failure.error == ChangedSinceWalk ? 0 : failure.error});
+    }
+    const SizeMeasure measure = options.measure;
+    std::stable_sort(result.groups.begin(), result.groups.end(),
+                     [measure](const DuplicateGroup &a, const DuplicateGroup &b) {
+                         return a.waste(measure) > b.waste(measure);
+                     });
+    result.folders = FolderMatches(scan, top, result.groups);
+    result.bytesRead = progress->bytesRead.load();
+    result.complete = true;
+    return result;
+}
+
+quint64 DuplicateGroup::waste(SizeMeasure measure) const
+{
+    if (storages < 2)
+        return 0;
+    if (measure == SizeMeasure::Apparent)
+        return size * (storages - 1);
+    // On the disk: each storage once, the biggest kept.
+    std::vector<quint64> perStorage(storages, 0);
+    for (const DuplicateCopy &copy : copies)
+        perStorage[copy.storage] = std::max(perStorage[copy.storage], copy.allocated);
+    quint64 total = 0;
+    for (quint64 bytes : perStorage)
+        total += bytes;
+    return total - *std::max_element(perStorage.begin(), perStorage.end());
+}
+
+bool DuplicateGroup::isShared(const DuplicateCopy &copy) const
+{
+    return std::count_if(copies.begin(), copies.end(), [&](const DuplicateCopy &other) {
+               return other.storage == copy.storage;
+           }) > 1;
+}
+
+quint64 DuplicateResult::waste(SizeMeasure measure) const
+{
+    quint64 total = 0;
+    for (const DuplicateGroup &group : groups)
+        total += group.waste(measure);
+    return total;
+}

@@ -1,0 +1,147 @@
+#include "FolderMatches.h"
+
+#include "DriveScan.h"
+
+#include <algorithm>
+#include <map>
+#include <numeric>
+#include <set>
+#include <unordered_map>
+
+namespace {
+
+// Copies of a big group are paired among the first few only: the pairs grow as their square.
+constexpr size_t PairedCopies = 8;
+constexpr int LeastPercent = 50;
+constexpr size_t MostPairs = 1000;
+
+using FolderId = WalkSink::FolderId;
+using Pair = std::pair<FolderId, FolderId>;
+
+Pair Ordered(FolderId a, FolderId b)
+{
+    return a < b ? Pair{a, b} : Pair{b, a};
+}
+
+// Whether `inner` is `outer` or below it.
+bool IsWithin(const DriveScan &scan, FolderId inner, FolderId outer)
+{
+    for (FolderId at = inner; at != WalkSink::NoFolder; at = scan.parentOf(at))
+        if (at == outer)
+            return true;
+    return false;
+}
+
+FolderId Root(std::unordered_map<FolderId, FolderId> &parent, FolderId folder)
+{
+    while (parent[folder] != folder)
+        folder = parent[folder] = parent[parent[folder]];
+    return folder;
+}
+
+} // namespace
+
+std::vector<FolderMatch> FolderMatches(const DriveScan &scan, FolderId top,
+                                       const std::vector<DuplicateGroup> &groups)
+{
+    // The pairs of folders holding two copies of one content, and their ancestors at the same
+    // height, up to `top` or to a common ancestor.
+    std::set<Pair> pairs;
+    for (const DuplicateGroup &group : groups) {
+        const size_t copies = std::min(group.copies.size(), PairedCopies);
+        for (size_t i = 0; i < copies; ++i)
+            for (size_t j = i + 1; j < copies; ++j) {
+                FolderId a = group.copies[i].folder;
+                FolderId b = group.copies[j].folder;
+                while (a != b && a != top && b != top && a != WalkSink::NoFolder &&
+                       b != WalkSink::NoFolder && !IsWithin(scan, a, b) && !IsWithin(scan, b, a) &&
+                       pairs.insert(Ordered(a, b)).second) {
+                    a = scan.parentOf(a);
+                    b = scan.parentOf(b);
+                }
+            }
+    }
+    if (pairs.empty())
+        return {};
+
+    // The contents below each folder of a pair, as group numbers, each once per copy.
+    std::unordered_map<FolderId, std::vector<quint32>> contents;
+    for (const Pair &pair : pairs) {
+        contents[pair.first];
+        contents[pair.second];
+    }
+    for (size_t g = 0; g < groups.size(); ++g)
+        for (const DuplicateCopy &copy : groups[g].copies)
+            for (FolderId at = copy.folder; at != WalkSink::NoFolder; at = scan.parentOf(at)) {
+                if (auto found = contents.find(at); found != contents.end())
+                    found->second.push_back(quint32(g));
+                if (at == top)
+                    break;
+            }
+    for (auto &[folder, below] : contents)
+        std::sort(below.begin(), below.end());
+
+    std::map<Pair, FolderMatch> matches;
+    for (const Pair &pair : pairs) {
+        const std::vector<quint32> &a = contents[pair.first];
+        const std::vector<quint32> &b = contents[pair.second];
+        std::vector<quint32> common;
+        std::set_intersection(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(common));
+        quint64 bytes = 0;
+        for (quint32 g : common)
+            bytes += groups[g].size;
+        const quint64 bigger = std::max(scan.sizeOf(pair.first), scan.sizeOf(pair.second));
+        if (bigger == 0)
+            continue;
+        const int percent = int(std::min<quint64>(100, bytes * 100 / bigger));
+        if (percent >= LeastPercent)
+            matches[pair] = {{pair.first, pair.second}, percent, bytes};
+    }
+    // A pair inside a pair that matches as well is that pair's detail.
+    std::vector<Pair> details;
+    for (const auto &[pair, match] : matches) {
+        const auto outer =
+            matches.find(Ordered(scan.parentOf(pair.first), scan.parentOf(pair.second)));
+        if (outer != matches.end() && outer->second.percent >= match.percent)
+            details.push_back(pair);
+    }
+    for (const Pair &pair : details)
+        matches.erase(pair);
+
+    // Identical folders are one group: three copies of a folder are three pairs.
+    std::unordered_map<FolderId, FolderId> parent;
+    std::vector<FolderMatch> near;
+    for (auto &[pair, match] : matches) {
+        if (match.percent < 100) {
+            near.push_back(std::move(match));
+            continue;
+        }
+        parent.try_emplace(pair.first, pair.first);
+        parent.try_emplace(pair.second, pair.second);
+        parent[Root(parent, pair.first)] = Root(parent, pair.second);
+    }
+    std::map<FolderId, FolderMatch> identical;
+    for (auto &[folder, unused] : parent) {
+        FolderMatch &group = identical[Root(parent, folder)];
+        group.folders.push_back(folder);
+        group.percent = 100;
+        group.bytes = scan.sizeOf(folder);
+    }
+    std::vector<FolderMatch> result;
+    for (auto &[root, group] : identical) {
+        std::sort(group.folders.begin(), group.folders.end());
+        result.push_back(std::move(group));
+    }
+    const auto weight = [](const FolderMatch &match) {
+        return match.bytes * (match.folders.size() - 1);
+    };
+    std::sort(result.begin(), result.end(),
+              [&](const FolderMatch &a, const FolderMatch &b) { return weight(a) > weight(b); });
+    std::sort(near.begin(), near.end(), [](const FolderMatch &a, const FolderMatch &b) {
+        return std::tie(a.percent, a.bytes) > std::tie(b.percent, b.bytes);
+    });
+    if (near.size() > MostPairs)
+        near.resize(MostPairs);
+    result.insert(result.end(), near.begin(), near.end());
+    return result;
+}

@@ -1,0 +1,134 @@
+#include "FileContent.h"
+
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <fcntl.h>
+#include <linux/fiemap.h>
+#include <linux/fs.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace FileContent {
+
+namespace {
+
+// O_NONBLOCK so that a pipe met where a file was listed never holds the open; O_NOATIME keeps
+// a comparison from looking like a use of the file, where the process owns it.
+int OpenChecked(int dirFd, const char *name)
+{
+    const int flags = O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NOCTTY | O_NONBLOCK;
+    int fd = ::openat(dirFd, name, flags | O_NOATIME);
+    if (fd < 0 && errno == EPERM)
+        fd = ::openat(dirFd, name, flags);
+    if (fd < 0)
+        return -1;
+    struct stat st
+    {
+    };
+    const bool known = ::fstat(fd, &st) == 0;
+    if (!known || !S_ISREG(st.st_mode)) {
+        const int error = known ? EINVAL : errno;
+        ::close(fd);
+        errno = error;
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+int OpenForReading(const char *path)
+{
+    return OpenChecked(AT_FDCWD, path);
+}
+
+int OpenForReadingAt(int dirFd, const char *name)
+{
+    return OpenChecked(dirFd, name);
+}
+
+qint64 ReadAt(int fd, char *into, qint64 size, qint64 offset)
+{
+    qint64 done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, into + done, size_t(size - done), offset + done);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+bool IsCached(int fd, qint64 offset)
+{
+    char byte;
+    iovec vector{&byte, 1};
+    const ssize_t got = ::preadv2(fd, &vector, 1, offset, RWF_NOWAIT);
+    return got >= 0 || errno != EAGAIN;
+}
+
+void AdviseSequential(int fd)
+{
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+}
+
+void DropCached(int fd)
+{
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+}
+
+bool FirstExtent(int fd, quint64 &physical, bool &shared)
+{
+    // The kernel's header ends in an array of extents: room for one.
+    alignas(fiemap) char request[sizeof(fiemap) + sizeof(fiemap_extent)] = {};
+    auto *map = reinterpret_cast<fiemap *>(request);
+    map->fm_start = 0;
+    map->fm_length = FIEMAP_MAX_OFFSET;
+    map->fm_extent_count = 1;
+    if (::ioctl(fd, FS_IOC_FIEMAP, map) != 0 || map->fm_mapped_extents == 0)
+        return false;
+    const fiemap_extent &extent = map->fm_extents[0];
+    // Data not yet written out, or kept in the inode, has no place of its own to compare.
+    if (extent.fe_flags & (FIEMAP_EXTENT_UNKNOWN | FIEMAP_EXTENT_DELALLOC |
+                           FIEMAP_EXTENT_DATA_INLINE | FIEMAP_EXTENT_NOT_ALIGNED))
+        return false;
+    physical = extent.fe_physical;
+    shared = (extent.fe_flags & FIEMAP_EXTENT_SHARED) != 0;
+    return true;
+}
+
+int ShareIdenticalRange(int sourceFd, int targetFd, quint64 length)
+{
+    quint64 done = 0;
+    while (done < length) {
+        alignas(file_dedupe_range) char
+            request[sizeof(file_dedupe_range) + sizeof(file_dedupe_range_info)] = {};
+        auto *range = reinterpret_cast<file_dedupe_range *>(request);
+        file_dedupe_range_info &info = range->info[0];
+        range->src_offset = done;
+        range->src_length = length - done;
+        range->dest_count = 1;
+        info.dest_fd = targetFd;
+        info.dest_offset = done;
+        if (::ioctl(sourceFd, FIDEDUPERANGE, range) != 0)
+            return errno;
+        if (info.status == FILE_DEDUPE_RANGE_DIFFERS)
+            return EBADE;
+        if (info.status < 0)
+            return -info.status;
+        // File systems share at most so much per call; none at all means no progress to make.
+        if (info.bytes_deduped == 0)
+            return EIO;
+        done += info.bytes_deduped;
+    }
+    return 0;
+}
+
+} // namespace FileContent
