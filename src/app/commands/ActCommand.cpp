@@ -164,10 +164,11 @@ bool ActCommand::toldActRefusal(const QByteArray &item, const ItemRemoval::Resul
     return toldRefusal(item, result.changed, result.refusal, nothingDone);
 }
 
-bool ActCommand::confirm(const QString &question, const QString &details, const QString &action)
+bool ActCommand::confirm(QWidget *window, const QString &question, const QString &details,
+                         const QString &action)
 {
     QMessageBox box(QMessageBox::Warning, QStringLiteral("Quarnel"), question,
-                    QMessageBox::NoButton, m_window);
+                    QMessageBox::NoButton, window);
     box.setInformativeText(details);
     QPushButton *act = box.addButton(action, QMessageBox::DestructiveRole);
     // The button that does nothing is the one a hurried Enter presses.
@@ -178,10 +179,9 @@ bool ActCommand::confirm(const QString &question, const QString &details, const 
     return box.clickedButton() == act;
 }
 
-void ActCommand::warn(const QString &text)
+void ActCommand::warn(QWidget *window, const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, Text(TextId::ErrorTitle), text, QMessageBox::Ok,
-                    m_window);
+    QMessageBox box(QMessageBox::Warning, Text(TextId::ErrorTitle), text, QMessageBox::Ok, window);
     box.exec();
 }
 

@@ -34,6 +34,13 @@ public:
     void moveToTrash(const QByteArray &path);
     void deletePermanently(const QByteArray &path);
 
+    // The question before an act on the disk, over `window`: the button that does nothing is
+    // the one Enter and Escape press. True when the user chose `action`.
+    static bool confirm(QWidget *window, const QString &question, const QString &details,
+                        const QString &action);
+    // Why something was not done.
+    static void warn(QWidget *window, const QString &text);
+
 private:
     // An item the user is asked about: held, with what the questions say of it.
     struct Chosen
@@ -50,13 +57,16 @@ private:
     // The same, after the questions: what refuses the act then has changed meanwhile.
     bool toldActRefusal(const QByteArray &item, const ItemRemoval::Result &result,
                         TextId nothingDone);
-    bool confirm(const QString &question, const QString &details, const QString &action);
+    bool confirm(const QString &question, const QString &details, const QString &action)
+    {
+        return confirm(m_window, question, details, action);
+    }
     // The steps after the trash was sized aside, and after the records followed the act.
     void trashSized(const std::shared_ptr<Chosen> &chosen, quint64 trashSize);
     void trashed(const std::shared_ptr<Chosen> &chosen, const ItemRemoval::Result &result);
     void deleteConfirmed(const std::shared_ptr<Chosen> &chosen);
     void deleted(const QByteArray &item, const ItemRemoval::Result &result);
-    void warn(const QString &text);
+    void warn(const QString &text) { warn(m_window, text); }
 
     ScanController *m_scans;
     QWidget *m_window;

@@ -50,12 +50,18 @@ QString ChangeText(const HeldPath::Check &change, TextId nothingDone)
         return {};
     if (change.change == Change::NotOnThisMachine)
         return FormatText(Text(TextId::SavedScanItem), ShownPath(change.where));
+    return FormatText(Text(nothingDone), ShownPath(change.where), ChangeHowText(change));
+}
+
+QString ChangeHowText(const HeldPath::Check &change)
+{
+    using Change = HeldPath::Change;
+    if (change.change == Change::None || change.change == Change::NotOnThisMachine)
+        return {};
     // The texts from ChangeGone on follow the changes from Gone on, in their order.
-    const QString how =
-        change.change == Change::Unreadable
-            ? FormatText(Text(TextId::ChangeUnreadable), ErrorText(change.error))
-            : Text(TextId(int(TextId::ChangeGone) + int(change.change) - int(Change::Gone)));
-    return FormatText(Text(nothingDone), ShownPath(change.where), how);
+    return change.change == Change::Unreadable
+               ? FormatText(Text(TextId::ChangeUnreadable), ErrorText(change.error))
+               : Text(TextId(int(TextId::ChangeGone) + int(change.change) - int(Change::Gone)));
 }
 
 QString RefusalText(Refusal refusal, const QByteArray &path)

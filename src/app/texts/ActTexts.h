@@ -20,6 +20,8 @@ QString AmountText(quint64 bytes, std::optional<quint64> files);
 QString ErrorText(int error);
 // "« where » a changé depuis l'analyse : how. Rien n'a été ..." with `nothingDone` naming the act.
 QString ChangeText(const HeldPath::Check &change, TextId nothingDone);
+// What changed, as ChangeText says it after the colon: "il n'existe plus".
+QString ChangeHowText(const HeldPath::Check &change);
 QString RefusalText(Refusal refusal, const QByteArray &path);
 // Why a volume's trash cannot be used: the folder at fault and what is wrong with it.
 QString TrashProblemText(int error, const QByteArray &where);

@@ -5,6 +5,7 @@
 #include "BiggestCommand.h"
 #include "DirListModel.h"
 #include "DriveBar.h"
+#include "DuplicatesCommand.h"
 #include "FolderChoice.h"
 #include "FolderStatus.h"
 #include "FolderTreeView.h"
@@ -80,8 +81,9 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_live, &LiveCommand::recordsChanged, m_scans, &ScanController::recordsFollowed);
     connect(m_live, &LiveCommand::mapChanges, m_map, &MapCommand::setChanges);
     m_search = new SearchCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
+    m_duplicates = new DuplicatesCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_measureViews = std::make_unique<SizeMeasureViews>(SizeMeasureViews::Views{
-        listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds, m_search});
+        listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds, m_search, m_duplicates});
     m_saved = new SavedScanCommand(m_scans, this);
     connect(m_saved, &SavedScanCommand::comparisonChanged, this,
             [this](std::shared_ptr<const ScanComparison> earlier) {
@@ -209,7 +211,10 @@ void MainWindow::buildMenus()
                                       [this] { m_report->run(); })
                         << addCommand(view, "mnuViewGrowth", TextId::MenuViewGrowth,
                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_G),
-                                      [this] { m_live->openGrowth(); });
+                                      [this] { m_live->openGrowth(); })
+                        << addCommand(view, "mnuViewDuplicates", TextId::MenuViewDuplicates,
+                                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D),
+                                      [this] { m_duplicates->open(); });
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -387,6 +392,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_biggest->save();
     m_report->save();
     m_kinds->save();
+    m_duplicates->save();
     event->accept();
 }
 

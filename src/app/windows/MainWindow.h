@@ -17,6 +17,7 @@
 class BiggestCommand;
 class DirListModel;
 class DriveBar;
+class DuplicatesCommand;
 class FolderStatus;
 class FolderTreeView;
 class LayoutSettings;
@@ -117,6 +118,7 @@ private:
     LiveCommand *m_live = nullptr;
     SavedScanCommand *m_saved = nullptr;
     SearchCommand *m_search = nullptr;
+    DuplicatesCommand *m_duplicates = nullptr;
     std::shared_ptr<const ScanComparison> m_earlier; // the scan the shown volume is compared with
     Commands m_commands; // the actions above whose states follow the window's
 

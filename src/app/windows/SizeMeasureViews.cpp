@@ -2,6 +2,7 @@
 
 #include "BiggestCommand.h"
 #include "DirListModel.h"
+#include "DuplicatesCommand.h"
 #include "KindsCommand.h"
 #include "MapCommand.h"
 #include "PrintCommand.h"
@@ -27,4 +28,5 @@ void SizeMeasureViews::setMeasure(SizeMeasure measure)
     m_views.biggest->setSizeMeasure(measure);
     m_views.kinds->setSizeMeasure(measure);
     m_views.search->setSizeMeasure(measure);
+    m_views.duplicates->setSizeMeasure(measure);
 }

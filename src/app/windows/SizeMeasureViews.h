@@ -4,6 +4,7 @@
 
 class BiggestCommand;
 class DirListModel;
+class DuplicatesCommand;
 class KindsCommand;
 class MapCommand;
 class PrintCommand;
@@ -26,6 +27,7 @@ public:
         BiggestCommand *biggest = nullptr;
         KindsCommand *kinds = nullptr;
         SearchCommand *search = nullptr;
+        DuplicatesCommand *duplicates = nullptr;
     };
 
     explicit SizeMeasureViews(const Views &views)

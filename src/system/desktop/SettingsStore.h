@@ -86,6 +86,7 @@ inline constexpr QStringView SearchWindow = u"Search";
 inline constexpr QStringView BiggestWindow = u"Biggest";
 inline constexpr QStringView ReportWindow = u"Report";
 inline constexpr QStringView KindsWindow = u"Kinds";
+inline constexpr QStringView DuplicatesWindow = u"Duplicates";
 } // namespace SettingName
 
 // What the main window remembers, each member holding its default. Lengths are in twips.
