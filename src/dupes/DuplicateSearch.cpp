@@ -196,19 +196,35 @@ int HashWhole(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *
         return ChangedSinceWalk;
     FileContent::AdviseSequential(fd);
     XXH3_128bits_reset(state);
-    qint64 offset = 0;
-    while (offset < qint64(file.size)) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
-            return ECANCELED;
-        const qint64 got = FileContent::ReadAt(
-            fd, buffer.data(), std::min<qint64>(BlockBytes, qint64(file.size) - offset), offset);
-        if (got < 0)
+    // Holes are hashed as the zeros they read as, without reading them.
+    static const std::vector<char> zeros(static_cast<size_t>(BlockBytes), 0);
+    const auto size = qint64(file.size);
+    for (qint64 offset = 0; offset < size;) {
+        const qint64 data = FileContent::NextData(fd, offset, size);
+        const qint64 hole = data < 0       ? -1
+                            : data >= size ? size
+                                           : FileContent::NextHole(fd, data, size);
+        if (data < 0 || hole < 0)
             return errno;
-        if (got == 0)
-            return ChangedSinceWalk;
-        XXH3_128bits_update(state, buffer.data(), size_t(got));
-        offset += got;
-        progress->bytesRead.fetch_add(quint64(got), std::memory_order_relaxed);
+        while (offset < data) {
+            const qint64 step = std::min(BlockBytes, data - offset);
+            XXH3_128bits_update(state, zeros.data(), size_t(step));
+            offset += step;
+            progress->bytesRead.fetch_add(quint64(step), std::memory_order_relaxed);
+        }
+        while (offset < hole) {
+            if (cancelled && cancelled->load(std::memory_order_relaxed))
+                return ECANCELED;
+            const qint64 got =
+                FileContent::ReadAt(fd, buffer.data(), std::min(BlockBytes, hole - offset), offset);
+            if (got < 0)
+                return errno;
+            if (got == 0)
+                return ChangedSinceWalk;
+            XXH3_128bits_update(state, buffer.data(), size_t(got));
+            offset += got;
+            progress->bytesRead.fetch_add(quint64(got), std::memory_order_relaxed);
+        }
     }
     if (!file.wasCached)
         FileContent::DropCached(fd);

@@ -53,7 +53,8 @@ void WriteFile(const QByteArray &path, const QByteArray &bytes)
 }
 
 // A tree from words: "path=SIZE:SEED" writes seeded bytes, "path=SIZE:SEED@AT" the same with
-// the byte at AT changed, "path=SIZE:hole" a file of holes only, "path>target" a second name of
+// the byte at AT changed, "path=SIZE:hole" a file of holes only, "path=SIZE:zero" one of zeros
+// written out, "path>target" a second name of
 // target. Sizes take K and M.
 void MakeTree(const QByteArray &root, const QByteArray &spec)
 {
@@ -73,6 +74,10 @@ void MakeTree(const QByteArray &root, const QByteArray &spec)
         if (unit > 1)
             size.chop(1);
         const qint64 bytes = size.toLongLong() * unit;
+        if (seed == "zero") {
+            WriteFile(path, QByteArray(bytes, 0));
+            continue;
+        }
         if (seed == "hole") {
             WriteFile(path, {});
             QVERIFY(::truncate(path.constData(), bytes) == 0);
@@ -185,8 +190,9 @@ void TestDuplicates::groups_data()
     QTest::newRow("the last byte differs") << "x=2M:1 y=2M:1@2097151"_ba << 1ull << ""_ba << 0ull;
     QTest::newRow("small files read whole at once")
         << "x=10K:3 y=10K:3 z=10K:3@5000"_ba << 1ull << "x,y"_ba << 10 * 1024ull;
-    QTest::newRow("holes only") << "s=64M:hole t=64M:hole u=64M:3"_ba << 1ull << "s,t"_ba
-                                << 64 * 1048576ull;
+    QTest::newRow("holes only, and zeros written out")
+        << "s=64M:hole t=64M:hole z=64M:zero u=64M:3"_ba << 1ull << "s,t,z"_ba
+        << 2 * 64 * 1048576ull;
     QTest::newRow("below the minimum")
         << "x=100K:1 y=100K:1 z=2M:4 w=2M:4"_ba << 1048576ull << "z,w"_ba << 2 * 1048576ull;
     QTest::newRow("empty files are no copies") << "x=0:1 y=0:1"_ba << 0ull << ""_ba << 0ull;
