@@ -339,6 +339,12 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     DuplicateProgress own;
     if (!progress)
         progress = &own;
+    // Files of the same paths here would be someone else's.
+    if (scan.origin() || scan.device() == 0) {
+        result.savedScan = true;
+        result.complete = true;
+        return result;
+    }
     const quint64 minimum = std::max<quint64>(options.minimumSize, 1);
     const std::vector<WalkSink::FolderId> folders = scan.foldersBelow(top);
 

@@ -151,6 +151,7 @@ private slots:
     void groups();
     void leftOut();
     void folders();
+    void savedScan();
     void stop();
     void removal_data();
     void removal();
@@ -266,6 +267,17 @@ void TestDuplicates::folders()
     const FolderMatch &near = result.folders.back();
     QCOMPARE(near.percent, 66); // 400 of 600 KiB in common
     QCOMPARE(near.folders.size(), 2u);
+}
+
+// A saved scan names files of another machine, or of this one as it was: none is read.
+void TestDuplicates::savedScan()
+{
+    MakeTree(m_root, "a=1M:1 b=1M:1");
+    const auto scan = Walked(m_root);
+    scan->setOrigin({"elsewhere", m_root, 0});
+    const DuplicateResult result = Search(*scan);
+    QVERIFY(result.savedScan && result.groups.empty());
+    QCOMPARE(result.candidates, 0u);
 }
 
 void TestDuplicates::stop()
