@@ -96,7 +96,12 @@ public:
                 Candidate &file = *files[at];
                 if (file.folder != openFolder) {
                     openFolder = file.folder;
-                    folderFd.reset(FileSystem::OpenBelowWorkingFolder(m_scan.pathOf(file.folder)));
+                    const QByteArray path = m_scan.pathOf(file.folder);
+                    folderFd.reset(FileSystem::OpenBelowWorkingFolder(path));
+                    // A folder one may pass through but not list still lets its files be read.
+                    if (!folderFd.isOpen() && errno == EACCES)
+                        folderFd.reset(
+                            FileSystem::OpenFolder(path, FileSystem::FolderAccess::Hold));
                 }
                 int error = folderFd.isOpen() ? 0 : errno;
                 if (!error && file.nameLength > LongestName)
