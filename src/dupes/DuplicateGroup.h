@@ -65,6 +65,9 @@ struct DuplicateResult
     quint32 unreadable = 0;
     std::vector<Unread> unreadSample; // the first few
     bool complete = false;            // false when stopped
+    // The records were read from a saved scan: they describe no file of this machine, and
+    // nothing was read.
+    bool savedScan = false;
 
     quint64 waste(SizeMeasure measure) const;
 };

@@ -96,7 +96,12 @@ public:
                 Candidate &file = *files[at];
                 if (file.folder != openFolder) {
                     openFolder = file.folder;
-                    folderFd.reset(FileSystem::OpenBelowWorkingFolder(m_scan.pathOf(file.folder)));
+                    const QByteArray path = m_scan.pathOf(file.folder);
+                    folderFd.reset(FileSystem::OpenBelowWorkingFolder(path));
+                    // A folder one may pass through but not list still lets its files be read.
+                    if (!folderFd.isOpen() && errno == EACCES)
+                        folderFd.reset(
+                            FileSystem::OpenFolder(path, FileSystem::FolderAccess::Hold));
                 }
                 int error = folderFd.isOpen() ? 0 : errno;
                 if (!error && file.nameLength > LongestName)
@@ -196,19 +201,35 @@ int HashWhole(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *
         return ChangedSinceWalk;
     FileContent::AdviseSequential(fd);
     XXH3_128bits_reset(state);
-    qint64 offset = 0;
-    while (offset < qint64(file.size)) {
-        if (cancelled && cancelled->load(std::memory_order_relaxed))
-            return ECANCELED;
-        const qint64 got = FileContent::ReadAt(
-            fd, buffer.data(), std::min<qint64>(BlockBytes, qint64(file.size) - offset), offset);
-        if (got < 0)
+    // Holes are hashed as the zeros they read as, without reading them.
+    static const std::vector<char> zeros(static_cast<size_t>(BlockBytes), 0);
+    const auto size = qint64(file.size);
+    for (qint64 offset = 0; offset < size;) {
+        const qint64 data = FileContent::NextData(fd, offset, size);
+        const qint64 hole = data < 0       ? -1
+                            : data >= size ? size
+                                           : FileContent::NextHole(fd, data, size);
+        if (data < 0 || hole < 0)
             return errno;
-        if (got == 0)
-            return ChangedSinceWalk;
-        XXH3_128bits_update(state, buffer.data(), size_t(got));
-        offset += got;
-        progress->bytesRead.fetch_add(quint64(got), std::memory_order_relaxed);
+        while (offset < data) {
+            const qint64 step = std::min(BlockBytes, data - offset);
+            XXH3_128bits_update(state, zeros.data(), size_t(step));
+            offset += step;
+            progress->bytesRead.fetch_add(quint64(step), std::memory_order_relaxed);
+        }
+        while (offset < hole) {
+            if (cancelled && cancelled->load(std::memory_order_relaxed))
+                return ECANCELED;
+            const qint64 got =
+                FileContent::ReadAt(fd, buffer.data(), std::min(BlockBytes, hole - offset), offset);
+            if (got < 0)
+                return errno;
+            if (got == 0)
+                return ChangedSinceWalk;
+            XXH3_128bits_update(state, buffer.data(), size_t(got));
+            offset += got;
+            progress->bytesRead.fetch_add(quint64(got), std::memory_order_relaxed);
+        }
     }
     if (!file.wasCached)
         FileContent::DropCached(fd);
@@ -323,6 +344,12 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     DuplicateProgress own;
     if (!progress)
         progress = &own;
+    // Files of the same paths here would be someone else's.
+    if (scan.origin() || scan.device() == 0) {
+        result.savedScan = true;
+        result.complete = true;
+        return result;
+    }
     const quint64 minimum = std::max<quint64>(options.minimumSize, 1);
     const std::vector<WalkSink::FolderId> folders = scan.foldersBelow(top);
 

@@ -94,7 +94,8 @@ std::vector<FolderMatch> FolderMatches(const DriveScan &scan, FolderId top,
         if (bigger == 0)
             continue;
         const int percent = int(std::min<quint64>(100, bytes * 100 / bigger));
-        if (percent >= LeastPercent)
+        // One big file in common makes two folders hold a copy, not copy each other.
+        if (percent >= LeastPercent && (percent == 100 || common.size() > 1))
             matches[pair] = {{pair.first, pair.second}, percent, bytes};
     }
     // A pair inside a pair that matches as well is that pair's detail.
@@ -140,8 +141,21 @@ std::vector<FolderMatch> FolderMatches(const DriveScan &scan, FolderId top,
     std::sort(near.begin(), near.end(), [](const FolderMatch &a, const FolderMatch &b) {
         return std::tie(a.percent, a.bytes) > std::tie(b.percent, b.bytes);
     });
-    if (near.size() > MostPairs)
-        near.resize(MostPairs);
-    result.insert(result.end(), near.begin(), near.end());
+    // A near pair beside a better one of folders around or inside the same two tells nothing new.
+    const auto related = [&](FolderId a, FolderId b) {
+        return IsWithin(scan, a, b) || IsWithin(scan, b, a);
+    };
+    for (FolderMatch &match : near) {
+        const FolderId a = match.folders[0], b = match.folders[1];
+        if (std::any_of(result.begin(), result.end(), [&](const FolderMatch &kept) {
+                const bool sameSides = related(a, kept.folders[0]) && related(b, kept.folders[1]);
+                const bool crossed = related(a, kept.folders[1]) && related(b, kept.folders[0]);
+                return kept.percent < 100 && (sameSides || crossed);
+            }))
+            continue;
+        result.push_back(std::move(match));
+        if (result.size() >= MostPairs)
+            break;
+    }
     return result;
 }

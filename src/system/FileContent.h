@@ -15,6 +15,11 @@ int OpenForReading(const char *path);
 int OpenForReadingAt(int dirFd, const char *name);
 // Every byte asked for unless the file ends first; -1 with errno set.
 qint64 ReadAt(int fd, char *into, qint64 size, qint64 offset);
+// Where the next bytes the file system stores begin, at `offset` or after it, and where they end
+// (the next hole, or the file's end): what lies between is a hole, read as zeros without a disk
+// read. The file's size when nothing is stored from `offset` on; -1 with errno set.
+qint64 NextData(int fd, qint64 offset, qint64 size);
+qint64 NextHole(int fd, qint64 offset, qint64 size);
 // Whether the bytes at `offset` were already in the page cache, asked without reading the disk.
 // A file system that cannot tell says yes: its pages are then never dropped.
 bool IsCached(int fd, qint64 offset);

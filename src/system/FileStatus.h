@@ -17,6 +17,9 @@ struct FileStatus
     quint64 allocated = 0; // the blocks it takes, in bytes
     quint64 links = 1;
     qint64 modified = 0; // seconds since the epoch
+    // When its content or status last changed, in nanoseconds since the epoch: a write moves it,
+    // and no one can set it back.
+    qint64 changed = 0;
 
     bool isFolder() const { return kind == Kind::Folder; }
 };

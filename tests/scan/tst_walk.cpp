@@ -345,6 +345,16 @@ void TestWalk::commandLine_data()
         "grep -q \"$(printf '^.\\t12\\t1246')\" $t/o; do sleep 0.05; done; kill -INT $p; wait $p; "
         "s=$?; cat $t/o; cat $t/e >&2; rm -rf $t %1/-dash/new; exit $s",
         "cli", 0, {"following %1 (inotify)"}, ".\t12\t1246\n-dash\t6\t1240");
+    // Files of identical content: the two 6-byte files, both holes.
+    row("duplicates", "@ --duplicates --min-size 1 %1", "cli", 0,
+        {"6 bytes each, 2 copies, 6 bytes to free\n%1/-dash/"}, "*");
+    row("no duplicates above the minimum", "@ --duplicates --min-size=1K %1", "cli", 0, {}, "");
+    row("minimum size with junk", "@ --duplicates --min-size 1X %1", "cli", 2, {"--min-size needs"},
+        "");
+    row("minimum size too big", "@ --duplicates --min-size 17179869184G %1", "cli", 2,
+        {"--min-size needs"}, "");
+    row("duplicates while following", "@ --duplicates --follow %1", "cli", 2,
+        {"--duplicates reads"}, "");
     row("follows and saves", "@ --follow --export x %1", "cli", 2, {"takes no --export"}, "");
     row("follows another way", "@ --follow=poll %1", "cli", 2, {"fanotify or inotify"}, "");
     // Permissions alone leave out nothing the user could have seen: exit status 0. The r--

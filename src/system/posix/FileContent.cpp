@@ -1,5 +1,6 @@
 #include "FileContent.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstddef>
 #include <cstring>
@@ -64,6 +65,21 @@ qint64 ReadAt(int fd, char *into, qint64 size, qint64 offset)
         done += got;
     }
     return done;
+}
+
+qint64 NextData(int fd, qint64 offset, qint64 size)
+{
+    const off_t at = ::lseek(fd, offset, SEEK_DATA);
+    if (at >= 0)
+        return std::min<qint64>(at, size);
+    // ENXIO: nothing stored from there on. A file system without holes says the data is here.
+    return errno == ENXIO ? size : errno == EINVAL ? offset : -1;
+}
+
+qint64 NextHole(int fd, qint64 offset, qint64 size)
+{
+    const off_t at = ::lseek(fd, offset, SEEK_HOLE);
+    return at >= 0 ? std::min<qint64>(at, size) : errno == EINVAL ? size : -1;
 }
 
 bool IsCached(int fd, qint64 offset)

@@ -39,6 +39,7 @@ void Fill(const struct stat &st, FileStatus &status)
     status.allocated = st.st_blocks > 0 ? quint64(st.st_blocks) * 512 : 0;
     status.links = st.st_nlink;
     status.modified = st.st_mtim.tv_sec;
+    status.changed = qint64(st.st_ctim.tv_sec) * 1000000000 + st.st_ctim.tv_nsec;
 }
 
 void Fill(const struct statvfs &info, VolumeStatus &status)
