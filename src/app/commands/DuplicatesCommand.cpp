@@ -44,15 +44,16 @@ QString OutcomeText(const CopyRemoval::Outcome &outcome, Way way)
                               ChangeHowText(removal.changed));
         return FormatText(Text(TextId::LeftChangedPlain), path);
     case Status::Refused:
+    case Status::Failed:
         if (removal.refusal != Refusal::None)
             return RefusalText(removal.refusal, outcome.path);
         if (!removal.trashUnusable.isEmpty())
-            return path + u" : "_s + TrashProblemText(removal.error, removal.trashUnusable);
-        if (way == Way::Share)
+            return FormatText(Text(TextId::LeftFailed), path,
+                              TrashProblemText(removal.error, removal.trashUnusable));
+        if (error == 0) // refused: one file's two names, which frees nothing
+            return FormatText(Text(TextId::LeftSameFile), path);
+        if (way == Way::Share && outcome.status == Status::Refused)
             return FormatText(Text(TextId::LeftNoShare), path);
-        return error ? FormatText(Text(TextId::LeftFailed), path, ErrorText(error))
-                     : FormatText(Text(TextId::LeftChangedPlain), path);
-    case Status::Failed:
         return FormatText(Text(TextId::LeftFailed), path, ErrorText(error));
     case Status::Stopped:
         return FormatText(Text(TextId::LeftStopped), path);

@@ -302,6 +302,9 @@ constexpr Entry Texts[] = {
     {1257, "« %s » : %s"},
     {1258, "« %s » n'a pas été traité"},
     {1259, "Partage des blocs des copies"},
+    {1260, "Scan enregistré : ses fichiers ne sont sur aucun disque de cette machine, rien n'est "
+           "comparé."},
+    {1261, "« %s » est un autre nom de l'exemplaire gardé"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -243,6 +243,8 @@ enum class TextId : quint16 {
     LeftFailed = 1257,
     LeftStopped = 1258,
     DuplicatesSharing = 1259,
+    DuplicatesSavedScan = 1260,
+    LeftSameFile = 1261,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

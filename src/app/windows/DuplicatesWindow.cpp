@@ -81,6 +81,7 @@ struct DuplicatesWindow::Found
     quint32 unreadable = 0;
     std::vector<DuplicateResult::Unread> unreadSample;
     bool canShare = false;
+    bool savedScan = false; // nothing was read: the files are on no disk of this machine
     // What the columns are fitted to, the copies folded or not.
     QString longestName;
     quint64 biggest = 0;
@@ -293,6 +294,7 @@ void DuplicatesWindow::search()
         if (!result.complete)
             return nullptr;
         auto found = std::make_shared<Found>();
+        found->savedScan = result.savedScan;
         found->candidates = result.candidates;
         found->unreadable = result.unreadable;
         found->unreadSample = std::move(result.unreadSample);
@@ -398,6 +400,10 @@ void DuplicatesWindow::searched(const std::shared_ptr<const Found> &found)
 void DuplicatesWindow::showFound()
 {
     const Found &found = *m_found;
+    if (found.savedScan) {
+        m_status->setText(Text(TextId::DuplicatesSavedScan));
+        return;
+    }
     const quint64 groups = found.groups->groups.size();
     const QString freed = Bytes(found.groups->waste[m_measure == SizeMeasure::OnDisk ? 1 : 0]);
     if (found.unreadable == 0) {
