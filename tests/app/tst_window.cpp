@@ -4,7 +4,10 @@
 #include "BiggestWindow.h"
 #include "DevicePrinter.h"
 #include "DirListModel.h"
+#include "DuplicatesModel.h"
+#include "DuplicatesWindow.h"
 #include "ElideLeftDelegate.h"
+#include "FolderMatchesModel.h"
 #include "FolderTreeModel.h"
 #include "FolderTreeView.h"
 #include "GrowthModel.h"
@@ -31,6 +34,7 @@
 #include "TextTable.h"
 #include "WindowFixtures.h"
 
+#include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
 #include <QHeaderView>
@@ -39,6 +43,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
+#include <QPushButton>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
@@ -128,6 +133,7 @@ private slots:
     void savedScanRefused();
     void report();
     void kinds();
+    void duplicates();
     void volumeReport_data();
     void volumeReport();
     void toolWindows_data();
@@ -832,6 +838,91 @@ void TestWindow::kinds()
     QCOMPARE(map->emphasis(), std::nullopt);
 }
 
+// Ctrl+Shift+D searches the folder selected: the identical files, the biggest waste first, a copy
+// with two names counted once, a file of the same size but other bytes left out, and the folders
+// that mostly copy each other. A copy chosen is shown in the list. Keeping the oldest copy through
+// the trash leaves it alone on the disk, the records follow, and the search runs again, as after
+// a rescan.
+void TestWindow::duplicates()
+{
+    QTemporaryDir volume, data;
+    Write(volume, {{u"a/big"_s, 3000},
+                   {u"b/big"_s, 3000},
+                   {u"c/big copy"_s, 3000},
+                   {u"a/small"_s, 2000},
+                   {u"b/small"_s, 2000}});
+    QFile other(volume.filePath(u"b/other"_s));
+    QVERIFY(other.open(QIODevice::WriteOnly) && other.write(QByteArray(2000, 'y')) == 2000);
+    other.close();
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    QVERIFY(::link(root + "a/small", root + "a/small-link") == 0);
+    const timespec old[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    QVERIFY(::utimensat(AT_FDCWD, root + "c/big copy", old, 0) == 0);
+    qputenv("XDG_DATA_HOME", QFile::encodeName(data.path()));
+    const auto home = qScopeGuard([] { qunsetenv("XDG_DATA_HOME"); });
+    const auto window = ScannedWindow(volume);
+    QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
+    auto *dupes = window->findChild<DuplicatesWindow *>(u"frmDuplicates"_s);
+    QVERIFY(dupes && dupes->isVisible());
+    QAbstractItemModelTester tester(dupes->model());
+    dupes->setMinimumSize(1);
+    dupes->search();
+    QTRY_VERIFY(dupes->hasResult());
+    const DuplicatesModel *groups = dupes->model();
+    const auto cell = [&](int group, int copy, int column, int role = Qt::DisplayRole) {
+        const QModelIndex top = groups->index(group, 0);
+        return (copy < 0 ? top.siblingAtColumn(column) : groups->index(copy, column, top))
+            .data(role);
+    };
+    QCOMPARE(groups->rowCount(), 2);
+    QCOMPARE(cell(0, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(), 6000u);
+    QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
+    QCOMPARE(cell(1, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(), 2000u);
+    QCOMPARE(cell(1, 0, DuplicatesModel::Copies).toString(), u"2 noms"_s);
+    QVERIFY2(dupes->statusText().startsWith(u"2 groupes de fichiers identiques"_s),
+             qPrintable(dupes->statusText()));
+    const FolderMatchesModel *folders = dupes->folderModel();
+    QCOMPARE(folders->rowCount(), 1);
+    QCOMPARE(
+        folders->index(0, FolderMatchesModel::Percent).data(FolderMatchesModel::SortRole).toInt(),
+        71);
+
+    dupes->table()->setCurrentIndex(groups->index(1, 0, groups->index(0, 0)));
+    QCOMPARE(window->folderTree()->selectedfolder(), root + "b/");
+    QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"big"_s);
+
+    QStringList asked;
+    QTimer answering;
+    connect(&answering, &QTimer::timeout, dupes, [&] {
+        auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+        if (!box)
+            return;
+        asked << box->text();
+        for (QAbstractButton *button : box->buttons())
+            if (box->buttonRole(button) == QMessageBox::DestructiveRole)
+                return button->click();
+        box->buttons().constFirst()->click();
+    });
+    answering.start(20);
+    dupes->table()->setCurrentIndex(groups->index(0, 0));
+    dupes->findChild<QPushButton *>(u"btnDuplicatesTrash"_s)->click();
+    QVERIFY(Settled(*window));
+    QTRY_VERIFY(dupes->hasResult());
+    QCOMPARE(asked,
+             QStringList{u"Garder un seul exemplaire et mettre 2 copies à la corbeille ?"_s});
+    QVERIFY(QFile::exists(volume.filePath(u"c/big copy"_s)));
+    QVERIFY(!QFile::exists(volume.filePath(u"a/big"_s)) &&
+            !QFile::exists(volume.filePath(u"b/big"_s)));
+    QCOMPARE(window->folders().find(root + "b/").size(), 4000u);
+    QCOMPARE(groups->rowCount(), 1);
+
+    Write(volume, {{u"c/small"_s, 2000}});
+    window->findChild<QAction *>(u"REFRESH"_s)->trigger();
+    QVERIFY(Settled(*window));
+    QTRY_VERIFY(dupes->hasResult() && dupes->records() == window->folders().scanHolding(root));
+    QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
+}
+
 // As the desktop meets the window: on activation the folder count shows again; whatever a user
 // can reach or read has a name for screen readers, an emptied panel included; the list's
 // percentages take colours that read on the palette's background, while the help keeps a light
@@ -965,6 +1056,7 @@ void TestWindow::toolWindows_data()
     QTest::newRow("biggest files") << u"mnuViewBiggest"_s << u"frmBiggest"_s << u"Biggest"_s;
     QTest::newRow("kinds") << u"mnuViewKinds"_s << u"frmKinds"_s << u"Kinds"_s;
     QTest::newRow("report") << u"mnuViewReport"_s << u"frmReport"_s << u"Report"_s;
+    QTest::newRow("duplicates") << u"mnuViewDuplicates"_s << u"frmDuplicates"_s << u"Duplicates"_s;
 }
 
 // Each tool window is made once, over the main window and not modal, where the settings left it;
