@@ -12,6 +12,7 @@
 #include <QScreen>
 
 #include <algorithm>
+#include <utility>
 
 using namespace Qt::StringLiterals;
 
@@ -138,9 +139,9 @@ void DuplicatesCommand::open()
 }
 
 // Opened, the window takes the tree's folder; afterwards it keeps its own while the shown
-// volume's records hold it, and is searched again only when they are new records: a rescan's.
-// Edits and the live view's changes leave the groups as found, each copy checked again before
-// it is touched.
+// volume's records hold it. It is searched again for new records (a rescan's) and after an edit
+// or a refresh of them: copies may have gone. The live view's changes leave the groups as found,
+// each copy being checked again before it is touched.
 void DuplicatesCommand::follow()
 {
     DuplicatesWindow *window = m_tool.window();
@@ -162,14 +163,16 @@ void DuplicatesCommand::follow()
             window->dropRecords();
         return;
     }
+    const bool edited = std::exchange(m_edited, false);
     if (scan != window->records() || path != window->folderPath())
         window->setFolder(scan, folder, path);
-    else if (m_opening && !window->hasResult() && !window->isSearching())
+    else if (edited || (m_opening && !window->hasResult() && !window->isSearching()))
         window->search();
     sayWhetherActable();
 }
 
-// A walk reads the disk and may replace the records: the search under way stops for it.
+// A walk reads the disk and may replace the records: the search under way stops for it. An
+// edit or a refresh changes the records the groups were found in.
 void DuplicatesCommand::phaseChanged()
 {
     DuplicatesWindow *window = m_tool.window();
@@ -178,6 +181,8 @@ void DuplicatesCommand::phaseChanged()
     const ScanPhase phase = m_scans->phase();
     if (phase == ScanPhase::ScanningDrive || phase == ScanPhase::Rescanning)
         window->stopSearch();
+    if (phase == ScanPhase::Editing || phase == ScanPhase::Rescanning)
+        m_edited = true;
     sayWhetherActable();
 }
 
@@ -222,14 +227,15 @@ void DuplicatesCommand::keepOne(const std::vector<DuplicatesWindow::Plan> &plans
     const TextId action = way == Way::Trash    ? TextId::TrashButton
                           : way == Way::Delete ? TextId::DeleteButton
                                                : TextId::DuplicatesShareAct;
-    if (!ActCommand::confirm(window, FormatText(Text(question), copies), details, Text(action)))
+    if (!ActCommand::confirm(window, Text(question), details, Text(action)))
         return;
     // The second question is the stronger one: how much goes, and that no trash keeps it.
+    const QString amount = AmountText(freed, std::nullopt);
+    const QString last = copies == 1
+                             ? FormatText(Text(TextId::DuplicatesDeleteLastOne), amount)
+                             : FormatText(Text(TextId::DuplicatesDeleteLast), copies, amount);
     if (way == Way::Delete &&
-        !ActCommand::confirm(
-            window,
-            FormatText(Text(TextId::DuplicatesDeleteLast), copies, AmountText(freed, std::nullopt)),
-            QString(), Text(TextId::DeleteButton)))
+        !ActCommand::confirm(window, last, QString(), Text(TextId::DeleteButton)))
         return;
     const QString progress = way == Way::Trash    ? Text(TextId::ItemTrash).remove(u'&')
                              : way == Way::Delete ? Text(TextId::ItemDelete).remove(u'&')
@@ -245,12 +251,8 @@ void DuplicatesCommand::keepOne(const std::vector<DuplicatesWindow::Plan> &plans
                                  std::make_move_iterator(done.end()));
             }
         },
-        [this, outcomes, way] {
-            // The groups changed: searched again while the user reads what was left alone.
-            if (DuplicatesWindow *shown = m_tool.window())
-                shown->search();
-            report(*outcomes, way);
-        });
+        // The window is searched again as the views follow the edit, before this.
+        [this, outcomes, way] { report(*outcomes, way); });
     if (!started)
         ActCommand::warn(window, Text(TextId::RefusedScanning));
 }
@@ -270,6 +272,7 @@ void DuplicatesCommand::report(const std::vector<CopyRemoval::Outcome> &outcomes
         return;
     if (left > NamedOutcomes)
         lines << FormatText(Text(TextId::DuplicatesMore), left - NamedOutcomes);
-    lines.prepend(FormatText(Text(TextId::DuplicatesLeft), left));
+    lines.prepend(left == 1 ? Text(TextId::DuplicatesLeftOne)
+                            : FormatText(Text(TextId::DuplicatesLeft), left));
     ActCommand::warn(m_tool.window(), lines.join(u'\n'));
 }

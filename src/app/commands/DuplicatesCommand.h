@@ -14,11 +14,11 @@ class WorkArea;
 
 // The command of the duplicate files' window and its ties to the rest: opened, the window
 // searches the folder selected in the tree (the shown volume's root when none), and keeps that
-// folder until opened again or its records go; a walk stops its search. A copy chosen is shown
-// in the tree and the list, a folder chosen in the tree. Keeping one copy of the groups picked
-// asks first, naming what goes, then frees the others as an edit of the records, says which
-// copies were left alone and why, and searches again. Nothing is acted on during a walk, nor in
-// a saved scan. Owned by the main window through Qt's parenting.
+// folder until opened again or its records go; a walk stops its search, an edit has it search
+// again. A copy chosen is shown in the tree and the list, a folder chosen in the tree. Keeping
+// one copy of the groups picked asks first, naming what goes, then frees the others as an edit
+// of the records and says which copies were left alone and why. Nothing is acted on during a walk,
+// nor in a saved scan. Owned by the main window through Qt's parenting.
 class DuplicatesCommand : public QObject
 {
     Q_OBJECT
@@ -47,4 +47,5 @@ private:
     ScanController *m_scans;
     ToolWindow<DuplicatesWindow> m_tool;
     bool m_opening = false; // the window takes the tree's folder
+    bool m_edited = false;  // the records changed in place since the window followed them
 };

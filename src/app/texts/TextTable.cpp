@@ -252,8 +252,9 @@ constexpr Entry Texts[] = {
     {1213, "%s s"},
     {1214, "%s min"},
     {1215, "%s h %s min"},
-    {1216, "%s groupes de fichiers identiques, %s à libérer ; %s fichiers comparés"},
-    {1217, "%s groupes de fichiers identiques, %s à libérer ; %s fichiers comparés, %s illisibles"},
+    {1216, "Groupes de fichiers identiques : %s, à libérer : %s ; fichiers comparés : %s"},
+    {1217, "Groupes de fichiers identiques : %s, à libérer : %s ; fichiers comparés : %s, "
+           "illisibles : %s"},
     {1218, "Fichiers laissés hors de la comparaison :"},
     {1219, "a changé depuis le scan"},
     {1220, "Recherche arrêtée : « Chercher » la reprend depuis le début."},
@@ -279,17 +280,17 @@ constexpr Entry Texts[] = {
     {1240, "Sélectionnez la copie à garder."},
     {1241, "Le système de fichiers de ce dossier ne sait pas partager les blocs d'un fichier entre "
            "plusieurs noms."},
-    {1242, "Garder un seul exemplaire et mettre %s copies à la corbeille ?"},
-    {1243, "Garder un seul exemplaire et supprimer définitivement %s copies ? Cette suppression ne "
-           "pourra pas être annulée."},
+    {1242, "Garder un seul exemplaire et mettre les autres copies à la corbeille ?"},
+    {1243, "Garder un seul exemplaire et supprimer définitivement les autres copies ? Cette "
+           "suppression ne pourra pas être annulée."},
     {1244, "Dernière confirmation : %s copies (%s) seront effacées du disque, sans passer par la "
            "corbeille."},
-    {1245, "Remplacer %s copies par des liens partagés ? Chaque nom reste en place ; les copies "
-           "partagent les blocs de l'exemplaire gardé."},
+    {1245, "Remplacer les autres copies par des liens partagés ? Chaque nom reste en place ; les "
+           "copies partagent les blocs de l'exemplaire gardé."},
     {1246, "Partager"},
     {1247, "Gardé : %s"},
     {1248, "Enlevées :"},
-    {1249, "… et %s autres"},
+    {1249, "… et %s de plus"},
     {1250, "Chaque copie est comparée octet par octet avec l'exemplaire gardé juste avant d'être "
            "touchée ; une copie qui a changé reste en place. Place libérée : environ %s."},
     {1251,
@@ -305,6 +306,9 @@ constexpr Entry Texts[] = {
     {1260, "Scan enregistré : ses fichiers ne sont sur aucun disque de cette machine, rien n'est "
            "comparé."},
     {1261, "« %s » est un autre nom de l'exemplaire gardé"},
+    {1262, "Dernière confirmation : une copie (%s) sera effacée du disque, sans passer par la "
+           "corbeille."},
+    {1263, "Une copie a été laissée en place :"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -245,6 +245,8 @@ enum class TextId : quint16 {
     DuplicatesSharing = 1259,
     DuplicatesSavedScan = 1260,
     LeftSameFile = 1261,
+    DuplicatesDeleteLastOne = 1262,
+    DuplicatesLeftOne = 1263,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

@@ -23,6 +23,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <cmath>
 #include <map>
 
@@ -41,6 +42,8 @@ constexpr qint64 FirstEstimateMs = 1000;
 const QStringList SharingFileSystems{u"btrfs"_s, u"xfs"_s, u"bcachefs"_s, u"ocfs2"_s};
 // A name longer than this widens its column no further.
 constexpr qsizetype LongestNameShown = 60;
+// The names measured for the width of their column, of the longest in letters.
+constexpr size_t MeasuredNames = 20;
 
 // "40 s", "3 min", "2 h 5 min": rounded up, an estimate says no less than it means.
 QString DurationText(double seconds)
@@ -82,8 +85,9 @@ struct DuplicatesWindow::Found
     std::vector<DuplicateResult::Unread> unreadSample;
     bool canShare = false;
     bool savedScan = false; // nothing was read: the files are on no disk of this machine
-    // What the columns are fitted to, the copies folded or not.
-    QString longestName;
+    // What the columns are fitted to, the copies folded or not: the names longest in letters,
+    // to be measured in the window's font, and the biggest number.
+    QStringList longNames;
     quint64 biggest = 0;
 };
 
@@ -111,7 +115,7 @@ DuplicatesWindow::DuplicatesWindow(QWidget *parent)
     setObjectName(u"frmDuplicates"_s);
     setWindowTitle(Text(TextId::DuplicatesTitle));
     setModal(false);
-    resize(960, 600);
+    resize(1000, 600);
 
     m_folderLine->setObjectName(u"lblDuplicatesFolder"_s);
     m_folderLine->setTextFormat(Qt::PlainText);
@@ -143,6 +147,8 @@ DuplicatesWindow::DuplicatesWindow(QWidget *parent)
          [](quint64 names) { return FormatText(Text(TextId::DuplicatesNames), names); },
          Text(TextId::DuplicatesSharedTip)});
     m_table->setModel(m_groups);
+    // Two copies' folders often part near their ends.
+    m_table->setTextElideMode(Qt::ElideMiddle);
     QHeaderView *header = m_table->header();
     header->resizeSection(DuplicatesModel::Name, 220);
     header->resizeSection(DuplicatesModel::Folder, 240);
@@ -151,7 +157,7 @@ DuplicatesWindow::DuplicatesWindow(QWidget *parent)
     m_fit->setWidest(DuplicatesModel::Date,
                      DateText(QDateTime(QDate(2000, 12, 28), QTime(23, 58, 58))));
     m_fit->setWidest(DuplicatesModel::Copies, Text(TextId::DuplicatesShared) + u", "_s +
-                                                  FormatText(Text(TextId::DuplicatesNames), 99));
+                                                  FormatText(Text(TextId::DuplicatesNames), 9));
     ItemMenu::attach(m_table, [](const QModelIndex &index) {
         const QByteArray folder = index.data(DuplicatesModel::FolderPathRole).toByteArray();
         return folder.isEmpty() ? folder
@@ -247,6 +253,7 @@ DuplicatesWindow::DuplicatesWindow(QWidget *parent)
     connect(m_trash, &QPushButton::clicked, this, [this] { ask(CopyRemoval::Way::Trash); });
     connect(m_delete, &QPushButton::clicked, this, [this] { ask(CopyRemoval::Way::Delete); });
     connect(m_share, &QPushButton::clicked, this, [this] { ask(CopyRemoval::Way::Share); });
+    showIdle();
     updateActions();
 }
 
@@ -302,20 +309,24 @@ void DuplicatesWindow::search()
         found->groups = DuplicatesModel::rowsOf(*scan, std::move(result.groups));
         found->canShare = SharingFileSystems.contains(
             QString::fromLatin1(QStorageInfo(QFile::decodeName(path)).fileSystemType()));
-        qsizetype longest = 0;
+        std::vector<const QByteArray *> names;
         for (const DuplicatesModel::Group &group : found->groups->groups) {
             found->biggest = std::max({found->biggest, group.waste[0], group.waste[1]});
             for (const DuplicateCopy &copy : group.group.copies)
-                if (copy.name.size() > longest) {
-                    longest = copy.name.size();
-                    found->longestName = QFile::decodeName(
-                        copy.name.first(std::min(copy.name.size(), LongestNameShown)));
-                }
+                names.push_back(&copy.name);
         }
+        const auto measured = std::min(names.size(), MeasuredNames);
+        std::partial_sort(
+            names.begin(), names.begin() + qsizetype(measured), names.end(),
+            [](const QByteArray *a, const QByteArray *b) { return a->size() > b->size(); });
+        for (size_t at = 0; at < measured; ++at)
+            found->longNames << QFile::decodeName(
+                names[at]->first(std::min(names[at]->size(), LongestNameShown)));
         return found;
     });
     m_since.start();
     m_searchButton->setText(Text(TextId::DuplicatesStop));
+    m_searchButton->setEnabled(true);
     m_status->setToolTip({});
     m_bar->show();
     m_ticking->start();
@@ -325,14 +336,12 @@ void DuplicatesWindow::search()
 
 void DuplicatesWindow::stopSearch()
 {
-    if (!m_ticking->isActive())
-        return;
-    m_searching.stop();
-    showIdle();
-    m_status->setText(Text(TextId::DuplicatesStopped));
+    if (m_ticking->isActive())
+        stopAsked();
 }
 
-// Stopped from the window, the search is let go of, not waited for: the window goes on.
+// The search is let go of, not waited for: the window goes on while it ends. Records about to
+// go are waited for in setFolder.
 void DuplicatesWindow::stopAsked()
 {
     m_searching.cancel();
@@ -383,10 +392,14 @@ void DuplicatesWindow::searched(const std::shared_ptr<const Found> &found)
     showFound();
     // Room for the copies' rows, which are folded when the columns are fitted: the name's
     // indent, the widest size, a date.
-    const int space = std::max(1, m_table->fontMetrics().horizontalAdvance(u' '));
+    const QFontMetrics metrics = m_table->fontMetrics();
+    QString widest;
+    for (const QString &name : found->longNames)
+        if (metrics.horizontalAdvance(name) > metrics.horizontalAdvance(widest))
+            widest = name;
+    const int space = std::max(1, metrics.horizontalAdvance(u' '));
     const int indent = 2 * m_table->indentation();
-    m_fit->setWidest(DuplicatesModel::Name,
-                     found->longestName + QString((indent + space - 1) / space, u' '));
+    m_fit->setWidest(DuplicatesModel::Name, widest + QString((indent + space - 1) / space, u' '));
     for (const int column :
          {DuplicatesModel::Size, DuplicatesModel::OnDisk, DuplicatesModel::Waste})
         m_fit->setWidest(column, SizeText(found->biggest));
@@ -445,6 +458,11 @@ void DuplicatesWindow::setActRefusal(const QString &why)
 void DuplicatesWindow::setMinimumSize(quint64 bytes)
 {
     m_minimum->setValue(double(bytes) / MebiByte);
+}
+
+bool DuplicatesWindow::isSearching() const
+{
+    return m_ticking->isActive();
 }
 
 QString DuplicatesWindow::statusText() const

@@ -50,7 +50,7 @@ public:
     void dropRecords() { setFolder(nullptr, 0, {}); }
     // The same folder again: after the copies were acted on, say.
     void search();
-    // Stops the search under way and waits for it: a walk is to start.
+    // Stops the search under way, if any: a walk is to start.
     void stopSearch();
     void setSizeMeasure(SizeMeasure measure);
     // Why the copies may not be acted on now; empty when they may.
@@ -59,7 +59,8 @@ public:
 
     const std::shared_ptr<const DriveScan> &records() const { return m_scan; }
     const QByteArray &folderPath() const { return m_path; }
-    bool isSearching() const { return m_searching.isBusy(); }
+    // A search is under way, as the window shows: one stopped may still be ending aside.
+    bool isSearching() const;
     // Whether the groups shown are of the folder's last search, complete.
     bool hasResult() const { return m_hasResult; }
     DuplicatesModel *model() const { return m_groups; }
