@@ -864,7 +864,7 @@ void TestWindow::duplicates()
     QTest::keyClick(window.get(), Qt::Key_D, Qt::ControlModifier | Qt::ShiftModifier);
     auto *dupes = window->findChild<DuplicatesWindow *>(u"frmDuplicates"_s);
     QVERIFY(dupes && dupes->isVisible());
-    QAbstractItemModelTester tester(dupes->model());
+    QAbstractItemModelTester groupsTester(dupes->model()), foldersTester(dupes->folderModel());
     dupes->setMinimumSize(1);
     dupes->search();
     QTRY_VERIFY(dupes->hasResult());

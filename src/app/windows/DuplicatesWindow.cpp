@@ -298,7 +298,8 @@ void DuplicatesWindow::search()
     m_searching.run([scan = m_scan, folder = m_folder, path = m_path, options,
                      progress](const std::atomic<bool> &cancelled) -> std::shared_ptr<const Found> {
         DuplicateResult result = FindDuplicates(*scan, folder, options, progress.get(), &cancelled);
-        if (!result.complete)
+        // Stopped, or stopped once found: what is left to do reads the records for nothing.
+        if (!result.complete || cancelled.load())
             return nullptr;
         auto found = std::make_shared<Found>();
         found->savedScan = result.savedScan;
