@@ -142,15 +142,17 @@ std::vector<FolderMatch> FolderMatches(const DriveScan &scan, FolderId top,
         return std::tie(a.percent, a.bytes) > std::tie(b.percent, b.bytes);
     });
     // A near pair beside a better one of folders around or inside the same two tells nothing new.
+    // Folders of one identical group count as one.
     const auto related = [&](FolderId a, FolderId b) {
-        return IsWithin(scan, a, b) || IsWithin(scan, b, a);
+        return IsWithin(scan, a, b) || IsWithin(scan, b, a) ||
+               (parent.count(a) && parent.count(b) && Root(parent, a) == Root(parent, b));
     };
     for (FolderMatch &match : near) {
         const FolderId a = match.folders[0], b = match.folders[1];
         if (std::any_of(result.begin(), result.end(), [&](const FolderMatch &kept) {
                 const bool sameSides = related(a, kept.folders[0]) && related(b, kept.folders[1]);
                 const bool crossed = related(a, kept.folders[1]) && related(b, kept.folders[0]);
-                return kept.percent < 100 && (sameSides || crossed);
+                return sameSides || crossed;
             }))
             continue;
         result.push_back(std::move(match));
