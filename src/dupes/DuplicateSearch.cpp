@@ -39,18 +39,17 @@ enum class Step : quint8 {
 struct Candidate
 {
     const char *name; // in the records, which outlive the search and never move
-    quint64 size;
+    quint64 size = 0;
     quint64 inode = 0;
     quint64 place = 0; // where its bytes begin on the device, else its inode: the reading order
     std::array<quint64, 2> hash{};
-    WalkSink::FolderId folder;
-    quint32 device = 0;
-    quint32 names = 1;
-    quint16 nameLength;
-    Step step = Step::Sized;
-    bool sharedStorage = false; // the file system says its first bytes are shared
-    bool wasCached = false;
+    WalkSink::FolderId folder = WalkSink::NoFolder;
+    quint16 nameLength = 0;
+    Step step : 4 = Step::Sized;
+    bool sharedStorage : 1 = false; // the file system says its first bytes are shared
+    bool wasCached : 1 = false;
 };
+static_assert(sizeof(Candidate) <= 56);
 
 struct Failure
 {
@@ -145,15 +144,15 @@ private:
 // since the walk is not compared (0 as its errno).
 constexpr int ChangedSinceWalk = -1;
 
-int Identify(Candidate &file, int fd)
+int Identify(Candidate &file, int fd, quint64 device)
 {
     FileStatus status;
     if (!FileSystem::StatusOf(fd, status))
         return errno;
-    if (status.size != file.size)
+    // Another volume mounted over the way since the walk holds other files.
+    if (status.size != file.size || status.device != device)
         return ChangedSinceWalk;
     file.inode = status.inode;
-    file.device = quint32(status.device);
     file.wasCached = FileContent::IsCached(fd, 0);
     quint64 physical = 0;
     bool shared = false;
@@ -167,9 +166,10 @@ int Identify(Candidate &file, int fd)
 }
 
 // Hashes the file's first and last bytes, or all of it when it is small.
-int HashEdges(Candidate &file, int fd, std::vector<char> &buffer, DuplicateProgress *progress)
+int HashEdges(Candidate &file, int fd, quint64 device, std::vector<char> &buffer,
+              DuplicateProgress *progress)
 {
-    if (const int error = Identify(file, fd))
+    if (const int error = Identify(file, fd, device))
         return error;
     const bool whole = file.size <= WholeAtOnce;
     const qint64 head = whole ? qint64(file.size) : EdgeBytes;
@@ -252,8 +252,8 @@ std::vector<std::pair<size_t, size_t>> Regroup(std::vector<Candidate *> &files)
 {
     std::erase_if(files, [](const Candidate *file) { return file->step == Step::Unread; });
     std::sort(files.begin(), files.end(), [](const Candidate *a, const Candidate *b) {
-        return std::tie(a->size, a->hash, a->device, a->inode, a->folder, a->name) <
-               std::tie(b->size, b->hash, b->device, b->inode, b->folder, b->name);
+        return std::tie(a->size, a->hash, a->inode, a->folder, a->name) <
+               std::tie(b->size, b->hash, b->inode, b->folder, b->name);
     });
     std::vector<std::pair<size_t, size_t>> runs;
     for (size_t begin = 0, end; begin < files.size(); begin = end) {
@@ -261,9 +261,8 @@ std::vector<std::pair<size_t, size_t>> Regroup(std::vector<Candidate *> &files)
         Candidate *first = files[begin];
         for (end = begin + 1; end < files.size() && SameContent(files[end], files[begin]); ++end) {
             Candidate *file = files[end];
-            if (file->device == first->device && file->inode == first->inode) {
+            if (file->inode == first->inode) {
                 file->step = Step::Link;
-                ++first->names;
             } else {
                 first = file;
                 ++distinct;
@@ -303,32 +302,58 @@ void FillFromRecords(const DriveScan &scan, std::vector<DuplicateGroup> &groups,
     }
 }
 
-DuplicateGroup MakeGroup(const std::vector<Candidate *> &files, size_t begin, size_t end,
-                         std::vector<const Candidate *> &sources)
+void NoteFailures(const DriveScan &scan, std::vector<Failure> &failures, DuplicateResult &result)
+{
+    for (const Failure &failure : failures) {
+        ++result.unreadable;
+        if (qsizetype(result.unreadSample.size()) < DuplicateResult::UnreadSampleSize)
+            result.unreadSample.push_back(
+                {scan.pathOf(failure.file->folder) +
+                     QByteArray(failure.file->name, failure.file->nameLength),
+                 failure.error == ChangedSinceWalk ? 0 : failure.error});
+    }
+    failures.clear();
+}
+
+DuplicateGroup MakeGroup(const DriveScan &scan, const std::vector<Candidate *> &files, size_t begin,
+                         size_t end, std::vector<const Candidate *> &sources)
 {
     DuplicateGroup group;
     group.size = files[begin]->size;
     group.hash = files[begin]->hash;
+    group.copies.reserve(end - begin);
+    std::vector<const Candidate *> firsts; // each copy's first name met, which was read
     for (size_t at = begin; at < end; ++at) {
         const Candidate *file = files[at];
-        if (file->step == Step::Link)
+        if (file->step == Step::Link) {
+            // A file's names are one copy, shown by the first of them by path, whatever order
+            // the walk's threads met them in.
+            DuplicateCopy &copy = group.copies.back();
+            ++copy.names;
+            const QByteArray name(file->name, file->nameLength);
+            if (scan.pathOf(file->folder) + name < scan.pathOf(copy.folder) + copy.name) {
+                copy.folder = file->folder;
+                copy.name = name;
+                sources.back() = file;
+            }
             continue;
+        }
         DuplicateCopy copy;
         copy.folder = file->folder;
         copy.name = QByteArray(file->name, file->nameLength);
         copy.inode = file->inode;
-        copy.names = file->names;
         // Copies whose first bytes lie at the same place, and said to be shared, share storage.
         copy.storage = group.storages;
-        for (size_t other = 0; other < sources.size(); ++other)
-            if (file->sharedStorage && sources[other]->sharedStorage &&
-                sources[other]->place == file->place && sources[other]->device == file->device) {
+        for (size_t other = 0; other < firsts.size(); ++other)
+            if (file->sharedStorage && firsts[other]->sharedStorage &&
+                firsts[other]->place == file->place) {
                 copy.storage = group.copies[other].storage;
                 break;
             }
         if (copy.storage == group.storages)
             ++group.storages;
         group.copies.push_back(std::move(copy));
+        firsts.push_back(file);
         sources.push_back(file);
     }
     return group;
@@ -356,6 +381,8 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     // Sizes first, 8 bytes a file: only files whose size another file has are kept whole.
     std::vector<quint64> sizes;
     for (const WalkSink::FolderId folder : folders) {
+        if (cancelled && cancelled->load(std::memory_order_relaxed))
+            return result;
         FileRecordReader reader = scan.filesOf(folder);
         for (FileRecord file; reader.next(file);)
             if (file.size >= minimum)
@@ -369,6 +396,7 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
             sizes[shared++] = sizes[at];
     sizes.resize(shared);
     sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+    sizes.shrink_to_fit();
 
     std::vector<Candidate> candidates;
     candidates.reserve(shared);
@@ -378,15 +406,10 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
         for (FileRecord file; reader.next(file);) {
             if (file.size < minimum || !std::binary_search(sizes.begin(), sizes.end(), file.size))
                 continue;
-            candidates.push_back({file.name.data(),
-                                  file.size,
-                                  0,
-                                  0,
-                                  {},
-                                  folder,
-                                  0,
-                                  1,
-                                  quint16(std::min<qsizetype>(file.name.size(), 0xffff))});
+            Candidate candidate{file.name.data(), file.size};
+            candidate.folder = folder;
+            candidate.nameLength = quint16(std::min<qsizetype>(file.name.size(), 0xffff));
+            candidates.push_back(candidate);
             edgeBytes += file.size <= WholeAtOnce ? file.size : 2 * EdgeBytes;
         }
     }
@@ -406,31 +429,46 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     files.reserve(candidates.size());
     for (Candidate &file : candidates)
         files.push_back(&file);
-    reading.run(files,
-                [progress](Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *) {
-                    return HashEdges(file, fd, buffer, progress);
-                });
+    reading.run(files, [progress, device = scan.device()](
+                           Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *) {
+        return HashEdges(file, fd, device, buffer, progress);
+    });
+    NoteFailures(scan, reading.failures(), result);
     if (reading.stopped())
         return result;
 
-    // The files whose edges match are read whole, in the order of their place on the disk.
+    // Only the files whose edges match another's are kept on: most are gone by now.
+    const std::vector<std::pair<size_t, size_t>> runs = Regroup(files);
+    size_t kept = 0;
+    for (const auto &[begin, end] : runs)
+        kept += end - begin;
+    std::vector<Candidate> together;
+    together.reserve(kept);
+    for (const auto &[begin, end] : runs)
+        for (size_t at = begin; at < end; ++at)
+            together.push_back(*files[at]);
+    candidates = std::move(together);
+    files.clear();
+    for (Candidate &file : candidates)
+        files.push_back(&file);
+
+    // Those read whole, in the order of their place on the disk.
     std::vector<Candidate *> whole;
     quint64 wholeBytes = 0;
-    for (const auto &[begin, end] : Regroup(files))
-        for (size_t at = begin; at < end; ++at)
-            if (files[at]->step == Step::Edges) {
-                whole.push_back(files[at]);
-                wholeBytes += files[at]->size;
-            }
-    std::sort(whole.begin(), whole.end(), [](const Candidate *a, const Candidate *b) {
-        return std::tie(a->device, a->place) < std::tie(b->device, b->place);
-    });
+    for (Candidate *file : files)
+        if (file->step == Step::Edges) {
+            whole.push_back(file);
+            wholeBytes += file->size;
+        }
+    std::sort(whole.begin(), whole.end(),
+              [](const Candidate *a, const Candidate *b) { return a->place < b->place; });
     progress->filesToRead.fetch_add(whole.size());
     progress->bytesToRead.fetch_add(wholeBytes);
     reading.run(whole, [progress, cancelled](Candidate &file, int fd, std::vector<char> &buffer,
                                              XXH3_state_t *state) {
         return HashWhole(file, fd, buffer, state, progress, cancelled);
     });
+    NoteFailures(scan, reading.failures(), result);
     if (reading.stopped())
         return result;
 
@@ -446,12 +484,10 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
             file->hash = first->hash;
     }
     std::erase_if(files, [](const Candidate *file) { return file->step != Step::Whole; });
-    for (Candidate *file : files)
-        file->names = 1;
     std::vector<std::vector<const Candidate *>> sources;
     for (const auto &[begin, end] : Regroup(files)) {
         sources.emplace_back();
-        result.groups.push_back(MakeGroup(files, begin, end, sources.back()));
+        result.groups.push_back(MakeGroup(scan, files, begin, end, sources.back()));
     }
     FillFromRecords(scan, result.groups, sources);
     // Copies by path: the order a reader looks for them in, the same from one search to the next.
@@ -465,20 +501,14 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
             group.copies[at] = std::move(named[at].second);
     }
 
-    for (const Failure &failure : reading.failures()) {
-        ++result.unreadable;
-        if (qsizetype(result.unreadSample.size()) < DuplicateResult::UnreadSampleSize)
-            result.unreadSample.push_back(
-                {scan.pathOf(failure.file->folder) +
-                     QByteArray(failure.file->name, failure.file->nameLength),
-                 failure.error == ChangedSinceWalk ? 0 : failure.error});
-    }
     const SizeMeasure measure = options.measure;
     std::stable_sort(result.groups.begin(), result.groups.end(),
                      [measure](const DuplicateGroup &a, const DuplicateGroup &b) {
                          return a.waste(measure) > b.waste(measure);
                      });
-    result.folders = FolderMatches(scan, top, result.groups);
+    result.folders = FolderMatches(scan, top, result.groups, cancelled);
+    if (cancelled && cancelled->load(std::memory_order_relaxed))
+        return result;
     result.bytesRead = progress->bytesRead.load();
     result.complete = true;
     return result;

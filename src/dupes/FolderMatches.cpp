@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <map>
 #include <numeric>
-#include <set>
 #include <unordered_map>
 
 namespace {
@@ -42,25 +41,33 @@ FolderId Root(std::unordered_map<FolderId, FolderId> &parent, FolderId folder)
 } // namespace
 
 std::vector<FolderMatch> FolderMatches(const DriveScan &scan, FolderId top,
-                                       const std::vector<DuplicateGroup> &groups)
+                                       const std::vector<DuplicateGroup> &groups,
+                                       const std::atomic<bool> *cancelled)
 {
+    const auto stopped = [cancelled] {
+        return cancelled && cancelled->load(std::memory_order_relaxed);
+    };
     // The pairs of folders holding two copies of one content, and their ancestors at the same
     // height, up to `top` or to a common ancestor.
-    std::set<Pair> pairs;
+    std::vector<Pair> pairs;
     for (const DuplicateGroup &group : groups) {
+        if (stopped())
+            return {};
         const size_t copies = std::min(group.copies.size(), PairedCopies);
         for (size_t i = 0; i < copies; ++i)
             for (size_t j = i + 1; j < copies; ++j) {
                 FolderId a = group.copies[i].folder;
                 FolderId b = group.copies[j].folder;
                 while (a != b && a != top && b != top && a != WalkSink::NoFolder &&
-                       b != WalkSink::NoFolder && !IsWithin(scan, a, b) && !IsWithin(scan, b, a) &&
-                       pairs.insert(Ordered(a, b)).second) {
+                       b != WalkSink::NoFolder && !IsWithin(scan, a, b) && !IsWithin(scan, b, a)) {
+                    pairs.push_back(Ordered(a, b));
                     a = scan.parentOf(a);
                     b = scan.parentOf(b);
                 }
             }
     }
+    std::sort(pairs.begin(), pairs.end());
+    pairs.erase(std::unique(pairs.begin(), pairs.end()), pairs.end());
     if (pairs.empty())
         return {};
 
@@ -83,6 +90,8 @@ std::vector<FolderMatch> FolderMatches(const DriveScan &scan, FolderId top,
 
     std::map<Pair, FolderMatch> matches;
     for (const Pair &pair : pairs) {
+        if (stopped())
+            return {};
         const std::vector<quint32> &a = contents[pair.first];
         const std::vector<quint32> &b = contents[pair.second];
         std::vector<quint32> common;
