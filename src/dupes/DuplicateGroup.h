@@ -36,6 +36,9 @@ struct DuplicateGroup
     // What keeping one copy frees, in the measure: every copy but one, those that share their
     // storage with another counted once.
     quint64 waste(SizeMeasure measure) const;
+    // What keeping the copy at `kept` and removing one name of each other copy frees: nothing
+    // of a copy that keeps another name, or whose storage a copy left in place shares.
+    quint64 freedKeeping(size_t kept, SizeMeasure measure) const;
     // Whether the copy shares its storage with another copy of the group.
     bool isShared(const DuplicateCopy &copy) const;
 };

@@ -530,6 +530,24 @@ quint64 DuplicateGroup::waste(SizeMeasure measure) const
     return total - *std::max_element(perStorage.begin(), perStorage.end());
 }
 
+quint64 DuplicateGroup::freedKeeping(size_t kept, SizeMeasure measure) const
+{
+    std::vector<bool> stays(storages, false);
+    for (size_t at = 0; at < copies.size(); ++at)
+        if (at == kept || copies[at].names > 1)
+            stays[copies[at].storage] = true;
+    std::vector<quint64> perStorage(storages, 0);
+    for (const DuplicateCopy &copy : copies)
+        if (!stays[copy.storage])
+            perStorage[copy.storage] = measure == SizeMeasure::Apparent
+                                           ? size
+                                           : std::max(perStorage[copy.storage], copy.allocated);
+    quint64 total = 0;
+    for (quint64 bytes : perStorage)
+        total += bytes;
+    return total;
+}
+
 bool DuplicateGroup::isShared(const DuplicateCopy &copy) const
 {
     return std::count_if(copies.begin(), copies.end(), [&](const DuplicateCopy &other) {

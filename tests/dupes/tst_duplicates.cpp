@@ -213,13 +213,18 @@ void TestDuplicates::groups()
     QCOMPARE(result.unreadable, 0u);
     QCOMPARE(InodesOf(result), ExpectedInodes(m_root, expected));
     QCOMPARE(result.waste(SizeMeasure::Apparent), waste);
-    // A file's names are one copy, shown by the first of them by path.
+    // A file's names are one copy, shown by the first of them by path; removing one name of
+    // it frees nothing while the others stay.
     for (const DuplicateGroup &group : result.groups)
-        for (const DuplicateCopy &copy : group.copies) {
+        for (size_t at = 0; at < group.copies.size(); ++at) {
+            const DuplicateCopy &copy = group.copies[at];
             const bool linked = copy.inode == InodeOf(m_root + "a/x") && tree.contains('>');
             QCOMPARE(copy.names, linked ? quint32(tree.count('>') + 1) : 1u);
-            if (linked)
+            if (linked) {
                 QCOMPARE(scan->pathOf(copy.folder) + copy.name, m_root + "a/x");
+                QCOMPARE(group.freedKeeping(at, SizeMeasure::Apparent), group.size);
+                QCOMPARE(group.freedKeeping(1 - at, SizeMeasure::OnDisk), 0ull);
+            }
         }
 }
 
@@ -432,6 +437,8 @@ void TestDuplicates::reflinks()
     QVERIFY(group.isShared(group.copies[0]) && group.isShared(group.copies[1]));
     QVERIFY(!group.isShared(group.copies[2]));
     QCOMPARE(group.waste(SizeMeasure::Apparent), 4ull << 20);
+    for (size_t kept = 0; kept < 3; ++kept)
+        QCOMPARE(group.freedKeeping(kept, SizeMeasure::OnDisk), 4ull << 20);
 
     const auto outcomes =
         CopyRemoval(*scan, CopyRemoval::Way::Share).run(mount + "a", {mount + "c"}, 4 << 20);

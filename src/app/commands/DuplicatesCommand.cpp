@@ -85,6 +85,12 @@ QString PlansText(const std::vector<DuplicatesWindow::Plan> &plans)
     }
     if (unnamed > 0)
         lines << FormatText(Text(TextId::DuplicatesMore), unnamed);
+    qsizetype named = 0;
+    for (const DuplicatesWindow::Plan &plan : plans)
+        for (const QByteArray &path : plan.namedElsewhere)
+            if (++named <= NamedPaths)
+                lines << QString()
+                      << FormatText(Text(TextId::DuplicatesOtherNames), ShownPath(path));
     return lines.join(u'\n');
 }
 

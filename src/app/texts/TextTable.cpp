@@ -309,6 +309,7 @@ constexpr Entry Texts[] = {
     {1262, "Dernière confirmation : une copie (%s) sera effacée du disque, sans passer par la "
            "corbeille."},
     {1263, "Une copie a été laissée en place :"},
+    {1264, "« %s » a d'autres noms : sa place ne revient qu'une fois le dernier enlevé."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

@@ -247,6 +247,7 @@ enum class TextId : quint16 {
     LeftSameFile = 1261,
     DuplicatesDeleteLastOne = 1262,
     DuplicatesLeftOne = 1263,
+    DuplicatesOtherNames = 1264,
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,

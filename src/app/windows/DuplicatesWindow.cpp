@@ -508,11 +508,15 @@ std::vector<DuplicatesWindow::Plan> DuplicatesWindow::plans(Keep keep) const
         }
         Plan plan;
         plan.keep = group.folders[kept] + copies[kept].name;
-        for (size_t at = 0; at < copies.size(); ++at)
-            if (at != kept)
-                plan.remove.push_back(group.folders[at] + copies[at].name);
+        for (size_t at = 0; at < copies.size(); ++at) {
+            if (at == kept)
+                continue;
+            plan.remove.push_back(group.folders[at] + copies[at].name);
+            if (copies[at].names > 1)
+                plan.namedElsewhere.push_back(plan.remove.back());
+        }
         plan.size = group.group.size;
-        plan.freed = group.waste[m_measure == SizeMeasure::OnDisk ? 1 : 0];
+        plan.freed = group.group.freedKeeping(kept, m_measure);
         plans.push_back(std::move(plan));
     }
     return plans;

@@ -38,7 +38,9 @@ public:
         QByteArray keep;
         std::vector<QByteArray> remove;
         quint64 size = 0;  // of each copy
-        quint64 freed = 0; // what the group wastes, in the measure shown
+        quint64 freed = 0; // what removing them frees, in the measure shown
+        // Copies going that have other names left: the space comes back only with the last.
+        std::vector<QByteArray> namedElsewhere;
     };
 
     explicit DuplicatesWindow(QWidget *parent = nullptr);
