@@ -48,6 +48,7 @@ struct Candidate
     Step step : 4 = Step::Sized;
     bool sharedStorage : 1 = false; // the file system says its first bytes are shared
     bool wasCached : 1 = false;
+    bool kept : 1 = false; // its edges match another file's: read on
 };
 static_assert(sizeof(Candidate) <= 56);
 
@@ -437,17 +438,12 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     if (reading.stopped())
         return result;
 
-    // Only the files whose edges match another's are kept on: most are gone by now.
-    const std::vector<std::pair<size_t, size_t>> runs = Regroup(files);
-    size_t kept = 0;
-    for (const auto &[begin, end] : runs)
-        kept += end - begin;
-    std::vector<Candidate> together;
-    together.reserve(kept);
-    for (const auto &[begin, end] : runs)
+    // Only the files whose edges match another's are kept on: most are gone by now. They are
+    // packed where they lie, in record order, so that the peak stays one candidate per file.
+    for (const auto &[begin, end] : Regroup(files))
         for (size_t at = begin; at < end; ++at)
-            together.push_back(*files[at]);
-    candidates = std::move(together);
+            files[at]->kept = true;
+    std::erase_if(candidates, [](const Candidate &file) { return !file.kept; });
     files.clear();
     for (Candidate &file : candidates)
         files.push_back(&file);
