@@ -1,10 +1,12 @@
 #include "BlockDevice.h"
 
 #include "FileSystem.h"
+#include "FolderListing.h"
 #include "UniqueFd.h"
 
 #include <cerrno>
 
+#include <sys/stat.h>
 #include <sys/sysmacros.h>
 
 namespace BlockDevice {
@@ -33,6 +35,30 @@ std::optional<bool> IsRotational(quint64 device, const QByteArray &sysfs)
         return value[0] == '1';
     }
     return std::nullopt;
+}
+
+QList<UuidLink> UuidLinks(const QByteArray &folder)
+{
+    QList<UuidLink> links;
+    const UniqueFd fd(FileSystem::OpenFolder(folder));
+    if (!fd.isOpen())
+        return links;
+    FolderListing listing(fd.get());
+    FolderListing::Entry entry;
+    while (listing.next(entry)) {
+        const QByteArray path = folder + '/' + QByteArray(entry.name, entry.nameLength);
+        struct stat status;
+        if (::stat(path.constData(), &status) != 0 || !S_ISBLK(status.st_mode))
+            continue;
+        links.append({QByteArray(entry.name, entry.nameLength), quint64(status.st_rdev),
+                      FileSystem::ResolvedPath(path)});
+    }
+    return links;
+}
+
+quint64 DeviceNumber(quint32 majorNumber, quint32 minorNumber)
+{
+    return quint64(makedev(majorNumber, minorNumber));
 }
 
 } // namespace BlockDevice
