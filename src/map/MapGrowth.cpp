@@ -69,7 +69,9 @@ std::vector<QRgb> TileColours(const DriveScan &scan, const MapLayout &layout,
             continue;
         const QByteArray &name = then.names[tile.file];
         const auto file = then.files.find(name);
-        if (unreadNow.contains(tile.folder, name))
+        // A file an earlier state naming only some files does not name may be new or not.
+        if (unreadNow.contains(tile.folder, name) ||
+            (file == then.files.end() && !earlier.knowsEveryFile()))
             colours[i] = Unknown.rgb();
         else if (file == then.files.end())
             colours[i] =

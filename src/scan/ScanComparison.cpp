@@ -4,6 +4,24 @@
 
 #include <algorithm>
 
+namespace {
+
+quint64 SizeIn(SizeMeasure measure, const ScanComparison::Totals::Sizes &sizes)
+{
+    return measure == SizeMeasure::OnDisk ? sizes.onDisk : sizes.apparent;
+}
+
+// "a/b/" of "a/b/c/" and of "a/b/name": where an item of the totals lies, and its name.
+std::pair<QByteArray, QByteArray> Split(const QByteArray &path)
+{
+    const bool folder = path.endsWith('/');
+    const QByteArrayView bare = folder ? QByteArrayView(path).chopped(1) : QByteArrayView(path);
+    const qsizetype slash = bare.lastIndexOf('/');
+    return {bare.first(slash + 1).toByteArray(), bare.sliced(slash + 1).toByteArray()};
+}
+
+} // namespace
+
 ScanComparison::ScanComparison(std::shared_ptr<const DriveScan> earlier, QByteArray current,
                                qint64 savedAt)
     : m_earlier(std::move(earlier))
@@ -12,6 +30,29 @@ ScanComparison::ScanComparison(std::shared_ptr<const DriveScan> earlier, QByteAr
     , m_unread(*m_earlier)
 {}
 
+ScanComparison::ScanComparison(const Totals &earlier, QByteArray current, qint64 savedAt)
+    : m_current(std::move(current))
+    , m_savedAt(savedAt)
+    , m_totals(earlier.folders)
+    , m_everyFile(earlier.everyFile)
+{
+    for (const auto &[path, sizes] : earlier.files) {
+        auto [folder, name] = Split(path);
+        m_known[folder].push_back({std::move(name), sizes, false});
+    }
+    for (const auto &[path, sizes] : earlier.folders) {
+        if (path.isEmpty())
+            continue;
+        auto [folder, name] = Split(path);
+        m_known[folder].push_back({std::move(name), sizes, true});
+    }
+    // Files first, then by name, as a listing would give them.
+    for (auto &[folder, items] : m_known)
+        std::sort(items.begin(), items.end(), [](const Known &a, const Known &b) {
+            return a.isFolder != b.isFolder ? b.isFolder : a.name < b.name;
+        });
+}
+
 qsizetype ScanComparison::find(QByteArrayView relative) const
 {
     return m_earlier->indexOf(m_earlier->rootPath() + relative.toByteArray());
@@ -19,6 +60,12 @@ qsizetype ScanComparison::find(QByteArrayView relative) const
 
 ScanComparison::Folder ScanComparison::folder(QByteArrayView relative, SizeMeasure measure) const
 {
+    if (!m_earlier) {
+        const auto found = m_totals.find(relative.toByteArray());
+        if (found == m_totals.end())
+            return {Seen::Absent};
+        return {Seen::Read, SizeIn(measure, found->second)};
+    }
     // Up from the folder to the nearest one with a record: the folder is unread when that one
     // was, or when it names the step below it among what it could not open.
     QByteArrayView path = relative;
@@ -44,6 +91,13 @@ std::vector<ScanComparison::Earlier> ScanComparison::entries(QByteArrayView rela
                                                              SizeMeasure measure) const
 {
     std::vector<Earlier> items;
+    if (!m_earlier) {
+        const auto found = m_known.find(relative.toByteArray());
+        if (found != m_known.end())
+            for (const Known &item : found->second)
+                items.push_back({item.name, SizeIn(measure, item.sizes), item.isFolder, false});
+        return items;
+    }
     const qsizetype folder = find(relative);
     if (folder < 0)
         return items;

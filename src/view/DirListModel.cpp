@@ -160,6 +160,8 @@ QString DirListModel::GrowthText(const Row &row) const
         return m_growthTexts.newText;
     case Change::Unread:
         return m_growthTexts.unreadText;
+    case Change::Unrecorded:
+        return m_growthTexts.unknownText;
     case Change::Gone:
         if (row.growth == 0) // it held nothing: no amount tells it is gone
             return m_growthTexts.goneText;

@@ -66,11 +66,11 @@ public:
     QByteArray folderPath() const { return m_list.folderPath(); }
     // Compares the rows with an earlier scan of the same volume, from the next fill on: a column
     // of what each row gained, new rows marked, rows gone since listed greyed with what they
-    // held (goneText their tip), rows whose size could not be read marked unread. None: no
-    // column.
+    // held (goneText their tip), rows whose size could not be read marked unread, files the
+    // earlier state does not name marked unknown. None: no column.
     struct GrowthTexts
     {
-        QString heading, newText, goneText, unreadText;
+        QString heading, newText, goneText, unreadText, unknownText;
     };
     void setComparison(std::shared_ptr<const ScanComparison> earlier,
                        const GrowthTexts &texts = {});

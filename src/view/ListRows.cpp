@@ -121,8 +121,10 @@ ListRows::Row &ListRows::appendRow(QByteArrayView key, QByteArrayView name)
 
 // Rows are matched by name and kind: a folder that became a file is one gone and one new. What
 // could not be read, now or then, is on the disk still: its change is unknown, never gone or new.
+// So is a file an earlier state that names only some files does not name.
 void ListRows::compareRows(const FolderCollection &folders, const Options &options)
 {
+    const bool everyFile = options.earlier->knowsEveryFile();
     const auto [scan, id] = folders.locate(m_folderPath);
     const QByteArrayView relative = QByteArrayView(m_folderPath).sliced(scan->rootPath().size());
     const UnreadEntries unreadNow(*scan);
@@ -149,6 +151,8 @@ void ListRows::compareRows(const FolderCollection &folders, const Options &optio
         if (unread || (found == byName.end() ? then.seen == ScanComparison::Seen::Unread
                                              : earlier[found->second].unread)) {
             row.change = Change::Unread;
+        } else if (found == byName.end() && !row.isFolder && !everyFile) {
+            row.change = Change::Unrecorded;
         } else if (found == byName.end()) {
             row.change = Change::New;
             row.growth = qint64(row.size);
@@ -174,7 +178,10 @@ void ListRows::compareRows(const FolderCollection &folders, const Options &optio
     }
     // What its rows gained: the change of its total, but for what could not be read, which
     // would count as lost or gained whole.
-    if (then.seen == ScanComparison::Seen::Read) {
+    if (then.seen == ScanComparison::Seen::Read && !everyFile) {
+        // Files unnamed then gained what the total says they did.
+        m_folderGrowth = qint64(m_folderSize) - qint64(then.size);
+    } else if (then.seen == ScanComparison::Seen::Read) {
         m_folderGrowth = 0;
         for (const Row &row : m_rows)
             *m_folderGrowth += row.growth;

@@ -26,8 +26,9 @@ class ListRows
 {
 public:
     // Unknown: not compared; Unread: its size now or then could not be read, so what it gained is
-    // unknown, whatever the records say.
-    enum class Change : quint8 { Unknown, Kept, New, Gone, Unread };
+    // unknown, whatever the records say; Unrecorded: a file the earlier state does not name,
+    // keeping only some files, so whether it is new is unknown.
+    enum class Change : quint8 { Unknown, Kept, New, Gone, Unread, Unrecorded };
     enum class Value { Name, Size, Percent, Date, Growth }; // what rows are ordered by
 
     // Plain values only: the texts live in two buffers, so that reading makes no allocation per

@@ -129,7 +129,8 @@ void TestGrowth::initTestCase()
     std::unique_ptr<DriveScan> earlier = Load(saved, &error);
     QVERIFY2(earlier, qPrintable(error.describe()));
     m_earlier = std::make_shared<const ScanComparison>(std::move(earlier), m_root);
-    m_model.setComparison(m_earlier, {u"Évolution"_s, u"nouveau"_s, u"supprimé"_s, u"illisible"_s});
+    m_model.setComparison(
+        m_earlier, {u"Évolution"_s, u"nouveau"_s, u"supprimé"_s, u"illisible"_s, u"inconnu"_s});
     new QAbstractItemModelTester(&m_model, QAbstractItemModelTester::FailureReportingMode::QtTest,
                                  this);
 }
