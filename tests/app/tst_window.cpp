@@ -13,6 +13,9 @@
 #include "GrowthModel.h"
 #include "GrowthWindow.h"
 #include "HelpWindow.h"
+#include "HistoryCommand.h"
+#include "HistoryGrowthModel.h"
+#include "HistoryWindow.h"
 #include "ItemMenu.h"
 #include "KindsModel.h"
 #include "KindsWindow.h"
@@ -40,6 +43,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPrinter>
@@ -134,6 +138,8 @@ private slots:
     void report();
     void kinds();
     void duplicates();
+    void history();
+    void historyDamaged();
     void volumeReport_data();
     void volumeReport();
     void toolWindows_data();
@@ -924,6 +930,84 @@ void TestWindow::duplicates()
     QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
 }
 
+// Each complete walk is recorded beside the settings; the history window shows the folder's
+// walks on its chart and the subfolders that grew between the last two, and compares the list
+// with the first: a file the history does not name then (it keeps the biggest 1,000) is unknown,
+// never new.
+void TestWindow::history()
+{
+    QTemporaryDir volume, dir;
+    Write(volume, {{u"a/old"_s, 5000}, {u"b/stays"_s, 300}});
+    Files many;
+    for (int i = 0; i <= 1000; ++i)
+        many.append({u"many/%1"_s.arg(i), 1});
+    Write(volume, many);
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    MainWindow window({VolumeOf(volume)}, &store);
+    QCOMPARE(window.history().file(), dir.filePath(u"history.sqlite"_s));
+    window.show();
+    window.driveCommand(0);
+    QVERIFY(Settled(window));
+    QTRY_VERIFY(!window.history().isBusy());
+    QVERIFY(QFile::exists(window.history().file()));
+    QTest::keyClick(&window, Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
+    auto *tool = window.findChild<HistoryWindow *>(u"frmHistory"_s);
+    QVERIFY(tool && tool->isVisible());
+    QTRY_COMPARE(tool->points().size(), size_t(1));
+    QAbstractItemModelTester tester(tool->model());
+
+    Write(volume, {{u"a/new"_s, 7000}, {u"a/old"_s, 6000}});
+    window.findChild<QAction *>(u"REFRESH"_s)->trigger();
+    QVERIFY(Settled(window));
+    QTRY_VERIFY(!window.history().isBusy() && tool->points().size() == 2 && tool->hasGrowth());
+    QCOMPARE(tool->series(SizeMeasure::Apparent)->count(), 2);
+    QVERIFY2(tool->pointText(1).contains(u"Fichiers : 1004"_s), qPrintable(tool->pointText(1)));
+    const HistoryGrowthModel *growth = tool->model();
+    QCOMPARE(growth->rowCount(), 3);
+    QCOMPARE(growth->index(0, HistoryGrowthModel::Name).data().toString(), u"a"_s);
+    QCOMPARE(growth->index(0, HistoryGrowthModel::Change).data(HistoryGrowthModel::SortRole),
+             QVariant(qint64(8000)));
+    QCOMPARE(growth->index(1, HistoryGrowthModel::Change).data(HistoryGrowthModel::SortRole),
+             QVariant(qint64(0)));
+
+    tool->findChild<QPushButton *>(u"btnHistoryCompare"_s)->click();
+    QTRY_COMPARE(window.listModel()->columnCount(), int(DirListModel::ColumnCount) + 1);
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    window.folderTree()->setSelectedfolder(root + "a/");
+    QVERIFY(Settled(window));
+    std::map<QString, QString> shown;
+    for (int row = 0; row < window.listModel()->rowCount(); ++row)
+        shown[window.listModel()->index(row, DirListModel::Name).data().toString()] =
+            window.listModel()->index(row, DirListModel::Growth).data().toString();
+    QCOMPARE(shown,
+             (std::map<QString, QString>{{u"new"_s, u"inconnu"_s}, {u"old"_s, u"+1 000"_s}}));
+    QVERIFY2(window.statusPanels()->panelText(1).contains(u"+8 Kb"_s),
+             qPrintable(window.statusPanels()->panelText(1)));
+    window.findChild<QAction *>(u"mnuFileEndCompare"_s)->trigger();
+    QVERIFY(Settled(window));
+    QCOMPARE(window.listModel()->columnCount(), int(DirListModel::ColumnCount));
+}
+
+// A history file that is no database records nothing, says so in words, and the walk is whole.
+void TestWindow::historyDamaged()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    QFile damaged(dir.filePath(u"history.sqlite"_s));
+    QVERIFY(damaged.open(QIODevice::WriteOnly) && damaged.write(QByteArray(8192, 'x')) == 8192);
+    damaged.close();
+    MainWindow window({VolumeOf(m_volume)}, &store);
+    window.driveCommand(0);
+    QVERIFY(Settled(window));
+    QTRY_VERIFY(!window.history().isBusy());
+    QVERIFY(window.folders().count() > 0 && window.diskSize() > 0);
+    const QString said = window.statusPanels()->panelText(1);
+    QVERIFY2(said.startsWith(u"L'analyse n'a pas pu être ajoutée à l'historique : le fichier "_s) &&
+                 said.contains(u"est endommagé"_s),
+             qPrintable(said));
+    QCOMPARE(window.history().problem(), said);
+}
+
 // As the desktop meets the window: on activation the folder count shows again; whatever a user
 // can reach or read has a name for screen readers, an emptied panel included; the list's
 // percentages take colours that read on the palette's background, while the help keeps a light
@@ -1058,6 +1142,7 @@ void TestWindow::toolWindows_data()
     QTest::newRow("kinds") << u"mnuViewKinds"_s << u"frmKinds"_s << u"Kinds"_s;
     QTest::newRow("report") << u"mnuViewReport"_s << u"frmReport"_s << u"Report"_s;
     QTest::newRow("duplicates") << u"mnuViewDuplicates"_s << u"frmDuplicates"_s << u"Duplicates"_s;
+    QTest::newRow("history") << u"mnuViewHistory"_s << u"frmHistory"_s << u"History"_s;
 }
 
 // Each tool window is made once, over the main window and not modal, where the settings left it;

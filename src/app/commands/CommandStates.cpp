@@ -62,6 +62,7 @@ void SetCommandStates(const Commands &commands, const WindowState &state)
     Enable(commands.print, row.print == Print::FollowsList && state.listHasRows);
     Enable(commands.openScan, row.saved != Saved::Off);
     Enable(commands.scanShown, row.saved == Saved::All);
+    Enable(commands.savedShown, row.saved == Saved::All && state.savedShown);
     Enable(commands.alwaysOn, true);
     commands.endComparison->setEnabled(state.comparing);
     commands.sizeDisk->setChecked(state.percentBase == PercentBase::Disk);

@@ -27,7 +27,8 @@ struct WindowState
     PercentBase percentBase = PercentBase::Folder;
     bool driveBarShown = true;
     bool statusBarShown = true;
-    bool comparing = false; // the shown volume is compared with an earlier scan
+    bool comparing = false;  // the shown volume is compared with an earlier scan
+    bool savedShown = false; // the shown volume is a saved scan
 };
 
 // Every command and widget whose state follows the window's; owned by the window.
@@ -42,6 +43,7 @@ struct Commands
     QList<QAction *> openScan;        // opening a saved scan: whenever no walk or edit runs
     QList<QAction *> scanShown;       // saving the shown scan, comparing it: once it is complete
     QAction *endComparison = nullptr; // while comparing, whatever the phase
+    QList<QAction *> savedShown;      // adding the shown saved scan to the history
     QAction *viewDriveBar = nullptr;
     QAction *viewStatusBar = nullptr;
     QList<QAction *> alwaysOn; // the drives, rescan, up, help, about, exit

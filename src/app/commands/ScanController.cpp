@@ -372,6 +372,7 @@ void ScanController::walkEnded()
     showDiskSpace(&job->diskSpace());
     QApplication::restoreOverrideCursor();
     walkDone(total);
+    emit walkCompleted(m_walking.root());
 }
 
 void ScanController::walkDone(quint64 total)

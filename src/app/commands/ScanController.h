@@ -110,6 +110,8 @@ signals:
     void recordsGoing();
     // A drive was added to the list, at this index: its commands are to be made.
     void driveAdded(int index);
+    // A walk of the volume with this root ended complete, not stopped: its records are whole.
+    void walkCompleted(const QByteArray &root);
     // A walk of the volume with this root went on a little further; a few times a second.
     void walkProgressed(const QByteArray &root);
     // A walk, a refresh, an edit or work aside has ended, and every view follows: the commands

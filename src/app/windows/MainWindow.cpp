@@ -10,6 +10,7 @@
 #include "FolderStatus.h"
 #include "FolderTreeView.h"
 #include "HelpWindow.h"
+#include "HistoryCommand.h"
 #include "Icons.h"
 #include "ItemMenu.h"
 #include "KindsCommand.h"
@@ -82,14 +83,19 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_live, &LiveCommand::mapChanges, m_map, &MapCommand::setChanges);
     m_search = new SearchCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
     m_duplicates = new DuplicatesCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips);
-    m_measureViews = std::make_unique<SizeMeasureViews>(SizeMeasureViews::Views{
-        listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds, m_search, m_duplicates});
+    m_history = new HistoryCommand(this, m_workArea, m_scans, m_settings, m_pixelTwips,
+                                   HistoryCommand::FileFor(m_settings));
+    connect(m_scans, &ScanController::walkCompleted, m_history, &HistoryCommand::record);
+    m_measureViews = std::make_unique<SizeMeasureViews>(
+        SizeMeasureViews::Views{listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds,
+                                m_search, m_duplicates, m_history});
     m_saved = new SavedScanCommand(m_scans, this);
-    connect(m_saved, &SavedScanCommand::comparisonChanged, this,
-            [this](std::shared_ptr<const ScanComparison> earlier) {
-                setComparison(std::move(earlier));
-                FillDirView();
-            });
+    const auto compared = [this](std::shared_ptr<const ScanComparison> earlier) {
+        setComparison(std::move(earlier));
+        FillDirView();
+    };
+    connect(m_saved, &SavedScanCommand::comparisonChanged, this, compared);
+    connect(m_history, &HistoryCommand::comparisonChanged, this, compared);
     auto *act = new ActCommand(m_scans, this);
     ItemMenu::setActions(
         [act](QMenu *menu, const QByteArray &path) { act->addEntries(menu, path); },
@@ -159,6 +165,17 @@ void MainWindow::buildMenus()
             setComparison(nullptr);
             FillDirView();
         });
+    QMenu *history = file->addMenu(Text(TextId::MenuFileHistory));
+    history->setObjectName(QStringLiteral("mnuFileHistory"));
+    m_commands.savedShown.append(addCommand(history, "mnuFileHistoryAdd",
+                                            TextId::MenuFileHistoryAdd, {},
+                                            [this] { m_history->addShown(); }));
+    m_commands.alwaysOn << addCommand(history, "mnuFileHistorySettings",
+                                      TextId::MenuFileHistorySettings, {},
+                                      [this] { m_history->settingsCommand(); })
+                        << addCommand(history, "mnuFileHistoryForget",
+                                      TextId::MenuFileHistoryForget, {},
+                                      [this] { m_history->forgetCommand(); });
     file->addSeparator();
     m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", TextId::MenuFileExit,
                                           QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); }));
@@ -214,7 +231,10 @@ void MainWindow::buildMenus()
                                       [this] { m_live->openGrowth(); })
                         << addCommand(view, "mnuViewDuplicates", TextId::MenuViewDuplicates,
                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D),
-                                      [this] { m_duplicates->open(); });
+                                      [this] { m_duplicates->open(); })
+                        << addCommand(view, "mnuViewHistory", TextId::MenuViewHistory,
+                                      QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H),
+                                      [this] { m_history->open(); });
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -313,6 +333,7 @@ void MainWindow::applyCommandStates()
     state.driveBarShown = m_driveBar->isVisibleTo(this);
     state.statusBarShown = m_statusBar->isVisibleTo(this);
     state.comparing = m_earlier != nullptr;
+    state.savedShown = m_scans->shownDrive().kind == DriveKind::Saved;
     SetCommandStates(m_commands, state);
 }
 
@@ -357,7 +378,8 @@ void MainWindow::setComparison(std::shared_ptr<const ScanComparison> earlier)
 {
     m_earlier = std::move(earlier);
     listModel()->setComparison(m_earlier, {Text(TextId::ColumnGrowth), Text(TextId::GrowthNew),
-                                           Text(TextId::GrowthGone), Text(TextId::GrowthUnread)});
+                                           Text(TextId::GrowthGone), Text(TextId::GrowthUnread),
+                                           Text(TextId::GrowthUnknown)});
     m_map->setComparison(m_earlier);
     applyCommandStates();
 }
@@ -393,6 +415,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     m_report->save();
     m_kinds->save();
     m_duplicates->save();
+    m_history->save();
     event->accept();
 }
 

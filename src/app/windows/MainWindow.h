@@ -19,6 +19,7 @@ class DirListModel;
 class DriveBar;
 class DuplicatesCommand;
 class FolderStatus;
+class HistoryCommand;
 class FolderTreeView;
 class LayoutSettings;
 class MainStatusBar;
@@ -51,6 +52,7 @@ public:
     PrintCommand &print() { return *m_print; }
     const Commands &commands() const { return m_commands; }
     SavedScanCommand &savedScans() { return *m_saved; }
+    HistoryCommand &history() { return *m_history; }
 
     // The state the commands share, as tests and the benchmark read it.
     const FolderCollection &folders() const { return m_scans->folders(); }
@@ -119,6 +121,7 @@ private:
     SavedScanCommand *m_saved = nullptr;
     SearchCommand *m_search = nullptr;
     DuplicatesCommand *m_duplicates = nullptr;
+    HistoryCommand *m_history = nullptr;
     std::shared_ptr<const ScanComparison> m_earlier; // the scan the shown volume is compared with
     Commands m_commands; // the actions above whose states follow the window's
 

@@ -3,6 +3,7 @@
 #include "BiggestCommand.h"
 #include "DirListModel.h"
 #include "DuplicatesCommand.h"
+#include "HistoryCommand.h"
 #include "KindsCommand.h"
 #include "MapCommand.h"
 #include "PrintCommand.h"
@@ -29,4 +30,5 @@ void SizeMeasureViews::setMeasure(SizeMeasure measure)
     m_views.kinds->setSizeMeasure(measure);
     m_views.search->setSizeMeasure(measure);
     m_views.duplicates->setSizeMeasure(measure);
+    m_views.history->setSizeMeasure(measure);
 }

@@ -5,6 +5,7 @@
 class BiggestCommand;
 class DirListModel;
 class DuplicatesCommand;
+class HistoryCommand;
 class KindsCommand;
 class MapCommand;
 class PrintCommand;
@@ -28,6 +29,7 @@ public:
         KindsCommand *kinds = nullptr;
         SearchCommand *search = nullptr;
         DuplicatesCommand *duplicates = nullptr;
+        HistoryCommand *history = nullptr;
     };
 
     explicit SizeMeasureViews(const Views &views)

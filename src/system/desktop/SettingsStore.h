@@ -22,6 +22,8 @@ public:
     explicit SettingsStore(const QString &fileName);
 
     QString fileName() const;
+    // The user's own store, not one a test named.
+    bool isUserStore() const { return m_userStore; }
     // The store opened at the group every value lives in.
     std::unique_ptr<QSettings> openKey() const;
 
@@ -87,6 +89,10 @@ inline constexpr QStringView BiggestWindow = u"Biggest";
 inline constexpr QStringView ReportWindow = u"Report";
 inline constexpr QStringView KindsWindow = u"Kinds";
 inline constexpr QStringView DuplicatesWindow = u"Duplicates";
+inline constexpr QStringView HistoryWindow = u"History";
+// How many walks the history keeps of each folder (0: all), and whether it thins the old ones.
+inline constexpr QStringView HistoryKeep = u"HistoryKeep";
+inline constexpr QStringView HistoryThin = u"HistoryThin";
 } // namespace SettingName
 
 // What the main window remembers, each member holding its default. Lengths are in twips.
