@@ -11,6 +11,9 @@
 #include "FolderCollection.h"
 #include "FolderTreeModel.h"
 #include "FolderTreeView.h"
+#include "HistoryDatabase.h"
+#include "HistoryGrowthModel.h"
+#include "HistoryWindow.h"
 #include "KindsModel.h"
 #include "KindsWindow.h"
 #include "MainStatusBar.h"
@@ -82,10 +85,11 @@ constexpr const char *Usage =
     "environment's)\n"
     "  --saved FILE          the saved scan --only saved opens (default\n"
     "                        /var/tmp/quarnel-bench/ten-million.json, from bench/make-export.py)\n"
-    "  --only window|list|map|find|saved|live  run one part only (map: the map of TREE, drawn, "
-    "resized,\n"
-    "                        and shown during scans from the window; find: the biggest files\n"
-    "                        and a search over TREE's records, from the command to the view)\n";
+    "  --only window|list|map|find|saved|live|history  run one part only (map: the map of TREE,\n"
+    "                        drawn, resized, and shown during scans from the window; find: the\n"
+    "                        biggest files and a search over TREE's records, from the command to\n"
+    "                        the view; history: the history window over 100 walks of a tree it\n"
+    "                        makes in memory)\n";
 
 constexpr int TickMs = 10;
 // One frame at 60 Hz, as for every stall.
@@ -119,8 +123,9 @@ struct Arguments
     bool list = true;
     bool map = true;
     bool find = true;
-    bool saved = false; // only when asked: its file takes a while to make
-    bool live = false;  // only when asked: it makes files for a while
+    bool saved = false;   // only when asked: its file takes a while to make
+    bool live = false;    // only when asked: it makes files for a while
+    bool history = false; // only when asked: it walks a tree a hundred times first
     QString savedFile = QStringLiteral("/var/tmp/quarnel-bench/ten-million.json");
 };
 
@@ -172,14 +177,16 @@ Arguments Parse(const QStringList &argv)
         } else if (arg == u"--only") {
             const QString part = value(i);
             if (part != u"window" && part != u"list" && part != u"map" && part != u"find" &&
-                part != u"saved" && part != u"live")
-                Fail(QStringLiteral("--only takes window, list, map, find, saved or live"));
+                part != u"saved" && part != u"live" && part != u"history")
+                Fail(
+                    QStringLiteral("--only takes window, list, map, find, saved, live or history"));
             args.window = part == u"window";
             args.list = part == u"list";
             args.map = part == u"map";
             args.find = part == u"find";
             args.saved = part == u"saved";
             args.live = part == u"live";
+            args.history = part == u"history";
         } else if (arg == u"--saved") {
             args.savedFile = value(i);
         } else if (arg.startsWith(u'-')) {
@@ -1461,6 +1468,83 @@ SavedResult MeasureSaved(const QString &file)
     return result;
 }
 
+// The history window over a folder walked a hundred times, a day apart, a few folders growing
+// between walks: from the folder given to the chart's points, and to the growth list of the last
+// two walks; then from two other dates picked to their growth list.
+struct HistoryResult
+{
+    bool ok = false;
+    int walks = 0;
+    quint64 folders = 0;
+    std::vector<double> chartMs;
+    std::vector<double> growthMs;
+    std::vector<double> pickedMs;
+};
+
+HistoryResult MeasureHistory(const QString &tree, int reps)
+{
+    constexpr int Walks = 100;
+    constexpr int Folders = 400;
+    constexpr int FilesEach = 10;
+    HistoryResult result;
+    QDir(tree).removeRecursively();
+    Random random(7);
+    const auto grow = [&](int folder, int file, int bytes) {
+        const QString dir = tree + QStringLiteral("/d%1/e%2").arg(folder % 20).arg(folder);
+        QDir().mkpath(dir);
+        QFile out(dir + QStringLiteral("/f%1").arg(file));
+        if (out.open(QIODevice::Append))
+            out.write(QByteArray(bytes, 'x'));
+    };
+    for (int folder = 0; folder < Folders; ++folder)
+        for (int file = 0; file < FilesEach; ++file)
+            grow(folder, file, 100);
+    const QString file = tree + QStringLiteral(".sqlite");
+    QFile::remove(file);
+    HistoryDatabase history(file);
+    const qint64 start = QDateTime::currentSecsSinceEpoch() - Walks * 86400;
+    Log(QStringLiteral("walking %1 a hundred times into %2 ...").arg(tree, file));
+    for (int walk = 0; walk < Walks; ++walk) {
+        for (int change = 0; change < 10; ++change)
+            grow(int(random.next() % Folders), int(random.next() % FilesEach), 4096);
+        FolderCollection folders;
+        WalkInto(folders, tree);
+        const QByteArray root = QFile::encodeName(tree) + '/';
+        const auto scan = folders.scanHolding(root);
+        const VolumeIdentity identity = VolumeIdentity::OfWalkedFolder(root, scan->device());
+        if (identity.isNull() || history.record(*scan, identity, start + walk * 86400))
+            return result;
+        result.folders = scan->count();
+    }
+    history.close();
+    result.walks = Walks;
+
+    HistoryWindow window;
+    window.show();
+    Settle(300);
+    HistoryWindow::Place place;
+    place.file = file;
+    place.root = QFile::encodeName(tree) + '/';
+    place.identity = VolumeIdentity::OfWalkedFolder(place.root);
+    QElapsedTimer clock;
+    for (int rep = 0; rep < reps; ++rep) {
+        window.dropRecords();
+        Settle(50);
+        clock.start();
+        window.setPlace(place);
+        WaitFor([&] { return window.points().size() == size_t(Walks); }, 5000);
+        result.chartMs.push_back(double(clock.nsecsElapsed()) / 1e6);
+        WaitFor([&] { return window.hasGrowth(); }, 5000);
+        result.growthMs.push_back(double(clock.nsecsElapsed()) / 1e6);
+        clock.start();
+        window.pickWalks(rep, Walks - 1 - rep);
+        WaitFor([&] { return window.hasGrowth(); }, 5000);
+        result.pickedMs.push_back(double(clock.nsecsElapsed()) / 1e6);
+        result.ok = window.model()->rowCount() == 20;
+    }
+    return result;
+}
+
 int main(int argc, char *argv[])
 {
     // The window needs no screen; another platform may still be asked for.
@@ -1573,6 +1657,33 @@ int main(int argc, char *argv[])
                 .arg(live.churnCore * 100, 0, 'f', 1)
                 .arg(live.longestGapCpuMs, 0, 'f', 1));
         return live.ok ? 0 : 1;
+    }
+    if (args.history) {
+        const HistoryResult history = MeasureHistory(
+            QStringLiteral("/dev/shm/quarnel-bench-history"), std::max(args.reps, 10));
+        Print(QStringLiteral("history window%1: %2 walks of %3 folders; the chart shown in median "
+                             "%4 ms, max %5 ms (target <= 100 ms); the growth list of the last two "
+                             "walks in median %6 ms, max %7 ms (target <= 300 ms); of two other "
+                             "dates picked in median %8 ms, max %9 ms")
+                  .arg(history.ok ? QString() : QStringLiteral(" (NOT SHOWN)"))
+                  .arg(history.walks)
+                  .arg(history.folders)
+                  .arg(Median(history.chartMs), 0, 'f', 1)
+                  .arg(history.chartMs.empty()
+                           ? 0
+                           : *std::max_element(history.chartMs.begin(), history.chartMs.end()),
+                       0, 'f', 1)
+                  .arg(Median(history.growthMs), 0, 'f', 1)
+                  .arg(history.growthMs.empty()
+                           ? 0
+                           : *std::max_element(history.growthMs.begin(), history.growthMs.end()),
+                       0, 'f', 1)
+                  .arg(Median(history.pickedMs), 0, 'f', 1)
+                  .arg(history.pickedMs.empty()
+                           ? 0
+                           : *std::max_element(history.pickedMs.begin(), history.pickedMs.end()),
+                       0, 'f', 1));
+        return history.ok ? 0 : 1;
     }
     SavedResult saved;
     if (args.saved) {

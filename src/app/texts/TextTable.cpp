@@ -321,7 +321,7 @@ constexpr Entry Texts[] = {
     {1273, "Sous-dossier"},
     {1274, "Avant"},
     {1275, "Après"},
-    {1276, "&Comparer la liste à ces dates"},
+    {1276, "&Comparer la liste au relevé du %s"},
     {1277, "Aucun relevé de ce dossier dans l'historique : chaque analyse complète de son volume "
            "en ajoute un."},
     {1278, "Un seul relevé de ce dossier, le %s : l'évolution se lit à partir du deuxième."},

@@ -118,6 +118,8 @@ HistoryWindow::HistoryWindow(QWidget *parent)
     m_from->setObjectName(u"cboHistoryFrom"_s);
     m_to = new QComboBox(this);
     m_to->setObjectName(u"cboHistoryTo"_s);
+    for (QComboBox *box : {m_from, m_to})
+        box->setSizeAdjustPolicy(QComboBox::AdjustToContents);
     auto *fromLabel = new QLabel(Text(TextId::HistoryFrom), this);
     fromLabel->setBuddy(m_from);
     auto *toLabel = new QLabel(Text(TextId::HistoryTo), this);
@@ -152,6 +154,7 @@ HistoryWindow::HistoryWindow(QWidget *parent)
     m_table->setRootIsDecorated(false);
     m_table->setUniformRowHeights(true);
     m_table->setAllColumnsShowFocus(true);
+    m_table->setAlternatingRowColors(true);
     m_table->setModel(m_model);
     m_table->header()->setStretchLastSection(false);
     m_table->header()->setSectionResizeMode(HistoryGrowthModel::Name, QHeaderView::Stretch);
@@ -312,7 +315,7 @@ void HistoryWindow::showPicked()
     m_compare->setEnabled(two && m_first != m_second);
     m_compare->setText(two ? FormatText(Text(TextId::HistoryCompare),
                                         WalkDateText(m_points[size_t(m_first)].walkDate))
-                           : FormatText(Text(TextId::HistoryCompare), QString()).trimmed());
+                           : FormatText(Text(TextId::HistoryCompare), u"…"_s));
     m_note->setText(two ? FormatText(Text(TextId::HistoryGrowthNote),
                                      WalkDateText(m_points[size_t(m_first)].walkDate),
                                      WalkDateText(m_points[size_t(m_second)].walkDate))
