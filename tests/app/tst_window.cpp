@@ -40,6 +40,7 @@
 #include <QAbstractItemModelTester>
 #include <QAccessible>
 #include <QApplication>
+#include <QChartView>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -60,6 +61,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 #include <QTreeView>
 
 #include <map>
@@ -961,7 +963,15 @@ void TestWindow::history()
     QVERIFY(Settled(window));
     QTRY_VERIFY(!window.history().isBusy() && tool->points().size() == 2 && tool->hasGrowth());
     QCOMPARE(tool->series(SizeMeasure::Apparent)->count(), 2);
-    QVERIFY2(tool->pointText(1).contains(u"Fichiers : 1004"_s), qPrintable(tool->pointText(1)));
+    QChartView *chart = tool->chart();
+    QLineSeries *sizes = tool->series(SizeMeasure::Apparent);
+    const QPoint second = chart->mapFromScene(chart->chart()->mapToPosition(sizes->at(1), sizes));
+    QHelpEvent rest(QEvent::ToolTip, second, chart->viewport()->mapToGlobal(second));
+    QApplication::sendEvent(chart->viewport(), &rest);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QVERIFY2(QToolTip::text() == tool->pointText(1) &&
+                 QToolTip::text().contains(u"Fichiers : 1004"_s),
+             qPrintable(QToolTip::text()));
     const HistoryGrowthModel *growth = tool->model();
     QCOMPARE(growth->rowCount(), 3);
     QCOMPARE(growth->index(0, HistoryGrowthModel::Name).data().toString(), u"a"_s);

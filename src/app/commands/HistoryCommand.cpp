@@ -326,8 +326,8 @@ void HistoryCommand::compare(qint64 volume, qint64 walk, qint64 later, qint64 da
             // Another volume may be shown by now: the comparison was of this one.
             if (m_scans->shownDrive().root() != root)
                 return;
+            // The status bar says the folder's growth since then, as for a saved scan.
             emit comparisonChanged(earlier);
-            say(FormatText(Text(TextId::HistoryCompared), WalkDateText(earlier->savedAt())));
         };
     });
 }

@@ -15,12 +15,12 @@
 #include <QDateTimeAxis>
 #include <QFile>
 #include <QGridLayout>
-#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLegendMarker>
 #include <QLineSeries>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QSplitter>
@@ -37,6 +37,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 constexpr double Kibi = 1024.0;
+// How near the pointer a point is to show its figures, or to be picked by a click, in pixels.
+constexpr int HoverReach = 8;
+constexpr int ClickReach = 12;
 
 // The unit the size axis counts in: the largest that leaves the biggest size at one or more.
 std::pair<double, QString> AxisUnit(quint64 biggest)
@@ -102,13 +105,10 @@ HistoryWindow::HistoryWindow(QWidget *parent)
         series->attachAxis(m_dates);
         series->attachAxis(m_sizes);
     }
-    for (QLineSeries *series : {m_apparent, m_onDisk}) {
-        connect(series, &QXYSeries::clicked, this, &HistoryWindow::pointClicked);
-        connect(series, &QXYSeries::hovered, this, &HistoryWindow::pointHovered);
-    }
-    connect(m_marks, &QXYSeries::clicked, this, &HistoryWindow::pointClicked);
-    connect(m_marks, &QXYSeries::hovered, this, &HistoryWindow::pointHovered);
     m_chart = new QChartView(chart, this);
+    // Points are found by their place on the screen: near enough to the pointer, not only on
+    // the line.
+    m_chart->viewport()->installEventFilter(this);
     m_chart->setObjectName(u"chtHistory"_s);
     m_chart->setRenderHint(QPainter::Antialiasing);
     m_chart->setMinimumHeight(220);
@@ -182,6 +182,7 @@ HistoryWindow::HistoryWindow(QWidget *parent)
     split->addWidget(below);
     split->setStretchFactor(0, 3);
     split->setStretchFactor(1, 2);
+    split->setSizes({360, 240}); // the chart the larger, as the stretch keeps it
     split->setChildrenCollapsible(false);
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_folderLine);
@@ -310,8 +311,8 @@ void HistoryWindow::showPicked()
             marks.append(series(m_measure)->at(walk));
     m_marks->replace(marks);
     const bool two = m_first >= 0 && m_second >= 0;
-    m_from->setEnabled(two);
-    m_to->setEnabled(two);
+    m_from->setEnabled(m_points.size() >= 2);
+    m_to->setEnabled(m_points.size() >= 2);
     m_compare->setEnabled(two && m_first != m_second);
     m_compare->setText(two ? FormatText(Text(TextId::HistoryCompare),
                                         WalkDateText(m_points[size_t(m_first)].walkDate))
@@ -330,6 +331,7 @@ void HistoryWindow::pickWalks(int first, int second)
         return;
     if (first > second)
         std::swap(first, second);
+    m_secondNext = false;
     if (first == m_first && second == m_second && m_hasGrowth)
         return;
     m_first = first;
@@ -383,29 +385,11 @@ void HistoryWindow::setRecordProblem(const QString &text)
     say();
 }
 
-int HistoryWindow::nearestWalk(const QPointF &point) const
-{
-    int nearest = -1;
-    double distance = 0.0;
-    for (size_t i = 0; i < m_points.size(); ++i) {
-        const double away = std::abs(double(m_points[i].walkDate) * 1000.0 - point.x());
-        if (nearest < 0 || away < distance) {
-            nearest = int(i);
-            distance = away;
-        }
-    }
-    return nearest;
-}
-
 // A plain click picks the first date, the next plain click the other; a shift-click always picks
 // the other.
-void HistoryWindow::pointClicked(const QPointF &point)
+void HistoryWindow::pointClicked(int walk, bool other)
 {
-    const int walk = nearestWalk(point);
-    if (walk < 0)
-        return;
-    const bool other = m_secondNext || QGuiApplication::keyboardModifiers() & Qt::ShiftModifier;
-    if (!other) {
+    if (!m_secondNext && !other) {
         m_first = walk;
         m_secondNext = true;
         m_hasGrowth = false;
@@ -420,15 +404,46 @@ void HistoryWindow::pointClicked(const QPointF &point)
     pickWalks(first, walk);
 }
 
-void HistoryWindow::pointHovered(const QPointF &point, bool state)
+// The walk whose point is nearest `at` on the screen, in either measure; -1 when none is within
+// `reach` pixels.
+int HistoryWindow::walkAt(QPoint at, int reach) const
 {
-    if (!state) {
-        QToolTip::hideText();
-        return;
+    int nearest = -1;
+    int distance = reach * reach + 1;
+    for (QLineSeries *line : {m_apparent, m_onDisk})
+        for (int i = 0; i < line->count(); ++i) {
+            const QPoint away =
+                m_chart->mapFromScene(m_chart->chart()->mapToPosition(line->at(i), line)) - at;
+            if (const int squared = away.x() * away.x() + away.y() * away.y(); squared < distance) {
+                nearest = int(i);
+                distance = squared;
+            }
+        }
+    return nearest;
+}
+
+bool HistoryWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched != m_chart->viewport())
+        return QDialog::eventFilter(watched, event);
+    // As any tooltip, once the pointer rests; the scene's own would hide it, having none.
+    if (event->type() == QEvent::ToolTip) {
+        const auto *help = static_cast<QHelpEvent *>(event);
+        if (const int walk = walkAt(help->pos(), HoverReach); walk >= 0) {
+            const QRect near(help->pos() - QPoint(HoverReach, HoverReach),
+                             QSize(2 * HoverReach, 2 * HoverReach));
+            QToolTip::showText(help->globalPos(), pointText(walk), m_chart->viewport(), near);
+        } else {
+            QToolTip::hideText();
+        }
+        return true;
+    } else if (event->type() == QEvent::MouseButtonPress) {
+        const auto *press = static_cast<QMouseEvent *>(event);
+        if (const int walk = walkAt(press->position().toPoint(), ClickReach);
+            walk >= 0 && press->button() == Qt::LeftButton)
+            pointClicked(walk, press->modifiers() & Qt::ShiftModifier);
     }
-    const int walk = nearestWalk(point);
-    if (walk >= 0)
-        QToolTip::showText(QCursor::pos(), pointText(walk), m_chart);
+    return QDialog::eventFilter(watched, event);
 }
 
 QString HistoryWindow::pointText(int walk) const
@@ -460,6 +475,9 @@ void HistoryWindow::say()
         lines << Text(TextId::HistoryReading);
     else if (m_points.empty())
         lines << Text(TextId::HistoryNone);
+    else if (m_secondNext && m_first >= 0)
+        lines << FormatText(Text(TextId::HistoryFirstPicked),
+                            WalkDateText(m_points[size_t(m_first)].walkDate));
     else if (m_points.size() == 1)
         lines << FormatText(Text(TextId::HistoryOneWalk), WalkDateText(m_points[0].walkDate));
     else

@@ -73,6 +73,9 @@ signals:
     // the second.
     void compareAsked(qint64 volume, qint64 walk, qint64 later, qint64 date);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     struct Read
     {
@@ -89,9 +92,8 @@ private:
     void grownDone(const std::shared_ptr<const Grown> &grown);
     void showPoints();
     void showPicked();
-    void pointClicked(const QPointF &point);
-    void pointHovered(const QPointF &point, bool state);
-    int nearestWalk(const QPointF &point) const;
+    void pointClicked(int walk, bool other);
+    int walkAt(QPoint at, int reach) const;
     void readGrowth();
     void say();
 
