@@ -142,6 +142,7 @@ private slots:
     void duplicates();
     void history();
     void historyDamaged();
+    void historySavedScan();
     void volumeReport_data();
     void volumeReport();
     void toolWindows_data();
@@ -1016,6 +1017,30 @@ void TestWindow::historyDamaged()
                  said.contains(u"est endommagé"_s),
              qPrintable(said));
     QCOMPARE(window.history().problem(), said);
+}
+
+// A saved scan opened is recorded only when asked, as a history of its own.
+void TestWindow::historySavedScan()
+{
+    QTemporaryDir dir;
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    MainWindow window({VolumeOf(m_volume)}, &store);
+    QAction *add = window.findChild<QAction *>(u"mnuFileHistoryAdd"_s);
+    window.driveCommand(0);
+    QVERIFY(Settled(window) && !add->isEnabled());
+    const QString saved = dir.filePath(u"saved.json"_s);
+    QVERIFY(window.savedScans().save(saved) && Settled(window));
+    QVERIFY(window.savedScans().open(saved) && Settled(window));
+    QTRY_VERIFY(!window.history().isBusy());
+    QVERIFY(add->isEnabled());
+    add->trigger();
+    QTRY_VERIFY(!window.history().isBusy());
+    QVERIFY2(window.statusPanels()->panelText(1).startsWith(u"Scan ajouté à l'historique"_s),
+             qPrintable(window.statusPanels()->panelText(1)));
+    window.findChild<QAction *>(u"mnuViewHistory"_s)->trigger();
+    const auto *tool = window.findChild<HistoryWindow *>(u"frmHistory"_s);
+    QTRY_COMPARE(tool->points().size(), size_t(1));
+    QCOMPARE(tool->points().front().apparent, window.diskSize());
 }
 
 // As the desktop meets the window: on activation the folder count shows again; whatever a user

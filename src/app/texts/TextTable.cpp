@@ -347,7 +347,7 @@ constexpr Entry Texts[] = {
     {1296, "Effacer l'historique"},
     {1297, "L'historique du dossier &affiché : %s"},
     {1298, "&Tout l'historique, de tous les dossiers"},
-    {1299, "Effacer l'historique de %s ? Ses relevés ne pourront pas être retrouvés."},
+    {1299, "Effacer l'historique de « %s » ? Ses relevés ne pourront pas être retrouvés."},
     {1300, "Effacer tout l'historique, de tous les dossiers ? Ses relevés ne pourront pas être "
            "retrouvés."},
     {1301, "Effacer"},
