@@ -1089,7 +1089,7 @@ HistoryError HistoryDatabase::exportCsv(qint64 volume, QIODevice &out, bool head
 
     QByteArray text;
     if (header)
-        text = "date,path,apparent,on disk,files,folders\r\n";
+        text = HistoryCsv::Header;
     const auto flush = [&](qsizetype above) {
         if (text.size() <= above)
             return;
