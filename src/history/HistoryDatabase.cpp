@@ -97,8 +97,12 @@ HistoryError Refined(const HistoryError &error, const QString &file)
 {
     if (error.kind() != Kind::CannotOpen)
         return error;
-    const UniqueFd folder(FileSystem::OpenFolder(QFile::encodeName(QFileInfo(file).absolutePath()),
-                                                 FileSystem::FolderAccess::Hold));
+    // The folder it is in, or would be made in.
+    QString place = QFileInfo(file).absolutePath();
+    while (!QFileInfo::exists(place) && QFileInfo(place).absolutePath() != place)
+        place = QFileInfo(place).absolutePath();
+    const UniqueFd folder(
+        FileSystem::OpenFolder(QFile::encodeName(place), FileSystem::FolderAccess::Hold));
     if (folder.isOpen() && !FileSystem::MayChangeFolder(folder.get()))
         return {Kind::ReadOnly, error.message()};
     const UniqueFd opened(
@@ -777,6 +781,7 @@ HistoryError HistoryDatabase::record(const DriveScan &scan, const VolumeIdentity
         for (size_t i = 0; i < changed.size(); ++i)
             if (!own.contains(changed[i]))
                 StoreValues(insertValue, changed[i], next, changedBefore[i]);
+        insertValue.flush();
         Query(db,
               "UPDATE folder SET last_walk = (SELECT v.walk FROM value v JOIN walk w ON w.id = "
               "v.walk WHERE v.folder = folder.id ORDER BY w.date DESC, w.id DESC LIMIT 1) WHERE "
