@@ -270,6 +270,9 @@ void TestHistory::walks()
         if (g.after)
             QCOMPARE(g.after->onDisk, last.at(g.path)[1]);
     }
+    QVERIFY(history.forget(volume).ok());
+    QCOMPARE(Count(m_file, "SELECT (SELECT count(*) FROM value) + (SELECT count(*) FROM folder)"),
+             0);
 }
 
 void TestHistory::keepRule_data()
@@ -480,6 +483,11 @@ void TestHistory::csv()
     HistoryDatabase history;
     qint64 walk = 0;
     QVERIFY(history.record(*scan, Identity("/r\"oot"), 86400, &walk).ok());
+    std::vector<HistoryDatabase::BigFile> big;
+    QVERIFY(history.biggestFiles(walk, big).ok());
+    QCOMPARE(big.size(), 4u);
+    QCOMPARE(big.front().path, "\xff/x"_ba);
+    QCOMPARE(big.back().path, "a,b/x"_ba);
     std::vector<HistoryDatabase::Volume> volumes;
     QVERIFY(history.volumes(volumes).ok());
     QBuffer out;
