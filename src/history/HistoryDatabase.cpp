@@ -517,15 +517,13 @@ HistoryError HistoryDatabase::Private::removeWalk(qint64 volume, qint64 walk, qi
             .run(next, walk, next);
         Query(db, "UPDATE folder SET last_walk = ? WHERE volume = ? AND last_walk = ?", error)
             .run(next, volume, walk);
-        const QByteArray before =
-            QByteArray("(SELECT b.apparent IS NOT NULL FROM value b JOIN walk w ON w.id = b.walk"
-                       " WHERE b.folder = value.folder AND (w.date, w.id) < (?, ?)"
-                       " ORDER BY w.date DESC, w.id DESC LIMIT 1)");
+        // Whether the folder was there at the walk before this one.
         Query(db,
-              QByteArray("DELETE FROM value WHERE walk = ? AND apparent IS NULL AND folder IN "
-                         "(SELECT folder FROM value WHERE walk = ?) AND coalesce(" +
-                         before + ", 0) = 0")
-                  .constData(),
+              "DELETE FROM value WHERE walk = ? AND apparent IS NULL AND folder IN "
+              "(SELECT folder FROM value WHERE walk = ?) AND coalesce("
+              "(SELECT b.apparent IS NOT NULL FROM value b JOIN walk w ON w.id = b.walk"
+              " WHERE b.folder = value.folder AND (w.date, w.id) < (?, ?)"
+              " ORDER BY w.date DESC, w.id DESC LIMIT 1), 0) = 0",
               error)
             .run(next, walk, date, walk);
     }
@@ -707,11 +705,9 @@ HistoryError HistoryDatabase::record(const DriveScan &scan, const VolumeIdentity
     }
     if (next != 0) {
         Query query(db,
-                    QByteArray("SELECT v.folder, v.apparent, v.on_disk, v.files, v.folders, "
-                               "v.date FROM value v JOIN walk w ON w.id = v.walk WHERE w.volume "
-                               "= ? AND (w.date, w.id) < (?, ?) ORDER BY "
-                               "v.folder, w.date, w.id")
-                        .constData(),
+                    "SELECT v.folder, v.apparent, v.on_disk, v.files, v.folders, v.date FROM "
+                    "value v JOIN walk w ON w.id = v.walk WHERE w.volume = ? AND "
+                    "(w.date, w.id) < (?, ?) ORDER BY v.folder, w.date, w.id",
                     error);
         query.run(volume, date, walk);
         while (query.next())
@@ -931,12 +927,10 @@ HistoryError HistoryDatabase::growth(qint64 volume, QByteArrayView folderPath, q
         }
     }
     Query query(d->db,
-                QByteArray("SELECT v.folder, w.date, w.id, v.apparent, v.on_disk, v.files, "
-                           "v.folders, v.date FROM folder f JOIN value v ON v.folder = f.id JOIN "
-                           "walk w ON w.id = v.walk WHERE f.volume = ? AND f.parent = ? AND "
-                           "(w.date, w.id) <= (?, ?)"
-                           " ORDER BY v.folder, w.date, w.id")
-                    .constData(),
+                "SELECT v.folder, w.date, w.id, v.apparent, v.on_disk, v.files, v.folders, "
+                "v.date FROM folder f JOIN value v ON v.folder = f.id JOIN walk w ON w.id = "
+                "v.walk WHERE f.volume = ? AND f.parent = ? AND (w.date, w.id) <= (?, ?) "
+                "ORDER BY v.folder, w.date, w.id",
                 error);
     query.run(volume, folder, bIsLater ? dateB : dateA, bIsLater ? walkB : walkA);
     while (query.next()) {
