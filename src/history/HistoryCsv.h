@@ -8,6 +8,9 @@
 class HistoryCsv
 {
 public:
+    // The first line: the names of the columns.
+    static constexpr const char *Header = "date,path,apparent,on disk,files,folders\r\n";
+
     // Appends one field, after a comma unless it starts the line.
     static void appendField(QByteArray &line, QByteArrayView field, bool first = false);
     // A path as text: its bytes as they are where they are valid UTF-8, escaped as quarnel-scan

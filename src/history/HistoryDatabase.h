@@ -91,6 +91,9 @@ public:
     HistoryDatabase &operator=(const HistoryDatabase &) = delete;
 
     const QString &file() const { return m_file; }
+    // How long an operation waits for another program's to end before it reports Locked; five
+    // seconds unless set before the file is opened.
+    void setBusyTimeout(int milliseconds) { m_busyTimeout = milliseconds; }
     // Opens now, makes the tables of a new file; what every other operation does first.
     HistoryError open();
     void close();
@@ -138,4 +141,5 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
     QString m_file;
+    int m_busyTimeout = 5000;
 };

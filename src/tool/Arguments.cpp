@@ -14,6 +14,9 @@ constexpr const char *Usage =
     "       quarnel-scan --follow[=fanotify|inotify] [--threads N] [--disk-usage] [--] ROOT\n"
     "       quarnel-scan --duplicates [--min-size BYTES] [--disk-usage] [--] ROOT\n"
     "       quarnel-scan --import FILE [--disk-usage] [--summary] [--export FILE]\n"
+    "       quarnel-scan --history [--threads N] [--disk-usage] [--summary] [--] ROOT\n"
+    "       quarnel-scan --history --import FILE [--disk-usage] [--summary]\n"
+    "       quarnel-scan --history-export [[--] ROOT]\n"
     "       quarnel-scan --help\n"
     "Walks ROOT, staying on its file system and never following symbolic links below ROOT (a\n"
     "ROOT that is itself a link to a folder is followed), and prints one line per folder: path\n"
@@ -40,13 +43,21 @@ constexpr const char *Usage =
     "               \"folders P% identical, B bytes\", their paths, an empty line\n"
     "  --min-size BYTES  compare only files of at least BYTES bytes (default 1048576; K, M\n"
     "               and G multiply by 1024 once, twice, three times)\n"
+    "  --history    after the lines, record the walk (or the saved scan, at the date it was\n"
+    "               saved) in the history the program keeps of each volume's walks, in\n"
+    "               $XDG_DATA_HOME/Orvanne/Quarnel/history.sqlite (~/.local/share/...), and\n"
+    "               say on standard error where, or why it could not: then exit status 1\n"
+    "  --history-export  print the history of the volume holding ROOT (of every volume\n"
+    "               without ROOT) as CSV: a line per walk and folder with the walk's date\n"
+    "               (UTC), the folder's path, its bytes, bytes on disk, files and folders\n"
+    "               in and below it\n"
     "  --help       print this help\n"
     "What cannot be read, or vanished or moved between its listing and its reading, is named\n"
     "on standard error and left out of the totals.\n"
     "Exit status: 0 when the walk completed, leaving out at most folders that could not be\n"
     "opened for lack of permission; 1 when something was left out for another reason (an I/O\n"
-    "error, or an entry gone while the walk ran, say) or the walk ran out of memory; 2 on bad\n"
-    "arguments or an unreadable ROOT.\n";
+    "error, or an entry gone while the walk ran, say), the walk ran out of memory or the\n"
+    "history could not be written or read; 2 on bad arguments or an unreadable ROOT.\n";
 
 [[noreturn]] void Fail(const char *message, const char *detail = "")
 {
@@ -91,6 +102,10 @@ Arguments ParseArguments(int argc, char **argv)
                 if (args.followWith != "fanotify" && args.followWith != "inotify")
                     Fail("--follow= takes fanotify or inotify");
             }
+        } else if (!optionsEnded && arg == "--history") {
+            args.history = true;
+        } else if (!optionsEnded && arg == "--history-export") {
+            args.historyExport = true;
         } else if (!optionsEnded && arg == "--duplicates") {
             args.duplicates = true;
         } else if (!optionsEnded && (arg == "--min-size" || arg.starts_with("--min-size="))) {
@@ -123,6 +138,15 @@ Arguments ParseArguments(int argc, char **argv)
             Fail("only one ROOT may be given");
         }
     }
+    if (args.historyExport) {
+        if (args.history || args.summary || args.diskUsage || args.follow || args.duplicates ||
+            args.threads != 0 || !args.exportTo.isEmpty() || !args.importFrom.isEmpty())
+            Fail("--history-export reads the history alone: it takes no other option");
+        return args;
+    }
+    if (args.history && (args.follow || args.duplicates || !args.exportTo.isEmpty()))
+        Fail("--history records the lines' walk: it takes no --follow, --duplicates nor "
+             "--export");
     if (args.root.isEmpty() == args.importFrom.isEmpty())
         Fail(args.root.isEmpty() ? "no ROOT given" : "--import reads no ROOT");
     if (args.follow && !args.importFrom.isEmpty())

@@ -15,6 +15,8 @@ struct Arguments
     quint64 minimumSize = 1 << 20; // of the files compared for duplicates
     QByteArray exportTo;
     QByteArray importFrom;
+    bool history = false;       // record the walk, or the saved scan, in the history
+    bool historyExport = false; // print the history of root's volume, or of all, as CSV
 };
 
 // Reads the command line; prints the help and exits 0 on --help, names the fault on standard

@@ -7,6 +7,7 @@
 #include "DriveScan.h"
 #include "Duplicates.h"
 #include "Following.h"
+#include "History.h"
 #include "Output.h"
 #include "ReportingScan.h"
 #include "SavedInput.h"
@@ -15,6 +16,8 @@
 #include "Walker.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDateTime>
 
 #include <algorithm>
 #include <cerrno>
@@ -23,6 +26,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 namespace {
 
@@ -68,14 +72,18 @@ int Import(const Arguments &args)
     if (args.summary)
         PrintSummary(*scan, "load", Milliseconds(loaded - started), 1,
                      Milliseconds(std::chrono::steady_clock::now() - loaded));
-    return written ? 0 : 1;
+    const bool recorded = !args.history || RecordInHistory(*scan, 0);
+    return written && recorded ? 0 : 1;
 }
 
 int Run(const Arguments &args)
 {
+    if (args.historyExport)
+        return ExportHistory(args);
     if (!args.importFrom.isEmpty())
         return Import(args);
     const auto started = std::chrono::steady_clock::now();
+    const qint64 startedAt = QDateTime::currentSecsSinceEpoch();
 
     QByteArray rootPath = args.root;
     if (!rootPath.endsWith('/'))
@@ -104,7 +112,9 @@ int Run(const Arguments &args)
     if (args.summary)
         PrintSummary(scan, "walk", Milliseconds(walked - started), walker.threadCount(),
                      Milliseconds(std::chrono::steady_clock::now() - walked));
-    return reporting.incomplete() || !written ? 1 : 0;
+    // Recorded after the lines, which a failure to record never changes.
+    const bool recorded = !args.history || RecordInHistory(scan, startedAt);
+    return reporting.incomplete() || !written || !recorded ? 1 : 0;
 }
 
 } // namespace
@@ -113,6 +123,14 @@ int main(int argc, char **argv)
 {
     AddressSpace::FitMallocArenas();
     const Arguments args = ParseArguments(argc, argv);
+    // The history is found under the program's names, and its driver loaded as a plugin, which
+    // takes an application object.
+    std::optional<QCoreApplication> application;
+    if (args.history || args.historyExport) {
+        QCoreApplication::setOrganizationName(QStringLiteral("Orvanne"));
+        QCoreApplication::setApplicationName(QStringLiteral("Quarnel"));
+        application.emplace(argc, argv);
+    }
     try {
         return Run(args);
     } catch (const std::bad_alloc &) {

@@ -36,6 +36,8 @@ EOF
 
 dpkg-deb --extract "$deb" "$out/root"
 depends=" $(field Depends | sed 's/([^)]*)//g; s/[,|]/ /g') "
+# Loaded as a plugin, so no program names it: the history of walks is kept with it.
+[[ $depends == *" libqt6sql6-sqlite "* ]] || fail "Depends lacks libqt6sql6-sqlite"
 for program in "$out"/root/usr/bin/*; do
   readelf -S "$program" | grep -q '\.debug_info' && fail "$(basename "$program") is not stripped"
   # The package that ships each library the program loads must be a dependency.

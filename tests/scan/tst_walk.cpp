@@ -355,6 +355,32 @@ void TestWalk::commandLine_data()
         {"--min-size needs"}, "");
     row("duplicates while following", "@ --duplicates --follow %1", "cli", 2,
         {"--duplicates reads"}, "");
+    // The history, in a folder of the row's own: two walks of the tree, one from a saved scan,
+    // read back; a damaged file changes none of the walk's lines.
+    const QByteArray history = "t=$(mktemp -d) && export XDG_DATA_HOME=$t && ";
+    const QByteArray dropped = "; s=$?; rm -rf $t; exit $s";
+    row("history",
+        history +
+            "@ --history %1 && @ --history %1 >/dev/null && @ --export - %1 | @ --import - "
+            "--history >/dev/null && @ --history-export %1 | cut -d, -f3,5,6 | tr -d \"\\r\"" +
+            dropped,
+        "cli", 0, {"recorded in the history /", "/Orvanne/Quarnel/history.sqlite"},
+        ".\t12\t1\t1\n-dash\t6\t1\t0\napparent,files,folders\n12,2,1\n12,2,1\n6,1,0\n6,1,0");
+    row("history damaged",
+        history +
+            "mkdir -p $t/Orvanne/Quarnel && yes | head -c 4096 "
+            ">$t/Orvanne/Quarnel/history.sqlite && @ --history %1" +
+            dropped,
+        "cli", 1, {"not recorded in the history", "damaged"}, ".\t12\t1\t1\n-dash\t6\t1\t0");
+    row("history of a saved scan",
+        history +
+            "@ --export - %1 | @ --import - --history >/dev/null && @ --history-export | "
+            "cut -d, -f3,5,6 | tr -d \"\\r\"" +
+            dropped,
+        "cli", 0, {"recorded in the history"}, "apparent,files,folders\n12,2,1\n6,1,0");
+    row("history export with options", "@ --history-export --summary %1", "cli", 2,
+        {"--history-export reads the history alone"}, "");
+    row("history while following", "@ --history --follow %1", "cli", 2, {"--history records"}, "");
     row("follows and saves", "@ --follow --export x %1", "cli", 2, {"takes no --export"}, "");
     row("follows another way", "@ --follow=poll %1", "cli", 2, {"fanotify or inotify"}, "");
     // Permissions alone leave out nothing the user could have seen: exit status 0. The r--
