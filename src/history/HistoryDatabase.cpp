@@ -959,6 +959,38 @@ HistoryError HistoryDatabase::growth(qint64 volume, QByteArrayView folderPath, q
     return transaction.commit();
 }
 
+HistoryError HistoryDatabase::folderValues(qint64 volume, qint64 walk,
+                                           std::vector<std::pair<QByteArray, Value>> &out)
+{
+    out.clear();
+    HistoryError error = open();
+    Transaction transaction(d->db, error, false);
+    qint64 date = 0;
+    if (error.ok())
+        error = d->walkDate(volume, walk, date);
+    std::vector<StoredFolder> folders;
+    std::vector<QByteArray> paths;
+    QHash<qint64, qsizetype> byId;
+    if (error.ok())
+        error = d->folders(volume, folders, paths, byId);
+    // Each folder's newest row at or before the walk says what it was then.
+    std::vector<Values> at(folders.size());
+    Query query(d->db,
+                "SELECT v.folder, v.apparent, v.on_disk, v.files, v.folders, v.date FROM value v "
+                "JOIN walk w ON w.id = v.walk WHERE w.volume = ? AND (w.date, w.id) <= (?, ?) "
+                "ORDER BY w.date, w.id",
+                error);
+    query.run(volume, date, walk);
+    while (query.next())
+        if (const auto found = byId.constFind(query.integer(0)); found != byId.cend())
+            at[size_t(*found)] = ValuesAt(query, 1);
+    query.finish();
+    for (size_t i = 0; i < folders.size(); ++i)
+        if (!at[i].gone)
+            out.emplace_back(paths[i], PublicValue(at[i], walk, date));
+    return transaction.commit();
+}
+
 HistoryError HistoryDatabase::biggestFiles(qint64 walk, std::vector<BigFile> &out)
 {
     out.clear();

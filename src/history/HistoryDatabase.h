@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 class DriveScan;
@@ -119,6 +120,10 @@ public:
     // The folder's direct subfolders at two walks, the biggest growth (in `measure`) first.
     HistoryError growth(qint64 volume, QByteArrayView folderPath, qint64 walkA, qint64 walkB,
                         SizeMeasure measure, std::vector<Growth> &out);
+    // Every folder there at the walk, with its values then, by path relative to the walked
+    // root: one read for a whole walk, where growth() reads one folder.
+    HistoryError folderValues(qint64 volume, qint64 walk,
+                              std::vector<std::pair<QByteArray, Value>> &out);
     // The walk's biggest files by size, biggest first.
     HistoryError biggestFiles(qint64 walk, std::vector<BigFile> &out);
 

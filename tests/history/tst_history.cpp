@@ -254,6 +254,15 @@ void TestHistory::walks()
         }
         QVERIFY2(read == values && walkIds == at[folder], folder.constData());
     }
+    // Each walk whole, as each folder's series reads it.
+    for (size_t w = 0; w < trees.size(); ++w) {
+        std::vector<std::pair<QByteArray, HistoryDatabase::Value>> whole;
+        QVERIFY(history.folderValues(volume, recorded[w].id, whole).ok());
+        std::map<QByteArray, std::array<quint64, 4>> read;
+        for (const auto &[path, value] : whole)
+            read[path] = {value.apparent, value.onDisk, value.files, value.folders};
+        QVERIFY2(read == Expected(trees[w].second), qPrintable(QString::number(w)));
+    }
     // The root's subfolders from the first walk left to the last, grown most first.
     std::vector<HistoryDatabase::Growth> growth;
     QVERIFY(history
