@@ -11,6 +11,7 @@
 #include "FolderCollection.h"
 #include "FolderTreeModel.h"
 #include "FolderTreeView.h"
+#include "HistoryCommand.h"
 #include "HistoryDatabase.h"
 #include "HistoryGrowthModel.h"
 #include "HistoryWindow.h"
@@ -22,6 +23,7 @@
 #include "MapRenderer.h"
 #include "MapView.h"
 #include "SavedScanCommand.h"
+#include "ScanComparison.h"
 #include "SearchModel.h"
 #include "SearchWindow.h"
 #include "TextTable.h"
@@ -1479,7 +1481,23 @@ struct HistoryResult
     std::vector<double> chartMs;
     std::vector<double> growthMs;
     std::vector<double> pickedMs;
+    std::vector<double> comparedMs; // the oldest walk's totals read and made a comparison
+    quint64 usrFolders = 0;
+    double usrComparedMs = 0; // the same for /usr walked once
 };
+
+// Reads a walk's totals from the history and makes the comparison the list is given.
+double TimeComparison(const QString &file, qint64 volume, qint64 walk, const QByteArray &root)
+{
+    QElapsedTimer clock;
+    clock.start();
+    HistoryDatabase history(file);
+    ScanComparison::Totals totals;
+    if (HistoryCommand::ReadTotals(history, volume, walk, totals))
+        return -1;
+    const ScanComparison earlier(totals, root, 0);
+    return double(clock.nsecsElapsed()) / 1e6;
+}
 
 HistoryResult MeasureHistory(const QString &tree, int reps)
 {
@@ -1541,6 +1559,21 @@ HistoryResult MeasureHistory(const QString &tree, int reps)
         WaitFor([&] { return window.hasGrowth(); }, 5000);
         result.pickedMs.push_back(double(clock.nsecsElapsed()) / 1e6);
         result.ok = window.model()->rowCount() == 20;
+        result.comparedMs.push_back(
+            TimeComparison(file, window.volume(), window.points().front().walk, place.root));
+    }
+    // A tree of the size of a system's: /usr, walked once.
+    FolderCollection usr;
+    WalkInto(usr, QStringLiteral("/usr"));
+    const auto scan = usr.scanHolding("/usr/");
+    const VolumeIdentity identity = VolumeIdentity::OfWalkedFolder("/usr/", scan->device());
+    qint64 walk = 0;
+    HistoryDatabase::Volume volume;
+    if (!identity.isNull() && history.record(*scan, identity, start, &walk).ok() &&
+        history.findVolume(identity, volume).ok()) {
+        history.close();
+        result.usrFolders = scan->count();
+        result.usrComparedMs = TimeComparison(file, volume.id, walk, "/usr/");
     }
     return result;
 }
@@ -1683,6 +1716,12 @@ int main(int argc, char *argv[])
                            ? 0
                            : *std::max_element(history.pickedMs.begin(), history.pickedMs.end()),
                        0, 'f', 1));
+        Print(QStringLiteral("history comparison: the oldest walk's totals read and compared with "
+                             "in median %1 ms; /usr (%2 folders) walked once, in %3 ms; off the "
+                             "window's thread")
+                  .arg(Median(history.comparedMs), 0, 'f', 1)
+                  .arg(history.usrFolders)
+                  .arg(history.usrComparedMs, 0, 'f', 1));
         return history.ok ? 0 : 1;
     }
     SavedResult saved;

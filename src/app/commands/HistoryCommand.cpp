@@ -276,47 +276,40 @@ void HistoryCommand::settingsCommand()
                  SettingKind::Number);
 }
 
+HistoryError HistoryCommand::ReadTotals(HistoryDatabase &history, qint64 volume, qint64 walk,
+                                        ScanComparison::Totals &totals)
+{
+    std::vector<std::pair<QByteArray, HistoryDatabase::Value>> folders;
+    HistoryError error = history.folderValues(volume, walk, folders);
+    for (const auto &[path, value] : folders)
+        totals.folders[path] = {value.apparent, value.onDisk};
+    std::vector<HistoryDatabase::BigFile> files;
+    if (error.ok())
+        error = history.biggestFiles(walk, files);
+    for (const HistoryDatabase::BigFile &big : files)
+        totals.files[big.path] = {big.apparent, big.onDisk};
+    // A walk of fewer files than the history keeps of each left none out.
+    std::vector<HistoryDatabase::Walk> walks;
+    if (error.ok())
+        error = history.walks(volume, walks);
+    for (const HistoryDatabase::Walk &made : walks)
+        if (made.id == walk)
+            totals.everyFile = made.files == files.size();
+    return error;
+}
+
 // The list shows what changed since a walk: the history holds the folders' totals and the
-// biggest files of that walk, read here whole, folder by folder from the root.
-void HistoryCommand::compare(qint64 volume, qint64 walk, qint64 later, qint64 date)
+// biggest files of that walk, read here whole.
+void HistoryCommand::compare(qint64 volume, qint64 walk, qint64 date)
 {
     const QByteArray root = m_scans->shownDrive().root();
     HistoryWindow *window = m_tool.window();
     if (!window || window->place().root != root)
         return;
-    inTurn([this, volume, walk, later, date, root, file = m_file]() -> Continuation {
+    inTurn([this, volume, walk, date, root, file = m_file]() -> Continuation {
         HistoryDatabase history(file);
         ScanComparison::Totals totals;
-        std::vector<HistoryDatabase::Value> top;
-        HistoryError error = history.series(volume, {}, top);
-        for (const HistoryDatabase::Value &value : top)
-            if (value.walk == walk)
-                totals.folders[{}] = {value.apparent, value.onDisk};
-        std::vector<QByteArray> folders{QByteArray()};
-        std::vector<HistoryDatabase::Growth> rows;
-        while (error.ok() && !folders.empty()) {
-            const QByteArray folder = std::move(folders.back());
-            folders.pop_back();
-            error = history.growth(volume, folder, walk, later, SizeMeasure::Apparent, rows);
-            for (const HistoryDatabase::Growth &row : rows)
-                if (row.before) {
-                    totals.folders[row.path] = {row.before->apparent, row.before->onDisk};
-                    folders.push_back(row.path);
-                }
-        }
-        std::vector<HistoryDatabase::BigFile> files;
-        if (error.ok())
-            error = history.biggestFiles(walk, files);
-        for (const HistoryDatabase::BigFile &big : files)
-            totals.files[big.path] = {big.apparent, big.onDisk};
-        // A walk of fewer files than the history keeps of each left none out.
-        std::vector<HistoryDatabase::Walk> walks;
-        if (error.ok())
-            error = history.walks(volume, walks);
-        for (const HistoryDatabase::Walk &made : walks)
-            if (made.id == walk)
-                totals.everyFile = made.files == files.size();
-        if (!error.ok()) {
+        if (const HistoryError error = ReadTotals(history, volume, walk, totals); !error.ok()) {
             const QString text =
                 FormatText(Text(TextId::HistoryUnreadable), HistoryErrorText(error, file));
             return [this, text] { ActCommand::warn(m_tool.window(), text); };

@@ -2,6 +2,7 @@
 
 #include "BackgroundJob.h"
 #include "HistoryWindow.h"
+#include "ScanComparison.h"
 #include "SizeMeasure.h"
 #include "ToolWindow.h"
 #include "TwipsScale.h"
@@ -13,7 +14,6 @@
 #include <memory>
 
 class QWidget;
-class ScanComparison;
 class ScanController;
 class SettingsStore;
 class WorkArea;
@@ -36,6 +36,10 @@ public:
 
     // Where the history of the user's store is kept, or of a store a test names: beside it.
     static QString FileFor(const SettingsStore *settings);
+    // What a list compared with a walk is compared with: its folders' totals and its biggest
+    // files, read from the history.
+    static HistoryError ReadTotals(HistoryDatabase &history, qint64 volume, qint64 walk,
+                                   ScanComparison::Totals &totals);
 
     const QString &file() const { return m_file; }
     void open();
@@ -67,7 +71,7 @@ private:
     HistoryWindow::Place placeOf(const QByteArray &path) const;
     // Runs work on the file after the work before it; its continuation runs on this thread.
     void inTurn(std::function<Continuation()> work);
-    void compare(qint64 volume, qint64 walk, qint64 later, qint64 date);
+    void compare(qint64 volume, qint64 walk, qint64 date);
     void recorded(const QString &problem);
     std::function<HistoryError(HistoryDatabase &)> thinning() const;
     void say(const QString &text);

@@ -135,7 +135,7 @@ HistoryWindow::HistoryWindow(QWidget *parent)
     connect(m_compare, &QPushButton::clicked, this, [this] {
         if (m_first >= 0)
             emit compareAsked(m_volume, m_points[size_t(m_first)].walk,
-                              m_points[size_t(m_second)].walk, m_points[size_t(m_first)].walkDate);
+                              m_points[size_t(m_first)].walkDate);
     });
     auto *dates = new QHBoxLayout;
     dates->addWidget(fromLabel);

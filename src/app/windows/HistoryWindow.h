@@ -69,9 +69,8 @@ public:
 
 signals:
     void folderChosen(const QByteArray &relative);
-    // The list is to show what changed since the first walk picked, made at `date`; `later` is
-    // the second.
-    void compareAsked(qint64 volume, qint64 walk, qint64 later, qint64 date);
+    // The list is to show what changed since the first walk picked, made at `date`.
+    void compareAsked(qint64 volume, qint64 walk, qint64 date);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
