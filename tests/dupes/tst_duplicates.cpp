@@ -258,8 +258,8 @@ void TestDuplicates::folders()
     // Three like folders, each beside a file of its own: their parents nearly match, as pairs
     // of the identical three, which says it already.
     for (const char *parent : {"p1", "p2", "p3"})
-        tree += QByteArray(parent) + "/c/a=20K:11 " + parent + "/c/b=20K:12 " + parent + "/e=5K:" +
-                QByteArray::number(parent[1]) + ' ';
+        tree += QByteArray(parent) + "/c/a=20K:11 " + parent + "/c/b=20K:12 " + parent +
+                "/e=5K:" + QByteArray::number(parent[1]) + ' ';
     tree.chop(1);
     MakeTree(m_root, tree);
     const auto scan = Walked(m_root);
