@@ -72,11 +72,17 @@ public:
     using Work =
         std::function<int(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *state)>;
 
-    Readers(const DriveScan &scan, int count, const std::atomic<bool> *cancelled)
+    // `oneAtATime`: the disk is read by one reader at a time (a spinning one), while the others
+    // go on with what the page cache holds.
+    Readers(const DriveScan &scan, int count, bool oneAtATime, const std::atomic<bool> *cancelled)
         : m_scan(scan)
         , m_count(std::max(1, count))
         , m_cancelled(cancelled)
+        , m_oneAtATime(oneAtATime)
     {}
+
+    // Held while reading from the disk itself; null when readers may read it together.
+    std::mutex *diskTurn() { return m_oneAtATime ? &m_diskTurn : nullptr; }
 
     // Runs `work` on each file with it open; a file that cannot be opened, or for which `work`
     // returns an errno, is marked unread and kept in `failures`.
@@ -139,6 +145,8 @@ private:
     const std::atomic<bool> *m_cancelled;
     std::mutex m_failuresLock;
     std::vector<Failure> m_failures;
+    bool m_oneAtATime = false;
+    std::mutex m_diskTurn;
 };
 
 // The file as the records have it, checked against what is open now: a file that changed
@@ -168,10 +176,14 @@ int Identify(Candidate &file, int fd, quint64 device)
 
 // Hashes the file's first and last bytes, or all of it when it is small.
 int HashEdges(Candidate &file, int fd, quint64 device, std::vector<char> &buffer,
-              DuplicateProgress *progress)
+              DuplicateProgress *progress, std::mutex *diskTurn)
 {
     if (const int error = Identify(file, fd, device))
         return error;
+    std::unique_lock turn(diskTurn ? std::unique_lock(*diskTurn, std::defer_lock)
+                                   : std::unique_lock<std::mutex>());
+    if (diskTurn && !file.wasCached)
+        turn.lock();
     const bool whole = file.size <= WholeAtOnce;
     const qint64 head = whole ? qint64(file.size) : EdgeBytes;
     qint64 got = FileContent::ReadAt(fd, buffer.data(), head, 0);
@@ -193,8 +205,12 @@ int HashEdges(Candidate &file, int fd, quint64 device, std::vector<char> &buffer
 }
 
 int HashWhole(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *state,
-              DuplicateProgress *progress, const std::atomic<bool> *cancelled)
+              DuplicateProgress *progress, const std::atomic<bool> *cancelled, std::mutex *diskTurn)
 {
+    // With the disk's turn, what the cache lacks is read; taken at the first miss and kept to
+    // the end of the file, which is then read in one sweep.
+    std::unique_lock turn(diskTurn ? std::unique_lock(*diskTurn, std::defer_lock)
+                                   : std::unique_lock<std::mutex>());
     FileStatus status;
     if (!FileSystem::StatusOf(fd, status))
         return errno;
@@ -221,8 +237,15 @@ int HashWhole(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *
         while (offset < hole) {
             if (cancelled && cancelled->load(std::memory_order_relaxed))
                 return ECANCELED;
-            const qint64 got =
-                FileContent::ReadAt(fd, buffer.data(), std::min(BlockBytes, hole - offset), offset);
+            const qint64 want = std::min(BlockBytes, hole - offset);
+            qint64 got = -1;
+            if (diskTurn && !turn.owns_lock())
+                got = FileContent::ReadCachedAt(fd, buffer.data(), want, offset);
+            if (got < 0) {
+                if (diskTurn && !turn.owns_lock())
+                    turn.lock();
+                got = FileContent::ReadAt(fd, buffer.data(), want, offset);
+            }
             if (got < 0)
                 return errno;
             if (got == 0)
@@ -420,19 +443,18 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     progress->bytesToRead.store(edgeBytes);
 
     // A spinning disk reads one file at a time best; a solid-state one wants several in flight.
-    int readers = options.readers;
-    if (BlockDevice::IsRotational(scan.device()).value_or(false))
-        readers = 1;
-    Readers reading(scan, readers, cancelled);
+    const bool spinning = BlockDevice::IsRotational(scan.device()).value_or(false);
+    Readers reading(scan, options.readers, spinning, cancelled);
+    std::mutex *const diskTurn = reading.diskTurn();
 
     // Their first and last bytes, in record order: the order their folders were written in.
     std::vector<Candidate *> files;
     files.reserve(candidates.size());
     for (Candidate &file : candidates)
         files.push_back(&file);
-    reading.run(files, [progress, device = scan.device()](
+    reading.run(files, [progress, device = scan.device(), diskTurn](
                            Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *) {
-        return HashEdges(file, fd, device, buffer, progress);
+        return HashEdges(file, fd, device, buffer, progress, diskTurn);
     });
     NoteFailures(scan, reading.failures(), result);
     if (reading.stopped())
@@ -460,10 +482,11 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
               [](const Candidate *a, const Candidate *b) { return a->place < b->place; });
     progress->filesToRead.fetch_add(whole.size());
     progress->bytesToRead.fetch_add(wholeBytes);
-    reading.run(whole, [progress, cancelled](Candidate &file, int fd, std::vector<char> &buffer,
-                                             XXH3_state_t *state) {
-        return HashWhole(file, fd, buffer, state, progress, cancelled);
-    });
+    reading.run(whole,
+                [progress, cancelled, diskTurn](Candidate &file, int fd, std::vector<char> &buffer,
+                                                XXH3_state_t *state) {
+                    return HashWhole(file, fd, buffer, state, progress, cancelled, diskTurn);
+                });
     NoteFailures(scan, reading.failures(), result);
     if (reading.stopped())
         return result;
