@@ -272,13 +272,16 @@ bool SameContent(const Candidate *a, const Candidate *b)
 // Orders the hashed files so that those of one content are together, each file's names
 // together, in record order; then marks every name of a file but its first as a link. Returns
 // the runs of one content that hold two files or more.
+bool ByContent(const Candidate *a, const Candidate *b)
+{
+    return std::tie(a->size, a->hash, a->inode, a->folder, a->name) <
+           std::tie(b->size, b->hash, b->inode, b->folder, b->name);
+}
+
 std::vector<std::pair<size_t, size_t>> Regroup(std::vector<Candidate *> &files)
 {
     std::erase_if(files, [](const Candidate *file) { return file->step == Step::Unread; });
-    std::sort(files.begin(), files.end(), [](const Candidate *a, const Candidate *b) {
-        return std::tie(a->size, a->hash, a->inode, a->folder, a->name) <
-               std::tie(b->size, b->hash, b->inode, b->folder, b->name);
-    });
+    std::sort(files.begin(), files.end(), ByContent);
     std::vector<std::pair<size_t, size_t>> runs;
     for (size_t begin = 0, end; begin < files.size(); begin = end) {
         size_t distinct = 1;
@@ -469,6 +472,8 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     files.clear();
     for (Candidate &file : candidates)
         files.push_back(&file);
+    // Back in the order of their contents, a file's other names right after its first.
+    std::sort(files.begin(), files.end(), ByContent);
 
     // Those read whole, in the order of their place on the disk.
     std::vector<Candidate *> whole;

@@ -183,6 +183,13 @@ void TestDuplicates::groups_data()
                                              << 1ull << "a/x,b/x,c/d/y"_ba << 600 * 1024ull;
     QTest::newRow("a file's names are one copy")
         << "c/x=200K:1 a/x>c/x b/x=200K:1 a/x2>c/x"_ba << 1ull << "a/x,b/x"_ba << 200 * 1024ull;
+    // Its names met among files of another content of the same size are still its own.
+    QByteArray mixed = "a/x=200K:1 a/w=200K:1";
+    for (int at = 1; at <= 8; ++at)
+        mixed += " a/x" + QByteArray::number(at) + ">a/x a/y" + QByteArray::number(at) + "=200K:2";
+    QTest::newRow("names among other files")
+        << mixed << 1ull << "a/x,a/w;a/y1,a/y2,a/y3,a/y4,a/y5,a/y6,a/y7,a/y8"_ba
+        << 8 * 200 * 1024ull;
     QTest::newRow("names of one file alone are no group")
         << "a/x=200K:1 b/x>a/x"_ba << 1ull << ""_ba << 0ull;
     // Equal edges, a different middle: the whole hash tells them apart.
