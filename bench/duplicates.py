@@ -164,6 +164,24 @@ def loop_queue(tree):
     return os.path.join(folder, "queue", "rotational")
 
 
+def backing_spins(tree):
+    """Whether the disk holding the loop device's image says it spins (true when unknown)."""
+    flag = loop_queue(tree)
+    if flag is None:
+        return True
+    loop = os.path.basename(os.path.dirname(os.path.dirname(flag)))
+    try:
+        with open(f"/sys/block/{loop}/loop/backing_file") as f:
+            dev = os.stat(f.read().strip()).st_dev
+        folder = os.path.realpath(f"/sys/dev/block/{os.major(dev)}:{os.minor(dev)}")
+        if not os.path.exists(os.path.join(folder, "queue")):
+            folder = os.path.dirname(folder)  # a partition: its disk's queue
+        with open(os.path.join(folder, "queue", "rotational")) as f:
+            return f.read().strip() == "1"
+    except OSError:
+        return True
+
+
 def mark_spinning(tree, spinning):
     """A loop device says it spins unless told otherwise, whatever holds its image; and both
     quarnel-scan (one reader instead of several) and rmlint (an fsync and an extent map of
@@ -332,10 +350,9 @@ def main():
                     help="which of fdupes, jdupes, rmlint to time, comma-separated (default all)")
     ap.add_argument("--cold", action="store_true",
                     help="drop the page, dentry and inode caches before every timed run (root)")
-    ap.add_argument("--spinning", action="store_true",
-                    help="leave the tree's loop device marked as a spinning disk, as the kernel "
-                         "makes it (by default it is marked solid-state, as the disk holding its "
-                         "image is taken to be)")
+    ap.add_argument("--solid-state", action="store_true", dest="solid",
+                    help="mark the tree's loop device solid-state (by default it is marked as "
+                         "the disk holding its image is)")
     ap.add_argument("--seed", type=int, help="tree parameters, when it has to be built")
     ap.add_argument("--names", type=int, help="likewise (default 200000)")
     ap.add_argument("--groups", type=int, help="likewise (default 20000)")
@@ -363,7 +380,7 @@ def main():
             cold = False
 
     notes = []
-    spins = mark_spinning(tree, args.spinning)
+    spins = mark_spinning(tree, not args.solid and backing_spins(tree))
     device = os.path.basename(os.path.dirname(os.path.dirname(loop_queue(tree)))) \
         if spins is not None else None
     missing = [p for p in peers if not shutil.which(p)]
@@ -490,7 +507,7 @@ def main():
           f"(files whose size another has), {human_bytes(files.candidate_bytes)}")
     if device:
         print(f"device   {device}, marked as a {'spinning' if spins else 'solid-state'} disk"
-              + ("" if spins else " (--spinning leaves it as the kernel makes it)"))
+              + (" as the disk holding its image" if not args.solid else " (--solid-state)"))
     if (candidates, files.candidate_bytes) != (manifest["candidates"],
                                                manifest["candidate_bytes"]):
         notes.append(f"the tree has {candidates:,} candidates of {files.candidate_bytes:,} B, "
