@@ -12,10 +12,12 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <mutex>
 #include <thread>
+#include <type_traits>
 
 namespace {
 
@@ -51,6 +53,59 @@ struct Candidate
     bool kept : 1 = false; // its edges match another file's: read on
 };
 static_assert(sizeof(Candidate) <= 56);
+static_assert(std::is_trivially_copyable_v<Candidate>);
+
+Candidate &Item(Candidate &file)
+{
+    return file;
+}
+Candidate &Item(Candidate *file)
+{
+    return *file;
+}
+
+// The candidates, in one block that shrinks where it lies: most are let go after the first
+// reading, and a second block beside the first would double the search's peak.
+class CandidateArray
+{
+public:
+    explicit CandidateArray(size_t capacity)
+        : m_data(static_cast<Candidate *>(
+              std::malloc(std::max<size_t>(capacity, 1) * sizeof(Candidate))))
+        , m_capacity(capacity)
+    {
+        if (!m_data)
+            throw std::bad_alloc();
+    }
+    ~CandidateArray() { std::free(m_data); }
+    CandidateArray(const CandidateArray &) = delete;
+    CandidateArray &operator=(const CandidateArray &) = delete;
+
+    void push_back(const Candidate &file)
+    {
+        Q_ASSERT(m_size < m_capacity);
+        m_data[m_size++] = file;
+    }
+    size_t size() const { return m_size; }
+    Candidate &operator[](size_t at) { return m_data[at]; }
+    Candidate *begin() { return m_data; }
+    Candidate *end() { return m_data + m_size; }
+    // Keeps the first `count`; with `giveBack`, the memory of the others goes too.
+    void resize(size_t count, bool giveBack = false)
+    {
+        m_size = std::min(count, m_size);
+        if (!giveBack)
+            return;
+        if (void *smaller = std::realloc(m_data, std::max<size_t>(m_size, 1) * sizeof(Candidate)))
+            m_data = static_cast<Candidate *>(smaller);
+        m_capacity = m_size;
+    }
+
+private:
+    Candidate *m_data;
+    size_t m_size = 0;
+    size_t m_capacity;
+};
 
 struct Failure
 {
@@ -72,15 +127,21 @@ public:
     using Work =
         std::function<int(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *state)>;
 
-    Readers(const DriveScan &scan, int count, const std::atomic<bool> *cancelled)
+    // `oneAtATime`: the disk is read by one reader at a time (a spinning one), while the others
+    // go on with what the page cache holds.
+    Readers(const DriveScan &scan, int count, bool oneAtATime, const std::atomic<bool> *cancelled)
         : m_scan(scan)
         , m_count(std::max(1, count))
         , m_cancelled(cancelled)
+        , m_oneAtATime(oneAtATime)
     {}
+
+    // Held while reading from the disk itself; null when readers may read it together.
+    std::mutex *diskTurn() { return m_oneAtATime ? &m_diskTurn : nullptr; }
 
     // Runs `work` on each file with it open; a file that cannot be opened, or for which `work`
     // returns an errno, is marked unread and kept in `failures`.
-    void run(std::vector<Candidate *> &files, const Work &work)
+    template<class Items> void run(Items &files, const Work &work)
     {
         std::atomic<size_t> next{0};
         const auto read = [&] {
@@ -93,7 +154,7 @@ public:
             for (size_t at; (at = next.fetch_add(1)) < files.size();) {
                 if (stopped())
                     return;
-                Candidate &file = *files[at];
+                Candidate &file = Item(files[at]);
                 if (file.folder != openFolder) {
                     openFolder = file.folder;
                     const QByteArray path = m_scan.pathOf(file.folder);
@@ -139,6 +200,8 @@ private:
     const std::atomic<bool> *m_cancelled;
     std::mutex m_failuresLock;
     std::vector<Failure> m_failures;
+    bool m_oneAtATime = false;
+    std::mutex m_diskTurn;
 };
 
 // The file as the records have it, checked against what is open now: a file that changed
@@ -168,10 +231,14 @@ int Identify(Candidate &file, int fd, quint64 device)
 
 // Hashes the file's first and last bytes, or all of it when it is small.
 int HashEdges(Candidate &file, int fd, quint64 device, std::vector<char> &buffer,
-              DuplicateProgress *progress)
+              DuplicateProgress *progress, std::mutex *diskTurn)
 {
     if (const int error = Identify(file, fd, device))
         return error;
+    std::unique_lock turn(diskTurn ? std::unique_lock(*diskTurn, std::defer_lock)
+                                   : std::unique_lock<std::mutex>());
+    if (diskTurn && !file.wasCached)
+        turn.lock();
     const bool whole = file.size <= WholeAtOnce;
     const qint64 head = whole ? qint64(file.size) : EdgeBytes;
     qint64 got = FileContent::ReadAt(fd, buffer.data(), head, 0);
@@ -193,8 +260,12 @@ int HashEdges(Candidate &file, int fd, quint64 device, std::vector<char> &buffer
 }
 
 int HashWhole(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *state,
-              DuplicateProgress *progress, const std::atomic<bool> *cancelled)
+              DuplicateProgress *progress, const std::atomic<bool> *cancelled, std::mutex *diskTurn)
 {
+    // With the disk's turn, what the cache lacks is read; taken at the first miss and kept to
+    // the end of the file, which is then read in one sweep.
+    std::unique_lock turn(diskTurn ? std::unique_lock(*diskTurn, std::defer_lock)
+                                   : std::unique_lock<std::mutex>());
     FileStatus status;
     if (!FileSystem::StatusOf(fd, status))
         return errno;
@@ -221,8 +292,15 @@ int HashWhole(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *
         while (offset < hole) {
             if (cancelled && cancelled->load(std::memory_order_relaxed))
                 return ECANCELED;
-            const qint64 got =
-                FileContent::ReadAt(fd, buffer.data(), std::min(BlockBytes, hole - offset), offset);
+            const qint64 want = std::min(BlockBytes, hole - offset);
+            qint64 got = -1;
+            if (diskTurn && !turn.owns_lock())
+                got = FileContent::ReadCachedAt(fd, buffer.data(), want, offset);
+            if (got < 0) {
+                if (diskTurn && !turn.owns_lock())
+                    turn.lock();
+                got = FileContent::ReadAt(fd, buffer.data(), want, offset);
+            }
             if (got < 0)
                 return errno;
             if (got == 0)
@@ -241,27 +319,35 @@ int HashWhole(Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *
     return 0;
 }
 
-bool SameContent(const Candidate *a, const Candidate *b)
+bool SameContent(const Candidate &a, const Candidate &b)
 {
-    return a->size == b->size && a->hash == b->hash;
+    return a.size == b.size && a.hash == b.hash;
 }
 
 // Orders the hashed files so that those of one content are together, each file's names
 // together, in record order; then marks every name of a file but its first as a link. Returns
 // the runs of one content that hold two files or more.
-std::vector<std::pair<size_t, size_t>> Regroup(std::vector<Candidate *> &files)
+bool ByContent(const Candidate &a, const Candidate &b)
 {
-    std::erase_if(files, [](const Candidate *file) { return file->step == Step::Unread; });
-    std::sort(files.begin(), files.end(), [](const Candidate *a, const Candidate *b) {
-        return std::tie(a->size, a->hash, a->inode, a->folder, a->name) <
-               std::tie(b->size, b->hash, b->inode, b->folder, b->name);
-    });
+    return std::tie(a.size, a.hash, a.inode, a.folder, a.name) <
+           std::tie(b.size, b.hash, b.inode, b.folder, b.name);
+}
+
+// Over the candidates themselves or pointers to them.
+template<class Items> std::vector<std::pair<size_t, size_t>> Regroup(Items &files)
+{
+    const auto read = std::remove_if(files.begin(), files.end(),
+                                     [](auto &file) { return Item(file).step == Step::Unread; });
+    files.resize(size_t(read - files.begin()));
+    std::sort(files.begin(), files.end(),
+              [](auto &a, auto &b) { return ByContent(Item(a), Item(b)); });
     std::vector<std::pair<size_t, size_t>> runs;
     for (size_t begin = 0, end; begin < files.size(); begin = end) {
         size_t distinct = 1;
-        Candidate *first = files[begin];
-        for (end = begin + 1; end < files.size() && SameContent(files[end], files[begin]); ++end) {
-            Candidate *file = files[end];
+        Candidate *first = &Item(files[begin]);
+        for (end = begin + 1;
+             end < files.size() && SameContent(Item(files[end]), Item(files[begin])); ++end) {
+            Candidate *file = &Item(files[end]);
             if (file->inode == first->inode) {
                 file->step = Step::Link;
             } else {
@@ -399,8 +485,7 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
     sizes.shrink_to_fit();
 
-    std::vector<Candidate> candidates;
-    candidates.reserve(shared);
+    CandidateArray candidates(shared);
     quint64 edgeBytes = 0;
     for (const WalkSink::FolderId folder : folders) {
         FileRecordReader reader = scan.filesOf(folder);
@@ -420,36 +505,38 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
     progress->bytesToRead.store(edgeBytes);
 
     // A spinning disk reads one file at a time best; a solid-state one wants several in flight.
-    int readers = options.readers;
-    if (BlockDevice::IsRotational(scan.device()).value_or(false))
-        readers = 1;
-    Readers reading(scan, readers, cancelled);
+    const bool spinning = BlockDevice::IsRotational(scan.device()).value_or(false);
+    Readers reading(scan, options.readers, spinning, cancelled);
+    std::mutex *const diskTurn = reading.diskTurn();
 
     // Their first and last bytes, in record order: the order their folders were written in.
-    std::vector<Candidate *> files;
-    files.reserve(candidates.size());
-    for (Candidate &file : candidates)
-        files.push_back(&file);
-    reading.run(files, [progress, device = scan.device()](
-                           Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *) {
-        return HashEdges(file, fd, device, buffer, progress);
-    });
+    reading.run(candidates,
+                [progress, device = scan.device(),
+                 diskTurn](Candidate &file, int fd, std::vector<char> &buffer, XXH3_state_t *) {
+                    return HashEdges(file, fd, device, buffer, progress, diskTurn);
+                });
     NoteFailures(scan, reading.failures(), result);
     if (reading.stopped())
         return result;
 
-    // Only the files whose edges match another's are kept on: most are gone by now. They are
-    // packed where they lie, in record order, so that the peak stays one candidate per file.
-    for (const auto &[begin, end] : Regroup(files))
+    // Only the files whose edges match another's are kept on: most are gone by now. They stay
+    // in the order of their contents, a file's other names right after its first.
+    for (const auto &[begin, end] : Regroup(candidates))
         for (size_t at = begin; at < end; ++at)
-            files[at]->kept = true;
-    std::erase_if(candidates, [](const Candidate &file) { return !file.kept; });
-    files.clear();
+            candidates[at].kept = true;
+    const auto kept = std::remove_if(candidates.begin(), candidates.end(),
+                                     [](const Candidate &file) { return !file.kept; });
+    candidates.resize(size_t(kept - candidates.begin()), true);
+    std::vector<Candidate *> files;
+    files.reserve(candidates.size());
     for (Candidate &file : candidates)
         files.push_back(&file);
 
     // Those read whole, in the order of their place on the disk.
     std::vector<Candidate *> whole;
+    whole.reserve(
+        size_t(std::count_if(candidates.begin(), candidates.end(),
+                             [](const Candidate &file) { return file.step == Step::Edges; })));
     quint64 wholeBytes = 0;
     for (Candidate *file : files)
         if (file->step == Step::Edges) {
@@ -460,10 +547,11 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
               [](const Candidate *a, const Candidate *b) { return a->place < b->place; });
     progress->filesToRead.fetch_add(whole.size());
     progress->bytesToRead.fetch_add(wholeBytes);
-    reading.run(whole, [progress, cancelled](Candidate &file, int fd, std::vector<char> &buffer,
-                                             XXH3_state_t *state) {
-        return HashWhole(file, fd, buffer, state, progress, cancelled);
-    });
+    reading.run(whole,
+                [progress, cancelled, diskTurn](Candidate &file, int fd, std::vector<char> &buffer,
+                                                XXH3_state_t *state) {
+                    return HashWhole(file, fd, buffer, state, progress, cancelled, diskTurn);
+                });
     NoteFailures(scan, reading.failures(), result);
     if (reading.stopped())
         return result;
@@ -486,6 +574,11 @@ DuplicateResult FindDuplicates(const DriveScan &scan, WalkSink::FolderId top,
         result.groups.push_back(MakeGroup(scan, files, begin, end, sources.back()));
     }
     FillFromRecords(scan, result.groups, sources);
+    // The groups hold what is shown from now on.
+    sources = {};
+    whole = {};
+    files = {};
+    candidates.resize(0, true);
     // Copies by path: the order a reader looks for them in, the same from one search to the next.
     for (DuplicateGroup &group : result.groups) {
         std::vector<std::pair<QByteArray, DuplicateCopy>> named;

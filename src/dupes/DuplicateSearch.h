@@ -19,7 +19,8 @@ struct DuplicateOptions
 {
     quint64 minimumSize = 1 << 20; // smaller files are left out
     SizeMeasure measure = SizeMeasure::Apparent;
-    // Reads in flight: enough to keep a solid-state disk busy; a spinning disk gets fewer.
+    // Readers: enough to keep a solid-state disk busy. On a spinning disk one of them at a time
+    // reads from the disk, the others hash what the page cache holds.
     int readers = 4;
 };
 

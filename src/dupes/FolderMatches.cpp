@@ -137,31 +137,58 @@ std::vector<FolderMatch> FolderMatches(const DriveScan &scan, FolderId top,
         group.percent = 100;
         group.bytes = scan.sizeOf(folder);
     }
+    // Folders by path, ties too: the walk's threads number them in an order of their own, and
+    // one search must read as the next.
+    std::unordered_map<FolderId, QByteArray> paths;
+    const auto pathOf = [&](FolderId folder) -> const QByteArray & {
+        auto [at, added] = paths.try_emplace(folder);
+        if (added)
+            at->second = scan.pathOf(folder);
+        return at->second;
+    };
+    const auto byPath = [&](FolderId a, FolderId b) { return pathOf(a) < pathOf(b); };
     std::vector<FolderMatch> result;
     for (auto &[root, group] : identical) {
-        std::sort(group.folders.begin(), group.folders.end());
+        std::sort(group.folders.begin(), group.folders.end(), byPath);
         result.push_back(std::move(group));
     }
     const auto weight = [](const FolderMatch &match) {
         return match.bytes * (match.folders.size() - 1);
     };
-    std::sort(result.begin(), result.end(),
-              [&](const FolderMatch &a, const FolderMatch &b) { return weight(a) > weight(b); });
-    std::sort(near.begin(), near.end(), [](const FolderMatch &a, const FolderMatch &b) {
-        return std::tie(a.percent, a.bytes) > std::tie(b.percent, b.bytes);
+    std::sort(result.begin(), result.end(), [&](const FolderMatch &a, const FolderMatch &b) {
+        return weight(a) != weight(b) ? weight(a) > weight(b) : byPath(a.folders[0], b.folders[0]);
     });
-    // A near pair beside a better one of folders around or inside the same two tells nothing new.
+    for (FolderMatch &match : near)
+        std::sort(match.folders.begin(), match.folders.end(), byPath);
+    std::sort(near.begin(), near.end(), [&](const FolderMatch &a, const FolderMatch &b) {
+        if (std::tie(a.percent, a.bytes) != std::tie(b.percent, b.bytes))
+            return std::tie(a.percent, a.bytes) > std::tie(b.percent, b.bytes);
+        return std::tie(pathOf(a.folders[0]), pathOf(a.folders[1])) <
+               std::tie(pathOf(b.folders[0]), pathOf(b.folders[1]));
+    });
+    // A near pair beside a better one tells nothing new: the pair is inside two different folders
+    // of the better match, or holds two of them and has nothing in common but what they hold.
     // Folders of one identical group count as one.
-    const auto related = [&](FolderId a, FolderId b) {
-        return IsWithin(scan, a, b) || IsWithin(scan, b, a) ||
-               (parent.count(a) && parent.count(b) && Root(parent, a) == Root(parent, b));
+    const auto within = [&](FolderId inner, FolderId outer) {
+        return IsWithin(scan, inner, outer) || (parent.count(inner) && parent.count(outer) &&
+                                                Root(parent, inner) == Root(parent, outer));
+    };
+    const auto besideBetter = [&](FolderId a, FolderId b, quint64 bytes, const FolderMatch &kept) {
+        for (size_t i = 0; i < kept.folders.size(); ++i)
+            for (size_t j = 0; j < kept.folders.size(); ++j) {
+                if (i == j)
+                    continue;
+                const FolderId x = kept.folders[i], y = kept.folders[j];
+                if ((within(a, x) && within(b, y)) ||
+                    (within(x, a) && within(y, b) && kept.bytes >= bytes))
+                    return true;
+            }
+        return false;
     };
     for (FolderMatch &match : near) {
         const FolderId a = match.folders[0], b = match.folders[1];
         if (std::any_of(result.begin(), result.end(), [&](const FolderMatch &kept) {
-                const bool sameSides = related(a, kept.folders[0]) && related(b, kept.folders[1]);
-                const bool crossed = related(a, kept.folders[1]) && related(b, kept.folders[0]);
-                return sameSides || crossed;
+                return besideBetter(a, b, match.bytes, kept);
             }))
             continue;
         result.push_back(std::move(match));

@@ -15,6 +15,10 @@ int OpenForReading(const char *path);
 int OpenForReadingAt(int dirFd, const char *name);
 // Every byte asked for unless the file ends first; -1 with errno set.
 qint64 ReadAt(int fd, char *into, qint64 size, qint64 offset);
+// The bytes asked for as far as the page cache holds them, without waiting on the disk: fewer
+// than asked when the cache holds only the first ones or the file ends; -1 with errno EAGAIN when
+// the first is not cached, or another errno when the file system cannot tell.
+qint64 ReadCachedAt(int fd, char *into, qint64 size, qint64 offset);
 // Where the next bytes the file system stores begin, at `offset` or after it, and where they end
 // (the next hole, or the file's end): what lies between is a hole, read as zeros without a disk
 // read. The file's size when nothing is stored from `offset` on; -1 with errno set.

@@ -82,6 +82,25 @@ qint64 NextHole(int fd, qint64 offset, qint64 size)
     return at >= 0 ? std::min<qint64>(at, size) : errno == EINVAL ? size : -1;
 }
 
+qint64 ReadCachedAt(int fd, char *into, qint64 size, qint64 offset)
+{
+    qint64 done = 0;
+    while (done < size) {
+        iovec vector{into + done, size_t(size - done)};
+        const ssize_t got = ::preadv2(fd, &vector, 1, offset + done, RWF_NOWAIT);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && done > 0 && errno == EAGAIN)
+            break;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
 bool IsCached(int fd, qint64 offset)
 {
     char byte;
