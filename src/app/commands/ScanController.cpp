@@ -371,8 +371,10 @@ void ScanController::walkEnded()
     showFolderCount();
     showDiskSpace(&job->diskSpace());
     QApplication::restoreOverrideCursor();
+    // Named before what follows the walk can start another.
+    const QByteArray walked = m_walking.root();
     walkDone(total);
-    emit walkCompleted(m_walking.root());
+    emit walkCompleted(walked);
 }
 
 void ScanController::walkDone(quint64 total)
