@@ -209,6 +209,7 @@ void HistoryWindow::setPlace(const Place &place)
     if (!same) {
         // Another folder: the dates picked were of the one before.
         m_first = m_second = -1;
+        m_picked = false;
         m_points.clear();
         m_model->clear();
         m_hasGrowth = false;
@@ -249,8 +250,10 @@ void HistoryWindow::readDone(const std::shared_ptr<const Read> &read)
     m_error = read->error;
     m_volume = read->volume;
     m_points = read->points;
-    // The dates picked stay while they are still there; by default the last two walks.
-    if (!kept || m_first < 0) {
+    // The dates the user picked stay while they are still there; else the last two walks, a walk
+    // just recorded among them.
+    if (!kept || !m_picked || m_first < 0) {
+        m_picked = false;
         m_first = m_points.size() >= 2 ? int(m_points.size()) - 2 : -1;
         m_second = m_points.size() >= 2 ? int(m_points.size()) - 1 : -1;
     }
@@ -332,6 +335,7 @@ void HistoryWindow::pickWalks(int first, int second)
     if (first > second)
         std::swap(first, second);
     m_secondNext = false;
+    m_picked = true;
     if (first == m_first && second == m_second && m_hasGrowth)
         return;
     m_first = first;

@@ -120,6 +120,7 @@ private:
     int m_first = -1;
     int m_second = -1;
     bool m_secondNext = false; // the next plain click picks the second date
+    bool m_picked = false;     // the dates are the user's, not the last two walks
     bool m_hasGrowth = false;
     bool m_showing = false; // the lists are being filled: their changes pick nothing
     BackgroundJob<std::shared_ptr<const Read>> m_reading;
