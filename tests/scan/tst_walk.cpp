@@ -372,6 +372,15 @@ void TestWalk::commandLine_data()
             ">$t/Orvanne/Quarnel/history.sqlite && @ --history %1" +
             dropped,
         "cli", 1, {"not recorded in the history", "damaged"}, ".\t12\t1\t1\n-dash\t6\t1\t0");
+    // Another program holds the file's write lock past the wait: the walk is printed all the same.
+    row("history locked by another process",
+        history +
+            "@ --history %1 >/dev/null 2>&1 && { { echo 'BEGIN EXCLUSIVE;' && echo \".shell touch "
+            "$t/held\" && until [ -e $t/done ]; do sleep 0.05; done; } | sqlite3 "
+            "$t/Orvanne/Quarnel/history.sqlite >/dev/null 2>&1 & } && until [ -e $t/held ]; do "
+            "sleep 0.05; done && @ --history %1; s=$?; touch $t/done; wait; rm -rf $t; exit $s",
+        "cli", 1, {"not recorded in the history", "in use by another program"},
+        ".\t12\t1\t1\n-dash\t6\t1\t0");
     row("history of a saved scan",
         history +
             "@ --export - %1 | @ --import - --history >/dev/null && @ --history-export | "
