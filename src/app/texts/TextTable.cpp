@@ -364,12 +364,12 @@ constexpr Entry Texts[] = {
     {1311, "L'historique n'a pas pu être effacé : %s"},
     {1312, "Taille (%s)"},
     {1313, "Ce dossier n'est plus affiché : choisissez-en un dans l'arborescence."},
-    {1315, "Aucun historique pour %s."},
-    {1316, "Le fichier endommagé a été mis de côté : %s"},
-    {1317, "Sous-dossiers et leur évolution"},
-    {1318, "Restent alors tous ceux des 30 derniers jours, puis le dernier de chaque jour, et "
+    {1314, "Aucun historique pour %s."},
+    {1315, "Le fichier endommagé a été mis de côté : %s"},
+    {1316, "Sous-dossiers et leur évolution"},
+    {1317, "Restent alors tous ceux des 30 derniers jours, puis le dernier de chaque jour, et "
            "après un an le dernier de chaque semaine. Les réglages valent après chaque analyse."},
-    {1319, "Premier relevé choisi : %s. Cliquez le second."},
+    {1318, "Premier relevé choisi : %s. Cliquez le second."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

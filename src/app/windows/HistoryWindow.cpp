@@ -290,6 +290,11 @@ void HistoryWindow::showPoints()
                       QDateTime::fromSecsSinceEpoch(last + margin));
     m_dates->setFormat(last - first < 2 * 86400 ? u"dd/MM HH:mm"_s : u"dd/MM/yy"_s);
     m_dates->setTickCount(std::clamp(int(m_points.size()), 2, 6));
+    // No walk, no scale: an empty frame says what the status line says.
+    for (QAbstractAxis *axis :
+         {static_cast<QAbstractAxis *>(m_sizes), static_cast<QAbstractAxis *>(m_dates)})
+        axis->setVisible(!m_points.empty());
+    m_chart->chart()->legend()->setVisible(!m_points.empty());
 
     m_showing = true;
     m_from->clear();
