@@ -29,9 +29,9 @@ QS = "quarnel-scan"
 WALK = "quarnel-scan, walk only"
 CAT = "cat of the candidates"
 
-
-def log(msg):
-    print(msg, file=sys.stderr, flush=True)
+# The walker benchmark's helpers, shared: the machine, its load, the caches, the figures' format.
+sys.path.insert(0, HERE)
+from walkers import busy_cpu_seconds, drop_caches, fmt_ratio, human_bytes, log, machine  # noqa: E402
 
 
 def first_line(cmd):
@@ -75,22 +75,6 @@ def ensure_tree(tree, args):
     if subprocess.run(cmd).returncode != 0:
         sys.exit("could not build or mount the tree")
     return read_manifest(tree)
-
-
-def machine(tree):
-    cpu, mem = "?", "?"
-    with open("/proc/cpuinfo", encoding="utf-8") as f:
-        for line in f:
-            if line.startswith("model name"):
-                cpu = line.split(":", 1)[1].strip()
-                break
-    with open("/proc/meminfo", encoding="utf-8") as f:
-        for line in f:
-            if line.startswith("MemTotal:"):
-                mem = f"{int(line.split()[1]) / 1024 / 1024:.0f} GiB RAM"
-                break
-    return {"nproc": len(os.sched_getaffinity(0)), "cpu": cpu, "kernel": os.uname().release,
-            "mem": mem, "fs": first_line(["stat", "-f", "-c", "%T", tree]) or "?"}
 
 
 def versions():
@@ -137,22 +121,9 @@ class Runner:
         return (wall_ns / 1e9, cpu_us / 1e6, rss), None
 
 
-def busy_cpu_seconds():
-    with open("/proc/stat") as f:
-        fields = [int(x) for x in f.readline().split()[1:9]]
-    user, nice, system, _idle, _iowait, irq, softirq, steal = fields
-    return (user + nice + system + irq + softirq + steal) / os.sysconf("SC_CLK_TCK")
-
-
 def loadavg():
     with open("/proc/loadavg") as f:
         return " ".join(f.read().split()[:3])
-
-
-def drop_caches():
-    os.sync()
-    with open("/proc/sys/vm/drop_caches", "w") as f:
-        f.write("3\n")
 
 
 def loop_queue(tree):
@@ -327,17 +298,6 @@ def compare(name, got, want, files):
                          + ", ".join(os.fsdecode(p) for p in names[:3])
                          + (" ..." if len(names) > 3 else ""))
     return lines, len(extra) + len(missing)
-
-
-def fmt_ratio(a, b, digits=2):
-    return f"{a / b:.{digits}f}" if a is not None and b else "-"
-
-
-def human_bytes(n):
-    for unit in ("B", "KiB", "MiB", "GiB", "TiB"):
-        if n < 1024 or unit == "TiB":
-            return f"{n:.1f} {unit}" if unit != "B" else f"{n} B"
-        n /= 1024
 
 
 def main():

@@ -16,26 +16,12 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
-#include <QScreen>
 
 #include <algorithm>
 
 using namespace Qt::StringLiterals;
 
 namespace {
-
-// To the right of the main window when the screen has room, else over its right side.
-void PlaceBeside(QWidget &window, const QWidget &main)
-{
-    const QRect outer = main.frameGeometry();
-    const QRect room = main.screen() ? main.screen()->availableGeometry() : outer;
-    const int width = std::min(window.frameGeometry().width(), room.width());
-    const int x = std::clamp(outer.right() + 1, room.left(), room.right() + 1 - width);
-    const int y =
-        std::clamp(outer.top(), room.top(),
-                   std::max(room.top(), room.bottom() + 1 - window.frameGeometry().height()));
-    window.move(x, y);
-}
 
 HistoryDialogs::Keeping KeepingOf(const SettingsStore *settings)
 {

@@ -6,10 +6,26 @@
 #include "TwipsScale.h"
 
 #include <QObject>
+#include <QScreen>
 #include <QString>
 #include <QWidget>
 
+#include <algorithm>
 #include <functional>
+
+// A first place for a tool window that is read beside the main one: to its right when the screen
+// has room, else over its right side.
+inline void PlaceBeside(QWidget &window, const QWidget &main)
+{
+    const QRect outer = main.frameGeometry();
+    const QRect room = main.screen() ? main.screen()->availableGeometry() : outer;
+    const int width = std::min(window.frameGeometry().width(), room.width());
+    const int x = std::clamp(outer.right() + 1, room.left(), room.right() + 1 - width);
+    const int y =
+        std::clamp(outer.top(), room.top(),
+                   std::max(room.top(), room.bottom() + 1 - window.frameGeometry().height()));
+    window.move(x, y);
+}
 
 // The life one of the main window's tool windows (search, biggest files, kinds of file, report)
 // shares with the others: it is made over the main window the first time it is asked for, placed

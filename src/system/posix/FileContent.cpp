@@ -39,6 +39,27 @@ int OpenChecked(int dirFd, const char *name)
     return fd;
 }
 
+// Every byte asked for unless the file ends first, or, with RWF_NOWAIT, unless the rest is not
+// cached: then what was read, or -1 with EAGAIN when nothing was.
+qint64 ReadFlagged(int fd, char *into, qint64 size, qint64 offset, int flags)
+{
+    qint64 done = 0;
+    while (done < size) {
+        iovec vector{into + done, size_t(size - done)};
+        const ssize_t got = ::preadv2(fd, &vector, 1, offset + done, flags);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0 && done > 0 && errno == EAGAIN)
+            break;
+        if (got < 0)
+            return -1;
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
 } // namespace
 
 int OpenForReading(const char *path)
@@ -53,18 +74,7 @@ int OpenForReadingAt(int dirFd, const char *name)
 
 qint64 ReadAt(int fd, char *into, qint64 size, qint64 offset)
 {
-    qint64 done = 0;
-    while (done < size) {
-        const ssize_t got = ::pread(fd, into + done, size_t(size - done), offset + done);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return done;
+    return ReadFlagged(fd, into, size, offset, 0);
 }
 
 qint64 NextData(int fd, qint64 offset, qint64 size)
@@ -84,21 +94,7 @@ qint64 NextHole(int fd, qint64 offset, qint64 size)
 
 qint64 ReadCachedAt(int fd, char *into, qint64 size, qint64 offset)
 {
-    qint64 done = 0;
-    while (done < size) {
-        iovec vector{into + done, size_t(size - done)};
-        const ssize_t got = ::preadv2(fd, &vector, 1, offset + done, RWF_NOWAIT);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0 && done > 0 && errno == EAGAIN)
-            break;
-        if (got < 0)
-            return -1;
-        if (got == 0)
-            break;
-        done += got;
-    }
-    return done;
+    return ReadFlagged(fd, into, size, offset, RWF_NOWAIT);
 }
 
 bool IsCached(int fd, qint64 offset)
