@@ -7,6 +7,7 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
@@ -22,8 +23,10 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <functional>
 #include <queue>
+#include <thread>
 
 #include <sqlite3.h>
 
@@ -585,13 +588,25 @@ HistoryError HistoryDatabase::open()
         return Refined({Kind::CannotOpen, QStringLiteral("cannot make the folder ") + folder},
                        m_file);
 
-    d->db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->connection);
-    d->db.setDatabaseName(m_file);
+    // Two programs making the file at once can find each other in the middle of turning it to
+    // WAL, where SQLite answers "locked" at once rather than wait, lest they wait for each other:
+    // the one told so starts again, within its wait.
+    QElapsedTimer waited;
+    waited.start();
     HistoryError error;
-    if (!d->db.open())
-        error = ErrorOf(d->db.lastError());
-    if (error.ok())
-        error = d->startUp(m_busyTimeout);
+    for (;;) {
+        d->db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), d->connection);
+        d->db.setDatabaseName(m_file);
+        error = {};
+        if (!d->db.open())
+            error = ErrorOf(d->db.lastError());
+        if (error.ok())
+            error = d->startUp(m_busyTimeout);
+        if (error.kind() != Kind::Locked || waited.elapsed() >= m_busyTimeout)
+            break;
+        close();
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
     if (error) {
         close();
         return Refined(error, m_file);
