@@ -32,6 +32,8 @@ expected=(
   share/man/man1/quarnel-scan.1.gz
   share/doc/quarnel/copyright
   share/doc/quarnel/changelog.gz
+  share/doc/quarnel-scan/copyright
+  share/doc/quarnel-scan/changelog.gz
 )
 # hicolor files an icon under the size it is drawn at; width and height sit at bytes 16-23. A
 # missing or extra icon is the listing's to report.
