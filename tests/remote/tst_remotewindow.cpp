@@ -4,40 +4,26 @@
 #include "WindowFixtures.h"
 
 #include <QFile>
-#include <QStatusBar>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int Parents = 100, FoldersEach = 100, FilesEach = 100; // a million files
+constexpr int Folders = 10000, FilesEach = 100; // a million files
 
 // A scan's text as quarnel-scan writes one, of a million files of 7 bytes each.
 bool WriteExport(const QString &path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray text =
-        "[1,2,{\"progname\":\"quarnel\",\"progver\":\"1\",\"timestamp\":1764979200},\n"
-        "[{\"name\":\"/srv\"}";
-    for (int p = 0; p < Parents; ++p) {
-        text += ",\n[{\"name\":\"p" + QByteArray::number(p) + "\"}";
-        for (int f = 0; f < FoldersEach; ++f) {
-            text += ",\n[{\"name\":\"d" + QByteArray::number(f) + "\"}";
-            for (int n = 0; n < FilesEach; ++n)
-                text += ",\n{\"name\":\"file-" + QByteArray::number(n) +
-                        ".dat\",\"asize\":7,\"dsize\":4096}";
-            text += ']';
-        }
-        text += ']';
-        if (file.write(text) != text.size())
-            return false;
-        text.clear();
-    }
-    text += "]]\n";
-    return file.write(text) == text.size();
+    QByteArray files;
+    for (int n = 0; n < FilesEach; ++n)
+        files += ",\n{\"name\":\"file-" + QByteArray::number(n) + ".dat\",\"asize\":7}";
+    bool written = file.open(QIODevice::WriteOnly) &&
+                   file.write("[1,2,{\"progname\":\"quarnel\"},\n[{\"name\":\"/srv\"}") > 0;
+    for (int f = 0; f < Folders && written; ++f)
+        written = file.write(",\n[{\"name\":\"d" + QByteArray::number(f) + "\"}" + files + ']') > 0;
+    return written && file.write("]]\n") == 3;
 }
 
 // Stands in for ssh: says which walker runs, then does as `body` says, whatever it is asked.
@@ -62,7 +48,6 @@ class TestRemoteWindow : public QObject
 
 private slots:
     void millionEntries();
-    void failureTold();
     void stopped();
 };
 
@@ -80,24 +65,8 @@ void TestRemoteWindow::millionEntries()
     QCOMPARE(root, "srv:/srv/"_ba);
     const auto records = window.folders().locate(root).first;
     QVERIFY(records);
-    QCOMPARE(records->totalSize(), quint64(7) * Parents * FoldersEach * FilesEach);
-    QCOMPARE(records->count(), 1 + Parents + Parents * FoldersEach);
-    // Nothing of it is on this machine: none of it may be acted on.
-    QVERIFY(!window.findChild<QStatusBar *>()->isHidden());
-}
-
-void TestRemoteWindow::failureTold()
-{
-    QTemporaryDir dir;
-    StandIn(dir, "exit 86"); // the script's "neither walker"
-    MainWindow window({}, nullptr);
-    window.show();
-    BoxCatcher box;
-    QVERIFY(window.remoteScans().walk(u"srv"_s, u"/"_s));
-    QVERIFY(Settled(window));
-    QVERIFY(QTest::qWaitFor([&] { return !box.text.isEmpty(); }));
-    QVERIFY2(box.text.contains(u"ni quarnel-scan ni ncdu"_s), qPrintable(box.text));
-    QCOMPARE(window.folders().count(), 0);
+    QCOMPARE(records->totalSize(), quint64(7) * Folders * FilesEach);
+    QCOMPARE(records->count(), 1 + Folders);
 }
 
 void TestRemoteWindow::stopped()
