@@ -92,11 +92,12 @@ void TestRemote::initTestCase()
         mkdir -p tree/a/b tree/c
         head -c 1000 /dev/zero >tree/a/one; head -c 20000 /dev/zero >tree/a/b/two
         head -c 3 /dev/zero >tree/c/three; head -c 444 /dev/zero >tree/four
-        for b in qs ncdu none cut; do mkdir bin-$b; ln -s /bin/sh bin-$b/sh; done
+        for b in qs ncdu none cut bad; do mkdir bin-$b; ln -s /bin/sh bin-$b/sh; done
         ln -s "$1" bin-qs/quarnel-scan; ln -s /usr/bin/ncdu bin-ncdu/ncdu
         printf '#!/bin/sh\n"%s" --export - "$3" >%s/whole.json 2>/dev/null\n' "$1" "$PWD" >bin-cut/quarnel-scan
         printf '/usr/bin/head -c 300 %s/whole.json; kill -9 $$\n' "$PWD" >>bin-cut/quarnel-scan
-        chmod +x bin-cut/quarnel-scan)"_s,
+        printf '#!/bin/sh\necho "[1,2,{},[{\\"name\\":\\"/\\"},{\\"name\\":\\"..\\"}]]"\n' >bin-bad/quarnel-scan
+        chmod +x bin-cut/quarnel-scan bin-bad/quarnel-scan)"_s,
                                          m_dir.path(), QStringLiteral(QUARNEL_SCAN_PATH),
                                          QString::number(FreePort())}),
              0);
@@ -115,10 +116,8 @@ void TestRemote::initTestCase()
 
 void TestRemote::cleanupTestCase()
 {
-    if (m_sshd.state() != QProcess::NotRunning) {
-        m_sshd.terminate();
-        m_sshd.waitForFinished(10000);
-    }
+    m_sshd.terminate(); // nothing when it is not running
+    m_sshd.waitForFinished(10000);
 }
 
 QByteArray TestRemote::sshCommand(const QByteArray &bin, const QByteArray &options) const
@@ -158,13 +157,12 @@ void TestRemote::target()
     QCOMPARE(target.port, port);
     // Whatever the name, ssh reads no option from it: "--" comes first.
     const QList<QByteArray> words = RemoteCommand::Arguments(target, "ssh -F cfg");
-    QCOMPARE(words.mid(0, 3), (QList<QByteArray>{"ssh", "-F", "cfg"}));
     QCOMPARE(words.at(words.size() - 3), "--"_ba);
     QCOMPARE(words.at(words.size() - 2), destination);
 }
 
 // What the loopback's sshd does not show: ssh's words for each failure, as OpenSSH writes them,
-// and how far the scan's text came (bytes; negative: a text that is no scan).
+// and how far the scan's text came.
 void TestRemote::classify_data()
 {
     QTest::addColumn<int>("code"); // -9: killed by SIGKILL
@@ -184,7 +182,6 @@ void TestRemote::classify_data()
         << 5000 << F::Cut;
     QTest::newRow("ssh killed") << -9 << QByteArrayList{} << 5000 << F::Cut;
     QTest::newRow("cut short, all well, it says") << 0 << QByteArrayList{} << 5000 << F::BadScan;
-    QTest::newRow("no scan") << 0 << QByteArrayList{} << -40 << F::BadScan;
     QTest::newRow("walker refused to start")
         << 2 << QByteArrayList{"quarnel-remote: quarnel-scan", "quarnel-scan: bad option"} << 0
         << F::Other;
@@ -200,8 +197,8 @@ void TestRemote::classify()
     outcome.status =
         code >= 0 ? ChildProcess::Status{true, code, 0} : ChildProcess::Status{false, -1, -code};
     outcome.errorLines = lines;
-    outcome.received = quint64(std::abs(received));
-    outcome.import.problem = received < 0 ? ImportError::Syntax : ImportError::Truncated;
+    outcome.received = quint64(received);
+    outcome.import.problem = ImportError::Truncated;
     const RemoteFailure failure = RemoteFailure::Classify(outcome);
     QCOMPARE(failure.problem, problem);
     // The words quoted are ssh's or the walker's, never the script's own mark.
@@ -233,6 +230,9 @@ void TestRemote::walk_data()
     QTest::newRow("no such folder") << ""_ba
                                     << "qs"_ba
                                     << "/missing"_ba << F::NoFolder;
+    QTest::newRow("a hostile machine's text") << ""_ba
+                                              << "bad"_ba
+                                              << ""_ba << F::BadScan;
     QTest::newRow("walker killed midway") << ""_ba
                                           << "cut"_ba
                                           << ""_ba << F::Cut;
@@ -281,7 +281,6 @@ void TestRemote::walk()
     QVERIFY(Walk(root, local));
     QCOMPARE(records->totalSize(), local.totalSize());
     QCOMPARE(records->count(), local.count());
-    QVERIFY(scan.entriesRead() >= quint64(local.count()));
 }
 
 QTEST_GUILESS_MAIN(TestRemote)
