@@ -22,6 +22,7 @@
 #include "MapLayout.h"
 #include "MapRenderer.h"
 #include "MapView.h"
+#include "RemoteScanCommand.h"
 #include "SavedScanCommand.h"
 #include "ScanComparison.h"
 #include "SearchModel.h"
@@ -41,6 +42,7 @@
 #include <QLineEdit>
 #include <QLocale>
 #include <QRegularExpression>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
 
@@ -87,11 +89,13 @@ constexpr const char *Usage =
     "environment's)\n"
     "  --saved FILE          the saved scan --only saved opens (default\n"
     "                        /var/tmp/quarnel-bench/ten-million.json, from bench/make-export.py)\n"
-    "  --only window|list|map|find|saved|live|history  run one part only (map: the map of TREE,\n"
-    "                        drawn, resized, and shown during scans from the window; find: the\n"
-    "                        biggest files and a search over TREE's records, from the command to\n"
-    "                        the view; history: the history window over 100 walks of a tree it\n"
-    "                        makes in memory)\n";
+    "  --remote FILE         the scan --only remote reads through a stand-in for ssh (default\n"
+    "                        /var/tmp/quarnel-bench/million.json, from bench/make-export.py)\n"
+    "  --only window|list|map|find|saved|remote|live|history  run one part only (map: the map\n"
+    "                        of TREE, drawn, resized, and shown during scans from the window;\n"
+    "                        find: the biggest files and a search over TREE's records, from the\n"
+    "                        command to the view; history: the history window over 100 walks\n"
+    "                        of a tree it makes in memory)\n";
 
 constexpr int TickMs = 10;
 // One frame at 60 Hz, as for every stall.
@@ -129,6 +133,8 @@ struct Arguments
     bool live = false;    // only when asked: it makes files for a while
     bool history = false; // only when asked: it walks a tree a hundred times first
     QString savedFile = QStringLiteral("/var/tmp/quarnel-bench/ten-million.json");
+    bool remote = false; // only when asked, as the saved scan
+    QString remoteFile = QStringLiteral("/var/tmp/quarnel-bench/million.json");
 };
 
 [[noreturn]] void Fail(const QString &message)
@@ -179,18 +185,21 @@ Arguments Parse(const QStringList &argv)
         } else if (arg == u"--only") {
             const QString part = value(i);
             if (part != u"window" && part != u"list" && part != u"map" && part != u"find" &&
-                part != u"saved" && part != u"live" && part != u"history")
-                Fail(
-                    QStringLiteral("--only takes window, list, map, find, saved, live or history"));
+                part != u"saved" && part != u"remote" && part != u"live" && part != u"history")
+                Fail(QStringLiteral(
+                    "--only takes window, list, map, find, saved, remote, live or history"));
             args.window = part == u"window";
             args.list = part == u"list";
             args.map = part == u"map";
             args.find = part == u"find";
             args.saved = part == u"saved";
+            args.remote = part == u"remote";
             args.live = part == u"live";
             args.history = part == u"history";
         } else if (arg == u"--saved") {
             args.savedFile = value(i);
+        } else if (arg == u"--remote") {
+            args.remoteFile = value(i);
         } else if (arg.startsWith(u'-')) {
             Fail(QStringLiteral("unknown option ") + arg + QStringLiteral("; try --help"));
         } else if (!treeGiven) {
@@ -1424,24 +1433,41 @@ struct SavedResult
 {
     double openS = 0;
     double longestGapMs = 0;
-    double longestAtS = 0; // when it ended, from the command
+    double longestAtS = 0;   // when it ended, from the command
+    double longestCpuMs = 0; // of it, the window's thread running
     double peakMiB = 0;
     quint64 entries = 0;
     int foldersVisited = 0;
     bool ok = false;
 };
 
-SavedResult MeasureSaved(const QString &file)
+// With `remote`, the scan comes as a walk of another machine does: through a stand-in for ssh
+// that writes the file on its standard output, read as it arrives.
+SavedResult MeasureSaved(const QString &file, bool remote = false)
 {
     SavedResult result;
+    QTemporaryDir standInDir;
+    if (remote) {
+        QFile standIn(standInDir.filePath(QStringLiteral("ssh")));
+        if (!standIn.open(QIODevice::WriteOnly) ||
+            standIn.write("#!/bin/sh\necho 'quarnel-remote: quarnel-scan' >&2\nexec cat '" +
+                          QFile::encodeName(file) + "'\n") < 0)
+            Fail(QStringLiteral("cannot write the stand-in for ssh"));
+        standIn.close();
+        standIn.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        qputenv("QUARNEL_SSH", QFile::encodeName(standIn.fileName()));
+    }
     auto window = std::make_unique<MainWindow>(QList<Volume>{}, nullptr);
     window->show();
     Settle(300);
     auto *command = window->findChild<SavedScanCommand *>();
     GapMeter gaps;
-    Log(QStringLiteral("opening ") + file + QStringLiteral(" in the window ..."));
+    Log((remote ? QStringLiteral("walking over the stand-in for ssh ")
+                : QStringLiteral("opening ")) +
+        file + QStringLiteral(" in the window ..."));
     gaps.start();
-    result.ok = command && command->open(file);
+    result.ok = remote ? window->remoteScans().walk(QStringLiteral("bench"), QStringLiteral("/"))
+                       : command && command->open(file);
     // The file is read aside: opened once the window is idle again with the drive shown.
     WaitFor([&] { return !window->isScanning(); });
     result.ok = result.ok && window->folderTree()->rootfolder().contains(':');
@@ -1460,6 +1486,7 @@ SavedResult MeasureSaved(const QString &file)
     gaps.stop();
     result.longestGapMs = gaps.longestMs();
     result.longestAtS = gaps.longestEndedS();
+    result.longestCpuMs = gaps.longestCpuMs();
     struct rusage usage
     {
     };
@@ -1723,6 +1750,24 @@ int main(int argc, char *argv[])
                   .arg(history.usrFolders)
                   .arg(history.usrComparedMs, 0, 'f', 1));
         return history.ok ? 0 : 1;
+    }
+    if (args.remote) {
+        const SavedResult remote = MeasureSaved(args.remoteFile, true);
+        Print(
+            QStringLiteral("remote walk of %1 through a stand-in for ssh: read and shown in %2 s, "
+                           "longest event-loop gap %3 ms (%9 ms of it running; ended %4 s in; the "
+                           "meter ran on through %5 of its folders), %6 bytes in the root, peak "
+                           "memory %7 MiB%8")
+                .arg(args.remoteFile)
+                .arg(remote.openS, 0, 'f', 2)
+                .arg(remote.longestGapMs, 0, 'f', 1)
+                .arg(remote.longestAtS, 0, 'f', 3)
+                .arg(remote.foldersVisited)
+                .arg(remote.entries)
+                .arg(remote.peakMiB, 0, 'f', 0)
+                .arg(remote.ok ? QString() : QStringLiteral(" (NOT READ)"))
+                .arg(remote.longestCpuMs, 0, 'f', 1));
+        return remote.ok && remote.longestGapMs <= StallTargetMs ? 0 : 1;
     }
     SavedResult saved;
     if (args.saved) {

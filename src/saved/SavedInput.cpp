@@ -85,6 +85,7 @@ qint64 SavedInput::readRaw(char *into, qint64 capacity)
         return fail(ImportError::Unreadable, QString::fromLocal8Bit(std::strerror(errno)));
     }
     m_rawRead += quint64(n);
+    m_received.store(m_rawRead, std::memory_order_relaxed);
     return n;
 }
 

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <memory>
 #include <vector>
 
@@ -20,11 +21,15 @@ public:
     SavedInput &operator=(const SavedInput &) = delete;
 
     bool open(const QByteArray &fileName);
+    // Reads an open descriptor (a pipe, say), which stays the caller's to close.
+    void openDescriptor(int fd) { m_fd = fd; }
     void setData(QByteArray bytes);
 
     // Up to `capacity` bytes of text into `into`; 0 at the end, -1 on failure (see error()).
     qint64 read(char *into, qint64 capacity);
     const ImportError &error() const { return m_error; }
+    // Bytes read from the source so far, compressed or not; any thread may ask while it reads.
+    quint64 received() const { return m_received.load(std::memory_order_relaxed); }
 
     // Text that `compressed` bytes may expand to: more than a scan's text ever compresses by,
     // far less than a crafted stream does.
@@ -44,6 +49,7 @@ private:
     QByteArray m_memory;
     qint64 m_memoryAt = 0;
     quint64 m_rawRead = 0;
+    std::atomic<quint64> m_received{0};
     quint64 m_knownSize = 0; // of a file or bytes; 0 for a pipe
     quint64 m_textRead = 0;
     bool m_started = false;

@@ -470,6 +470,8 @@ bool ScanImport::skipValue()
 bool ScanImport::readObject(Entry &entry, bool named)
 {
     entry.clear();
+    if (named)
+        m_entriesRead.fetch_add(1, std::memory_order_relaxed);
     if (!expect('{'))
         return false;
     if (peekAfterSpace() == '}') {

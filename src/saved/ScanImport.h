@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -44,6 +45,8 @@ public:
     qint64 savedAt() const { return m_savedAt; }
     const QByteArray &host() const { return m_host; }
     const ImportError &error() const { return m_error; }
+    // Entries read so far, the root included; any thread may ask while it reads.
+    quint64 entriesRead() const { return m_entriesRead.load(std::memory_order_relaxed); }
 
 private:
     struct Entry;
@@ -76,6 +79,7 @@ private:
     qint64 m_base = 0; // offset of m_buffer's first byte in the text
     bool m_readFailed = false;
     ImportError m_error;
+    std::atomic<quint64> m_entriesRead{0};
     std::string m_key; // kept between objects, as its buffer is
 
     std::unique_ptr<DriveScan> m_scan;

@@ -25,7 +25,7 @@ struct PhaseRow
 // The list can be printed whenever it shows a scanned folder's rows, even during a walk (a
 // folder walked already). With no record left, the tree and the size commands have nothing to
 // show, and rows still in the list are stale: nothing to print.
-constexpr std::array<PhaseRow, 8> Table = {{
+constexpr std::array<PhaseRow, 9> Table = {{
     {ScanPhase::Start, false, false, Print::Off, Saved::Open},
     {ScanPhase::ScanningDrive, true, true, Print::FollowsList, Saved::Off},
     {ScanPhase::Rescanning, true, true, Print::FollowsList, Saved::Off},
@@ -34,6 +34,7 @@ constexpr std::array<PhaseRow, 8> Table = {{
     {ScanPhase::StoppedWithoutRecords, false, false, Print::Off, Saved::Open},
     {ScanPhase::Editing, true, false, Print::FollowsList, Saved::Off},
     {ScanPhase::Waiting, true, false, Print::FollowsList, Saved::Off},
+    {ScanPhase::Fetching, true, true, Print::FollowsList, Saved::Off},
 }};
 
 constexpr bool InPhaseOrder()

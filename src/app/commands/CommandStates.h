@@ -16,7 +16,8 @@ enum class ScanPhase {
     StoppedWithRecords,    // the last walk was stopped; other drives' records remain
     StoppedWithoutRecords, // the last walk was stopped and no record is left
     Editing,               // the records follow a trash or a deletion, which cannot be stopped
-    Waiting, // a command waits for work aside: a saved scan read or written, a trash sized
+    Waiting,  // a command waits for work aside: a saved scan read or written, a trash sized
+    Fetching, // a walk of another machine arrives, which the user may stop
 };
 
 // What the commands' states are derived from.

@@ -26,9 +26,7 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-
-QString ProblemText(const ImportError &error)
+QString SavedScanCommand::ProblemText(const ImportError &error)
 {
     const QString what = Text(TextId(int(TextId::ImportUnreadable) + int(error.problem) - 1));
     const QString where =
@@ -38,6 +36,8 @@ QString ProblemText(const ImportError &error)
     return error.systemError == 0 ? where
                                   : where + u" ("_s + SystemErrorText(error.systemError) + u')';
 }
+
+namespace {
 
 // A volume as the user knows it: "serveur:/srv", or "/srv" when the machine is not named.
 QString PlaceText(const QByteArray &host, const QByteArray &root)

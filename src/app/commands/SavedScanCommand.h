@@ -7,6 +7,7 @@
 #include <memory>
 
 class DriveScan;
+struct ImportError;
 class QWidget;
 class ScanComparison;
 class ScanImport;
@@ -35,6 +36,8 @@ public:
     // cannot be read. A scan of another machine or root is compared only if the user says so:
     // its items would hardly be found here. False when nothing can be compared now.
     bool compare(const QString &fileName);
+    // Why a saved scan could not be read, and where, in words.
+    static QString ProblemText(const ImportError &error);
 
 signals:
     // The shown volume is now compared with an earlier scan: the views that show growth follow.

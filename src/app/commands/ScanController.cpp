@@ -37,6 +37,8 @@ ScanController::ScanController(const QList<Volume> &drives, WorkArea *workArea,
 
 ScanController::~ScanController()
 {
+    if (m_asideStop) // a walk of another machine: its ssh ends, and the job with it
+        m_asideStop();
     if (m_scanJob) {
         m_scanJob->requestStop();
         m_scanJob->wait();
@@ -158,6 +160,8 @@ void ScanController::stopCommand()
         m_scanJob->requestStop();
     if (m_refresh)
         m_refresh->requestStop();
+    if (m_asideStop)
+        m_asideStop();
 }
 
 std::shared_ptr<const DriveScan> ScanController::recordsToActOn(const QByteArray &path) const
@@ -244,12 +248,32 @@ bool ScanController::runEdit(const QByteArray &path, const QString &progress,
 
 bool ScanController::runAside(const QString &progress, std::function<Continuation()> work)
 {
+    return startAside(ScanPhase::Waiting, progress, std::move(work));
+}
+
+bool ScanController::runStoppable(std::function<Continuation()> work, std::function<void()> stop,
+                                  std::function<QString()> progressText)
+{
+    if (m_scanning)
+        return false;
+    m_asideStop = std::move(stop);
+    m_asideProgress = std::move(progressText);
+    m_progress->start();
+    return startAside(ScanPhase::Fetching, m_asideProgress(), std::move(work));
+}
+
+bool ScanController::startAside(ScanPhase phase, const QString &progress,
+                                std::function<Continuation()> work)
+{
     if (m_scanning)
         return false;
     const ScanPhase before = m_phase;
-    beginWork(ScanPhase::Waiting, progress);
+    beginWork(phase, progress);
     m_aside.run([this, before, work = std::move(work)](const std::atomic<bool> &) -> Continuation {
         return [this, before, next = work()] {
+            m_progress->stop();
+            m_asideStop = nullptr;
+            m_asideProgress = nullptr;
             endWork(before);
             showFolderCount(); // in place of the progress, whatever the next step says
             if (next)
@@ -396,6 +420,8 @@ void ScanController::showProgress()
     } else if (m_refresh) {
         m_statusBar->setPanelText(1, FormatText(Text(TextId::RefreshingFolder), m_refreshShown) +
                                          QStringLiteral(" (%1)").arg(m_refresh->foldersListed()));
+    } else if (m_asideProgress) {
+        m_statusBar->setPanelText(1, m_asideProgress());
     }
 }
 

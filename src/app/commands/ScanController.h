@@ -85,6 +85,11 @@ public:
     // read or written, the trash sized), saying `progress` meanwhile; the continuation it returns
     // runs on the window's thread once it is done. False when a scan or an edit runs.
     bool runAside(const QString &progress, std::function<Continuation()> work);
+    // Work aside the user may stop (Esc, the stop command call `stop`, from the window's thread,
+    // while `work` runs) and whose progress the status bar shows a few times a second, as
+    // `progressText` says it.
+    bool runStoppable(std::function<Continuation()> work, std::function<void()> stop,
+                      std::function<QString()> progressText);
     // Asks the running walk to stop; with none running, the next walk stops at once unless a
     // scan command clears the request first.
     void stopCommand();
@@ -128,6 +133,7 @@ private:
     void showProgress();
     // Enters and leaves a phase in which a command waits for its work aside.
     void beginWork(ScanPhase phase, const QString &progress);
+    bool startAside(ScanPhase phase, const QString &progress, std::function<Continuation()> work);
     void endWork(ScanPhase phase);
     // After a walk, or a pick that needed none: the list follows the records, if any is left
     // (with none, the phase has already turned the list's commands off).
@@ -164,4 +170,6 @@ private:
     std::shared_ptr<DriveScan> m_refreshed;   // the records it walks into
     QString m_refreshShown;                   // its folder, as the status bar says it
     BackgroundJob<Continuation> m_aside;      // an edit or a command's work aside
+    std::function<void()> m_asideStop;        // how to stop it, when it can be
+    std::function<QString()> m_asideProgress; // what it has done so far, when it says
 };

@@ -20,6 +20,7 @@
 #include "MainToolBar.h"
 #include "MapCommand.h"
 #include "PrintCommand.h"
+#include "RemoteScanCommand.h"
 #include "ReportCommand.h"
 #include "SavedScanCommand.h"
 #include "ScanComparison.h"
@@ -90,6 +91,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
         SizeMeasureViews::Views{listModel(), m_scans, m_map, m_print.get(), m_biggest, m_kinds,
                                 m_search, m_duplicates, m_history});
     m_saved = new SavedScanCommand(m_scans, this);
+    m_remote = new RemoteScanCommand(m_scans, m_settings, this);
     const auto compared = [this](std::shared_ptr<const ScanComparison> earlier) {
         setComparison(std::move(earlier));
         FillDirView();
@@ -176,6 +178,10 @@ void MainWindow::buildMenus()
                         << addCommand(history, "mnuFileHistoryForget",
                                       TextId::MenuFileHistoryForget, {},
                                       [this] { m_history->forgetCommand(); });
+    // Another machine's folder, opened as a saved scan is.
+    m_commands.openScan.append(addCommand(file, "mnuFileRemoteScan", TextId::MenuFileRemoteScan,
+                                          QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R),
+                                          [this] { m_remote->command(); }));
     file->addSeparator();
     m_commands.alwaysOn.append(addCommand(file, "mnuFileExit", TextId::MenuFileExit,
                                           QKeySequence(Qt::CTRL | Qt::Key_X), [this] { close(); }));

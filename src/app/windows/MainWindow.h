@@ -26,6 +26,7 @@ class MainStatusBar;
 class MainToolBar;
 class KindsCommand;
 class LiveCommand;
+class RemoteScanCommand;
 class SavedScanCommand;
 class ScanComparison;
 class MapCommand;
@@ -52,6 +53,7 @@ public:
     PrintCommand &print() { return *m_print; }
     const Commands &commands() const { return m_commands; }
     SavedScanCommand &savedScans() { return *m_saved; }
+    RemoteScanCommand &remoteScans() { return *m_remote; }
     HistoryCommand &history() { return *m_history; }
 
     // The state the commands share, as tests and the benchmark read it.
@@ -119,6 +121,7 @@ private:
     KindsCommand *m_kinds = nullptr;
     LiveCommand *m_live = nullptr;
     SavedScanCommand *m_saved = nullptr;
+    RemoteScanCommand *m_remote = nullptr;
     SearchCommand *m_search = nullptr;
     DuplicatesCommand *m_duplicates = nullptr;
     HistoryCommand *m_history = nullptr;

@@ -1,0 +1,287 @@
+#include "DriveScan.h"
+#include "RemoteCommand.h"
+#include "RemoteFailure.h"
+#include "RemoteScan.h"
+#include "RemoteTarget.h"
+#include "Walker.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+Q_DECLARE_METATYPE(RemoteFailure::Problem)
+Q_DECLARE_METATYPE(RemoteTarget::Problem)
+
+namespace {
+
+// A port nothing listens on now: the system's pick for a socket closed at once.
+int FreePort()
+{
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    int port = 0;
+    if (::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0 &&
+        ::getsockname(fd, reinterpret_cast<sockaddr *>(&address), &length) == 0)
+        port = ntohs(address.sin_port);
+    ::close(fd);
+    return port;
+}
+
+} // namespace
+
+// The walk of another machine, against an sshd of the test's own on the loopback: its own host
+// and user keys, its own configuration. What the machine has on its PATH is picked per walk (the
+// server hands the command to a shell with the PATH the client sent): quarnel-scan, only ncdu,
+// neither, or a quarnel-scan that dies halfway through its text.
+class TestRemote : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void target_data();
+    void target();
+    void classify_data();
+    void classify();
+    void walk_data();
+    void walk();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QByteArray sshCommand(const QByteArray &bin, const QByteArray &options) const;
+
+    QTemporaryDir m_dir;
+    QProcess m_sshd;
+    QString m_skip; // why the walks over ssh cannot run here
+    QByteArray m_tree;
+};
+
+void TestRemote::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    if (!QFile::exists(u"/usr/sbin/sshd"_s) || !QFile::exists(u"/usr/bin/ssh-keygen"_s)) {
+        m_skip = u"no /usr/sbin/sshd or ssh-keygen here (apt install openssh-server)"_s;
+        return;
+    }
+    QDir().mkpath(u"/run/sshd"_s); // its privilege separation, when run as root
+    // Keys, configurations, the tree walked, and what the machine may run: sh always (the server
+    // starts the script with it), then quarnel-scan, only ncdu, neither, or a quarnel-scan that
+    // dies halfway through its text. The rows' own ssh options come first on its command line,
+    // and ssh takes each option's first value: a row may give another key, port or known hosts.
+    QCOMPARE(QProcess::execute(u"sh"_s, {u"-ec"_s, uR"(cd "$0"
+        for k in host_key user_key other_key; do ssh-keygen -q -t ed25519 -N '' -f $k; done
+        cp user_key.pub authorized_keys
+        printf 'ListenAddress 127.0.0.1\nPort %s\nHostKey %s/host_key\nStrictModes no\n' $2 "$PWD" >sshd_config
+        printf 'AuthorizedKeysFile %s/authorized_keys\nPidFile %s/pid\n' "$PWD" "$PWD" >>sshd_config
+        printf 'UsePAM no\nPermitRootLogin prohibit-password\nAcceptEnv QUARNEL_TEST_BIN\n' >>sshd_config
+        echo 'ForceCommand PATH="$QUARNEL_TEST_BIN" /bin/sh -c "$SSH_ORIGINAL_COMMAND"' >>sshd_config
+        printf 'Host loop\nHostName 127.0.0.1\nPort %s\nIdentitiesOnly yes\n' $2 >ssh_config
+        printf 'UserKnownHostsFile %s/known_hosts\nStrictHostKeyChecking no\n' "$PWD" >>ssh_config
+        mkdir -p tree/a/b tree/c
+        head -c 1000 /dev/zero >tree/a/one; head -c 20000 /dev/zero >tree/a/b/two
+        head -c 3 /dev/zero >tree/c/three; head -c 444 /dev/zero >tree/four
+        for b in qs ncdu none cut bad; do mkdir bin-$b; ln -s /bin/sh bin-$b/sh; done
+        ln -s "$1" bin-qs/quarnel-scan; ln -s /usr/bin/ncdu bin-ncdu/ncdu
+        printf '#!/bin/sh\n"%s" --export - "$3" >%s/whole.json 2>/dev/null\n' "$1" "$PWD" >bin-cut/quarnel-scan
+        printf '/usr/bin/head -c 300 %s/whole.json; kill -9 $$\n' "$PWD" >>bin-cut/quarnel-scan
+        printf '#!/bin/sh\necho "[1,2,{},[{\\"name\\":\\"/\\"},{\\"name\\":\\"..\\"}]]"\n' >bin-bad/quarnel-scan
+        chmod +x bin-cut/quarnel-scan bin-bad/quarnel-scan)"_s,
+                                         m_dir.path(), QStringLiteral(QUARNEL_SCAN_PATH),
+                                         QString::number(FreePort())}),
+             0);
+    m_sshd.setProcessChannelMode(QProcess::MergedChannels);
+    m_sshd.start(u"/usr/sbin/sshd"_s, {u"-D"_s, u"-e"_s, u"-f"_s, path(u"sshd_config"_s)});
+    QByteArray said;
+    while (!said.contains("Server listening") && m_sshd.waitForReadyRead(20000))
+        said += m_sshd.readAll();
+    if (!said.contains("Server listening")) {
+        m_skip = u"sshd did not start: "_s + QString::fromLocal8Bit(said.trimmed());
+        return;
+    }
+
+    m_tree = QFile::encodeName(m_dir.path()) + "/tree";
+}
+
+void TestRemote::cleanupTestCase()
+{
+    m_sshd.terminate(); // nothing when it is not running
+    m_sshd.waitForFinished(10000);
+}
+
+QByteArray TestRemote::sshCommand(const QByteArray &bin, const QByteArray &options) const
+{
+    const QByteArray dir = QFile::encodeName(m_dir.path());
+    return "ssh -F " + dir + "/ssh_config -o SetEnv=QUARNEL_TEST_BIN=" + dir + "/bin-" + bin + ' ' +
+           (options.contains("-i ") ? options : options + " -i " + dir + "/user_key");
+}
+
+void TestRemote::target_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<RemoteTarget::Problem>("problem");
+    QTest::addColumn<QByteArray>("destination");
+    QTest::addColumn<int>("port");
+    using P = RemoteTarget::Problem;
+    QTest::newRow("alias") << u" srv "_s << P::None << "srv"_ba << 0;
+    QTest::newRow("user and port")
+        << u"me@srv.example:2222"_s << P::None << "me@srv.example"_ba << 2222;
+    QTest::newRow("IPv6 with port") << u"[::1]:22"_s << P::None << "::1"_ba << 22;
+    QTest::newRow("an option") << u"-oProxyCommand=touch x"_s << P::Option << ""_ba << 0;
+    QTest::newRow("two words") << u"srv rm"_s << P::BadCharacter << ""_ba << 0;
+    QTest::newRow("port not a number") << u"srv:22x"_s << P::BadPort << ""_ba << 0;
+}
+
+void TestRemote::target()
+{
+    QFETCH(QString, typed);
+    QFETCH(RemoteTarget::Problem, problem);
+    QFETCH(QByteArray, destination);
+    QFETCH(int, port);
+    RemoteTarget target;
+    QCOMPARE(RemoteTarget::Parse(typed, {}, target), problem);
+    if (problem != RemoteTarget::Problem::None)
+        return;
+    QCOMPARE(target.destination, destination);
+    QCOMPARE(target.port, port);
+    // Whatever the name, ssh reads no option from it: "--" comes first.
+    const QList<QByteArray> words = RemoteCommand::Arguments(target, "ssh -F cfg");
+    QCOMPARE(words.at(words.size() - 3), "--"_ba);
+    QCOMPARE(words.at(words.size() - 2), destination);
+}
+
+// What the loopback's sshd does not show: ssh's words for each failure, as OpenSSH writes them,
+// and how far the scan's text came.
+void TestRemote::classify_data()
+{
+    QTest::addColumn<int>("code"); // -9: killed by SIGKILL
+    QTest::addColumn<QByteArrayList>("lines");
+    QTest::addColumn<int>("received");
+    QTest::addColumn<RemoteFailure::Problem>("problem");
+    using F = RemoteFailure;
+    QTest::newRow("host key changed")
+        << 255 << QByteArrayList{"@ WARNING: REMOTE HOST IDENTIFICATION HAS CHANGED! @", "x"} << 0
+        << F::HostKeyChanged;
+    QTest::newRow("timed out") << 255
+                               << QByteArrayList{"ssh: connect to host srv port 22: "
+                                                 "Connection timed out"}
+                               << 0 << F::TimedOut;
+    QTest::newRow("link lost mid-scan")
+        << 255 << QByteArrayList{"quarnel-remote: ncdu", "Timeout, server srv not responding."}
+        << 5000 << F::Cut;
+    QTest::newRow("ssh killed") << -9 << QByteArrayList{} << 5000 << F::Cut;
+    QTest::newRow("cut short, all well, it says") << 0 << QByteArrayList{} << 5000 << F::BadScan;
+    QTest::newRow("walker refused to start")
+        << 2 << QByteArrayList{"quarnel-remote: quarnel-scan", "quarnel-scan: bad option"} << 0
+        << F::Other;
+}
+
+void TestRemote::classify()
+{
+    QFETCH(int, code);
+    QFETCH(QByteArrayList, lines);
+    QFETCH(int, received);
+    QFETCH(RemoteFailure::Problem, problem);
+    RemoteFailure::Outcome outcome;
+    outcome.status =
+        code >= 0 ? ChildProcess::Status{true, code, 0} : ChildProcess::Status{false, -1, -code};
+    outcome.errorLines = lines;
+    outcome.received = quint64(received);
+    outcome.import.problem = ImportError::Truncated;
+    const RemoteFailure failure = RemoteFailure::Classify(outcome);
+    QCOMPARE(failure.problem, problem);
+    // The words quoted are ssh's or the walker's, never the script's own mark.
+    if (problem == RemoteFailure::Other)
+        QCOMPARE(failure.detail, lines.last());
+}
+
+void TestRemote::walk_data()
+{
+    QTest::addColumn<QByteArray>("options"); // ssh's, before the config's
+    QTest::addColumn<QByteArray>("bin");     // what the machine has on its PATH
+    QTest::addColumn<QByteArray>("folder");  // below the tree
+    QTest::addColumn<RemoteFailure::Problem>("problem");
+    const QByteArray other = "-i " + QFile::encodeName(path(u"other_key"_s));
+    using F = RemoteFailure;
+    QTest::newRow("quarnel-scan") << ""_ba
+                                  << "qs"_ba
+                                  << ""_ba << F::None;
+    QTest::newRow("ncdu in its place") << ""_ba
+                                       << "ncdu"_ba
+                                       << ""_ba << F::None;
+    QTest::newRow("a hostile folder name")
+        << ""_ba
+        << "qs"_ba
+        << "/it's $(touch pwned) `touch pwned` \"q\" \\\n; -x"_ba << F::None;
+    QTest::newRow("neither walker") << ""_ba
+                                    << "none"_ba
+                                    << ""_ba << F::NoWalker;
+    QTest::newRow("no such folder") << ""_ba
+                                    << "qs"_ba
+                                    << "/missing"_ba << F::NoFolder;
+    QTest::newRow("a hostile machine's text") << ""_ba
+                                              << "bad"_ba
+                                              << ""_ba << F::BadScan;
+    QTest::newRow("walker killed midway") << ""_ba
+                                          << "cut"_ba
+                                          << ""_ba << F::Cut;
+    QTest::newRow("key refused") << other << "qs"_ba
+                                 << ""_ba << F::KeyRefused;
+    QTest::newRow("host key not known")
+        << "-o UserKnownHostsFile=/dev/null -o StrictHostKeyChecking=yes"_ba
+        << "qs"_ba
+        << ""_ba << F::HostKeyUnknown;
+    QTest::newRow("nothing listens") << "-p 1"_ba
+                                     << "qs"_ba
+                                     << ""_ba << F::ConnectionRefused;
+    QTest::newRow("unknown host") << "-o HostName=no-such-machine.invalid"_ba
+                                  << "qs"_ba
+                                  << ""_ba << F::UnknownHost;
+}
+
+void TestRemote::walk()
+{
+    QFETCH(QByteArray, options);
+    QFETCH(QByteArray, bin);
+    QFETCH(QByteArray, folder);
+    QFETCH(RemoteFailure::Problem, problem);
+    if (!m_skip.isEmpty())
+        QSKIP(qPrintable(m_skip));
+    if (bin == "ncdu" && !QFile::exists(u"/usr/bin/ncdu"_s))
+        QSKIP("no ncdu here");
+    const QByteArray root = m_tree + folder;
+    if (problem == RemoteFailure::None && !folder.isEmpty()) {
+        QCOMPARE(QProcess::execute(u"sh"_s, {u"-c"_s, u"mkdir \"$0\" && echo f >\"$0/f\""_s,
+                                             QFile::decodeName(root)}),
+                 0);
+    }
+    RemoteScan scan({"loop", 0}, root);
+    scan.setSshCommand(sshCommand(bin, options));
+    const std::unique_ptr<DriveScan> records = scan.run();
+    QCOMPARE(scan.failure().problem, problem);
+    QCOMPARE(records != nullptr, problem == RemoteFailure::None);
+    QVERIFY(!QFile::exists(QDir::home().filePath(u"pwned"_s)));
+    if (!records)
+        return;
+    QCOMPARE(scan.walker(),
+             bin == "ncdu" ? RemoteScan::Walker::Ncdu : RemoteScan::Walker::QuarnelScan);
+    QCOMPARE(records->rootPath(), root + '/');
+    DriveScan local(root + '/');
+    QVERIFY(Walk(root, local));
+    QCOMPARE(records->totalSize(), local.totalSize());
+    QCOMPARE(records->count(), local.count());
+}
+
+QTEST_GUILESS_MAIN(TestRemote)
+#include "tst_remote.moc"
