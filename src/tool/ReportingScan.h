@@ -34,6 +34,10 @@ public:
     {
         m_scan.otherVolume(parent, name);
     }
+    void excludedEntry(FolderId folder, QByteArrayView name) override
+    {
+        m_scan.excludedEntry(folder, name);
+    }
     void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override
     {
         m_scan.moveBytes(from, to, bytes);
