@@ -582,7 +582,7 @@ bool ScanImport::addEntry(Entry &entry)
             ++frame.subfolders;
         } else if (entry.excluded == "pattern") {
             claimName(frame, entry.name);
-            m_scan->excludedEntry(frame.folder, View(entry.name));
+            m_scan->excludedEntry(frame.folder, View(entry.name), false); // ncdu does not say
         }
         return true;
     }

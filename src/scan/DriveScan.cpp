@@ -504,11 +504,11 @@ void DriveScan::otherVolume(FolderId parent, QByteArrayView name)
     m_folderNotes.push_back({parent, name.toByteArray(), FolderNote::OtherVolume});
 }
 
-void DriveScan::excludedEntry(FolderId folder, QByteArrayView name)
+void DriveScan::excludedEntry(FolderId folder, QByteArrayView name, bool isFolder)
 {
     m_excluded.fetch_add(1, std::memory_order_relaxed);
     std::lock_guard lock(m_unreadLock);
-    m_folderNotes.push_back({folder, name.toByteArray(), FolderNote::Excluded});
+    m_folderNotes.push_back({folder, name.toByteArray(), FolderNote::Excluded, 0, isFolder});
 }
 
 std::vector<FolderNote> DriveScan::folderNotes() const

@@ -134,7 +134,7 @@ public:
     void unreadEntry(FolderId folder, QByteArrayView name, int error) override;
     void cycleFolder(FolderId, QByteArrayView) override {}
     void otherVolume(FolderId parent, QByteArrayView name) override;
-    void excludedEntry(FolderId folder, QByteArrayView name) override;
+    void excludedEntry(FolderId folder, QByteArrayView name, bool isFolder) override;
     void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override;
     void keepHardLinks(std::vector<HardLink> links) override;
     FolderId parentOf(FolderId folder) const override;

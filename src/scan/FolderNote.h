@@ -14,7 +14,8 @@ struct FolderNote
     quint32 folder = ~0u; // a WalkSink::FolderId
     QByteArray name;
     Kind kind = Unread;
-    int error = 0; // errno, for what could not be read
+    int error = 0;         // errno, for what could not be read
+    bool isFolder = false; // an excluded entry's kind, where its listing told it
 
     bool isUnread() const { return kind == Unread || kind == UnreadFile; }
 };

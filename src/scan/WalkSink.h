@@ -65,12 +65,14 @@ public:
         (void)name;
     }
 
-    // An entry a pattern of the walk leaves out: a subfolder not entered, or a file not read.
-    // It gets no record and counts nothing. Sinks that only total need not hear of it.
-    virtual void excludedEntry(FolderId folder, QByteArrayView name)
+    // An entry a pattern of the walk leaves out: a subfolder not entered, or a file not read;
+    // isFolder as the listing tells it. It gets no record and counts nothing. Sinks that only
+    // total need not hear of it.
+    virtual void excludedEntry(FolderId folder, QByteArrayView name, bool isFolder)
     {
         (void)folder;
         (void)name;
+        (void)isFolder;
     }
 
     // Moves bytes of the totals from one folder (and its ancestors) to another (and its

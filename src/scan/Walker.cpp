@@ -304,7 +304,7 @@ private:
                 m_path.append(name);
                 if (exclude->excludes(m_path)) {
                     // Left unread, as ncdu leaves it: its kind is what the listing says.
-                    m_walker.m_sink.excludedEntry(folder, name);
+                    m_walker.m_sink.excludedEntry(folder, name, entry.isDirectory);
                     subfolders += entry.isDirectory;
                     continue;
                 }

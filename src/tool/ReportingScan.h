@@ -34,9 +34,9 @@ public:
     {
         m_scan.otherVolume(parent, name);
     }
-    void excludedEntry(FolderId folder, QByteArrayView name) override
+    void excludedEntry(FolderId folder, QByteArrayView name, bool isFolder) override
     {
-        m_scan.excludedEntry(folder, name);
+        m_scan.excludedEntry(folder, name, isFolder);
     }
     void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override
     {

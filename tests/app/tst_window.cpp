@@ -47,6 +47,7 @@
 #include <QLineSeries>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -143,6 +144,7 @@ private slots:
     void history();
     void historyDamaged();
     void historySavedScan();
+    void exclusions();
     void volumeReport_data();
     void volumeReport();
     void toolWindows_data();
@@ -997,6 +999,54 @@ void TestWindow::history()
     window.findChild<QAction *>(u"mnuFileEndCompare"_s)->trigger();
     QVERIFY(Settled(window));
     QCOMPARE(window.listModel()->columnCount(), int(DirListModel::ColumnCount));
+}
+
+// The dialog's patterns reach the settings and the next walk: what they match is shown as left
+// out and counted nowhere, and a window opened later starts with them.
+void TestWindow::exclusions()
+{
+    QTemporaryDir volume, dir;
+    Write(volume,
+          {{u"src/main.c"_s, 100}, {u"src/main.o"_s, 2000}, {u"node_modules/x.js"_s, 5000}});
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    MainWindow window({VolumeOf(volume)}, &store);
+    window.show();
+    window.driveCommand(0);
+    QVERIFY(Settled(window));
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    QCOMPARE(window.folders().find(root).size(), 7100u);
+
+    bool toldNextWalk = false;
+    QTimer::singleShot(0, &window, [&] {
+        auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+        QVERIFY(dialog && dialog->objectName() == u"frmExclusions"_s);
+        toldNextWalk = dialog->findChild<QLabel *>(u"lblExclusionsNextWalk"_s) != nullptr;
+        dialog->findChild<QPlainTextEdit *>(u"txtExclusions"_s)
+            ->setPlainText(u"node_modules\n\n*.o\n"_s);
+        dialog->accept();
+    });
+    window.findChild<QAction *>(u"mnuViewExclusions"_s)->trigger();
+    QVERIFY(toldNextWalk);
+    QCOMPARE(ReadSetting(store, u"ExcludePatterns", SettingKind::Text),
+             QVariant(u"node_modules\n*.o"_s));
+    QCOMPARE(window.folders().find(root).size(), 7100u); // until walked again
+
+    window.findChild<QAction *>(u"REFRESH"_s)->trigger();
+    QVERIFY(Settled(window));
+    QCOMPARE(window.folders().find(root).size(), 100u);
+    for (const QByteArray &folder : {root, root + "src/"}) {
+        window.folderTree()->setSelectedfolder(folder);
+        QVERIFY(Settled(window));
+        QMap<QString, QString> sizes;
+        for (int row = 0; row < window.listModel()->rowCount(); ++row)
+            sizes[window.listModel()->index(row, DirListModel::Name).data().toString()] =
+                window.listModel()->index(row, DirListModel::Size).data().toString().trimmed();
+        const QString left = folder == root ? u"node_modules"_s : u"main.o"_s;
+        QCOMPARE(sizes.value(left), Text(TextId::ExcludedSize));
+    }
+    MainWindow later({VolumeOf(volume)}, &store);
+    QVERIFY(later.scans()->excludePatterns());
+    QCOMPARE(later.scans()->excludePatterns()->patterns(), QByteArrayList({"node_modules", "*.o"}));
 }
 
 // A history file that is no database records nothing, says so in words, and the walk is whole.

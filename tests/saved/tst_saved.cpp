@@ -223,8 +223,8 @@ private slots:
         files.add("gone", 0, FileRecord::UnknownDate);
         scan.listedFolder(sub, files, {}, 0);
         scan.otherVolume(root, "mnt");
-        scan.excludedEntry(root, "node_modules");
-        scan.excludedEntry(sub, "a.tmp");
+        scan.excludedEntry(root, "node_modules", false);
+        scan.excludedEntry(sub, "a.tmp", false);
         files.clear();
         files.add("f", 100, 30, 512);
         scan.listedFolder(root, files, {100, 512}, 2);

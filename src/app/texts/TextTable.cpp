@@ -370,6 +370,20 @@ constexpr Entry Texts[] = {
     {1317, "Restent alors tous ceux des 30 derniers jours, puis le dernier de chaque jour, et "
            "après un an le dernier de chaque semaine. Les réglages valent après chaque analyse."},
     {1318, "Premier relevé choisi : %s. Cliquez le second."},
+    {1319, "exclu"},
+    {1320, "Laissé de côté par une exclusion (Affichage > Exclusions...) : ni parcouru ni compté."},
+    {1321, "E&xclusions..."},
+    {1322, "Exclusions"},
+    {1323, "Un motif par ligne, comme pour ncdu --exclude : * remplace n'importe quels caractères "
+           "(/ compris), ? un seul, [abc] l'un de ceux-là, [!abc] tout autre, \\ rend au "
+           "caractère suivant son sens propre. Le motif vaut pour le chemin entier d'un élément "
+           "et pour chaque fin de ce chemin qui commence après un / : « node_modules » écarte "
+           "tous les éléments de ce nom, « *.tmp » tous ces fichiers, « /home/*/.cache » ces "
+           "dossiers-là seulement. Ce qui est exclu n'est ni parcouru ni compté."},
+    {1324, "Les exclusions valent pour les prochains scans : appuyez sur F5 pour scanner à "
+           "nouveau le volume affiché."},
+    {1325, "Exclus\n%s éléments écartés par les exclusions n'ont été ni parcourus ni comptés : "
+           "leur place est dans la différence. Entre autres : %s"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

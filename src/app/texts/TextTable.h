@@ -302,6 +302,13 @@ enum class TextId : quint16 {
     HistoryGrowthTree = 1316,
     HistoryThinRule = 1317,
     HistoryFirstPicked = 1318,
+    ExcludedSize = 1319, // in the list's size column, for an item a pattern left out
+    ExcludedTip = 1320,
+    MenuViewExclusions = 1321,
+    ExclusionsTitle = 1322,
+    ExclusionsRules = 1323,
+    ExclusionsNextWalk = 1324, // under the list, when a volume is shown
+    ReportExcluded = 1325,     // the report's row of what the patterns left out
     MenuViewKinds = 1050,
     KindsTitle = 1051,
     MapKindDiskImages = 1052,
