@@ -382,8 +382,8 @@ constexpr Entry Texts[] = {
            "dossiers-là seulement. Ce qui est exclu n'est ni parcouru ni compté."},
     {1324, "Les exclusions valent pour les prochains scans : appuyez sur F5 pour scanner à "
            "nouveau le volume affiché."},
-    {1325, "Exclus\n%s éléments écartés par les exclusions n'ont été ni parcourus ni comptés : "
-           "leur place est dans la différence. Entre autres : %s"},
+    {1325, "Exclus\n%s éléments écartés par les exclusions n'ont été ni parcourus ni comptés ; "
+           "leur place n'est pas mesurée. Entre autres : %s"},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),
