@@ -1,4 +1,5 @@
 #include "DriveScan.h"
+#include "FolderRefresh.h"
 #include "FolderRelist.h"
 #include "ListSubfolders.h"
 #include "RecordsEdit.h"
@@ -9,6 +10,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
 
 #include <sys/fsuid.h>
 #include <sys/stat.h>
@@ -47,6 +50,7 @@ class TestEdit : public QObject
 private slots:
     void matchesFreshWalk_data();
     void matchesFreshWalk();
+    void excludedStayOut();
 };
 
 void TestEdit::matchesFreshWalk_data()
@@ -179,6 +183,37 @@ void TestEdit::matchesFreshWalk()
     // The oracle reads everything; where the walk could not, the fresh walk is the reference.
     if (fresh.unreadFolders() == 0)
         Verify(scan, Oracle(root));
+}
+
+// A file or folder made after the walk under a name it leaves out stays out when its folder is
+// listed again, by the live view, or refreshed.
+void TestEdit::excludedStayOut()
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(QDir(dir.path()).canonicalPath()) + '/';
+    QVERIFY(QDir::setCurrent(dir.path()));
+    Make("d/keep=10");
+    const auto patterns = std::make_shared<const ExcludePatterns>(QByteArrayList{"*.tmp", "cache"});
+    DriveScan scan(root);
+    scan.setExcludePatterns(patterns);
+    Walker::Options options;
+    options.exclude = patterns;
+    QVERIFY(Walk(root, scan, options));
+    for (const char *spec : {"d/new.tmp=1000", "d/cache/c=2000", "d/more=5"})
+        Make(spec);
+    QVERIFY(FolderRelist::Run(scan, root + "d/").changed && scan.totalSize() == 15);
+    for (const char *spec : {"d/b.tmp=1000", "d/e/cache/c=2000", "d/e/f=5"})
+        Make(spec);
+    FolderRefresh again(scan, root + "d/");
+    QVERIFY(again.start());
+    again.wait();
+    QCOMPARE(scan.totalSize(), 20u);
+    QByteArrayList excluded;
+    for (const FolderNote &note : scan.folderNotes())
+        if (note.kind == FolderNote::Excluded)
+            excluded.append(scan.pathOf(note.folder).sliced(root.size()) + note.name);
+    std::sort(excluded.begin(), excluded.end());
+    QCOMPARE(excluded, QByteArrayList({"d/b.tmp", "d/cache", "d/e/cache", "d/new.tmp"}));
 }
 
 QTEST_GUILESS_MAIN(TestEdit)

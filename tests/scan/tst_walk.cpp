@@ -10,8 +10,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,6 +71,29 @@ struct HookedScan : DriveScan
     std::atomic<int> recorded{0};
 };
 
+// What an export, ncdu's or ours, left out by a pattern (paths) and the bytes of files it counted.
+std::pair<QStringList, qint64> Exported(const QString &program, const QStringList &arguments)
+{
+    QProcess tool;
+    tool.start(program, arguments);
+    tool.waitForFinished(60000);
+    QStringList excluded;
+    qint64 bytes = 0;
+    std::function<void(const QJsonValue &, const QString &)> gather = [&](const QJsonValue &item,
+                                                                          const QString &path) {
+        if (item.isArray()) {
+            for (qsizetype i = 1; i < item.toArray().size(); ++i)
+                gather(item[i], path + item[0][u"name"].toString() + u'/');
+        } else if (item[u"excluded"].toString() == u"pattern"_s) {
+            excluded.append(path + item[u"name"].toString());
+        }
+        bytes += item[u"asize"].toInteger();
+    };
+    gather(QJsonDocument::fromJson(tool.readAllStandardOutput())[3], QString());
+    excluded.sort();
+    return {excluded, bytes};
+}
+
 } // namespace
 
 class TestWalk : public QObject
@@ -92,6 +118,8 @@ private slots:
     void job_data();
     void job();
     void subfolders();
+    void excludedAsByNcdu_data();
+    void excludedAsByNcdu();
 
 private:
     // On a memory file system when there is one: a hundred thousand files take far longer on disk.
@@ -741,6 +769,41 @@ void TestWalk::subfolders()
     QCOMPARE(ListSubfolders(kinds.chopped(1)), QByteArrayList{"target"_ba});
     QVERIFY(ListSubfolders(kinds + "plain").isEmpty());
     QVERIFY(ListSubfolders("/").contains("proc")); // the root is not the working folder
+}
+
+// The same tree, the same patterns: the same items left out and the same bytes counted as by
+// ncdu, the tool the rules come from.
+void TestWalk::excludedAsByNcdu_data()
+{
+    QTest::addColumn<QStringList>("patterns");
+    QCOMPARE(::chdir(m_base.constData()), 0);
+    for (const char *spec : {"ex/src/main.c=100", "ex/src/main.o=2000", "ex/src/lib/util.o=3000",
+                             "ex/node_modules/x/i.js=5000", "ex/app/node_modules/y.js=700",
+                             "ex/app/.git/HEAD=41", "ex/cache/a.tmp=300", "ex/star*name=7"})
+        Make(spec);
+    const QString root = QDir(QFile::decodeName(m_base)).canonicalPath() + u"/ex"_s;
+    QTest::newRow("a name anywhere") << QStringList{u"node_modules"_s, root};
+    QTest::newRow("suffixes, tails") << QStringList{u"*.o"_s, u"app/.git"_s, u"src/lib"_s, root};
+    QTest::newRow("absolute path") << QStringList{root + u"/cache"_s, u"/src"_s, root};
+    QTest::newRow("star across folders") << QStringList{u"ex*.js"_s, root};
+    QTest::newRow("brackets, escapes") << QStringList{u"[!s]???"_s, u"star\\*name"_s, root};
+    QTest::newRow("every item") << QStringList{u"*"_s, root};
+}
+
+void TestWalk::excludedAsByNcdu()
+{
+    QFETCH(QStringList, patterns);
+    const QString ncdu = QStandardPaths::findExecutable(u"ncdu"_s);
+    if (ncdu.isEmpty())
+        QSKIP("ncdu is not installed");
+    QStringList theirs{u"-o-"_s, u"-x"_s}, ours{u"--export"_s, u"-"_s};
+    for (qsizetype i = 0; i + 1 < patterns.size(); ++i) {
+        theirs << u"--exclude"_s << patterns[i];
+        ours << u"--exclude"_s << patterns[i];
+    }
+    const auto expected = Exported(ncdu, theirs << patterns.last());
+    QVERIFY(!expected.first.isEmpty());
+    QCOMPARE(Exported(QStringLiteral(QUARNEL_SCAN_TOOL), ours << patterns.last()), expected);
 }
 
 QTEST_GUILESS_MAIN(TestWalk)
