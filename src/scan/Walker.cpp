@@ -303,9 +303,9 @@ private:
                 m_path.truncate(folderPathLength);
                 m_path.append(name);
                 if (exclude->excludes(m_path)) {
-                    // Left unread, as ncdu leaves it: its kind is what the listing says.
+                    // Left unread, as ncdu leaves it, and out of the entries, as its export
+                    // read back would: its kind is what the listing says.
                     m_walker.m_sink.excludedEntry(folder, name, entry.isDirectory);
-                    subfolders += entry.isDirectory;
                     continue;
                 }
             }
