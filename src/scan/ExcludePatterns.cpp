@@ -1,5 +1,6 @@
 #include "ExcludePatterns.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace {
@@ -113,6 +114,14 @@ ExcludePatterns::ExcludePatterns(QByteArrayList patterns)
     : m_patterns(std::move(patterns))
 {
     m_patterns.removeAll(QByteArray());
+    for (const QByteArray &pattern : m_patterns) {
+        const bool plain = std::none_of(pattern.begin(), pattern.end(), [](char c) {
+            return c == '*' || c == '?' || c == '[' || c == '\\' || c == '/';
+        });
+        m_reach.push_back(pattern.startsWith('*') ? Reach::Whole
+                          : plain                 ? Reach::Name
+                                                  : Reach::Tails);
+    }
 }
 
 QByteArrayList ExcludePatterns::FromLines(QByteArrayView text)
@@ -169,9 +178,18 @@ bool ExcludePatterns::Matches(QByteArrayView p, QByteArrayView s)
 
 bool ExcludePatterns::excludes(QByteArrayView path) const
 {
-    for (const QByteArray &pattern : m_patterns) {
+    const QByteArrayView name = path.sliced(path.lastIndexOf('/') + 1);
+    for (qsizetype i = 0; i < m_patterns.size(); ++i) {
+        const QByteArray &pattern = m_patterns[i];
+        if (m_reach[size_t(i)] == Reach::Name) {
+            if (name == pattern)
+                return true;
+            continue;
+        }
         if (Matches(pattern, path))
             return true;
+        if (m_reach[size_t(i)] == Reach::Whole)
+            continue;
         for (qsizetype at = path.indexOf('/'); at >= 0; at = path.indexOf('/', at + 1))
             if (at + 1 < path.size() && Matches(pattern, path.sliced(at + 1)))
                 return true;

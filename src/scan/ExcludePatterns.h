@@ -4,6 +4,8 @@
 #include <QByteArrayList>
 #include <QByteArrayView>
 
+#include <vector>
+
 // Patterns naming what a walk leaves out, with ncdu's rules: a pattern is a shell wildcard
 // (fnmatch(3) with no flags: '*', '?', "[...]", "[!...]", backslash escapes; '*' and '?' match
 // '/' too), tried against an item's whole path and against every tail of it that starts after a
@@ -31,5 +33,12 @@ public:
     static bool Matches(QByteArrayView pattern, QByteArrayView text);
 
 private:
+    // How a pattern is tried: most need not be tried on every tail.
+    enum class Reach : quint8 {
+        Tails, // on the whole path and each tail
+        Whole, // a leading '*': what matches a tail matches the whole path
+        Name,  // a plain name with no '/': only the last tail can be it
+    };
     QByteArrayList m_patterns;
+    std::vector<Reach> m_reach;
 };
