@@ -195,11 +195,11 @@ void TestEdit::excludedStayOut()
     DriveScan scan(root);
     scan.setExcludePatterns(patterns);
     QVERIFY(Walk(root, scan, {.exclude = patterns}));
-    for (const char *spec : {"d/new.tmp=1000", "d/cache/c=2000", "d/more=5"})
-        Make(spec);
+    for (const char *item : {"d/new.tmp=1000", "d/cache/c=2000", "d/more=5"})
+        Make(item);
     QVERIFY(FolderRelist::Run(scan, root + "d/").changed && scan.totalSize() == 15);
-    for (const char *spec : {"d/b.tmp=1000", "d/e/cache/c=2000", "d/e/f=5"})
-        Make(spec);
+    for (const char *item : {"d/b.tmp=1000", "d/e/cache/c=2000", "d/e/f=5"})
+        Make(item);
     FolderRefresh again(scan, root + "d/");
     QVERIFY(again.start());
     again.wait();

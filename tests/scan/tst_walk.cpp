@@ -763,10 +763,10 @@ void TestWalk::excludedAsByNcdu_data()
 {
     QTest::addColumn<QStringList>("patterns");
     QCOMPARE(::chdir(m_base.constData()), 0);
-    for (const char *spec : {"ex/src/main.c=100", "ex/src/main.o=2000", "ex/src/lib/util.o=3000",
+    for (const char *item : {"ex/src/main.c=100", "ex/src/main.o=2000", "ex/src/lib/util.o=3000",
                              "ex/node_modules/x/i.js=5000", "ex/app/node_modules/y.js=700",
                              "ex/app/.git/HEAD=41", "ex/cache/a.tmp=300", "ex/star*name=7"})
-        Make(spec);
+        Make(item);
     const QString root = QDir(QFile::decodeName(m_base)).canonicalPath() + u"/ex"_s;
     QTest::newRow("a name anywhere") << QStringList{u"node_modules"_s, root};
     QTest::newRow("suffixes, tails") << QStringList{u"*.o"_s, u"app/.git"_s, u"src/lib"_s, root};
