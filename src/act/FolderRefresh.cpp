@@ -56,6 +56,7 @@ bool FolderRefresh::start()
         return false;
     }
     m_options.rootFd = m_folder.get();
+    m_options.exclude = m_scan.excludePatterns();
     m_part = std::make_unique<DriveScan>(m_path);
     m_walker = std::make_unique<Walker>(m_path, *m_part, m_options);
     m_walker->setFinishedHandler([this] {

@@ -40,10 +40,12 @@ int OpenRecorded(const DriveScan &scan, FolderId folder, const QByteArray &path,
 
 // Walks a new subfolder whole; false when the walk failed (errno set) or was stopped.
 bool WalkUnlessStopped(const QByteArray &path, DriveScan &into, int folderFd,
-                       const std::atomic<bool> *stop)
+                       const std::atomic<bool> *stop,
+                       std::shared_ptr<const ExcludePatterns> exclude)
 {
     Walker::Options whole;
     whole.rootFd = folderFd;
+    whole.exclude = std::move(exclude);
     Walker walker(path, into, whole);
     std::mutex lock;
     std::condition_variable ended;
@@ -96,6 +98,8 @@ FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path,
     options.threads = 1;
     options.rootFd = fd.get();
     options.shallow = true;
+    // What the walk left out stays out, a file made since with an excluded name too.
+    options.exclude = scan.excludePatterns();
     if (!Walk(path, listing, options)) {
         result.error = errno;
         return result;
@@ -119,7 +123,7 @@ FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path,
         if (!FileSystem::StatusOf(childFd.get(), status) || status.inode != listing.inodeOf(child))
             continue;
         auto walk = std::make_unique<DriveScan>(childPath);
-        if (!WalkUnlessStopped(childPath, *walk, childFd.get(), stop)) {
+        if (!WalkUnlessStopped(childPath, *walk, childFd.get(), stop, scan.excludePatterns())) {
             if (stop && stop->load())
                 return {}; // left as it was: its changes are no one's to follow now
             now.unopened.push_back({folder, name, FolderNote::Unread, errno});

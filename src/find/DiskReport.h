@@ -35,6 +35,9 @@ struct ScanFigures
     quint32 unreadFolders = 0;
     quint32 unreadFiles = 0;
     quint32 vanished = 0; // of the unread, those gone or moved while the walk ran
+    quint32 excluded = 0; // entries the walk's patterns left out, folders not entered
+    // The first few of their paths.
+    QByteArrayList excludedSample = {};
 };
 
 // Where the report reads the machine; tests point it at fixtures.

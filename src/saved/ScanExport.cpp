@@ -259,10 +259,12 @@ bool ScanExport::write(SavedOutput &out)
             // An unread file has its row among the files already.
             if (it->name.isEmpty() || it->kind == FolderNote::UnreadFile)
                 continue;
-            text += it->kind == FolderNote::OtherVolume ? ",\n{\"name\":" : ",\n[{\"name\":";
+            const bool unread = it->kind == FolderNote::Unread;
+            text += unread ? ",\n[{\"name\":" : ",\n{\"name\":";
             AppendString(text, it->name.constData(), size_t(it->name.size()));
-            text += it->kind == FolderNote::OtherVolume ? ",\"excluded\":\"otherfs\"}"
-                                                        : ",\"read_error\":true}]";
+            text += unread                                ? ",\"read_error\":true}]"
+                    : it->kind == FolderNote::OtherVolume ? ",\"excluded\":\"otherfs\"}"
+                                                          : ",\"excluded\":\"pattern\"}";
         }
         text += ']';
     };

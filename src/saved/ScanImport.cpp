@@ -575,13 +575,16 @@ bool ScanImport::addEntry(Entry &entry)
     if (!IsEntryName(entry.name))
         return fail(ImportError::Syntax, QStringLiteral("a name no file system gives"));
     if (!entry.excluded.empty()) {
-        // Another volume's mount point, as the walk reports one; entries left out for other
-        // reasons (a pattern) are left out here too.
+        // Another volume's mount point, as the walk reports one, or an entry a pattern left
+        // out; entries left out for other reasons are left out here too.
         if (entry.excluded == "otherfs" || entry.excluded == "kernfs" ||
             entry.excluded == "frmlnk") {
             claimName(frame, entry.name);
             m_scan->otherVolume(frame.folder, View(entry.name));
             ++frame.subfolders;
+        } else if (entry.excluded == "pattern") {
+            claimName(frame, entry.name);
+            m_scan->excludedEntry(frame.folder, View(entry.name), false); // ncdu does not say
         }
         return true;
     }

@@ -504,6 +504,13 @@ void DriveScan::otherVolume(FolderId parent, QByteArrayView name)
     m_folderNotes.push_back({parent, name.toByteArray(), FolderNote::OtherVolume});
 }
 
+void DriveScan::excludedEntry(FolderId folder, QByteArrayView name, bool isFolder)
+{
+    m_excluded.fetch_add(1, std::memory_order_relaxed);
+    std::lock_guard lock(m_unreadLock);
+    m_folderNotes.push_back({folder, name.toByteArray(), FolderNote::Excluded, 0, isFolder});
+}
+
 std::vector<FolderNote> DriveScan::folderNotes() const
 {
     std::lock_guard lock(m_unreadLock);
@@ -512,10 +519,11 @@ std::vector<FolderNote> DriveScan::folderNotes() const
 
 void DriveScan::keepNotes(std::vector<FolderNote> notes)
 {
-    quint32 folders = 0, files = 0, vanished = 0;
+    quint32 folders = 0, files = 0, vanished = 0, excluded = 0;
     QByteArrayList sample;
     for (const FolderNote &note : notes) {
-        if (note.kind == FolderNote::OtherVolume)
+        excluded += note.kind == FolderNote::Excluded;
+        if (!note.isUnread())
             continue;
         ++(note.kind == FolderNote::Unread ? folders : files);
         vanished += Vanished(note.error);
@@ -528,6 +536,7 @@ void DriveScan::keepNotes(std::vector<FolderNote> notes)
     m_unreadFolders.store(folders, std::memory_order_relaxed);
     m_unreadFiles.store(files, std::memory_order_relaxed);
     m_vanished.store(vanished, std::memory_order_relaxed);
+    m_excluded.store(excluded, std::memory_order_relaxed);
 }
 
 void DriveScan::noteUnread(FolderNote note)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ByteArena.h"
+#include "ExcludePatterns.h"
 #include "FileRecordCodec.h"
 #include "FolderNote.h"
 #include "SavedOrigin.h"
@@ -54,6 +55,15 @@ public:
     // before anyone else sees the records.
     const SavedOrigin *origin() const { return m_origin ? &*m_origin : nullptr; }
     void setOrigin(SavedOrigin origin) { m_origin = std::move(origin); }
+    // The patterns the walk left out by, for what lists a folder of it again; none for a walk
+    // that left nothing out. Set before the walk starts.
+    const std::shared_ptr<const ExcludePatterns> &excludePatterns() const { return m_exclude; }
+    void setExcludePatterns(std::shared_ptr<const ExcludePatterns> patterns)
+    {
+        m_exclude = std::move(patterns);
+    }
+    // The entries left out by a pattern.
+    quint32 excludedCount() const { return m_excluded.load(std::memory_order_relaxed); }
 
     // Folders (their listing) and files the walk could not read, those that went while it ran
     // included.
@@ -90,7 +100,7 @@ public:
     // filesOf marks from then on the links that do not count.
     std::vector<HardLink> hardLinks() const;
     // What a saved scan tells besides the records: folders not (fully) listed, other volumes'
-    // mount points. In the order the walk met them.
+    // mount points, what the walk's patterns left out. In the order the walk met them.
     std::vector<FolderNote> folderNotes() const;
     // The notes after an edit; the unread counts and their sample follow them.
     void keepNotes(std::vector<FolderNote> notes);
@@ -124,6 +134,7 @@ public:
     void unreadEntry(FolderId folder, QByteArrayView name, int error) override;
     void cycleFolder(FolderId, QByteArrayView) override {}
     void otherVolume(FolderId parent, QByteArrayView name) override;
+    void excludedEntry(FolderId folder, QByteArrayView name, bool isFolder) override;
     void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override;
     void keepHardLinks(std::vector<HardLink> links) override;
     FolderId parentOf(FolderId folder) const override;
@@ -180,6 +191,8 @@ private:
     std::atomic<std::shared_ptr<const Uncounted>> m_uncounted;
     std::vector<FolderNote> m_folderNotes; // guarded by m_unreadLock
     std::optional<SavedOrigin> m_origin;
+    std::shared_ptr<const ExcludePatterns> m_exclude;
+    std::atomic<quint32> m_excluded{0};
     bool m_sealed = false;
     // Once sealed: each folder's subfolders, in listing order, from m_childStart[f] on.
     std::vector<FolderId> m_childStart;

@@ -14,6 +14,7 @@ DriveScanJob::DriveScanJob(FolderCollection &folders, QByteArray rootPath, Walke
         m_rootPath += '/';
     try {
         m_scan = m_folders.addDrive(m_rootPath);
+        m_scan->setExcludePatterns(options.exclude);
         m_walker = std::make_unique<Walker>(m_rootPath, *m_scan, options);
     } catch (const std::bad_alloc &) {
         // start() says so; no half drive stays behind.

@@ -5,7 +5,7 @@
 UnreadEntries::UnreadEntries(const DriveScan &scan)
 {
     for (const FolderNote &note : scan.folderNotes()) {
-        if (note.kind == FolderNote::OtherVolume)
+        if (!note.isUnread())
             continue;
         if (note.name.isEmpty())
             m_stopped.insert(note.folder);

@@ -65,6 +65,16 @@ public:
         (void)name;
     }
 
+    // An entry a pattern of the walk leaves out: a subfolder not entered, or a file not read;
+    // isFolder as the listing tells it. It gets no record and counts nothing. Sinks that only
+    // total need not hear of it.
+    virtual void excludedEntry(FolderId folder, QByteArrayView name, bool isFolder)
+    {
+        (void)folder;
+        (void)name;
+        (void)isFolder;
+    }
+
     // Moves bytes of the totals from one folder (and its ancestors) to another (and its
     // ancestors); the walk uses it to settle which link of a hard-linked file counts.
     virtual void moveBytes(FolderId from, FolderId to, CountedBytes bytes) = 0;

@@ -287,11 +287,28 @@ private:
         FolderListing::Entry entry;
         FileStatus status;
         const quint64 rootDevice = m_walker.m_rootDevice;
+        const ExcludePatterns *exclude = m_walker.m_exclude.get();
+        qsizetype folderPathLength = 0;
+        if (exclude) {
+            m_path = m_walker.m_matchRoot +
+                     m_walker.m_sink.pathOf(folder).sliced(m_walker.m_rootPath.size());
+            folderPathLength = m_path.size();
+        }
         while (listing.next(entry)) {
             if (m_walker.m_stop.load(std::memory_order_relaxed))
                 return Listed::Alone;
             m_walker.waitWhileHeld();
             const QByteArrayView name(entry.name, entry.nameLength);
+            if (exclude) {
+                m_path.truncate(folderPathLength);
+                m_path.append(name);
+                if (exclude->excludes(m_path)) {
+                    // Left unread, as ncdu leaves it, and out of the entries, as its export
+                    // read back would: its kind is what the listing says.
+                    m_walker.m_sink.excludedEntry(folder, name, entry.isDirectory);
+                    continue;
+                }
+            }
             if (!FileSystem::StatusAt(fd, entry.name, status)) {
                 const int error = errno;
                 // The name and, where the listing tells it, the kind are all that is known: a
@@ -378,6 +395,7 @@ private:
     FileRecordWriter m_files;
     std::vector<Task> m_children;
     QByteArray m_childNames; // theirs, one after another
+    QByteArray m_path;       // an entry's, for the patterns of what the walk leaves out
     DescriptorCache m_cache;
 };
 
@@ -397,6 +415,8 @@ Walker::Walker(QByteArray rootPath, WalkSink &sink, Options options)
     m_holdBack = options.holdBack;
     m_givenRoot = options.rootFd;
     m_shallow = options.shallow;
+    if (options.exclude && !options.exclude->isEmpty())
+        m_exclude = std::move(options.exclude);
     m_current.reset(new std::atomic<FolderId>[size_t(m_threadCount)]);
     for (int i = 0; i < m_threadCount; ++i)
         m_current[i].store(WalkSink::NoFolder, std::memory_order_relaxed);
@@ -422,6 +442,13 @@ bool Walker::start()
     }
     m_rootDevice = status.device;
     m_sink.walkedDevice(status.device);
+    if (m_exclude) {
+        m_matchRoot = FileSystem::ResolvedPath(m_rootPath);
+        if (m_matchRoot.isEmpty())
+            m_matchRoot = m_rootPath;
+        else if (!m_matchRoot.endsWith('/'))
+            m_matchRoot += '/';
+    }
     if (m_threadsByDefault && BlockDevice::IsRotational(status.device).value_or(false))
         m_threadCount = std::min(m_threadCount, SpinningDiskThreads);
     // Each thread's descriptors come out of what the process has left; with too few for all of

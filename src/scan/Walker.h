@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ExcludePatterns.h"
 #include "HardLinkSettling.h"
 #include "WalkSink.h"
 #include "WalkThread.h"
@@ -46,6 +47,9 @@ public:
         // and not entered, so that a caller can tell what changed in one folder cheaply. The
         // calling thread lists it, before start() returns.
         bool shallow = false;
+        // What the walk leaves out, told to the sink as excluded: not entered, not counted.
+        // None: nothing is, and no entry pays for the test.
+        std::shared_ptr<const ExcludePatterns> exclude = nullptr;
     };
 
     Walker(QByteArray rootPath, WalkSink &sink, Options options);
@@ -111,6 +115,9 @@ private:
     const std::atomic<int> *m_holdBack = nullptr;
     int m_givenRoot = -1;
     bool m_shallow = false;
+    std::shared_ptr<const ExcludePatterns> m_exclude;
+    // The root's path as patterns see it: absolute, with no link in it, as ncdu matches.
+    QByteArray m_matchRoot;
     int m_rootFd = -1;
     quint64 m_rootDevice = 0;
     WalkSink::FolderId m_rootFolder = WalkSink::NoFolder;

@@ -1,5 +1,9 @@
 #include "Arguments.h"
 
+#include "ExcludePatterns.h"
+
+#include <QFile>
+
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -10,7 +14,8 @@
 namespace {
 
 constexpr const char *Usage =
-    "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--export FILE] [--] ROOT\n"
+    "Usage: quarnel-scan [--threads N] [--disk-usage] [--summary] [--export FILE]\n"
+    "                    [--exclude PATTERN]... [--exclude-from FILE]... [--] ROOT\n"
     "       quarnel-scan --follow[=fanotify|inotify] [--threads N] [--disk-usage] [--] ROOT\n"
     "       quarnel-scan --duplicates [--min-size BYTES] [--disk-usage] [--] ROOT\n"
     "       quarnel-scan --import FILE [--disk-usage] [--summary] [--export FILE]\n"
@@ -51,6 +56,12 @@ constexpr const char *Usage =
     "               without ROOT) as CSV: a line per walk and folder with the walk's date\n"
     "               (UTC), the folder's path, its bytes, bytes on disk, files and folders\n"
     "               in and below it\n"
+    "  --exclude PATTERN  leave out what PATTERN matches, as ncdu does: a shell pattern (*, ?,\n"
+    "               [...], [!...], \\ escapes; * and ? match / too) tried on each item's\n"
+    "               absolute path and on every tail of it that starts after a /. A folder\n"
+    "               left out is not entered, a file not counted; both are named in --export.\n"
+    "               May be given many times\n"
+    "  --exclude-from FILE  leave out what any pattern of FILE matches, one a line\n"
     "  --help       print this help\n"
     "What cannot be read, or vanished or moved between its listing and its reading, is named\n"
     "on standard error and left out of the totals.\n"
@@ -126,6 +137,18 @@ Arguments ParseArguments(int argc, char **argv)
             if (i + 1 >= argc || argv[i + 1][0] == 0)
                 Fail(arg == "--export" ? "--export needs a FILE" : "--import needs a FILE");
             (arg == "--export" ? args.exportTo : args.importFrom) = QByteArray(argv[++i]);
+        } else if (!optionsEnded && (arg == "--exclude" || arg == "--exclude-from")) {
+            if (i + 1 >= argc || argv[i + 1][0] == 0)
+                Fail(arg == "--exclude" ? "--exclude needs a PATTERN"
+                                        : "--exclude-from needs a FILE");
+            if (arg == "--exclude") {
+                args.exclude.append(QByteArray(argv[++i]));
+                continue;
+            }
+            QFile file(QFile::decodeName(argv[++i]));
+            if (!file.open(QIODevice::ReadOnly))
+                Fail("cannot read the patterns of ", argv[i]);
+            args.exclude += ExcludePatterns::FromLines(file.readAll());
         } else if (!optionsEnded && arg == "--") {
             optionsEnded = true;
         } else if (!optionsEnded && arg.starts_with("-") && arg.size() > 1) {
@@ -140,7 +163,8 @@ Arguments ParseArguments(int argc, char **argv)
     }
     if (args.historyExport) {
         if (args.history || args.summary || args.diskUsage || args.follow || args.duplicates ||
-            args.threads != 0 || !args.exportTo.isEmpty() || !args.importFrom.isEmpty())
+            args.threads != 0 || !args.exportTo.isEmpty() || !args.importFrom.isEmpty() ||
+            !args.exclude.isEmpty())
             Fail("--history-export reads the history alone: it takes no other option");
         return args;
     }
@@ -149,6 +173,8 @@ Arguments ParseArguments(int argc, char **argv)
              "--export");
     if (args.root.isEmpty() == args.importFrom.isEmpty())
         Fail(args.root.isEmpty() ? "no ROOT given" : "--import reads no ROOT");
+    if (!args.exclude.isEmpty() && !args.importFrom.isEmpty())
+        Fail("--exclude chooses what a walk leaves out: --import reads what was saved");
     if (args.follow && !args.importFrom.isEmpty())
         Fail("--follow walks a ROOT: it reads no --import");
     if (args.duplicates && (args.follow || !args.importFrom.isEmpty() || !args.exportTo.isEmpty()))

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayList>
 
 // What quarnel-scan was asked to do, from its command line.
 struct Arguments
@@ -17,6 +18,7 @@ struct Arguments
     QByteArray importFrom;
     bool history = false;       // record the walk, or the saved scan, in the history
     bool historyExport = false; // print the history of root's volume, or of all, as CSV
+    QByteArrayList exclude;     // patterns of what the walk leaves out, as ncdu takes them
 };
 
 // Reads the command line; prints the help and exits 0 on --help, names the fault on standard

@@ -34,6 +34,10 @@ public:
     {
         m_scan.otherVolume(parent, name);
     }
+    void excludedEntry(FolderId folder, QByteArrayView name, bool isFolder) override
+    {
+        m_scan.excludedEntry(folder, name, isFolder);
+    }
     void moveBytes(FolderId from, FolderId to, CountedBytes bytes) override
     {
         m_scan.moveBytes(from, to, bytes);

@@ -91,7 +91,13 @@ int Run(const Arguments &args)
     const auto records = std::make_shared<DriveScan>(rootPath);
     DriveScan &scan = *records;
     ReportingScan reporting(scan);
-    Walker walker(rootPath, reporting, Walker::Options{args.threads});
+    Walker::Options options;
+    options.threads = args.threads;
+    if (!args.exclude.isEmpty()) {
+        options.exclude = std::make_shared<const ExcludePatterns>(args.exclude);
+        scan.setExcludePatterns(options.exclude);
+    }
+    Walker walker(rootPath, reporting, options);
     if (!walker.start()) {
         std::fprintf(stderr, "quarnel-scan: cannot read %s: %s\n", args.root.constData(),
                      std::strerror(walker.error()));

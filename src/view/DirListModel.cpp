@@ -91,6 +91,9 @@ QVariant DirListModel::data(const QModelIndex &index, int role) const
     case Qt::ToolTipRole: // the whole name, when the column is too narrow for it
         if (column == Growth && row.change == Change::Gone)
             return m_growthTexts.goneText;
+        if (row.excluded && (column == Name || column == Size))
+            return column == Name ? m_list.nameOf(row).toString() + u'\n' + m_excludedTip
+                                  : m_excludedTip;
         // A hard-linked file's other names show no bytes: they say why.
         if (!row.counted && (column == Name || column == Size))
             return column == Name ? m_list.nameOf(row).toString() + u'\n' + m_linkedTip
@@ -139,9 +142,9 @@ QVariant DirListModel::displayData(const Row &row, int column) const
     case Name:
         return m_list.nameOf(row).toString();
     case Size:
-        return SizeText(row.size);
+        return row.excluded ? m_excludedText : SizeText(row.size);
     case Percent:
-        return PercentText(row.percent);
+        return row.excluded ? QString() : PercentText(row.percent);
     case Date:
         return row.date == FileRecord::UnknownDate
                    ? QString()
@@ -183,8 +186,9 @@ QVariant DirListModel::decorationData(const Row &row, int column) const
     if (column != Name)
         return {};
     // Asked only for the rows a view shows, so a large folder does not wait for its icons.
-    return row.isFolder ? m_folderIcon
-                        : FileIconCache::instance().iconFor(m_list.nameOf(row).toString());
+    return row.isFolder || row.excludedFolder
+               ? m_folderIcon
+               : FileIconCache::instance().iconFor(m_list.nameOf(row).toString());
 }
 
 QVariant DirListModel::sortData(const Row &row, int column) const

@@ -45,6 +45,12 @@ public:
     void setHeaders(const QStringList &headers);
     // Said of a hard-linked file's names that hold none of the totals' bytes.
     void setLinkedTip(const QString &tip) { m_linkedTip = tip; }
+    // What an item the walk's patterns left out shows in place of its size, and its tooltip.
+    void setExcludedTexts(const QString &text, const QString &tip)
+    {
+        m_excludedText = text;
+        m_excludedTip = tip;
+    }
     void setFolderIcon(const QIcon &icon);
     // The view's background and text colours, which the percentage colours must read against;
     // until set, a white background with black text.
@@ -103,6 +109,7 @@ private:
     ListRows m_list;
     QStringList m_headers;
     QString m_linkedTip;
+    QString m_excludedText, m_excludedTip;
     QIcon m_folderIcon;
     Rgb m_base = 0xFFFFFF;
     Rgb m_text = 0x000000;

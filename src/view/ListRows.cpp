@@ -2,6 +2,7 @@
 
 #include "BackgroundPool.h"
 #include "CollationKeys.h"
+#include "DriveScan.h"
 #include "FolderCollection.h"
 #include "ListSubfolders.h"
 #include "Paths.h"
@@ -102,9 +103,28 @@ bool ListRows::read(const FolderCollection &folders, const QByteArray &folderPat
     }
     for (const auto &[path, subfolder] : subfolders)
         add(path, GetFolderName(path), SizeIn(options.measure, subfolder), subfolder.date(), true);
+    addExcluded(folders);
     if (options.earlier && m_folderPath.startsWith(options.earlier->current()))
         compareRows(folders, options);
     return true;
+}
+
+// Shown by name, so that nothing left out goes unseen, and counted nowhere. Its key is the name,
+// as a file's is: an excluded folder has no record to open.
+void ListRows::addExcluded(const FolderCollection &folders)
+{
+    const auto [scan, id] = folders.locate(m_folderPath);
+    if (!scan || id == WalkSink::NoFolder || scan->excludedCount() == 0)
+        return;
+    for (const FolderNote &note : scan->folderNotes()) {
+        if (note.kind != FolderNote::Excluded || note.folder != WalkSink::FolderId(id))
+            continue;
+        Row &row = appendRow(note.name, note.name);
+        row.date = FileRecord::UnknownDate;
+        row.counted = false;
+        row.excluded = true;
+        row.excludedFolder = note.isFolder;
+    }
 }
 
 ListRows::Row &ListRows::appendRow(QByteArrayView key, QByteArrayView name)
@@ -138,6 +158,8 @@ void ListRows::compareRows(const FolderCollection &folders, const Options &optio
         byName.emplace(earlier[i].isFolder ? earlier[i].name + '/' : earlier[i].name, i);
     std::vector<bool> matched(earlier.size());
     for (Row &row : m_rows) {
+        if (row.excluded) // neither walk looked at it: no change to tell
+            continue;
         const QByteArray name =
             row.isFolder ? GetFolderName(keyOf(row).toByteArray()) : keyOf(row).toByteArray();
         // A subfolder's listing that stopped short is noted in its own record.

@@ -46,6 +46,10 @@ public:
         Rgb colour = PercentColour::FirstRowFallback;
         bool isFolder = false;
         bool counted = true; // false at a hard-linked file's names but the one its bytes count at
+        // Left out of the walk by a pattern: no size, no record; excludedFolder when the listing
+        // said it was a folder.
+        bool excluded = false;
+        bool excludedFolder = false;
         Change change = Change::Unknown;
         qint64 growth = 0; // for a row gone since, minus what it held then
     };
@@ -60,7 +64,8 @@ public:
     };
 
     // The folder at folderPath: its file records in listing order, then every subfolder found
-    // on the disk now that has a record. False, with no rows, when the folder has no record.
+    // on the disk now that has a record, then what the walk's patterns left out of it. False, with
+    // no rows, when the folder has no record.
     bool read(const FolderCollection &folders, const QByteArray &folderPath,
               const Options &options);
 
@@ -82,6 +87,7 @@ public:
 
 private:
     Row &appendRow(QByteArrayView key, QByteArrayView name);
+    void addExcluded(const FolderCollection &folders);
     void compareRows(const FolderCollection &folders, const Options &options);
     void rankNames();
 

@@ -47,6 +47,7 @@
 #include <QLineSeries>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -143,6 +144,7 @@ private slots:
     void history();
     void historyDamaged();
     void historySavedScan();
+    void exclusions();
     void volumeReport_data();
     void volumeReport();
     void toolWindows_data();
@@ -997,6 +999,37 @@ void TestWindow::history()
     window.findChild<QAction *>(u"mnuFileEndCompare"_s)->trigger();
     QVERIFY(Settled(window));
     QCOMPARE(window.listModel()->columnCount(), int(DirListModel::ColumnCount));
+}
+
+// The dialog's patterns reach the settings and the next walk: what they match is shown as left
+// out and counted nowhere, and a window opened later starts with them.
+void TestWindow::exclusions()
+{
+    QTemporaryDir volume, dir;
+    Write(volume, {{u"main.c"_s, 100}, {u"main.o"_s, 2000}, {u"node_modules/x.js"_s, 5000}});
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    MainWindow window({VolumeOf(volume)}, &store);
+    window.show();
+    window.driveCommand(0);
+    QVERIFY(Settled(window));
+    QTimer::singleShot(0, &window, [&] {
+        auto *dialog = QApplication::activeModalWidget();
+        QVERIFY(dialog->findChild<QLabel *>(u"lblExclusionsNextWalk"_s));
+        dialog->findChild<QPlainTextEdit *>(u"txtExclusions"_s)
+            ->setPlainText(u"node_modules\n*.o"_s);
+        qobject_cast<QDialog *>(dialog)->accept();
+    });
+    window.findChild<QAction *>(u"mnuViewExclusions"_s)->trigger();
+    QCOMPARE(MainWindow({}, &store).scans()->excludePatterns()->patterns().size(), 2);
+    const QByteArray root = QFile::encodeName(volume.path()) + '/';
+    QCOMPARE(window.folders().find(root).size(), 7100u); // until walked again
+    window.findChild<QAction *>(u"REFRESH"_s)->trigger();
+    QVERIFY(Settled(window));
+    QCOMPARE(window.folders().find(root).size(), 100u);
+    const QModelIndex sizes = window.listModel()->index(0, DirListModel::Size);
+    QCOMPARE(
+        window.listModel()->match(sizes, Qt::DisplayRole, Text(TextId::ExcludedSize), -1).size(),
+        2);
 }
 
 // A history file that is no database records nothing, says so in words, and the walk is whole.

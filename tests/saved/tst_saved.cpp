@@ -210,7 +210,8 @@ private slots:
         QVERIFY(m_scan->hardLinks().size() == 5);
     }
 
-    // What the walk could not read or enter survives the trip, as ncdu marks it.
+    // What the walk could not read, enter or was told to leave out survives the trip, as ncdu
+    // marks it.
     void unreadAndOtherVolumes()
     {
         DriveScan scan("/r/"_ba);
@@ -222,6 +223,8 @@ private slots:
         files.add("gone", 0, FileRecord::UnknownDate);
         scan.listedFolder(sub, files, {}, 0);
         scan.otherVolume(root, "mnt");
+        scan.excludedEntry(root, "node_modules", false);
+        scan.excludedEntry(sub, "a.tmp", false);
         files.clear();
         files.add("f", 100, 30, 512);
         scan.listedFolder(root, files, {100, 512}, 2);
@@ -231,6 +234,7 @@ private slots:
         QVERIFY(loaded);
         QCOMPARE(Dump(*loaded), Dump(scan));
         QCOMPARE(std::pair(loaded->unreadFolders(), loaded->unreadFiles()), std::pair(1u, 1u));
+        QCOMPARE(loaded->excludedCount(), 2u);
     }
 
     // Sizes that add past 2^64 stop there, as the walk's do.
@@ -285,7 +289,7 @@ private slots:
         row("other volumes, and what was left out",
             R"({"name":"m","excluded":"otherfs"},{"name":"k","excluded":"kernfs"},)"
             R"({"name":"l","excluded":"frmlnk"},{"name":"p","excluded":"pattern"})",
-            "/r/ :0,3 note:m/1 note:k/1 note:l/1");
+            "/r/ :0,3 note:m/1 note:k/1 note:l/1 note:p/3");
         row("unread",
             R"([{"name":"d","read_error":true},{"name":"f","asize":1,"read_error":true}],)"
             R"({"name":"g","asize":2,"read_error":false,"hlnkc":null})",

@@ -1,4 +1,5 @@
 #include "DriveScan.h"
+#include "FolderRefresh.h"
 #include "FolderRelist.h"
 #include "ListSubfolders.h"
 #include "RecordsEdit.h"
@@ -47,6 +48,7 @@ class TestEdit : public QObject
 private slots:
     void matchesFreshWalk_data();
     void matchesFreshWalk();
+    void excludedStayOut();
 };
 
 void TestEdit::matchesFreshWalk_data()
@@ -179,6 +181,30 @@ void TestEdit::matchesFreshWalk()
     // The oracle reads everything; where the walk could not, the fresh walk is the reference.
     if (fresh.unreadFolders() == 0)
         Verify(scan, Oracle(root));
+}
+
+// A file or folder made after the walk under a name it leaves out stays out when its folder is
+// listed again, by the live view, or refreshed.
+void TestEdit::excludedStayOut()
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(QDir(dir.path()).canonicalPath()) + '/';
+    QVERIFY(QDir::setCurrent(dir.path()));
+    Make("d/keep=10");
+    const auto patterns = std::make_shared<const ExcludePatterns>(QByteArrayList{"*.tmp", "cache"});
+    DriveScan scan(root);
+    scan.setExcludePatterns(patterns);
+    QVERIFY(Walk(root, scan, {.exclude = patterns}));
+    for (const char *item : {"d/new.tmp=1000", "d/cache/c=2000", "d/more=5"})
+        Make(item);
+    QVERIFY(FolderRelist::Run(scan, root + "d/").changed && scan.totalSize() == 15);
+    for (const char *item : {"d/b.tmp=1000", "d/e/cache/c=2000", "d/e/f=5"})
+        Make(item);
+    FolderRefresh again(scan, root + "d/");
+    QVERIFY(again.start());
+    again.wait();
+    QCOMPARE(scan.totalSize(), 20u);
+    QCOMPARE(scan.excludedCount(), 4u); // d/new.tmp, d/cache, d/b.tmp, d/e/cache
 }
 
 QTEST_GUILESS_MAIN(TestEdit)

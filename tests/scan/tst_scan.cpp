@@ -1,5 +1,6 @@
 #include "DriveList.h"
 #include "DriveScan.h"
+#include "ExcludePatterns.h"
 #include "FileRecordCodec.h"
 #include "FolderRecord.h"
 #include "MountTable.h"
@@ -9,6 +10,8 @@
 #include <QTest>
 
 #include <limits>
+
+#include <fnmatch.h>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +32,9 @@ private slots:
     void escape();
     void paths_data();
     void paths();
+    void excludeMatches_data();
+    void excludeMatches();
+    void excludePaths();
 };
 
 namespace {
@@ -328,6 +334,51 @@ void TestScan::paths()
     const QString text = QString::fromUtf8(input);
     QCOMPARE(AddSlash(text) + u'|' + ParentFolder(text) + u'|' + GetFolderName(text),
              QString::fromUtf8(expected));
+}
+
+// '*' and '?' take '/' too; a '[' with no ']' is itself; a final backslash matches nothing. Each
+// row is also put to the C library's fnmatch in the C locale, the rules' reference.
+void TestScan::excludeMatches_data()
+{
+    QTest::addColumn<QByteArray>("pattern");
+    QTest::addColumn<QByteArray>("text");
+    QTest::addColumn<bool>("matches");
+    for (const char *row :
+         {"abc abc 1",       "abc abd 0",     "* ~ 1",         "~ a 0",          "a* a/b/c 1",
+          "a?c a/c 1",       "*.o main.oo 0", "*a*b xaxaxb 1", "*a*b xaxaxbx 0", "a*b*c acb 0",
+          "**x x 1",         "? ~ 0",         "[!abc] b 0",    "[^abc] d 1",     "[a-c]x bx 1",
+          "[a-c]x dx 0",     "[]a] ] 1",      "[!]a] ] 0",     "[a-] - 1",       "[[:digit:]]* 7 1",
+          "[[:alpha:]] 7 0", "[/] / 1",       "[abc [abc 1",   "\\* * 1",        "\\* x 0",
+          "[\\]] ] 1",       "a\\ a\\ 0",     "* .hidden 1"}) {
+        QByteArrayList parts = QByteArray(row).split(' '); // "~": empty
+        QTest::newRow(row) << parts[0].replace('~', "") << parts[1].replace('~', "")
+                           << (parts[2] == "1");
+    }
+}
+
+void TestScan::excludeMatches()
+{
+    QFETCH(QByteArray, pattern);
+    QFETCH(QByteArray, text);
+    QFETCH(bool, matches);
+    QCOMPARE(ExcludePatterns::Matches(pattern, text), matches);
+    // This program sets no locale: the library's is "C".
+    QCOMPARE(::fnmatch(pattern.constData(), text.constData(), 0) == 0, matches);
+}
+
+// The whole path, or a tail that starts after a '/'; a pattern that backtracks a naive matcher
+// into years ends at once (this would hang, never pass slowly); the lines of --exclude-from.
+void TestScan::excludePaths()
+{
+    const ExcludePatterns patterns({"node_modules", "app/.git", "/home/u/x", "/y", "u*.o"});
+    for (const char *path : {"+/home/u/app/node_modules", "+/home/u/app/.git", "+/home/u/x",
+                             "+/a/u/b.o", "-/home/u/node", "-/home/u/app/.gitx", "-/home/y"})
+        QVERIFY2(patterns.excludes(path + 1) == (path[0] == '+'), path);
+    const ExcludePatterns hostile({QByteArray("*a").repeated(40) + "*b"});
+    const QByteArray path = '/' + QByteArray(255, 'a') + '/' + QByteArray(4000, 'a');
+    QVERIFY(!hostile.excludes(path) && hostile.excludes(path + 'b'));
+    QCOMPARE(ExcludePatterns::FromLines("a\r\n\n  b\n*.tmp \nlast"),
+             QByteArrayList({"a", "  b", "*.tmp ", "last"}));
 }
 
 QTEST_APPLESS_MAIN(TestScan)

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,6 +69,17 @@ struct HookedScan : DriveScan
     std::atomic<int> recorded{0};
 };
 
+// Runs a tool on the tree, or reads back what it wrote; the file's text, or the lines printed.
+QByteArray Run(const QString &program, const QStringList &arguments, const QString &file)
+{
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(60000);
+    QFile written(file);
+    return file.isEmpty() ? process.readAllStandardOutput()
+                          : (written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray());
+}
+
 } // namespace
 
 class TestWalk : public QObject
@@ -92,6 +104,8 @@ private slots:
     void job_data();
     void job();
     void subfolders();
+    void excludedAsByNcdu_data();
+    void excludedAsByNcdu();
 
 private:
     // On a memory file system when there is one: a hundred thousand files take far longer on disk.
@@ -741,6 +755,47 @@ void TestWalk::subfolders()
     QCOMPARE(ListSubfolders(kinds.chopped(1)), QByteArrayList{"target"_ba});
     QVERIFY(ListSubfolders(kinds + "plain").isEmpty());
     QVERIFY(ListSubfolders("/").contains("proc")); // the root is not the working folder
+}
+
+// The same tree, the same patterns: the same items left out and the same bytes counted as by
+// ncdu, the tool the rules come from.
+void TestWalk::excludedAsByNcdu_data()
+{
+    QTest::addColumn<QStringList>("patterns");
+    QCOMPARE(::chdir(m_base.constData()), 0);
+    for (const char *item : {"ex/src/main.c=100", "ex/src/main.o=2000", "ex/src/lib/util.o=3000",
+                             "ex/node_modules/x/i.js=5000", "ex/app/node_modules/y.js=700",
+                             "ex/app/.git/HEAD=41", "ex/cache/a.tmp=300", "ex/star*name=7"})
+        Make(item);
+    const QString root = QDir(QFile::decodeName(m_base)).canonicalPath() + u"/ex"_s;
+    QTest::newRow("a name anywhere") << QStringList{u"node_modules"_s, root};
+    QTest::newRow("suffixes, tails") << QStringList{u"*.o"_s, u"app/.git"_s, u"src/lib"_s, root};
+    QTest::newRow("absolute path") << QStringList{root + u"/cache"_s, u"/src"_s, root};
+    QTest::newRow("star across folders") << QStringList{u"ex*.js"_s, root};
+    QTest::newRow("brackets, escapes") << QStringList{u"[!s]???"_s, u"star\\*name"_s, root};
+    QTest::newRow("every item") << QStringList{u"*"_s, root};
+}
+
+void TestWalk::excludedAsByNcdu()
+{
+    QFETCH(QStringList, patterns);
+    const QString ncdu = QStandardPaths::findExecutable(u"ncdu"_s), tool = QUARNEL_SCAN_TOOL ""_L1;
+    if (ncdu.isEmpty())
+        QSKIP("ncdu is not installed");
+    const QString theirFile = QFile::decodeName(m_base) + u"/ncdu.json"_s,
+                  ourFile = QFile::decodeName(m_base) + u"/ours.json"_s;
+    QStringList theirs{u"-x"_s, u"-o"_s, theirFile}, ours{u"--export"_s, ourFile};
+    for (qsizetype i = 0; i + 1 < patterns.size(); ++i) {
+        theirs << u"--exclude"_s << patterns[i];
+        ours << u"--exclude"_s << patterns[i];
+    }
+    const QByteArray expected = Run(ncdu, theirs << patterns.last(), theirFile);
+    const QByteArray got = Run(tool, ours << patterns.last(), ourFile);
+    QCOMPARE(got.count(R"("excluded":"pattern")"), expected.count(R"("excluded":"pattern")"));
+    // Each file read back prints every folder's totals, files and entries.
+    const QByteArray lines = Run(tool, {u"--import"_s, theirFile}, {});
+    QVERIFY(lines.startsWith(".\t") && expected.contains(R"("excluded":"pattern")"));
+    QCOMPARE(Run(tool, {u"--import"_s, ourFile}, {}), lines);
 }
 
 QTEST_GUILESS_MAIN(TestWalk)

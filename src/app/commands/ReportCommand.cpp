@@ -28,9 +28,15 @@ void ReportCommand::follow()
     const Volume drive = m_scans->shownDrive();
     const auto [scan, root] = m_scans->folders().locate(drive.root());
     std::optional<ScanFigures> figures;
-    if (scan)
+    if (scan) {
         figures = ScanFigures{scan->allocatedOf(root), scan->sizeOf(root), scan->unreadFolders(),
                               scan->unreadFiles(), scan->vanishedCount()};
+        figures->excluded = scan->excludedCount();
+        for (const FolderNote &note :
+             figures->excluded > 0 ? scan->folderNotes() : std::vector<FolderNote>())
+            if (note.kind == FolderNote::Excluded && figures->excludedSample.size() < 5)
+                figures->excludedSample.append(scan->pathOf(note.folder) + note.name);
+    }
     m_tool.window()->setVolume(drive.mountPoint, figures,
                                drive.kind == DriveKind::Saved    ? ReportScope::Saved
                                : drive.kind == DriveKind::Folder ? ReportScope::Folder

@@ -338,8 +338,9 @@ void ScanController::ScanDrive(const Volume &drive)
     QApplication::setOverrideCursor(Qt::WaitCursor);
     m_walking = drive;
     // The walk yields the cores to this window's thread, so the window never waits on it.
-    m_scanJob = std::make_unique<DriveScanJob>(m_folders, drive.root(),
-                                               Walker::Options{0, 10, m_paintHold->flag()});
+    Walker::Options options{0, 10, m_paintHold->flag()};
+    options.exclude = m_exclude;
+    m_scanJob = std::make_unique<DriveScanJob>(m_folders, drive.root(), options);
     m_scanJob->setFinishedHandler([this] {
         QMetaObject::invokeMethod(this, &ScanController::walkEnded, Qt::QueuedConnection);
     });

@@ -12,6 +12,7 @@
 #include <memory>
 
 class DriveScanJob;
+class ExcludePatterns;
 struct DiskSpace;
 class FolderRefresh;
 class PaintHold;
@@ -70,6 +71,13 @@ public:
     void driveCommand(int index);
     // Walks the shown drive anew: its old records go first.
     void rescanCommand();
+    // What the walks started from now on leave out; none: nothing. A walk keeps the patterns it
+    // started with, for its refreshes too.
+    void setExcludePatterns(std::shared_ptr<const ExcludePatterns> patterns)
+    {
+        m_exclude = std::move(patterns);
+    }
+    const std::shared_ptr<const ExcludePatterns> &excludePatterns() const { return m_exclude; }
     // The records an item is acted on through: those of the deepest volume holding it, when that
     // volume was walked on this machine; null for a saved scan's item, whatever its path says.
     std::shared_ptr<const DriveScan> recordsToActOn(const QByteArray &path) const;
@@ -155,6 +163,7 @@ private:
     QWidget *m_window;
     PaintHold *m_paintHold; // the walks step aside while the windows paint
     FolderCollection m_folders;
+    std::shared_ptr<const ExcludePatterns> m_exclude;
     quint64 m_diskSize = 0;
     quint64 m_diskAllocated = 0;
     QString m_aboveUsed; // said after a scan instead of the folder count, once

@@ -370,43 +370,57 @@ constexpr Entry Texts[] = {
     {1317, "Restent alors tous ceux des 30 derniers jours, puis le dernier de chaque jour, et "
            "après un an le dernier de chaque semaine. Les réglages valent après chaque analyse."},
     {1318, "Premier relevé choisi : %s. Cliquez le second."},
-    {1340, "Analyser un &serveur..."},
-    {1341, "Analyser un serveur"},
-    {1342, "&Machine :"},
-    {1343, "&Dossier :"},
-    {1344, "La machine telle que votre ssh la connaît : un alias de ~/.ssh/config, hôte, "
+    {1319, "exclu"},
+    {1320, "Laissé de côté par une exclusion (Affichage > Exclusions...) : ni parcouru ni compté."},
+    {1321, "E&xclusions..."},
+    {1322, "Exclusions"},
+    {1323, "Un motif par ligne, comme pour ncdu --exclude : * remplace n'importe quels caractères "
+           "(/ compris), ? un seul, [abc] l'un de ceux-là, [!abc] tout autre, \\ rend au "
+           "caractère suivant son sens propre. Le motif vaut pour le chemin entier d'un élément "
+           "et pour chaque fin de ce chemin qui commence après un / : « node_modules » écarte "
+           "tous les éléments de ce nom, « *.tmp » tous ces fichiers, « /home/*/.cache » ces "
+           "dossiers-là seulement. Ce qui est exclu n'est ni parcouru ni compté."},
+    {1324, "Les exclusions valent pour les prochains scans : appuyez sur F5 pour scanner à "
+           "nouveau le volume affiché."},
+    {1325, "Exclus\n%s éléments écartés par les exclusions n'ont été ni parcourus ni comptés ; "
+           "leur place n'est pas mesurée. Entre autres : %s"},
+    {1326, "Analyser un &serveur..."},
+    {1327, "Analyser un serveur"},
+    {1328, "&Machine :"},
+    {1329, "&Dossier :"},
+    {1330, "La machine telle que votre ssh la connaît : un alias de ~/.ssh/config, hôte, "
            "utilisateur@hôte ou hôte:port. Il faut une clé (dans l'agent ou un fichier) : Quarnel "
            "ne demande ni ne garde aucun mot de passe. La machine parcourt le dossier avec "
            "quarnel-scan, ou ncdu à défaut."},
-    {1345, "Connexion à %s…"},
-    {1346, "Analyse de %s par %s : %s éléments lus, %s Mo reçus"},
-    {1347, "%s parcouru par %s : %s éléments."},
-    {1348, "Analyse de %s arrêtée : rien n'a été ajouté."},
-    {1349, "Impossible d'analyser %s : %s. Rien n'a été ajouté."},
-    {1350, "ssh ne peut pas être lancé (%s) ; installez openssh-client"},
-    {1351, "la machine « %s » est inconnue, son nom ne mène à aucune adresse"},
-    {1352, "la clé de la machine n'est pas encore connue : connectez-vous une fois avec ssh dans "
+    {1331, "Connexion à %s…"},
+    {1332, "Analyse de %s par %s : %s éléments lus, %s Mo reçus"},
+    {1333, "%s parcouru par %s : %s éléments."},
+    {1334, "Analyse de %s arrêtée : rien n'a été ajouté."},
+    {1335, "Impossible d'analyser %s : %s. Rien n'a été ajouté."},
+    {1336, "ssh ne peut pas être lancé (%s) ; installez openssh-client"},
+    {1337, "la machine « %s » est inconnue, son nom ne mène à aucune adresse"},
+    {1338, "la clé de la machine n'est pas encore connue : connectez-vous une fois avec ssh dans "
            "un terminal pour la vérifier et l'accepter"},
-    {1353, "la clé de la machine a changé depuis la dernière connexion, ce qui peut être une "
+    {1339, "la clé de la machine a changé depuis la dernière connexion, ce qui peut être une "
            "réinstallation ou une usurpation : vérifiez-la avant de corriger ~/.ssh/known_hosts"},
-    {1354, "la machine n'accepte aucune de vos clés (aucun mot de passe n'est demandé) : chargez "
+    {1340, "la machine n'accepte aucune de vos clés (aucun mot de passe n'est demandé) : chargez "
            "la clé dans l'agent, ou ajoutez-la à ~/.ssh/authorized_keys sur la machine"},
-    {1355, "la connexion est refusée : aucun serveur ssh n'écoute à ce port"},
-    {1356, "la machine ne répond pas"},
-    {1357, "ni quarnel-scan ni ncdu n'y sont installés : installez l'un des deux (apt install "
+    {1341, "la connexion est refusée : aucun serveur ssh n'écoute à ce port"},
+    {1342, "la machine ne répond pas"},
+    {1343, "ni quarnel-scan ni ncdu n'y sont installés : installez l'un des deux (apt install "
            "quarnel-scan, ou ncdu)"},
-    {1358, "le dossier « %s » n'y existe pas"},
-    {1359,
+    {1344, "le dossier « %s » n'y existe pas"},
+    {1345,
      "la connexion ou l'analyse s'est interrompue avant la fin, le scan incomplet est écarté"},
-    {1360, "ce qui est arrivé n'est pas un scan valide, %s"},
-    {1361, " (ssh : « %s »)"},
-    {1362, "ssh s'est arrêté sans dire pourquoi"},
-    {1363, "Indiquez la machine à analyser."},
-    {1364, "« %s » commence par un tiret : ssh le prendrait pour une option."},
-    {1365, "« %s » n'est pas un nom de machine : ni espace, ni guillemet, ni barre oblique."},
-    {1366, "Le port, après les deux-points, est un nombre de 1 à 65535."},
-    {1367, "Analyse de %s : %s éléments lus, %s Mo reçus"},
-    {1368, "%s parcouru : %s éléments."},
+    {1346, "ce qui est arrivé n'est pas un scan valide, %s"},
+    {1347, " (ssh : « %s »)"},
+    {1348, "ssh s'est arrêté sans dire pourquoi"},
+    {1349, "Indiquez la machine à analyser."},
+    {1350, "« %s » commence par un tiret : ssh le prendrait pour une option."},
+    {1351, "« %s » n'est pas un nom de machine : ni espace, ni guillemet, ni barre oblique."},
+    {1352, "Le port, après les deux-points, est un nombre de 1 à 65535."},
+    {1353, "Analyse de %s : %s éléments lus, %s Mo reçus"},
+    {1354, "%s parcouru : %s éléments."},
 };
 
 static_assert(std::is_sorted(std::begin(Texts), std::end(Texts),

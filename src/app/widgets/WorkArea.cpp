@@ -94,6 +94,7 @@ void WorkArea::buildList()
         headings.append(Text(TextId(int(TextId::ColumnName) + column)));
     m_listModel->setHeaders(headings);
     m_listModel->setLinkedTip(Text(TextId::LinkedName));
+    m_listModel->setExcludedTexts(Text(TextId::ExcludedSize), Text(TextId::ExcludedTip));
     m_listModel->setFolderIcon(FolderIcon());
     FileIconCache::instance().setFallback(FileIcon());
     m_listView->setModel(m_listModel);

@@ -1,5 +1,6 @@
 #include "LayoutSettings.h"
 
+#include "ExcludePatterns.h"
 #include "SettingsStore.h"
 #include "WorkArea.h"
 
@@ -58,4 +59,19 @@ void LayoutSettings::save(PercentBase base, SizeMeasure measure) const
     settings.mainWidth = outer.width() * tx;
     settings.mainHeight = outer.height() * ty;
     SaveWindowSettings(*m_store, settings);
+}
+
+QByteArrayList LoadExcludePatterns(const SettingsStore *store)
+{
+    if (!store)
+        return {};
+    const std::optional<QVariant> text = ReadSetting(*store, u"ExcludePatterns", SettingKind::Text);
+    return text ? ExcludePatterns::FromLines(text->toString().toUtf8()) : QByteArrayList();
+}
+
+void SaveExcludePatterns(const SettingsStore *store, const QByteArrayList &patterns)
+{
+    if (store)
+        WriteSetting(*store, u"ExcludePatterns", QString::fromUtf8(patterns.join('\n')),
+                     SettingKind::Text);
 }

@@ -4,6 +4,8 @@
 #include "SizeMeasure.h"
 #include "TwipsScale.h"
 
+#include <QByteArrayList>
+
 class QAction;
 class QMainWindow;
 class QWidget;
@@ -40,3 +42,7 @@ private:
     Parts m_parts;
     TwipsScale m_pixelTwips;
 };
+
+// The patterns walks leave out by, one a line under "ExcludePatterns"; none without a store.
+QByteArrayList LoadExcludePatterns(const SettingsStore *store);
+void SaveExcludePatterns(const SettingsStore *store, const QByteArrayList &patterns);

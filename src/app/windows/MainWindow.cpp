@@ -6,6 +6,8 @@
 #include "DirListModel.h"
 #include "DriveBar.h"
 #include "DuplicatesCommand.h"
+#include "ExcludePatterns.h"
+#include "ExclusionsDialog.h"
 #include "FolderChoice.h"
 #include "FolderStatus.h"
 #include "FolderTreeView.h"
@@ -64,6 +66,8 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     connect(m_workArea, &WorkArea::listFilled, this, &MainWindow::showListStatus);
     connect(m_workArea, &WorkArea::listEmptied, this, &MainWindow::applyCommandStates);
     m_scans = new ScanController(drives, m_workArea, m_statusBar, this);
+    if (const QByteArrayList patterns = LoadExcludePatterns(m_settings); !patterns.isEmpty())
+        m_scans->setExcludePatterns(std::make_shared<const ExcludePatterns>(patterns));
     m_folderStatus = std::make_unique<FolderStatus>(m_scans, folderTree(), listModel());
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
@@ -240,7 +244,9 @@ void MainWindow::buildMenus()
                                       [this] { m_duplicates->open(); })
                         << addCommand(view, "mnuViewHistory", TextId::MenuViewHistory,
                                       QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_H),
-                                      [this] { m_history->open(); });
+                                      [this] { m_history->open(); })
+                        << addCommand(view, "mnuViewExclusions", TextId::MenuViewExclusions, {},
+                                      [this] { exclusionsCommand(); });
 
     m_scanMenu = menuBar()->addMenu(Text(TextId::MenuScan));
     m_scanMenu->setObjectName(QStringLiteral("mnuScan"));
@@ -437,4 +443,18 @@ void MainWindow::changeEvent(QEvent *event)
     if (event->type() == QEvent::ActivationChange && isActiveWindow())
         m_scans->showFolderCount();
     QMainWindow::changeEvent(event);
+}
+
+// Saved at once, and applied to the walks started from now on: the shown records stay as they
+// were walked until F5 walks the volume again.
+void MainWindow::exclusionsCommand()
+{
+    const auto &now = m_scans->excludePatterns();
+    const std::optional<QByteArrayList> patterns = AskExclusions(
+        this, now ? now->patterns() : QByteArrayList(), m_scans->folders().count() > 0);
+    if (!patterns)
+        return;
+    SaveExcludePatterns(m_settings, *patterns);
+    m_scans->setExcludePatterns(
+        patterns->isEmpty() ? nullptr : std::make_shared<const ExcludePatterns>(*patterns));
 }

@@ -88,6 +88,7 @@ private:
     void scanFolderCommand();
     void searchCommand();
     void printCommand();
+    void exclusionsCommand();
     using Command = std::function<void()>;
     QAction *addCommand(QMenu *menu, const char *name, TextId textId, const QKeySequence &key,
                         const Command &command);

@@ -179,6 +179,17 @@ void ReportWindow::showReport()
         rows += Row(FormatText(Text(TextId::ReportMountPoints), places.join(QStringLiteral(", "))),
                     std::nullopt);
     }
+    // Left out on purpose: their bytes are in the difference, as the mount points' are.
+    if (m_scan && report.scan.excluded > 0) {
+        QStringList places;
+        for (const QByteArray &place : report.scan.excludedSample)
+            places.append(QFile::decodeName(place));
+        if (report.scan.excluded > quint32(places.size()))
+            places.append(QStringLiteral("..."));
+        rows += Row(FormatText(Text(TextId::ReportExcluded), report.scan.excluded,
+                               places.join(QStringLiteral(", "))),
+                    std::nullopt);
+    }
     if (m_scan && (report.scan.unreadFolders > 0 || report.scan.unreadFiles > 0)) {
         QString unread = FormatText(Text(TextId::ReportUnread), report.scan.unreadFolders,
                                     report.scan.unreadFiles);
