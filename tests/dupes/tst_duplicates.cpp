@@ -318,15 +318,24 @@ void TestDuplicates::pageCache()
         if (FileContent::IsCached(fd.get(), 1 << 20))
             QSKIP("this file system does not say which pages are cached");
     }
-    for (const char *name : {"warm", "warm2"}) {
-        QFile file(QString::fromUtf8(m_root + name));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll().size(), 2 << 20);
-    }
     const auto scan = Walked(m_root);
-    QCOMPARE(Search(*scan).groups.size(), 2u);
-    for (const char *name : {"cold", "cold2", "warm", "warm2"})
-        QCOMPARE(FileContent::IsCached(open(name).get(), 1 << 20), name[0] == 'w');
+    // The kernel may page out what was just read on its own (a proactive reclaimer such as
+    // DAMON's does, region by region): a warm file found uncached is tried again, a file the
+    // search drops would be every time.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        for (const char *name : {"warm", "warm2"}) {
+            QFile file(QString::fromUtf8(m_root + name));
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(file.readAll().size(), 2 << 20);
+        }
+        QCOMPARE(Search(*scan).groups.size(), 2u);
+        for (const char *name : {"cold", "cold2"})
+            QVERIFY2(!FileContent::IsCached(open(name).get(), 1 << 20), name);
+        if (FileContent::IsCached(open("warm").get(), 1 << 20) &&
+            FileContent::IsCached(open("warm2").get(), 1 << 20))
+            return;
+    }
+    QFAIL("the files the user had in the cache were dropped from it");
 }
 
 void TestDuplicates::stop()
