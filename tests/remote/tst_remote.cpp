@@ -169,22 +169,21 @@ void TestRemote::classify_data()
     QTest::addColumn<QByteArrayList>("lines");
     QTest::addColumn<int>("received");
     QTest::addColumn<RemoteFailure::Problem>("problem");
+    const auto row = [](const char *name, int code, const QByteArrayList &lines, int received,
+                        RemoteFailure::Problem problem) {
+        QTest::newRow(name) << code << lines << received << problem;
+    };
     using F = RemoteFailure;
-    QTest::newRow("host key changed")
-        << 255 << QByteArrayList{"@ WARNING: REMOTE HOST IDENTIFICATION HAS CHANGED! @", "x"} << 0
-        << F::HostKeyChanged;
-    QTest::newRow("timed out") << 255
-                               << QByteArrayList{"ssh: connect to host srv port 22: "
-                                                 "Connection timed out"}
-                               << 0 << F::TimedOut;
-    QTest::newRow("link lost mid-scan")
-        << 255 << QByteArrayList{"quarnel-remote: ncdu", "Timeout, server srv not responding."}
-        << 5000 << F::Cut;
-    QTest::newRow("ssh killed") << -9 << QByteArrayList{} << 5000 << F::Cut;
-    QTest::newRow("cut short, all well, it says") << 0 << QByteArrayList{} << 5000 << F::BadScan;
-    QTest::newRow("walker refused to start")
-        << 2 << QByteArrayList{"quarnel-remote: quarnel-scan", "quarnel-scan: bad option"} << 0
-        << F::Other;
+    row("host key changed", 255, {"@ WARNING: REMOTE HOST IDENTIFICATION HAS CHANGED! @", "x"}, 0,
+        F::HostKeyChanged);
+    row("timed out", 255, {"ssh: connect to host srv port 22: Connection timed out"}, 0,
+        F::TimedOut);
+    row("link lost mid-scan", 255, {"quarnel-remote: ncdu", "Timeout, server srv not responding."},
+        5000, F::Cut);
+    row("ssh killed", -9, {}, 5000, F::Cut);
+    row("cut short, all well, it says", 0, {}, 5000, F::BadScan);
+    row("walker refused to start", 2, {"quarnel-remote: quarnel-scan", "quarnel-scan: bad option"},
+        0, F::Other);
 }
 
 void TestRemote::classify()
@@ -213,41 +212,24 @@ void TestRemote::walk_data()
     QTest::addColumn<QByteArray>("folder");  // below the tree
     QTest::addColumn<RemoteFailure::Problem>("problem");
     const QByteArray other = "-i " + QFile::encodeName(path(u"other_key"_s));
+    const auto row = [](const char *name, const QByteArray &options, const char *bin,
+                        const QByteArray &folder, RemoteFailure::Problem problem) {
+        QTest::newRow(name) << options << QByteArray(bin) << folder << problem;
+    };
     using F = RemoteFailure;
-    QTest::newRow("quarnel-scan") << ""_ba
-                                  << "qs"_ba
-                                  << ""_ba << F::None;
-    QTest::newRow("ncdu in its place") << ""_ba
-                                       << "ncdu"_ba
-                                       << ""_ba << F::None;
-    QTest::newRow("a hostile folder name")
-        << ""_ba
-        << "qs"_ba
-        << "/it's $(touch pwned) `touch pwned` \"q\" \\\n; -x"_ba << F::None;
-    QTest::newRow("neither walker") << ""_ba
-                                    << "none"_ba
-                                    << ""_ba << F::NoWalker;
-    QTest::newRow("no such folder") << ""_ba
-                                    << "qs"_ba
-                                    << "/missing"_ba << F::NoFolder;
-    QTest::newRow("a hostile machine's text") << ""_ba
-                                              << "bad"_ba
-                                              << ""_ba << F::BadScan;
-    QTest::newRow("walker killed midway") << ""_ba
-                                          << "cut"_ba
-                                          << ""_ba << F::Cut;
-    QTest::newRow("key refused") << other << "qs"_ba
-                                 << ""_ba << F::KeyRefused;
-    QTest::newRow("host key not known")
-        << "-o UserKnownHostsFile=/dev/null -o StrictHostKeyChecking=yes"_ba
-        << "qs"_ba
-        << ""_ba << F::HostKeyUnknown;
-    QTest::newRow("nothing listens") << "-p 1"_ba
-                                     << "qs"_ba
-                                     << ""_ba << F::ConnectionRefused;
-    QTest::newRow("unknown host") << "-o HostName=no-such-machine.invalid"_ba
-                                  << "qs"_ba
-                                  << ""_ba << F::UnknownHost;
+    row("quarnel-scan", {}, "qs", {}, F::None);
+    row("ncdu in its place", {}, "ncdu", {}, F::None);
+    row("a hostile folder name", {}, "qs", "/it's $(touch pwned) `touch pwned` \"q\" \\\n; -x",
+        F::None);
+    row("neither walker", {}, "none", {}, F::NoWalker);
+    row("no such folder", {}, "qs", "/missing", F::NoFolder);
+    row("a hostile machine's text", {}, "bad", {}, F::BadScan);
+    row("walker killed midway", {}, "cut", {}, F::Cut);
+    row("key refused", other, "qs", {}, F::KeyRefused);
+    row("host key not known", "-o UserKnownHostsFile=/dev/null -o StrictHostKeyChecking=yes", "qs",
+        {}, F::HostKeyUnknown);
+    row("nothing listens", "-p 1", "qs", {}, F::ConnectionRefused);
+    row("unknown host", "-o HostName=no-such-machine.invalid", "qs", {}, F::UnknownHost);
 }
 
 void TestRemote::walk()
