@@ -38,8 +38,11 @@ QByteArray ShellQuote(const QByteArray &text)
     return quoted + '\'';
 }
 
-QByteArray Script(const QByteArray &root)
+QByteArray Script(const QByteArray &root, const QByteArrayList &exclude)
 {
+    QByteArray excluding;
+    for (const QByteArray &pattern : exclude)
+        excluding += "--exclude " + ShellQuote(pattern) + ' ';
     QByteArray script = "ROOT=" + ShellQuote(root) + "\n";
     // A folder named like an option is given as a path. The walker reads nothing of the
     // script's input: the rest of the script is there.
@@ -51,12 +54,16 @@ QByteArray Script(const QByteArray &root)
               "  echo '" +
               WalkerMark +
               "quarnel-scan' >&2\n"
-              "  quarnel-scan --export - \"$ROOT\" </dev/null\n"
+              "  quarnel-scan " +
+              excluding +
+              "--export - \"$ROOT\" </dev/null\n"
               "elif command -v ncdu >/dev/null 2>&1; then\n"
               "  echo '" +
               WalkerMark +
               "ncdu' >&2\n"
-              "  ncdu -0 -x -e -o- \"$ROOT\" </dev/null\n"
+              "  ncdu -0 -x -e " +
+              excluding +
+              "-o- \"$ROOT\" </dev/null\n"
               "else\n"
               "  exit " +
               QByteArray::number(NoWalkerExit) +

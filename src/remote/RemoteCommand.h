@@ -3,6 +3,7 @@
 #include "RemoteTarget.h"
 
 #include <QByteArray>
+#include <QByteArrayList>
 #include <QList>
 
 // The command that walks a folder of another machine: the user's own ssh (their agent, keys and
@@ -21,8 +22,9 @@ inline constexpr char WalkerMark[] = "quarnel-remote: ";
 // ssh's words: `sshCommand` (QUARNEL_SSH's value, split at spaces; empty: "ssh"), never asking
 // for a password or a host key it cannot show, giving up on a machine that does not answer.
 QList<QByteArray> Arguments(const RemoteTarget &target, const QByteArray &sshCommand);
-// The script for `root`, a path on the other machine (relative: to the user's home there).
-QByteArray Script(const QByteArray &root);
+// The script for `root`, a path on the other machine (relative: to the user's home there),
+// leaving out what `exclude` matches: both walkers take ncdu's --exclude patterns.
+QByteArray Script(const QByteArray &root, const QByteArrayList &exclude = {});
 // `text` as one word for a POSIX shell, whatever it holds.
 QByteArray ShellQuote(const QByteArray &text);
 

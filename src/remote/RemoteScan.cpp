@@ -34,7 +34,7 @@ std::unique_ptr<DriveScan> RemoteScan::run()
 {
     m_failure = {};
     if (!m_child.start(RemoteCommand::Arguments(m_target, m_sshCommand),
-                       RemoteCommand::Script(m_root),
+                       RemoteCommand::Script(m_root, m_exclude),
                        [this](const QByteArray &line) { errorLine(line); })) {
         m_failure.problem = errno == ENOENT ? RemoteFailure::NoSsh : RemoteFailure::Other;
         m_failure.detail = QByteArray(std::strerror(errno));

@@ -29,6 +29,8 @@ public:
     // The ssh command and its first words; by default QUARNEL_SSH's value, else "ssh".
     void setSshCommand(QByteArray command) { m_sshCommand = std::move(command); }
     void setRootNaming(ScanImport::RootNaming naming) { m_reader.setRootNaming(std::move(naming)); }
+    // What the other machine's walker leaves out, with the rules of a walk here.
+    void setExcludePatterns(QByteArrayList patterns) { m_exclude = std::move(patterns); }
 
     // Walks, then hands over the records, or none with failure() set.
     std::unique_ptr<DriveScan> run();
@@ -55,6 +57,7 @@ private:
     RemoteTarget m_target;
     QByteArray m_root;
     QByteArray m_sshCommand;
+    QByteArrayList m_exclude;
     ChildProcess m_child;
     SavedInput m_input;
     ScanImport m_reader;

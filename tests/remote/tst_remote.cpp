@@ -1,4 +1,5 @@
 #include "DriveScan.h"
+#include "ExcludePatterns.h"
 #include "RemoteCommand.h"
 #include "RemoteFailure.h"
 #include "RemoteScan.h"
@@ -94,7 +95,7 @@ void TestRemote::initTestCase()
         head -c 3 /dev/zero >tree/c/three; head -c 444 /dev/zero >tree/four
         for b in qs ncdu none cut bad; do mkdir bin-$b; ln -s /bin/sh bin-$b/sh; done
         ln -s "$1" bin-qs/quarnel-scan; ln -s /usr/bin/ncdu bin-ncdu/ncdu
-        printf '#!/bin/sh\n"%s" --export - "$3" >%s/whole.json 2>/dev/null\n' "$1" "$PWD" >bin-cut/quarnel-scan
+        printf '#!/bin/sh\nfor r; do :; done; "%s" --export - "$r" >%s/whole.json 2>/dev/null\n' "$1" "$PWD" >bin-cut/quarnel-scan
         printf '/usr/bin/head -c 300 %s/whole.json; kill -9 $$\n' "$PWD" >>bin-cut/quarnel-scan
         printf '#!/bin/sh\necho "[1,2,{},[{\\"name\\":\\"/\\"},{\\"name\\":\\"..\\"}]]"\n' >bin-bad/quarnel-scan
         chmod +x bin-cut/quarnel-scan bin-bad/quarnel-scan)"_s,
@@ -250,6 +251,9 @@ void TestRemote::walk()
     }
     RemoteScan scan({"loop", 0}, root);
     scan.setSshCommand(sshCommand(bin, options));
+    // Left out there as here, quoted whatever they hold.
+    const QByteArrayList exclude{"b", "x'$(touch pwned)"};
+    scan.setExcludePatterns(exclude);
     const std::unique_ptr<DriveScan> records = scan.run();
     QCOMPARE(scan.failure().problem, problem);
     QCOMPARE(records != nullptr, problem == RemoteFailure::None);
@@ -260,7 +264,11 @@ void TestRemote::walk()
              bin == "ncdu" ? RemoteScan::Walker::Ncdu : RemoteScan::Walker::QuarnelScan);
     QCOMPARE(records->rootPath(), root + '/');
     DriveScan local(root + '/');
-    QVERIFY(Walk(root, local));
+    Walker::Options leaving;
+    leaving.exclude = std::make_shared<const ExcludePatterns>(exclude);
+    QVERIFY(Walk(root, local, leaving));
+    QCOMPARE(local.excludedCount(), folder.isEmpty() ? 1u : 0u);
+    QCOMPARE(records->excludedCount(), local.excludedCount());
     QCOMPARE(records->totalSize(), local.totalSize());
     QCOMPARE(records->count(), local.count());
 }

@@ -1,6 +1,7 @@
 #include "RemoteScanCommand.h"
 
 #include "DriveScan.h"
+#include "ExcludePatterns.h"
 #include "FormatText.h"
 #include "Formatting.h"
 #include "MainStatusBar.h"
@@ -75,6 +76,8 @@ bool RemoteScanCommand::walk(const QString &machine, const QString &folder)
     for (const Volume &drive : m_scans->drives())
         taken.insert(drive.root());
     auto scan = std::make_shared<RemoteScan>(target, QFile::encodeName(folder));
+    if (const auto &exclude = m_scans->excludePatterns())
+        scan->setExcludePatterns(exclude->patterns());
     // Named after the machine as the user calls it, the name their ssh knows it by.
     scan->setRootNaming(
         [taken, machine = target.destination](const QByteArray &, const QByteArray &root) {
