@@ -158,8 +158,17 @@ void ListRows::compareRows(const FolderCollection &folders, const Options &optio
         byName.emplace(earlier[i].isFolder ? earlier[i].name + '/' : earlier[i].name, i);
     std::vector<bool> matched(earlier.size());
     for (Row &row : m_rows) {
-        if (row.excluded) // neither walk looked at it: no change to tell
+        if (row.excluded) {
+            // Counted then, left out now: what it held counts no more, told on its one row.
+            const QByteArray name = keyOf(row).toByteArray();
+            const auto found = byName.find(row.excludedFolder ? name + '/' : name);
+            if (found != byName.end() && !earlier[found->second].unread) {
+                matched[found->second] = true;
+                row.change = Change::Kept;
+                row.growth = -qint64(earlier[found->second].size);
+            }
             continue;
+        }
         const QByteArray name =
             row.isFolder ? GetFolderName(keyOf(row).toByteArray()) : keyOf(row).toByteArray();
         // A subfolder's listing that stopped short is noted in its own record.

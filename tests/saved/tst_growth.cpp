@@ -1,4 +1,5 @@
 #include "DirListModel.h"
+#include "ExcludePatterns.h"
 #include "FolderCollection.h"
 #include "MapGrowth.h"
 #include "SavedFiles.h"
@@ -94,6 +95,7 @@ private slots:
     void sortsByGrowth();
     void mapColours();
     void unreadThen();
+    void excludedSince();
 
 private:
     QTemporaryDir m_dir;
@@ -219,6 +221,22 @@ void TestGrowth::unreadThen()
                                      item.unread ? u"unread"_s : u"read"_s);
     QCOMPARE(seen, (QStringList{u"gone 0 file unread"_s, u"kept 40 file read"_s,
                                 u"locked 0 folder unread"_s}));
+}
+
+// Walked again leaving a folder out: its one row tells what no longer counts, no "gone" twin.
+void TestGrowth::excludedSince()
+{
+    FolderCollection folders;
+    Walker::Options options;
+    options.exclude = std::make_shared<const ExcludePatterns>(QByteArrayList{"d"});
+    QVERIFY(Walk(m_root, *folders.addDrive(m_root), options));
+    QVERIFY(m_model.fill(folders, m_root, PercentBase::Folder, 0));
+    QStringList rows;
+    for (int row = 0; row < m_model.rowCount(); ++row)
+        rows << m_model.index(row, DirListModel::Name).data().toString() + u' ' +
+                    m_model.index(row, DirListModel::Growth).data().toString();
+    rows.sort();
+    QCOMPARE(rows, (QStringList{u"a +280"_s, u"b -5"_s, u"d -7"_s, u"e -903"_s}));
 }
 
 QTEST_GUILESS_MAIN(TestGrowth)
