@@ -134,6 +134,13 @@ bool CollationKeys::IsAsciiOnly(QStringView names)
     });
 }
 
+void CollationKeys::Prepare(const QLocale &locale)
+{
+    CollationKeys keys(locale);
+    keys.setAsciiOnly(true);
+    keys.add(u"a");
+}
+
 CollationKeys::~CollationKeys()
 {
     if (m_collator)

@@ -30,6 +30,9 @@ public:
     // is ignored where the collator's rules for such names go beyond one weight per character.
     void setAsciiOnly(bool asciiOnly);
     static bool IsAsciiOnly(QStringView names);
+    // Loads what the locale's first keys would: the collator's rules, read once per process, and
+    // the table. Some milliseconds, meant for a worker thread before any list is sorted.
+    static void Prepare(const QLocale &locale = QLocale());
     // The name's key comes next, after those added before.
     void add(QStringView name);
     size_t size() const { return m_ends.size(); }

@@ -1,5 +1,7 @@
 #include "WorkArea.h"
 
+#include "BackgroundPool.h"
+#include "CollationKeys.h"
 #include "ColumnFit.h"
 #include "DirListModel.h"
 #include "FileIconCache.h"
@@ -75,6 +77,11 @@ WorkArea::WorkArea(QMainWindow *window, QToolBar *functionBar, QToolBar *driveBa
     m_mapBar->setAccessibleName(QStringLiteral("Barre de séparation de la carte"));
     m_mapBar->hide();
     connect(m_mapBar, &SplitBar::moved, this, &WorkArea::moveMapBar);
+    // The first list sorted would otherwise load the collation rules on the window's thread.
+    BackgroundPool::submit([] {
+        CollationKeys::Prepare();
+        return true;
+    });
     // The empty list starts sorted by name, ascending.
     m_sort.startUp();
     sortList();
