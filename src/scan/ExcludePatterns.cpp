@@ -56,7 +56,7 @@ qsizetype Bracket(QByteArrayView p, qsizetype at, unsigned char c, bool &in)
         first = false;
         if (p[i] == '[' && i + 1 < p.size() && p[i + 1] == ':') {
             const qsizetype close = p.indexOf(":]", i + 2);
-            if (close >= 0) {
+            if (close != NoEnd) {
                 found = found || InClass(p.sliced(i + 2, close - i - 2), c);
                 i = close + 2;
                 continue;

@@ -343,13 +343,21 @@ void TestScan::excludeMatches_data()
     QTest::addColumn<QByteArray>("pattern");
     QTest::addColumn<QByteArray>("text");
     QTest::addColumn<bool>("matches");
-    for (const char *row :
-         {"abc abc 1",       "abc abd 0",     "* ~ 1",         "~ a 0",          "a* a/b/c 1",
-          "a?c a/c 1",       "*.o main.oo 0", "*a*b xaxaxb 1", "*a*b xaxaxbx 0", "a*b*c acb 0",
-          "**x x 1",         "? ~ 0",         "[!abc] b 0",    "[^abc] d 1",     "[a-c]x bx 1",
-          "[a-c]x dx 0",     "[]a] ] 1",      "[!]a] ] 0",     "[a-] - 1",       "[[:digit:]]* 7 1",
-          "[[:alpha:]] 7 0", "[/] / 1",       "[abc [abc 1",   "\\* * 1",        "\\* x 0",
-          "[\\]] ] 1",       "a\\ a\\ 0",     "* .hidden 1"}) {
+    static const char *const Rows[] = {"abc abc 1",       "abc abd 0",        "* ~ 1",
+                                       "~ a 0",           "a* a/b/c 1",       "a?c a/c 1",
+                                       "*.o main.oo 0",   "*a*b xaxaxb 1",    "*a*b xaxaxbx 0",
+                                       "a*b*c acb 0",     "**x x 1",          "? ~ 0",
+                                       "[!abc] b 0",      "[^abc] d 1",       "[a-c]x bx 1",
+                                       "[a-c]x dx 0",     "[]a] ] 1",         "[!]a] ] 0",
+                                       "[a-] - 1",        "[[:digit:]]* 7 1", "[[:alpha:]] 7 0",
+                                       "[/] / 1",         "[abc [abc 1",      "\\* * 1",
+                                       "\\* x 0",         "[\\]] ] 1",        "a\\ a\\ 0",
+                                       "* .hidden 1",     "[[:alnum:]] a 1",  "[[:upper:]] a 0",
+                                       "[[:lower:]] a 1", "[[:space:]] \t 1", "[[:blank:]] \t 1",
+                                       "[[:punct:]] ! 1", "[[:xdigit:]] g 0", "[[:cntrl:]] \t 1",
+                                       "[[:graph:]] ! 1", "[[:print:]] \t 0", "[[:nope:]] a 0",
+                                       "[a[:digit:]] 5 1"};
+    for (const char *row : Rows) {
         QByteArrayList parts = QByteArray(row).split(' '); // "~": empty
         QTest::newRow(row) << parts[0].replace('~', "") << parts[1].replace('~', "")
                            << (parts[2] == "1");
