@@ -1,4 +1,5 @@
 #include "BlockDevice.h"
+#include "ChildProcess.h"
 #include "FileSystem.h"
 #include "FolderListing.h"
 #include "TreeOracle.h"
@@ -10,7 +11,9 @@
 #include <QTest>
 
 #include <cerrno>
+#include <csignal>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <set>
 
@@ -29,6 +32,8 @@ private slots:
     void failures();
     void rotational_data();
     void rotational();
+    void child_data();
+    void child();
 };
 
 void TestSystem::listing_data()
@@ -159,6 +164,50 @@ void TestSystem::failures()
     errno = 0;
     QVERIFY(!call(folder.get()));
     QTEST(errno, "error");
+}
+
+void TestSystem::child_data()
+{
+    QTest::addColumn<QByteArray>("script");
+    QTest::addColumn<int>("kills"); // once it said its first line
+    QTest::addColumn<int>("code");  // -1: killed
+    QTest::addColumn<int>("signal");
+    QTest::newRow("exits, its lines whole or cut")
+        << "echo ready >&2; head -c 5000 /dev/zero | tr '\\0' x >&2; echo >&2; printf last >&2; exit 3"_ba
+        << 0 << 3 << 0;
+    QTest::newRow("stopped") << "echo ready >&2; exec sleep 30"_ba << 1 << -1 << SIGTERM;
+    QTest::newRow("deaf to the first stop")
+        << "trap '' TERM; echo ready >&2; exec sleep 5"_ba << 2 << -1 << SIGKILL;
+}
+
+// A program run beside this one: how it ended, its error lines (a long one cut), and a second
+// stop that kills what ignored the first.
+void TestSystem::child()
+{
+    QFETCH(QByteArray, script);
+    QFETCH(int, kills);
+    QFETCH(int, code);
+    QFETCH(int, signal);
+    std::mutex lock;
+    QByteArrayList lines;
+    ChildProcess child;
+    QVERIFY(child.start({"sh", "-c", script}, {}, [&](const QByteArray &line) {
+        const std::lock_guard hold(lock);
+        lines.append(line);
+    }));
+    QVERIFY(QTest::qWaitFor([&] {
+        const std::lock_guard hold(lock);
+        return !lines.isEmpty();
+    }));
+    for (int i = 0; i < kills; ++i)
+        child.kill();
+    const ChildProcess::Status status = child.wait();
+    QCOMPARE(status.exited, code >= 0);
+    QCOMPARE(status.code, code);
+    QCOMPARE(status.signal, signal);
+    if (code >= 0)
+        QCOMPARE(lines,
+                 (QByteArrayList{"ready", QByteArray(ChildProcess::LineLimit, 'x'), "last"}));
 }
 
 QTEST_GUILESS_MAIN(TestSystem)
