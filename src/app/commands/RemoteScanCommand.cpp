@@ -114,11 +114,7 @@ bool RemoteScanCommand::walk(const QString &machine, const QString &folder)
                 if (origin.host.isEmpty()) // ncdu does not name the machine: the user did
                     origin.host = scan->host().isEmpty() ? name.toUtf8() : scan->host();
                 records->setOrigin(origin);
-                Volume drive;
-                drive.savedAt = savedAt;
-                drive.mountPoint = SavedRootLabel(records->rootPath(), AddSlash(origin.root));
-                drive.kind = DriveKind::Saved;
-                m_scans->driveCommand(m_scans->addSavedDrive(drive, records));
+                m_scans->driveCommand(m_scans->addSavedDrive(records, savedAt));
                 const QString walker = WalkerName(scan->walker());
                 const QString entries = GroupedText(scan->entriesRead());
                 m_scans->statusBar()->setPanelText(

@@ -79,11 +79,7 @@ bool SavedScanCommand::open(const QString &fileName)
                              [&](const QByteArray &named) { return taken.contains(named); });
     });
     return read(fileName, reader, [this](std::shared_ptr<DriveScan> records, qint64 savedAt) {
-        Volume drive;
-        drive.savedAt = savedAt;
-        drive.mountPoint = SavedRootLabel(records->rootPath(), AddSlash(records->origin()->root));
-        drive.kind = DriveKind::Saved;
-        m_scans->driveCommand(m_scans->addSavedDrive(drive, std::move(records)));
+        m_scans->driveCommand(m_scans->addSavedDrive(std::move(records), savedAt));
     });
 }
 

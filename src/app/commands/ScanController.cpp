@@ -9,6 +9,7 @@
 #include "MainStatusBar.h"
 #include "PaintHold.h"
 #include "Paths.h"
+#include "SavedRootName.h"
 #include "SystemErrorText.h"
 #include "TextTable.h"
 #include "WorkArea.h"
@@ -83,8 +84,14 @@ int ScanController::addDrive(const Volume &drive)
     return int(m_drives.size() - 1);
 }
 
-int ScanController::addSavedDrive(const Volume &drive, std::shared_ptr<DriveScan> records)
+int ScanController::addSavedDrive(std::shared_ptr<DriveScan> records, qint64 savedAt)
 {
+    Volume drive;
+    drive.savedAt = savedAt;
+    drive.mountPoint =
+        SavedRootLabel(records->rootPath(),
+                       AddSlash(records->origin() ? records->origin()->root : records->rootPath()));
+    drive.kind = DriveKind::Saved;
     m_workArea->stopReading();
     m_folders.adoptDrive(std::move(records));
     m_drives.append(drive);

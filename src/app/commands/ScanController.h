@@ -64,8 +64,9 @@ public:
     // Adds a drive for this run, a folder the user named; the index of the drive with the same
     // root when there is one already.
     int addDrive(const Volume &drive);
-    // Adds a scan read from a file as a drive of its own, its records taken over; its index.
-    int addSavedDrive(const Volume &drive, std::shared_ptr<DriveScan> records);
+    // Adds a scan read from a file or from another machine as a drive of its own, labelled by its
+    // origin and dated `savedAt`, its records taken over; its index.
+    int addSavedDrive(std::shared_ptr<DriveScan> records, qint64 savedAt);
     // Shows a drive in the tree and the list, walking it first unless it was walked before; the
     // walk goes on after the call returns.
     void driveCommand(int index);
