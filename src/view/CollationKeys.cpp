@@ -1,5 +1,7 @@
 #include "CollationKeys.h"
 
+#include "PrimaryRanks.h"
+
 #include <unicode/ucol.h>
 #include <unicode/uset.h>
 
@@ -102,6 +104,39 @@ const CollationKeys::AsciiTable *TableFor(const QByteArray &localeName, UCollato
     return learned.emplace(localeName, LearnTable(collator)).first->second.get();
 }
 
+// Ranks likewise, a few tens of milliseconds: once per locale and run.
+const PrimaryRanks *RanksFor(const QByteArray &localeName, UCollator *collator)
+{
+    static std::mutex lock;
+    static std::map<QByteArray, std::unique_ptr<PrimaryRanks>> learned;
+    const std::lock_guard hold(lock);
+    const auto found = learned.find(localeName);
+    if (found != learned.end())
+        return found->second.get();
+    return learned.emplace(localeName, PrimaryRanks::Learn(collator)).first->second.get();
+}
+
+// Appends the collator's key of the name, without the terminating zero, which no key holds
+// elsewhere.
+void AppendSortKey(UCollator *collator, QStringView name, std::string &bytes)
+{
+    const size_t start = bytes.size();
+    const auto text = reinterpret_cast<const UChar *>(name.utf16());
+    const auto length = int32_t(name.size());
+    // Keys run to about three bytes a character; a longer one is made again with room enough.
+    size_t room = size_t(name.size()) * 4 + 16;
+    for (;;) {
+        bytes.resize(start + room);
+        const int32_t made = ucol_getSortKey(
+            collator, text, length, reinterpret_cast<uint8_t *>(&bytes[start]), int32_t(room));
+        if (made <= int32_t(room)) {
+            bytes.resize(start + size_t(made > 0 ? made - 1 : 0));
+            return;
+        }
+        room = size_t(made);
+    }
+}
+
 } // namespace
 
 CollationKeys::CollationKeys(const QLocale &locale)
@@ -125,6 +160,7 @@ CollationKeys::CollationKeys(const QLocale &locale)
 void CollationKeys::setAsciiOnly(bool asciiOnly)
 {
     m_table = asciiOnly && m_collator ? TableFor(m_localeName, m_collator) : nullptr;
+    m_ranks = !m_table && m_collator ? RanksFor(m_localeName, m_collator) : nullptr;
 }
 
 bool CollationKeys::IsAsciiOnly(QStringView names)
@@ -139,6 +175,7 @@ void CollationKeys::Prepare(const QLocale &locale)
     CollationKeys keys(locale);
     keys.setAsciiOnly(true);
     keys.add(u"a");
+    keys.setAsciiOnly(false);
 }
 
 CollationKeys::~CollationKeys()
@@ -179,22 +216,18 @@ void CollationKeys::add(QStringView name)
         m_ends.push_back(m_bytes.size());
         return;
     }
-    const auto text = reinterpret_cast<const UChar *>(name.utf16());
-    const auto length = int32_t(name.size());
-    // Keys run to about three bytes a character; a longer one is made again with room enough.
-    size_t room = size_t(name.size()) * 4 + 16;
-    for (;;) {
-        m_bytes.resize(start + room);
-        const int32_t made = ucol_getSortKey(
-            m_collator, text, length, reinterpret_cast<uint8_t *>(&m_bytes[start]), int32_t(room));
-        if (made <= int32_t(room)) {
-            // Without the terminating zero, which no key holds elsewhere.
-            m_bytes.resize(start + size_t(made > 0 ? made - 1 : 0));
-            break;
-        }
-        room = size_t(made);
-    }
+    if (m_ranks)
+        m_ranks->append(name, m_bytes);
+    else
+        AppendSortKey(m_collator, name, m_bytes);
     m_ends.push_back(m_bytes.size());
+}
+
+void CollationKeys::wholeKey(QStringView name, std::string &out) const
+{
+    out.clear();
+    if (m_collator)
+        AppendSortKey(m_collator, name, out);
 }
 
 std::string_view CollationKeys::key(size_t index) const

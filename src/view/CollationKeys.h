@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+class PrimaryRanks;
 struct UCollator;
 
 // Names' sort keys as a locale collates them, side by side in one buffer: two names compare as
@@ -16,7 +17,10 @@ struct UCollator;
 // In the C locale the keys follow the names' UTF-16 code units, as QString compares them.
 // Names of printable ASCII only, the most common by far, can be keyed from a table of their
 // characters' weights, learned from the collator itself, many times faster than by the collator:
-// the keys differ, but their order is the collator's. Keys made both ways do not compare.
+// the keys differ, but their order is the collator's. Other names, where the locale allows it, are
+// keyed at the first level only, from a table of ranks also learned from the collator: such keys
+// order two names where they differ within the shorter key, and otherwise leave it to wholeKey().
+// Keys made different ways do not compare.
 class CollationKeys
 {
 public:
@@ -31,13 +35,17 @@ public:
     void setAsciiOnly(bool asciiOnly);
     static bool IsAsciiOnly(QStringView names);
     // Loads what the locale's first keys would: the collator's rules, read once per process, and
-    // the table. Some milliseconds, meant for a worker thread before any list is sorted.
+    // the tables. Some tens of milliseconds, meant for a worker thread before any list is sorted.
     static void Prepare(const QLocale &locale = QLocale());
     // The name's key comes next, after those added before.
     void add(QStringView name);
     size_t size() const { return m_ends.size(); }
     // Stays valid until the next add().
     std::string_view key(size_t index) const;
+    // Whether the keys made are first-level ranks, which may leave two names undecided.
+    bool firstLevelOnly() const { return m_ranks != nullptr; }
+    // The collator's whole key of the name, whatever the keys made are.
+    void wholeKey(QStringView name, std::string &out) const;
 
     // Per printable character: its first-level weight's rank (1 up) and, among the characters of
     // one such weight, its rank at the third level (case).
@@ -50,7 +58,8 @@ public:
 private:
     UCollator *m_collator = nullptr; // none: the C locale
     QByteArray m_localeName;
-    const AsciiTable *m_table = nullptr; // while the names added are ASCII, when it holds
+    const AsciiTable *m_table = nullptr;   // while the names added are ASCII, when it holds
+    const PrimaryRanks *m_ranks = nullptr; // while they are not, when the locale allows it
     std::string m_bytes;
     std::vector<size_t> m_ends; // key i ends at m_ends[i] and starts where key i - 1 ends
 };

@@ -241,11 +241,28 @@ void ListRows::rankNames()
         std::string_view key;
         quint32 row;
     };
-    const auto less = [this](const Named &a, const Named &b) {
-        int result = a.key.compare(b.key);
-        if (result == 0) // names that collate alike, or bytes that decode alike
-            result = keyOf(m_rows[a.row]).compare(keyOf(m_rows[b.row]));
-        return result < 0;
+    // First-level keys order two names only where they differ within the shorter one; the rest,
+    // mostly names alike but for accents or case, take the collator's whole keys, made once.
+    std::vector<std::string> wholeKeys;
+    const auto lessBy = [this, &wholeKeys](const CollationKeys &keys) {
+        return [this, &wholeKeys, &keys](const Named &a, const Named &b) {
+            int result = 0;
+            if (keys.firstLevelOnly()) {
+                const size_t shorter = std::min(a.key.size(), b.key.size());
+                result = a.key.substr(0, shorter).compare(b.key.substr(0, shorter));
+                if (result == 0) {
+                    for (const quint32 row : {a.row, b.row})
+                        if (wholeKeys[row].empty())
+                            keys.wholeKey(nameOf(m_rows[row]), wholeKeys[row]);
+                    result = wholeKeys[a.row].compare(wholeKeys[b.row]);
+                }
+            } else {
+                result = a.key.compare(b.key);
+            }
+            if (result == 0) // names that collate alike, or bytes that decode alike
+                result = keyOf(m_rows[a.row]).compare(keyOf(m_rows[b.row]));
+            return result < 0;
+        };
     };
     const auto sortedPart = [&](quint32 from, quint32 to, CollationKeys &keys) {
         keys.reserve(to - from, size_t(to - from) * 48);
@@ -255,7 +272,8 @@ void ListRows::rankNames()
         part.reserve(to - from);
         for (quint32 row = from; row < to; ++row)
             part.push_back({keys.key(row - from), row});
-        std::stable_sort(part.begin(), part.end(), less); // fewer comparisons than std::sort
+        // fewer comparisons than std::sort
+        std::stable_sort(part.begin(), part.end(), lessBy(keys));
         return part;
     };
 
@@ -266,6 +284,8 @@ void ListRows::rankNames()
     const bool asciiOnly = CollationKeys::IsAsciiOnly(m_names);
     firstKeys.setAsciiOnly(asciiOnly);
     secondKeys.setAsciiOnly(asciiOnly);
+    if (firstKeys.firstLevelOnly())
+        wholeKeys.resize(count);
     std::vector<Named> first, second;
     if (half < count)
         BackgroundPool::runBoth([&] { first = sortedPart(0, half, firstKeys); },
@@ -273,6 +293,8 @@ void ListRows::rankNames()
     else
         first = sortedPart(0, half, firstKeys);
 
+    // Both halves are done: the first's collator serves this thread.
+    const auto less = lessBy(firstKeys);
     auto a = first.begin();
     auto b = second.cbegin();
     for (quint32 rank = 0; rank < count; ++rank) {
