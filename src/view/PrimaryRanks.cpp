@@ -128,7 +128,7 @@ std::unique_ptr<PrimaryRanks> PrimaryRanks::Learn(UCollator *collator)
             if (U16_IS_SURROGATE(part) || rules.later[part] ||
                 (u_getCombiningClass(part) != 0 && weighs(part)))
                 unknown[size_t(c)] = true;
-            else if (k == 0 && rules.first[part])
+            else if (rules.first[part])
                 flags[size_t(c)] |= StartsRule;
         }
     }
