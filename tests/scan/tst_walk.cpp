@@ -406,6 +406,30 @@ void TestWalk::commandLine_data()
     row("history while following", "@ --history --follow %1", "cli", 2, {"--history records"}, "");
     row("follows and saves", "@ --follow --export x %1", "cli", 2, {"takes no --export"}, "");
     row("follows another way", "@ --follow=poll %1", "cli", 2, {"fanotify or inotify"}, "");
+    // Each option that another rules out, alone beside it; options missing their value.
+    for (const auto &[options, says] : std::initializer_list<std::pair<const char *, const char *>>{
+             {"--history --duplicates %1", "--history records"},
+             {"--history --export x %1", "--history records"},
+             {"--exclude x --import f", "--exclude chooses"},
+             {"--follow --import f", "--follow walks a ROOT"},
+             {"--duplicates --import f", "--duplicates reads"},
+             {"--duplicates --export x %1", "--duplicates reads"},
+             {"--follow --summary %1", "takes no --export nor --summary"},
+             {"%1 --threads=", "--threads needs"},
+             {"%1 --export ''", "--export needs a FILE"},
+             {"%1 --import", "--import needs a FILE"},
+             {"%1 --exclude", "--exclude needs a PATTERN"},
+             {"%1 --exclude-from ''", "--exclude-from needs a FILE"},
+             {"%1 --exclude-from /nonexistent/patterns", "cannot read the patterns of"},
+             {"--duplicates --min-size 1KK %1", "--min-size needs"}})
+        row(QByteArray("refused: ") + options, QByteArray("@ ") + options, "cli", 2, {says}, "");
+    row("empty ROOT", "@ ''", "cli", 2, {"ROOT is empty"}, "");
+    row("a ROOT named -", "cd %1 && @ -", "cli", 2, {"cannot read -"}, "");
+    row("threads at their bounds", "@ --threads 1 %1 && @ --threads=256 %1", "cli", 0, {},
+        ".\t12\t1\t1\n-dash\t6\t1\t0\n.\t12\t1\t1\n-dash\t6\t1\t0");
+    row("largest minimum size", "@ --duplicates --min-size 17179869183G %1", "cli", 0, {}, "");
+    row("minimum size at the files' size", "@ --duplicates --min-size 6 %1 | head -c 9", "cli", 0,
+        {}, "6 bytes e");
     // Permissions alone leave out nothing the user could have seen: exit status 0. The r--
     // folder's files are listed with size 0, and said once, not file by file.
     row("unreadable folders",
