@@ -210,6 +210,14 @@ void TestRemoval::races_data()
     row("trash folder someone else's", "trash v/a/h acting",
         "mkdir -p v/.Trash-@/files v/.Trash-@/info && chown -R 1234 v/.Trash-@",
         "trash EPERM v/.Trash-@");
+    for (const char *part : {"files", "info"}) {
+        const QByteArray name = QByteArray("trash's ") + part + " someone else's";
+        const QByteArray race = "mkdir -p v/.Trash-@/files v/.Trash-@/info && chown -R @ "
+                                "v/.Trash-@ && chown 1234 v/.Trash-@/" +
+                                QByteArray(part);
+        const QByteArray why = "trash EPERM v/.Trash-@/" + QByteArray(part);
+        row(name.constData(), "trash v/a/h acting", race.constData(), why.constData());
+    }
     // Anyone may write in a shared trash that is not sticky: it is passed over.
     row("shared trash not sticky", "trash v/a/h acting", "mkdir -m 777 v/.Trash", "");
     // Between two steps of a deletion.
