@@ -186,10 +186,10 @@ Trash::Outcome Trash::move(const HeldPath &item)
             outcome.error = errno;
             return outcome;
         }
-        const bool written = FileSystem::WriteAll(fd, info.constData(), info.size());
-        const bool closed = FileSystem::Close(fd);
-        // Never over something already in files/ without its info.
-        int error = !written || !closed ? EIO : 0;
+        // Never over something already in files/ without its info; a full volume says so.
+        int error = FileSystem::WriteAll(fd, info.constData(), info.size()) ? 0 : errno;
+        if (!FileSystem::Close(fd) && error == 0)
+            error = errno;
         if (error == 0 && !FileSystem::RenameNoReplace(item.parentFd(), name.constData(),
                                                        trash.files.get(), trashed.constData()))
             error = errno;

@@ -218,6 +218,11 @@ void TestRemoval::races_data()
         const QByteArray why = "trash EPERM v/.Trash-@/" + QByteArray(part);
         row(name.constData(), "trash v/a/h acting", race.constData(), why.constData());
     }
+    // No room for the trash's note of where the item was: it stays where it is.
+    row("trash on a full volume", "trash v/a/h acting",
+        "mkdir -p v/.Trash-@/files v/.Trash-@/info && chown -R @ v/.Trash-@ && chmod 700 "
+        "v/.Trash-@ && (cat /dev/zero >v/filler 2>/dev/null; true)",
+        "error No space left on device");
     // Anyone may write in a shared trash that is not sticky: it is passed over.
     row("shared trash not sticky", "trash v/a/h acting", "mkdir -m 777 v/.Trash", "");
     // Between two steps of a deletion.
