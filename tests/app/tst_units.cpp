@@ -1,6 +1,7 @@
 #include "ActTexts.h"
 #include "FormatText.h"
 #include "MainLayout.h"
+#include "PaintHold.h"
 #include "SettingsStore.h"
 #include "ShellOpen.h"
 #include "TwipsScale.h"
@@ -46,6 +47,7 @@ private slots:
     void drag();
     void shellOpen_data();
     void shellOpen();
+    void paintHold();
 
 private:
     QString storeFile(const QByteArray &contents);
@@ -341,6 +343,26 @@ void TestUnits::shellOpen()
     });
     QCOMPARE(seen, asked);
     QCOMPARE(opened, taken && !asked.isEmpty());
+}
+
+// A walk is held back from a window's paint until the event loop moves on, and by nothing else.
+void TestUnits::paintHold()
+{
+    QObject target;
+    PaintHold hold;
+    for (const QEvent::Type other : {QEvent::Timer, QEvent::Paint, QEvent::User}) {
+        QEvent event(other);
+        QCoreApplication::sendEvent(&target, &event);
+        QCOMPARE(hold.flag()->load(), 0);
+    }
+    QEvent paint(QEvent::UpdateRequest);
+    QCoreApplication::sendEvent(&target, &paint);
+    QCOMPARE(hold.flag()->load(), 1);
+    QCoreApplication::processEvents();
+    QCOMPARE(hold.flag()->load(), 0);
+    // Held again by the next paint, not only the first.
+    QCoreApplication::sendEvent(&target, &paint);
+    QCOMPARE(hold.flag()->load(), 1);
 }
 
 QTEST_MAIN(TestUnits)
