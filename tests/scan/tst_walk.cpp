@@ -786,6 +786,18 @@ void TestWalk::subfolders()
     QCOMPARE(ListSubfolders(kinds.chopped(1)), QByteArrayList{"target"_ba});
     QVERIFY(ListSubfolders(kinds + "plain").isEmpty());
     QVERIFY(ListSubfolders("/").contains("proc")); // the root is not the working folder
+    // With link counts, each folder is asked for its own, though the listing types it.
+    QTemporaryDir dir;
+    for (const char *path : {"two/x", "two/y", "none"})
+        QVERIFY(QDir(dir.path()).mkpath(QString::fromLatin1(path)));
+    const int fd = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY | O_DIRECTORY);
+    QVERIFY(fd >= 0);
+    std::vector<Subfolder> read = ReadSubfolders(fd, true);
+    ::close(fd);
+    std::ranges::sort(read, {}, &Subfolder::name);
+    QCOMPARE(read.size(), size_t(2));
+    QCOMPARE(read[0].name + ' ' + QByteArray::number(read[0].links), "none 2"_ba);
+    QCOMPARE(read[1].name + ' ' + QByteArray::number(read[1].links), "two 4"_ba);
 }
 
 // The same tree, the same patterns: the same items left out and the same bytes counted as by
