@@ -845,6 +845,12 @@ void TestWindow::kinds()
     QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"vm.ISO"_s);
     QVERIFY(!kinds->isCounting());
     QCOMPARE(kinds->model()->census().count, 6u);
+    // A click on a heading sorts by it: the kinds by name, from the size's order.
+    QHeaderView *header = view->header();
+    QCOMPARE(header->sortIndicatorSection(), int(KindsModel::Size));
+    QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                      QPoint(header->sectionViewportPosition(KindsModel::Name) + 5, 5));
+    QCOMPARE(header->sortIndicatorSection(), int(KindsModel::Name));
     kinds->close();
     QCOMPARE(map->emphasis(), std::nullopt);
 }
