@@ -46,6 +46,8 @@ private slots:
     void sort();
     void largeFolderSortsByName_data();
     void largeFolderSortsByName();
+    void asciiTable_data();
+    void asciiTable();
     void listSort_data();
     void listSort();
 
@@ -449,6 +451,27 @@ void TestDirListModel::largeFolderSortsByName()
     // Every file holds 0 bytes: by size, the names decide.
     m_model->sort(DirListModel::Size, Qt::AscendingOrder);
     QCOMPARE(column(), names);
+}
+
+// ASCII names are keyed from the table where the locale's rules allow it, and by first-level
+// ranks where they do not (a rule over two letters); the sort above holds either way.
+void TestDirListModel::asciiTable_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<bool>("table");
+    for (const char *name : {"en_US", "fr_FR", "de_DE", "tr_TR"})
+        QTest::newRow(name) << QString::fromLatin1(name) << true;
+    for (const char *name : {"cs_CZ", "da_DK"})
+        QTest::newRow(name) << QString::fromLatin1(name) << false;
+}
+
+void TestDirListModel::asciiTable()
+{
+    QFETCH(QString, locale);
+    QFETCH(bool, table);
+    CollationKeys keys{QLocale(locale)};
+    keys.setAsciiOnly(true);
+    QCOMPARE(keys.firstLevelOnly(), !table);
 }
 
 void TestDirListModel::listSort_data()
