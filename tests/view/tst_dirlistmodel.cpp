@@ -46,8 +46,8 @@ private slots:
     void sort();
     void largeFolderSortsByName_data();
     void largeFolderSortsByName();
-    void asciiTable_data();
-    void asciiTable();
+    void keyingChosen_data();
+    void keyingChosen();
     void listSort_data();
     void listSort();
 
@@ -454,24 +454,31 @@ void TestDirListModel::largeFolderSortsByName()
 }
 
 // ASCII names are keyed from the table where the locale's rules allow it, and by first-level
-// ranks where they do not (a rule over two letters); the sort above holds either way.
-void TestDirListModel::asciiTable_data()
+// ranks where they do not (a rule over two letters); other names by ranks too, but where the
+// locale reorders the scripts. The sort above holds either way.
+void TestDirListModel::keyingChosen_data()
 {
     QTest::addColumn<QString>("locale");
     QTest::addColumn<bool>("table");
+    QTest::addColumn<bool>("ranks");
     for (const char *name : {"en_US", "fr_FR", "de_DE", "tr_TR"})
-        QTest::newRow(name) << QString::fromLatin1(name) << true;
+        QTest::newRow(name) << QString::fromLatin1(name) << true << true;
     for (const char *name : {"cs_CZ", "da_DK"})
-        QTest::newRow(name) << QString::fromLatin1(name) << false;
+        QTest::newRow(name) << QString::fromLatin1(name) << false << true;
+    for (const char *name : {"ru_RU", "ja_JP"})
+        QTest::newRow(name) << QString::fromLatin1(name) << true << false;
 }
 
-void TestDirListModel::asciiTable()
+void TestDirListModel::keyingChosen()
 {
     QFETCH(QString, locale);
     QFETCH(bool, table);
+    QFETCH(bool, ranks);
     CollationKeys keys{QLocale(locale)};
     keys.setAsciiOnly(true);
     QCOMPARE(keys.firstLevelOnly(), !table);
+    keys.setAsciiOnly(false);
+    QCOMPARE(keys.firstLevelOnly(), ranks);
 }
 
 void TestDirListModel::listSort_data()
