@@ -4,6 +4,7 @@
 #include <QLocale>
 #include <QStringView>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,6 +45,14 @@ public:
     std::string_view key(size_t index) const;
     // Whether the keys made are first-level ranks, which may leave two names undecided.
     bool firstLevelOnly() const { return m_ranks != nullptr; }
+    // How two keys made here order their names: below 0, 0 or above 0. First-level keys order
+    // them only where they differ within the shorter one; 0 then also means undecided, for
+    // wholeKey() to tell.
+    int compare(std::string_view a, std::string_view b) const
+    {
+        const size_t shorter = m_ranks ? std::min(a.size(), b.size()) : std::string_view::npos;
+        return a.substr(0, shorter).compare(b.substr(0, shorter));
+    }
     // The collator's whole key of the name, whatever the keys made are.
     void wholeKey(QStringView name, std::string &out) const;
 

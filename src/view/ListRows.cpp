@@ -246,18 +246,12 @@ void ListRows::rankNames()
     std::vector<std::string> wholeKeys;
     const auto lessBy = [this, &wholeKeys](const CollationKeys &keys) {
         return [this, &wholeKeys, &keys](const Named &a, const Named &b) {
-            int result = 0;
-            if (keys.firstLevelOnly()) {
-                const size_t shorter = std::min(a.key.size(), b.key.size());
-                result = a.key.substr(0, shorter).compare(b.key.substr(0, shorter));
-                if (result == 0) {
-                    for (const quint32 row : {a.row, b.row})
-                        if (wholeKeys[row].empty())
-                            keys.wholeKey(nameOf(m_rows[row]), wholeKeys[row]);
-                    result = wholeKeys[a.row].compare(wholeKeys[b.row]);
-                }
-            } else {
-                result = a.key.compare(b.key);
+            int result = keys.compare(a.key, b.key);
+            if (result == 0 && keys.firstLevelOnly()) {
+                for (const quint32 row : {a.row, b.row})
+                    if (wholeKeys[row].empty())
+                        keys.wholeKey(nameOf(m_rows[row]), wholeKeys[row]);
+                result = wholeKeys[a.row].compare(wholeKeys[b.row]);
             }
             if (result == 0) // names that collate alike, or bytes that decode alike
                 result = keyOf(m_rows[a.row]).compare(keyOf(m_rows[b.row]));

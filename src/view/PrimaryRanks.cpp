@@ -84,7 +84,8 @@ std::unique_ptr<PrimaryRanks> PrimaryRanks::Learn(UCollator *collator)
              U_SUCCESS(status) && (element = ucol_next(elements, &status)) != UCOL_NULLORDER;) {
             const auto bits = uint32_t(element);
             if ((bits & 0xC0) == 0xC0) {
-                if (bits >> 16)
+                // The rest of this character's last weight, never of the one before.
+                if (bits >> 16 && weights.size() > firstWeight[size_t(c)])
                     weights.back() |= bits >> 16;
             } else if (bits >> 16) {
                 weights.push_back(bits & 0xFFFF0000u);
