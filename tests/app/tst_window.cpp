@@ -41,6 +41,7 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QChartView>
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -1005,6 +1006,32 @@ void TestWindow::history()
     window.findChild<QAction *>(u"mnuFileEndCompare"_s)->trigger();
     QVERIFY(Settled(window));
     QCOMPARE(window.listModel()->columnCount(), int(DirListModel::ColumnCount));
+
+    // Walks picked from the two lists, the earlier first whichever list names it; a pick out of
+    // range changes nothing.
+    Write(volume, {{u"a/third"_s, 1000}});
+    window.findChild<QAction *>(u"REFRESH"_s)->trigger();
+    QVERIFY(Settled(window));
+    window.folderTree()->setSelectedfolder(root);
+    QVERIFY(Settled(window));
+    QTRY_VERIFY(!window.history().isBusy() && tool->points().size() == 3 && !tool->isReading());
+    auto *from = tool->findChild<QComboBox *>(u"cboHistoryFrom"_s);
+    auto *to = tool->findChild<QComboBox *>(u"cboHistoryTo"_s);
+    const auto picked = [&](int earlier, int later, qint64 change) {
+        QTRY_VERIFY(!tool->isReading() && tool->hasGrowth());
+        QCOMPARE(std::pair(tool->firstPicked(), tool->secondPicked()), std::pair(earlier, later));
+        QCOMPARE(growth->index(0, HistoryGrowthModel::Change).data(HistoryGrowthModel::SortRole),
+                 QVariant(change));
+    };
+    from->setCurrentIndex(0);
+    to->setCurrentIndex(2);
+    picked(0, 2, 9000);
+    from->setCurrentIndex(2);
+    to->setCurrentIndex(1);
+    picked(1, 2, 1000);
+    tool->pickWalks(0, 3);
+    tool->pickWalks(-1, 2);
+    picked(1, 2, 1000);
 }
 
 // The dialog's patterns reach the settings and the next walk: what they match is shown as left
