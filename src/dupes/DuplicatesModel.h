@@ -23,11 +23,11 @@ class DuplicatesModel : public QAbstractItemModel
 public:
     enum Column { Name, Folder, Size, OnDisk, Date, Copies, Waste, ColumnCount };
     enum Role {
-        FolderPathRole = Qt::UserRole + 1, // QByteArray, ending with "/"; a copy's row only
-        NameRole,                          // QByteArray: a copy's name
-        SortRole,                          // the texts as shown, the numbers as such
-        GroupRole,                         // int: the group's place in rows(), on either row
-        CopyRole,                          // int: the copy's place in its group; -1 on a group
+        FolderPathRole = Qt::UserRole, // QByteArray, ending with "/"; a copy's row only
+        NameRole,                      // QByteArray: a copy's name
+        SortRole,                      // the texts as shown, the numbers as such
+        GroupRole,                     // int: the group's place in rows(), on either row
+        CopyRole,                      // int: the copy's place in its group; -1 on a group
     };
 
     // A group as shown: what the views read of it, worked out once.

@@ -21,8 +21,8 @@ class FolderMatchesModel : public QAbstractItemModel
 public:
     enum Column { Folder, Percent, Bytes, ColumnCount };
     enum Role {
-        FolderPathRole = Qt::UserRole + 1, // QByteArray, ending with "/"; a folder's row only
-        SortRole,                          // the texts as shown, the numbers as such
+        FolderPathRole = Qt::UserRole, // QByteArray, ending with "/"; a folder's row only
+        SortRole,                      // the texts as shown, the numbers as such
     };
 
     struct Rows

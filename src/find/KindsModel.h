@@ -18,7 +18,7 @@ public:
     enum Column { Name, Count, Size, Share, ColumnCount };
     enum Role {
         // The raw value: the shown name (Name), quint64 (Count, Size), double (Share).
-        SortRole = Qt::UserRole + 1,
+        SortRole = Qt::UserRole,
         KindRole,      // int: the FileKind of the row, or of an extension's kind
         ExtensionRole, // QByteArray: an extension row's extension; null on a kind's row
     };

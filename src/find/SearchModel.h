@@ -17,9 +17,9 @@ class SearchModel : public QAbstractTableModel
 public:
     enum Column { Name, Folder, Size, Date, ColumnCount };
     enum Role {
-        FolderPathRole = Qt::UserRole + 1, // QByteArray, ending with "/"
-        NameRole,                          // QByteArray: the file's name
-        SortRole,                          // the name and folder as shown, the numbers as such
+        FolderPathRole = Qt::UserRole, // QByteArray, ending with "/"
+        NameRole,                      // QByteArray: the file's name
+        SortRole,                      // the name and folder as shown, the numbers as such
     };
     // What a column shows of a file.
     enum class Field { Name, Folder, OnDisk, Size, Date };

@@ -12,7 +12,7 @@ class GrowthModel : public QAbstractTableModel
     Q_OBJECT
 public:
     enum Column { Name, Growth, Rate, Size, ColumnCount };
-    enum Role { SortRole = Qt::UserRole + 1, PathRole };
+    enum Role { SortRole = Qt::UserRole, PathRole };
 
     explicit GrowthModel(QObject *parent = nullptr);
     void setHeaders(const QStringList &headers);

@@ -34,7 +34,7 @@ public:
         // The raw value: the name (Name), quint64 bytes (Size), double (Percent), qint64
         // seconds since the epoch (Date).
         // qint64 bytes gained since the earlier scan (Growth).
-        SortRole = Qt::UserRole + 1,
+        SortRole = Qt::UserRole,
         // A file's name bytes, or a subfolder's full path bytes ending with "/".
         KeyRole,
         IsFolderRole,

@@ -25,7 +25,7 @@ class FolderTreeModel : public QAbstractItemModel
 
 public:
     enum Role {
-        PathRole = Qt::UserRole + 1, // QByteArray: the folder's path, ending with "/"
+        PathRole = Qt::UserRole, // QByteArray: the folder's path, ending with "/"
     };
 
     explicit FolderTreeModel(QObject *parent = nullptr);

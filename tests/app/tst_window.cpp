@@ -266,10 +266,15 @@ void TestWindow::listColumnsFit()
     window->resize(window->width() + 300, window->height());
     QTRY_COMPARE(widths(), list->viewport()->width());
     header->resizeSection(DirListModel::Date, 50);
-    const int chosen = widths(), viewport = list->viewport()->width();
-    window->resize(window->width() - 200, window->height());
-    QTRY_COMPARE(list->viewport()->width(), viewport - 200);
-    QCOMPARE(widths(), chosen);
+    const int chosen = widths();
+    int viewport = list->viewport()->width();
+    for (const int by : {-200, 400}) {
+        window->resize(window->width() + by, window->height());
+        QTRY_COMPARE(list->viewport()->width(), viewport + by);
+        viewport += by;
+        QCOMPARE(widths(), chosen);
+        QCOMPARE(header->sectionSize(DirListModel::Date), 50);
+    }
 }
 
 // A folder of many entries is read aside: meanwhile the list is empty and printing it is off;
