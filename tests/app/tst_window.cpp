@@ -51,6 +51,7 @@
 #include <QPlainTextEdit>
 #include <QPrinter>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
@@ -1088,6 +1089,35 @@ void TestWindow::historyDamaged()
                  said.contains(u"est endommagé"_s),
              qPrintable(said));
     QCOMPARE(window.history().problem(), said);
+
+    // Forgetting puts the damaged file aside whole and starts a new one; the shown volume has no
+    // history then, and says so.
+    const auto forget = [&](const char *option) {
+        QTimer::singleShot(0, &window, [&window, option] {
+            auto *dialog = qobject_cast<QDialog *>(QApplication::activeModalWidget());
+            QVERIFY(dialog && dialog->objectName() == u"frmHistoryForget"_s);
+            dialog->findChild<QRadioButton *>(QString::fromLatin1(option))->setChecked(true);
+            QTimer::singleShot(0, &window, [] {
+                auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+                QVERIFY(box);
+                for (QAbstractButton *button : box->buttons())
+                    if (box->buttonRole(button) == QMessageBox::DestructiveRole)
+                        button->click();
+            });
+            dialog->accept();
+        });
+        const QString before = window.statusPanels()->panelText(1);
+        window.findChild<QAction *>(u"mnuFileHistoryForget"_s)->trigger();
+        return QTest::qWaitFor([&] { return window.statusPanels()->panelText(1) != before; })
+                   ? window.statusPanels()->panelText(1)
+                   : QString();
+    };
+    const QString moved = forget("optForgetAll");
+    QVERIFY2(moved.startsWith(u"Le fichier endommagé a été mis de côté : "_s), qPrintable(moved));
+    QCOMPARE(QFileInfo(moved.section(u" : "_s, 1)).size(), 8192); // kept whole for a rescue
+    QVERIFY(window.history().problem().isEmpty());
+    QCOMPARE(forget("optForgetShown"),
+             u"Aucun historique pour %1."_s.arg(QDir::toNativeSeparators(m_volume.path())));
 }
 
 // A saved scan opened is recorded only when asked, as a history of its own.
