@@ -142,6 +142,20 @@ void TestRemote::target_data()
     QTest::newRow("an option") << u"-oProxyCommand=touch x"_s << P::Option << ""_ba << 0;
     QTest::newRow("two words") << u"srv rm"_s << P::BadCharacter << ""_ba << 0;
     QTest::newRow("port not a number") << u"srv:22x"_s << P::BadPort << ""_ba << 0;
+    QTest::newRow("highest port") << u"srv:65535"_s << P::None << "srv"_ba << 65535;
+    QTest::newRow("port too high") << u"srv:65536"_s << P::BadPort << ""_ba << 0;
+    QTest::newRow("port zero") << u"srv:0"_s << P::BadPort << ""_ba << 0;
+    QTest::newRow("signed port") << u"srv:+22"_s << P::BadPort << ""_ba << 0;
+    QTest::newRow("IPv6, no port") << u"fe80::1"_s << P::None << "fe80::1"_ba << 0;
+    // After "|", what the port field holds.
+    QTest::newRow("port in its field") << u"srv|2200"_s << P::None << "srv"_ba << 2200;
+    QTest::newRow("port twice") << u"srv:22|2200"_s << P::BadPort << ""_ba << 0;
+    QTest::newRow("IPv6, port in its field") << u"[::1]|2200"_s << P::None << "::1"_ba << 2200;
+    QTest::newRow("IPv6, port twice") << u"[::1]:22|2200"_s << P::BadCharacter << ""_ba << 0;
+    QTest::newRow("bracket unclosed") << u"[::1"_s << P::BadCharacter << ""_ba << 0;
+    QTest::newRow("blank") << u"  "_s << P::Empty << ""_ba << 0;
+    QTest::newRow("a slash") << u"srv/x"_s << P::BadCharacter << ""_ba << 0;
+    QTest::newRow("a quote") << u"sr'v"_s << P::BadCharacter << ""_ba << 0;
 }
 
 void TestRemote::target()
@@ -151,7 +165,8 @@ void TestRemote::target()
     QFETCH(QByteArray, destination);
     QFETCH(int, port);
     RemoteTarget target;
-    QCOMPARE(RemoteTarget::Parse(typed, {}, target), problem);
+    QCOMPARE(RemoteTarget::Parse(typed.section(u'|', 0, 0), typed.section(u'|', 1), target),
+             problem);
     if (problem != RemoteTarget::Problem::None)
         return;
     QCOMPARE(target.destination, destination);
