@@ -40,6 +40,8 @@ private slots:
     void formatText_data();
     void formatText();
     void amountText_data();
+    void durationText_data();
+    void durationText();
     void amountText();
     void arrange_data();
     void arrange();
@@ -251,6 +253,28 @@ void TestUnits::amountText()
     QFETCH(QString, expected);
     QCOMPARE(AmountText(bytes, files < 0 ? std::nullopt : std::optional<quint64>(quint64(files))),
              expected);
+}
+
+// An estimate rounds up, never to nothing, and changes unit where the smaller would pass 59.
+void TestUnits::durationText_data()
+{
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("nothing left") << 0.0 << u"1 s"_s;
+    QTest::newRow("a fraction") << 0.2 << u"1 s"_s;
+    QTest::newRow("last seconds") << 59.0 << u"59 s"_s;
+    QTest::newRow("a minute") << 60.0 << u"1 min"_s;
+    QTest::newRow("just over") << 61.0 << u"2 min"_s;
+    QTest::newRow("last minutes") << 3540.0 << u"59 min"_s;
+    QTest::newRow("an hour") << 3541.0 << u"1 h 0 min"_s;
+    QTest::newRow("hours and minutes") << 7500.5 << u"2 h 6 min"_s;
+}
+
+void TestUnits::durationText()
+{
+    QFETCH(double, seconds);
+    QFETCH(QString, expected);
+    QCOMPARE(DurationText(seconds), expected);
 }
 
 void TestUnits::formatText()

@@ -9,13 +9,26 @@
 #include <QFile>
 #include <QStringList>
 
+#include <algorithm>
 #include <cerrno>
+#include <cmath>
 
 using namespace Qt::StringLiterals;
 
 QString ShownPath(const QByteArray &path)
 {
     return QFile::decodeName(RemoveSlash(path));
+}
+
+QString DurationText(double seconds)
+{
+    const auto whole = qint64(std::ceil(seconds));
+    if (whole < 60)
+        return FormatText(Text(TextId::DuplicatesSeconds), std::max<qint64>(whole, 1));
+    const qint64 minutes = (whole + 59) / 60;
+    if (minutes < 60)
+        return FormatText(Text(TextId::DuplicatesMinutes), minutes);
+    return FormatText(Text(TextId::DuplicatesHours), minutes / 60, minutes % 60);
 }
 
 QString AmountText(quint64 bytes, std::optional<quint64> files)

@@ -17,6 +17,8 @@ enum class TextId : quint16;
 QString ShownPath(const QByteArray &path);
 // "12 Kb, 3 Fichiers.", "512 octets, 1 Fichiers.": below a kilobyte, in bytes.
 QString AmountText(quint64 bytes, std::optional<quint64> files);
+// "40 s", "3 min", "2 h 5 min": rounded up, an estimate says no less than it means.
+QString DurationText(double seconds);
 QString ErrorText(int error);
 // "« where » a changé depuis l'analyse : how. Rien n'a été ..." with `nothingDone` naming the act.
 QString ChangeText(const HeldPath::Check &change, TextId nothingDone);

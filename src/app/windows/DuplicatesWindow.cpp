@@ -24,7 +24,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <cmath>
 #include <map>
 
 using namespace Qt::StringLiterals;
@@ -44,18 +43,6 @@ const QStringList SharingFileSystems{u"btrfs"_s, u"xfs"_s, u"bcachefs"_s, u"ocfs
 constexpr qsizetype LongestNameShown = 60;
 // The names measured for the width of their column, of the longest in letters.
 constexpr size_t MeasuredNames = 20;
-
-// "40 s", "3 min", "2 h 5 min": rounded up, an estimate says no less than it means.
-QString DurationText(double seconds)
-{
-    const auto whole = qint64(std::ceil(seconds));
-    if (whole < 60)
-        return FormatText(Text(TextId::DuplicatesSeconds), std::max<qint64>(whole, 1));
-    const qint64 minutes = (whole + 59) / 60;
-    if (minutes < 60)
-        return FormatText(Text(TextId::DuplicatesMinutes), minutes);
-    return FormatText(Text(TextId::DuplicatesHours), minutes / 60, minutes % 60);
-}
 
 QString Bytes(quint64 bytes)
 {
