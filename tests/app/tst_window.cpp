@@ -903,6 +903,17 @@ void TestWindow::duplicates()
     QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
     QCOMPARE(cell(1, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(), 2000u);
     QCOMPARE(cell(1, 0, DuplicatesModel::Copies).toString(), u"2 noms"_s);
+    // On disk, the waste is in blocks; back in bytes as before.
+    struct stat big, small;
+    QVERIFY(::stat(root + "a/big", &big) == 0 && ::stat(root + "b/small", &small) == 0);
+    QAction *onDisk = window->findChild<QAction *>(u"mnuViewSizeOnDisk"_s);
+    onDisk->trigger();
+    QCOMPARE(cell(0, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(),
+             quint64(big.st_blocks) * 1024);
+    QCOMPARE(cell(1, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(),
+             quint64(small.st_blocks) * 512);
+    onDisk->trigger();
+    QCOMPARE(cell(0, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(), 6000u);
     QVERIFY2(dupes->statusText().startsWith(u"Groupes de fichiers identiques : 2,"_s),
              qPrintable(dupes->statusText()));
     const FolderMatchesModel *folders = dupes->folderModel();
