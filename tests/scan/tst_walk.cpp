@@ -450,6 +450,8 @@ void TestWalk::commandLine_data()
     // Eight threads listing a hundred wide folders want more descriptors held for the folders
     // below them than the limit leaves: the rest open by their paths.
     row("40 descriptors, wide folders", "prlimit --nofile=40 @ --threads 8 %1", "big", 0, {}, "=");
+    // Two threads with room to keep a few folders each once the held ones run out.
+    row("64 descriptors, two threads", "prlimit --nofile=64 @ --threads 2 %1", "big", 0, {}, "=");
     // Sixteen stacks of the usual 8 MiB alone would pass the limit, as would a malloc arena
     // for each thread.
     row("86 MB of address space", "prlimit --as=90000000 @ --threads 16 %1", "big", 0, {}, "=");
