@@ -108,6 +108,8 @@ void TestEdit::matchesFreshWalk_data()
     row("relist: the counted link gone", links, "ln a/f c/g", "rm a/f", "relist a/");
     row("relist: a linked file grown", links, "ln a/f c/g", "truncate -s 3000 c/g", "relist c/");
     row("relist: unreadable since", plain, "", "chmod 000 a/b", "relist a/b/");
+    row("relist: unreadable since, beside one never read", plain, "mkdir a/u; chmod 000 a/u",
+        "chmod 000 a/b", "relist a/b/");
     row("relist: readable again", plain, "chmod 000 a/b", "chmod 755 a/b", "relist a/");
     row("relist: a folder gone is its parent's", plain, "", "rm -r a", "relist a/,");
     row("no such file", plain, "", "", "!file a/nothing");
