@@ -34,6 +34,8 @@ private slots:
     void rotational();
     void child_data();
     void child();
+    void childRefused_data();
+    void childRefused();
 };
 
 void TestSystem::listing_data()
@@ -210,6 +212,38 @@ void TestSystem::child()
     if (code >= 0)
         QCOMPARE(lines,
                  (QByteArrayList{"ready", QByteArray(ChildProcess::LineLimit, 'x'), "last"}));
+}
+
+// What cannot start says why, and leaves the child free to start again.
+void TestSystem::childRefused_data()
+{
+    QTest::addColumn<QByteArrayList>("arguments");
+    QTest::addColumn<qsizetype>("input");
+    QTest::addColumn<int>("error"); // 0: started
+    const QByteArrayList quiet{"sh", "-c", "exit 0"};
+    QTest::newRow("nothing to run") << QByteArrayList() << qsizetype(0) << EINVAL;
+    QTest::newRow("no such program")
+        << QByteArrayList{"/nonexistent/quarnel-test"} << qsizetype(0) << ENOENT;
+    QTest::newRow("input too long") << quiet << ChildProcess::InputLimit + 1 << E2BIG;
+    QTest::newRow("input at the limit") << quiet << ChildProcess::InputLimit << 0;
+}
+
+void TestSystem::childRefused()
+{
+    QFETCH(QByteArrayList, arguments);
+    QFETCH(qsizetype, input);
+    QFETCH(int, error);
+    ChildProcess child;
+    errno = 0;
+    QCOMPARE(child.start(arguments, QByteArray(input, '\n'), {}), error == 0);
+    if (error != 0) {
+        QCOMPARE(errno, error);
+        return;
+    }
+    errno = 0;
+    QVERIFY(!child.start(arguments, {}, {})); // one at a time
+    QCOMPARE(errno, EINVAL);
+    QVERIFY(child.wait().exited);
 }
 
 QTEST_GUILESS_MAIN(TestSystem)
