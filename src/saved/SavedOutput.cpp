@@ -36,7 +36,8 @@ SavedOutput::~SavedOutput()
 {
     if (m_fd >= 0 && m_ownsFd) {
         FileSystem::Close(m_fd);
-        FileSystem::RemoveFile(m_fileName);
+        if (m_removeOnFailure)
+            FileSystem::RemoveFile(m_fileName);
     }
 }
 
@@ -57,6 +58,13 @@ bool SavedOutput::open(const QByteArray &fileName)
         if (m_fd < 0)
             return fail(QString::fromLocal8Bit(fileName), errno);
         m_ownsFd = true;
+        // A half-written file goes on failure; a device, a pipe or the link to one named instead
+        // of a file is the user's, and stays.
+        FileStatus status;
+        m_removeOnFailure =
+            FileSystem::StatusOf(m_fd, status) && status.kind == FileStatus::Kind::File &&
+            FileSystem::StatusOfPath(fileName, status, FileSystem::FollowLink::No) &&
+            status.kind == FileStatus::Kind::File;
     }
     // The ending chooses the compression whatever its case: "SCAN.JSON.GZ" is gzip too.
     const QByteArray ending = fileName.toLower();
@@ -137,7 +145,7 @@ bool SavedOutput::finish()
     if (m_ownsFd) {
         if (!FileSystem::Close(fd) && ok)
             ok = fail(QString::fromLocal8Bit(m_fileName), errno);
-        if (!ok)
+        if (!ok && m_removeOnFailure)
             FileSystem::RemoveFile(m_fileName);
     }
     return ok;

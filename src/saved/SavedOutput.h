@@ -32,6 +32,7 @@ private:
     QByteArray m_fileName;
     int m_fd = -1;
     bool m_ownsFd = false;
+    bool m_removeOnFailure = false;
     std::unique_ptr<Compressor> m_compressor;
     QString m_error;
     int m_errorNumber = 0;

@@ -9,12 +9,14 @@
 #include "Walker.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cstring>
 #include <map>
 
 #include <fcntl.h>
@@ -492,6 +494,36 @@ private slots:
         if (offset >= 0)
             QCOMPARE(error.offset, offset);
         QVERIFY(error.describe().contains(u"byte "_s));
+    }
+
+    // A write that fails says why; a device named instead of a file stays where it was.
+    void writeFailure_data()
+    {
+        QTest::addColumn<QByteArray>("suffix");
+        QTest::newRow("plain") << ""_ba;
+        QTest::newRow("gzip") << ".gz"_ba;
+        QTest::newRow("zstd") << ".zst"_ba;
+    }
+    void writeFailure()
+    {
+        QFETCH(QByteArray, suffix);
+        const QByteArray link = QFile::encodeName(m_dir.path()) + "/full.json" + suffix;
+        QVERIFY(::symlink("/dev/full", link.constData()) == 0);
+        {
+            SavedOutput out;
+            QVERIFY(out.open(link));
+            QByteArray bytes(1 << 20, 'x');
+            for (char &c : bytes)
+                c = char(QRandomGenerator::global()->bounded(256)); // past any compression
+            const bool written = out.write(bytes.constData(), size_t(bytes.size())) && out.finish();
+            QVERIFY(!written);
+            QCOMPARE(out.errorNumber(), ENOSPC);
+            QVERIFY2(out.error().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
+                     qPrintable(out.error()));
+        }
+        QVERIFY(QFileInfo(QFile::decodeName(link)).isSymLink());
+        QVERIFY(QFileInfo::exists(u"/dev/full"_s));
+        QVERIFY(::unlink(link.constData()) == 0);
     }
 
     // A small file that inflates without end is stopped at a bound set by its size.
