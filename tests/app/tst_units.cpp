@@ -10,6 +10,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRect>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -37,6 +39,8 @@ private slots:
     void settingsJunk_data();
     void settingsJunk();
     void settingsRoundTripInTwips();
+    void settingWritten_data();
+    void settingWritten();
     void formatText_data();
     void formatText();
     void amountText_data();
@@ -191,6 +195,45 @@ void TestUnits::settingsJunk()
                                7,     8,     false, 3600, false,        true};
     SaveWindowSettings(store, saved);
     QCOMPARE(LoadWindowSettings(store), unwritable ? expected : saved);
+}
+
+// A number is stored as a signed 32-bit integer or not at all; a value of the wrong kind is
+// refused and leaves nothing behind.
+void TestUnits::settingWritten_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QVariant>("value");
+    QTest::addColumn<QVariant>("stored"); // invalid: refused
+    const int text = int(SettingKind::Text), number = int(SettingKind::Number);
+    QTest::newRow("text") << text << QVariant(u"abc"_s) << QVariant(u"abc"_s);
+    QTest::newRow("text from a rectangle") << text << QVariant(QRect(1, 2, 3, 4)) << QVariant();
+    QTest::newRow("number rounded") << number << QVariant(2.6) << QVariant(3);
+    QTest::newRow("true") << number << QVariant(true) << QVariant(-1);
+    QTest::newRow("false") << number << QVariant(false) << QVariant(0);
+    QTest::newRow("largest") << number << QVariant(2147483647.0) << QVariant(2147483647);
+    QTest::newRow("one past the largest") << number << QVariant(2147483648.0) << QVariant();
+    QTest::newRow("smallest") << number << QVariant(-2147483648.0) << QVariant(-2147483647 - 1);
+    QTest::newRow("one below the smallest") << number << QVariant(-2147483649.0) << QVariant();
+    QTest::newRow("not a number") << number << QVariant(u"abc"_s) << QVariant();
+    QTest::newRow("NaN") << number << QVariant(qQNaN()) << QVariant();
+    QTest::newRow("another kind") << 2 << QVariant(1) << QVariant();
+}
+
+void TestUnits::settingWritten()
+{
+    QFETCH(int, kind);
+    QFETCH(QVariant, value);
+    QFETCH(QVariant, stored);
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"s.ini"_s);
+    {
+        QSettings key(file, QSettings::IniFormat);
+        QCOMPARE(SetRegValue(key, u"V", SettingKind(kind), value), stored.isValid());
+    }
+    const QVariant read = QSettings(file, QSettings::IniFormat).value(u"V"_s);
+    QCOMPARE(read.isValid(), stored.isValid());
+    if (stored.isValid())
+        QCOMPARE(read.toString(), stored.toString());
 }
 
 // A window's place and outer size, which must not grow by the frame from one run to the next:
