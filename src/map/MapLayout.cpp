@@ -231,11 +231,9 @@ void MapLayout::Builder::addRest(quint32 parent, const Rect &rect, size_t first)
     for (size_t i = first; i < items.size(); ++i)
         total += items[i].size;
     const auto begin = items.begin() + qsizetype(first);
-    auto sampleEnd = items.end();
-    if (items.size() - first > RestSample) {
-        sampleEnd = begin + RestSample;
-        std::nth_element(begin, sampleEnd, items.end(), Before);
-    }
+    // The biggest few tell the kind; with fewer left than that, all of them.
+    const auto sampleEnd = begin + qsizetype(std::min(items.size() - first, RestSample));
+    std::nth_element(begin, sampleEnd, items.end(), Before);
     std::array<quint64, size_t(FileKind::Folder) + 1> bytes{};
     for (auto it = begin; it != sampleEnd; ++it)
         bytes[size_t(it->isFolder ? FileKind::Folder : FileKindOf(it->name, it->bytes))] +=
