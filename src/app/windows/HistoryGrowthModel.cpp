@@ -26,7 +26,7 @@ QString NameOf(const QByteArray &path)
 } // namespace
 
 HistoryGrowthModel::HistoryGrowthModel(QObject *parent)
-    : QAbstractItemModel(parent)
+    : QAbstractTableModel(parent)
 {}
 
 void HistoryGrowthModel::setRows(std::vector<HistoryDatabase::Growth> rows, SizeMeasure measure)
@@ -35,18 +35,6 @@ void HistoryGrowthModel::setRows(std::vector<HistoryDatabase::Growth> rows, Size
     m_rows = std::move(rows);
     m_measure = measure;
     endResetModel();
-}
-
-QModelIndex HistoryGrowthModel::index(int row, int column, const QModelIndex &parent) const
-{
-    if (parent.isValid() || row < 0 || row >= rowCount() || column < 0 || column >= ColumnCount)
-        return {};
-    return createIndex(row, column);
-}
-
-QModelIndex HistoryGrowthModel::parent(const QModelIndex &) const
-{
-    return {};
 }
 
 int HistoryGrowthModel::rowCount(const QModelIndex &parent) const

@@ -3,14 +3,14 @@
 #include "HistoryDatabase.h"
 #include "SizeMeasure.h"
 
-#include <QAbstractItemModel>
+#include <QAbstractTableModel>
 
 #include <vector>
 
 // The subfolders of one folder at two walks, the biggest growth first: name, size at the first,
 // at the second, and the change. A subfolder that was not there at one of them shows nothing on
 // that side. Flat: rows under the root only.
-class HistoryGrowthModel : public QAbstractItemModel
+class HistoryGrowthModel : public QAbstractTableModel
 {
     Q_OBJECT
 public:
@@ -26,8 +26,6 @@ public:
     void clear() { setRows({}, m_measure); }
     const HistoryDatabase::Growth &row(int index) const { return m_rows[size_t(index)]; }
 
-    QModelIndex index(int row, int column, const QModelIndex &parent = {}) const override;
-    QModelIndex parent(const QModelIndex &child) const override;
     int rowCount(const QModelIndex &parent = {}) const override;
     int columnCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
