@@ -166,12 +166,10 @@ bool ScanImport::refill()
 int ScanImport::peekAfterSpace()
 {
     for (;;) {
-        const char *at = m_at;
-        while (at < m_end && (*at == ' ' || *at == '\n' || *at == '\r' || *at == '\t'))
-            ++at;
-        m_at = at;
-        if (at < m_end)
-            return static_cast<unsigned char>(*at);
+        m_at = std::find_if_not(
+            m_at, m_end, [](char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; });
+        if (m_at != m_end)
+            return static_cast<unsigned char>(*m_at);
         if (!refill())
             return -1;
     }
