@@ -903,6 +903,10 @@ void TestWindow::duplicates()
     QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
     QCOMPARE(cell(1, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(), 2000u);
     QCOMPARE(cell(1, 0, DuplicatesModel::Copies).toString(), u"2 noms"_s);
+    for (int column = 0; column < DuplicatesModel::ColumnCount; ++column) // amounts to the right
+        QCOMPARE(cell(0, 0, column, Qt::TextAlignmentRole).isValid(),
+                 column == DuplicatesModel::Size || column == DuplicatesModel::OnDisk ||
+                     column == DuplicatesModel::Waste);
     // On disk, the waste is in blocks; back in bytes as before.
     struct stat big, small;
     QVERIFY(::stat(root + "a/big", &big) == 0 && ::stat(root + "b/small", &small) == 0);
