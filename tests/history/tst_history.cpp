@@ -380,6 +380,7 @@ void TestHistory::badFile_data()
     QTest::newRow("garbage") << int(HistoryError::Kind::Damaged);
     QTest::newRow("read-only file") << int(HistoryError::Kind::ReadOnly);
     QTest::newRow("read-only folder") << int(HistoryError::Kind::ReadOnly);
+    QTest::newRow("unreadable file") << int(HistoryError::Kind::ReadOnly);
     QTest::newRow("locked") << int(HistoryError::Kind::Locked);
 }
 
@@ -425,14 +426,15 @@ void TestHistory::badFile()
         held.acquire();
         QVERIFY(locked);
     }
-    if (name.startsWith("read-only")) {
+    const bool unreadable = name == "unreadable file"; // in a folder anyone may write
+    if (name.startsWith("read-only") || unreadable) {
         if (name == "read-only folder")
             init();
         QVERIFY(QFile::setPermissions(m_data.path(), QFile::Permissions(0x7555)));
         QVERIFY(QFile::setPermissions(m_data.path() + u"/Orvanne"_s, QFile::Permissions(0x7555)));
-        QVERIFY(QFile::setPermissions(folder, QFile::Permissions(0x5555)));
+        QVERIFY(QFile::setPermissions(folder, QFile::Permissions(unreadable ? 0x7777 : 0x5555)));
         QVERIFY(name == "read-only folder" ||
-                QFile::setPermissions(m_file, QFile::Permissions(0x4444)));
+                QFile::setPermissions(m_file, QFile::Permissions(unreadable ? 0 : 0x4444)));
         // Permissions bind root too, as a user without privileges on this thread's file access.
         if (::geteuid() == 0)
             ::setfsuid(65534);
