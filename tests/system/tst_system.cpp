@@ -214,7 +214,7 @@ void TestSystem::child()
                  (QByteArrayList{"ready", QByteArray(ChildProcess::LineLimit, 'x'), "last"}));
 }
 
-// What cannot start says why, and leaves the child free to start again.
+// What cannot start says why; a child runs one program at a time.
 void TestSystem::childRefused_data()
 {
     QTest::addColumn<QByteArrayList>("arguments");
