@@ -72,7 +72,8 @@ bool WalkUnlessStopped(const QByteArray &path, DriveScan &into, int folderFd,
 } // namespace
 
 FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path,
-                                       const std::atomic<bool> *stop)
+                                       const std::atomic<bool> *stop,
+                                       const QSet<QByteArray> *arrived)
 {
     Result result;
     const qsizetype recorded = scan.indexOf(path);
@@ -110,7 +111,8 @@ FolderRelist::Result FolderRelist::Run(DriveScan &scan, const QByteArray &path,
         const QByteArray name = listing.nameOf(child).toByteArray();
         const QByteArray childPath = path + name + '/';
         const qsizetype known = scan.indexOf(childPath);
-        if (known >= 0 && scan.inodeOf(FolderId(known)) == listing.inodeOf(child))
+        if (known >= 0 && scan.inodeOf(FolderId(known)) == listing.inodeOf(child) &&
+            !(arrived && arrived->contains(childPath)))
             continue;
         UniqueFd childFd(FileSystem::OpenChild(fd.get(), name));
         FileStatus status;

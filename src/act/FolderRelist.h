@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QByteArrayList>
+#include <QSet>
 
 #include <atomic>
 
@@ -29,6 +30,8 @@ public:
 
     // `path` ends with "/"; a folder without a record is left to its parent's listing. Once
     // `stop` holds true, a new subfolder's walk stops short and the records stay as they were.
+    // The subfolders named in `arrived` (paths) are walked whole, recorded or not.
     static Result Run(DriveScan &scan, const QByteArray &path,
-                      const std::atomic<bool> *stop = nullptr);
+                      const std::atomic<bool> *stop = nullptr,
+                      const QSet<QByteArray> *arrived = nullptr);
 };

@@ -14,7 +14,10 @@ public:
     struct Changes
     {
         QSet<QByteArray> folders; // to read again: at or below the root, each ending with "/"
-        bool overflow = false;    // events were lost: which folders changed is unknown
+        // Subfolders made or moved in: read whole again, even when one is the very folder
+        // recorded there (moved out, changed, and back between two listings of its parent).
+        QSet<QByteArray> arrived;
+        bool overflow = false; // events were lost: which folders changed is unknown
     };
 
     virtual ~ChangeSource() = default;

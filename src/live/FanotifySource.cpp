@@ -121,7 +121,7 @@ QByteArray FanotifySource::folderOf(QByteArrayView id, KnownFolders &known) cons
     return path;
 }
 
-void FanotifySource::take(QByteArrayView records, Changes &into, KnownFolders &known)
+void FanotifySource::take(QByteArrayView records, quint64 mask, Changes &into, KnownFolders &known)
 {
     while (records.size() >= qsizetype(sizeof(fanotify_event_info_header))) {
         fanotify_event_info_header header;
@@ -151,6 +151,9 @@ void FanotifySource::take(QByteArrayView records, Changes &into, KnownFolders &k
         // dates) comes with its own handle and the name ".": its parent's listing holds them.
         if (name.isEmpty() || name == ".")
             report(ParentOf(folder), into);
+        else if ((mask & FAN_ONDIR) && (mask & (FAN_CREATE | FAN_MOVED_TO)) &&
+                 folder.startsWith(m_root))
+            into.arrived.insert(folder + name.toByteArray() + '/');
     }
 }
 
@@ -180,7 +183,7 @@ void FanotifySource::readEvents(Changes &into)
             else
                 take(QByteArrayView(m_buffer.data() + at + event.metadata_len,
                                     event.event_len - event.metadata_len),
-                     into, known);
+                     event.mask, into, known);
             at += event.event_len;
         }
     }

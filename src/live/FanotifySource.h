@@ -30,7 +30,7 @@ private:
     using KnownFolders = QHash<QByteArray, QByteArray>;
 
     FanotifySource(UniqueFd group, UniqueFd mount, const QByteArray &root);
-    void take(QByteArrayView records, Changes &into, KnownFolders &known);
+    void take(QByteArrayView records, quint64 mask, Changes &into, KnownFolders &known);
     // `id`: the file system's id, then its struct file_handle.
     QByteArray folderOf(QByteArrayView id, KnownFolders &known) const;
     void report(const QByteArray &folder, Changes &into) const;

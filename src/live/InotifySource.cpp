@@ -173,10 +173,15 @@ void InotifySource::take(const inotify_event &event, Changes &into)
         return;
     }
     report(path, into);
+    if (!(event.mask & IN_ISDIR))
+        return;
+    const QByteArray child =
+        m_root + path.toByteArray() + QByteArray(event.name, qstrnlen(event.name, event.len)) + '/';
     // A mode that now bars or allows reading a subfolder: it must be read again too.
-    if ((event.mask & IN_ISDIR) && (event.mask & IN_ATTRIB))
-        report(path.toByteArray() + QByteArray(event.name, qstrnlen(event.name, event.len)) + '/',
-               into);
+    if (event.mask & IN_ATTRIB)
+        into.folders.insert(child);
+    if (event.mask & (IN_CREATE | IN_MOVED_TO))
+        into.arrived.insert(child);
 }
 
 void InotifySource::readEvents(Changes &into)

@@ -225,6 +225,14 @@ void LiveFollower::stop()
     m_source.reset();
 }
 
+bool LiveFollower::isCurrent() const
+{
+    if (!m_settled.load())
+        return false;
+    pollfd unread{m_source->fd(), POLLIN, 0};
+    return ::poll(&unread, 1, 0) == 0;
+}
+
 QSet<QByteArray> LiveFollower::changedSinceWalk() const
 {
     QSet<QByteArray> changed;
@@ -256,7 +264,11 @@ void LiveFollower::run()
             timeout = int(std::max<qint64>(0, left.count()));
         }
         pollfd fds[2] = {{m_source->fd(), POLLIN, 0}, {m_wake, POLLIN, 0}};
-        if (::poll(fds, 2, timeout) < 0 && errno != EINTR)
+        m_settled.store(!waiting);
+        const int polled = ::poll(fds, 2, timeout);
+        // Before the source is read: until its changes are listed, they are in neither place.
+        m_settled.store(false);
+        if (polled < 0 && errno != EINTR)
             break;
         if (m_stop.load())
             break;
@@ -276,11 +288,13 @@ void LiveFollower::run()
             ChangeSource::Changes held;
             Clock::time_point next = now;
             const QByteArray &root = m_scan->rootPath();
+            const auto recorded = [&](const QByteArray &changed) {
+                return changed.startsWith(root) || !changed.startsWith(m_resolvedRoot)
+                           ? changed
+                           : root + changed.sliced(m_resolvedRoot.size());
+            };
             for (const QByteArray &changed : std::as_const(pending.folders)) {
-                const QByteArray folder =
-                    changed.startsWith(root) || !changed.startsWith(m_resolvedRoot)
-                        ? changed
-                        : root + changed.sliced(m_resolvedRoot.size());
+                const QByteArray folder = recorded(changed);
                 const auto until = m_heldUntil.constFind(folder);
                 if (!pending.overflow && until != m_heldUntil.constEnd() && *until > now) {
                     next = held.folders.isEmpty() ? *until : std::min(next, *until);
@@ -290,15 +304,24 @@ void LiveFollower::run()
                 }
             }
             const bool overflow = pending.overflow;
+            QSet<QByteArray> arrived;
+            for (const QByteArray &folder : std::as_const(pending.arrived)) {
+                // Until its parent's turn comes, if that is held.
+                const QByteArray path = recorded(folder);
+                if (held.folders.contains(path.first(path.lastIndexOf('/', path.size() - 2) + 1)))
+                    held.arrived.insert(path);
+                else
+                    arrived.insert(path);
+            }
             pending = std::move(held);
             waiting = !pending.folders.isEmpty();
             due = next;
-            process(std::move(folders), overflow);
+            process(std::move(folders), arrived, overflow);
         }
     }
 }
 
-void LiveFollower::process(QByteArrayList folders, bool overflow)
+void LiveFollower::process(QByteArrayList folders, const QSet<QByteArray> &arrived, bool overflow)
 {
     DriveScan &scan = *m_scan;
     if (overflow) {
@@ -348,7 +371,7 @@ void LiveFollower::process(QByteArrayList folders, bool overflow)
         const QByteArray path = folders[i];
         const auto started = std::chrono::steady_clock::now();
         const auto filesBefore = FilesOf(scan, path);
-        const FolderRelist::Result result = FolderRelist::Run(scan, path, &m_stop);
+        const FolderRelist::Result result = FolderRelist::Run(scan, path, &m_stop, &arrived);
         if (result.changed && filesBefore) {
             if (const auto filesAfter = FilesOf(scan, path))
                 ChangesBetween(*filesBefore, *filesAfter, path, batch.files);

@@ -72,6 +72,9 @@ public:
     // whose changes made elsewhere raise no event), or what the system said.
     bool start();
     void stop();
+    // While following: nothing heard is left out of the records, neither a change unread nor a
+    // folder waiting for its listing. Whoever stopped changing the volume may then trust them.
+    bool isCurrent() const;
     Backend backend() const { return m_backend; }
     int error() const { return m_error; }
     const std::shared_ptr<DriveScan> &scan() const { return m_scan; }
@@ -84,7 +87,8 @@ private:
     // anything listened.
     QSet<QByteArray> changedSinceWalk() const;
     void run();
-    void process(QByteArrayList folders, bool overflow);
+    // `arrived`: subfolders made or moved in, walked whole as their parents are listed.
+    void process(QByteArrayList folders, const QSet<QByteArray> &arrived, bool overflow);
 
     std::shared_ptr<DriveScan> m_scan;
     // The root as the system names it, all links resolved: fanotify names folders so.
@@ -96,6 +100,7 @@ private:
     int m_wake = -1;      // an eventfd that stop() writes to
     std::mutex m_control; // start() and stop() from two threads: a stop waits for the start
     std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_settled{false}; // waiting for the source with nothing left to list
     std::thread m_thread;
     // Folders whose listing took long, and until when their next one waits.
     QHash<QByteArray, std::chrono::steady_clock::time_point> m_heldUntil;
