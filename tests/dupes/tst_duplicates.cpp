@@ -309,34 +309,39 @@ void TestDuplicates::savedScan()
 void TestDuplicates::pageCache()
 {
     MakeTree(m_root, "cold=2M:1 cold2=2M:1 warm=2M:2 warm2=2M:2");
-    const auto open = [&](const char *name) {
-        return UniqueFd(::open((m_root + name).constData(), O_RDONLY | O_CLOEXEC));
+    // The search asks a file's first page whether it was cached; two pages are looked at.
+    const auto pages = [&](const char *name) {
+        const UniqueFd fd(::open((m_root + name).constData(), O_RDONLY | O_CLOEXEC));
+        return int(FileContent::IsCached(fd.get(), 0)) +
+               int(FileContent::IsCached(fd.get(), 1 << 20));
     };
-    for (const char *name : {"cold", "cold2"}) {
-        UniqueFd fd = open(name);
-        QVERIFY(::fdatasync(fd.get()) == 0);
-        FileContent::DropCached(fd.get());
-        if (FileContent::IsCached(fd.get(), 1 << 20))
-            QSKIP("this file system does not say which pages are cached");
-    }
     const auto scan = Walked(m_root);
     // The kernel may page out what was just read on its own (a proactive reclaimer such as
-    // DAMON's does, region by region): a warm file found uncached is tried again, a file the
-    // search drops would be every time.
+    // DAMON's does, region by region), or keep a page a drop asked for on a busy machine: the
+    // search is tried again, and one that dropped the wrong files would fail every time.
     for (int attempt = 0; attempt < 3; ++attempt) {
+        for (const char *name : {"cold", "cold2"}) {
+            const UniqueFd fd(::open((m_root + name).constData(), O_RDONLY | O_CLOEXEC));
+            QVERIFY(::fdatasync(fd.get()) == 0);
+            FileContent::DropCached(fd.get());
+            if (attempt > 0)
+                continue;
+            if (pages(name) > 0)
+                QSKIP("this file system does not say which pages are cached");
+            // Asking brought nothing in (a read that may not wait reads ahead what it misses).
+            QTest::qSleep(100);
+            QCOMPARE(pages(name), 0);
+        }
         for (const char *name : {"warm", "warm2"}) {
             QFile file(QString::fromUtf8(m_root + name));
             QVERIFY(file.open(QIODevice::ReadOnly));
             QCOMPARE(file.readAll().size(), 2 << 20);
         }
         QCOMPARE(Search(*scan).groups.size(), 2u);
-        for (const char *name : {"cold", "cold2"})
-            QVERIFY2(!FileContent::IsCached(open(name).get(), 1 << 20), name);
-        if (FileContent::IsCached(open("warm").get(), 1 << 20) &&
-            FileContent::IsCached(open("warm2").get(), 1 << 20))
+        if (pages("cold") + pages("cold2") == 0 && pages("warm") + pages("warm2") == 4)
             return;
     }
-    QFAIL("the files the user had in the cache were dropped from it");
+    QFAIL("the search left what it read in the cache, or dropped what the user had read");
 }
 
 void TestDuplicates::stop()

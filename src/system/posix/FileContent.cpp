@@ -8,6 +8,7 @@
 #include <linux/fiemap.h>
 #include <linux/fs.h>
 #include <sys/ioctl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
@@ -99,10 +100,16 @@ qint64 ReadCachedAt(int fd, char *into, qint64 size, qint64 offset)
 
 bool IsCached(int fd, qint64 offset)
 {
-    char byte;
-    iovec vector{&byte, 1};
-    const ssize_t got = ::preadv2(fd, &vector, 1, offset, RWF_NOWAIT);
-    return got >= 0 || errno != EAGAIN;
+    // The page's residence, not a read that may not wait: on a miss, that read starts the read
+    // ahead and may find the page there when it looks again, a cold file then taken for warm.
+    static const auto page = ::sysconf(_SC_PAGESIZE);
+    void *map = ::mmap(nullptr, size_t(page), PROT_READ, MAP_SHARED, fd, offset / page * page);
+    if (map == MAP_FAILED)
+        return true;
+    unsigned char resident = 0;
+    const bool told = ::mincore(map, size_t(page), &resident) == 0;
+    ::munmap(map, size_t(page));
+    return !told || (resident & 1) != 0;
 }
 
 void AdviseSequential(int fd)
