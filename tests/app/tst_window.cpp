@@ -68,6 +68,7 @@
 #include <QTreeView>
 
 #include <map>
+#include <tuple>
 
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -903,6 +904,15 @@ void TestWindow::duplicates()
     QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
     QCOMPARE(cell(1, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(), 2000u);
     QCOMPARE(cell(1, 0, DuplicatesModel::Copies).toString(), u"2 noms"_s);
+    // Headings across the top only, one per column.
+    QCOMPARE(groups->headerData(DuplicatesModel::Waste, Qt::Horizontal).toString(),
+             Text(TextId::ColumnWaste));
+    for (const auto &[section, orientation, role] :
+         {std::tuple(0, Qt::Vertical, int(Qt::DisplayRole)),
+          std::tuple(0, Qt::Horizontal, int(Qt::ToolTipRole)),
+          std::tuple(-1, Qt::Horizontal, int(Qt::DisplayRole)),
+          std::tuple(int(DuplicatesModel::ColumnCount), Qt::Horizontal, int(Qt::DisplayRole))})
+        QVERIFY(!groups->headerData(section, orientation, role).isValid());
     for (int column = 0; column < DuplicatesModel::ColumnCount; ++column) // amounts to the right
         QCOMPARE(cell(0, 0, column, Qt::TextAlignmentRole).isValid(),
                  column == DuplicatesModel::Size || column == DuplicatesModel::OnDisk ||
