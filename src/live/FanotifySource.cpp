@@ -114,8 +114,14 @@ QByteArray FanotifySource::folderOf(QByteArrayView id, KnownFolders &known) cons
     HandleStorage storage;
     const QByteArrayView handle = id.sliced(HandleAt - FsidAt);
     std::memcpy(storage.bytes, handle.data(), size_t(handle.size()));
-    // ESTALE when the folder is gone; its parent has heard of that.
-    const UniqueFd fd(::open_by_handle_at(m_mount.get(), storage.handle(), O_PATH | O_CLOEXEC));
+    // ESTALE when the folder is gone; its parent has heard of that. ENOMEM comes too while
+    // renames race the lookup of the folder's path (seen under churn): asked again.
+    UniqueFd fd;
+    for (int attempt = 0; attempt < 3 && !fd.isOpen(); ++attempt) {
+        fd = UniqueFd(::open_by_handle_at(m_mount.get(), storage.handle(), O_PATH | O_CLOEXEC));
+        if (!fd.isOpen() && errno != ENOMEM)
+            break;
+    }
     const QByteArray path = fd.isOpen() ? PathOf(fd.get()) : QByteArray();
     known.insert(key, path);
     return path;
