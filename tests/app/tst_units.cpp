@@ -46,6 +46,8 @@ private slots:
     void amountText_data();
     void durationText_data();
     void durationText();
+    void readingText_data();
+    void readingText();
     void amountText();
     void arrange_data();
     void arrange();
@@ -318,6 +320,34 @@ void TestUnits::durationText()
     QFETCH(double, seconds);
     QFETCH(QString, expected);
     QCOMPARE(DurationText(seconds), expected);
+}
+
+// The time left waits for a second of reading and for a first byte; a count read past what
+// there was to read says no more than all of it.
+void TestUnits::readingText_data()
+{
+    QTest::addColumn<quint64>("read");
+    QTest::addColumn<quint64>("toRead");
+    QTest::addColumn<qint64>("elapsedMs");
+    QTest::addColumn<QString>("expected");
+    const quint64 mb = 1 << 20;
+    QTest::newRow("sizes compared")
+        << 0ull << 0ull << 5000ll << u"Recherche des fichiers de même taille…"_s;
+    QTest::newRow("nothing read") << 0ull << 4 * mb << 5000ll << u"Lecture : 0 octet sur 4 Mb"_s;
+    QTest::newRow("first second") << mb << 4 * mb << 999ll << u"Lecture : 1 Mb sur 4 Mb"_s;
+    QTest::newRow("a rate") << mb << 4 * mb << 1000ll
+                            << u"Lecture : 1 Mb sur 4 Mb, encore environ 3 s"_s;
+    QTest::newRow("read past") << 5 * mb << 4 * mb << 8000ll
+                               << u"Lecture : 4 Mb sur 4 Mb, encore environ 1 s"_s;
+}
+
+void TestUnits::readingText()
+{
+    QFETCH(quint64, read);
+    QFETCH(quint64, toRead);
+    QFETCH(qint64, elapsedMs);
+    QFETCH(QString, expected);
+    QCOMPARE(ReadingText(read, toRead, elapsedMs), expected);
 }
 
 void TestUnits::formatText()

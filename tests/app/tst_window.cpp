@@ -657,7 +657,7 @@ void TestWindow::commandsKeepTheRecordsTheyRead()
 
 // The biggest files' window before any scan says none was made; over a volume it shows its files,
 // the biggest first, with room for twenty rows; a row chosen is shown in the tree and the list; a
-// rescan is followed.
+// heading sorts; a rescan is followed.
 void TestWindow::biggestFiles()
 {
     QTemporaryDir volume;
@@ -681,6 +681,14 @@ void TestWindow::biggestFiles()
     table->setCurrentIndex(table->model()->index(0, 0));
     QCOMPARE(window.folderTree()->selectedfolder(), QFile::encodeName(volume.path()) + "/sub/");
     QCOMPARE(window.findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"a.dat"_s);
+    // A heading clicked sorts by its column.
+    QHeaderView *header = table->header();
+    QTest::mouseClick(
+        header->viewport(), Qt::LeftButton, {},
+        {header->sectionViewportPosition(BiggestModel::Name) + 4, header->height() / 2});
+    QCOMPARE(header->sortIndicatorSection(), int(BiggestModel::Name));
+    QCOMPARE(table->model()->index(0, 0).data().toString(),
+             header->sortIndicatorOrder() == Qt::AscendingOrder ? u"a"_s : u"c"_s);
 
     Write(volume, {{u"z"_s, 5}});
     window.findChild<QAction *>(u"REFRESH"_s)->trigger();

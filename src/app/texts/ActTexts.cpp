@@ -31,6 +31,18 @@ QString DurationText(double seconds)
     return FormatText(Text(TextId::DuplicatesHours), minutes / 60, minutes % 60);
 }
 
+QString ReadingText(quint64 read, quint64 toRead, qint64 elapsedMs)
+{
+    if (toRead == 0)
+        return Text(TextId::DuplicatesSizing); // the sizes are being compared
+    read = std::min(read, toRead);
+    const QString done = AmountText(read, std::nullopt), all = AmountText(toRead, std::nullopt);
+    if (read == 0 || elapsedMs < 1000)
+        return FormatText(Text(TextId::DuplicatesReading), done, all);
+    const double left = double(toRead - read) * double(elapsedMs) / double(read) / 1000.0;
+    return FormatText(Text(TextId::DuplicatesTimeLeft), done, all, DurationText(left));
+}
+
 QString AmountText(quint64 bytes, std::optional<quint64> files)
 {
     // Kilobytes round up from a tenth: anything from 103 bytes shows as at least 1 Kb, and less

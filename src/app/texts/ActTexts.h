@@ -19,6 +19,9 @@ QString ShownPath(const QByteArray &path);
 QString AmountText(quint64 bytes, std::optional<quint64> files);
 // "40 s", "3 min", "2 h 5 min": rounded up, an estimate says no less than it means.
 QString DurationText(double seconds);
+// Where a reading stands: what it is doing before anything is to be read, the bytes read of
+// those to read, and the time left once a second of reading gives a rate worth the name.
+QString ReadingText(quint64 read, quint64 toRead, qint64 elapsedMs);
 QString ErrorText(int error);
 // "« where » a changé depuis l'analyse : how. Rien n'a été ..." with `nothingDone` naming the act.
 QString ChangeText(const HeldPath::Check &change, TextId nothingDone);

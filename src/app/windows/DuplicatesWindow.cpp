@@ -35,8 +35,6 @@ constexpr double MebiByte = 1048576.0;
 constexpr int TickMs = 100;
 // A minimum being typed is searched once the typing pauses this long.
 constexpr int TypingPauseMs = 400;
-// The estimate of the time left waits for a rate worth the name.
-constexpr qint64 FirstEstimateMs = 1000;
 // File systems that can make two files share their blocks; others refuse it file by file.
 const QStringList SharingFileSystems{u"btrfs"_s, u"xfs"_s, u"bcachefs"_s, u"ocfs2"_s};
 // A name longer than this widens its column no further.
@@ -349,21 +347,11 @@ void DuplicatesWindow::showProgress()
 {
     const quint64 toRead = m_progress->bytesToRead.load(std::memory_order_relaxed);
     const quint64 read = std::min(m_progress->bytesRead.load(std::memory_order_relaxed), toRead);
-    if (toRead == 0) {
-        m_bar->setRange(0, 0); // busy: the sizes are being compared, nothing is read yet
-        m_status->setText(Text(TextId::DuplicatesSizing));
-        return;
-    }
-    m_bar->setRange(0, 1000);
-    m_bar->setValue(int(read * 1000 / toRead));
-    const qint64 elapsed = m_since.elapsed();
-    if (read == 0 || elapsed < FirstEstimateMs) {
-        m_status->setText(FormatText(Text(TextId::DuplicatesReading), Bytes(read), Bytes(toRead)));
-        return;
-    }
-    const double left = double(toRead - read) * double(elapsed) / double(read) / 1000.0;
-    m_status->setText(FormatText(Text(TextId::DuplicatesTimeLeft), Bytes(read), Bytes(toRead),
-                                 DurationText(left)));
+    m_status->setText(ReadingText(read, toRead, m_since.elapsed()));
+    // Busy while the sizes are being compared, nothing read yet.
+    m_bar->setRange(0, toRead == 0 ? 0 : 1000);
+    if (toRead != 0)
+        m_bar->setValue(int(read * 1000 / toRead));
 }
 
 void DuplicatesWindow::searched(const std::shared_ptr<const Found> &found)
