@@ -436,6 +436,8 @@ private slots:
         row("a file named .", head + R"(,{"name":"."}]])", ImportError::Syntax, -1);
         row("a NUL byte in a string", head + ",{\"name\":\"a\0\"}]]"_ba, ImportError::Syntax,
             head.size() + 11);
+        row("a NUL for a colon", head + ",{\"name\"\0\"a\"}]]"_ba, ImportError::Syntax,
+            head.size() + 8);
         row("a backslash and a NUL", head + ",{\"name\":\"a\\\0\"}]]"_ba, ImportError::BadEscape,
             -1);
         row("a letter past f in an escape", head + R"(,{"name":"\u00g1"}]])",
