@@ -391,6 +391,12 @@ void TestFind::kinds()
                      .data(KindsModel::SortRole)
                      .toULongLong(),
                  census.kinds[size_t(row)].extensions[0].bytes);
+        // A colour beside each kind's name, as on the map; none beside its endings.
+        QVERIFY(kind.siblingAtColumn(KindsModel::Name).data(Qt::DecorationRole).isValid());
+        QVERIFY(!kind.data(Qt::DecorationRole).isValid());
+        QVERIFY(!model.index(0, KindsModel::Name, kind.siblingAtColumn(0))
+                     .data(Qt::DecorationRole)
+                     .isValid());
         // Each extension's row is named by its own ending.
         const auto &endings = census.kinds[size_t(row)].extensions;
         for (int at = 0; at < int(endings.size()); ++at)
