@@ -310,10 +310,11 @@ void TestFind::kinds()
 {
     QFETCH(int, top);
     QFETCH(SizeMeasure, measure);
-    const QByteArray names[] = {"a.JPG",     "b.jpg",    "Makefile",  ".bashrc",
-                                "x.tar.gz",  "vm.QCOW2", "cd.iso",    "disk.img",
-                                "libc.so.6", "notes.6",  "trailing.", "m.cpp",
-                                "r.Pdf",     "s.flac",   "t.mkv",     "v2.0.unknownext"};
+    const QByteArray names[] = {"a.JPG",       "b.jpg",    "Makefile",  ".bashrc",
+                                "x.tar.gz",    "vm.QCOW2", "cd.iso",    "disk.img",
+                                "libc.so.6",   "notes.6",  "trailing.", "m.cpp",
+                                "r.Pdf",       "s.flac",   "t.mkv",     "v2.0.unknownext",
+                                "libz.so.1.2", "notes.1.2"}; // the same endings, a library once
     QRandomGenerator random(11);
     DriveScan scan("/v/"_ba);
     std::vector<int> parents{-1};
@@ -332,8 +333,8 @@ void TestFind::kinds()
     for (int folder = 0; folder < 40; ++folder) {
         FileRecordWriter files;
         for (quint32 f = random.bounded(12u); f > 0; --f) {
-            const FileRecord file{names[random.bounded(16)], random.bounded(1u << 20),
-                                  random.bounded(1u << 20), 0};
+            const FileRecord file{names[random.bounded(quint32(std::size(names)))],
+                                  random.bounded(1u << 20), random.bounded(1u << 20), 0};
             files.add(file.name, file.size, file.date, file.allocated);
             if (!below(folder))
                 continue;
