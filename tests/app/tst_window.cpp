@@ -66,6 +66,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeView>
+#include <QValueAxis>
 
 #include <map>
 #include <tuple>
@@ -147,6 +148,7 @@ private slots:
     void history();
     void historyDamaged();
     void historySavedScan();
+    void historyOfNothing();
     void exclusions();
     void volumeReport_data();
     void volumeReport();
@@ -898,9 +900,10 @@ void TestWindow::duplicates()
     auto *dupes = window->findChild<DuplicatesWindow *>(u"frmDuplicates"_s);
     QVERIFY(dupes && dupes->isVisible());
     QAbstractItemModelTester groupsTester(dupes->model()), foldersTester(dupes->folderModel());
+    // Searched again once the typing pauses, and then the window is still: no timer left going.
     dupes->setMinimumSize(1);
-    dupes->search();
-    QTRY_VERIFY(dupes->hasResult());
+    QTRY_VERIFY(dupes->hasResult() &&
+                std::ranges::none_of(dupes->findChildren<QTimer *>(), &QTimer::isActive));
     const DuplicatesModel *groups = dupes->model();
     const auto cell = [&](int group, int copy, int column, int role = Qt::DisplayRole) {
         const QModelIndex top = groups->index(group, 0);
@@ -979,6 +982,12 @@ void TestWindow::duplicates()
     QVERIFY(Settled(*window));
     QTRY_VERIFY(dupes->hasResult() && dupes->records() == window->folders().scanHolding(root));
     QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
+    // Opened again, it takes the tree's folder.
+    dupes->close();
+    window->folderTree()->setSelectedfolder(root + "c/");
+    QVERIFY(Settled(*window));
+    window->findChild<QAction *>(u"mnuViewDuplicates"_s)->trigger();
+    QCOMPARE(dupes->folderPath(), root + "c/");
 }
 
 // Each complete walk is recorded beside the settings; the history window shows the folder's
@@ -1071,6 +1080,15 @@ void TestWindow::history()
     tool->pickWalks(0, 3);
     tool->pickWalks(-1, 2);
     picked(1, 2, 1000);
+    // A subfolder refreshed keeps the walks picked; the other measure compares them in bytes on
+    // disk.
+    tool->pickWalks(0, 1);
+    picked(0, 1, 8000);
+    window.scans()->refreshFolder(root + "a/");
+    QVERIFY(Settled(window));
+    picked(0, 1, 8000);
+    window.findChild<QAction *>(u"mnuViewSizeOnDisk"_s)->trigger();
+    picked(0, 1, qint64(tool->points()[1].onDisk - tool->points()[0].onDisk));
 }
 
 // The dialog's patterns reach the settings and the next walk: what they match is shown as left
@@ -1078,7 +1096,10 @@ void TestWindow::history()
 void TestWindow::exclusions()
 {
     QTemporaryDir volume, dir;
-    Write(volume, {{u"main.c"_s, 100}, {u"main.o"_s, 2000}, {u"node_modules/x.js"_s, 5000}});
+    Files files{{u"main.c"_s, 100}, {u"main.o"_s, 2000}, {u"node_modules/x.js"_s, 5000}};
+    for (int i = 1; i <= 6; ++i)
+        files.append({u"%1.o"_s.arg(i), 0});
+    Write(volume, files);
     SettingsStore store(dir.filePath(u"QNL.conf"_s));
     MainWindow window({VolumeOf(volume)}, &store);
     window.show();
@@ -1101,7 +1122,14 @@ void TestWindow::exclusions()
     const QModelIndex sizes = window.listModel()->index(0, DirListModel::Size);
     QCOMPARE(
         window.listModel()->match(sizes, Qt::DisplayRole, Text(TextId::ExcludedSize), -1).size(),
-        2);
+        8);
+    // The report names the first five left out, and says there are more.
+    window.findChild<QAction *>(u"mnuViewReport"_s)->trigger();
+    const auto *report = window.findChild<ReportWindow *>(u"frmReport"_s);
+    QTRY_VERIFY(report->report() && !report->isReading());
+    QCOMPARE(report->report()->scan.excluded, 8u);
+    QCOMPARE(report->report()->scan.excludedSample.size(), 5);
+    QVERIFY(report->view()->toPlainText().contains(u", ..."_s));
 }
 
 // A history file that is no database records nothing, says so in words, and the walk is whole.
@@ -1175,6 +1203,23 @@ void TestWindow::historySavedScan()
     const auto *tool = window.findChild<HistoryWindow *>(u"frmHistory"_s);
     QTRY_COMPARE(tool->points().size(), size_t(1));
     QCOMPARE(tool->points().front().apparent, window.diskSize());
+}
+
+// An empty folder's chart keeps a scale, its points on the bottom line.
+void TestWindow::historyOfNothing()
+{
+    QTemporaryDir volume, dir;
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    MainWindow window({VolumeOf(volume)}, &store);
+    window.driveCommand(0);
+    QVERIFY(Settled(window));
+    QTRY_VERIFY(!window.history().isBusy());
+    window.findChild<QAction *>(u"mnuViewHistory"_s)->trigger();
+    const auto *tool = window.findChild<HistoryWindow *>(u"frmHistory"_s);
+    QTRY_COMPARE(tool->points().size(), size_t(1));
+    const auto *axis =
+        qobject_cast<QValueAxis *>(tool->chart()->chart()->axes(Qt::Vertical).value(0));
+    QVERIFY(axis && axis->min() == 0 && axis->max() > 0);
 }
 
 // As the desktop meets the window: on activation the folder count shows again; whatever a user

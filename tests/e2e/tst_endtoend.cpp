@@ -403,6 +403,11 @@ void TestEndToEnd::refreshAFolderThenTrashAFile()
     std::unique_ptr<QMenu> menu(ItemMenu::build(root + "docs/", m_window.get()));
     auto *refresh = menu->findChild<QAction *>(u"mnuItemRefresh"_s);
     QVERIFY(refresh && refresh->isEnabled());
+    // The volume's own folder can be acted on; a place the records do not hold cannot.
+    for (const auto &[path, known] : {std::pair(root, true), std::pair(root + "nowhere/", false)}) {
+        std::unique_ptr<QMenu> other(ItemMenu::build(path, m_window.get()));
+        QCOMPARE(other->findChild<QAction *>(u"mnuItemRefresh"_s)->isEnabled(), known);
+    }
     refresh->trigger();
     QVERIFY(settled());
     QCOMPARE(m_window->diskSize(), quint64(433004));

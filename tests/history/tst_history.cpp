@@ -264,6 +264,11 @@ void TestHistory::walks()
         for (const auto &[path, value] : whole)
             read[path] = {value.apparent, value.onDisk, value.files, value.folders};
         QVERIFY2(read == Expected(trees[w].second), qPrintable(QString::number(w)));
+        // The walk's own totals count the root among its folders.
+        const auto root = read[""];
+        QCOMPARE((std::array{recorded[w].apparent, recorded[w].onDisk, recorded[w].files,
+                             recorded[w].folders}),
+                 (std::array{root[0], root[1], root[2], root[3] + 1}));
     }
     // The root's subfolders from the first walk left to the last, grown most first.
     std::vector<HistoryDatabase::Growth> growth;

@@ -191,6 +191,18 @@ void TestMap::hitTestingAndDrawing()
     QCOMPARE(changed[layout.tileOf(0, 0)], MapGrowth::Shrunk.rgb());
     QCOMPARE(changed[layout.tileOf(1, 0)], MapGrowth::Unchanged.rgb());
     QCOMPARE(changed[layout.tileOf(1)], MapGrowth::Unchanged.rgb());
+    // Files too small to draw share a tile, coloured by the kind holding most of their bytes.
+    DriveScan &crowded = *folders.addDrive("/c/"_ba);
+    crowded.openedFolder(WalkSink::NoFolder, crowded.rootPath(), 0, 0, 0);
+    FileRecordWriter writer;
+    writer.add("big.jpg", 1ull << 40, 0);
+    for (int f = 0; f < 100; ++f)
+        writer.add(QByteArray::number(f) + (f < 90 ? ".mkv" : ".iso"), f < 90 ? 2 : 1, 0);
+    crowded.listedFolder(0, writer, (1ull << 40) + 190, 0);
+    const MapLayout crowdedLayout = MapLayout::Build(crowded, 0, {400, 120});
+    const auto rest = std::ranges::find(crowdedLayout.tiles(), MapLayout::Rest, &MapTile::file);
+    QVERIFY(rest != crowdedLayout.tiles().end());
+    QCOMPARE(rest->kind, FileKind::Video);
     for (const qreal ratio : {1.0, 2.0}) {
         const QImage image = RenderMap(layout, ratio);
         QCOMPARE(image.size(), (QSizeF(400, 120) * ratio).toSize());

@@ -1,8 +1,10 @@
 #include "DriveScan.h"
 #include "FolderTreeView.h"
+#include "MainStatusBar.h"
 #include "RemoteScanCommand.h"
 #include "WindowFixtures.h"
 
+#include <QApplication>
 #include <QFile>
 #include <QTest>
 
@@ -75,7 +77,12 @@ void TestRemoteWindow::stopped()
     MainWindow window({}, nullptr);
     window.show();
     QVERIFY(window.remoteScans().walk(u"srv"_s, u"/"_s));
-    QTest::keyClick(&window, Qt::Key_Escape);
+    // Once bytes come, the walk is told by the walker's name.
+    QTRY_VERIFY2(
+        window.statusPanels()->panelText(1).startsWith(u"Analyse de srv:/ par quarnel-scan : "_s),
+        qPrintable(window.statusPanels()->panelText(1)));
+    QWidget *focus = QApplication::focusWidget(); // where the key goes, once the window has one
+    QTest::keyClick(focus ? focus : &window, Qt::Key_Escape);
     QVERIFY(Settled(window));
     QCOMPARE(window.folders().count(), 0);
 }
