@@ -947,7 +947,15 @@ void TestWindow::duplicates()
         folders->index(0, FolderMatchesModel::Percent).data(FolderMatchesModel::SortRole).toInt(),
         71);
 
+    // Keeping the copy chosen asks for a copy, not a group.
+    auto *keep = dupes->findChild<QComboBox *>(u"cboDuplicatesKeep"_s);
+    auto *trash = dupes->findChild<QPushButton *>(u"btnDuplicatesTrash"_s);
+    keep->setCurrentIndex(int(DuplicatesWindow::Keep::Chosen));
+    dupes->table()->setCurrentIndex(groups->index(0, 0));
+    QVERIFY(!trash->isEnabled() && trash->toolTip() == Text(TextId::DuplicatesChooseCopy));
     dupes->table()->setCurrentIndex(groups->index(1, 0, groups->index(0, 0)));
+    QVERIFY(trash->isEnabled());
+    keep->setCurrentIndex(int(DuplicatesWindow::Keep::Oldest));
     QCOMPARE(window->folderTree()->selectedfolder(), root + "b/");
     QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"big"_s);
 
@@ -965,7 +973,7 @@ void TestWindow::duplicates()
     });
     answering.start(20);
     dupes->table()->setCurrentIndex(groups->index(0, 0));
-    dupes->findChild<QPushButton *>(u"btnDuplicatesTrash"_s)->click();
+    trash->click();
     QVERIFY(Settled(*window));
     QTRY_VERIFY(dupes->hasResult());
     QCOMPARE(

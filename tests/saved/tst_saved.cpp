@@ -438,6 +438,7 @@ private slots:
             head.size() + 11);
         row("a NUL for a colon", head + ",{\"name\"\0\"a\"}]]"_ba, ImportError::Syntax,
             head.size() + 8);
+        row("a NUL for a name", head + ",{\0\"a\"}]]"_ba, ImportError::Syntax, head.size() + 2);
         row("a backslash and a NUL", head + ",{\"name\":\"a\\\0\"}]]"_ba, ImportError::BadEscape,
             -1);
         row("a letter past f in an escape", head + R"(,{"name":"\u00g1"}]])",
