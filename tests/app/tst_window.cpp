@@ -990,6 +990,18 @@ void TestWindow::duplicates()
     QVERIFY(Settled(*window));
     QTRY_VERIFY(dupes->hasResult() && dupes->records() == window->folders().scanHolding(root));
     QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
+    // A copy whose bytes changed since the search is left as it is, and the user told which.
+    QFile changed(volume.filePath(u"c/small"_s));
+    QVERIFY(changed.open(QIODevice::WriteOnly) && changed.write(QByteArray(2000, 'z')) == 2000);
+    changed.close();
+    dupes->table()->setCurrentIndex(groups->index(0, 0));
+    trash->click();
+    QVERIFY(Settled(*window));
+    QTRY_COMPARE(asked.size(), 3);
+    QVERIFY2(asked.last().startsWith(Text(TextId::DuplicatesLeftOne)) &&
+                 asked.last().contains(u"c/small"_s),
+             qPrintable(asked.last()));
+    QVERIFY(QFile::exists(volume.filePath(u"c/small"_s)));
     // Opened again, it takes the tree's folder.
     dupes->close();
     window->folderTree()->setSelectedfolder(root + "c/");

@@ -104,6 +104,12 @@ DuplicatesCommand::DuplicatesCommand(QWidget *mainWindow, WorkArea *workArea, Sc
              [this] { follow(); })
 {
     connect(m_scans, &ScanController::phaseChanged, this, &DuplicatesCommand::phaseChanged);
+    // The views follow a walk's records before it is said to have ended: the buttons wait for
+    // its end to be offered again.
+    connect(m_scans, &ScanController::scanEnded, this, [this] {
+        if (m_tool.window())
+            sayWhetherActable();
+    });
 }
 
 void DuplicatesCommand::setSizeMeasure(SizeMeasure measure)
