@@ -904,6 +904,8 @@ void TestWindow::duplicates()
     dupes->setMinimumSize(1);
     QTRY_VERIFY(dupes->hasResult() &&
                 std::ranges::none_of(dupes->findChildren<QTimer *>(), &QTimer::isActive));
+    window->findChild<QAction *>(u"mnuViewDuplicates"_s)->trigger(); // asked for again: kept
+    QVERIFY(dupes->hasResult());
     const DuplicatesModel *groups = dupes->model();
     const auto cell = [&](int group, int copy, int column, int role = Qt::DisplayRole) {
         const QModelIndex top = groups->index(group, 0);
