@@ -142,6 +142,7 @@ private slots:
     void comparison();
     void savedScanRefused_data();
     void savedScanRefused();
+    void savedScanNotWritten();
     void report();
     void kinds();
     void duplicates();
@@ -589,6 +590,17 @@ void TestWindow::savedScanRefused()
     QCOMPARE(box.text, u"Impossible de lire le scan "_s + file + u" : "_s + why +
                            u". Rien n'a été chargé."_s);
     QCOMPARE(w.scans()->drives().size(), 1);
+}
+
+// A scan saved where no file can be made is said not written, and why.
+void TestWindow::savedScanNotWritten()
+{
+    const auto window = ScannedWindow(m_volume);
+    BoxCatcher box;
+    const QString file = m_volume.filePath(u"nowhere/scan.json"_s);
+    QVERIFY(window->savedScans().save(file) && Settled(*window));
+    QTRY_VERIFY(!box.text.isEmpty());
+    QVERIFY2(box.text.contains(file) && box.text.contains(u"introuvable"_s), qPrintable(box.text));
 }
 
 // A command waiting for its work aside holds the walks back: F5 pressed while the trash is sized

@@ -2,6 +2,7 @@
 #include "FolderTreeView.h"
 #include "MainStatusBar.h"
 #include "RemoteScanCommand.h"
+#include "SavedScanCommand.h"
 #include "WindowFixtures.h"
 
 #include <QApplication>
@@ -81,6 +82,7 @@ void TestRemoteWindow::stopped()
     QTRY_VERIFY2(
         window.statusPanels()->panelText(1).startsWith(u"Analyse de srv:/ par quarnel-scan : "_s),
         qPrintable(window.statusPanels()->panelText(1)));
+    QVERIFY(!window.savedScans().open(dir.filePath(u"ssh"_s))); // not while a walk runs
     QWidget *focus = QApplication::focusWidget(); // where the key goes, once the window has one
     QTest::keyClick(focus ? focus : &window, Qt::Key_Escape);
     QVERIFY(Settled(window));
