@@ -957,6 +957,9 @@ void TestWindow::duplicates()
              qPrintable(dupes->statusText()));
     const FolderMatchesModel *folders = dupes->folderModel();
     QCOMPARE(folders->rowCount(), 1);
+    for (int column = -1; column <= FolderMatchesModel::ColumnCount; ++column) // a heading each
+        QCOMPARE(folders->headerData(column, Qt::Horizontal).toString().isEmpty(),
+                 column < 0 || column == FolderMatchesModel::ColumnCount);
     QCOMPARE(
         folders->index(0, FolderMatchesModel::Percent).data(FolderMatchesModel::SortRole).toInt(),
         71);
