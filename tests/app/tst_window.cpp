@@ -825,6 +825,17 @@ void TestWindow::live()
     QCOMPARE(growth->model()->index(1, GrowthModel::Name).data().toString(), u"grown"_s);
     QCOMPARE(growth->model()->index(1, GrowthModel::Growth).data().toString(), u"+5 000"_s);
     QCOMPARE(growth->model()->index(2, GrowthModel::Name).data().toString(), u"new/"_s);
+    // A row chosen is shown: a file in its folder's list, a folder in the tree.
+    auto *table = growth->findChild<QTreeView *>();
+    const auto choose = [&](const QString &name) {
+        table->setCurrentIndex(
+            table->model()->match(table->model()->index(0, 0), Qt::DisplayRole, name).value(0));
+        QTest::keyClick(table, Qt::Key_Return);
+    };
+    choose(u"grown"_s);
+    QCOMPARE(list->currentIndex(), row(u"grown"_s));
+    choose(u"new/"_s);
+    QCOMPARE(window->folderTree()->selectedfolder(), QFile::encodeName(volume.path()) + "/new/");
 }
 
 // Ctrl+T counts the selected folder and below; Enter on a kind lists its files; one chosen is
