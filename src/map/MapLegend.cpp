@@ -55,6 +55,15 @@ QSize MapLegend::sizeHint() const
     return {400, heightForWidth(width() > 0 ? width() : 400)};
 }
 
+// The layout keeps a fixed height to the hint it last read, made for the width before: a new
+// width may need other lines.
+void MapLegend::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (heightForWidth(width()) != height())
+        updateGeometry();
+}
+
 void MapLegend::paintEvent(QPaintEvent *)
 {
     std::vector<QRect> swatches, texts;

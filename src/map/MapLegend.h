@@ -23,6 +23,7 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     // Lays the entries out in a width; returns the height they take.

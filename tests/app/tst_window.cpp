@@ -17,6 +17,7 @@
 #include "HistoryGrowthModel.h"
 #include "HistoryWindow.h"
 #include "ItemMenu.h"
+#include "KindNames.h"
 #include "KindsModel.h"
 #include "KindsWindow.h"
 #include "ListPrinter.h"
@@ -66,6 +67,7 @@
 #include <QToolButton>
 #include <QToolTip>
 #include <QTreeView>
+#include <QVBoxLayout>
 #include <QValueAxis>
 
 #include <map>
@@ -128,6 +130,7 @@ private slots:
     void listColumnsFit();
     void bigFolderReadAside();
     void splitBar();
+    void mapKeyWraps();
     void storedColumnWidths();
     void driveCommandsAndKeys();
     void scanCommands_data();
@@ -322,6 +325,25 @@ void TestWindow::splitBar()
 
 // On a later start the widths come back as the user left them, and a percentage column left
 // narrow still gives way from the bar's side, keeping the figure.
+// The map's key takes the lines its names need in the width it is given, as that width changes.
+void TestWindow::mapKeyWraps()
+{
+    QWidget box;
+    auto *layout = new QVBoxLayout(&box);
+    auto *key = new MapLegend(KindNames());
+    layout->addWidget(new QWidget, 1);
+    layout->addWidget(key);
+    std::vector<int> heights;
+    for (const int width : {1200, 150}) {
+        box.resize(width, 600);
+        box.show();
+        QTRY_COMPARE(key->width(), width - 2 * layout->contentsMargins().left());
+        QTRY_COMPARE(key->height(), key->heightForWidth(key->width()));
+        heights.push_back(key->height());
+    }
+    QCOMPARE_GT(heights[1], heights[0]); // narrower, on more lines
+}
+
 void TestWindow::storedColumnWidths()
 {
     QTemporaryDir dir;
