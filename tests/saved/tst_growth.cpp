@@ -221,6 +221,12 @@ void TestGrowth::unreadThen()
                                      item.unread ? u"unread"_s : u"read"_s);
     QCOMPARE(seen, (QStringList{u"gone 0 file unread"_s, u"kept 40 file read"_s,
                                 u"locked 0 folder unread"_s}));
+    // A folder the walk could not open was unread then, and so was any below it; not absent.
+    using Seen = ScanComparison::Seen;
+    for (const auto &[path, then] :
+         {std::pair("locked/"_ba, Seen::Unread), std::pair("locked/deeper/"_ba, Seen::Unread),
+          std::pair("nowhere/"_ba, Seen::Absent)})
+        QCOMPARE(earlier.folder(path, SizeMeasure::Apparent).seen, then);
 }
 
 // Walked again leaving a folder out: its one row tells what no longer counts, no "gone" twin.
