@@ -383,6 +383,10 @@ void TestWindow::driveCommandsAndKeys()
     QTemporaryDir second;
     MainWindow window({VolumeOf(m_volume), VolumeOf(second)}, nullptr);
     window.show();
+    // Held down, a key acts once: its repeats are not taken for more presses.
+    QKeyEvent repeat(QEvent::KeyPress, Qt::Key_F1, Qt::ControlModifier, QString(), true);
+    QApplication::sendEvent(window.folderTree(), &repeat);
+    QVERIFY(!window.isScanning());
     QTest::keyClick(window.folderTree(), Qt::Key_F2, Qt::ControlModifier); // the last drive's key
     QCOMPARE(window.folderTree()->rootfolder(), QFile::encodeName(second.path()) + '/');
     QTest::keyClick(window.focusWidget(), Qt::Key_Escape);
