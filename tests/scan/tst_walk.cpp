@@ -98,6 +98,7 @@ private slots:
     void diskUsage();
     void descriptorsTakenMeanwhile();
     void descriptorsTakenForGood();
+    void descriptorsBackAfterGivingUp();
     void holdsBackWhileAsked();
     void movedMeanwhile_data();
     void movedMeanwhile();
@@ -650,8 +651,6 @@ void TestWalk::movedMeanwhile()
              std::tuple(quint64(99000), 0u, 0u));
 }
 
-// Every free descriptor is taken for a moment, as a window loading icons might take them: the
-// walk's other threads must wait for them, not leave folders out.
 // A window's paint holds the walk back: nothing is listed while the flag is up, and the walk
 // ends whole once it is down.
 void TestWalk::holdsBackWhileAsked()
@@ -674,6 +673,8 @@ void TestWalk::holdsBackWhileAsked()
     QCOMPARE(scan.totalSize(), quint64(60));
 }
 
+// Every free descriptor is taken for a moment, as a window loading icons might take them: the
+// walk's other threads must wait for them, not leave folders out.
 void TestWalk::descriptorsTakenMeanwhile()
 {
     rlimit saved{};
@@ -745,6 +746,69 @@ void TestWalk::descriptorsTakenForGood()
                         [](const FolderNote &note) { return note.error == EMFILE; }));
     QCOMPARE(scan.unreadSample().size(),
              std::min(qsizetype(notes.size()), DriveScan::UnreadSampleSize));
+}
+
+// Having given up once, the walk waits again for a later shortage once descriptors came back:
+// a moment without them late in a walk must not cost the folders after it.
+void TestWalk::descriptorsBackAfterGivingUp()
+{
+#ifdef QUARNEL_SANITIZED
+    QSKIP("the sanitizers' type checks need descriptors of their own");
+#endif
+    rlimit saved{};
+    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
+    const rlimit low{std::min<rlim_t>(saved.rlim_cur, 256), saved.rlim_max};
+    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    struct CountedScan : HookedScan
+    {
+        using HookedScan::HookedScan;
+        void skippedFolder(FolderId parent, QByteArrayView name, int error) override
+        {
+            ++(back ? skippedAfter : skippedBefore);
+            HookedScan::skippedFolder(parent, name, error);
+        }
+        std::atomic<int> skippedBefore{0}, skippedAfter{0}, backAt{1 << 30};
+        std::atomic<bool> back{false};
+    } scan(m_bigRoot);
+    // Takes every descriptor, and each one the walk frees, until told; then gives them back.
+    const auto take = [&](const std::function<bool()> &until) {
+        std::vector<int> taken;
+        for (; !until(); std::this_thread::yield())
+            for (int fd; (fd = ::open("/dev/null", O_RDONLY | O_CLOEXEC)) >= 0;)
+                taken.push_back(fd);
+        for (const int fd : taken)
+            ::close(fd);
+    };
+    std::thread taker;
+    const auto restore = qScopeGuard([&] {
+        if (taker.joinable())
+            taker.join();
+        ::setrlimit(RLIMIT_NOFILE, &saved);
+    });
+    // One walking thread: none frees descriptors for another meanwhile. Taken until it gave
+    // up on a folder, given back, then taken for 100 ms twenty folders later.
+    scan.hook = [&](int recorded, QByteArrayView) {
+        if (recorded == 1) {
+            taker = std::thread([&] {
+                const auto end = std::chrono::steady_clock::now() + 30s;
+                take([&] {
+                    return scan.skippedBefore > 0 || std::chrono::steady_clock::now() > end;
+                });
+                scan.backAt = scan.recorded.load();
+            });
+        } else if (recorded == scan.backAt + 20) {
+            taker.join();
+            scan.back = true;
+            taker = std::thread([&] {
+                const auto end = std::chrono::steady_clock::now() + 100ms;
+                take([&] { return std::chrono::steady_clock::now() > end; });
+            });
+        }
+    };
+    QVERIFY(Walk(m_bigRoot, scan, Walker::Options{1}));
+    QVERIFY(scan.skippedBefore > 0);
+    QVERIFY(scan.recorded > scan.backAt + 40);
+    QCOMPARE(scan.skippedAfter.load(), 0);
 }
 
 void TestWalk::job_data()
