@@ -54,6 +54,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScatterSeries>
 #include <QScopeGuard>
 #include <QSettings>
 #include <QSignalSpy>
@@ -896,6 +897,7 @@ void TestWindow::kinds()
     auto *kinds = window->findChild<KindsWindow *>();
     QTRY_COMPARE(kinds->model()->census().count, 6u);
     QTreeView *view = kinds->kindsView();
+    QCOMPARE(view->model()->headerData(KindsModel::Size, Qt::Horizontal), Text(TextId::ColumnSize));
     QModelIndexList images;
     for (const FileKind kind : {FileKind::Picture, FileKind::DiskImage}) {
         images = view->model()->match(view->model()->index(0, 0), KindsModel::KindRole, int(kind));
@@ -1009,10 +1011,10 @@ void TestWindow::duplicates()
     keep->setCurrentIndex(int(DuplicatesWindow::Keep::Chosen));
     dupes->table()->setCurrentIndex(groups->index(0, 0));
     QVERIFY(!trash->isEnabled() && trash->toolTip() == Text(TextId::DuplicatesChooseCopy));
-    dupes->table()->setCurrentIndex(groups->index(1, 0, groups->index(0, 0)));
+    dupes->table()->setCurrentIndex(groups->index(0, 0, groups->index(0, 0)));
     QVERIFY(trash->isEnabled());
     keep->setCurrentIndex(int(DuplicatesWindow::Keep::Oldest));
-    QCOMPARE(window->folderTree()->selectedfolder(), root + "b/");
+    QCOMPARE(window->folderTree()->selectedfolder(), root + "a/");
     QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(), u"big"_s);
 
     QStringList asked;
@@ -1050,14 +1052,20 @@ void TestWindow::duplicates()
     QFile changed(volume.filePath(u"c/small"_s));
     QVERIFY(changed.open(QIODevice::WriteOnly) && changed.write(QByteArray(2000, 'z')) == 2000);
     changed.close();
-    dupes->table()->setCurrentIndex(groups->index(0, 0));
+    keep->setCurrentIndex(int(DuplicatesWindow::Keep::Chosen));
+    dupes->table()->setCurrentIndex(groups->index(0, 0, groups->index(0, 0)));
+    const QByteArray chosen =
+        window->folderTree()->selectedfolder() +
+        window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data().toString().toUtf8();
     trash->click();
     QVERIFY(Settled(*window));
     QTRY_COMPARE(asked.size(), 3);
+    QVERIFY(QFile::exists(QFile::decodeName(chosen)));
     QVERIFY2(asked.last().startsWith(Text(TextId::DuplicatesLeftOne)) &&
                  asked.last().contains(u"c/small"_s),
              qPrintable(asked.last()));
     QVERIFY(QFile::exists(volume.filePath(u"c/small"_s)));
+    keep->setCurrentIndex(int(DuplicatesWindow::Keep::Oldest));
     // A trash planted as a link is not used: the copies stay, and the user is told where; a
     // copy gone since the search is told gone.
     Write(volume, {{u"c/one"_s, 1500}, {u"c/two"_s, 1500}, {u"c/three"_s, 1500}});
@@ -1160,9 +1168,16 @@ void TestWindow::history()
     QTRY_VERIFY(!window.history().isBusy() && tool->points().size() == 3 && !tool->isReading());
     auto *from = tool->findChild<QComboBox *>(u"cboHistoryFrom"_s);
     auto *to = tool->findChild<QComboBox *>(u"cboHistoryTo"_s);
+    QScatterSeries *marks = nullptr; // the chart's marks on the walks picked
+    for (QAbstractSeries *series : chart->chart()->series())
+        if (auto *scatter = qobject_cast<QScatterSeries *>(series))
+            marks = scatter;
+    QVERIFY(marks);
     const auto picked = [&](int earlier, int later, qint64 change) {
         QTRY_VERIFY(!tool->isReading() && tool->hasGrowth());
         QCOMPARE(std::pair(tool->firstPicked(), tool->secondPicked()), std::pair(earlier, later));
+        const QLineSeries *line = tool->series(window.sizeMeasure());
+        QCOMPARE(marks->points(), (QList<QPointF>{line->at(earlier), line->at(later)}));
         QCOMPARE(growth->index(0, HistoryGrowthModel::Change).data(HistoryGrowthModel::SortRole),
                  QVariant(change));
     };

@@ -191,6 +191,13 @@ void TestMap::hitTestingAndDrawing()
     QCOMPARE(changed[layout.tileOf(0, 0)], MapGrowth::Shrunk.rgb());
     QCOMPARE(changed[layout.tileOf(1, 0)], MapGrowth::Unchanged.rgb());
     QCOMPARE(changed[layout.tileOf(1)], MapGrowth::Unchanged.rgb());
+    // Largest first from the top left; at equal sizes, the folder before the file.
+    QCOMPARE(layout.tileAt({0, 0}), layout.tileOf(0, 0));
+    DriveScan &even = *folders.addDrive("/e/"_ba);
+    Fill(even, {{-1, {400}}, {0, {400}}});
+    const MapLayout evenLayout = MapLayout::Build(even, 0, {400, 120});
+    QVERIFY(evenLayout.tiles()[evenLayout.tileOf(1)].x <
+            evenLayout.tiles()[evenLayout.tileOf(0, 0)].x);
     // Files too small to draw share a tile, coloured by the kind holding most of their bytes.
     DriveScan &crowded = *folders.addDrive("/c/"_ba);
     crowded.openedFolder(WalkSink::NoFolder, crowded.rootPath(), 0, 0, 0);
