@@ -474,19 +474,26 @@ void TestHistory::badFile()
     }
 }
 
-// Two programs recording at once: each waits for the other, and the file stays whole.
+// Two programs writing at once, one recording walks, the other recording and forgetting each
+// of its own: each waits for the other, and the file stays whole.
 void TestHistory::twoWriters()
 {
     std::atomic<int> recorded{0}, failed{0};
     // Their dates interleave: many a walk takes its place among the other's.
     const auto writer = [&](int first) {
         HistoryDatabase history;
-        for (int i = first; i < 10; i += 2) {
+        for (int i = first; i < 40; i += 2) {
             Tree tree;
             for (int f = 0; f < 300; ++f)
                 tree["d" + QByteArray::number(f) + "/x"] = quint64(f * i);
-            const HistoryError error = history.record(*MakeScan(tree), Identity(), 10 - i);
-            ++(error ? failed : recorded);
+            qint64 walk = 0;
+            HistoryError error = history.record(*MakeScan(tree), Identity(), 40 - i, &walk);
+            if (!error && first == 1)
+                error = history.forgetWalk(walk);
+            if (error)
+                ++failed;
+            else if (first == 0)
+                ++recorded;
             if (error && error.kind() != HistoryError::Kind::Locked)
                 qWarning() << error.describe();
         }
