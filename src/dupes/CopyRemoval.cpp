@@ -132,12 +132,7 @@ std::vector<CopyRemoval::Outcome> CopyRemoval::run(const QByteArray &keep,
             // The file system compares again itself, under its locks, and shares only if equal.
             outcome.error =
                 FileContent::ShareIdenticalRange(keptFile.fd.get(), copyFile.fd.get(), size);
-            outcome.status = outcome.error == 0       ? Status::Done
-                             : outcome.error == EBADE ? Status::Differs
-                             : outcome.error == EPERM || outcome.error == EOPNOTSUPP ||
-                                     outcome.error == EXDEV || outcome.error == EINVAL
-                                 ? Status::Refused
-                                 : Status::Failed;
+            outcome.status = ShareStatus(outcome.error);
             continue;
         }
         ItemRemoval removal(m_records);
@@ -154,4 +149,23 @@ std::vector<CopyRemoval::Outcome> CopyRemoval::run(const QByteArray &keep,
         outcome.error = outcome.removal.error;
     }
     return outcomes;
+}
+
+// The file system refuses what it cannot share (another volume, a kind of file or a range it does
+// not take, a file it may not write) rather than failing.
+CopyRemoval::Status CopyRemoval::ShareStatus(int error)
+{
+    switch (error) {
+    case 0:
+        return Status::Done;
+    case EBADE:
+        return Status::Differs;
+    case EPERM:
+    case EOPNOTSUPP:
+    case EXDEV:
+    case EINVAL:
+        return Status::Refused;
+    default:
+        return Status::Failed;
+    }
 }

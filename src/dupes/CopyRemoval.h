@@ -47,6 +47,9 @@ public:
     std::vector<Outcome> run(const QByteArray &keep, const std::vector<QByteArray> &remove,
                              quint64 size, const std::atomic<bool> *cancelled = nullptr);
 
+    // What an attempt to share storage came to, from the file system's answer.
+    static Status ShareStatus(int error);
+
 private:
     DriveScan &m_records;
     Way m_way;

@@ -157,6 +157,7 @@ private slots:
     void stop();
     void removal_data();
     void removal();
+    void shareAnswers();
     void reflinks();
 
 private:
@@ -446,6 +447,18 @@ void TestDuplicates::removal()
     if (status == int(CopyRemoval::Status::Done) && way == int(CopyRemoval::Way::Trash))
         QVERIFY2(outcomes[0].removal.trashedAs.startsWith(m_dir->path().toUtf8() + "/data/Trash/"),
                  outcomes[0].removal.trashedAs.constData());
+}
+
+// What the file system cannot share is refused, not failed: another volume, a range or a kind of
+// file it does not take.
+void TestDuplicates::shareAnswers()
+{
+    using S = CopyRemoval::Status;
+    for (const auto &[error, status] :
+         {std::pair(0, S::Done), std::pair(EBADE, S::Differs), std::pair(EPERM, S::Refused),
+          std::pair(EOPNOTSUPP, S::Refused), std::pair(EXDEV, S::Refused),
+          std::pair(EINVAL, S::Refused), std::pair(EIO, S::Failed), std::pair(ENOSPC, S::Failed)})
+        QVERIFY2(CopyRemoval::ShareStatus(error) == status, strerror(error));
 }
 
 // Reflink copies on a file system that has them: they take no room of their own, and a copy
