@@ -88,6 +88,12 @@ Q_DECLARE_METATYPE(ScanPhase)
 
 namespace {
 
+// The walk ended and is written to the history.
+bool Recorded(MainWindow &window)
+{
+    return Settled(window) && QTest::qWaitFor([&] { return !window.history().isBusy(); });
+}
+
 // One character per object of these names, in this order: '1' where the property is true.
 QString Flags(const QWidget &window, const QStringList &names, const char *property)
 {
@@ -1110,8 +1116,7 @@ void TestWindow::history()
     QCOMPARE(window.history().file(), dir.filePath(u"history.sqlite"_s));
     window.show();
     window.driveCommand(0);
-    QVERIFY(Settled(window));
-    QTRY_VERIFY(!window.history().isBusy());
+    QVERIFY(Recorded(window));
     QVERIFY(QFile::exists(window.history().file()));
     QTest::keyClick(&window, Qt::Key_H, Qt::ControlModifier | Qt::ShiftModifier);
     auto *tool = window.findChild<HistoryWindow *>(u"frmHistory"_s);
@@ -1252,8 +1257,7 @@ void TestWindow::historyDamaged()
     damaged.close();
     MainWindow window({VolumeOf(m_volume)}, &store);
     window.driveCommand(0);
-    QVERIFY(Settled(window));
-    QTRY_VERIFY(!window.history().isBusy());
+    QVERIFY(Recorded(window));
     QVERIFY(window.folders().count() > 0 && window.diskSize() > 0);
     const QString said = window.statusPanels()->panelText(1);
     QVERIFY2(said.startsWith(u"L'analyse n'a pas pu être ajoutée à l'historique : le fichier "_s) &&
@@ -1338,11 +1342,9 @@ void TestWindow::historyOfNothing()
     }
     QCOMPARE(shown, 1);
     window.driveCommand(0);
-    QVERIFY(Settled(window));
-    QTRY_VERIFY(!window.history().isBusy());
+    QVERIFY(Recorded(window));
     window.findChild<QAction *>(u"REFRESH"_s)->trigger();
-    QVERIFY(Settled(window));
-    QTRY_VERIFY(!window.history().isBusy());
+    QVERIFY(Recorded(window));
     window.findChild<QAction *>(u"mnuViewHistory"_s)->trigger();
     const auto *tool = window.findChild<HistoryWindow *>(u"frmHistory"_s);
     QTRY_VERIFY(!tool->isReading() && tool->points().size() == 1);
