@@ -69,6 +69,20 @@ struct HookedScan : DriveScan
     std::atomic<int> recorded{0};
 };
 
+// The process limited to 256 descriptors, quick to take every one of, while this lives.
+struct FewDescriptors
+{
+    FewDescriptors()
+    {
+        ::getrlimit(RLIMIT_NOFILE, &saved);
+        const rlimit low{std::min<rlim_t>(saved.rlim_cur, 256), saved.rlim_max};
+        set = ::setrlimit(RLIMIT_NOFILE, &low) == 0;
+    }
+    ~FewDescriptors() { ::setrlimit(RLIMIT_NOFILE, &saved); }
+    rlimit saved{};
+    bool set = false;
+};
+
 // Runs a tool on the tree, or reads back what it wrote; the file's text, or the lines printed.
 QByteArray Run(const QString &program, const QStringList &arguments, const QString &file)
 {
@@ -677,11 +691,8 @@ void TestWalk::holdsBackWhileAsked()
 // walk's other threads must wait for them, not leave folders out.
 void TestWalk::descriptorsTakenMeanwhile()
 {
-    rlimit saved{};
-    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const rlimit low{std::min<rlim_t>(saved.rlim_cur, 256), saved.rlim_max}; // quick to take
-    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
-    const auto restore = qScopeGuard([&] { ::setrlimit(RLIMIT_NOFILE, &saved); });
+    const FewDescriptors few;
+    QVERIFY(few.set);
     HookedScan scan(m_bigRoot);
     scan.hook = [](int recorded, QByteArrayView) {
         if (recorded != 20)
@@ -704,10 +715,8 @@ void TestWalk::descriptorsTakenForGood()
 #ifdef QUARNEL_SANITIZED
     QSKIP("the sanitizers' type checks need descriptors of their own");
 #endif
-    rlimit saved{};
-    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const rlimit low{std::min<rlim_t>(saved.rlim_cur, 256), saved.rlim_max};
-    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const FewDescriptors few;
+    QVERIFY(few.set);
     std::vector<int> taken;
     std::atomic<bool> walked{false};
     std::thread taker;
@@ -717,7 +726,6 @@ void TestWalk::descriptorsTakenForGood()
             taker.join();
         for (const int fd : taken)
             ::close(fd);
-        ::setrlimit(RLIMIT_NOFILE, &saved);
     });
     HookedScan scan(m_bigRoot);
     scan.hook = [&](int recorded, QByteArrayView) {
@@ -755,10 +763,8 @@ void TestWalk::descriptorsBackAfterGivingUp()
 #ifdef QUARNEL_SANITIZED
     QSKIP("the sanitizers' type checks need descriptors of their own");
 #endif
-    rlimit saved{};
-    QCOMPARE(::getrlimit(RLIMIT_NOFILE, &saved), 0);
-    const rlimit low{std::min<rlim_t>(saved.rlim_cur, 256), saved.rlim_max};
-    QCOMPARE(::setrlimit(RLIMIT_NOFILE, &low), 0);
+    const FewDescriptors few;
+    QVERIFY(few.set);
     struct CountedScan : HookedScan
     {
         using HookedScan::HookedScan;
@@ -780,10 +786,9 @@ void TestWalk::descriptorsBackAfterGivingUp()
             ::close(fd);
     };
     std::thread taker;
-    const auto restore = qScopeGuard([&] {
+    const auto join = qScopeGuard([&] {
         if (taker.joinable())
             taker.join();
-        ::setrlimit(RLIMIT_NOFILE, &saved);
     });
     // One walking thread: none frees descriptors for another meanwhile. Taken until it gave
     // up on a folder, given back, then taken for 100 ms twenty folders later.
