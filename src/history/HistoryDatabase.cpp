@@ -1082,7 +1082,7 @@ HistoryError HistoryDatabase::forgetWalk(qint64 walk)
     return transaction.commit();
 }
 
-HistoryError HistoryDatabase::thin(const KeepRule &rule, qint64 now, qint64 *removed)
+HistoryError HistoryDatabase::thin(const KeepRule &rule, qint64 now)
 {
     HistoryError error = open();
     Transaction transaction(d->db, error, true);
@@ -1099,23 +1099,16 @@ HistoryError HistoryDatabase::thin(const KeepRule &rule, qint64 now, qint64 *rem
             byVolume.back().second.push_back(walk);
         }
     }
-    qint64 count = 0;
     for (const auto &[volume, walks] : byVolume) {
         std::vector<qint64> dates;
         for (const Walk &walk : walks)
             dates.push_back(walk.date);
         const std::vector<bool> kept = rule.keeps(dates, now);
         for (size_t i = 0; i < walks.size() && error.ok(); ++i)
-            if (!kept[i]) {
+            if (!kept[i])
                 error = d->removeWalk(volume, walks[i].id, walks[i].date);
-                ++count;
-            }
     }
-    if (transaction.commit())
-        return error;
-    if (removed)
-        *removed = count;
-    return {};
+    return transaction.commit();
 }
 
 HistoryError HistoryDatabase::exportCsv(qint64 volume, QIODevice &out, bool header)

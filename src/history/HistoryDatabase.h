@@ -131,8 +131,8 @@ public:
     HistoryError forgetAll();
     HistoryError forgetWalk(qint64 walk);
     // Removes the walks the rule lets go, of every volume, keeping what each remaining walk
-    // reads exactly as it was. `removed` receives how many went.
-    HistoryError thin(const KeepRule &rule, qint64 now, qint64 *removed = nullptr);
+    // reads exactly as it was.
+    HistoryError thin(const KeepRule &rule, qint64 now);
 
     // One line per walk and folder: date, path, apparent bytes, bytes on disk, files, folders;
     // CSV with a header line (RFC 4180). Paths are the folder's full path when last walked.
