@@ -237,6 +237,7 @@ private slots:
     void churn_data();
     void churn();
     void overflowListsEverything();
+    void changedBeforeStart();
     void stoppedListingChangesNothing();
     void movedBackReadAgain();
     void savedScanNotFollowed();
@@ -315,6 +316,30 @@ void TestFollow::overflowListsEverything()
     QVERIFY(overflowAnswered(2));
     follower.stop();
     QCOMPARE(batches.load(), 2);
+    const QByteArray differences = AgainstFreshWalk(*scan);
+    QVERIFY2(differences.isEmpty(), differences.constData());
+}
+
+// What changed between the walk and the follower's start is found by the folders' dates and read
+// again, with no event to tell of it.
+void TestFollow::changedBeforeStart()
+{
+    QTemporaryDir dir;
+    const QByteArray root = QFile::encodeName(dir.path()) + '/';
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const std::shared_ptr<DriveScan> scan = Walked(root);
+    QVERIFY(scan);
+    Make("d3/late=10");
+    // Another date than the walk's whatever the clock's grain.
+    const timespec dates[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
+    QVERIFY(::utimensat(AT_FDCWD, "d3", dates, 0) == 0);
+    LiveFollower follower(scan, std::make_unique<LostEvents>(), {50, LiveFollower::Backend::None});
+    std::atomic<int> batches{0};
+    follower.setBatchHandler([&](const LiveFollower::Batch &) { ++batches; });
+    QVERIFY(follower.start());
+    for (int i = 0; i < 600 && batches == 0; ++i)
+        std::this_thread::sleep_for(50ms);
+    follower.stop();
     const QByteArray differences = AgainstFreshWalk(*scan);
     QVERIFY2(differences.isEmpty(), differences.constData());
 }
