@@ -4,6 +4,7 @@
 #include "BiggestWindow.h"
 #include "DevicePrinter.h"
 #include "DirListModel.h"
+#include "DuplicatesCommand.h"
 #include "DuplicatesModel.h"
 #include "DuplicatesWindow.h"
 #include "ElideLeftDelegate.h"
@@ -54,6 +55,7 @@
 #include <QPrinter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QScatterSeries>
 #include <QScopeGuard>
 #include <QSettings>
@@ -158,6 +160,8 @@ private slots:
     void report();
     void kinds();
     void duplicates();
+    void duplicatesQuestion_data();
+    void duplicatesQuestion();
     void history();
     void historyDamaged();
     void historySavedScan();
@@ -1099,6 +1103,47 @@ void TestWindow::duplicates()
     QCOMPARE(dupes->folderPath(), root + "c/");
 }
 
+void TestWindow::duplicatesQuestion_data()
+{
+    QTest::addColumn<int>("groups");
+    QTest::addColumn<int>("going");     // copies that go in each group
+    QTest::addColumn<int>("elsewhere"); // of those, copies with other names
+    QTest::addColumn<int>("named");     // going copies the question names
+    QTest::addColumn<int>("more");      // and counts
+    QTest::addColumn<int>("otherNames");
+    QTest::newRow("one copy") << 1 << 1 << 0 << 1 << 0 << 0;
+    QTest::newRow("too many copies for one question") << 1 << 13 << 0 << 10 << 3 << 0;
+    QTest::newRow("too many groups") << 5 << 1 << 0 << 3 << 2 << 0;
+    QTest::newRow("as many other names as a question names") << 1 << 12 << 12 << 10 << 2 << 12;
+    QTest::newRow("other names past the limit") << 2 << 10 << 10 << 10 << 10 << 12;
+}
+
+// Whatever the selection, the question stays short, and no copy that goes is left uncounted.
+void TestWindow::duplicatesQuestion()
+{
+    QFETCH(int, groups);
+    QFETCH(int, going);
+    QFETCH(int, elsewhere);
+    std::vector<DuplicatesWindow::Plan> plans(static_cast<size_t>(groups));
+    int group = 0;
+    for (DuplicatesWindow::Plan &plan : plans) {
+        plan.keep = "/v/" + QByteArray::number(++group) + "/kept";
+        for (int copy = 0; copy < going; ++copy) {
+            plan.remove.push_back(plan.keep + QByteArray::number(copy));
+            if (copy < elsewhere)
+                plan.namedElsewhere.push_back(plan.remove.back());
+        }
+    }
+    const QStringList lines = DuplicatesCommand::PlansText(plans).split(u'\n');
+    const QString more = Text(TextId::DuplicatesMore).section(u'%', 0, 0);
+    QTEST(int(lines.filter(QRegularExpression(u"^    /v/\\d+/kept\\d+$"_s)).size()), "named");
+    const QStringList counted = lines.filter(more);
+    QTEST(counted.isEmpty() ? 0 : counted.front().mid(more.size()).section(u' ', 0, 0).toInt(),
+          "more");
+    QTEST(int(lines.filter(Text(TextId::DuplicatesOtherNames).section(u"%s"_s, 1, 1)).size()),
+          "otherNames");
+}
+
 // Each complete walk is recorded beside the settings; the history window shows the folder's
 // walks on its chart and the subfolders that grew between the last two, and compares the list
 // with the first: a file the history does not name then (it keeps the biggest 1,000) is unknown,
@@ -1123,11 +1168,16 @@ void TestWindow::history()
     QVERIFY(tool && tool->isVisible());
     QTRY_COMPARE(tool->points().size(), size_t(1));
     QAbstractItemModelTester tester(tool->model());
+    // Two walks to pick from are needed before either list can be used.
+    auto *from = tool->findChild<QComboBox *>(u"cboHistoryFrom"_s);
+    auto *to = tool->findChild<QComboBox *>(u"cboHistoryTo"_s);
+    QVERIFY(!from->isEnabled() && !to->isEnabled());
 
     Write(volume, {{u"a/new"_s, 7000}, {u"a/old"_s, 6000}});
     window.findChild<QAction *>(u"REFRESH"_s)->trigger();
     QVERIFY(Settled(window));
     QTRY_VERIFY(!window.history().isBusy() && tool->points().size() == 2 && tool->hasGrowth());
+    QVERIFY(from->isEnabled() && to->isEnabled());
     QCOMPARE(tool->series(SizeMeasure::Apparent)->count(), 2);
     QChartView *chart = tool->chart();
     QLineSeries *sizes = tool->series(SizeMeasure::Apparent);
@@ -1171,8 +1221,6 @@ void TestWindow::history()
     window.folderTree()->setSelectedfolder(root);
     QVERIFY(Settled(window));
     QTRY_VERIFY(!window.history().isBusy() && tool->points().size() == 3 && !tool->isReading());
-    auto *from = tool->findChild<QComboBox *>(u"cboHistoryFrom"_s);
-    auto *to = tool->findChild<QComboBox *>(u"cboHistoryTo"_s);
     QScatterSeries *marks = nullptr; // the chart's marks on the walks picked
     for (QAbstractSeries *series : chart->chart()->series())
         if (auto *scatter = qobject_cast<QScatterSeries *>(series))

@@ -60,8 +60,9 @@ QString OutcomeText(const CopyRemoval::Outcome &outcome, Way way)
     return {};
 }
 
-// The copies kept and those that go, as many as a question can name.
-QString PlansText(const std::vector<DuplicatesWindow::Plan> &plans)
+} // namespace
+
+QString DuplicatesCommand::PlansText(const std::vector<DuplicatesWindow::Plan> &plans)
 {
     QStringList lines;
     qsizetype unnamed = 0;
@@ -91,8 +92,6 @@ QString PlansText(const std::vector<DuplicatesWindow::Plan> &plans)
                       << FormatText(Text(TextId::DuplicatesOtherNames), ShownPath(path));
     return lines.join(u'\n');
 }
-
-} // namespace
 
 DuplicatesCommand::DuplicatesCommand(QWidget *mainWindow, WorkArea *workArea, ScanController *scans,
                                      SettingsStore *settings, const TwipsScale &twips)

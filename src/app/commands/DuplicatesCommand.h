@@ -34,6 +34,9 @@ public:
     void save() const;
     // Null until first opened.
     DuplicatesWindow *window() const { return m_tool.window(); }
+    // What the question before keeping one copy names: the copies kept and those that go, as many
+    // as a question can name and how many more, then the copies that have other names.
+    static QString PlansText(const std::vector<DuplicatesWindow::Plan> &plans);
 
 private:
     void follow();
