@@ -344,6 +344,9 @@ void TestListPrinter::snapshotOfAView()
     model.appendRow({new QStandardItem(QIcon(QPixmap(16, 16)), u"b"_s),
                      new QStandardItem(u"1 000"_s), new QStandardItem(u"hier"_s)});
     model.appendRow(new QStandardItem(u"a"_s));
+    auto *picture = new QStandardItem(u"c"_s); // a picture rather than an icon, printed as it is
+    picture->setData(QPixmap(24, 24), Qt::DecorationRole);
+    model.appendRow(picture);
     QTreeView view;
     view.setModel(&model);
     view.header()->resizeSection(0, 200);
@@ -360,10 +363,11 @@ void TestListPrinter::snapshotOfAView()
     QCOMPARE(list.cellPadding,
              15.0 * (view.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &view) + 1));
     QCOMPARE(list.rowHeight, view.sizeHintForRow(0) * 12.0);
-    QCOMPARE(list.rows.size(), 2);
+    QCOMPARE(list.rows.size(), 3);
     QCOMPARE(list.rows[0].texts, (QStringList{u"1 000"_s, u"b"_s, u"hier"_s}));
     QCOMPARE(list.rows[0].icon->deviceIndependentSize(), QSizeF(16, 16));
     QVERIFY(!list.rows[1].icon);
+    QCOMPARE(list.rows[2].icon->size(), QSize(24, 24));
 }
 
 QTEST_MAIN(TestListPrinter)
