@@ -241,6 +241,8 @@ void TestRemoval::races_data()
         "mkdir v/a/p && touch v/a/p/y && chown 0:0 v/a/p", "as a user: partly v/a/p/y");
     row("a folder shut to us inside", "delete v/a acting", "mkdir -m 700 v/a/p && chown 0:0 v/a/p",
         "as a user: partly v/a/p");
+    row("a folder we may list but not look into", "delete v/a acting",
+        "mkdir -m 744 v/a/p && touch v/a/p/y && chown 0:0 v/a/p", "as a user: partly v/a/p/y");
     // Refresh.
     row("refresh: the folder became a mount point", "refresh v/a/b refreshing",
         "mount -t tmpfs none v/a/b && truncate -s 9999 v/a/b/big", "other volume v/a/b");

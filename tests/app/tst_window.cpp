@@ -149,6 +149,8 @@ private slots:
     void print();
     void oddNames();
     void biggestFiles();
+    void biggestBeside_data();
+    void biggestBeside();
     void commandsKeepTheRecordsTheyRead();
     void largeFolderReadAside();
     void sizeOnDisk();
@@ -646,6 +648,31 @@ void TestWindow::savedScanNotWritten()
 // for the question is refused, so the records the question names cannot go under it. And an edit
 // finds a path's records as the views do: after a folder walked as a drive of its own inside a
 // walked volume is walked again, a file deleted there leaves the list and the totals.
+void TestWindow::biggestBeside_data()
+{
+    QTest::addColumn<int>("room"); // to the main window's right
+    QTest::addColumn<bool>("beside");
+    QTest::newRow("room to spare") << 800 << true;
+    QTest::newRow("just room") << 780 << true;
+    QTest::newRow("a pixel short") << 779 << false;
+}
+
+// The biggest files open to the main window's right at their first width when the screen has
+// room for it, else over the main window's right half, never narrower than they can be read.
+void TestWindow::biggestBeside()
+{
+    QFETCH(int, room);
+    QFETCH(bool, beside);
+    QWidget main;
+    const QRect screen = main.screen()->availableGeometry();
+    main.setGeometry(screen.right() + 1 - room - 600, screen.top(), 600, 400);
+    BiggestWindow biggest;
+    biggest.placeBeside(main);
+    const int right = main.frameGeometry().right() + 1;
+    QCOMPARE(std::pair(biggest.x(), biggest.width()),
+             beside ? std::pair(right, 780) : std::pair(std::max(screen.left(), right - 520), 520));
+}
+
 void TestWindow::commandsKeepTheRecordsTheyRead()
 {
     QTemporaryDir volume;

@@ -376,6 +376,7 @@ void TestScan::excludeMatches_data()
                                        "[[:lower:]] a 1",
                                        "[[:space:]] \t 1",
                                        "[[:blank:]] \t 1",
+                                       "[[:blank:]] a 0",
                                        "[[:punct:]] ! 1",
                                        "[[:xdigit:]] g 0",
                                        "[[:cntrl:]] \t 1",

@@ -49,9 +49,16 @@ const Expected &Expect(int parentFd, const QByteArray &name, const QByteArray &r
     QByteArrayList subfolders;
     while (const dirent *d = ::readdir(dir)) {
         const QByteArray entry(d->d_name);
-        if (entry == "." || entry == ".." ||
-            ::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
+        if (entry == "." || entry == "..")
             continue;
+        if (::fstatat(::dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            // Listed but not looked into: a file keeps its name, with no size or date.
+            if (d->d_type == DT_DIR)
+                subfolders.append(entry);
+            else
+                e.files.append(FileLine(entry, 0, FileRecord::UnknownDate));
+            continue;
+        }
         if (S_ISDIR(st.st_mode)) {
             subfolders.append(entry);
             continue;
