@@ -106,6 +106,18 @@ QString Flags(const QWidget &window, const QStringList &names, const char *prope
     return flags;
 }
 
+// Counts the keys pressed that reach a widget.
+class KeysSeen : public QObject
+{
+public:
+    int keys = 0;
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        keys += event->type() == QEvent::KeyPress;
+        return false;
+    }
+};
+
 // What can be used: tree (and size commands), stop, print entry, print button.
 QString States(const MainWindow &window)
 {
@@ -902,6 +914,16 @@ void TestWindow::live()
     QCOMPARE(list->currentIndex(), row(u"grown"_s));
     choose(u"new/"_s);
     QCOMPARE(window->folderTree()->selectedfolder(), QFile::encodeName(volume.path()) + "/new/");
+    // The changes on the map: its key names them, and nothing unread, which only a comparison has.
+    const MapLegend *legend = window->workArea()->mapPane()->legend();
+    const QString kinds = legend->accessibleName();
+    growth->findChild<QCheckBox *>(u"chkGrowthMap"_s)->setChecked(true);
+    QTRY_COMPARE(
+        legend->accessibleName(),
+        QStringList({Text(TextId::MapGrown), Text(TextId::MapShrunk), Text(TextId::MapUnchanged)})
+            .join(u", "_s));
+    growth->findChild<QCheckBox *>(u"chkGrowthMap"_s)->setChecked(false);
+    QTRY_COMPARE(legend->accessibleName(), kinds);
 }
 
 // Ctrl+T counts the selected folder and below; Enter on a kind lists its files; one chosen is
@@ -1655,10 +1677,13 @@ void TestWindow::desktop()
         QCOMPARE(QApplication::focusWidget(), next);
     }
     const int width = folders->width() - 150 / window->pixelTwips().perPixelX();
+    KeysSeen beyond; // the splitter's own keys stop there; the others go on to the window
+    splitter->parentWidget()->installEventFilter(&beyond);
     for (Qt::Key key : {Qt::Key_Right, Qt::Key_Left, Qt::Key_Left, Qt::Key_Up})
         QTest::keyClick(splitter, key);
     QTest::keyClick(splitter, Qt::Key_Right, Qt::ControlModifier);
     QCOMPARE(folders->width(), width);
+    QCOMPARE(beyond.keys, 3); // Up; Control, then Control+Right
     QCOMPARE(list->x(), folders->x() + folders->width() + splitter->width());
     // Dragged, it follows the screen cursor while the button is down.
     const auto drag = [&](QEvent::Type type, int x) {

@@ -433,6 +433,9 @@ private slots:
         row("nested 100000 deep", deep, ImportError::TooDeep, -1);
         row("gzip damaged", QByteArray::fromHex("1f8b0800000000000003") + "garbage!",
             ImportError::Compression, -1);
+        // Half of gzip's mark is no mark: plain text, and not a scan.
+        row("gzip's first byte alone", "\x1f!", ImportError::Syntax, 0);
+        row("gzip's second byte alone", "[\x8b", ImportError::Syntax, 1);
         const QByteArray at = head + R"(,{"name":"a",)";
         row("a name of 4097 bytes", head + ",{\"name\":\"" + QByteArray(4097, 'n') + "\"}]]",
             ImportError::NameTooLong, -1);
