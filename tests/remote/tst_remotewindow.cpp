@@ -3,11 +3,19 @@
 #include "MainStatusBar.h"
 #include "RemoteScanCommand.h"
 #include "SavedScanCommand.h"
+#include "SettingsStore.h"
 #include "WindowFixtures.h"
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTest>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -52,6 +60,7 @@ class TestRemoteWindow : public QObject
 private slots:
     void millionEntries();
     void stopped();
+    void asked();
 };
 
 void TestRemoteWindow::millionEntries()
@@ -87,6 +96,47 @@ void TestRemoteWindow::stopped()
     QTest::keyClick(focus ? focus : &window, Qt::Key_Escape);
     QVERIFY(Settled(window));
     QCOMPARE(window.folders().count(), 0);
+}
+
+// Asked from the menu: the machine typed or picked among the recent ones, newest first, with the
+// folder last walked; a name ssh would take for an option is refused with the dialog left open.
+void TestRemoteWindow::asked()
+{
+    QTemporaryDir dir;
+    StandIn(dir, R"(printf '[1,2,{},[{"name":"/srv"},{"name":"f","asize":5}]]')");
+    SettingsStore store(dir.filePath(u"QNL.conf"_s));
+    MainWindow window({}, &store);
+    window.show();
+    // Answers the dialog once it is open, `answer` typed in and OK pressed; what it offered: the
+    // machines, and the folder.
+    const auto ask = [&](const QString &answer) {
+        std::pair<QStringList, QString> offered;
+        QTimer::singleShot(0, &window, [&] {
+            QWidget *dialog = QApplication::activeModalWidget();
+            auto *machine = dialog->findChild<QComboBox *>(u"machine"_s);
+            auto *folder = dialog->findChild<QLineEdit *>(u"folder"_s);
+            for (int i = 0; i < machine->count(); ++i)
+                offered.first.append(machine->itemText(i));
+            offered.second = folder->text();
+            QPushButton *ok = dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok);
+            machine->setEditText({});
+            QTest::keyClicks(machine, u"-oProxyCommand=x"_s);
+            ok->click();
+            QVERIFY(dialog->isVisible() && dialog->findChild<QLabel *>(u"problem"_s)->isVisible());
+            machine->setEditText(answer);
+            folder->setText(u"/srv"_s);
+            ok->click();
+            if (dialog->isVisible()) // refused again: closed, so that the test goes on
+                qobject_cast<QDialog *>(dialog)->reject();
+        });
+        window.findChild<QAction *>(u"mnuFileRemoteScan"_s)->trigger();
+        [&] { QVERIFY(QTest::qWaitFor([&] { return !window.isScanning(); }, 60000)); }();
+        return offered;
+    };
+    QCOMPARE(ask(u"srv"_s), std::pair(QStringList(), u"/"_s));
+    QCOMPARE(window.folderTree()->rootfolder(), "srv:/srv/"_ba);
+    QCOMPARE(ask(u"other"_s), std::pair(QStringList({u"srv"_s}), u"/srv"_s));
+    QCOMPARE(ask(u"srv"_s), std::pair(QStringList({u"other"_s, u"srv"_s}), u"/srv"_s));
 }
 
 QTEST_MAIN(TestRemoteWindow)
