@@ -1706,6 +1706,7 @@ void TestWindow::desktop()
     MainStatusBar *bar = window->statusPanels();
     const auto panel = [bar](int n) { return bar->findChild<QLabel *>(u"panel%1"_s.arg(n)); };
     QVERIFY(!panel(2)->isVisible());
+    QVERIFY(bar->panelText(0).isNull() && bar->panelText(MainStatusBar::PanelCount + 1).isNull());
     window->resize(741, window->height());
     bar->setPanelText(2, u"Espace Disque Libre : 232 177 Mb"_s);
     bar->setPanelText(3, u"Espace Disque Total : 258 020 Mb"_s);
