@@ -204,7 +204,12 @@ bool Settled(const LiveFollower &follower)
 class LostEvents : public ChangeSource
 {
 public:
-    LostEvents() { QVERIFY(::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) == 0); }
+    // `eachFolder`: watches each folder, as inotify does, refusing those gone.
+    explicit LostEvents(bool eachFolder = false)
+        : m_eachFolder(eachFolder)
+    {
+        QVERIFY(::pipe2(m_pipe, O_CLOEXEC | O_NONBLOCK) == 0);
+    }
     ~LostEvents() override
     {
         ::close(m_pipe[0]);
@@ -218,12 +223,17 @@ public:
         while (::read(m_pipe[0], &byte, 1) == 1)
             into.overflow = true;
     }
-    bool watchesEachFolder() const override { return false; }
-    bool watch(const QByteArray &) override { return true; }
+    bool watchesEachFolder() const override { return m_eachFolder; }
+    bool watch(const QByteArray &path) override
+    {
+        struct stat status;
+        return !m_eachFolder || ::stat(path.constData(), &status) == 0;
+    }
     void unwatch(const QByteArray &) override {}
     void unwatchBelow(const QByteArray &) override {}
 
 private:
+    bool m_eachFolder;
     int m_pipe[2] = {-1, -1};
 };
 
@@ -237,10 +247,11 @@ private slots:
     void churn_data();
     void churn();
     void overflowListsEverything();
+    void changedBeforeStart_data();
     void changedBeforeStart();
     void stoppedListingChangesNothing();
     void movedBackReadAgain();
-    void savedScanNotFollowed();
+    void notFollowed();
 };
 
 void TestFollow::churn_data()
@@ -320,10 +331,19 @@ void TestFollow::overflowListsEverything()
     QVERIFY2(differences.isEmpty(), differences.constData());
 }
 
+void TestFollow::changedBeforeStart_data()
+{
+    QTest::addColumn<bool>("eachFolder");
+    QTest::newRow("one watch") << false;
+    QTest::newRow("a watch on each folder") << true;
+}
+
 // What changed between the walk and the follower's start is found by the folders' dates and read
-// again, with no event to tell of it.
+// again, with no event to tell of it; a folder gone meanwhile cannot be watched, and is no reason
+// not to follow.
 void TestFollow::changedBeforeStart()
 {
+    QFETCH(bool, eachFolder);
     QTemporaryDir dir;
     const QByteArray root = QFile::encodeName(dir.path()) + '/';
     QVERIFY(QDir::setCurrent(dir.path()));
@@ -333,7 +353,9 @@ void TestFollow::changedBeforeStart()
     // Another date than the walk's whatever the clock's grain.
     const timespec dates[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
     QVERIFY(::utimensat(AT_FDCWD, "d3", dates, 0) == 0);
-    LiveFollower follower(scan, std::make_unique<LostEvents>(), {50, LiveFollower::Backend::None});
+    QVERIFY(::rmdir("d2/s1") == 0 && ::utimensat(AT_FDCWD, "d2", dates, 0) == 0);
+    LiveFollower follower(scan, std::make_unique<LostEvents>(eachFolder),
+                          {50, LiveFollower::Backend::None});
     std::atomic<int> batches{0};
     follower.setBatchHandler([&](const LiveFollower::Batch &) { ++batches; });
     QVERIFY(follower.start());
@@ -384,8 +406,8 @@ void TestFollow::movedBackReadAgain()
 }
 
 // Records read from a saved file describe no folder of this machine: nothing follows or lists
-// them again, whatever their paths name here.
-void TestFollow::savedScanNotFollowed()
+// them again, whatever their paths name here. A walked folder gone since is not followed either.
+void TestFollow::notFollowed()
 {
     QTemporaryDir dir;
     const QByteArray root = QFile::encodeName(dir.path()) + '/';
@@ -395,6 +417,12 @@ void TestFollow::savedScanNotFollowed()
     QVERIFY(!follower.start());
     QCOMPARE(follower.error(), EINVAL);
     QVERIFY(!FolderRelist::Run(*saved, root).changed);
+    QVERIFY(QDir::setCurrent(dir.path()));
+    const std::shared_ptr<DriveScan> walked = Walked(root);
+    QVERIFY(walked && QDir::setCurrent(QDir::tempPath()) && dir.remove());
+    LiveFollower gone(walked);
+    QVERIFY(!gone.start());
+    QCOMPARE(gone.error(), ENOENT);
 }
 
 QTEST_GUILESS_MAIN(TestFollow)
