@@ -1554,10 +1554,11 @@ void TestWindow::volumeReport_data()
 {
     QTest::addColumn<bool>("scanned");
     QTest::addColumn<int>("scope");
-    QTest::addColumn<QString>("rows"); // found, difference, the rest or the excess
-    QTest::newRow("scanned") << true << int(ReportScope::Volume) << u"111"_s;
-    QTest::newRow("no scan") << false << int(ReportScope::Volume) << u"000"_s;
-    QTest::newRow("a saved scan") << true << int(ReportScope::Saved) << u"100"_s;
+    QTest::addColumn<QString>("rows"); // used, found, difference, the rest or the excess
+    QTest::newRow("scanned") << true << int(ReportScope::Volume) << u"1111"_s;
+    QTest::newRow("no scan") << false << int(ReportScope::Volume) << u"1000"_s;
+    QTest::newRow("a folder walked as a drive") << true << int(ReportScope::Folder) << u"0100"_s;
+    QTest::newRow("a saved scan") << true << int(ReportScope::Saved) << u"0100"_s;
 }
 
 void TestWindow::volumeReport()
@@ -1571,8 +1572,9 @@ void TestWindow::volumeReport()
     const QString text = report.view()->toPlainText();
     const auto shown = [&](TextId id) { return text.contains(Text(id).section(u'\n', 0, 0)); };
     QString rows;
-    for (const bool row : {shown(TextId::ReportFound), shown(TextId::ReportDifference),
-                           shown(TextId::ReportRest) || shown(TextId::ReportExcess)})
+    for (const bool row :
+         {shown(TextId::ReportUsed), shown(TextId::ReportFound), shown(TextId::ReportDifference),
+          shown(TextId::ReportRest) || shown(TextId::ReportExcess)})
         rows += row ? u'1' : u'0';
     QTEST(rows, "rows");
 }
