@@ -1483,6 +1483,9 @@ void TestWindow::oddNames()
     QCOMPARE(window->folderTree()->selectedfolder(), root + names[1] + '/');
     QCOMPARE(window->findChild<QTreeView *>(u"LVDirView"_s)->currentIndex().data(),
              u"inside.txt"_s);
+    // Searched once for a pattern typed, the results stay, and the result chosen with them.
+    QTest::qWait(600);
+    QCOMPARE(results->currentIndex().row(), chosen);
     // An emptied pattern empties the results, and no search runs for it.
     search->patternEdit()->clear();
     QTRY_COMPARE(search->model()->rowCount(), 0);
