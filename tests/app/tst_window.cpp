@@ -106,6 +106,23 @@ QString Flags(const QWidget &window, const QStringList &names, const char *prope
     return flags;
 }
 
+// A heading across the top for each column, and none elsewhere.
+bool HeadedColumns(const QAbstractItemModel &model)
+{
+    const int columns = model.columnCount();
+    for (int section = -1; section <= columns; ++section)
+        for (const Qt::Orientation orientation : {Qt::Horizontal, Qt::Vertical})
+            for (const int role : {int(Qt::DisplayRole), int(Qt::ToolTipRole)}) {
+                const QVariant heading = model.headerData(section, orientation, role);
+                if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 &&
+                            section < columns
+                        ? heading.toString().isEmpty()
+                        : heading.isValid())
+                    return false;
+            }
+    return true;
+}
+
 // Counts the keys pressed that reach a widget.
 class KeysSeen : public QObject
 {
@@ -785,6 +802,7 @@ void TestWindow::biggestFiles()
     Write(volume, {{u"z"_s, 5}});
     window.findChild<QAction *>(u"REFRESH"_s)->trigger();
     QTRY_COMPARE(biggest->model()->rowCount(), 5);
+    QVERIFY(HeadedColumns(*biggest->model()));
 }
 
 // A large folder is read and sorted on another thread: the list empties at once and shows it
@@ -903,6 +921,7 @@ void TestWindow::live()
     QCOMPARE(growth->model()->index(1, GrowthModel::Name).data().toString(), u"grown"_s);
     QCOMPARE(growth->model()->index(1, GrowthModel::Growth).data().toString(), u"+5 000"_s);
     QCOMPARE(growth->model()->index(2, GrowthModel::Name).data().toString(), u"new/"_s);
+    QVERIFY(HeadedColumns(*growth->model()));
     // A row chosen is shown: a file in its folder's list, a folder in the tree.
     auto *table = growth->findChild<QTreeView *>();
     const auto choose = [&](const QString &name) {
@@ -957,6 +976,7 @@ void TestWindow::kinds()
     QTRY_COMPARE(kinds->model()->census().count, 6u);
     QTreeView *view = kinds->kindsView();
     QCOMPARE(view->model()->headerData(KindsModel::Size, Qt::Horizontal), Text(TextId::ColumnSize));
+    QVERIFY(HeadedColumns(*kinds->model()));
     QModelIndexList images;
     for (const FileKind kind : {FileKind::Picture, FileKind::DiskImage}) {
         images = view->model()->match(view->model()->index(0, 0), KindsModel::KindRole, int(kind));
@@ -1029,15 +1049,9 @@ void TestWindow::duplicates()
     QCOMPARE(cell(0, -1, DuplicatesModel::Copies).toString(), u"3 copies"_s);
     QCOMPARE(cell(1, -1, DuplicatesModel::Waste, DuplicatesModel::SortRole).toULongLong(), 2000u);
     QCOMPARE(cell(1, 0, DuplicatesModel::Copies).toString(), u"2 noms"_s);
-    // Headings across the top only, one per column.
     QCOMPARE(groups->headerData(DuplicatesModel::Waste, Qt::Horizontal).toString(),
              Text(TextId::ColumnWaste));
-    for (const auto &[section, orientation, role] :
-         {std::tuple(0, Qt::Vertical, int(Qt::DisplayRole)),
-          std::tuple(0, Qt::Horizontal, int(Qt::ToolTipRole)),
-          std::tuple(-1, Qt::Horizontal, int(Qt::DisplayRole)),
-          std::tuple(int(DuplicatesModel::ColumnCount), Qt::Horizontal, int(Qt::DisplayRole))})
-        QVERIFY(!groups->headerData(section, orientation, role).isValid());
+    QVERIFY(HeadedColumns(*groups));
     for (int column = 0; column < DuplicatesModel::ColumnCount; ++column) // amounts to the right
         QCOMPARE(cell(0, 0, column, Qt::TextAlignmentRole).isValid(),
                  column == DuplicatesModel::Size || column == DuplicatesModel::OnDisk ||
@@ -1057,9 +1071,7 @@ void TestWindow::duplicates()
              qPrintable(dupes->statusText()));
     const FolderMatchesModel *folders = dupes->folderModel();
     QCOMPARE(folders->rowCount(), 1);
-    for (int column = -1; column <= FolderMatchesModel::ColumnCount; ++column) // a heading each
-        QCOMPARE(folders->headerData(column, Qt::Horizontal).toString().isEmpty(),
-                 column < 0 || column == FolderMatchesModel::ColumnCount);
+    QVERIFY(HeadedColumns(*folders));
     QCOMPARE(
         folders->index(0, FolderMatchesModel::Percent).data(FolderMatchesModel::SortRole).toInt(),
         71);
@@ -1239,6 +1251,7 @@ void TestWindow::history()
              qPrintable(QToolTip::text()));
     const HistoryGrowthModel *growth = tool->model();
     QCOMPARE(growth->rowCount(), 3);
+    QVERIFY(HeadedColumns(*growth));
     QCOMPARE(growth->index(0, HistoryGrowthModel::Name).data().toString(), u"a"_s);
     QCOMPARE(growth->index(0, HistoryGrowthModel::Change).data(HistoryGrowthModel::SortRole),
              QVariant(qint64(8000)));
@@ -1473,6 +1486,7 @@ void TestWindow::oddNames()
     search->patternEdit()->setText(u"INSIDE"_s);
     QTRY_COMPARE(search->model()->rowCount(), 2);
     QTRY_VERIFY(!search->isSearching());
+    QVERIFY(HeadedColumns(*search->model()));
     const int chosen =
         search->model()->index(0, 0).data(SearchModel::FolderPathRole) == root + names[1] + '/' ? 0
                                                                                                 : 1;
