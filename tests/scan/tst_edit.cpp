@@ -90,8 +90,8 @@ void TestEdit::matchesFreshWalk_data()
     row("refresh: listable, not searchable since", plain, "", "chmod 644 a/b", "refresh a/");
     row("refresh elsewhere keeps what was unread", plain, "chmod 000 a/b", "", "refresh d/");
     row("folder gone with an unreadable one in it", plain, "chmod 000 a/b", "rm -r a", "folder a/");
-    row("new folder that could not be opened before", plain, "mkdir n; chmod 000 n",
-        "chmod 755 n; truncate -s 9 n/f", "add n/");
+    row("new folder that could not be opened before, beside one still shut", plain,
+        "mkdir n u; chmod 000 n u", "chmod 755 n; truncate -s 9 n/f", "add n/");
     row("file gone from a folder that could not be searched", plain, "chmod 644 a/b", "rm a/b/x",
         "file a/b/x");
     // Relisted as a follower of the volume's changes would, folder by folder, in the order given
