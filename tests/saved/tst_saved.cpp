@@ -531,8 +531,17 @@ private slots:
             QVERIFY2(out.error().contains(QString::fromLocal8Bit(std::strerror(ENOSPC))),
                      qPrintable(out.error()));
         }
-        // A scan small enough to be written in one go fails as it ends.
+        // A scan small enough to be written in one go fails as it ends; a bigger one at its
+        // first part; one with no records is never written.
         QVERIFY(!Save(*m_scan, link));
+        const QByteArray big = QFile::encodeName(m_dir.path()) + "/big/";
+        if (::mkdir(big.constData(), 0755) == 0) // for the first row
+            for (int i = 0; i < 3600; ++i)
+                QVERIFY(::close(::creat(big + QByteArray(250, 'n') + QByteArray::number(i),
+                                        0644)) == 0);
+        DriveScan bigScan(big);
+        QVERIFY(Walk(big, bigScan) && !Save(bigScan, link));
+        QVERIFY(!Save(DriveScan(big), QFile::encodeName(m_dir.path()) + "/none.json" + suffix));
         QVERIFY(QFileInfo(QFile::decodeName(link)).isSymLink());
         QVERIFY(QFileInfo::exists(u"/dev/full"_s));
         QVERIFY(::unlink(link.constData()) == 0);
