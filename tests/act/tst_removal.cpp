@@ -183,6 +183,9 @@ void TestRemoval::races_data()
         "mv v/a v/a.old && ln -s ../out/a v/a", "link v/a");
     row("the file becomes a link", "delete v/a/b/g acting",
         "mv v/a/b/g v/a/b/g.old && ln -s ../../../out/a/b/g v/a/b/g", "link v/a/b/g");
+    // Shut to us on the way.
+    row("a folder on the way shut", "delete v/a/b/g acting", "chmod 000 v/a",
+        "as a user: unreadable v/a/b");
     // Renamed or replaced.
     row("folder renamed", "trash v/a/b acting", "mv v/a/b v/a/z", "gone v/a/b");
     row("folder replaced by a look-alike", "delete v/a/b acting",
