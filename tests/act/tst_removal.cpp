@@ -186,6 +186,8 @@ void TestRemoval::races_data()
     // Shut to us on the way.
     row("a folder on the way shut", "delete v/a/b/g acting", "chmod 000 v/a",
         "as a user: unreadable v/a/b");
+    row("a file's folder listed but not searched", "delete v/a/b/g acting", "chmod 644 v/a/b",
+        "as a user: unreadable v/a/b/g");
     // Renamed or replaced.
     row("folder renamed", "trash v/a/b acting", "mv v/a/b v/a/z", "gone v/a/b");
     row("folder replaced by a look-alike", "delete v/a/b acting",
