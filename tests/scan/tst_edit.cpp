@@ -111,6 +111,7 @@ void TestEdit::matchesFreshWalk_data()
     row("relist: unreadable since, beside one never read", plain, "mkdir a/u; chmod 000 a/u",
         "chmod 000 a/b", "relist a/b/");
     row("relist: readable again", plain, "chmod 000 a/b", "chmod 755 a/b", "relist a/");
+    row("relist: a new folder shut", plain, "", "mkdir a/n; chmod 000 a/n", "relist a/");
     row("relist: a folder gone is its parent's", plain, "", "rm -r a", "relist a/,");
     row("no such file", plain, "", "", "!file a/nothing");
     row("the root cannot go", plain, "", "", "!folder ");
