@@ -112,6 +112,8 @@ void TestEdit::matchesFreshWalk_data()
         "chmod 000 a/b", "relist a/b/");
     row("relist: readable again", plain, "chmod 000 a/b", "chmod 755 a/b", "relist a/");
     row("relist: a new folder shut", plain, "", "mkdir a/n; chmod 000 a/n", "relist a/");
+    row("relist: a subfolder changed, found by its date", plain, "touch -d @1000 a/b",
+        "truncate -s 50 a/b/new", "relist a/");
     row("relist: a folder gone is its parent's", plain, "", "rm -r a", "relist a/,");
     row("no such file", plain, "", "", "!file a/nothing");
     row("the root cannot go", plain, "", "", "!folder ");
