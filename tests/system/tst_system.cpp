@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <functional>
 #include <mutex>
 #include <optional>
@@ -28,6 +29,7 @@ class TestSystem : public QObject
 private slots:
     void listing_data();
     void listing();
+    void nameLengths();
     void failures_data();
     void failures();
     void rotational_data();
@@ -78,6 +80,28 @@ void TestSystem::listing()
         QCOMPARE(FileSystem::StatusAt(fd.get(), name.constData(), status), !gone);
         QCOMPARE(gone ? errno : int(status.size), gone ? ENOENT : 1);
     }
+}
+
+// A name's length is found from the padding at its record's end: every length a name can have,
+// each against records of its neighbours' lengths.
+void TestSystem::nameLengths()
+{
+    QTemporaryDir dir;
+    std::set<QByteArray> made;
+    for (int length = 1; length <= 255; ++length) {
+        const QByteArray name = QByteArray::number(length).leftJustified(length, 'x');
+        QVERIFY(QFile(dir.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly));
+        made.insert(name);
+    }
+    const UniqueFd fd(FileSystem::OpenFolder(QFile::encodeName(dir.path())));
+    FolderListing listing(fd.get());
+    std::set<QByteArray> listed;
+    FolderListing::Entry entry;
+    while (listing.next(entry)) {
+        QCOMPARE(entry.nameLength, qsizetype(std::strlen(entry.name)));
+        listed.insert(entry.name);
+    }
+    QVERIFY(listed == made);
 }
 
 using Call = std::function<bool(int folder)>;

@@ -1,9 +1,11 @@
 #include "FileSystem.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -61,6 +63,13 @@ int OpenFolder(const QByteArray &path, FolderAccess access)
 
 int OpenChild(int parentFd, QByteArrayView name)
 {
+    // A name fits on the stack (NAME_MAX): the walk opens every folder this way.
+    std::array<char, 256> onStack;
+    if (size_t(name.size()) < onStack.size()) {
+        std::memcpy(onStack.data(), name.data(), size_t(name.size()));
+        onStack[size_t(name.size())] = 0;
+        return ::openat(parentFd, onStack.data(), DirectoryFlags | O_NOFOLLOW);
+    }
     const QByteArray terminated = name.toByteArray();
     return ::openat(parentFd, terminated.constData(), DirectoryFlags | O_NOFOLLOW);
 }
