@@ -15,6 +15,7 @@
 #include <chrono>
 #include <optional>
 #include <span>
+#include <string>
 #include <system_error>
 
 using FolderId = WalkSink::FolderId;
@@ -336,7 +337,7 @@ private:
                         m_children.push_back({nullptr, quint32(m_childNames.size()),
                                               quint32(name.size()), subfolders, status.inode,
                                               status.modified});
-                        m_childNames.append(name);
+                        m_childNames.append(name.data(), size_t(name.size()));
                     }
                 } else {
                     m_walker.m_sink.otherVolume(folder, name);
@@ -394,8 +395,10 @@ private:
     std::vector<char> m_buffer;
     FileRecordWriter m_files;
     std::vector<Task> m_children;
-    QByteArray m_childNames; // theirs, one after another
-    QByteArray m_path;       // an entry's, for the patterns of what the walk leaves out
+    // Theirs, one after another: a plain string, whose append is a copy, where QByteArray's
+    // goes through a general insert.
+    std::string m_childNames;
+    QByteArray m_path; // an entry's, for the patterns of what the walk leaves out
     DescriptorCache m_cache;
 };
 
