@@ -320,6 +320,9 @@ void TestDirListModel::sort_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<QStringList>("ascending");
     // g and empty both hold 0 bytes: the name decides, not the listing (files first).
+    QTest::newRow("name, by the collation")
+        << int(DirListModel::Name)
+        << QStringList{u"a.txt"_s, u"B.dat"_s, u"d.log"_s, u"empty"_s, u"g"_s, u"sub"_s};
     QTest::newRow("size, by number")
         << int(DirListModel::Size)
         << QStringList{u"empty"_s, u"g"_s, u"B.dat"_s, u"d.log"_s, u"a.txt"_s, u"sub"_s};
