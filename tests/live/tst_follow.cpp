@@ -334,8 +334,10 @@ void TestFollow::overflowListsEverything()
 void TestFollow::changedBeforeStart_data()
 {
     QTest::addColumn<bool>("eachFolder");
-    QTest::newRow("one watch") << false;
-    QTest::newRow("a watch on each folder") << true;
+    QTest::addColumn<int>("moreFolders"); // enough, and the dates are looked at on two threads
+    QTest::newRow("one watch") << false << 0;
+    QTest::newRow("a watch on each folder") << true << 0;
+    QTest::newRow("a large volume, changed at both ends") << false << 5000;
 }
 
 // What changed between the walk and the follower's start is found by the folders' dates and read
@@ -344,15 +346,24 @@ void TestFollow::changedBeforeStart_data()
 void TestFollow::changedBeforeStart()
 {
     QFETCH(bool, eachFolder);
+    QFETCH(int, moreFolders);
     QTemporaryDir dir;
     const QByteArray root = QFile::encodeName(dir.path()) + '/';
     QVERIFY(QDir::setCurrent(dir.path()));
+    for (int i = 0; i < moreFolders; ++i)
+        Make("many/" + QByteArray::number(i) + '/');
     const std::shared_ptr<DriveScan> scan = Walked(root);
     QVERIFY(scan);
     Make("d3/late=10");
     // Another date than the walk's whatever the clock's grain.
     const timespec dates[2] = {{0, UTIME_OMIT}, {1000000000, 0}};
     QVERIFY(::utimensat(AT_FDCWD, "d3", dates, 0) == 0);
+    if (moreFolders > 0) { // the last folder walked
+        const QByteArray last =
+            scan->pathOf(WalkSink::FolderId(scan->count() - 1)).sliced(root.size());
+        Make(last + "late=20");
+        QVERIFY(::utimensat(AT_FDCWD, last.constData(), dates, 0) == 0);
+    }
     QVERIFY(::rmdir("d2/s1") == 0 && ::utimensat(AT_FDCWD, "d2", dates, 0) == 0);
     LiveFollower follower(scan, std::make_unique<LostEvents>(eachFolder),
                           {50, LiveFollower::Backend::None});
