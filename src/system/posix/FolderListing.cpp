@@ -1,11 +1,7 @@
 #include "FolderListing.h"
 
 #include <algorithm>
-#include <bit>
 #include <cerrno>
-#include <cstddef>
-#include <cstdint>
-#include <cstring>
 
 #include <dirent.h>
 #include <sys/syscall.h>
@@ -22,31 +18,6 @@ struct LinuxDirent64
     unsigned char d_type;
     char d_name[1];
 };
-
-// A record is at least 24 bytes and a multiple of 8 long, its name starting at byte 19 and
-// padded with NULs to the end: the name ends at the first NUL of the record's last 8 bytes, or
-// of the part of them that is the name. Found a word at a time, not a byte at a time: the walk
-// does this for every entry.
-qsizetype NameLength(const LinuxDirent64 *dirent)
-{
-    const char *const record = reinterpret_cast<const char *>(dirent);
-    const size_t nameAt = offsetof(LinuxDirent64, d_name);
-    const size_t lastWordAt = size_t(dirent->d_reclen) - 8;
-    if (dirent->d_reclen < nameAt + 1 || dirent->d_reclen % 8 != 0)
-        return qsizetype(std::strlen(record + nameAt));
-    std::uint64_t word;
-    std::memcpy(&word, record + lastWordAt, sizeof word);
-    if constexpr (std::endian::native == std::endian::big)
-        word = __builtin_bswap64(word);
-    // The bytes before the name, in a short record, count as set.
-    if (lastWordAt < nameAt)
-        word |= (std::uint64_t(1) << (8 * (nameAt - lastWordAt))) - 1;
-    constexpr std::uint64_t Ones = 0x0101010101010101, Highs = 0x8080808080808080;
-    const std::uint64_t zeros = (word - Ones) & ~word & Highs;
-    if (zeros == 0) // cannot be, from the kernel
-        return qsizetype(std::strlen(record + nameAt));
-    return qsizetype(lastWordAt + size_t(std::countr_zero(zeros)) / 8 - nameAt);
-}
 
 } // namespace
 
@@ -88,7 +59,13 @@ bool FolderListing::next(Entry &entry)
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0)))
             continue;
         entry.name = name;
-        entry.nameLength = NameLength(dirent);
+        // The name's end is in the record's last 8 bytes, which pad it with NULs to a multiple
+        // of 8: no need to run through a long name to find it.
+        const char *const recordEnd = reinterpret_cast<const char *>(dirent) + dirent->d_reclen;
+        const char *end = std::max(name, recordEnd - 8);
+        while (*end != 0)
+            ++end;
+        entry.nameLength = qsizetype(end - name);
         entry.isDirectory = dirent->d_type == DT_DIR;
         entry.maybeDirectory = entry.isDirectory || dirent->d_type == DT_UNKNOWN;
         return true;
