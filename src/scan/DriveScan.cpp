@@ -30,6 +30,21 @@ struct DriveScan::Node
 
 namespace {
 
+// The walk's threads take the lock for a moment at each folder. One that went to sleep each time
+// it found the lock taken would leave its core idle for longer than the holder keeps it: it tries
+// again for a few microseconds first.
+std::unique_lock<std::shared_mutex> LockBriefly(std::shared_mutex &mutex)
+{
+    for (int tries = 0; tries < 512; ++tries) {
+        if (mutex.try_lock())
+            return std::unique_lock(mutex, std::adopt_lock);
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    return std::unique_lock(mutex);
+}
+
 // A folder's packed file records in the arena follow their count and their length in bytes.
 struct FileBlock
 {
@@ -315,7 +330,7 @@ bool DriveScan::isRemoved(FolderId folder) const
 WalkSink::FolderId DriveScan::openedFolder(FolderId parent, QByteArrayView name, qint64 date,
                                            quint32 ordinal, quint64 inode)
 {
-    std::unique_lock lock(m_lock);
+    const auto lock = LockBriefly(m_lock);
     const quint32 id = m_count.load(std::memory_order_relaxed);
     if (id == NoFolder)
         throw std::bad_alloc(); // every id is taken
@@ -363,8 +378,13 @@ void DriveScan::replaceFiles(FolderId folder, const FileRecordWriter &files)
     std::uint8_t header[2 * MaxVarintBytes];
     const auto headerBytes =
         size_t(PutVarint(PutVarint(header, files.count()), files.byteCount()) - header);
-    std::unique_lock lock(m_lock);
-    std::uint8_t *block = m_arena.allocate(headerBytes + files.byteCount());
+    std::uint8_t *block = nullptr;
+    {
+        const auto lock = LockBriefly(m_lock);
+        block = m_arena.allocate(headerBytes + files.byteCount());
+    }
+    // Filled with the lock let go: the first touch of each fresh page of the arena is slow, and
+    // no one else is given this piece or reads it before it is published below.
     std::memcpy(block, header, headerBytes);
     std::memcpy(block + headerBytes, files.data(), files.byteCount());
     node(folder).files.store(block, std::memory_order_release);
