@@ -108,6 +108,18 @@ LiveFollower::~LiveFollower()
     stop();
 }
 
+std::unique_ptr<ChangeSource> LiveFollower::ListenBeforeWalk(const QByteArray &root)
+{
+    // Named as start() names it: fanotify reports folders by their resolved paths.
+    QByteArray resolved = FileSystem::ResolvedPath(root);
+    if (resolved.isEmpty())
+        return nullptr;
+    if (!resolved.endsWith('/'))
+        resolved += '/';
+    int error = 0;
+    return ChangeSource::Fanotify(resolved, error);
+}
+
 void LiveFollower::setBatchHandler(std::function<void(const Batch &)> handler)
 {
     m_batch = std::move(handler);
@@ -283,7 +295,18 @@ void LiveFollower::run()
 {
     using Clock = std::chrono::steady_clock;
     ChangeSource::Changes pending;
-    pending.folders = changedSinceWalk();
+    if (m_options.heardSinceWalk) {
+        // Changes of a file's content, which no folder's date shows, are among them.
+        m_source->readEvents(pending);
+        if (pending.overflow) {
+            // Lost while the walk ran, which a volume busy elsewhere can do: the dates tell what
+            // came or went, without listing every folder again.
+            pending.overflow = false;
+            pending.folders.unite(changedSinceWalk());
+        }
+    } else {
+        pending.folders = changedSinceWalk();
+    }
     Clock::time_point due = Clock::now();
     bool waiting = !pending.folders.isEmpty();
     while (!m_stop.load()) {

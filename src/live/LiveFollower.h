@@ -48,6 +48,10 @@ public:
         int intervalMs = 250;
         // Backend::None: the first that can follow the volume.
         Backend only = Backend::None;
+        // The source given was listening before the walk began (ListenBeforeWalk): what changed
+        // since waits in its queue, and no folder's date is looked at again, unless that queue
+        // overflowed.
+        bool heardSinceWalk = false;
     };
 
     explicit LiveFollower(std::shared_ptr<DriveScan> scan, Options options);
@@ -58,6 +62,10 @@ public:
     LiveFollower(std::shared_ptr<DriveScan> scan, std::unique_ptr<ChangeSource> source,
                  Options options);
     ~LiveFollower(); // stops and waits
+    // One mark on the file system of `root`, set before it is walked, for a follower given it
+    // with heardSinceWalk. Null where fanotify cannot follow it: the follower then opens its own
+    // source after the walk and looks at every folder's date.
+    static std::unique_ptr<ChangeSource> ListenBeforeWalk(const QByteArray &root);
     LiveFollower(const LiveFollower &) = delete;
     LiveFollower &operator=(const LiveFollower &) = delete;
 

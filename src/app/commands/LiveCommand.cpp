@@ -1,6 +1,7 @@
 #include "LiveCommand.h"
 
 #include "BackgroundPool.h"
+#include "ChangeSource.h"
 #include "FolderTreeModel.h"
 #include "FolderTreeView.h"
 #include "FormatText.h"
@@ -52,8 +53,13 @@ LiveCommand::LiveCommand(ScanController *scans, WorkArea *workArea, MainStatusBa
     connect(scans, &ScanController::recordsGoing, this, &LiveCommand::stop);
     connect(scans, &ScanController::phaseChanged, this, [this] {
         const ScanPhase phase = m_scans->phase();
-        if (phase == ScanPhase::ScanningDrive || phase == ScanPhase::Rescanning)
-            stop();
+        if (phase != ScanPhase::ScanningDrive && phase != ScanPhase::Rescanning)
+            return;
+        m_heardNotFor = m_follower ? m_follower->scan() : nullptr;
+        stop();
+        // Set before the walk: what changes while it runs is heard, and once it ends, following
+        // starts without a look at every folder.
+        m_heard = LiveFollower::ListenBeforeWalk(m_scans->shownDrive().root());
     });
 }
 
@@ -66,6 +72,7 @@ LiveCommand::~LiveCommand()
 // stopped short, are not.
 void LiveCommand::followShown()
 {
+    std::unique_ptr<ChangeSource> heard = std::move(m_heard);
     if (m_scans->phase() != ScanPhase::Scanned)
         return;
     const Volume shown = m_scans->shownDrive();
@@ -81,7 +88,11 @@ void LiveCommand::followShown()
     m_growth->clear(QDateTime::currentMSecsSinceEpoch());
     m_walkSize = scan->sizeOf(0);
     m_walkAllocated = scan->allocatedOf(0);
-    auto follower = std::make_shared<LiveFollower>(scan);
+    LiveFollower::Options options;
+    options.heardSinceWalk = heard && scan != m_heardNotFor.lock();
+    auto follower = options.heardSinceWalk
+                        ? std::make_shared<LiveFollower>(scan, std::move(heard), options)
+                        : std::make_shared<LiveFollower>(scan, options);
     m_follower = follower;
     // Handed to the window's thread; dropped if this command goes first.
     // The growth is recorded on the follower's thread; the window hears of the folders.

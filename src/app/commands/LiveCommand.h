@@ -53,6 +53,11 @@ private:
     WorkArea *m_workArea;
     MainStatusBar *m_statusBar;
     std::shared_ptr<LiveFollower> m_follower;
+    // Listening since the walk under way began, for the follower that comes after it; not for
+    // the records followed before it (a refresh of one folder), whose changes heard meanwhile
+    // went with their follower.
+    std::unique_ptr<ChangeSource> m_heard;
+    std::weak_ptr<const DriveScan> m_heardNotFor;
     quint64 m_walkSize = 0; // the volume's totals when following began
     quint64 m_walkAllocated = 0;
     QTimer *m_slow;
