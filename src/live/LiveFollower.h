@@ -58,7 +58,7 @@ public:
     explicit LiveFollower(std::shared_ptr<DriveScan> scan)
         : LiveFollower(std::move(scan), Options())
     {}
-    // Follows what `source` reports, whatever it is.
+    // Follows what `source` reports, whatever it is; given none, opens one as start() chooses.
     LiveFollower(std::shared_ptr<DriveScan> scan, std::unique_ptr<ChangeSource> source,
                  Options options);
     ~LiveFollower(); // stops and waits

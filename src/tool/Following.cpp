@@ -1,5 +1,6 @@
 #include "Following.h"
 
+#include "ChangeSource.h"
 #include "DriveScan.h"
 #include "LiveFollower.h"
 #include "PathEscape.h"
@@ -31,7 +32,8 @@ QByteArray Line(const QByteArray &root, const LiveFollower::FolderChange &change
 
 } // namespace
 
-int Follow(std::shared_ptr<DriveScan> scan, const Arguments &args)
+int Follow(std::shared_ptr<DriveScan> scan, const Arguments &args,
+           std::unique_ptr<ChangeSource> heard)
 {
     // Interrupted by a signal waited for here: the follower's thread, started after, inherits
     // the mask and is never the one interrupted.
@@ -48,7 +50,8 @@ int Follow(std::shared_ptr<DriveScan> scan, const Arguments &args)
     if (!args.followWith.isEmpty())
         options.only = args.followWith == "inotify" ? LiveFollower::Backend::Inotify
                                                     : LiveFollower::Backend::Fanotify;
-    LiveFollower follower(scan, options);
+    options.heardSinceWalk = heard != nullptr;
+    LiveFollower follower(scan, std::move(heard), options); // with none, it opens its own
     follower.setBatchHandler([&](const LiveFollower::Batch &batch) {
         QByteArray out;
         if (batch.overflow)

@@ -4,10 +4,12 @@
 
 #include "AddressSpace.h"
 #include "Arguments.h"
+#include "ChangeSource.h"
 #include "DriveScan.h"
 #include "Duplicates.h"
 #include "Following.h"
 #include "History.h"
+#include "LiveFollower.h"
 #include "Output.h"
 #include "ReportingScan.h"
 #include "SavedInput.h"
@@ -97,6 +99,10 @@ int Run(const Arguments &args)
         options.exclude = std::make_shared<const ExcludePatterns>(args.exclude);
         scan.setExcludePatterns(options.exclude);
     }
+    // Set before the walk, what changes while it runs is heard.
+    std::unique_ptr<ChangeSource> heard;
+    if (args.follow && args.followWith != "inotify")
+        heard = LiveFollower::ListenBeforeWalk(rootPath);
     Walker walker(rootPath, reporting, options);
     if (!walker.start()) {
         std::fprintf(stderr, "quarnel-scan: cannot read %s: %s\n", args.root.constData(),
@@ -110,7 +116,7 @@ int Run(const Arguments &args)
         return 1;
     }
     if (args.follow)
-        return Follow(records, args);
+        return Follow(records, args, std::move(heard));
     if (args.duplicates)
         return std::max(PrintDuplicates(scan, args), reporting.incomplete() ? 1 : 0);
     const auto walked = std::chrono::steady_clock::now();

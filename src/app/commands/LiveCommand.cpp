@@ -90,9 +90,9 @@ void LiveCommand::followShown()
     m_walkAllocated = scan->allocatedOf(0);
     LiveFollower::Options options;
     options.heardSinceWalk = heard && scan != m_heardNotFor.lock();
-    auto follower = options.heardSinceWalk
-                        ? std::make_shared<LiveFollower>(scan, std::move(heard), options)
-                        : std::make_shared<LiveFollower>(scan, options);
+    if (!options.heardSinceWalk)
+        heard.reset(); // with none, the follower opens its own
+    auto follower = std::make_shared<LiveFollower>(scan, std::move(heard), options);
     m_follower = follower;
     // Handed to the window's thread; dropped if this command goes first.
     // The growth is recorded on the follower's thread; the window hears of the folders.
