@@ -55,11 +55,15 @@ LiveCommand::LiveCommand(ScanController *scans, WorkArea *workArea, MainStatusBa
         const ScanPhase phase = m_scans->phase();
         if (phase != ScanPhase::ScanningDrive && phase != ScanPhase::Rescanning)
             return;
+        const QByteArray root = m_scans->shownDrive().root();
+        if (m_heard && m_heardRoot == root)
+            return; // the same walk: a new mark would miss what the first one heard
         m_heardNotFor = m_follower ? m_follower->scan() : nullptr;
         stop();
         // Set before the walk: what changes while it runs is heard, and once it ends, following
         // starts without a look at every folder.
-        m_heard = LiveFollower::ListenBeforeWalk(m_scans->shownDrive().root());
+        m_heard = LiveFollower::ListenBeforeWalk(root);
+        m_heardRoot = root;
     });
 }
 
@@ -89,7 +93,8 @@ void LiveCommand::followShown()
     m_walkSize = scan->sizeOf(0);
     m_walkAllocated = scan->allocatedOf(0);
     LiveFollower::Options options;
-    options.heardSinceWalk = heard && scan != m_heardNotFor.lock();
+    options.heardSinceWalk =
+        heard && m_heardRoot == scan->rootPath() && scan != m_heardNotFor.lock();
     if (!options.heardSinceWalk)
         heard.reset(); // with none, the follower opens its own
     auto follower = std::make_shared<LiveFollower>(scan, std::move(heard), options);

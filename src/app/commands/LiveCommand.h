@@ -57,6 +57,7 @@ private:
     // the records followed before it (a refresh of one folder), whose changes heard meanwhile
     // went with their follower.
     std::unique_ptr<ChangeSource> m_heard;
+    QByteArray m_heardRoot;
     std::weak_ptr<const DriveScan> m_heardNotFor;
     quint64 m_walkSize = 0; // the volume's totals when following began
     quint64 m_walkAllocated = 0;
