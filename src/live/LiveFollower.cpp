@@ -27,6 +27,16 @@ namespace {
 
 using FolderId = WalkSink::FolderId;
 
+// The folder as the system names it, all links resolved and ending with "/", as fanotify names
+// folders; empty, with errno set, when it cannot be resolved.
+QByteArray ResolvedFolder(const QByteArray &path)
+{
+    QByteArray resolved = FileSystem::ResolvedPath(path);
+    if (!resolved.isEmpty() && !resolved.endsWith('/'))
+        resolved += '/';
+    return resolved;
+}
+
 // File systems whose changes made on another machine raise no event here.
 bool HearsOnlyLocalChanges(const QByteArray &path)
 {
@@ -110,14 +120,9 @@ LiveFollower::~LiveFollower()
 
 std::unique_ptr<ChangeSource> LiveFollower::ListenBeforeWalk(const QByteArray &root)
 {
-    // Named as start() names it: fanotify reports folders by their resolved paths.
-    QByteArray resolved = FileSystem::ResolvedPath(root);
-    if (resolved.isEmpty())
-        return nullptr;
-    if (!resolved.endsWith('/'))
-        resolved += '/';
+    const QByteArray resolved = ResolvedFolder(root);
     int error = 0;
-    return ChangeSource::Fanotify(resolved, error);
+    return resolved.isEmpty() ? nullptr : ChangeSource::Fanotify(resolved, error);
 }
 
 void LiveFollower::setBatchHandler(std::function<void(const Batch &)> handler)
@@ -143,13 +148,11 @@ bool LiveFollower::start()
         m_error = EREMOTE;
         return false;
     }
-    m_resolvedRoot = FileSystem::ResolvedPath(m_scan->rootPath());
+    m_resolvedRoot = ResolvedFolder(m_scan->rootPath());
     if (m_resolvedRoot.isEmpty()) {
         m_error = errno;
         return false;
     }
-    if (!m_resolvedRoot.endsWith('/'))
-        m_resolvedRoot += '/';
     bool opened = false;
     if (m_source) {
         m_backend = m_source->watchesEachFolder() ? Backend::Inotify : Backend::Fanotify;
