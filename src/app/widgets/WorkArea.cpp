@@ -85,15 +85,19 @@ WorkArea::WorkArea(QMainWindow *window, QToolBar *functionBar, QToolBar *driveBa
         CollationKeys::Prepare();
         return true;
     });
-    // Likewise the memory the list's view takes to lay out a long folder's rows (40 bytes a row).
+    warmListMemory();
+    // The empty list starts sorted by name, ascending.
+    m_sort.startUp();
+    sortList();
+}
+
+void WorkArea::warmListMemory()
+{
     void *reserve = WarmHeap::Reserve(ListLayoutReserve);
     BackgroundPool::submit([reserve] {
         WarmHeap::Release(reserve, ListLayoutReserve);
         return true;
     });
-    // The empty list starts sorted by name, ascending.
-    m_sort.startUp();
-    sortList();
 }
 
 void WorkArea::buildList()
