@@ -237,8 +237,6 @@ std::unique_ptr<ChangeSource> LiveFollower::stopAndHandOver(ChangeSource::Change
 {
     halt();
     std::unique_ptr<ChangeSource> source = std::move(m_source);
-    if (source) // what waits is from before the handover: a walk beginning now sees it done
-        source->readEvents(m_unread);
     if (!source || m_unread.overflow)
         return nullptr;
     unread = std::exchange(m_unread, {});

@@ -81,10 +81,9 @@ public:
     void stop();
     // Stops, and hands the source on to a follower of the same volume after a walk or a refresh
     // of it, with what it heard and did not list yet (`unread`, for setUnread): the source has
-    // listened all along, so the next follower looks at no folder's date again. `unread` takes
-    // the events waiting too: only what changes after this call is left in the source. Watches on
-    // each folder stay on the folders they were set on; the next follower sets those the walk
-    // found new. Null where events were lost.
+    // listened all along, so the next follower looks at no folder's date again. Watches on each
+    // folder stay on the folders they were set on; the next follower sets those the walk found
+    // new. Null where events were lost.
     std::unique_ptr<ChangeSource> stopAndHandOver(ChangeSource::Changes &unread);
     // What the follower before left unread: listed first. Set before start().
     void setUnread(ChangeSource::Changes unread) { m_unread = std::move(unread); }

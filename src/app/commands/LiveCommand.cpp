@@ -113,7 +113,7 @@ void LiveCommand::followShown()
     if (!options.heardSinceWalk)
         heard.reset(); // with none, the follower opens its own
     auto follower = std::make_shared<LiveFollower>(scan, std::move(heard), options);
-    if (options.heardSinceWalk && scan == m_heardUnreadFor.lock())
+    if (options.heardSinceWalk)
         follower->setUnread(std::move(unread));
     m_follower = follower;
     // Handed to the window's thread; dropped if this command goes first.
@@ -122,14 +122,8 @@ void LiveCommand::followShown()
         growth->record(batch, QDateTime::currentMSecsSinceEpoch());
         LiveFollower::Batch folders = batch;
         folders.files.clear();
-        // Not once another follower has taken over: the records this one followed may be gone.
         QMetaObject::invokeMethod(
-            this,
-            [this, folders, growth] {
-                if (growth == m_growth)
-                    takeBatch(folders);
-            },
-            Qt::QueuedConnection);
+            this, [this, folders] { takeBatch(folders); }, Qt::QueuedConnection);
     });
     std::weak_ptr<LiveFollower> weak = follower;
     follower->setEndHandler([this, weak](int error) {
@@ -171,7 +165,6 @@ bool LiveCommand::stopKeepingSource()
         return false;
     m_heard = std::move(kept);
     m_heardUnread = std::move(unread);
-    m_heardUnreadFor = followed;
     m_heardRoot = followed->rootPath();
     return true;
 }

@@ -62,10 +62,7 @@ private:
     // walk. Not for the records followed before it (a refresh of one folder) in that second case:
     // what their follower heard meanwhile went with it.
     std::unique_ptr<ChangeSource> m_heard;
-    // What the last follower heard and had not listed, for the records it followed only: a walk
-    // that makes new records has seen it already.
     ChangeSource::Changes m_heardUnread;
-    std::weak_ptr<const DriveScan> m_heardUnreadFor;
     QByteArray m_heardRoot;
     std::weak_ptr<const DriveScan> m_heardNotFor;
     quint64 m_walkSize = 0; // the volume's totals when following began
