@@ -237,7 +237,7 @@ std::unique_ptr<ChangeSource> LiveFollower::stopAndHandOver(ChangeSource::Change
 {
     halt();
     std::unique_ptr<ChangeSource> source = std::move(m_source);
-    if (!source || m_unread.overflow)
+    if (!source || source->watchesEachFolder() || m_unread.overflow)
         return nullptr;
     unread = std::exchange(m_unread, {});
     return source;

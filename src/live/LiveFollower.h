@@ -81,9 +81,8 @@ public:
     void stop();
     // Stops, and hands the source on to a follower of the same volume after a walk or a refresh
     // of it, with what it heard and did not list yet (`unread`, for setUnread): the source has
-    // listened all along, so the next follower looks at no folder's date again. Watches on each
-    // folder stay on the folders they were set on; the next follower sets those the walk found
-    // new. Null where events were lost.
+    // listened all along, so the next follower looks at no folder's date again. Null where the
+    // source watches each folder, whose watches a walk must set anew, or where events were lost.
     std::unique_ptr<ChangeSource> stopAndHandOver(ChangeSource::Changes &unread);
     // What the follower before left unread: listed first. Set before start().
     void setUnread(ChangeSource::Changes unread) { m_unread = std::move(unread); }

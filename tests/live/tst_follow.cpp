@@ -263,7 +263,6 @@ private slots:
     void overflowListsEverything();
     void changedBeforeStart_data();
     void changedBeforeStart();
-    void handedOver_data();
     void handedOver();
     void stoppedListingChangesNothing();
     void movedBackReadAgain();
@@ -421,16 +420,8 @@ void TestFollow::changedBeforeStart()
 
 // A follower stopped for a walk or a refresh hands its source on with what it heard and did not
 // list yet: a file grown in place, which no folder's date shows, is not lost between the two.
-void TestFollow::handedOver_data()
-{
-    QTest::addColumn<bool>("eachFolder");
-    QTest::newRow("one mark") << false;
-    QTest::newRow("a watch on each folder") << true;
-}
-
 void TestFollow::handedOver()
 {
-    QFETCH(bool, eachFolder);
     QTemporaryDir dir;
     const QByteArray root = QFile::encodeName(dir.path()) + '/';
     QVERIFY(QDir::setCurrent(dir.path()));
@@ -440,7 +431,7 @@ void TestFollow::handedOver()
         for (int i = 0; i < 600 && !follower.isCurrent(); ++i)
             std::this_thread::sleep_for(10ms);
     };
-    auto told = std::make_unique<LostEvents>(eachFolder);
+    auto told = std::make_unique<LostEvents>();
     LostEvents *events = told.get();
     LiveFollower first(scan, std::move(told), {60000, LiveFollower::Backend::None, true});
     QVERIFY(first.start());

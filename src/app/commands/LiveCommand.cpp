@@ -51,32 +51,24 @@ LiveCommand::LiveCommand(ScanController *scans, WorkArea *workArea, MainStatusBa
     m_slow->setInterval(1000);
     connect(m_slow, &QTimer::timeout, this, &LiveCommand::recordsChanged);
     connect(scans, &ScanController::scanEnded, this, &LiveCommand::followShown);
-    connect(scans, &ScanController::recordsGoing, this, [this] {
-        if (!stopKeepingSource())
-            return;
-        // Kept for a walk of the volume that begins at once, a rescan; else let go.
-        QTimer::singleShot(0, this, [this] {
-            if (!m_scans->isScanning()) {
-                m_heard.reset();
-                m_heardUnread = {};
-            }
-        });
-    });
+    connect(scans, &ScanController::recordsGoing, this, &LiveCommand::stop);
     connect(scans, &ScanController::phaseChanged, this, [this] {
         const ScanPhase phase = m_scans->phase();
         if (phase != ScanPhase::ScanningDrive && phase != ScanPhase::Rescanning)
             return;
         const QByteArray root = m_scans->shownDrive().root();
-        // The same walk, or the source kept as the records went for it: a new mark would miss
-        // what that one heard.
         if (m_heard && m_heardRoot == root)
-            return;
-        if (stopKeepingSource() && m_heardRoot == root)
-            return;
+            return; // the same walk: a new mark would miss what the first one heard
+        ChangeSource::Changes unread;
+        std::unique_ptr<ChangeSource> kept;
+        if (m_follower && m_follower->scan()->rootPath() == root)
+            kept = m_follower->stopAndHandOver(unread);
+        m_heardNotFor = m_follower && !kept ? m_follower->scan() : nullptr;
+        stop();
         // Listening before the walk: what changes while it runs is heard, and once it ends,
         // following starts without a look at every folder.
-        m_heard = LiveFollower::ListenBeforeWalk(root);
-        m_heardUnread = {};
+        m_heard = kept ? std::move(kept) : LiveFollower::ListenBeforeWalk(root);
+        m_heardUnread = std::move(unread);
         m_heardRoot = root;
     });
 }
@@ -146,27 +138,6 @@ void LiveCommand::stop()
     m_follower->stop();
     m_follower.reset();
     m_statusBar->setLiveText({}, {});
-}
-
-bool LiveCommand::stopKeepingSource()
-{
-    if (!m_follower) {
-        m_heardNotFor.reset();
-        return false;
-    }
-    const std::shared_ptr<DriveScan> followed = m_follower->scan();
-    ChangeSource::Changes unread;
-    std::unique_ptr<ChangeSource> kept = m_follower->stopAndHandOver(unread);
-    stop();
-    // Without it, what the follower heard and had not listed is lost: the records it followed
-    // are looked at again, folder by folder, by the next follower.
-    m_heardNotFor = kept ? nullptr : followed;
-    if (!kept)
-        return false;
-    m_heard = std::move(kept);
-    m_heardUnread = std::move(unread);
-    m_heardRoot = followed->rootPath();
-    return true;
 }
 
 void LiveCommand::started(const std::shared_ptr<LiveFollower> &follower, bool following)

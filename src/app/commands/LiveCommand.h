@@ -41,10 +41,6 @@ signals:
 private:
     void followShown();
     void stop();
-    // Stops following, keeping the source and what it heard and had not listed yet for the next
-    // walk of the same volume, which it has then listened to all along. False when there is none
-    // to keep.
-    bool stopKeepingSource();
     void started(const std::shared_ptr<LiveFollower> &follower, bool following);
     void takeBatch(const LiveFollower::Batch &batch);
     void ended(const std::shared_ptr<LiveFollower> &follower, int error);
