@@ -16,7 +16,6 @@
 #include <optional>
 #include <system_error>
 #include <thread>
-#include <utility>
 
 #include <poll.h>
 #include <pthread.h>
@@ -229,22 +228,6 @@ bool LiveFollower::watchBelow(const QByteArray &path, QByteArrayList *watched)
 
 void LiveFollower::stop()
 {
-    halt();
-    m_source.reset();
-}
-
-std::unique_ptr<ChangeSource> LiveFollower::stopAndHandOver(ChangeSource::Changes &unread)
-{
-    halt();
-    std::unique_ptr<ChangeSource> source = std::move(m_source);
-    if (!source || source->watchesEachFolder() || m_unread.overflow)
-        return nullptr;
-    unread = std::exchange(m_unread, {});
-    return source;
-}
-
-void LiveFollower::halt()
-{
     m_stop.store(true);
     const std::lock_guard hold(m_control);
     if (m_wake >= 0) {
@@ -257,6 +240,7 @@ void LiveFollower::halt()
         ::close(m_wake);
         m_wake = -1;
     }
+    m_source.reset();
 }
 
 bool LiveFollower::isCurrent() const
@@ -313,7 +297,7 @@ QSet<QByteArray> LiveFollower::changedSinceWalk() const
 void LiveFollower::run()
 {
     using Clock = std::chrono::steady_clock;
-    ChangeSource::Changes pending = std::exchange(m_unread, {});
+    ChangeSource::Changes pending;
     if (m_options.heardSinceWalk) {
         // Changes of a file's content, which no folder's date shows, are among them.
         m_source->readEvents(pending);
@@ -324,7 +308,7 @@ void LiveFollower::run()
             pending.folders.unite(changedSinceWalk());
         }
     } else {
-        pending.folders.unite(changedSinceWalk());
+        pending.folders = changedSinceWalk();
     }
     Clock::time_point due = Clock::now();
     bool waiting = !pending.folders.isEmpty();
@@ -391,10 +375,6 @@ void LiveFollower::run()
             process(std::move(folders), arrived, overflow);
         }
     }
-    // Stopped: kept for a follower that takes the source on.
-    m_unread.folders.unite(pending.folders);
-    m_unread.arrived.unite(pending.arrived);
-    m_unread.overflow = m_unread.overflow || pending.overflow;
 }
 
 void LiveFollower::process(QByteArrayList folders, const QSet<QByteArray> &arrived, bool overflow)
@@ -443,8 +423,7 @@ void LiveFollower::process(QByteArrayList folders, const QSet<QByteArray> &arriv
             folders.append(folder);
         }
     };
-    qsizetype i = 0;
-    for (; i < folders.size() && !m_stop.load(); ++i) {
+    for (qsizetype i = 0; i < folders.size() && !m_stop.load(); ++i) {
         const QByteArray path = folders[i];
         const auto started = std::chrono::steady_clock::now();
         const auto filesBefore = FilesOf(scan, path);
@@ -486,13 +465,6 @@ void LiveFollower::process(QByteArrayList folders, const QSet<QByteArray> &arriv
             before.try_emplace(added, CountedBytes());
         for (const QByteArray &stale : result.stale)
             listLater(stale);
-    }
-    if (m_stop.load()) {
-        // Cut short: the folder whose listing the stop may have left, and those after it.
-        for (qsizetype left = std::max<qsizetype>(0, i - 1); left < folders.size(); ++left)
-            m_unread.folders.insert(folders[left]);
-        m_unread.arrived.unite(arrived);
-        m_unread.overflow = m_unread.overflow || overflow;
     }
 
     for (const auto &[path, old] : before) {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "ChangeSource.h"
 #include "DriveScan.h"
 
 #include <QByteArray>
@@ -16,6 +15,8 @@
 #include <mutex>
 #include <thread>
 #include <vector>
+
+class ChangeSource;
 
 // Keeps a walked volume's records current as the volume changes, without walking it again: one
 // fanotify mark on the whole file system where the process may, else an inotify watch on each
@@ -79,13 +80,6 @@ public:
     // whose changes made elsewhere raise no event), or what the system said.
     bool start();
     void stop();
-    // Stops, and hands the source on to a follower of the same volume after a walk or a refresh
-    // of it, with what it heard and did not list yet (`unread`, for setUnread): the source has
-    // listened all along, so the next follower looks at no folder's date again. Null where the
-    // source watches each folder, whose watches a walk must set anew, or where events were lost.
-    std::unique_ptr<ChangeSource> stopAndHandOver(ChangeSource::Changes &unread);
-    // What the follower before left unread: listed first. Set before start().
-    void setUnread(ChangeSource::Changes unread) { m_unread = std::move(unread); }
     // While following: nothing heard is left out of the records, neither a change unread nor a
     // folder waiting for its listing. Whoever stopped changing the volume may then trust them.
     bool isCurrent() const;
@@ -94,7 +88,6 @@ public:
     const std::shared_ptr<DriveScan> &scan() const { return m_scan; }
 
 private:
-    void halt();
     bool open(Backend backend);
     // Watches the folder and those below it; `watched` gets their paths.
     bool watchBelow(const QByteArray &path, QByteArrayList *watched = nullptr);
@@ -110,8 +103,6 @@ private:
     QByteArray m_resolvedRoot;
     Options m_options;
     std::unique_ptr<ChangeSource> m_source;
-    // Handed over before start(); after a stop, what was heard and not listed.
-    ChangeSource::Changes m_unread;
     Backend m_backend = Backend::None;
     int m_error = 0;
     int m_wake = -1;      // an eventfd that stop() writes to

@@ -21,7 +21,6 @@
 #include <vector>
 
 #include <fcntl.h>
-#include <poll.h>
 #include <sys/fsuid.h>
 #include <sys/mount.h>
 #include <sys/prctl.h>
@@ -219,22 +218,12 @@ public:
         ::close(m_pipe[1]);
     }
     void overflow() { [[maybe_unused]] const ssize_t n = ::write(m_pipe[1], "!", 1); }
-    // Or tells of one change, in `folder`.
-    void tell(const QByteArray &folder)
-    {
-        m_told = folder;
-        [[maybe_unused]] const ssize_t n = ::write(m_pipe[1], "+", 1);
-    }
     int fd() const override { return m_pipe[0]; }
     void readEvents(Changes &into) override
     {
         char byte;
-        while (::read(m_pipe[0], &byte, 1) == 1) {
-            if (byte == '+')
-                into.folders.insert(m_told);
-            else
-                into.overflow = true;
-        }
+        while (::read(m_pipe[0], &byte, 1) == 1)
+            into.overflow = true;
     }
     bool watchesEachFolder() const override { return m_eachFolder; }
     bool watch(const QByteArray &path) override
@@ -248,7 +237,6 @@ public:
 private:
     bool m_eachFolder;
     int m_pipe[2] = {-1, -1};
-    QByteArray m_told;
 };
 
 } // namespace
@@ -263,7 +251,6 @@ private slots:
     void overflowListsEverything();
     void changedBeforeStart_data();
     void changedBeforeStart();
-    void handedOver();
     void stoppedListingChangesNothing();
     void movedBackReadAgain();
     void notFollowed();
@@ -414,40 +401,6 @@ void TestFollow::changedBeforeStart()
         std::this_thread::sleep_for(50ms);
     follower.stop();
     QVERIFY(!everything);
-    const QByteArray differences = AgainstFreshWalk(*scan);
-    QVERIFY2(differences.isEmpty(), differences.constData());
-}
-
-// A follower stopped for a walk or a refresh hands its source on with what it heard and did not
-// list yet: a file grown in place, which no folder's date shows, is not lost between the two.
-void TestFollow::handedOver()
-{
-    QTemporaryDir dir;
-    const QByteArray root = QFile::encodeName(dir.path()) + '/';
-    QVERIFY(QDir::setCurrent(dir.path()));
-    const std::shared_ptr<DriveScan> scan = Walked(root);
-    QVERIFY(scan);
-    const auto settled = [](const LiveFollower &follower) {
-        for (int i = 0; i < 600 && !follower.isCurrent(); ++i)
-            std::this_thread::sleep_for(10ms);
-    };
-    auto told = std::make_unique<LostEvents>();
-    LostEvents *events = told.get();
-    LiveFollower first(scan, std::move(told), {60000, LiveFollower::Backend::None, true});
-    QVERIFY(first.start());
-    settled(first); // past its first look, which would list the folder at once
-    Make("d0/a=9000");
-    events->tell(root + "d0/");
-    pollfd unread{events->fd(), POLLIN, 0};
-    for (int i = 0; i < 600 && ::poll(&unread, 1, 0) == 1; ++i)
-        std::this_thread::sleep_for(10ms); // read, and waiting for its interval
-    ChangeSource::Changes heard;
-    LiveFollower second(scan, first.stopAndHandOver(heard),
-                        {50, LiveFollower::Backend::None, true});
-    second.setUnread(std::move(heard));
-    QVERIFY(second.start());
-    settled(second);
-    second.stop();
     const QByteArray differences = AgainstFreshWalk(*scan);
     QVERIFY2(differences.isEmpty(), differences.constData());
 }

@@ -18,7 +18,6 @@
 #include <QTimer>
 
 #include <cerrno>
-#include <utility>
 
 namespace {
 
@@ -59,16 +58,11 @@ LiveCommand::LiveCommand(ScanController *scans, WorkArea *workArea, MainStatusBa
         const QByteArray root = m_scans->shownDrive().root();
         if (m_heard && m_heardRoot == root)
             return; // the same walk: a new mark would miss what the first one heard
-        ChangeSource::Changes unread;
-        std::unique_ptr<ChangeSource> kept;
-        if (m_follower && m_follower->scan()->rootPath() == root)
-            kept = m_follower->stopAndHandOver(unread);
-        m_heardNotFor = m_follower && !kept ? m_follower->scan() : nullptr;
+        m_heardNotFor = m_follower ? m_follower->scan() : nullptr;
         stop();
-        // Listening before the walk: what changes while it runs is heard, and once it ends,
-        // following starts without a look at every folder.
-        m_heard = kept ? std::move(kept) : LiveFollower::ListenBeforeWalk(root);
-        m_heardUnread = std::move(unread);
+        // Set before the walk: what changes while it runs is heard, and once it ends, following
+        // starts without a look at every folder.
+        m_heard = LiveFollower::ListenBeforeWalk(root);
         m_heardRoot = root;
     });
 }
@@ -83,7 +77,6 @@ LiveCommand::~LiveCommand()
 void LiveCommand::followShown()
 {
     std::unique_ptr<ChangeSource> heard = std::move(m_heard);
-    ChangeSource::Changes unread = std::exchange(m_heardUnread, {});
     if (m_scans->phase() != ScanPhase::Scanned)
         return;
     const Volume shown = m_scans->shownDrive();
@@ -105,8 +98,6 @@ void LiveCommand::followShown()
     if (!options.heardSinceWalk)
         heard.reset(); // with none, the follower opens its own
     auto follower = std::make_shared<LiveFollower>(scan, std::move(heard), options);
-    if (options.heardSinceWalk)
-        follower->setUnread(std::move(unread));
     m_follower = follower;
     // Handed to the window's thread; dropped if this command goes first.
     // The growth is recorded on the follower's thread; the window hears of the folders.

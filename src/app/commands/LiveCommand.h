@@ -53,12 +53,10 @@ private:
     WorkArea *m_workArea;
     MainStatusBar *m_statusBar;
     std::shared_ptr<LiveFollower> m_follower;
-    // Listening since the walk under way began, for the follower that comes after it: the last
-    // follower's own source, with what it heard and had not listed yet, or a mark set for the
-    // walk. Not for the records followed before it (a refresh of one folder) in that second case:
-    // what their follower heard meanwhile went with it.
+    // Listening since the walk under way began, for the follower that comes after it; not for
+    // the records followed before it (a refresh of one folder), whose changes heard meanwhile
+    // went with their follower.
     std::unique_ptr<ChangeSource> m_heard;
-    ChangeSource::Changes m_heardUnread;
     QByteArray m_heardRoot;
     std::weak_ptr<const DriveScan> m_heardNotFor;
     quint64 m_walkSize = 0; // the volume's totals when following began
