@@ -320,14 +320,19 @@ void TestSystem::warmHeap()
     constexpr std::size_t Bytes = 8 << 20;
     void *reserve = WarmHeap::Reserve(Bytes);
     std::thread([reserve] { WarmHeap::Release(reserve, Bytes); }).join();
-    rusage before{}, after{};
-    ::getrusage(RUSAGE_THREAD, &before);
-    auto *block = static_cast<volatile char *>(std::malloc(Bytes / 2));
-    for (std::size_t at = 0; at < Bytes / 2; at += 4096)
+    const auto faults = [] {
+        rusage usage{};
+        ::getrusage(RUSAGE_THREAD, &usage);
+        return usage.ru_minflt;
+    };
+    const long before = faults();
+    constexpr std::size_t Taken = Bytes * 3 / 4;
+    auto *block = static_cast<volatile char *>(std::malloc(Taken));
+    for (std::size_t at = 0; at < Taken; at += 4096)
         block[at] = 1;
-    ::getrusage(RUSAGE_THREAD, &after);
+    const long taken = faults() - before;
     std::free(const_cast<char *>(block));
-    QCOMPARE_LT(after.ru_minflt - before.ru_minflt, 64); // of 1,024 pages
+    QVERIFY2(taken < 64, qPrintable(u"%1 pages faulted in"_s.arg(taken)));
 #endif
 }
 
