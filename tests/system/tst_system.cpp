@@ -4,7 +4,6 @@
 #include "FolderListing.h"
 #include "TreeOracle.h"
 #include "UniqueFd.h"
-#include "WarmHeap.h"
 
 #include <QDir>
 #include <QProcess>
@@ -18,9 +17,6 @@
 #include <mutex>
 #include <optional>
 #include <set>
-#include <thread>
-
-#include <sys/resource.h>
 
 #include <sys/sysmacros.h>
 
@@ -42,7 +38,6 @@ private slots:
     void child();
     void childRefused_data();
     void childRefused();
-    void warmHeap();
 };
 
 void TestSystem::listing_data()
@@ -275,6 +270,9 @@ void TestSystem::childRefused()
     QVERIFY(child.wait().exited);
 }
 
+QTEST_GUILESS_MAIN(TestSystem)
+#include "tst_system.moc"
+
 void TestSystem::rotational_data()
 {
     QTest::addColumn<unsigned>("minor"); // of major 8, in a sysfs laid out as the kernel's
@@ -309,32 +307,3 @@ void TestSystem::rotational()
     QTEST(BlockDevice::IsRotational(makedev(8, minor), QFile::encodeName(sysfs.path())),
           "rotational");
 }
-
-// The reserve is for the reserving thread: its next allocations must find the pages already
-// faulted in by the thread that released it, or the window's thread pays the faults after all.
-void TestSystem::warmHeap()
-{
-#if defined(__SANITIZE_ADDRESS__) || !defined(__GLIBC__)
-    QSKIP("another allocator than glibc's serves malloc here");
-#else
-    constexpr std::size_t Bytes = 8 << 20;
-    void *reserve = WarmHeap::Reserve(Bytes);
-    std::thread([reserve] { WarmHeap::Release(reserve, Bytes); }).join();
-    const auto faults = [] {
-        rusage usage{};
-        ::getrusage(RUSAGE_THREAD, &usage);
-        return usage.ru_minflt;
-    };
-    const long before = faults();
-    constexpr std::size_t Taken = Bytes * 3 / 4;
-    auto *block = static_cast<volatile char *>(std::malloc(Taken));
-    for (std::size_t at = 0; at < Taken; at += 4096)
-        block[at] = 1;
-    const long taken = faults() - before;
-    std::free(const_cast<char *>(block));
-    QVERIFY2(taken < 64, qPrintable(u"%1 pages faulted in"_s.arg(taken)));
-#endif
-}
-
-QTEST_GUILESS_MAIN(TestSystem)
-#include "tst_system.moc"

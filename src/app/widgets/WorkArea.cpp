@@ -18,7 +18,6 @@
 #include "SortArrowStyle.h"
 #include "SplitBar.h"
 #include "TextTable.h"
-#include "WarmHeap.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -42,8 +41,6 @@ constexpr int SplitterWidth = 30; // twips
 constexpr int MapBarHeight = 5;   // pixels
 // Neither the list nor the map gets smaller than this, in pixels.
 constexpr int MinimumPane = 60;
-// Enough for the view's layout of a folder of 200,000 entries.
-constexpr std::size_t ListLayoutReserve = 8 << 20;
 // How far Left and Right move the focused splitter bar: 10 pixels at 96 DPI.
 constexpr int SplitterKeyStep = 150; // twips
 // From this many entries on, reading and sorting a folder would hold the window past a frame.
@@ -83,12 +80,6 @@ WorkArea::WorkArea(QMainWindow *window, QToolBar *functionBar, QToolBar *driveBa
     // The first list sorted would otherwise load the collation rules on the window's thread.
     BackgroundPool::submit([] {
         CollationKeys::Prepare();
-        return true;
-    });
-    // Likewise the memory the list's view takes to lay out a long folder's rows (40 bytes a row).
-    void *reserve = WarmHeap::Reserve(ListLayoutReserve);
-    BackgroundPool::submit([reserve] {
-        WarmHeap::Release(reserve, ListLayoutReserve);
         return true;
     });
     // The empty list starts sorted by name, ascending.
