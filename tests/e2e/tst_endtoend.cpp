@@ -503,9 +503,11 @@ void TestEndToEnd::stopALongScanThenRescan()
     QCOMPARE(m_window->folders().count(), 108);
     QCOMPARE(m_window->statusPanels()->panelText(1), u"108 Repertoires Scannés"_s);
     QCOMPARE(m_window->listModel()->rowCount(), 100);
-    // The other volume's records are untouched: back to it without a walk.
+    // The other volume's records are untouched: back to it without a walk. What changed there
+    // after its follower last listed (the last test's restore, if it came within the interval)
+    // is caught up from the folders' dates as following resumes.
     pickDrive(m_known);
-    QCOMPARE(m_window->diskSize(), 433004 + m_trashInfoSize);
+    QTRY_COMPARE(m_window->diskSize(), 433004 + m_trashInfoSize);
 }
 
 void TestEndToEnd::printToPdf()
