@@ -18,6 +18,7 @@
 #include "SortArrowStyle.h"
 #include "SplitBar.h"
 #include "TextTable.h"
+#include "WarmHeap.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -41,6 +42,8 @@ constexpr int SplitterWidth = 30; // twips
 constexpr int MapBarHeight = 5;   // pixels
 // Neither the list nor the map gets smaller than this, in pixels.
 constexpr int MinimumPane = 60;
+// Enough for the view's layout of a folder of 200,000 entries.
+constexpr std::size_t ListLayoutReserve = 8 << 20;
 // How far Left and Right move the focused splitter bar: 10 pixels at 96 DPI.
 constexpr int SplitterKeyStep = 150; // twips
 // From this many entries on, reading and sorting a folder would hold the window past a frame.
@@ -82,9 +85,19 @@ WorkArea::WorkArea(QMainWindow *window, QToolBar *functionBar, QToolBar *driveBa
         CollationKeys::Prepare();
         return true;
     });
+    warmListMemory();
     // The empty list starts sorted by name, ascending.
     m_sort.startUp();
     sortList();
+}
+
+void WorkArea::warmListMemory()
+{
+    void *reserve = WarmHeap::Reserve(ListLayoutReserve);
+    BackgroundPool::submit([reserve] {
+        WarmHeap::Release(reserve, ListLayoutReserve);
+        return true;
+    });
 }
 
 void WorkArea::buildList()

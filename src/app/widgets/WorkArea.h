@@ -40,6 +40,10 @@ public:
     bool listHasRows() const { return m_listHasRows; }
     // The records behind the list are gone; its rows stay shown until the next fill.
     void forgetList() { m_listHasRows = false; }
+    // Has a pool thread fault in the memory the list's view takes to lay out a long folder's
+    // rows (40 bytes a row), so that the window's thread does not when a folder is picked; done
+    // at start, and again once a walk's allocations may have used it.
+    void warmListMemory();
 
     // Places tree, splitter and list in the room the window's bars leave.
     void ArrangeControls();

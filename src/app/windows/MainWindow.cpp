@@ -71,6 +71,7 @@ MainWindow::MainWindow(const QList<Volume> &drives, SettingsStore *settings, QWi
     m_folderStatus = std::make_unique<FolderStatus>(m_scans, folderTree(), listModel());
     connect(m_scans, &ScanController::phaseChanged, this, &MainWindow::applyCommandStates);
     connect(m_scans, &ScanController::listOutdated, this, &MainWindow::FillDirView);
+    connect(m_scans, &ScanController::scanEnded, m_workArea, &WorkArea::warmListMemory);
     connect(m_scans, &ScanController::driveAdded, this, &MainWindow::driveAdded);
     connect(m_driveBar, &DriveBar::drivePicked, this,
             [this](int index) { m_scans->driveCommand(index); });
