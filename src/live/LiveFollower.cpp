@@ -258,6 +258,10 @@ QSet<QByteArray> LiveFollower::changedSinceWalk() const
     // soon quiet again.
     const QByteArray &root = m_scan->rootPath();
     const UniqueFd rootFd(FileSystem::OpenFolder(root, FileSystem::FolderAccess::Hold));
+    // A folder dated in a second the records were being made in may have changed after it was
+    // read, within that second: listed again. A second more, as the file system's clock may lag
+    // the one read when they began.
+    const qint64 racyFrom = m_scan->begun() - 1;
     const auto changedIn = [&](qsizetype from, qsizetype to) {
         QSet<QByteArray> changed;
         FileStatus status;
@@ -272,7 +276,7 @@ QSet<QByteArray> LiveFollower::changedSinceWalk() const
                           rootFd.get(),
                           path.size() == root.size() ? "." : path.constData() + root.size(), status)
                     : FileSystem::StatusOfPath(path, status, FileSystem::FollowLink::No);
-            if (!read || status.modified != m_scan->dateOf(folder))
+            if (!read || status.modified != m_scan->dateOf(folder) || status.modified >= racyFrom)
                 changed.insert(std::move(path));
         }
         return changed;

@@ -4,6 +4,8 @@
 #include "SaturatingMath.h"
 #include "Varint.h"
 
+#include <QDateTime>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -87,6 +89,7 @@ quint64 ContinueHash(quint64 hash, QByteArrayView bytes)
 
 DriveScan::DriveScan(QByteArray rootPath)
     : m_rootPath(std::move(rootPath))
+    , m_begun(QDateTime::currentSecsSinceEpoch())
 {
     // With the names' lengths kept before the names, in the arena.
     static_assert(sizeof(Node) <= 72);

@@ -35,6 +35,9 @@ public:
     DriveScan &operator=(const DriveScan &) = delete;
 
     const QByteArray &rootPath() const { return m_rootPath; }
+    // The second the records began to be made. Dates are whole seconds: a folder dated from then
+    // on may have changed again, within the second it was read in, without its date showing it.
+    qint64 begun() const { return m_begun; }
     // The device the walk found the volume on; 0 for records read from a file, which describe no
     // folder of this machine.
     quint64 device() const { return m_device.load(std::memory_order_acquire); }
@@ -161,6 +164,7 @@ private:
     QByteArray unreadLine(const FolderNote &note) const;
 
     QByteArray m_rootPath;
+    qint64 m_begun;
     std::atomic<quint64> m_device{0};
     // A reader finds a record without a lock; the lock guards making records, the arena and the
     // path index.
